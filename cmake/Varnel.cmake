@@ -1,0 +1,21 @@
+# Small helpers shared by the folders' CMakeLists.
+
+# varnel_test(NAME SOURCES... LIBS ...): a GoogleTest program whose cases CTest lists one by one.
+function(varnel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VARNEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};VARNEL_BINARY_DIR=${CMAKE_BINARY_DIR}"
+  )
+endfunction()
+
+# varnel_fuzz(NAME SOURCE LIBS...): a libFuzzer target, built only with -DVARNEL_FUZZ=ON.
+function(varnel_fuzz name source)
+  if(VARNEL_FUZZ)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARGN})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  endif()
+endfunction()

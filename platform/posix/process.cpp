@@ -1,0 +1,72 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+class PosixChildProcess final : public ChildProcess {
+public:
+    explicit PosixChildProcess(pid_t pid) : m_pid(pid) {}
+
+    ~PosixChildProcess() override
+    {
+        if (!HasExited()) {
+            // We never stop the program; someone must still collect it when it ends.
+            std::thread([pid = m_pid] {
+                int status = 0;
+                while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        }
+    }
+
+    bool HasExited() override
+    {
+        if (m_exited)
+            return true;
+        int status = 0;
+        pid_t r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_exited = true;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        } else if (r < 0 && errno == ECHILD) {
+            m_exited = true; // collected elsewhere
+        }
+        return m_exited;
+    }
+
+    int Pid() const override { return m_pid; }
+    int ExitStatus() const override { return m_status; }
+
+private:
+    pid_t m_pid;
+    bool m_exited = false;
+    int m_status = -1;
+};
+
+} // namespace
+
+std::unique_ptr<ChildProcess> StartProcess(const std::string& program, const std::vector<std::string>& arguments)
+{
+    if (program.empty())
+        return nullptr;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    // glibc's posix_spawn reports a failed exec (missing or not executable) as its result.
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return nullptr;
+    return std::make_unique<PosixChildProcess>(pid);
+}
+
+} // namespace platform

@@ -1,0 +1,114 @@
+#include "support/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string ReadWholeFile(const std::string& path)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string result;
+    char block[1030];
+    for (;;) {
+        std::memset(block, 0, sizeof block);
+        ssize_t n = read(fd, block, 1024);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        block[n] = '\0';
+        result.append(block, std::strlen(block));
+    }
+    close(fd);
+    return result;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string MakeTemporaryPathBeside(const std::string& path)
+{
+    const std::string folder = FolderOf(path);
+    struct stat st {};
+    if (path.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    std::string pattern = folder + "/." + NameOf(path) + ".XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0)
+        return {};
+    // mkstemp gives 0600; the file gets the mode a plain create would give.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    return pattern;
+}
+
+bool CommitTemporaryFile(const std::string& temporary, const std::string& path)
+{
+    if (path.empty()) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    bool synced = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0)
+        close(fd);
+    if (!synced || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    int dir = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content)
+{
+    return ReplaceFileAtomically(path, [&](const std::string& temporary) {
+        int fd = open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        bool ok = WriteAll(fd, content.data(), content.size());
+        ok = close(fd) == 0 && ok;
+        return ok;
+    });
+}

@@ -1,0 +1,35 @@
+// Whole-file text input and output for the launch file and the question records.
+#pragma once
+
+#include <string>
+
+// The file's bytes, or empty when it is missing or unreadable. Read in 1024-byte blocks,
+// each appended up to its first NUL byte, so a NUL cuts the rest of its block only.
+std::string ReadWholeFile(const std::string& path);
+
+// Replaces the file in one instant: the content goes to a temporary file in the same
+// folder, is flushed to disk and renamed over the old one. Nothing happens when the
+// folder is missing; a failed write leaves the old file as it was. True on success.
+bool WriteWholeFile(const std::string& path, const std::string& content);
+
+// The same atomic replacement for callers that produce the bytes themselves: `write`
+// gets the temporary path and returns whether it wrote it completely.
+template <typename Writer>
+bool ReplaceFileAtomically(const std::string& path, Writer&& write);
+
+// Implementation detail of ReplaceFileAtomically, usable directly.
+std::string MakeTemporaryPathBeside(const std::string& path);
+bool CommitTemporaryFile(const std::string& temporary, const std::string& path);
+
+template <typename Writer>
+bool ReplaceFileAtomically(const std::string& path, Writer&& write)
+{
+    const std::string temporary = MakeTemporaryPathBeside(path);
+    if (temporary.empty())
+        return false;
+    if (!write(temporary)) {
+        CommitTemporaryFile(temporary, {});
+        return false;
+    }
+    return CommitTemporaryFile(temporary, path);
+}
