@@ -1,0 +1,283 @@
+// hwp::Document: an HWP 5.0 word-processor document as plain data, with no I/O.
+//
+// The reader (reader.h) fills it from a file, the writer (writer.h) turns it back into
+// one, and the editor maps it to and from its rich-text document. Everything here is
+// the format's own vocabulary, in the format's own units:
+//
+//   HwpUnit    lengths: 1/7200 inch (1 pt = 100 units, 1 mm ~ 283.46 units)
+//   char size  1/100 pt (1000 = 10 pt)
+//   ColorRef   0x00BBGGRR (red in the low byte); kNoColor (0xFFFFFFFF) means "none"
+//   ids        indexes into the Document's tables, 0-based
+//
+// Paragraph text holds only what a reader sees; controls that occupy room in the file's
+// text (section definition, fields, tables, ...) are kept beside it at a text index.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hwp {
+
+using HwpUnit = std::int32_t;
+using ColorRef = std::uint32_t;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr ColorRef kNoColor = 0xFFFFFFFFu;
+
+// The seven language groups every face list and char shape is split by, in file order.
+enum class Lang : int { Hangul = 0, Latin, Hanja, Japanese, Other, Symbol, User };
+constexpr int kLangCount = 7;
+
+template <typename T>
+using PerLang = std::array<T, kLangCount>;
+
+struct FaceName {
+    std::u16string name;
+    // Substitute face: kind 0 unknown, 1 TrueType, 2 HFT (the format's own fonts).
+    std::u16string substituteName;
+    std::uint8_t substituteKind = 0;
+    std::u16string defaultName;   // base face name, empty when absent
+    Bytes typeInfo;               // 10-byte PANOSE-like type information, empty when absent
+
+    bool operator==(const FaceName&) const = default;
+};
+
+// Kept byte for byte: the editor does not draw cell or paragraph borders yet, and the
+// writer puts the bytes back unchanged so the ids in char and para shapes stay valid.
+struct BorderFill {
+    Bytes data;
+
+    bool operator==(const BorderFill&) const = default;
+};
+
+enum class UnderlineKind : std::uint8_t { None = 0, Below = 1, Above = 3 };
+
+struct CharShape {
+    PerLang<std::uint16_t> faceIds{};          // index into Document::faces[lang]
+    PerLang<std::uint8_t> ratios{100, 100, 100, 100, 100, 100, 100};   // width, %
+    PerLang<std::int8_t> spacings{};           // letter spacing, % of the size
+    PerLang<std::uint8_t> relativeSizes{100, 100, 100, 100, 100, 100, 100};   // %
+    PerLang<std::int8_t> offsets{};            // raise or lower, % of the size
+    std::int32_t size = 1000;                  // 1/100 pt
+    bool italic = false;
+    bool bold = false;
+    UnderlineKind underline = UnderlineKind::None;
+    std::uint8_t underlineShape = 0;           // line style, 0 = solid
+    bool strikeOut = false;
+    std::uint8_t strikeOutShape = 0;           // line style, 0 = solid
+    bool superscript = false;
+    bool subscript = false;
+    // Property bits this model does not name (outline, shadow, emboss, emphasis marks,
+    // kerning, ...), kept as read; the named fields above always win over them.
+    std::uint32_t otherProperties = 0;
+    std::int8_t shadowOffsetX = 10;            // %
+    std::int8_t shadowOffsetY = 10;            // %
+    ColorRef textColor = 0x00000000;
+    ColorRef underlineColor = 0x00000000;
+    ColorRef shadeColor = kNoColor;            // background behind the letters
+    ColorRef shadowColor = 0x00B2B2B2;
+    std::uint16_t borderFillId = 0;            // 1-based in the file; 0 = none
+    ColorRef strikeOutColor = 0x00000000;
+
+    bool operator==(const CharShape&) const = default;
+};
+
+enum class Alignment : std::uint8_t { Justify = 0, Left = 1, Right = 2, Center = 3, Distribute = 4, Divide = 5 };
+
+enum class LineSpacingKind : std::uint8_t {
+    Percent = 0,        // lineSpacing is % of the font size (160 = the usual default)
+    Fixed = 1,          // lineSpacing is the line height in HwpUnit
+    BetweenLines = 2,   // lineSpacing is the gap between lines in HwpUnit
+    AtLeast = 3,        // lineSpacing is the minimum line height in HwpUnit
+};
+
+struct ParaShape {
+    Alignment alignment = Alignment::Justify;
+    // Margins, indent and spacing are stored as the file holds them: HwpUnit values.
+    // A negative indent is a hanging indent.
+    std::int32_t leftMargin = 0;
+    std::int32_t rightMargin = 0;
+    std::int32_t indent = 0;
+    std::int32_t spacingBefore = 0;
+    std::int32_t spacingAfter = 0;
+    LineSpacingKind lineSpacingKind = LineSpacingKind::Percent;
+    std::int32_t lineSpacing = 160;
+    std::uint16_t tabDefId = 0;
+    std::uint16_t numberingId = 0;   // numbering or bullet id, by the heading kind
+    std::uint16_t borderFillId = 0;  // 1-based in the file; 0 = none
+    PerLang<std::int16_t> borderOffsets{};   // left, right, top, bottom used; HwpUnit
+    // Property bits this model does not name (heading kind, widow control, line
+    // breaking, ...), kept as read; alignment and line spacing kind win over them.
+    std::uint32_t otherProperties1 = 0;
+    std::uint32_t properties2 = 0;
+    std::uint32_t otherProperties3 = 0;
+
+    bool operator==(const ParaShape&) const = default;
+};
+
+enum class StyleKind : std::uint8_t { Paragraph = 0, Character = 1 };
+
+struct Style {
+    std::u16string name;          // local (Korean) name, e.g. u"바탕글"
+    std::u16string englishName;   // e.g. u"Normal"
+    StyleKind kind = StyleKind::Paragraph;
+    std::uint8_t nextStyleId = 0;
+    std::int16_t langId = 1042;   // Korean
+    std::uint16_t paraShapeId = 0;
+    std::uint16_t charShapeId = 0;
+
+    bool operator==(const Style&) const = default;
+};
+
+// A record kept as read for tables the model does not interpret (tab definitions,
+// numberings, bullets): para shapes refer to them by index.
+struct RawRecord {
+    Bytes data;
+
+    bool operator==(const RawRecord&) const = default;
+};
+
+struct PageDef {
+    HwpUnit width = 59528;    // A4: 210 mm
+    HwpUnit height = 84188;   // A4: 297 mm
+    HwpUnit leftMargin = 8504;     // 30 mm
+    HwpUnit rightMargin = 8504;
+    HwpUnit topMargin = 5668;      // 20 mm
+    HwpUnit bottomMargin = 4252;   // 15 mm
+    HwpUnit headerMargin = 4252;
+    HwpUnit footerMargin = 4252;
+    HwpUnit gutterMargin = 0;
+    bool landscape = false;   // the paper turned: width and height stay as the paper's
+    std::uint8_t gutterKind = 0;   // 0 one-sided, 1 facing pages, 2 top binding
+
+    bool operator==(const PageDef&) const = default;
+};
+
+// Break flags of a paragraph header: what starts before this paragraph.
+enum BreakFlags : std::uint8_t {
+    kBreakSection = 0x01,
+    kBreakColumns = 0x02,   // a new multi-column layout
+    kBreakPage = 0x04,
+    kBreakColumn = 0x08,
+};
+
+// A char shape starts applying at text index `position` (UTF-16 units of Paragraph::text).
+struct CharShapeRun {
+    std::uint32_t position = 0;
+    std::uint32_t charShapeId = 0;
+
+    bool operator==(const CharShapeRun&) const = default;
+};
+
+// A click-here field around text[begin, end): the form field a user types into,
+// found by name (u"TEXT_AREA").
+struct Field {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+    std::u16string name;
+    // The field's command text as the file holds it (guide text, help text); empty
+    // makes the writer compose one from `guide`.
+    std::u16string command;
+    std::u16string guide;     // text shown in the empty field, e.g. u"이곳을 마우스로 누르고 내용을 입력하세요."
+    bool editableInForm = true;
+
+    bool operator==(const Field&) const = default;
+};
+
+// A control the model does not hold yet (table, picture, equation, header, footnote,
+// ...) at text index `position`: kept so it is visible, never silently lost.
+struct Placeholder {
+    std::uint32_t position = 0;
+    std::uint32_t ctrlId = 0;   // the file's four-letter control id, e.g. 'tbl '
+    std::u16string what;        // what it is, for people: u"표", u"그림", u"수식", ...
+
+    bool operator==(const Placeholder&) const = default;
+};
+
+// Text conventions: u'\t' tab, u'\n' line break inside the paragraph, U+00A0 bound
+// space, U+2007 fixed-width space, U+00AD hyphen; the paragraph end is implicit.
+// Other characters below U+0020 never appear.
+struct Paragraph {
+    std::u16string text;
+    std::vector<CharShapeRun> charShapes;   // sorted by position; the first at 0
+    std::uint16_t paraShapeId = 0;
+    std::uint8_t styleId = 0;
+    std::uint8_t breakFlags = 0;
+    std::vector<Field> fields;              // sorted by begin, not overlapping
+    std::vector<Placeholder> placeholders;  // sorted by position
+
+    bool operator==(const Paragraph&) const = default;
+};
+
+struct Section {
+    PageDef page;
+    std::uint16_t columnCount = 1;
+    HwpUnit columnGap = 0;
+    std::vector<Paragraph> paragraphs;
+
+    bool operator==(const Section&) const = default;
+};
+
+struct Version {
+    std::uint8_t major = 5;
+    std::uint8_t minor = 0;
+    std::uint8_t build = 3;
+    std::uint8_t revision = 0;
+
+    bool operator==(const Version&) const = default;
+};
+
+// FileHeader property bits.
+enum HeaderFlags : std::uint32_t {
+    kHeaderCompressed = 0x001,
+    kHeaderPassword = 0x002,
+    kHeaderDistribution = 0x004,
+    kHeaderScript = 0x008,
+    kHeaderDrm = 0x010,
+    kHeaderXmlTemplate = 0x020,
+    kHeaderHistory = 0x040,
+    kHeaderSignature = 0x080,
+    kHeaderCertificateEncrypted = 0x100,
+    kHeaderCertificateDrm = 0x400,
+    kHeaderCcl = 0x800,
+};
+
+struct StartNumbers {
+    std::uint16_t page = 1;
+    std::uint16_t footnote = 1;
+    std::uint16_t endnote = 1;
+    std::uint16_t picture = 1;
+    std::uint16_t table = 1;
+    std::uint16_t equation = 1;
+
+    bool operator==(const StartNumbers&) const = default;
+};
+
+struct Document {
+    Version version;            // as read; the writer always writes its own 5.0.x
+    std::uint32_t headerFlags = kHeaderCompressed;   // as read
+    StartNumbers startNumbers;
+    PerLang<std::vector<FaceName>> faces;
+    std::vector<BorderFill> borderFills;
+    std::vector<CharShape> charShapes;
+    std::vector<RawRecord> tabDefs;
+    std::vector<RawRecord> numberings;
+    std::vector<RawRecord> bullets;
+    std::vector<ParaShape> paraShapes;
+    std::vector<Style> styles;
+    std::vector<Section> sections;
+
+    bool operator==(const Document&) const = default;
+};
+
+// A document ready to type into: one face per language group, one border fill, one
+// char shape (10 pt), one para shape, the style u"바탕글" ("Normal"), one section on A4
+// portrait with one empty paragraph.
+Document NewDocument();
+
+// The paragraph texts of all sections, placeholders written as "[what]" at their place.
+std::u16string ParagraphDisplayText(const Paragraph& paragraph);
+
+}  // namespace hwp
