@@ -1,0 +1,121 @@
+#include "handoff/channel.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/named_event.h"
+#include "platform/shared_block.h"
+#include "support/run.h"
+
+namespace handoff {
+namespace {
+
+// Text and terminator into [offset, end); false when they do not fit.
+bool WriteText(platform::SharedBlock& block, std::size_t offset, std::size_t end, const std::string& text)
+{
+    end = std::min(end, block.Size());
+    if (end <= offset || text.size() >= end - offset)
+        return false;
+    std::memcpy(block.Data() + offset, text.data(), text.size());
+    block.Data()[offset + text.size()] = 0;
+    return true;
+}
+
+} // namespace
+
+ChannelNames ChannelNamesFor(const std::string& word)
+{
+    return {"__" + word + "_SHARE_MAPPING_NAME__", "__" + word + "_SHARE_TO_SERVER_HANDLE_NAME__"};
+}
+
+ChannelNames LauncherChannelNames() { return ChannelNamesFor(kLauncherWord); }
+
+std::string ReadBoundedText(const std::uint8_t* data, std::size_t size)
+{
+    const void* end = std::memchr(data, 0, size);
+    const std::size_t length = end ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data) : size;
+    return std::string(reinterpret_cast<const char*>(data), length);
+}
+
+std::optional<std::string> RunToolExchange(const std::string& channelWord, const std::string& programPath,
+                                           const std::string& request, const std::function<void()>& whileWaiting)
+{
+    if (request.size() >= kAnswerOffset)
+        return std::nullopt;
+    const ChannelNames names = ChannelNamesFor(channelWord);
+    // Declared block first so that it outlives the event, as the exchange releases them.
+    auto block = platform::CreateSharedBlock(names.block, kToolBlockSize);
+    if (!block)
+        return std::nullopt;
+    auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+    if (!event)
+        return std::nullopt;
+    // A signal left by a crashed run must not pass for this exchange's answer.
+    event->Drain();
+
+    std::memset(block->Data(), 0, kToolBlockSize);
+    WriteText(*block, 0, kAnswerOffset, request);
+
+    if (!RunAndWait(*event, kToolTimeoutSeconds, programPath, std::string(), whileWaiting))
+        return std::nullopt;
+    return ReadBoundedText(block->Data() + kAnswerOffset, kToolBlockSize - kAnswerOffset);
+}
+
+LauncherChannel::LauncherChannel(std::unique_ptr<platform::SharedBlock> block) : m_block(std::move(block)) {}
+LauncherChannel::~LauncherChannel() = default;
+
+std::unique_ptr<LauncherChannel> LauncherChannel::Open(const ChannelNames& names)
+{
+    auto block = platform::OpenSharedBlock(names.block);
+    if (!block)
+        return nullptr;
+    return std::unique_ptr<LauncherChannel>(new LauncherChannel(std::move(block)));
+}
+
+std::string LauncherChannel::LaunchText() const { return ReadBoundedText(m_block->Data(), m_block->Size()); }
+
+bool AnswerLauncher(const std::string& answer, const ChannelNames& names)
+{
+    auto block = platform::OpenSharedBlock(names.block);
+    if (!block || block->Size() <= kAnswerOffset || answer.size() >= block->Size() - kAnswerOffset)
+        return false;
+    // Opened before writing, so that a refused event leaves the block untouched. When the
+    // Launcher made no event nobody waits for it, and ours goes away when released.
+    auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+    if (!event)
+        return false;
+    WriteText(*block, kAnswerOffset, block->Size(), answer);
+    block.reset();
+    return event->Set();
+}
+
+ToolChannel::ToolChannel(std::unique_ptr<platform::SharedBlock> block, std::unique_ptr<platform::NamedEvent> event)
+    : m_block(std::move(block)), m_event(std::move(event)) {}
+ToolChannel::~ToolChannel() = default;
+
+std::unique_ptr<ToolChannel> ToolChannel::Open(const std::string& channelWord)
+{
+    const ChannelNames names = ChannelNamesFor(channelWord);
+    auto block = platform::OpenSharedBlock(names.block);
+    if (!block)
+        return nullptr;
+    auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::OpenExisting);
+    if (!event)
+        return nullptr;
+    return std::unique_ptr<ToolChannel>(new ToolChannel(std::move(block), std::move(event)));
+}
+
+std::string ToolChannel::Request() const
+{
+    return ReadBoundedText(m_block->Data(), std::min(m_block->Size(), kAnswerOffset));
+}
+
+bool ToolChannel::Answer(const std::string& answer)
+{
+    // The program reads the first 4096 bytes only, even from a larger leftover block.
+    if (!WriteText(*m_block, kAnswerOffset, kToolBlockSize, answer))
+        return false;
+    return m_event->Set();
+}
+
+} // namespace handoff

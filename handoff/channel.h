@@ -1,0 +1,102 @@
+// The hand-off channel: a named shared block with a request area at offset 0 and an
+// answer area at offset 2048, plus a named auto-reset event that the answering side
+// sets once its answer is in place.
+//
+// Three exchanges run over it:
+// - the sibling tools (passage picker, image cropper): the program creates a 4096-byte
+//   block, writes the request, starts the tool and waits (RunToolExchange); the tool
+//   uses ToolChannel for its side;
+// - the Launcher: it creates its block before starting the program; the program reads
+//   the launch text (LauncherChannel) and after a save answers there (AnswerLauncher).
+//
+// Names are bare ("__FENNICK_SHARE_MAPPING_NAME__"); platform/ adds what the OS needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+class NamedEvent;
+class SharedBlock;
+} // namespace platform
+
+namespace handoff {
+
+inline constexpr std::size_t kToolBlockSize = 4096;
+inline constexpr std::size_t kAnswerOffset = 2048;
+inline constexpr std::uint32_t kToolTimeoutSeconds = 7200;
+
+inline constexpr const char* kFennickWord = "FENNICK";
+inline constexpr const char* kTolvardWord = "TOLVARD";
+inline constexpr const char* kLauncherWord = "VARNEL_MEM";
+
+struct ChannelNames {
+    std::string block;
+    std::string event;
+};
+
+// "__WORD_SHARE_MAPPING_NAME__" and "__WORD_SHARE_TO_SERVER_HANDLE_NAME__".
+ChannelNames ChannelNamesFor(const std::string& word);
+ChannelNames LauncherChannelNames();
+
+// The NUL-terminated text at `data`, never read past `size` bytes: a text without a
+// terminator ends at the end of the area.
+std::string ReadBoundedText(const std::uint8_t* data, std::size_t size);
+
+// One exchange with a sibling tool over the channel of `channelWord`: the block is made
+// (or reused) and zero-filled, the request written at offset 0, the tool started and
+// waited for. The answer is the text at offset 2048, taken only when the tool set the
+// event; an empty answer is still an answer. No answer when the request does not fit
+// its area with the terminator (nothing is made then), when the block or the event
+// cannot be made or belong to another user, or when the tool cannot start, ends
+// without setting the event or runs out of time. Names this call created are removed.
+// `whileWaiting` runs every few milliseconds during the wait.
+std::optional<std::string> RunToolExchange(const std::string& channelWord, const std::string& programPath,
+                                           const std::string& request,
+                                           const std::function<void()>& whileWaiting = {});
+
+// The program's view of the Launcher's block, kept open for the whole run.
+class LauncherChannel {
+public:
+    // Null when the Launcher left no block (or an empty one, or another user's).
+    static std::unique_ptr<LauncherChannel> Open(const ChannelNames& names = LauncherChannelNames());
+    ~LauncherChannel();
+
+    // The launch text at offset 0, up to its terminator or the end of the block.
+    std::string LaunchText() const;
+
+private:
+    explicit LauncherChannel(std::unique_ptr<platform::SharedBlock> block);
+    std::unique_ptr<platform::SharedBlock> m_block;
+};
+
+// Writes `answer` with its terminator at offset 2048 of the Launcher's block and sets
+// its event; nothing else in the block changes. False, with nothing written, when the
+// block does not exist, is too small for the answer, or the event cannot be opened:
+// the Launcher would not learn of the answer.
+bool AnswerLauncher(const std::string& answer, const ChannelNames& names = LauncherChannelNames());
+
+// The tool's side of a tool channel, for our own sibling programs.
+class ToolChannel {
+public:
+    // Opens the block and the event that the program made. Null when either is missing.
+    static std::unique_ptr<ToolChannel> Open(const std::string& channelWord);
+    ~ToolChannel();
+
+    // The request at offset 0, bounded by the request area.
+    std::string Request() const;
+    // Writes the answer with its terminator at offset 2048 and sets the event. False,
+    // with nothing written, when the answer does not fit the block.
+    bool Answer(const std::string& answer);
+
+private:
+    ToolChannel(std::unique_ptr<platform::SharedBlock> block, std::unique_ptr<platform::NamedEvent> event);
+    std::unique_ptr<platform::SharedBlock> m_block;
+    std::unique_ptr<platform::NamedEvent> m_event;
+};
+
+} // namespace handoff

@@ -1,0 +1,75 @@
+#include <cstring>
+#include <filesystem>
+
+#include "platform/process.h"
+#include "tests/handoff/channel_test_support.h"
+
+namespace {
+
+TEST(LauncherSide, ReadsTheLaunchTextAndAnswersExamSaveOnce)
+{
+    const std::string word = UniqueWord("LAUNCHER");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    const std::filesystem::path ready = std::filesystem::temp_directory_path() / (word + ".ready");
+    const std::string launchText = R"({"user_info":{"user_key":12,"school_key":34,"web_svr":"http://s"}})";
+
+    auto launcher = platform::StartProcess(VARNEL_LAUNCHER_STUB, {word, "8192", launchText, ready.string()});
+    ASSERT_TRUE(launcher);
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(ready); }));
+
+    // As the program does: the first mapping stays open while the answer is written.
+    auto channel = handoff::LauncherChannel::Open(names);
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->LaunchText(), launchText);
+    EXPECT_TRUE(handoff::AnswerLauncher("EXAM_SAVE", names));
+
+    ASSERT_TRUE(WaitUntil([&] { return launcher->HasExited(); }));
+    EXPECT_EQ(launcher->ExitStatus(), 0) << "10 no answer, 11 block changed, 12 event set twice";
+    std::filesystem::remove(ready);
+    RemoveChannel(word);
+}
+
+TEST(LauncherSide, MissingBlockIsReportedAndLeavesNothingBehind)
+{
+    const std::string word = UniqueWord("NOBLOCK");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    EXPECT_EQ(handoff::LauncherChannel::Open(names), nullptr);
+    EXPECT_FALSE(handoff::AnswerLauncher("EXAM_SAVE", names));
+    EXPECT_FALSE(ChannelNamesExist(word));
+}
+
+TEST(LauncherSide, BlockTooSmallForTheAnswerIsLeftUntouched)
+{
+    const std::string word = UniqueWord("SMALL");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    auto block = platform::CreateSharedBlock(names.block, handoff::kAnswerOffset + 9);
+    auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+    ASSERT_TRUE(block && event);
+    std::memset(block->Data(), 0xA5, block->Size());
+
+    EXPECT_FALSE(handoff::AnswerLauncher("EXAM_SAVE", names));
+    for (std::size_t i = 0; i < block->Size(); ++i)
+        ASSERT_EQ(block->Data()[i], 0xA5) << i;
+    EXPECT_FALSE(event->Wait(std::chrono::milliseconds(0)));
+
+    // Ten bytes fit exactly.
+    auto larger = platform::CreateSharedBlock(names.block, handoff::kAnswerOffset + 10);
+    ASSERT_TRUE(larger);
+    EXPECT_TRUE(handoff::AnswerLauncher("EXAM_SAVE", names));
+    EXPECT_EQ(std::memcmp(larger->Data() + handoff::kAnswerOffset, "EXAM_SAVE", 10), 0);
+    EXPECT_TRUE(event->Wait(std::chrono::milliseconds(0)));
+}
+
+TEST(LauncherSide, LaunchTextWithoutTerminatorEndsAtTheEndOfTheBlock)
+{
+    const std::string word = UniqueWord("UNTERMINATED");
+    auto block = platform::CreateSharedBlock(handoff::ChannelNamesFor(word).block, 3000);
+    ASSERT_TRUE(block);
+    std::memset(block->Data(), 'L', block->Size());
+
+    auto channel = handoff::LauncherChannel::Open(handoff::ChannelNamesFor(word));
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->LaunchText(), std::string(3000, 'L'));
+}
+
+} // namespace
