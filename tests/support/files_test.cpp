@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "support/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("varnel-files-" + std::to_string(getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        fs::permissions(m_dir, fs::perms::owner_all);
+        fs::remove_all(m_dir);
+    }
+    std::string Path(const char* name) const { return (m_dir / name).string(); }
+    static void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_dir), {})); }
+
+    fs::path m_dir;
+};
+
+TEST_F(Files, ReadsWholeFilesInBlocks)
+{
+    const std::string exact(1024, 'x');
+    Put(Path("exact"), exact);
+    EXPECT_EQ(ReadWholeFile(Path("exact")), exact);
+
+    Put(Path("empty"), "");
+    EXPECT_EQ(ReadWholeFile(Path("empty")), "");
+    EXPECT_EQ(ReadWholeFile(Path("missing")), "");
+    EXPECT_EQ(ReadWholeFile(m_dir.string()), "");
+}
+
+TEST_F(Files, NulByteCutsTheRestOfItsBlockOnly)
+{
+    std::string bytes(3000, 'a');
+    for (std::size_t i = 1024; i < bytes.size(); ++i)
+        bytes[i] = 'b';
+    bytes[10] = '\0';
+    Put(Path("nul"), bytes);
+    EXPECT_EQ(ReadWholeFile(Path("nul")), std::string(10, 'a') + std::string(3000 - 1024, 'b'));
+}
+
+TEST_F(Files, WritingReplacesTheFileAndLeavesNoTemporary)
+{
+    ASSERT_TRUE(WriteWholeFile(Path("r.dat"), "first version"));
+    ASSERT_TRUE(WriteWholeFile(Path("r.dat"), "second"));
+    EXPECT_EQ(ReadWholeFile(Path("r.dat")), "second");
+    ASSERT_TRUE(WriteWholeFile(Path("r.dat"), ""));
+    EXPECT_TRUE(fs::exists(Path("r.dat")));
+    EXPECT_EQ(fs::file_size(Path("r.dat")), 0u);
+    EXPECT_EQ(Entries(), 1u);
+    struct stat st {};
+    ASSERT_EQ(stat(Path("r.dat").c_str(), &st), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "same mode as a plain create";
+}
+
+TEST_F(Files, WritingIntoAMissingFolderDoesNothing)
+{
+    EXPECT_FALSE(WriteWholeFile(Path("nofolder/x.dat"), "x"));
+    EXPECT_FALSE(fs::exists(Path("nofolder")));
+}
+
+TEST_F(Files, AFailedWriteLeavesTheOldFileIntact)
+{
+    ASSERT_TRUE(WriteWholeFile(Path("keep.dat"), "precious"));
+    bool wrote = ReplaceFileAtomically(Path("keep.dat"), [](const std::string& temporary) {
+        std::ofstream(temporary) << "half";
+        return false;
+    });
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(ReadWholeFile(Path("keep.dat")), "precious");
+    EXPECT_EQ(Entries(), 1u);
+
+    if (geteuid() != 0) {
+        fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(WriteWholeFile(Path("keep.dat"), "new"));
+        fs::permissions(m_dir, fs::perms::owner_all);
+        EXPECT_EQ(ReadWholeFile(Path("keep.dat")), "precious");
+    }
+}
+
+} // namespace
