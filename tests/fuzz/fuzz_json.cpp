@@ -6,6 +6,7 @@
 
 #include "support/json.h"
 #include "support/json_build.h"
+#include "support/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -24,9 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         wide[i / 2] = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
     (void)ParseJson(std::u16string_view(wide));
 
-    // Whatever text we build must parse back to the same value.
-    std::string built;
-    JsonAppendText(built, "k", bytes);
-    (void)ParseJsonUtf8(built);
+    // Whatever valid text we build must parse back to the same value.
+    if (Utf8ToUtf16(bytes)) {
+        std::string built;
+        JsonAppendText(built, "k", bytes);
+        auto back = ParseJsonUtf8(built);
+        if (!back || JsonGetText(JsonObjectOf(back.get()), "k") != bytes)
+            __builtin_trap();
+    }
     return 0;
 }
