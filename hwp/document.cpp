@@ -1,14 +1,56 @@
 #include "hwp/document.h"
 
+#include <string>
+
+#include "hwp/error.h"
+#include "support/text.h"
+
 namespace hwp {
+namespace {
+
+// A border fill with no lines and no fill, as the word processor writes for id 1.
+const Bytes& DefaultBorderFillData()
+{
+    static const Bytes data = [] {
+        Bytes out(52, 0);
+        out[26] = 1;   // diagonal kind
+        out[32] = 1;   // fill kind: solid colour ...
+        for (int i = 36; i < 40; ++i)
+            out[static_cast<std::size_t>(i)] = 0xFF;   // ... with no background colour
+        for (int i = 44; i < 48; ++i)
+            out[static_cast<std::size_t>(i)] = 0xFF;   // and no pattern
+        return out;
+    }();
+    return data;
+}
+
+std::string Where(std::size_t section, std::size_t paragraph)
+{
+    return "section " + std::to_string(section + 1) + ", paragraph " + std::to_string(paragraph + 1);
+}
+
+[[noreturn]] void Bad(const std::string& message)
+{
+    throw HwpError("invalid document: " + message);
+}
+
+void CheckId(std::size_t id, std::size_t count, const std::string& what, const std::string& where)
+{
+    if (id >= count)
+        Bad(where + " refers to " + what + " " + std::to_string(id) + " but there " +
+            (count == 1 ? "is 1" : "are " + std::to_string(count)));
+}
+
+}  // namespace
 
 Document NewDocument()
 {
     Document document;
     for (auto& faces : document.faces)
         faces.emplace_back().name = u"바탕";
-    document.borderFills.push_back(BorderFill{});
+    document.borderFills.push_back(BorderFill{DefaultBorderFillData()});
     document.charShapes.push_back(CharShape{});
+    document.tabDefs.push_back(RawRecord{Bytes(8, 0)});
     document.paraShapes.push_back(ParaShape{});
     Style normal;
     normal.name = u"바탕글";
@@ -37,6 +79,69 @@ std::u16string ParagraphDisplayText(const Paragraph& paragraph)
     for (; next < paragraph.placeholders.size(); ++next)
         out += u'[' + paragraph.placeholders[next].what + u']';
     return out;
+}
+
+void CheckDocument(const Document& document)
+{
+    for (std::size_t i = 0; i < document.charShapes.size(); ++i) {
+        const CharShape& shape = document.charShapes[i];
+        const std::string where = "char shape " + std::to_string(i);
+        for (int lang = 0; lang < kLangCount; ++lang)
+            CheckId(shape.faceIds[static_cast<std::size_t>(lang)], document.faces[static_cast<std::size_t>(lang)].size(),
+                    "face", where);
+        CheckId(shape.borderFillId, document.borderFills.size() + 1, "border fill", where);
+    }
+    const std::size_t tabDefs = document.tabDefs.empty() ? 1 : document.tabDefs.size();
+    for (std::size_t i = 0; i < document.paraShapes.size(); ++i) {
+        const ParaShape& shape = document.paraShapes[i];
+        const std::string where = "para shape " + std::to_string(i);
+        CheckId(shape.tabDefId, tabDefs, "tab definition", where);
+        CheckId(shape.borderFillId, document.borderFills.size() + 1, "border fill", where);
+    }
+    for (std::size_t i = 0; i < document.styles.size(); ++i) {
+        const Style& style = document.styles[i];
+        const std::string where = "style " + std::to_string(i);
+        CheckId(style.paraShapeId, document.paraShapes.size(), "para shape", where);
+        CheckId(style.charShapeId, document.charShapes.size(), "char shape", where);
+        CheckId(style.nextStyleId, document.styles.size(), "style", where);
+    }
+    if (document.sections.empty())
+        Bad("it has no section");
+    for (std::size_t s = 0; s < document.sections.size(); ++s) {
+        const Section& section = document.sections[s];
+        if (section.paragraphs.empty())
+            Bad("section " + std::to_string(s + 1) + " has no paragraph");
+        if (section.columnCount < 1 || section.columnCount > 255)
+            Bad("section " + std::to_string(s + 1) + " has " + std::to_string(section.columnCount) + " columns");
+        for (std::size_t p = 0; p < section.paragraphs.size(); ++p) {
+            const Paragraph& paragraph = section.paragraphs[p];
+            const std::string where = Where(s, p);
+            const std::size_t size = paragraph.text.size();
+            CheckId(paragraph.paraShapeId, document.paraShapes.size(), "para shape", where);
+            CheckId(paragraph.styleId, document.styles.size(), "style", where);
+            if (paragraph.charShapes.empty() || paragraph.charShapes.front().position != 0)
+                Bad(where + ": its char shapes do not start at the beginning");
+            for (std::size_t r = 0; r < paragraph.charShapes.size(); ++r) {
+                const CharShapeRun& run = paragraph.charShapes[r];
+                CheckId(run.charShapeId, document.charShapes.size(), "char shape", where);
+                if (r > 0 && (run.position <= paragraph.charShapes[r - 1].position || run.position > size))
+                    Bad(where + ": its char shape runs are out of order or past the text");
+            }
+            std::uint32_t lastEnd = 0;
+            for (const Field& field : paragraph.fields) {
+                if (field.begin > field.end || field.end > size || field.begin < lastEnd)
+                    Bad(where + ": the field \"" + Utf16ToUtf8(field.name) +
+                        "\" lies outside the text or overlaps another");
+                lastEnd = field.end;
+            }
+            std::uint32_t lastPosition = 0;
+            for (const Placeholder& placeholder : paragraph.placeholders) {
+                if (placeholder.position > size || placeholder.position < lastPosition)
+                    Bad(where + ": a placeholder lies outside the text or out of order");
+                lastPosition = placeholder.position;
+            }
+        }
+    }
 }
 
 }  // namespace hwp

@@ -35,6 +35,8 @@ using PerLang = std::array<T, kLangCount>;
 
 struct FaceName {
     std::u16string name;
+    // Property bits other than the three that say which optional parts follow.
+    std::uint8_t otherProperties = 0;
     // Substitute face: kind 0 unknown, 1 TrueType, 2 HFT (the format's own fonts).
     std::u16string substituteName;
     std::uint8_t substituteKind = 0;
@@ -52,7 +54,7 @@ struct BorderFill {
     bool operator==(const BorderFill&) const = default;
 };
 
-enum class UnderlineKind : std::uint8_t { None = 0, Below = 1, Above = 3 };
+enum class UnderlineKind : std::uint8_t { None = 0, Below = 1, Above = 2 };
 
 struct CharShape {
     PerLang<std::uint16_t> faceIds{};          // index into Document::faces[lang]
@@ -107,7 +109,7 @@ struct ParaShape {
     std::uint16_t tabDefId = 0;
     std::uint16_t numberingId = 0;   // numbering or bullet id, by the heading kind
     std::uint16_t borderFillId = 0;  // 1-based in the file; 0 = none
-    PerLang<std::int16_t> borderOffsets{};   // left, right, top, bottom used; HwpUnit
+    std::array<std::int16_t, 4> borderOffsets{};   // left, right, top, bottom; HwpUnit
     // Property bits this model does not name (heading kind, widow control, line
     // breaking, ...), kept as read; alignment and line spacing kind win over them.
     std::uint32_t otherProperties1 = 0;
@@ -155,7 +157,9 @@ struct PageDef {
     bool operator==(const PageDef&) const = default;
 };
 
-// Break flags of a paragraph header: what starts before this paragraph.
+// Break flags of a paragraph header: what starts before this paragraph. The first
+// paragraph of a section never holds kBreakSection or kBreakColumns here: its place
+// implies them, and the writer adds them in the file.
 enum BreakFlags : std::uint8_t {
     kBreakSection = 0x01,
     kBreakColumns = 0x02,   // a new multi-column layout
@@ -273,11 +277,18 @@ struct Document {
 };
 
 // A document ready to type into: one face per language group, one border fill, one
-// char shape (10 pt), one para shape, the style u"바탕글" ("Normal"), one section on A4
-// portrait with one empty paragraph.
+// char shape (10 pt), one tab definition, one para shape, the style u"바탕글"
+// ("Normal"), one section on A4 portrait with one empty paragraph.
 Document NewDocument();
 
-// The paragraph texts of all sections, placeholders written as "[what]" at their place.
+// The paragraph's text with each placeholder written as "[what]" at its place: what
+// people see, and what the writer puts in the file for it.
 std::u16string ParagraphDisplayText(const Paragraph& paragraph);
+
+// Throws HwpError when the document cannot be a valid file: an id that points nowhere
+// (face, char shape, para shape, style, border fill, tab definition), no section, a
+// char-shape run list that does not start at 0 or is not sorted, fields or placeholders
+// outside their paragraph's text.
+void CheckDocument(const Document& document);
 
 }  // namespace hwp

@@ -1,17 +1,87 @@
 #include "hwp/reader.h"
 
-#include "support/files.h"
+#include <fstream>
+#include <sstream>
+
+#include "hwp/bytes.h"
+#include "hwp/container.h"
+#include "hwp/docinfo.h"
+#include "hwp/records.h"
+#include "hwp/section.h"
 
 namespace hwp {
+namespace {
+
+constexpr std::size_t kStreamLimit = 64u << 20;
+// Far more than any document needs, few enough that a damaged count cannot run away.
+constexpr std::size_t kMaxSections = 4096;
+
+std::string StreamText(const StreamMap& streams, const std::string& name, bool compressed)
+{
+    const auto found = streams.find(name);
+    if (found == streams.end())
+        throw HwpError("not a complete HWP 5.0 document: the stream " + name + " is missing");
+    return compressed ? InflateRaw(found->second, name.c_str(), kStreamLimit) : found->second;
+}
+
+}  // namespace
+
+Document ReadDocumentFromBytes(std::string_view bytes)
+{
+    const StreamMap streams = ReadCompoundFile(bytes, {"BodyText"}, kStreamLimit);
+    const auto header = streams.find("FileHeader");
+    if (header == streams.end())
+        throw HwpError("not an HWP 5.0 document: the FileHeader stream is missing");
+    if (header->second.size() < 40 || header->second.compare(0, 17, "HWP Document File") != 0)
+        throw HwpError("not an HWP 5.0 document: the file header has no HWP signature");
+
+    Document document;
+    ByteReader in(header->second, "FileHeader");
+    in.Skip(32);
+    const std::uint32_t version = in.U32();
+    document.version = Version{static_cast<std::uint8_t>(version >> 24), static_cast<std::uint8_t>(version >> 16),
+                               static_cast<std::uint8_t>(version >> 8), static_cast<std::uint8_t>(version)};
+    document.headerFlags = in.U32();
+    if (document.version.major != 5)
+        throw HwpError("unsupported HWP version " + std::to_string(document.version.major) + "." +
+                       std::to_string(document.version.minor) + ": only 5.x documents can be read");
+    if (document.headerFlags & kHeaderPassword)
+        throw HwpError("the document is protected by a password; it cannot be opened");
+    if (document.headerFlags & kHeaderDistribution)
+        throw HwpError("the document is a distribution document, whose content is encrypted; it cannot be opened");
+    if (document.headerFlags & (kHeaderDrm | kHeaderCertificateEncrypted | kHeaderCertificateDrm))
+        throw HwpError("the document is protected by DRM or a certificate; it cannot be opened");
+    const bool compressed = document.headerFlags & kHeaderCompressed;
+
+    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed), document);
+    std::size_t count = 0;
+    while (count < kMaxSections && streams.count("BodyText/Section" + std::to_string(count)))
+        ++count;
+    if (count == 0)
+        throw HwpError("not a complete HWP 5.0 document: the stream BodyText/Section0 is missing");
+    if (declared != 0 && declared < count)
+        count = declared;   // streams past the announced count are not part of the text
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string name = "BodyText/Section" + std::to_string(i);
+        document.sections.push_back(ReadSection(StreamText(streams, name, compressed), i, document));
+    }
+    return document;
+}
 
 Document ReadDocument(const std::string& path)
 {
-    throw HwpError(path + ": reading HWP documents is not available yet");
-}
-
-Document ReadDocumentFromBytes(std::string_view)
-{
-    throw HwpError("reading HWP documents is not available yet");
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw HwpError(path + ": cannot open the file");
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (!file && !file.eof())
+        throw HwpError(path + ": cannot read the file");
+    try {
+        return ReadDocumentFromBytes(bytes.str());
+    } catch (const HwpError& error) {
+        throw HwpError(path + ": " + error.what());
+    }
 }
 
 }  // namespace hwp

@@ -1,15 +1,132 @@
 #include "hwp/writer.h"
 
-namespace hwp {
+#include <cstdio>
 
-void WriteDocument(const Document&, const std::string& path)
+#include "hwp/bytes.h"
+#include "hwp/container.h"
+#include "hwp/docinfo.h"
+#include "hwp/records.h"
+#include "hwp/section.h"
+#include "support/files.h"
+
+namespace hwp {
+namespace {
+
+// The version we write: records as 5.0.3.0 defines them (72-byte char shapes, 54-byte
+// para shapes, 22-byte paragraph headers).
+constexpr std::uint32_t kWrittenVersion = 0x05000300;
+
+std::string FileHeader()
 {
-    throw HwpError(path + ": writing HWP documents is not available yet");
+    ByteWriter out;
+    out.Raw(std::string_view("HWP Document File"));
+    out.Zeros(32 - 17);
+    out.U32(kWrittenVersion);
+    out.U32(kHeaderCompressed);
+    out.Zeros(256 - out.Size());
+    return out.Data();
 }
 
-std::string WriteDocumentToBytes(const Document&)
+// A property set holding the title (the first words of the text) as UTF-16 text, under
+// the format's own FMTID, as the summary stream other software lists.
+std::string SummaryInformation(const std::u16string& title)
 {
-    throw HwpError("writing HWP documents is not available yet");
+    static const unsigned char fmtid[16] = {0x60, 0xB6, 0xA2, 0x9F, 0x61, 0x10, 0xD4, 0x11,
+                                            0xB4, 0xC6, 0x00, 0x60, 0x97, 0xC0, 0x9D, 0x8C};
+    const std::string_view id(reinterpret_cast<const char*>(fmtid), sizeof fmtid);
+    ByteWriter property;
+    property.U32(0x1F);   // VT_LPWSTR
+    property.U32(static_cast<std::uint32_t>(title.size() + 1));
+    property.Units(title);
+    property.U16(0);
+    while (property.Size() % 4)
+        property.U8(0);
+    ByteWriter codepage;
+    codepage.U32(0x02);   // VT_I2
+    codepage.U16(1200);   // UTF-16
+    codepage.U16(0);
+
+    ByteWriter section;
+    const std::uint32_t headerSize = 8 + 2 * 8;
+    section.U32(headerSize + static_cast<std::uint32_t>(codepage.Size() + property.Size()));
+    section.U32(2);
+    section.U32(1);   // PID_CODEPAGE
+    section.U32(headerSize);
+    section.U32(2);   // PIDSI_TITLE
+    section.U32(headerSize + static_cast<std::uint32_t>(codepage.Size()));
+    section.Raw(codepage.Data());
+    section.Raw(property.Data());
+
+    ByteWriter out;
+    out.U16(0xFFFE);
+    out.U16(0);
+    out.U32(0x00020105);
+    out.Raw(id);
+    out.U32(1);
+    out.Raw(id);
+    out.U32(48);
+    out.Raw(section.Data());
+    return out.Data();
+}
+
+std::u16string PreviewText(const Document& document)
+{
+    std::u16string out;
+    for (const Section& section : document.sections) {
+        for (const Paragraph& paragraph : section.paragraphs) {
+            if (!out.empty())
+                out += u"\r\n";
+            out += ParagraphDisplayText(paragraph);
+            if (out.size() >= 1024) {
+                out.resize(1024);
+                return out;
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string WriteDocumentToBytes(const Document& document)
+{
+    CheckDocument(document);
+    if (document.charShapes.empty() || document.paraShapes.empty() || document.styles.empty())
+        throw HwpError("invalid document: it needs at least one char shape, para shape and style");
+    StreamMap streams;
+    streams["FileHeader"] = FileHeader();
+    streams["DocInfo"] = DeflateRaw(WriteDocInfo(document));
+    std::uint32_t fieldIds = 0x5B1FEA00;
+    for (std::size_t i = 0; i < document.sections.size(); ++i)
+        streams["BodyText/Section" + std::to_string(i)] = DeflateRaw(WriteSection(document.sections[i], document, fieldIds));
+    const std::u16string preview = PreviewText(document);
+    std::u16string title = preview.substr(0, preview.find(u'\r'));
+    if (title.size() > 80)
+        title.resize(80);
+    streams["\005HwpSummaryInformation"] = SummaryInformation(title);
+    ByteWriter prv;
+    prv.Units(preview);
+    streams["PrvText"] = prv.Data();
+    return WriteCompoundFile(streams);
+}
+
+void WriteDocument(const Document& document, const std::string& path)
+{
+    std::string bytes;
+    try {
+        bytes = WriteDocumentToBytes(document);
+    } catch (const HwpError& error) {
+        throw HwpError(path + ": " + error.what());
+    }
+    const bool written = ReplaceFileAtomically(path, [&bytes](const std::string& temporary) {
+        std::FILE* file = std::fopen(temporary.c_str(), "wb");
+        if (!file)
+            return false;
+        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        return (std::fclose(file) == 0) && ok;
+    });
+    if (!written)
+        throw HwpError(path + ": the document cannot be written there (missing folder, no permission or disk full)");
 }
 
 }  // namespace hwp

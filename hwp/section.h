@@ -1,0 +1,19 @@
+// BodyText/SectionN: paragraphs, their text with its control characters, char-shape
+// runs, line segments, and the controls the model knows (section and column
+// definitions, click-here fields); the others become placeholders.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "hwp/document.h"
+
+namespace hwp {
+
+// Reads one section stream (already inflated). `index` is for messages.
+Section ReadSection(std::string_view stream, std::size_t index, const Document& document);
+
+// The section stream (not yet deflated). `fieldIds` numbers the fields document-wide.
+std::string WriteSection(const Section& section, const Document& document, std::uint32_t& fieldIds);
+
+}  // namespace hwp
