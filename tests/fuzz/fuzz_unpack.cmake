@@ -1,0 +1,5 @@
+if(VARNEL_FUZZ)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(FUZZ_LIBZIP REQUIRED IMPORTED_TARGET libzip)
+endif()
+varnel_fuzz(fuzz_unpack ${CMAKE_CURRENT_LIST_DIR}/fuzz_unpack.cpp varnel_store PkgConfig::FUZZ_LIBZIP)
