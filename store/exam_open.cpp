@@ -1,0 +1,158 @@
+#include "store/exam_open.h"
+
+#include <sys/stat.h>
+
+#include "store/archive.h"
+#include "store/local_store.h"
+#include "support/files.h"
+#include "support/folders.h"
+
+namespace {
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string ArchiveName(std::uint32_t key, const char* kind)
+{
+    // The key is formatted signed, as PackArchive names the archive.
+    return std::to_string(static_cast<std::int32_t>(key)) + "-" + kind + ".zip";
+}
+
+// The store kind becomes one folder name below the workspace; anything that could climb
+// out of it is not one.
+bool IsPlainFolderName(const std::string& kind)
+{
+    return kind != "." && kind != ".." && kind.find('/') == std::string::npos && kind.find('\\') == std::string::npos;
+}
+
+} // namespace
+
+void ReadExamRecordKeys(ExamRecord& record, const JsonObject& object)
+{
+    record.m_nExamKey = static_cast<std::uint32_t>(JsonGetInt(object, "exam_key"));
+    record.m_nExamtextKey = static_cast<std::uint32_t>(JsonGetInt(object, "examtext_key"));
+    record.m_strExamName = JsonGetText(object, "exam_name");
+    record.m_strDifficulty = JsonGetText(object, "difficulty");
+    record.m_strObjState = "obj_" + LowerCase(JsonGetText(object, "obj_option"));
+    record.m_strSbjState = "sbj_" + LowerCase(JsonGetText(object, "sbj_option"));
+    record.m_strDesState = "des_" + LowerCase(JsonGetText(object, "des_option"));
+    record.m_strObjAnswer = JsonGetText(object, "obj_answer");
+    // A .dat written by this program has no "exam_local": the caller's store kind stays.
+    if (object.count(u"exam_local"))
+        record.m_strExamLocal = JsonGetText(object, "exam_local");
+    record.m_strExamtextLocal = JsonGetText(object, "examtext_local");
+    record.m_strStageId = JsonGetText(object, "stage_id");
+    record.ReleaseHeights();
+}
+
+ExamTypeControls TypeControlsOf(const ExamRecord& record)
+{
+    const std::string& obj = record.m_strObjState;
+    const std::string& sbj = record.m_strSbjState;
+    const std::string& des = record.m_strDesState;
+    ExamTypeControls controls;
+    controls.objButtonImage = obj == "obj_d" || obj == "obj_y" ? 0 : 1;
+    controls.sbjButtonImage = sbj == "sbj_d" || sbj == "sbj_y" ? 2 : 3;
+    controls.desButtonImage = des == "des_d" || des == "des_y" ? 4 : 5;
+
+    if (obj == "obj_d")
+        controls.defaultType = kQuestionTypeObj;
+    else if (sbj == "sbj_d")
+        controls.defaultType = kQuestionTypeSbj;
+    else if (des == "des_d")
+        controls.defaultType = kQuestionTypeDes;
+
+    if (controls.defaultType != kQuestionTypeNone)
+        controls.questionType = controls.defaultType;
+    else if (obj == "obj_y")
+        controls.questionType = kQuestionTypeObj;
+    else if (sbj == "sbj_y")
+        controls.questionType = kQuestionTypeSbj;
+    else if (des == "des_y")
+        controls.questionType = kQuestionTypeDes;
+    return controls;
+}
+
+void LocateQuestion(ExamRecord& record, const std::string& workspace)
+{
+    if (record.m_strExamLocal == kLocalExamKind) {
+        record.m_strExamFolder = LocalQuestionFolder(workspace, record.m_nExamKey);
+        // Every opening restores the saved documents; a missing archive keeps the folder as it is.
+        UnpackArchive(record.m_strExamFolder, ArchiveName(record.m_nExamKey, "exam"));
+    } else {
+        if (!IsPlainFolderName(record.m_strExamLocal))
+            record.m_strExamLocal = "exam";
+        record.m_strExamFolder = workspace + "/" + record.m_strExamLocal + "/" +
+                                 QuestionFolderPath(static_cast<std::int32_t>(record.m_nExamKey));
+    }
+}
+
+void LocatePassage(ExamRecord& record, const std::string& workspace)
+{
+    if (!record.HasPassage())
+        return;
+    if (record.m_strExamtextLocal == kLocalExamtextKind) {
+        record.m_strExamtextFolder = LocalPassageFolder(workspace, record.m_nExamtextKey);
+    } else {
+        record.m_strExamtextLocal = "examtext";
+        record.m_strExamtextFolder = workspace + "/examtext/" +
+                                     PassageFolderPath(static_cast<std::int32_t>(record.m_nExamtextKey));
+    }
+    if (!Exists(record.m_strExamtextFolder + "/text.hwp"))
+        UnpackArchive(record.m_strExamtextFolder, ArchiveName(record.m_nExamtextKey, "text"));
+}
+
+void OpenExamRecord(std::unique_ptr<ExamRecord>& current, const JsonObject& object, bool keepRecord,
+                    const std::string& workspace, ExamOpenView& view)
+{
+    if (!keepRecord || !current) {
+        current.reset();
+        current = std::make_unique<ExamRecord>();
+    }
+    ExamRecord& record = *current;
+    ReadExamRecordKeys(record, object);
+    view.ShowTypeControls(record, TypeControlsOf(record));
+    LocateQuestion(record, workspace);
+    if (record.HasPassage()) {
+        LocatePassage(record, workspace);
+        view.ShowExistingPassage(record);
+    }
+    view.SelectTypeDocuments(record);
+}
+
+void LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view text, const std::string& workspace,
+                      ExamOpenView& view)
+{
+    const JsonOwnedPtr root = ParseJsonUtf8(text);
+    if (!root || root->kind != JsonKind::Object)
+        return;
+    OpenExamRecord(current, JsonObjectOf(root.get()), true, workspace, view);
+}
+
+void LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path, const std::string& workspace,
+                      ExamOpenView& view)
+{
+    if (!current)
+        current = std::make_unique<ExamRecord>();
+    if (IsLocalStorePath(path))
+        current->m_strExamLocal = kLocalExamKind;
+    LoadQuestionText(current, ReadWholeFile(path), workspace, view);
+}
+
+bool IsLocalStorePath(const std::string& path)
+{
+    const auto at = path.find(kLocalExamKind);
+    return at != std::string::npos && at > 0;
+}
