@@ -1,0 +1,274 @@
+// Cropping and measuring on images made here with known content boxes.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/json.h"
+#include "tools/tolvard/crop.h"
+#include "tools/tolvard/cropper.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolvard::kPadding;
+
+QImage WhitePage(int width, int height, QImage::Format format = QImage::Format_ARGB32)
+{
+    QImage page(width, height, format);
+    page.fill(Qt::white);
+    return page;
+}
+
+void FillBox(QImage& page, const QRect& box, QColor colour = Qt::black)
+{
+    QPainter painter(&page);
+    painter.fillRect(box, colour);
+}
+
+TEST(ContentRect, SpansEveryInkPixelAndNothingElse)
+{
+    QImage page = WhitePage(600, 800);
+    FillBox(page, QRect(100, 150, 100, 100));
+    page.setPixel(450, 700, qRgb(200, 200, 200));   // a faint grey dot still counts
+    EXPECT_EQ(tolvard::ContentRect(page), QRect(QPoint(100, 150), QPoint(450, 700)));
+}
+
+TEST(ContentRect, IgnoresNearWhiteAndTransparentPixels)
+{
+    QImage page = WhitePage(300, 300);
+    FillBox(page, QRect(40, 50, 10, 20));
+    page.setPixel(5, 5, qRgb(250, 250, 250));
+    page.setPixel(290, 290, qRgba(0, 0, 0, 0));
+    page.setPixel(291, 291, qRgba(0, 0, 0, 8));
+    EXPECT_EQ(tolvard::ContentRect(page), QRect(40, 50, 10, 20));
+}
+
+TEST(ContentRect, BlankAndNullPagesHaveNoContent)
+{
+    EXPECT_TRUE(tolvard::ContentRect(WhitePage(200, 100)).isNull());
+    EXPECT_TRUE(tolvard::ContentRect(QImage()).isNull());
+    QImage transparent(50, 50, QImage::Format_ARGB32);
+    transparent.fill(Qt::transparent);
+    EXPECT_TRUE(tolvard::ContentRect(transparent).isNull());
+}
+
+TEST(ContentRect, WorksOnOtherPixelFormats)
+{
+    for (auto format : {QImage::Format_RGB888, QImage::Format_Grayscale8, QImage::Format_RGB32,
+                        QImage::Format_ARGB32_Premultiplied}) {
+        QImage page = WhitePage(120, 90, format);
+        FillBox(page, QRect(10, 20, 30, 5));
+        EXPECT_EQ(tolvard::ContentRect(page), QRect(10, 20, 30, 5)) << format;
+    }
+}
+
+TEST(CropToContent, KeepsTheContentWithAnEvenPadding)
+{
+    QImage page = WhitePage(600, 800);
+    FillBox(page, QRect(100, 150, 100, 40), Qt::red);
+    FillBox(page, QRect(300, 400, 20, 20), Qt::blue);
+    QRect content;
+    const QImage cropped = tolvard::CropToContent(page, kPadding, &content);
+    EXPECT_EQ(content, QRect(QPoint(100, 150), QPoint(319, 419)));
+    ASSERT_EQ(cropped.size(), QSize(220 + 2 * kPadding, 270 + 2 * kPadding));
+    EXPECT_EQ(tolvard::ContentRect(cropped), QRect(kPadding, kPadding, 220, 270));
+    EXPECT_EQ(cropped.pixel(kPadding, kPadding), qRgb(255, 0, 0));
+    EXPECT_EQ(cropped.pixel(kPadding + 219, kPadding + 269), qRgb(0, 0, 255));
+    EXPECT_EQ(cropped.pixel(0, 0), qRgb(255, 255, 255));
+}
+
+TEST(CropToContent, PadsContentThatTouchesThePageEdges)
+{
+    QImage page = WhitePage(100, 60);
+    FillBox(page, QRect(0, 0, 100, 60));
+    const QImage cropped = tolvard::CropToContent(page, 5);
+    ASSERT_EQ(cropped.size(), QSize(110, 70));
+    EXPECT_EQ(cropped.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(cropped.pixel(5, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(cropped.pixel(109, 69), qRgb(255, 255, 255));
+}
+
+TEST(CropToContent, BlankPageGivesThePaddingOnly)
+{
+    const QImage cropped = tolvard::CropToContent(WhitePage(300, 400), kPadding);
+    EXPECT_EQ(cropped.size(), QSize(2 * kPadding, 2 * kPadding));
+}
+
+// A workspace with exported page images named as the editor names them.
+class CropWorkspace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/varnel-tolvard-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_workspace = pattern;
+        m_question = m_workspace / "local_exam" / "ek-12";
+        m_passage = m_workspace / "local_examtext" / "etk-7";
+        fs::create_directories(m_question);
+        fs::create_directories(m_passage);
+    }
+    void TearDown() override { fs::remove_all(m_workspace); }
+
+    // A page 1240 wide with one black box `height` high.
+    static void WritePage(const fs::path& path, int height)
+    {
+        QImage page = WhitePage(1240, 1754);
+        FillBox(page, QRect(100, 200, 900, height));
+        ASSERT_TRUE(page.save(QString::fromStdString(path.string()), "PNG"));
+    }
+    static int Preview(int print) { return static_cast<int>(std::lround(print * 800.0 / 1240.0)); }
+
+    static JsonObject Members(const JsonOwnedPtr& root) { return JsonObjectOf(root.get()); }
+
+    tolvard::CropRequest Request(const std::string& type) const
+    {
+        tolvard::CropRequest request;
+        request.examKey = 12;
+        request.examLocal = "local_exam";
+        request.examtextKey = 7;
+        request.examtextLocal = "local_examtext";
+        request.examType = type;
+        return request;
+    }
+
+    fs::path m_workspace, m_question, m_passage;
+};
+
+TEST_F(CropWorkspace, ObjectiveQuestionWithPassageGetsEveryHeightAndCroppedImages)
+{
+    WritePage(m_passage / "7-print-text001.png", 500);
+    WritePage(m_question / "12-examprint-obj001.png", 1200);
+    WritePage(m_question / "12-print-obj-exam001.png", 100);
+    WritePage(m_question / "12-print-obj-objective001.png", 200);
+    WritePage(m_question / "12-print-obj-answer001.png", 30);
+    WritePage(m_question / "12-print-obj-explain001.png", 300);
+
+    const std::string answer = tolvard::CropAndMeasure(Request("obj"), m_workspace.string());
+    const int p = 2 * kPadding;
+    const std::string expected =
+        "{\"textprint_height\":" + std::to_string(500 + p) + ",\"textpreview_height\":" +
+        std::to_string(Preview(500 + p)) + ",\"exam_type\":\"obj\",\"examprint_height\":" + std::to_string(1200 + p) +
+        ",\"exampreview_height\":" + std::to_string(Preview(1200 + p)) +
+        ",\"examcard_height\":" + std::to_string(Preview(100 + p) + Preview(200 + p)) +
+        ",\"exam_print_height\":" + std::to_string(100 + p) + ",\"exam_preview_height\":" +
+        std::to_string(Preview(100 + p)) + ",\"obj_print_height\":" + std::to_string(200 + p) +
+        ",\"obj_preview_height\":" + std::to_string(Preview(200 + p)) + ",\"answer_print_height\":" +
+        std::to_string(30 + p) + ",\"answer_preview_height\":" + std::to_string(Preview(30 + p)) +
+        ",\"explain_print_height\":" + std::to_string(300 + p) + ",\"explain_preview_height\":" +
+        std::to_string(Preview(300 + p)) + "}";
+    EXPECT_EQ(answer, expected);
+
+    for (const auto& [folder, name, height] :
+         {std::tuple{m_passage, "7-print-text.png", 500}, std::tuple{m_question, "12-print-obj-exam.png", 100},
+          std::tuple{m_question, "12-print-obj-objective.png", 200},
+          std::tuple{m_question, "12-print-obj-answer.png", 30},
+          std::tuple{m_question, "12-print-obj-explain.png", 300}}) {
+        const QImage cropped(QString::fromStdString((folder / name).string()));
+        ASSERT_FALSE(cropped.isNull()) << name;
+        EXPECT_EQ(cropped.size(), QSize(900 + p, height + p)) << name;
+    }
+    // The print document is measured, not packed: no cropped copy of it.
+    EXPECT_FALSE(fs::exists(m_question / "12-print-examprint-obj.png"));
+}
+
+TEST_F(CropWorkspace, MissingImagesGiveZeroHeights)
+{
+    WritePage(m_question / "12-print-sbj-exam001.png", 100);
+    const JsonOwnedPtr root = ParseJsonUtf8(tolvard::CropAndMeasure(Request("sbj"), m_workspace.string()));
+    const JsonObject answer = Members(root);
+    EXPECT_EQ(JsonGetText(answer, "exam_type"), "sbj");
+    EXPECT_EQ(JsonGetInt(answer, "exam_print_height"), 100 + 2 * kPadding);
+    for (const char* key : {"textprint_height", "textpreview_height", "examprint_height", "exampreview_height",
+                            "answer_print_height", "answer_preview_height", "explain_print_height",
+                            "explain_preview_height"}) {
+        ASSERT_TRUE(answer.count(std::u16string(key, key + std::strlen(key)))) << key;
+        EXPECT_EQ(JsonGetInt(answer, key), 0) << key;
+    }
+    EXPECT_EQ(JsonGetInt(answer, "examcard_height"), JsonGetInt(answer, "exam_preview_height"));
+    // Options heights belong to objective questions only.
+    EXPECT_FALSE(answer.count(u"obj_print_height"));
+    EXPECT_FALSE(answer.count(u"obj_preview_height"));
+    EXPECT_FALSE(fs::exists(m_question / "12-print-sbj-answer.png"));
+}
+
+TEST_F(CropWorkspace, UnreadableImageCountsAsMissing)
+{
+    std::FILE* f = std::fopen((m_question / "12-print-des-exam001.png").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a picture", f);
+    std::fclose(f);
+    const JsonOwnedPtr root = ParseJsonUtf8(tolvard::CropAndMeasure(Request("des"), m_workspace.string()));
+    EXPECT_EQ(JsonGetInt(Members(root), "exam_print_height"), 0);
+    EXPECT_FALSE(fs::exists(m_question / "12-print-des-exam.png"));
+}
+
+TEST_F(CropWorkspace, BlankPartMeasuresZeroButStillLeavesItsImage)
+{
+    QImage blank = WhitePage(1240, 1754);
+    ASSERT_TRUE(blank.save(QString::fromStdString((m_question / "12-print-sbj-explain001.png").string()), "PNG"));
+    const JsonOwnedPtr root = ParseJsonUtf8(tolvard::CropAndMeasure(Request("sbj"), m_workspace.string()));
+    EXPECT_EQ(JsonGetInt(Members(root), "explain_print_height"), 0);
+    EXPECT_TRUE(fs::exists(m_question / "12-print-sbj-explain.png"));
+}
+
+TEST_F(CropWorkspace, OtherTypeTextMeasuresOnlyThePassage)
+{
+    WritePage(m_passage / "7-print-text001.png", 40);
+    WritePage(m_question / "12-print-obj-exam001.png", 100);
+    const std::string answer = tolvard::CropAndMeasure(Request(""), m_workspace.string());
+    EXPECT_EQ(answer, "{\"textprint_height\":" + std::to_string(40 + 2 * kPadding) + ",\"textpreview_height\":" +
+                          std::to_string(Preview(40 + 2 * kPadding)) + ",\"exam_type\":\"\"}");
+    EXPECT_FALSE(fs::exists(m_question / "12-print-obj-exam.png"));
+}
+
+TEST_F(CropWorkspace, QuestionWithoutPassageLeavesThePassageFolderAlone)
+{
+    WritePage(m_passage / "7-print-text001.png", 40);
+    auto request = Request("obj");
+    request.examtextKey = 0;
+    const JsonOwnedPtr root = ParseJsonUtf8(tolvard::CropAndMeasure(request, m_workspace.string()));
+    EXPECT_EQ(JsonGetInt(Members(root), "textprint_height"), 0);
+    EXPECT_FALSE(fs::exists(m_passage / "7-print-text.png"));
+    // A key the editor reads as negative is no passage either.
+    request.examtextKey = 0x80000007u;
+    tolvard::CropAndMeasure(request, m_workspace.string());
+    EXPECT_FALSE(fs::exists(m_passage / "7-print-text.png"));
+}
+
+TEST(StoreFolders, FollowTheStoreRulesAndRefuseKindsThatLeaveTheWorkspace)
+{
+    EXPECT_EQ(tolvard::QuestionFolder("/w", "local_exam", 12), "/w/local_exam/ek-12");
+    EXPECT_EQ(tolvard::QuestionFolder("/w", "exam", 1234567), "/w/exam/d6-001/d4-23/d2-45/ek-1234567");
+    EXPECT_EQ(tolvard::QuestionFolder("/w", "shared_exam", 5), "/w/shared_exam/d6-000/d4-00/d2-00/ek-5");
+    EXPECT_EQ(tolvard::PassageFolder("/w", "local_examtext", 8), "/w/local_examtext/etk-8");
+    EXPECT_EQ(tolvard::PassageFolder("/w", "examtext", 1234567), "/w/examtext/d4-123/d2-45/etk-1234567");
+    EXPECT_EQ(tolvard::PassageFolder("/w", "../../etc", 99), "/w/examtext/d4-00/d2-00/etk-99");
+    for (const char* kind : {"", ".", "..", "../x", "a/b"})
+        EXPECT_EQ(tolvard::QuestionFolder("/w", kind, 1), "") << kind;
+}
+
+TEST(CropRequest, ReadsTheEditorsRequestIncludingLargeUnsignedKeys)
+{
+    const auto request = tolvard::ParseCropRequest(
+        "{\"school_key\":3000000000,\"user_key\":15,\"content_type\":\"exam\",\"exam_key\":12,\"exam_local\":"
+        "\"local_exam\",\"examtext_key\":7,\"examtext_local\":\"local_examtext\",\"exam_type\":\"sbj\"}");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->schoolKey, 3000000000u);
+    EXPECT_EQ(request->userKey, 15u);
+    EXPECT_EQ(request->examKey, 12u);
+    EXPECT_EQ(request->examLocal, "local_exam");
+    EXPECT_EQ(request->examtextKey, 7u);
+    EXPECT_EQ(request->examtextLocal, "local_examtext");
+    EXPECT_EQ(request->examType, "sbj");
+    EXPECT_FALSE(tolvard::ParseCropRequest("[1,2]"));
+    EXPECT_FALSE(tolvard::ParseCropRequest("{\"exam_key\":"));
+    EXPECT_EQ(tolvard::HandleCropRequest("not json"), "");
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+#include "tools/tolvard/cropper.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QString>
+
+#include <cmath>
+#include <cstdio>
+
+#include "support/files.h"
+#include "support/folders.h"
+#include "support/json.h"
+#include "support/json_build.h"
+#include "tools/tolvard/crop.h"
+
+namespace tolvard {
+namespace {
+
+// Keys are unsigned 32-bit in the request; JsonGetInt would clamp the upper half.
+std::uint32_t GetUInt(const JsonObject& object, std::string_view key)
+{
+    const auto found = object.find(std::u16string(key.begin(), key.end()));
+    if (found != object.end() && found->second && found->second->kind == JsonKind::Number) {
+        const double value = found->second->numberValue;
+        if (value >= 0.0 && value <= 4294967295.0)
+            return static_cast<std::uint32_t>(value);
+    }
+    return static_cast<std::uint32_t>(JsonGetInt(object, key));
+}
+
+bool IsSafeKind(const std::string& kind)
+{
+    return !kind.empty() && kind != "." && kind != ".." && kind.find('/') == std::string::npos &&
+           kind.find('\0') == std::string::npos;
+}
+
+std::string Format(const char* format, const std::string& folder, std::uint32_t key, const std::string& part)
+{
+    const int length = std::snprintf(nullptr, 0, format, folder.c_str(), key, part.c_str());
+    std::string out(static_cast<std::size_t>(length), '\0');
+    std::snprintf(out.data(), out.size() + 1, format, folder.c_str(), key, part.c_str());
+    return out;
+}
+
+// Exported page images, as the editor names them.
+std::string PartImagePath(const std::string& folder, std::uint32_t key, const std::string& part)
+{
+    return Format("%s/%u-print-%s001.png", folder, key, part);
+}
+
+std::string PrintDocumentImagePath(const std::string& folder, std::uint32_t key, const std::string& name)
+{
+    return Format("%s/%u-%s001.png", folder, key, name);
+}
+
+std::string CroppedImagePath(const std::string& folder, std::uint32_t key, const std::string& part)
+{
+    return Format("%s/%u-print-%s.png", folder, key, part);
+}
+
+bool WritePng(const QImage& image, const std::string& path)
+{
+    return ReplaceFileAtomically(path, [&](const std::string& temporary) {
+        return image.save(QString::fromStdString(temporary), "PNG");
+    });
+}
+
+// Either heights or zeros; the part is absent from the folder when not found.
+PartHeights MeasurePart(const std::string& folder, std::uint32_t key, const std::string& part)
+{
+    if (folder.empty())
+        return {};
+    return CropPartImage(PartImagePath(folder, key, part), CroppedImagePath(folder, key, part));
+}
+
+} // namespace
+
+std::optional<CropRequest> ParseCropRequest(const std::string& text)
+{
+    const JsonOwnedPtr root = ParseJsonUtf8(text);
+    if (!root || root->kind != JsonKind::Object)
+        return std::nullopt;
+    const JsonObject object = JsonObjectOf(root.get());
+    CropRequest request;
+    request.schoolKey = GetUInt(object, "school_key");
+    request.userKey = GetUInt(object, "user_key");
+    request.examKey = GetUInt(object, "exam_key");
+    request.examLocal = JsonGetText(object, "exam_local");
+    request.examtextKey = GetUInt(object, "examtext_key");
+    request.examtextLocal = JsonGetText(object, "examtext_local");
+    request.examType = JsonGetText(object, "exam_type");
+    return request;
+}
+
+PartHeights CropPartImage(const std::string& source, const std::string& target)
+{
+    // A 600-dpi page as 32-bit pixels is larger than the reader's default limit.
+    QImageReader::setAllocationLimit(512);
+    QImageReader reader(QString::fromStdString(source));
+    const QImage page = reader.read();
+    if (page.isNull() || page.width() <= 0)
+        return {};
+
+    QRect content;
+    const QImage cropped = CropToContent(page, kPadding, &content);
+    if (!target.empty() && !cropped.isNull())
+        WritePng(cropped, target);
+
+    PartHeights heights;
+    heights.found = true;
+    if (content.isNull())
+        return heights;   // a blank page prints nothing
+    heights.printHeight = cropped.height();
+    heights.previewHeight = static_cast<int>(std::lround(static_cast<double>(heights.printHeight) * kPreviewWidth /
+                                                         static_cast<double>(page.width())));
+    return heights;
+}
+
+std::string QuestionFolder(const std::string& workspace, const std::string& kind, std::uint32_t key)
+{
+    if (!IsSafeKind(kind))
+        return {};
+    if (kind == "local_exam")
+        return workspace + "/" + kind + "/ek-" + std::to_string(key);
+    return workspace + "/" + kind + "/" + QuestionFolderPath(static_cast<std::int32_t>(key));
+}
+
+std::string PassageFolder(const std::string& workspace, const std::string& kind, std::uint32_t key)
+{
+    // Every passage outside the local store lives under "examtext", whatever its kind says.
+    if (kind == "local_examtext")
+        return workspace + "/" + kind + "/etk-" + std::to_string(key);
+    return workspace + "/examtext/" + PassageFolderPath(static_cast<std::int32_t>(key));
+}
+
+std::string CropAndMeasure(const CropRequest& request, const std::string& workspace)
+{
+    std::string answer;
+
+    PartHeights text;
+    // The editor reads the passage key as signed and requires it above 0.
+    if (static_cast<std::int32_t>(request.examtextKey) > 0)
+        text = MeasurePart(PassageFolder(workspace, request.examtextLocal, request.examtextKey), request.examtextKey,
+                           "text");
+    JsonAppendInt(answer, "textprint_height", text.printHeight);
+    JsonAppendInt(answer, "textpreview_height", text.previewHeight);
+
+    const std::string& type = request.examType;
+    JsonAppendText(answer, "exam_type", type);
+    if (type != "obj" && type != "sbj" && type != "des")
+        return answer;
+
+    const std::string folder = QuestionFolder(workspace, request.examLocal, request.examKey);
+    PartHeights print;
+    if (!folder.empty())
+        print = CropPartImage(PrintDocumentImagePath(folder, request.examKey, "examprint-" + type), {});
+    const PartHeights exam = MeasurePart(folder, request.examKey, type + "-exam");
+    const bool objective = type == "obj";
+    const PartHeights options = objective ? MeasurePart(folder, request.examKey, "obj-objective") : PartHeights{};
+    const PartHeights answerPart = MeasurePart(folder, request.examKey, type + "-answer");
+    const PartHeights explain = MeasurePart(folder, request.examKey, type + "-explain");
+
+    JsonAppendInt(answer, "examprint_height", print.printHeight);
+    JsonAppendInt(answer, "exampreview_height", print.previewHeight);
+    JsonAppendInt(answer, "examcard_height", exam.previewHeight + options.previewHeight);
+    JsonAppendInt(answer, "exam_print_height", exam.printHeight);
+    JsonAppendInt(answer, "exam_preview_height", exam.previewHeight);
+    if (objective) {
+        JsonAppendInt(answer, "obj_print_height", options.printHeight);
+        JsonAppendInt(answer, "obj_preview_height", options.previewHeight);
+    }
+    JsonAppendInt(answer, "answer_print_height", answerPart.printHeight);
+    JsonAppendInt(answer, "answer_preview_height", answerPart.previewHeight);
+    JsonAppendInt(answer, "explain_print_height", explain.printHeight);
+    JsonAppendInt(answer, "explain_preview_height", explain.previewHeight);
+    return answer;
+}
+
+std::string HandleCropRequest(const std::string& requestText)
+{
+    const auto request = ParseCropRequest(requestText);
+    if (!request)
+        return {};
+    const std::string workspace =
+        GetDataFolder() + "/" + std::to_string(request->schoolKey) + "/" + std::to_string(request->userKey);
+    return CropAndMeasure(*request, workspace);
+}
+
+} // namespace tolvard
