@@ -1,0 +1,98 @@
+// DialogView: the main dialog's controls as the question logic sees them.
+//
+// The logic of the level, type and difficulty controls, the passage column, opening and
+// saving questions (store/, render/, handoff/) changes check boxes, picture buttons,
+// control positions and the window through this header only, so it runs headless in
+// tests. CVarnelDlg (app/) is the one real implementation; controls are named by the
+// dialog's control ids below.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace dlg {
+
+// Control ids of the main dialog.
+enum ControlId : int {
+    IDC_DIALOG = 0, // the dialog window itself, where an id is expected
+    IDC_HAS_PASSAGE = 1005,
+    IDC_LOAD_QUESTION = 1006,
+    IDC_SAVE = 1007,
+    IDC_SAVE_HIDDEN = 1008,
+    IDC_LOAD_PASSAGE = 1009,
+    IDC_APPLY_STYLE = 1011,
+    IDC_OPTION_MENU = 1012,
+    IDC_GROUP_OPTIONS = 1025,
+    IDC_GROUP_ANSWER = 1023,
+    IDC_GROUP_EXPLAIN = 1024,
+    IDC_GROUP_PASSAGE = 1026,
+    IDC_GROUP_QUESTION = 1027,
+    IDC_PANE_PASSAGE = 1029,
+    IDC_PANE_QUESTION = 1030,
+    IDC_PANE_OPTIONS = 1031,
+    IDC_PANE_EXPLAIN = 1032,
+    IDC_PANE_ANSWER = 1033,
+    IDC_PANE_WORK = 1034,
+    IDC_DIFFICULTY = 1035,
+    IDC_TYPE_OBJ = 1036,
+    IDC_TYPE_SBJ = 1037,
+    IDC_TYPE_DES = 1038,
+    IDC_DEFAULT_OBJ = 1039,
+    IDC_DEFAULT_SBJ = 1040,
+    IDC_DEFAULT_DES = 1041,
+    IDC_LEVEL_ELEM = 1042,
+    IDC_LEVEL_MID = 1043,
+    IDC_LEVEL_HIGH = 1044,
+};
+
+// Option menu commands; the pane code is the position in the menu, from 1.
+enum MenuCommand : int {
+    ID_RESET_ALL = 32783,
+    ID_RESET_PASSAGE = 32784,
+    ID_RESET_QUESTION = 32785,
+    ID_RESET_OPTIONS = 32786,
+    ID_RESET_ANSWER = 32787,
+    ID_RESET_EXPLAIN = 32788,
+};
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+class DialogView {
+public:
+    virtual ~DialogView() = default;
+
+    virtual bool IsChecked(int id) const = 0;
+    virtual void SetChecked(int id, bool checked) = 0;
+
+    // The picture of a picture button from a PNG file; a missing or unreadable file
+    // leaves the button without a picture.
+    virtual void SetButtonPicture(int id, const std::string& path) = 0;
+    // Repaints the control at once.
+    virtual void RepaintNow(int id) = 0;
+
+    virtual void ShowControl(int id, bool shown) = 0;
+    virtual bool IsControlShown(int id) const = 0;
+    virtual void EnableControl(int id, bool enabled) = 0;
+    virtual bool IsControlEnabled(int id) const = 0;
+
+    // Controls in the dialog's client coordinates; IDC_DIALOG is the window on the screen.
+    virtual Rect ControlRect(int id) const = 0;
+    virtual void MoveControl(int id, const Rect& rect) = 0;
+    virtual int ScreenWidth() const = 0;
+    virtual int ScreenHeight() const = 0;
+
+    // A message box with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The open-file dialog for a question's .dat; empty when the user cancels.
+    virtual std::string ChooseQuestionFile(const std::string& folder) = 0;
+    // Asks the dialog to close once the current handler has returned.
+    virtual void PostClose() = 0;
+};
+
+} // namespace dlg

@@ -1,0 +1,144 @@
+#include "editor/editor_document.h"
+
+#include <QTextBlock>
+
+#include <algorithm>
+
+namespace editor {
+
+std::int32_t PageSetup::BodyWidth() const
+{
+    return std::max<std::int32_t>(SheetWidth() - marginLeft - marginRight - marginGutter, 7200 / 4);
+}
+
+std::int32_t PageSetup::BodyHeight() const
+{
+    return std::max<std::int32_t>(SheetHeight() - marginTop - marginHeader - marginBottom - marginFooter, 7200 / 4);
+}
+
+QString NanumFamilyFor(const QString& hwpFace)
+{
+    static const char* const gothicHints[] = {"고딕", "돋움", "굴림", "맑은", "헤드라인", "gothic", "dotum",
+                                              "gulim", "sans", "arial", "helvetica", "verdana", "malgun"};
+    const QString face = hwpFace.toLower();
+    if (face.startsWith(QLatin1String("nanum")) || face.startsWith(QStringLiteral("나눔")))
+        return face.contains(QStringLiteral("고딕")) || face.contains(QLatin1String("gothic"))
+                   ? QStringLiteral("NanumGothic")
+                   : QStringLiteral("NanumMyeongjo");
+    for (const char* hint : gothicHints) {
+        if (face.contains(QString::fromUtf8(hint)))
+            return QStringLiteral("NanumGothic");
+    }
+    return QStringLiteral("NanumMyeongjo");
+}
+
+EditorDocument::EditorDocument()
+    : m_text(std::make_unique<QTextDocument>()), m_origin(std::make_shared<hwp::Document>(hwp::NewDocument()))
+{
+    m_text->setDocumentMargin(0);
+    m_text->setUseDesignMetrics(true);
+    m_text->setUndoRedoEnabled(true);
+}
+
+bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)
+{
+    if (index < 0 || index >= static_cast<int>(m_styles.size()))
+        return false;
+    const TextStyle& style = m_styles[static_cast<std::size_t>(index)];
+    QTextBlockFormat blockFormat = style.blockFormat;
+    blockFormat.setProperty(kStyleIndexProperty, index);
+
+    QTextBlock first = m_text->findBlock(std::min(cursor.selectionStart(), cursor.selectionEnd()));
+    const QTextBlock last = m_text->findBlock(std::max(cursor.selectionStart(), cursor.selectionEnd()));
+    QTextCursor edit(m_text.get());
+    edit.beginEditBlock();
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        edit.setPosition(block.position());
+        edit.setBlockFormat(blockFormat);
+        edit.setBlockCharFormat(style.charFormat);
+        edit.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+        if (edit.hasSelection())
+            edit.setCharFormat(style.charFormat);
+        if (block == last)
+            break;
+    }
+    edit.endEditBlock();
+    return true;
+}
+
+int EditorDocument::FindStyle(const QString& name) const
+{
+    for (std::size_t i = 0; i < m_styles.size(); ++i) {
+        if (m_styles[i].name == name)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+FieldRange& EditorDocument::AddField(const QString& name, int startPosition, int endPosition)
+{
+    FieldRange field;
+    field.name = name;
+    field.start = QTextCursor(m_text.get());
+    field.start.setPosition(std::clamp(startPosition, 0, m_text->characterCount() - 1));
+    field.start.setKeepPositionOnInsert(true);
+    field.end = QTextCursor(m_text.get());
+    field.end.setPosition(std::clamp(endPosition, field.start.position(), m_text->characterCount() - 1));
+    const auto at = std::find_if(m_fields.begin(), m_fields.end(), [&](const FieldRange& other) {
+        return other.start.position() > field.start.position();
+    });
+    return *m_fields.insert(at, std::move(field));
+}
+
+const FieldRange* EditorDocument::FindField(const QString& name) const
+{
+    for (const FieldRange& field : m_fields) {
+        if (field.name == name)
+            return &field;
+    }
+    return nullptr;
+}
+
+int EditorDocument::FieldEnd(const FieldRange& field) const
+{
+    const QTextBlock block = m_text->findBlock(field.start.position());
+    const int blockEnd = block.isValid() ? block.position() + block.length() - 1 : field.start.position();
+    return std::clamp(field.end.position(), field.start.position(), blockEnd);
+}
+
+const FieldRange* EditorDocument::FieldAt(int position) const
+{
+    for (const FieldRange& field : m_fields) {
+        if (field.start.position() <= position && position <= FieldEnd(field))
+            return &field;
+    }
+    return nullptr;
+}
+
+void EditorDocument::Clear()
+{
+    m_fields.clear();
+    m_text->clear();
+    QTextCursor cursor(m_text.get());
+    if (!m_styles.empty()) {
+        QTextBlockFormat blockFormat = m_styles.front().blockFormat;
+        blockFormat.setProperty(kStyleIndexProperty, 0);
+        cursor.setBlockFormat(blockFormat);
+    }
+    cursor.setBlockCharFormat(DefaultCharFormat());
+    m_text->clearUndoRedoStacks();
+    m_text->setModified(false);
+}
+
+QTextCharFormat EditorDocument::DefaultCharFormat() const
+{
+    if (!m_styles.empty())
+        return m_styles.front().charFormat;
+    QTextCharFormat format;
+    format.setFontFamilies({QStringLiteral("NanumMyeongjo")});
+    format.setFontPointSize(10);
+    format.setProperty(kFaceNameProperty, QStringLiteral("바탕"));
+    return format;
+}
+
+} // namespace editor

@@ -1,0 +1,602 @@
+#include "editor/hwp_mapping.h"
+
+#include "hwp/reader.h"
+#include "hwp/writer.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+namespace editor {
+
+namespace {
+
+// The shape a format came from, byte for byte, so saving keeps what the format cannot
+// express (outline, emphasis marks, tab and numbering ids, ...).
+constexpr int kBaseCharShapeProperty = QTextFormat::UserProperty + 3;
+constexpr int kBaseParaShapeProperty = QTextFormat::UserProperty + 4;
+// The HWP face names of all seven language groups, when read from a file.
+constexpr int kFaceNamesProperty = QTextFormat::UserProperty + 5;
+
+// Percent line spacing of HWP counts from the font size; Qt's proportional height counts
+// from the font's own line height, which for the Nanum faces is about 1.25 times the size.
+constexpr double kPercentToProportional = 0.8;
+
+template <typename Shape>
+QByteArray ShapeBytes(const Shape& shape)
+{
+    static_assert(std::is_trivially_copyable_v<Shape>);
+    return QByteArray(reinterpret_cast<const char*>(&shape), sizeof shape);
+}
+
+template <typename Shape>
+bool ShapeFromBytes(const QVariant& value, Shape& shape)
+{
+    const QByteArray bytes = value.toByteArray();
+    if (bytes.size() != static_cast<qsizetype>(sizeof shape))
+        return false;
+    std::memcpy(&shape, bytes.constData(), sizeof shape);
+    return true;
+}
+
+QString ToQString(const std::u16string& text)
+{
+    return QString::fromStdU16String(text);
+}
+
+std::u16string ToU16(const QString& text)
+{
+    return text.toStdU16String();
+}
+
+QColor FromColorRef(hwp::ColorRef color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+hwp::ColorRef ToColorRef(const QColor& color)
+{
+    return static_cast<hwp::ColorRef>(color.red()) | (static_cast<hwp::ColorRef>(color.green()) << 8) |
+           (static_cast<hwp::ColorRef>(color.blue()) << 16);
+}
+
+QString FaceNameOf(const hwp::Document& document, int lang, std::uint16_t id)
+{
+    const auto& faces = document.faces[static_cast<std::size_t>(lang)];
+    if (id < faces.size())
+        return ToQString(faces[id].name);
+    return {};
+}
+
+QTextCharFormat CharFormatFrom(const hwp::Document& document, const hwp::CharShape& shape)
+{
+    QTextCharFormat format;
+    QStringList names;
+    for (int lang = 0; lang < hwp::kLangCount; ++lang)
+        names.push_back(FaceNameOf(document, lang, shape.faceIds[static_cast<std::size_t>(lang)]));
+    const QString hangul = names.front().isEmpty() ? QStringLiteral("바탕") : names.front();
+    format.setFontFamilies({NanumFamilyFor(hangul)});
+    format.setProperty(kFaceNameProperty, hangul);
+    format.setProperty(kFaceNamesProperty, names);
+    const double points = std::max(1, shape.size) / 100.0 * std::max<int>(1, shape.relativeSizes[0]) / 100.0;
+    format.setFontPointSize(points);
+    format.setFontWeight(shape.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(shape.italic);
+    format.setFontUnderline(shape.underline != hwp::UnderlineKind::None);
+    format.setFontStrikeOut(shape.strikeOut);
+    if (shape.superscript)
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (shape.subscript)
+        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    format.setForeground(FromColorRef(shape.textColor));
+    if (shape.shadeColor != hwp::kNoColor)
+        format.setBackground(FromColorRef(shape.shadeColor));
+    if (shape.spacings[0] != 0)
+        format.setFontLetterSpacingType(QFont::PercentageSpacing), format.setFontLetterSpacing(100 + shape.spacings[0]);
+    if (shape.ratios[0] != 100 && shape.ratios[0] > 0)
+        format.setFontStretch(shape.ratios[0]);
+    format.setProperty(kBaseCharShapeProperty, ShapeBytes(shape));
+    return format;
+}
+
+QTextBlockFormat BlockFormatFrom(const hwp::ParaShape& shape)
+{
+    QTextBlockFormat format;
+    switch (shape.alignment) {
+    case hwp::Alignment::Left: format.setAlignment(Qt::AlignLeft); break;
+    case hwp::Alignment::Right: format.setAlignment(Qt::AlignRight); break;
+    case hwp::Alignment::Center: format.setAlignment(Qt::AlignHCenter); break;
+    default: format.setAlignment(Qt::AlignJustify); break;
+    }
+    const double indent = HwpUnitsToLayout(shape.indent);
+    if (shape.indent < 0) {
+        // Hanging: the first line starts at the margin, the others further in.
+        format.setLeftMargin(HwpUnitsToLayout(shape.leftMargin) - indent);
+        format.setTextIndent(indent);
+    } else {
+        format.setLeftMargin(HwpUnitsToLayout(shape.leftMargin));
+        format.setTextIndent(indent);
+    }
+    format.setRightMargin(HwpUnitsToLayout(shape.rightMargin));
+    format.setTopMargin(HwpUnitsToLayout(shape.spacingBefore));
+    format.setBottomMargin(HwpUnitsToLayout(shape.spacingAfter));
+    switch (shape.lineSpacingKind) {
+    case hwp::LineSpacingKind::Percent:
+        format.setLineHeight(std::max(10.0, shape.lineSpacing * kPercentToProportional), QTextBlockFormat::ProportionalHeight);
+        break;
+    case hwp::LineSpacingKind::Fixed:
+        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::FixedHeight);
+        break;
+    case hwp::LineSpacingKind::BetweenLines:
+        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::LineDistanceHeight);
+        break;
+    case hwp::LineSpacingKind::AtLeast:
+        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::MinimumHeight);
+        break;
+    }
+    format.setProperty(kBaseParaShapeProperty, ShapeBytes(shape));
+    return format;
+}
+
+bool Near(double a, double b)
+{
+    return std::abs(a - b) < 0.01;
+}
+
+std::int32_t ToUnits(double pixels)
+{
+    return static_cast<std::int32_t>(std::lround(LayoutToHwpUnits(pixels)));
+}
+
+// Writes into `shape` (the base the format came from) what the format says differently.
+hwp::ParaShape ParaShapeFrom(const QTextBlockFormat& format, const hwp::ParaShape& base)
+{
+    hwp::ParaShape shape = base;
+    const QTextBlockFormat reference = BlockFormatFrom(base);
+    const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (horizontal != (reference.alignment() & Qt::AlignHorizontal_Mask)) {
+        if (horizontal == Qt::AlignHCenter)
+            shape.alignment = hwp::Alignment::Center;
+        else if (horizontal == Qt::AlignRight || horizontal == Qt::AlignTrailing)
+            shape.alignment = hwp::Alignment::Right;
+        else if (horizontal == Qt::AlignJustify)
+            shape.alignment = hwp::Alignment::Justify;
+        else
+            shape.alignment = hwp::Alignment::Left;
+    }
+    if (!Near(format.leftMargin(), reference.leftMargin()) || !Near(format.textIndent(), reference.textIndent())) {
+        if (format.textIndent() < 0) {
+            shape.indent = ToUnits(format.textIndent());
+            shape.leftMargin = ToUnits(format.leftMargin() + format.textIndent());
+        } else {
+            shape.indent = ToUnits(format.textIndent());
+            shape.leftMargin = ToUnits(format.leftMargin());
+        }
+    }
+    if (!Near(format.rightMargin(), reference.rightMargin()))
+        shape.rightMargin = ToUnits(format.rightMargin());
+    if (!Near(format.topMargin(), reference.topMargin()))
+        shape.spacingBefore = ToUnits(format.topMargin());
+    if (!Near(format.bottomMargin(), reference.bottomMargin()))
+        shape.spacingAfter = ToUnits(format.bottomMargin());
+    if (format.lineHeightType() != reference.lineHeightType() || !Near(format.lineHeight(), reference.lineHeight())) {
+        switch (format.lineHeightType()) {
+        case QTextBlockFormat::ProportionalHeight:
+            shape.lineSpacingKind = hwp::LineSpacingKind::Percent;
+            shape.lineSpacing = static_cast<std::int32_t>(std::lround(format.lineHeight() / kPercentToProportional));
+            break;
+        case QTextBlockFormat::FixedHeight:
+            shape.lineSpacingKind = hwp::LineSpacingKind::Fixed;
+            shape.lineSpacing = ToUnits(format.lineHeight());
+            break;
+        case QTextBlockFormat::MinimumHeight:
+            shape.lineSpacingKind = hwp::LineSpacingKind::AtLeast;
+            shape.lineSpacing = ToUnits(format.lineHeight());
+            break;
+        case QTextBlockFormat::LineDistanceHeight:
+            shape.lineSpacingKind = hwp::LineSpacingKind::BetweenLines;
+            shape.lineSpacing = ToUnits(format.lineHeight());
+            break;
+        default:
+            shape.lineSpacingKind = hwp::LineSpacingKind::Percent;
+            shape.lineSpacing = 160;
+            break;
+        }
+    }
+    return shape;
+}
+
+// Collects the tables of the document being written; equal shapes share one id.
+class ShapeTables {
+public:
+    ShapeTables(const EditorDocument& source, hwp::Document& target) : m_target(target)
+    {
+        const hwp::Document& origin = source.Origin();
+        m_target.faces = origin.faces;
+        m_target.borderFills = origin.borderFills;
+        m_target.tabDefs = origin.tabDefs;
+        m_target.numberings = origin.numberings;
+        m_target.bullets = origin.bullets;
+        m_target.startNumbers = origin.startNumbers;
+        if (!origin.charShapes.empty())
+            m_defaultChar = origin.charShapes.front();
+        if (!origin.paraShapes.empty())
+            m_defaultPara = origin.paraShapes.front();
+        for (auto& faces : m_target.faces) {
+            if (faces.empty()) {
+                hwp::FaceName face;
+                face.name = u"바탕";
+                faces.push_back(face);
+            }
+        }
+    }
+
+    std::uint32_t CharShapeId(const QTextCharFormat& format)
+    {
+        hwp::CharShape base = m_defaultChar;
+        const bool hasBase = ShapeFromBytes(format.property(kBaseCharShapeProperty), base);
+        hwp::CharShape shape = base;
+
+        QStringList names = format.property(kFaceNamesProperty).toStringList();
+        QString hangul = format.stringProperty(kFaceNameProperty);
+        const QStringList families = format.fontFamilies().toStringList();
+        if (hangul.isEmpty() && !families.isEmpty())
+            hangul = families.front();
+        if (names.size() != hwp::kLangCount || names.front() != hangul) {
+            names.clear();
+            for (int lang = 0; lang < hwp::kLangCount; ++lang)
+                names.push_back(hangul.isEmpty() ? QStringLiteral("바탕") : hangul);
+        }
+        for (int lang = 0; lang < hwp::kLangCount; ++lang)
+            shape.faceIds[static_cast<std::size_t>(lang)] = FaceId(lang, names[lang]);
+
+        // Compare with what the base shape shows, so untouched values keep their exact
+        // file form.
+        const QTextCharFormat reference = hasBase ? CharFormatFrom(m_target, base) : QTextCharFormat();
+        const double points = format.fontPointSize() > 0 ? format.fontPointSize() : 10.0;
+        if (!hasBase || !Near(points, reference.fontPointSize())) {
+            const double relative = std::max<int>(1, shape.relativeSizes[0]) / 100.0;
+            shape.size = std::clamp(static_cast<std::int32_t>(std::lround(points * 100 / relative)), 100, 409600);
+        }
+        shape.bold = format.fontWeight() >= QFont::DemiBold;
+        shape.italic = format.fontItalic();
+        if (!format.fontUnderline())
+            shape.underline = hwp::UnderlineKind::None;
+        else if (shape.underline == hwp::UnderlineKind::None)
+            shape.underline = hwp::UnderlineKind::Below;
+        shape.strikeOut = format.fontStrikeOut();
+        shape.superscript = format.verticalAlignment() == QTextCharFormat::AlignSuperScript;
+        shape.subscript = format.verticalAlignment() == QTextCharFormat::AlignSubScript;
+        if (format.hasProperty(QTextFormat::ForegroundBrush) && format.foreground().style() != Qt::NoBrush)
+            shape.textColor = ToColorRef(format.foreground().color());
+        else
+            shape.textColor = 0;
+        if (format.hasProperty(QTextFormat::BackgroundBrush) && format.background().style() != Qt::NoBrush)
+            shape.shadeColor = ToColorRef(format.background().color());
+        else
+            shape.shadeColor = hwp::kNoColor;
+        if (shape.borderFillId > m_target.borderFills.size())
+            shape.borderFillId = 0;
+        return Intern(m_target.charShapes, shape);
+    }
+
+    std::uint16_t ParaShapeId(const QTextBlockFormat& format)
+    {
+        hwp::ParaShape base = m_defaultPara;
+        ShapeFromBytes(format.property(kBaseParaShapeProperty), base);
+        hwp::ParaShape shape = ParaShapeFrom(format, base);
+        if (shape.tabDefId >= m_target.tabDefs.size())
+            shape.tabDefId = 0;
+        if (shape.borderFillId > m_target.borderFills.size())
+            shape.borderFillId = 0;
+        // Numbering and bullet ids are 1-based in the file; one that points nowhere goes.
+        const std::size_t numberings = std::max(m_target.numberings.size(), m_target.bullets.size());
+        if (shape.numberingId > numberings)
+            shape.numberingId = 0;
+        return static_cast<std::uint16_t>(Intern(m_target.paraShapes, shape));
+    }
+
+private:
+    std::uint16_t FaceId(int lang, const QString& name)
+    {
+        auto& faces = m_target.faces[static_cast<std::size_t>(lang)];
+        const std::u16string wanted = ToU16(name);
+        for (std::size_t i = 0; i < faces.size(); ++i) {
+            if (faces[i].name == wanted)
+                return static_cast<std::uint16_t>(i);
+        }
+        hwp::FaceName face;
+        face.name = wanted;
+        faces.push_back(face);
+        return static_cast<std::uint16_t>(faces.size() - 1);
+    }
+
+    template <typename Shape>
+    static std::uint32_t Intern(std::vector<Shape>& table, const Shape& shape)
+    {
+        const auto found = std::find(table.begin(), table.end(), shape);
+        if (found != table.end())
+            return static_cast<std::uint32_t>(found - table.begin());
+        table.push_back(shape);
+        return static_cast<std::uint32_t>(table.size() - 1);
+    }
+
+    hwp::Document& m_target;
+    hwp::CharShape m_defaultChar;
+    hwp::ParaShape m_defaultPara;
+};
+
+// Paragraph text as the model wants it: line breaks '\n', no other control characters.
+std::u16string ModelText(const QString& text)
+{
+    std::u16string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit == QChar::LineSeparator || unit == u'\n')
+            out.push_back(u'\n');
+        else if (unit == u'\t')
+            out.push_back(u'\t');
+        else if (unit < 0x20 || unit == QChar::ParagraphSeparator || unit == QChar::ObjectReplacementCharacter)
+            out.push_back(u' ');
+        else
+            out.push_back(unit);
+    }
+    return out;
+}
+
+} // namespace
+
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
+{
+    auto result = std::make_unique<EditorDocument>();
+    result->SetOrigin(std::make_shared<hwp::Document>(source));
+    const hwp::Document& document = result->Origin();
+
+    std::vector<QTextCharFormat> charFormats;
+    charFormats.reserve(document.charShapes.size());
+    for (const hwp::CharShape& shape : document.charShapes)
+        charFormats.push_back(CharFormatFrom(document, shape));
+    std::vector<QTextBlockFormat> blockFormats;
+    blockFormats.reserve(document.paraShapes.size());
+    for (const hwp::ParaShape& shape : document.paraShapes)
+        blockFormats.push_back(BlockFormatFrom(shape));
+    auto charFormat = [&](std::uint32_t id) {
+        return id < charFormats.size() ? charFormats[id] : result->DefaultCharFormat();
+    };
+    auto blockFormat = [&](std::uint32_t id) { return id < blockFormats.size() ? blockFormats[id] : QTextBlockFormat(); };
+
+    for (const hwp::Style& style : document.styles) {
+        TextStyle textStyle;
+        textStyle.name = ToQString(style.name);
+        textStyle.englishName = ToQString(style.englishName);
+        textStyle.charFormat = charFormat(style.charShapeId);
+        textStyle.blockFormat = blockFormat(style.paraShapeId);
+        textStyle.kind = static_cast<int>(style.kind);
+        textStyle.nextStyle = style.nextStyleId;
+        textStyle.languageId = style.langId;
+        result->Styles().push_back(textStyle);
+    }
+
+    if (!document.sections.empty()) {
+        const hwp::PageDef& page = document.sections.front().page;
+        PageSetup& setup = result->Page();
+        setup.paperWidth = page.width;
+        setup.paperHeight = page.height;
+        setup.marginLeft = page.leftMargin;
+        setup.marginRight = page.rightMargin;
+        setup.marginTop = page.topMargin;
+        setup.marginBottom = page.bottomMargin;
+        setup.marginHeader = page.headerMargin;
+        setup.marginFooter = page.footerMargin;
+        setup.marginGutter = page.gutterMargin;
+        setup.landscape = page.landscape;
+    }
+
+    QTextDocument& text = result->Text();
+    QTextCursor cursor(&text);
+    cursor.beginEditBlock();
+    struct PendingField {
+        const hwp::Field* field;
+        int start;
+        int end;
+    };
+    std::vector<PendingField> fields;
+    bool firstParagraph = true;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs) {
+            QTextBlockFormat format = blockFormat(paragraph.paraShapeId);
+            format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
+            if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !firstParagraph)
+                format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            const QTextCharFormat firstFormat =
+                charFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
+            if (firstParagraph) {
+                cursor.setBlockFormat(format);
+                cursor.setBlockCharFormat(firstFormat);
+            } else {
+                cursor.insertBlock(format, firstFormat);
+            }
+            firstParagraph = false;
+            const int blockStart = cursor.position();
+
+            // Text index -> position in the block, placeholders shown as "[what]".
+            const std::u16string& raw = paragraph.text;
+            std::vector<int> shown(raw.size() + 1, 0);
+            std::size_t run = 0;
+            std::size_t placeholder = 0;
+            QTextCharFormat current = firstFormat;
+            QString pending;
+            auto flush = [&] {
+                if (!pending.isEmpty())
+                    cursor.insertText(pending, current);
+                pending.clear();
+            };
+            for (std::size_t i = 0; i <= raw.size(); ++i) {
+                while (run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= i) {
+                    flush();
+                    current = charFormat(paragraph.charShapes[run].charShapeId);
+                    ++run;
+                }
+                while (placeholder < paragraph.placeholders.size() && paragraph.placeholders[placeholder].position <= i) {
+                    pending += QLatin1Char('[') + ToQString(paragraph.placeholders[placeholder].what) + QLatin1Char(']');
+                    ++placeholder;
+                }
+                shown[i] = blockStart + static_cast<int>(cursor.position() - blockStart) + static_cast<int>(pending.size());
+                if (i == raw.size())
+                    break;
+                const char16_t unit = raw[i];
+                pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
+            }
+            flush();
+            for (const hwp::Field& field : paragraph.fields) {
+                const std::size_t begin = std::min<std::size_t>(field.begin, raw.size());
+                const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
+                fields.push_back({&field, shown[begin], shown[end]});
+            }
+        }
+    }
+    if (firstParagraph)
+        cursor.setBlockCharFormat(result->DefaultCharFormat());
+    cursor.endEditBlock();
+    for (const PendingField& pending : fields) {
+        FieldRange& field = result->AddField(ToQString(pending.field->name), pending.start, pending.end);
+        field.command = ToQString(pending.field->command);
+        field.guide = ToQString(pending.field->guide);
+        field.editableInForm = pending.field->editableInForm;
+    }
+    text.clearUndoRedoStacks();
+    text.setModified(false);
+    return result;
+}
+
+hwp::Document ToHwpDocument(const EditorDocument& source)
+{
+    hwp::Document document;
+    const hwp::Document& origin = source.Origin();
+    document.version = origin.version;
+    document.headerFlags = hwp::kHeaderCompressed;
+    ShapeTables tables(source, document);
+
+    for (const TextStyle& style : source.Styles()) {
+        hwp::Style out;
+        out.name = ToU16(style.name);
+        out.englishName = ToU16(style.englishName);
+        out.kind = style.kind == 1 ? hwp::StyleKind::Character : hwp::StyleKind::Paragraph;
+        out.nextStyleId = static_cast<std::uint8_t>(std::clamp(style.nextStyle, 0, 255));
+        out.langId = static_cast<std::int16_t>(style.languageId);
+        out.charShapeId = static_cast<std::uint16_t>(tables.CharShapeId(style.charFormat));
+        out.paraShapeId = tables.ParaShapeId(style.blockFormat);
+        document.styles.push_back(out);
+    }
+    if (document.styles.empty()) {
+        hwp::Style normal;
+        normal.name = u"바탕글";
+        normal.englishName = u"Normal";
+        normal.charShapeId = static_cast<std::uint16_t>(tables.CharShapeId(source.DefaultCharFormat()));
+        normal.paraShapeId = tables.ParaShapeId(QTextBlockFormat());
+        document.styles.push_back(normal);
+    }
+    const int styleCount = static_cast<int>(std::min<std::size_t>(document.styles.size(), 256));
+    for (hwp::Style& style : document.styles) {
+        if (style.nextStyleId >= styleCount)
+            style.nextStyleId = 0;
+    }
+
+    hwp::Section section;
+    if (!origin.sections.empty()) {
+        section.page = origin.sections.front().page;
+        section.columnCount = origin.sections.front().columnCount;
+        section.columnGap = origin.sections.front().columnGap;
+    }
+    const PageSetup& page = source.Page();
+    section.page.width = page.paperWidth;
+    section.page.height = page.paperHeight;
+    section.page.leftMargin = page.marginLeft;
+    section.page.rightMargin = page.marginRight;
+    section.page.topMargin = page.marginTop;
+    section.page.bottomMargin = page.marginBottom;
+    section.page.headerMargin = page.marginHeader;
+    section.page.footerMargin = page.marginFooter;
+    section.page.gutterMargin = page.marginGutter;
+    section.page.landscape = page.landscape;
+
+    const QTextDocument& text = source.Text();
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        hwp::Paragraph paragraph;
+        paragraph.text = ModelText(block.text());
+        const QTextBlockFormat format = block.blockFormat();
+        paragraph.paraShapeId = tables.ParaShapeId(format);
+        const int styleId = format.hasProperty(kStyleIndexProperty) ? format.intProperty(kStyleIndexProperty) : 0;
+        paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < styleCount ? styleId : 0);
+        if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            paragraph.breakFlags |= hwp::kBreakPage;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const auto position = static_cast<std::uint32_t>(fragment.position() - block.position());
+            const std::uint32_t id = tables.CharShapeId(fragment.charFormat());
+            if (!paragraph.charShapes.empty() && paragraph.charShapes.back().charShapeId == id)
+                continue;
+            paragraph.charShapes.push_back({position, id});
+        }
+        if (paragraph.charShapes.empty())
+            paragraph.charShapes.push_back({0, tables.CharShapeId(block.charFormat())});
+        paragraph.charShapes.front().position = 0;
+
+        const int blockStart = block.position();
+        const int blockEnd = blockStart + block.length() - 1;
+        for (const FieldRange& range : source.Fields()) {
+            const int start = range.start.position();
+            if (start < blockStart || start > blockEnd)
+                continue;
+            hwp::Field field;
+            field.name = ToU16(range.name);
+            field.command = ToU16(range.command);
+            field.guide = ToU16(range.guide);
+            field.editableInForm = range.editableInForm;
+            field.begin = static_cast<std::uint32_t>(start - blockStart);
+            field.end = static_cast<std::uint32_t>(source.FieldEnd(range) - blockStart);
+            if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
+                continue;
+            paragraph.fields.push_back(field);
+        }
+        section.paragraphs.push_back(std::move(paragraph));
+    }
+    if (section.paragraphs.empty()) {
+        hwp::Paragraph empty;
+        empty.charShapes.push_back({0, 0});
+        section.paragraphs.push_back(empty);
+    }
+    document.sections.push_back(std::move(section));
+    return document;
+}
+
+std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path)
+{
+    try {
+        return ToEditorDocument(hwp::ReadDocument(path));
+    } catch (const hwp::HwpError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+bool WriteHwpFile(const EditorDocument& document, const std::string& path)
+{
+    try {
+        hwp::WriteDocument(ToHwpDocument(document), path);
+        return true;
+    } catch (const hwp::HwpError&) {
+        return false;
+    }
+}
+
+} // namespace editor

@@ -1,0 +1,26 @@
+// hwp::Document <-> EditorDocument: what the pane shows of an HWP file and what it
+// writes back.
+//
+// Char shapes become char formats (faces shown in Nanum, the HWP face name kept), para
+// shapes block formats, styles TextStyles, click-here fields FieldRanges, the first
+// section's page definition the PageSetup. Controls the model keeps as placeholders are
+// shown as "[what]" so nothing vanishes without a trace.
+#pragma once
+
+#include "editor/editor_document.h"
+#include "hwp/document.h"
+
+#include <memory>
+#include <string>
+
+namespace editor {
+
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document);
+hwp::Document ToHwpDocument(const EditorDocument& document);
+
+// Null when the file is missing, unreadable or not an HWP document we can read.
+std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path);
+// Replaces the file in one instant; false when it cannot be written.
+bool WriteHwpFile(const EditorDocument& document, const std::string& path);
+
+} // namespace editor

@@ -1,0 +1,101 @@
+// CHwpctrl: the editor pane widget, the one implementation of EditorControl.
+//
+// A menu bar and two tool bars above a QTextEdit that shows an EditorDocument. Documents
+// come from and go to HWP files through editor/hwp_mapping.h; page images through
+// editor/page_render.h.
+#pragma once
+
+#include "editor/editor_control.h"
+#include "editor/editor_document.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+#include <set>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFontComboBox;
+class QMenuBar;
+class QTextCharFormat;
+class QTextEdit;
+class QToolBar;
+
+namespace editor {
+
+class CHwpctrl : public QWidget, public EditorControl {
+    Q_OBJECT
+
+public:
+    explicit CHwpctrl(QWidget* parent = nullptr);
+    ~CHwpctrl() override;
+
+    void RegisterCheckModule(std::u16string_view moduleName, std::u16string_view moduleKind) override;
+    void SetToolBar(std::int32_t position, std::u16string_view name) override;
+    void ShowToolBar(std::int32_t show) override;
+    std::unique_ptr<ParameterSet> CreateParameterSet(std::u16string_view name) override;
+    void ViewProperties(const ParameterSet& set) override;
+    std::unique_ptr<EditorAction> CreateAction(std::u16string_view name) override;
+    bool RunAction(std::u16string_view name) override;
+    bool GoToField(std::u16string_view name, std::int32_t text, std::int32_t start, std::int32_t select) override;
+    bool OpenDocument(std::u16string_view path, std::u16string_view format) override;
+    bool SaveDocumentAs(std::u16string_view path, std::u16string_view format) override;
+    void ClearDocument(std::int32_t option) override;
+    bool BeginTextScan(std::u16string_view range) override;
+    TextScanState ReadTextChunk(std::u16string& text) override;
+    void EndTextScan() override;
+    CaretIndicator GetCaretIndicator() override;
+    bool RenderPageImage(std::u16string_view path, std::int32_t page, std::int32_t dpi, std::int32_t bits,
+                         std::u16string_view format) override;
+
+    // For the pane's own tools and for tests.
+    EditorDocument& Document() { return *m_document; }
+    QTextEdit* TextView() const { return m_view; }
+    int ZoomRatio() const { return m_zoomRatio; }
+    bool IsToolBarVisible(std::u16string_view name) const;
+    // Replaces the shown document (after a successful read).
+    void ShowDocument(std::unique_ptr<EditorDocument> document);
+    // Inserts `text` at the caret; "\r\n", "\r" and "\n" end paragraphs.
+    void InsertPlainText(const QString& text);
+    // Inserts the HWP file at the caret; false when it cannot be read.
+    bool InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes);
+
+private:
+    friend class PaneAction;
+    bool ExecuteAction(const QString& name, const ParameterSet* set);
+
+    void BuildMenus();
+    void BuildStandardToolBar();
+    void BuildDrawToolBar();
+    void ApplyZoom();
+    void RefreshStyleBox();
+    void OnCharFormatChanged(const QTextCharFormat& format);
+    void OnCursorMoved();
+    void MergeCharFormat(const QTextCharFormat& format);
+    void ApplyAlignment(Qt::Alignment alignment);
+    void ChooseColor(bool background);
+
+    std::unique_ptr<EditorDocument> m_document;
+    QTextEdit* m_view = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QToolBar* m_standardBar = nullptr;
+    QToolBar* m_drawBar = nullptr;
+    QComboBox* m_styleBox = nullptr;
+    QFontComboBox* m_fontBox = nullptr;
+    QComboBox* m_sizeBox = nullptr;
+    QAction* m_boldAction = nullptr;
+    QAction* m_italicAction = nullptr;
+    QAction* m_underlineAction = nullptr;
+    QActionGroup* m_alignGroup = nullptr;
+    std::set<std::u16string, std::less<>> m_requestedToolBars;
+    bool m_toolBarsShown = false;
+    int m_zoomRatio = 100;
+    QImage m_zoomDevice;
+    bool m_scanOpen = false;
+    int m_scanPosition = 0;
+    int m_scanEnd = 0;
+};
+
+} // namespace editor

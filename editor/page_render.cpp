@@ -1,0 +1,148 @@
+#include "editor/page_render.h"
+
+#include "support/files.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace editor {
+
+namespace {
+
+constexpr int kBandRows = 256;
+
+void PutLe16(unsigned char* at, std::uint32_t value)
+{
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void PutLe32(unsigned char* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+int ToPixels(std::int32_t hwpUnits, double dpi)
+{
+    return std::max(1, static_cast<int>(std::lround(hwpUnits * dpi / 7200.0)));
+}
+
+} // namespace
+
+PagedLayout::PagedLayout(const EditorDocument& document)
+    : m_page(document.Page()), m_layoutDevice(1, 1, QImage::Format_RGB32),
+      m_text(document.Text().clone(nullptr))
+{
+    // 96 dpi exactly: QImage reports round(dotsPerMeter * 0.0254).
+    m_layoutDevice.setDotsPerMeterX(3780);
+    m_layoutDevice.setDotsPerMeterY(3780);
+    m_text->setDocumentMargin(0);
+    m_text->setUseDesignMetrics(true);
+    m_text->setDefaultFont(document.Text().defaultFont());
+    m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
+    m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
+}
+
+PagedLayout::~PagedLayout() = default;
+
+int PagedLayout::PageCount() const
+{
+    return std::max(1, m_text->pageCount());
+}
+
+int PagedLayout::SheetPixelWidth(double dpi) const
+{
+    return ToPixels(m_page.SheetWidth(), dpi);
+}
+
+int PagedLayout::SheetPixelHeight(double dpi) const
+{
+    return ToPixels(m_page.SheetHeight(), dpi);
+}
+
+void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
+{
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.translate(0, -top);
+    const double scale = dpi / kLayoutDpi;
+    painter.scale(scale, scale);
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
+    const QRectF body(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight);
+    // Only the part of the body inside this band, in layout coordinates.
+    const QRectF band = painter.transform().inverted().mapRect(QRectF(0, 0, image.width(), image.height()));
+    const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
+    if (clip.isEmpty())
+        return;
+    m_text->drawContents(&painter, clip);
+}
+
+bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path)
+{
+    if (dpi < 1 || dpi > 2400 || page < 0 || path.empty())
+        return false;
+    const PagedLayout layout(document);
+    if (page >= layout.PageCount())
+        return false;
+    const int width = layout.SheetPixelWidth(dpi);
+    const int height = layout.SheetPixelHeight(dpi);
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::uint64_t imageBytes = static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(height);
+    if (imageBytes + 54 > 0xFFFFFFFFull)
+        return false;
+
+    return ReplaceFileAtomically(path, [&](const std::string& temporary) {
+        std::FILE* file = std::fopen(temporary.c_str(), "wb");
+        if (file == nullptr)
+            return false;
+        std::vector<char> buffer(1 << 20);
+        std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+
+        unsigned char header[54] = {};
+        header[0] = 'B';
+        header[1] = 'M';
+        PutLe32(header + 2, static_cast<std::uint32_t>(imageBytes + 54));
+        PutLe32(header + 10, 54);
+        PutLe32(header + 14, 40);
+        PutLe32(header + 18, static_cast<std::uint32_t>(width));
+        PutLe32(header + 22, static_cast<std::uint32_t>(height)); // positive: rows bottom-up
+        PutLe16(header + 26, 1);
+        PutLe16(header + 28, 24);
+        PutLe32(header + 34, static_cast<std::uint32_t>(imageBytes));
+        const auto pixelsPerMeter = static_cast<std::uint32_t>(std::lround(dpi / 0.0254));
+        PutLe32(header + 38, pixelsPerMeter);
+        PutLe32(header + 42, pixelsPerMeter);
+        bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+
+        QImage band(width, std::min(kBandRows, height), QImage::Format_RGB32);
+        std::vector<unsigned char> row(rowBytes, 0);
+        for (int bandTop = ((height - 1) / kBandRows) * kBandRows; ok && bandTop >= 0; bandTop -= kBandRows) {
+            layout.PaintBand(band, page, bandTop, dpi);
+            const int rows = std::min(kBandRows, height - bandTop);
+            for (int y = rows - 1; ok && y >= 0; --y) {
+                const auto* pixels = reinterpret_cast<const std::uint32_t*>(band.constScanLine(y));
+                unsigned char* out = row.data();
+                for (int x = 0; x < width; ++x) {
+                    const std::uint32_t pixel = pixels[x];
+                    *out++ = static_cast<unsigned char>(pixel);
+                    *out++ = static_cast<unsigned char>(pixel >> 8);
+                    *out++ = static_cast<unsigned char>(pixel >> 16);
+                }
+                ok = std::fwrite(row.data(), 1, rowBytes, file) == rowBytes;
+            }
+        }
+        ok = std::fflush(file) == 0 && ok;
+        return std::fclose(file) == 0 && ok;
+    });
+}
+
+} // namespace editor

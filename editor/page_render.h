@@ -1,0 +1,39 @@
+// Page layout and page images of an editor document, headless.
+#pragma once
+
+#include "editor/editor_document.h"
+
+#include <QImage>
+
+#include <memory>
+#include <string>
+
+namespace editor {
+
+// A copy of the document laid out on its pages (body width and height of the page
+// definition, in layout pixels). The copy leaves the pane's document and caret alone.
+class PagedLayout {
+public:
+    explicit PagedLayout(const EditorDocument& document);
+    ~PagedLayout();
+
+    int PageCount() const;
+    // Paints the band [top, top + image.height()) of page `page` at `dpi`, on white.
+    void PaintBand(QImage& image, int page, int top, double dpi) const;
+    // Pixels of the whole sheet at `dpi`.
+    int SheetPixelWidth(double dpi) const;
+    int SheetPixelHeight(double dpi) const;
+
+private:
+    PageSetup m_page;
+    QImage m_layoutDevice;
+    std::unique_ptr<QTextDocument> m_text;
+};
+
+// Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted
+// in bands so a 600-dpi A4 page needs a few megabytes instead of a whole-page image. The
+// file is replaced in one instant. False when the page does not exist, the dpi is outside
+// 1..2400 or the file cannot be written.
+bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path);
+
+} // namespace editor
