@@ -1,0 +1,48 @@
+// The main dialog's template in dialog units, and their conversion to pixels with the
+// dialog font's base units (7 × 15 pixels for the 9-point dialog font): the dialog is
+// 679 × 568 units, about 1188 × 1065 pixels.
+#pragma once
+
+#include <QRect>
+
+#include "editor/dialog_view.h"
+
+inline constexpr int kDialogWidthDlu = 679;
+inline constexpr int kDialogHeightDlu = 568;
+inline constexpr int kBaseUnitX = 7;
+inline constexpr int kBaseUnitY = 15;
+
+// Rounded to the nearest pixel, as dialog templates are converted.
+inline int DluX(int x) { return (x * kBaseUnitX * 2 + 4) / 8; }
+inline int DluY(int y) { return (y * kBaseUnitY * 2 + 8) / 16; }
+inline QRect DluToPixels(int x, int y, int w, int h) { return QRect(DluX(x), DluY(y), DluX(w), DluY(h)); }
+
+struct GroupBoxTemplate {
+    int id;
+    const char* caption;
+    int x, y, w, h;
+};
+
+inline constexpr GroupBoxTemplate kGroupBoxes[] = {
+    {dlg::IDC_GROUP_QUESTION, "문제를 입력하세요.", 8, 28, 327, 295},
+    {dlg::IDC_GROUP_ANSWER, "정답을 입력하세요.", 340, 28, 332, 256},
+    {dlg::IDC_GROUP_OPTIONS, "객관식 보기를 입력하세요.", 8, 326, 327, 217},
+    {dlg::IDC_GROUP_EXPLAIN, "해설을 입력하세요.", 340, 286, 332, 257},
+    {dlg::IDC_GROUP_PASSAGE, "지문을 입력하세요.", 8, 28, 327, 516},
+};
+
+struct PaneTemplate {
+    int id;
+    const char* name;
+    int x, y, w, h;
+};
+
+// In the order the dialog binds them: passage, question, options, answer, explanation, work.
+inline constexpr PaneTemplate kPanes[] = {
+    {dlg::IDC_PANE_PASSAGE, "passage", 11, 38, 320, 501},
+    {dlg::IDC_PANE_QUESTION, "question", 10, 38, 321, 278},
+    {dlg::IDC_PANE_OPTIONS, "options", 10, 337, 321, 203},
+    {dlg::IDC_PANE_ANSWER, "answer", 344, 38, 324, 241},
+    {dlg::IDC_PANE_EXPLAIN, "explain", 344, 298, 323, 241},
+    {dlg::IDC_PANE_WORK, "work", 0, 525, 6, 8},
+};

@@ -1,0 +1,365 @@
+#include "app/varnel_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/dialog_layout.h"
+#include "editor/hwpctrl.h"
+
+using namespace dlg;
+
+namespace {
+
+// The program's icon: drawn, so no binary file is needed.
+QIcon MakeIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(0x1f, 0x5f, 0xa8));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(0, 0, size, size), size * 0.18, size * 0.18);
+        p.setPen(Qt::white);
+        QFont font("NanumGothic");
+        font.setBold(true);
+        font.setPixelSize(static_cast<int>(size * 0.7));
+        p.setFont(font);
+        p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("V"));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
+
+CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
+    : QDialog(parent), m_screenSize(std::move(screenSize))
+{
+    setWindowTitle(QStringLiteral("Varnel"));
+    setWindowIcon(MakeIcon());
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+    CreateControls();
+
+    editor::PaneSet panes;
+    panes.passage = Pane(IDC_PANE_PASSAGE);
+    panes.question = Pane(IDC_PANE_QUESTION);
+    panes.options = Pane(IDC_PANE_OPTIONS);
+    panes.answer = Pane(IDC_PANE_ANSWER);
+    panes.explain = Pane(IDC_PANE_EXPLAIN);
+    panes.work = Pane(IDC_PANE_WORK);
+    m_core = std::make_unique<DialogCore>(*this, panes);
+}
+
+CVarnelDlg::~CVarnelDlg() = default;
+
+void CVarnelDlg::Place(QWidget* widget, int id, int x, int y, int w, int h)
+{
+    widget->setGeometry(DluToPixels(x, y, w, h));
+    m_controls[id] = widget;
+}
+
+QToolButton* CVarnelDlg::AddPictureButton(int id, int x, int y, int w, int h, const QString& accessibleName)
+{
+    auto* button = new QToolButton(this);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
+    button->setAccessibleName(accessibleName);
+    button->setToolTip(accessibleName);
+    Place(button, id, x, y, w, h);
+    button->setIconSize(button->size());
+    return button;
+}
+
+QCheckBox* CVarnelDlg::AddCheckBox(int id, const QString& caption, int x, int y, int w, int h)
+{
+    auto* box = new QCheckBox(caption, this);
+    Place(box, id, x, y, w, h);
+    return box;
+}
+
+void CVarnelDlg::CreateControls()
+{
+    resize(DluToPixels(0, 0, kDialogWidthDlu, kDialogHeightDlu).size());
+
+    // Group boxes first, so the panes lie above them.
+    for (const auto& g : kGroupBoxes) {
+        auto* box = new QGroupBox(QString::fromUtf8(g.caption), this);
+        Place(box, g.id, g.x, g.y, g.w, g.h);
+    }
+
+    for (const auto& p : kPanes) {
+        auto* pane = new editor::CHwpctrl(this);
+        pane->setObjectName(QString::fromUtf8(p.name));
+        Place(pane, p.id, p.x, p.y, p.w, p.h);
+    }
+    Control(IDC_PANE_PASSAGE)->hide();
+    Control(IDC_GROUP_PASSAGE)->hide();
+    Control(IDC_PANE_WORK)->hide();
+
+    auto* hasPassage = AddCheckBox(IDC_HAS_PASSAGE, QStringLiteral("지문있음"), 8, 7, 43, 10);
+    connect(hasPassage, &QCheckBox::clicked, this, [this] { m_core->OnHasPassageClicked(); });
+
+    struct Button {
+        int id;
+        const char* caption;
+        int x, y, w, h;
+    };
+    for (const Button& b : {Button{IDC_LOAD_PASSAGE, "지문 불러오기", 51, 4, 51, 17},
+                            Button{IDC_LOAD_QUESTION, "문제 불러오기", 451, 4, 51, 17},
+                            Button{IDC_OPTION_MENU, "≡", 659, 3, 13, 13},
+                            Button{IDC_APPLY_STYLE, "스타일 적용", 569, 546, 50, 18},
+                            Button{IDC_SAVE, "저장", 622, 546, 50, 18},
+                            Button{IDC_SAVE_HIDDEN, "저장", 7, 546, 10, 10}}) {
+        auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+        button->setAutoDefault(false);
+        Place(button, b.id, b.x, b.y, b.w, b.h);
+    }
+    Control(IDC_SAVE_HIDDEN)->hide();
+    auto clicked = [this](int id, auto handler) {
+        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, handler);
+    };
+    clicked(IDC_LOAD_PASSAGE, [this] {
+        if (m_onLoadPassage)
+            m_onLoadPassage();
+    });
+    clicked(IDC_LOAD_QUESTION, [this] { m_core->OnLoadQuestion(); });
+    clicked(IDC_OPTION_MENU, [this] { OnOptionMenu(); });
+    clicked(IDC_APPLY_STYLE, [this] { m_core->OnApplyStyle(); });
+    clicked(IDC_SAVE, [this] {
+        if (m_onSave)
+            m_onSave();
+    });
+
+    auto connectPicture = [this](QToolButton* button, auto handler) {
+        connect(button, &QToolButton::clicked, this, handler);
+    };
+    connectPicture(AddPictureButton(IDC_LEVEL_ELEM, 507, 4, 22, 14, QStringLiteral("초등")),
+                   [this] { m_core->OnLevelButton(IDC_LEVEL_ELEM); });
+    connectPicture(AddPictureButton(IDC_LEVEL_MID, 529, 4, 23, 14, QStringLiteral("중등")),
+                   [this] { m_core->OnLevelButton(IDC_LEVEL_MID); });
+    connectPicture(AddPictureButton(IDC_LEVEL_HIGH, 552, 4, 23, 14, QStringLiteral("고등")),
+                   [this] { m_core->OnLevelButton(IDC_LEVEL_HIGH); });
+    connectPicture(AddPictureButton(IDC_TYPE_OBJ, 583, 4, 15, 14, QStringLiteral("객관식")),
+                   [this] { m_core->OnTypeButton(IDC_TYPE_OBJ); });
+    connectPicture(AddPictureButton(IDC_TYPE_SBJ, 599, 4, 15, 14, QStringLiteral("주관식")),
+                   [this] { m_core->OnTypeButton(IDC_TYPE_SBJ); });
+    connectPicture(AddPictureButton(IDC_TYPE_DES, 615, 4, 15, 14, QStringLiteral("서술형")),
+                   [this] { m_core->OnTypeButton(IDC_TYPE_DES); });
+    connectPicture(AddPictureButton(IDC_DIFFICULTY, 631, 4, 21, 14, QStringLiteral("난이도")),
+                   [this] { m_core->OnDifficultyButton(); });
+
+    for (auto [id, x] : {std::pair{IDC_DEFAULT_OBJ, 587}, std::pair{IDC_DEFAULT_SBJ, 603}, std::pair{IDC_DEFAULT_DES, 619}}) {
+        auto* box = AddCheckBox(id, QString(), x, 18, 8, 10);
+        box->setToolTip(QStringLiteral("기본 유형"));
+        connect(box, &QCheckBox::clicked, this, [this, id = id] { m_core->OnDefaultTypeBox(id); });
+    }
+
+    m_busyLabel = new QLabel(this);
+    m_busyLabel->setStyleSheet(QStringLiteral("QLabel { background: #fff8d0; border: 1px solid #c8b060; padding: 3px 8px; }"));
+    m_busyLabel->hide();
+}
+
+void CVarnelDlg::OnInitDialog()
+{
+    m_core->InitDialog();
+}
+
+editor::CHwpctrl* CVarnelDlg::Pane(int id) const { return qobject_cast<editor::CHwpctrl*>(Control(id)); }
+
+QWidget* CVarnelDlg::Control(int id) const
+{
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+void CVarnelDlg::OnOptionMenu()
+{
+    QMenu menu(this);
+    static const char* const kItems[] = {"모든파일 초기화", "지문파일 초기화", "문제파일 초기화",
+                                         "보기파일 초기화", "정답파일 초기화", "해설파일 초기화"};
+    for (int i = 0; i < 6; ++i) {
+        QAction* action = menu.addAction(QString::fromUtf8(kItems[i]));
+        action->setData(ID_RESET_ALL + i);
+    }
+    QWidget* button = Control(IDC_OPTION_MENU);
+    const QPoint topLeft = button->mapToGlobal(QPoint(0, 0));
+    m_optionMenu = &menu;
+    QAction* chosen = menu.exec(QPoint(topLeft.x() - 60, topLeft.y() + 25));
+    m_optionMenu = nullptr;
+    if (chosen)
+        m_core->OnResetCommand(chosen->data().toInt());
+}
+
+void CVarnelDlg::SetBusy(const QString& text)
+{
+    if (text.isEmpty()) {
+        m_busyLabel->hide();
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    m_busyLabel->setText(text);
+    m_busyLabel->adjustSize();
+    m_busyLabel->move((width() - m_busyLabel->width()) / 2, height() - m_busyLabel->height() - 8);
+    m_busyLabel->raise();
+    m_busyLabel->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// --- DialogView -------------------------------------------------------------------------
+
+bool CVarnelDlg::IsChecked(int id) const
+{
+    auto* box = qobject_cast<QCheckBox*>(Control(id));
+    return box && box->isChecked();
+}
+
+void CVarnelDlg::SetChecked(int id, bool checked)
+{
+    if (auto* box = qobject_cast<QCheckBox*>(Control(id)))
+        box->setChecked(checked);
+}
+
+void CVarnelDlg::SetButtonPicture(int id, const std::string& path)
+{
+    auto* button = qobject_cast<QAbstractButton*>(Control(id));
+    if (!button)
+        return;
+    QPixmap picture;
+    if (picture.load(QString::fromStdString(path)))
+        button->setIcon(QIcon(picture));
+    else
+        button->setIcon(QIcon());
+    button->setIconSize(button->size());
+}
+
+void CVarnelDlg::RepaintNow(int id)
+{
+    if (QWidget* w = Control(id))
+        w->repaint();
+}
+
+void CVarnelDlg::ShowControl(int id, bool shown)
+{
+    if (QWidget* w = Control(id))
+        w->setVisible(shown);
+}
+
+bool CVarnelDlg::IsControlShown(int id) const
+{
+    QWidget* w = Control(id);
+    return w && !w->isHidden();
+}
+
+void CVarnelDlg::EnableControl(int id, bool enabled)
+{
+    if (QWidget* w = Control(id))
+        w->setEnabled(enabled);
+}
+
+bool CVarnelDlg::IsControlEnabled(int id) const
+{
+    QWidget* w = Control(id);
+    return w && w->isEnabled();
+}
+
+dlg::Rect CVarnelDlg::ControlRect(int id) const
+{
+    QRect r;
+    if (id == IDC_DIALOG)
+        r = geometry();
+    else if (QWidget* w = Control(id))
+        r = w->geometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+void CVarnelDlg::MoveControl(int id, const dlg::Rect& rect)
+{
+    const QRect r(rect.left, rect.top, rect.width, rect.height);
+    if (id == IDC_DIALOG) {
+        setGeometry(r);
+        return;
+    }
+    if (QWidget* w = Control(id)) {
+        w->setGeometry(r);
+        if (auto* button = qobject_cast<QToolButton*>(w))
+            button->setIconSize(r.size());
+    }
+}
+
+int CVarnelDlg::ScreenWidth() const
+{
+    if (m_screenSize)
+        return m_screenSize().width();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1920;
+}
+
+int CVarnelDlg::ScreenHeight() const
+{
+    if (m_screenSize)
+        return m_screenSize().height();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 1080;
+}
+
+void CVarnelDlg::ShowMessage(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+std::string CVarnelDlg::ChooseQuestionFile(const std::string& folder)
+{
+    QFileDialog dialog(this, QStringLiteral("문제 불러오기"), QString::fromStdString(folder),
+                       QStringLiteral("문제파일 (*.dat)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front().toStdString();
+}
+
+void CVarnelDlg::PostClose()
+{
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void CVarnelDlg::closeEvent(QCloseEvent* event)
+{
+    m_core->OnClose();
+    QDialog::closeEvent(event);
+}
+
+void CVarnelDlg::reject()
+{
+    // Escape closes like the window's close button: through closeEvent.
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_core->OnClose();
+    QDialog::reject();
+    m_closing = false;
+}

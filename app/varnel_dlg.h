@@ -1,0 +1,87 @@
+// CVarnelDlg: the main dialog. It lays out the controls of the dialog template, wires
+// every click to the question logic in DialogCore (store/dialog_core.h) and is that
+// logic's DialogView; it holds no question logic of its own.
+#pragma once
+
+#include <QDialog>
+#include <QSize>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "editor/dialog_view.h"
+#include "store/dialog_core.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QToolButton;
+
+namespace editor {
+class CHwpctrl;
+}
+
+class CVarnelDlg : public QDialog, public dlg::DialogView {
+    Q_OBJECT
+
+public:
+    // `screenSize` reports the screen the layout adapts to; by default the primary screen.
+    explicit CVarnelDlg(std::function<QSize()> screenSize = {}, QWidget* parent = nullptr);
+    ~CVarnelDlg() override;
+
+    // The start-up steps that need the controls: icon, layout, panes, picture buttons,
+    // launch record. Call once before showing the dialog.
+    void OnInitDialog();
+
+    DialogCore& Core() { return *m_core; }
+    editor::CHwpctrl* Pane(int id) const;
+    QWidget* Control(int id) const;
+
+    // Handlers that other parts of the program fill: "저장" and "지문 불러오기".
+    std::function<void()> m_onSave;
+    std::function<void()> m_onLoadPassage;
+
+    // Shows a short line while a sibling program runs and refuses input meanwhile; an
+    // empty text ends the busy state.
+    void SetBusy(const QString& text);
+
+    // DialogView
+    bool IsChecked(int id) const override;
+    void SetChecked(int id, bool checked) override;
+    void SetButtonPicture(int id, const std::string& path) override;
+    void RepaintNow(int id) override;
+    void ShowControl(int id, bool shown) override;
+    bool IsControlShown(int id) const override;
+    void EnableControl(int id, bool enabled) override;
+    bool IsControlEnabled(int id) const override;
+    dlg::Rect ControlRect(int id) const override;
+    void MoveControl(int id, const dlg::Rect& rect) override;
+    int ScreenWidth() const override;
+    int ScreenHeight() const override;
+    void ShowMessage(const std::string& text) override;
+    std::string ChooseQuestionFile(const std::string& folder) override;
+    void PostClose() override;
+
+    // The option menu as it pops up, for tests; null while none is shown.
+    class QMenu* OptionMenu() const { return m_optionMenu; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void CreateControls();
+    QToolButton* AddPictureButton(int id, int x, int y, int w, int h, const QString& accessibleName);
+    QCheckBox* AddCheckBox(int id, const QString& caption, int x, int y, int w, int h);
+    void Place(QWidget* widget, int id, int x, int y, int w, int h);
+    void OnOptionMenu();
+
+    std::function<QSize()> m_screenSize;
+    std::map<int, QWidget*> m_controls;
+    std::unique_ptr<DialogCore> m_core;
+    QLabel* m_busyLabel = nullptr;
+    class QMenu* m_optionMenu = nullptr;
+    bool m_closing = false;
+};

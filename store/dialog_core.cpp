@@ -1,0 +1,546 @@
+#include "store/dialog_core.h"
+
+#include <sys/stat.h>
+
+#include "store/archive.h"
+#include "store/local_store.h"
+#include "support/files.h"
+#include "support/folders.h"
+#include "support/text.h"
+
+using namespace dlg;
+
+namespace {
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text).value_or(u""); }
+
+const char* const kTypePictures[] = {"obj_y", "obj_n", "sbj_y", "sbj_n", "des_y", "des_n"};
+
+std::string ImagePath(const std::string& name) { return GetInstallFolder() + "/urk/image/" + name + ".png"; }
+
+} // namespace
+
+DialogCore::DialogCore(DialogView& view, editor::PaneSet panes) : m_view(view), m_panes(panes) {}
+
+DialogCore::~DialogCore() = default;
+
+// ---------------------------------------------------------------------------------------
+// Start-up and layout
+
+void DialogCore::InitDialog()
+{
+    FitToScreen();
+    m_strTemplatePrefix = "sf";
+    SetUpEditorPanes();
+    const bool applied = m_applyLaunchRecord ? m_applyLaunchRecord() : (StartNewQuestion(), true);
+    if (!applied)
+        m_view.PostClose();
+}
+
+void DialogCore::FitToScreen()
+{
+    if (m_view.ScreenHeight() >= 1080) {
+        m_fScale = 1.0f;
+        return;
+    }
+    m_fScale = 0.83f;
+    ScaleControl(IDC_DIALOG, true);
+    for (int id : {IDC_GROUP_PASSAGE, IDC_PANE_PASSAGE, IDC_GROUP_QUESTION, IDC_PANE_QUESTION, IDC_GROUP_ANSWER,
+                   IDC_PANE_ANSWER})
+        ScaleControl(id, false);
+    for (int id : {IDC_GROUP_OPTIONS, IDC_PANE_OPTIONS, IDC_GROUP_EXPLAIN, IDC_PANE_EXPLAIN})
+        ScaleControl(id, true);
+    for (int id : {IDC_LOAD_QUESTION, IDC_LEVEL_ELEM, IDC_LEVEL_MID, IDC_LEVEL_HIGH, IDC_TYPE_OBJ, IDC_TYPE_SBJ,
+                   IDC_TYPE_DES, IDC_DIFFICULTY, IDC_OPTION_MENU, IDC_DEFAULT_OBJ, IDC_DEFAULT_SBJ, IDC_DEFAULT_DES}) {
+        Rect r = m_view.ControlRect(id);
+        r.left -= m_nShrinkX;
+        m_view.MoveControl(id, r);
+    }
+    for (int id : {IDC_APPLY_STYLE, IDC_SAVE}) {
+        Rect r = m_view.ControlRect(id);
+        r.left -= m_nShrinkX;
+        r.top -= m_nShrinkY;
+        m_view.MoveControl(id, r);
+    }
+}
+
+void DialogCore::ScaleControl(int id, bool scaleTop)
+{
+    const float s = m_fScale;
+    Rect r = m_view.ControlRect(id);
+    Rect scaled = r;
+    if (id == IDC_DIALOG) {
+        scaled.width = static_cast<int>(static_cast<float>(r.width) * s);
+        m_nShrinkX = r.width - scaled.width;
+        scaled.height = static_cast<int>(static_cast<double>(r.height) * (static_cast<double>(s) + 0.01));
+        m_nShrinkY = r.height - scaled.height;
+    } else {
+        scaled.width = static_cast<int>(static_cast<float>(r.width) * s);
+        scaled.height = static_cast<int>(static_cast<float>(r.height) * s);
+    }
+    scaled.left = static_cast<int>(static_cast<float>(r.left) * s);
+    if (scaleTop)
+        scaled.top = static_cast<int>(static_cast<float>(r.top) * s);
+    m_view.MoveControl(id, scaled);
+}
+
+void DialogCore::OnClose() { m_pExamRecord.reset(); }
+
+// ---------------------------------------------------------------------------------------
+// Level, difficulty and type controls
+
+void DialogCore::SetTypeButtonImage(int id, std::int32_t index)
+{
+    if (index < 0 || index > 5)
+        return;
+    m_view.SetButtonPicture(id, ImagePath(kTypePictures[index]));
+    m_view.RepaintNow(id);
+}
+
+std::int32_t DialogCore::DifficultyNumber() const
+{
+    if (!m_pExamRecord)
+        return 0;
+    std::string digits;
+    for (char c : m_pExamRecord->m_strDifficulty) {
+        if (c != 'd')
+            digits += c;
+    }
+    if (digits.empty() || digits[0] < '0' || digits[0] > '9')
+        return 0;
+    return TextToInt(digits);
+}
+
+void DialogCore::ShowDifficulty()
+{
+    m_view.SetButtonPicture(IDC_DIFFICULTY, ImagePath("dif" + std::to_string(DifficultyNumber())));
+}
+
+void DialogCore::ShowLevel(const std::string& level)
+{
+    m_strLevel = level;
+    std::string elem = "ele_d", mid = "mid_d", high = "high_d";
+    if (level == "elem")
+        elem = "ele_e";
+    else if (level == "high")
+        high = "high_e";
+    else
+        mid = "mid_e";
+    m_view.SetButtonPicture(IDC_LEVEL_ELEM, ImagePath(elem));
+    m_view.SetButtonPicture(IDC_LEVEL_MID, ImagePath(mid));
+    m_view.SetButtonPicture(IDC_LEVEL_HIGH, ImagePath(high));
+}
+
+void DialogCore::OnLevelButton(int id)
+{
+    const char* level = id == IDC_LEVEL_ELEM ? "elem" : id == IDC_LEVEL_HIGH ? "high" : "mid";
+    ApplyLevelStyles(id == IDC_LEVEL_ELEM ? 2 : 6);
+    ShowLevel(level);
+    for (int other : {IDC_LEVEL_ELEM, IDC_LEVEL_MID, IDC_LEVEL_HIGH}) {
+        if (other != id)
+            m_view.RepaintNow(other);
+    }
+    m_strLevel = level;
+}
+
+void DialogCore::OnDifficultyButton()
+{
+    if (!m_pExamRecord || m_pExamRecord->m_strExamLocal != kLocalExamKind)
+        return;
+    const std::int32_t n = DifficultyNumber();
+    const std::int32_t next = n == 4 ? 1 : n + 1;
+    m_pExamRecord->m_strDifficulty = "d" + std::to_string(next);
+    ShowDifficulty();
+}
+
+void DialogCore::OnTypeButton(int id)
+{
+    if (!m_pExamRecord)
+        return;
+    std::int32_t code = kQuestionTypeObj, onIndex = 0;
+    std::int32_t* image = &m_nObjButtonImage;
+    if (id == IDC_TYPE_SBJ)
+        code = kQuestionTypeSbj, onIndex = 2, image = &m_nSbjButtonImage;
+    else if (id == IDC_TYPE_DES)
+        code = kQuestionTypeDes, onIndex = 4, image = &m_nDesButtonImage;
+    const std::int32_t offIndex = onIndex + 1;
+
+    const std::int32_t current = m_nQuestionType;
+    if (current > 0 && current != code && m_buildPreviewDocuments)
+        m_buildPreviewDocuments(false);
+
+    const std::int32_t picture = current == code && *image == onIndex ? offIndex : onIndex;
+    *image = picture;
+    SetTypeButtonImage(id, picture);
+    m_nQuestionType = kQuestionTypeNone;
+    if (picture == offIndex)
+        return;
+    if (m_pExamRecord->HasPassage())
+        OpenPaneDocument(m_pExamRecord->m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
+    m_nQuestionType = code;
+    SelectTypeDocuments();
+}
+
+void DialogCore::OnDefaultTypeBox(int id)
+{
+    if (!m_view.IsChecked(id))
+        return;
+    for (int box : {IDC_DEFAULT_OBJ, IDC_DEFAULT_SBJ, IDC_DEFAULT_DES}) {
+        if (box != id)
+            m_view.SetChecked(box, false);
+    }
+}
+
+TypeControlsState DialogCore::TypeControls() const
+{
+    TypeControlsState state;
+    state.objButtonImage = m_nObjButtonImage;
+    state.sbjButtonImage = m_nSbjButtonImage;
+    state.desButtonImage = m_nDesButtonImage;
+    state.objDefault = m_view.IsChecked(IDC_DEFAULT_OBJ);
+    state.sbjDefault = m_view.IsChecked(IDC_DEFAULT_SBJ);
+    state.desDefault = m_view.IsChecked(IDC_DEFAULT_DES);
+    return state;
+}
+
+// ---------------------------------------------------------------------------------------
+// Option menu
+
+void DialogCore::OnResetCommand(int commandId)
+{
+    if (commandId >= ID_RESET_ALL && commandId <= ID_RESET_EXPLAIN)
+        ResetPaneDocuments(commandId - ID_RESET_ALL + 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Panes and templates
+
+std::string DialogCore::TemplatePath(std::string_view name) const
+{
+    return GetInstallFolder() + "/urk/hwp_format/" + m_strTemplatePrefix + "_" + std::string(name) + "_format.hwp";
+}
+
+void DialogCore::SetUpEditorPanes()
+{
+    editor::EditorControl* all[] = {m_panes.passage, m_panes.question, m_panes.options,
+                                    m_panes.answer,  m_panes.explain,  m_panes.work};
+    editor::EditorControl* visible[] = {m_panes.passage, m_panes.question, m_panes.options, m_panes.answer,
+                                        m_panes.explain};
+    for (auto* pane : all) {
+        if (pane)
+            pane->RegisterCheckModule(u"FilePathCheckDLL", u"FilePathCheckerModule");
+    }
+    for (const char16_t* bar : {u"TOOLBAR_MENU", u"TOOLBAR_STANDARD", u"TOOLBAR_DRAW"}) {
+        for (auto* pane : visible) {
+            if (pane)
+                pane->SetToolBar(-1, bar);
+        }
+    }
+    for (auto* pane : visible) {
+        if (pane)
+            pane->ShowToolBar(1);
+    }
+    if (!m_panes.passage)
+        return;
+    auto set = m_panes.passage->CreateParameterSet(u"ViewProperties");
+    if (!set)
+        return;
+    set->SetItem(u"ZoomType", 0);
+    set->SetItem(u"ZoomRatio", m_fScale == 1.0f ? 120 : 100);
+    for (auto* pane : visible) {
+        if (pane)
+            pane->ViewProperties(*set);
+    }
+}
+
+void DialogCore::ResetPaneDocuments(int code)
+{
+    if (code < editor::kPaneAll || code > editor::kPaneExplain)
+        return;
+    const int first = code == editor::kPaneAll ? editor::kPanePassage : code;
+    const int last = code == editor::kPaneAll ? editor::kPaneExplain : code;
+    for (int pane = first; pane <= last; ++pane) {
+        if (pane != editor::kPaneAnswer || m_nQuestionType == kQuestionTypeObj)
+            m_view.EnableControl(editor::PaneControlId(pane), true);
+        std::string path;
+        switch (pane) {
+        case editor::kPanePassage: path = TemplatePath("text"); break;
+        case editor::kPaneQuestion: path = TemplatePath("exam"); break;
+        case editor::kPaneOptions: path = TemplatePath("obj"); break;
+        case editor::kPaneAnswer: path = TemplatePath(m_nQuestionType == kQuestionTypeObj ? "answer_obj" : "answer"); break;
+        default: path = TemplatePath("explain"); break;
+        }
+        if (auto* control = m_panes.ForCode(pane))
+            control->OpenDocument(Wide(path), u"HWP");
+    }
+}
+
+void DialogCore::OpenPaneDocument(const std::string& path, int code)
+{
+    if (!Exists(path)) {
+        ResetPaneDocuments(code);
+        return;
+    }
+    if (auto* control = m_panes.ForCode(code))
+        control->OpenDocument(Wide(path), u"HWP");
+}
+
+void DialogCore::SelectTypeDocuments()
+{
+    if (!m_pExamRecord)
+        return;
+    const std::string& obj = m_pExamRecord->m_strObjState;
+    const std::string& sbj = m_pExamRecord->m_strSbjState;
+    const std::string& des = m_pExamRecord->m_strDesState;
+    const bool objHas = obj == "obj_d" || obj == "obj_y";
+    const bool sbjHas = sbj == "sbj_d" || sbj == "sbj_y";
+    const bool desHas = des == "des_d" || des == "des_y";
+    switch (m_nQuestionType) {
+    case kQuestionTypeObj:
+        m_view.EnableControl(IDC_PANE_OPTIONS, true);
+        OpenTypeDocuments(obj != "obj_n" ? "obj" : sbjHas ? "sbj" : desHas ? "des" : "obj");
+        break;
+    case kQuestionTypeSbj:
+        OpenTypeDocuments(sbj != "sbj_n" ? "sbj" : objHas ? "obj" : "sbj");
+        m_view.EnableControl(IDC_PANE_OPTIONS, false);
+        break;
+    case kQuestionTypeDes:
+        OpenTypeDocuments(des != "des_n" ? "des" : objHas ? "obj" : sbjHas ? "sbj" : "des");
+        m_view.EnableControl(IDC_PANE_OPTIONS, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void DialogCore::OpenTypeDocuments(const std::string& word)
+{
+    const std::string folder = m_pExamRecord ? m_pExamRecord->m_strExamFolder : std::string();
+    OpenPaneDocument(folder + "/" + word + "-exam.hwp", editor::kPaneQuestion);
+    std::string options;
+    if (word == "obj") {
+        options = folder + "/obj-objective.hwp";
+        if (!Exists(options))
+            options = TemplatePath("obj");
+    } else {
+        options = TemplatePath("obj_empty");
+    }
+    OpenPaneDocument(options, editor::kPaneOptions);
+    OpenPaneDocument(folder + "/" + word + "-answer.hwp", editor::kPaneAnswer);
+    OpenPaneDocument(folder + "/" + word + "-explain.hwp", editor::kPaneExplain);
+}
+
+// ---------------------------------------------------------------------------------------
+// Styles and text operations
+
+void DialogCore::OnApplyStyle()
+{
+    if (m_panes.passage)
+        editor::ApplyPaneStyle(*m_panes.passage, "text", m_strLevel);
+    if (m_panes.question)
+        editor::ApplyPaneStyle(*m_panes.question, "exam", m_strLevel);
+    if (m_panes.options)
+        editor::ApplyPaneStyle(*m_panes.options, "objective", m_strLevel);
+    if (m_panes.answer)
+        editor::ApplyPaneStyle(*m_panes.answer, "answer", m_strLevel);
+    if (m_panes.explain)
+        editor::ApplyPaneStyle(*m_panes.explain, "explain", m_strLevel);
+}
+
+void DialogCore::ApplyLevelStyles(int base)
+{
+    if (m_view.IsChecked(IDC_HAS_PASSAGE))
+        StylePassagePane(base);
+    if (m_panes.question)
+        editor::ApplyWholePaneStyle(*m_panes.question, base);
+    if (m_panes.options)
+        editor::ApplyWholePaneStyle(*m_panes.options, base + 2);
+    if (m_panes.answer)
+        editor::ApplyWholePaneStyle(*m_panes.answer, base + 3);
+    if (m_panes.explain)
+        editor::ApplyWholePaneStyle(*m_panes.explain, base + 3);
+}
+
+void DialogCore::StylePassagePane(int base)
+{
+    if (m_panes.passage)
+        editor::StylePassagePane(*m_panes.passage, base);
+}
+
+void DialogCore::AppendToWorkDocument(const std::string& path, int code, std::int32_t blankLines)
+{
+    if (m_panes.work)
+        editor::AppendToWorkDocument(*m_panes.work, path, code, blankLines);
+}
+
+bool DialogCore::IsPaneEmpty(editor::EditorControl& pane) { return editor::IsPaneEmpty(pane); }
+
+void DialogCore::ReadObjectiveAnswer()
+{
+    if (m_pExamRecord && m_panes.answer)
+        m_pExamRecord->m_strObjAnswer = editor::ReadObjectiveAnswer(*m_panes.answer);
+}
+
+// ---------------------------------------------------------------------------------------
+// Passage column
+
+void DialogCore::OnHasPassageClicked() { SetPassageMode(false); }
+
+void DialogCore::SetPassageMode(bool fromLoad)
+{
+    const bool on = m_view.IsChecked(IDC_HAS_PASSAGE);
+    const int screenWidth = m_view.ScreenWidth();
+    const Rect window = m_view.ControlRect(IDC_DIALOG);
+    m_view.ShowControl(IDC_PANE_PASSAGE, on);
+
+    auto moveWindow = [&](int w) {
+        Rect r = window;
+        r.left = static_cast<int>(static_cast<float>(screenWidth - w) * 0.5f);
+        r.width = w;
+        m_view.MoveControl(IDC_DIALOG, r);
+    };
+
+    if (on) {
+        if (!m_pExamRecord)
+            m_pExamRecord = std::make_unique<ExamRecord>();
+        ExamRecord& record = *m_pExamRecord;
+        if (!fromLoad) {
+            record.m_nExamtextKey = NextPassageNumber();
+            record.m_strExamtextLocal = kLocalExamtextKind;
+            record.m_strExamtextFolder = LocalPassageFolder(GetWorkspaceFolder(), record.m_nExamtextKey);
+        }
+        m_view.ShowControl(IDC_PANE_PASSAGE, true);
+        m_view.ShowControl(IDC_GROUP_PASSAGE, true);
+        moveWindow(window.width + PassageColumnWidth());
+        const bool local = record.m_strExamtextLocal == kLocalExamtextKind;
+        if (!local || fromLoad) {
+            // A stored passage, or a local one chosen or loaded: its own document, or
+            // the passage template where it has none yet.
+            OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
+        } else {
+            OpenPaneDocument(GetInstallFolder() + "/urk/hwp_format/f_text_empty_format.hwp", editor::kPanePassage);
+            StylePassagePane(record.m_strStageId == "elem" ? 2 : 6);
+        }
+    } else {
+        if (m_pExamRecord) {
+            m_pExamRecord->m_nExamtextKey = 0;
+            m_pExamRecord->m_strExamtextLocal.clear();
+            m_pExamRecord->m_strExamtextFolder.clear();
+        }
+        m_view.ShowControl(IDC_PANE_PASSAGE, false);
+        m_view.ShowControl(IDC_GROUP_PASSAGE, false);
+        moveWindow(window.width - PassageColumnWidth());
+    }
+
+    for (int id : {IDC_GROUP_QUESTION, IDC_GROUP_OPTIONS, IDC_GROUP_ANSWER, IDC_GROUP_EXPLAIN, IDC_PANE_QUESTION,
+                   IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN, IDC_APPLY_STYLE, IDC_SAVE, IDC_TYPE_OBJ,
+                   IDC_TYPE_SBJ, IDC_TYPE_DES, IDC_DIFFICULTY, IDC_LEVEL_ELEM, IDC_LEVEL_MID, IDC_LEVEL_HIGH,
+                   IDC_DEFAULT_OBJ, IDC_DEFAULT_SBJ, IDC_DEFAULT_DES, IDC_OPTION_MENU, IDC_LOAD_QUESTION})
+        ShiftControl(id, on);
+}
+
+void DialogCore::ShiftControl(int id, bool toTheRight)
+{
+    Rect r = m_view.ControlRect(id);
+    r.left += toTheRight ? PassageColumnWidth() : -PassageColumnWidth();
+    m_view.MoveControl(id, r);
+}
+
+// ---------------------------------------------------------------------------------------
+// Opening and starting questions
+
+void DialogCore::OpenExamRecord(const JsonObject& object, bool keepRecord)
+{
+    ::OpenExamRecord(m_pExamRecord, object, keepRecord, GetWorkspaceFolder(), *this);
+}
+
+void DialogCore::LoadQuestionText(std::string_view text)
+{
+    ::LoadQuestionText(m_pExamRecord, text, GetWorkspaceFolder(), *this);
+}
+
+void DialogCore::OnLoadQuestion()
+{
+    const std::string workspace = GetWorkspaceFolder();
+    const std::string path = m_view.ChooseQuestionFile(workspace);
+    if (path.empty())
+        return;
+    if (!m_pExamRecord)
+        m_pExamRecord = std::make_unique<ExamRecord>();
+    // The store kind is the folder right below the workspace; a file elsewhere keeps the
+    // kind of the question that was open.
+    const std::string prefix = workspace + "/";
+    if (path.starts_with(prefix)) {
+        const std::string rest = path.substr(prefix.size());
+        const auto slash = rest.find('/');
+        if (slash != std::string::npos && slash > 0)
+            m_pExamRecord->m_strExamLocal = rest.substr(0, slash);
+    } else if (IsLocalStorePath(path)) {
+        m_pExamRecord->m_strExamLocal = kLocalExamKind;
+    }
+    try {
+        LoadQuestionText(ReadWholeFile(path));
+    } catch (const ArchiveError& error) {
+        m_view.ShowMessage(error.what());
+    }
+}
+
+void DialogCore::StartNewQuestion()
+{
+    m_pExamRecord = MakeNewLocalQuestionRecord(GetWorkspaceFolder());
+    m_nObjButtonImage = 1;
+    m_nSbjButtonImage = 3;
+    m_nDesButtonImage = 5;
+    SetTypeButtonImage(IDC_TYPE_OBJ, m_nObjButtonImage);
+    SetTypeButtonImage(IDC_TYPE_SBJ, m_nSbjButtonImage);
+    SetTypeButtonImage(IDC_TYPE_DES, m_nDesButtonImage);
+    ShowDifficulty();
+    ApplyLevelStyles(6);
+    ShowLevel("mid");
+    OnTypeButton(IDC_TYPE_OBJ);
+}
+
+void DialogCore::ShowTypeControls(const ExamRecord& record, const ExamTypeControls& controls)
+{
+    m_nObjButtonImage = controls.objButtonImage;
+    m_nSbjButtonImage = controls.sbjButtonImage;
+    m_nDesButtonImage = controls.desButtonImage;
+    // The opened question's default box alone is ticked; boxes of the question before go.
+    m_view.SetChecked(IDC_DEFAULT_OBJ, controls.defaultType == kQuestionTypeObj);
+    m_view.SetChecked(IDC_DEFAULT_SBJ, controls.defaultType == kQuestionTypeSbj);
+    m_view.SetChecked(IDC_DEFAULT_DES, controls.defaultType == kQuestionTypeDes);
+    SetTypeButtonImage(IDC_TYPE_OBJ, m_nObjButtonImage);
+    SetTypeButtonImage(IDC_TYPE_SBJ, m_nSbjButtonImage);
+    SetTypeButtonImage(IDC_TYPE_DES, m_nDesButtonImage);
+    ShowDifficulty();
+    ShowLevel(record.m_strStageId);
+    if (controls.questionType != kQuestionTypeNone)
+        m_nQuestionType = controls.questionType;
+}
+
+void DialogCore::ShowExistingPassage(const ExamRecord& record)
+{
+    if (m_view.IsChecked(IDC_HAS_PASSAGE)) {
+        // The column is already there: only its document changes.
+        OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
+        return;
+    }
+    m_view.SetChecked(IDC_HAS_PASSAGE, true);
+    SetPassageMode(true);
+}
+
+void DialogCore::SelectTypeDocuments(const ExamRecord& record)
+{
+    if (!record.HasPassage() && m_view.IsChecked(IDC_HAS_PASSAGE)) {
+        // A question without a passage does not keep the passage of the one before.
+        m_view.SetChecked(IDC_HAS_PASSAGE, false);
+        SetPassageMode(true);
+    }
+    SelectTypeDocuments();
+}

@@ -1,0 +1,124 @@
+// DialogCore: the main dialog's question logic, without widgets.
+//
+// It holds the dialog members that several parts of the program share (the current
+// Exam record, the template prefix, the current question type and the type buttons'
+// pictures, the school level, the layout scale) and the dialog operations on them: the
+// level, difficulty and type controls, the option menu's resets, pane set-up and
+// templates, styles, the passage column, opening a question and starting a new one.
+// It reaches the widgets only through DialogView (editor/dialog_view.h) and the six
+// panes only through EditorControl, so it runs headless in tests; CVarnelDlg (app/)
+// owns one and wires the real widgets to it.
+//
+// The preview assembly (render/) and the hand-off exchanges (handoff/) work on a
+// DialogCore too; where this logic needs them it calls the hooks below, which the
+// application fills.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "editor/dialog_view.h"
+#include "editor/pane_ops.h"
+#include "store/exam_open.h"
+#include "store/exam_record.h"
+#include "store/exam_writer.h"
+#include "support/json.h"
+
+class DialogCore : public ExamOpenView {
+public:
+    DialogCore(dlg::DialogView& view, editor::PaneSet panes);
+    ~DialogCore() override;
+
+    dlg::DialogView& View() { return m_view; }
+    const editor::PaneSet& Panes() const { return m_panes; }
+
+    // --- shared dialog members -------------------------------------------------------
+    std::unique_ptr<ExamRecord> m_pExamRecord;
+    std::string m_strTemplatePrefix;
+    std::int32_t m_nQuestionType = kQuestionTypeNone;
+    std::int32_t m_nObjButtonImage = 1;
+    std::int32_t m_nSbjButtonImage = 3;
+    std::int32_t m_nDesButtonImage = 5;
+    std::string m_strLevel;
+    float m_fScale = 1.0f;
+    std::int32_t m_nShrinkX = 0;
+    std::int32_t m_nShrinkY = 0;
+
+    // --- hooks -----------------------------------------------------------------------
+    // Stores the current type's documents before another type is shown (the silent
+    // preview assembly). Unset: nothing is stored.
+    std::function<bool(bool showMessages)> m_buildPreviewDocuments;
+    // Reads the launch record and applies it; false closes the dialog. Unset: a new
+    // local question is started.
+    std::function<bool()> m_applyLaunchRecord;
+
+    // --- start-up and layout ---------------------------------------------------------
+    // The start-up steps after the controls exist: layout, prefix "sf", panes, launch record.
+    void InitDialog();
+    void FitToScreen();
+    void ScaleControl(int id, bool scaleTop);
+    // Releases the current record.
+    void OnClose();
+
+    // --- level, difficulty and type controls -----------------------------------------
+    void SetTypeButtonImage(int id, std::int32_t index);
+    void ShowDifficulty();
+    std::int32_t DifficultyNumber() const;
+    void ShowLevel(const std::string& level);
+    void OnLevelButton(int id);
+    void OnDifficultyButton();
+    void OnTypeButton(int id);
+    void OnDefaultTypeBox(int id);
+    // The state of the type buttons and default boxes that a save writes.
+    TypeControlsState TypeControls() const;
+
+    // --- option menu -----------------------------------------------------------------
+    void OnResetCommand(int commandId);
+
+    // --- panes and templates ---------------------------------------------------------
+    void SetUpEditorPanes();
+    void ResetPaneDocuments(int code);
+    void OpenPaneDocument(const std::string& path, int code);
+    void SelectTypeDocuments();
+    void OpenTypeDocuments(const std::string& word);
+    // "<install>/urk/hwp_format/<prefix>_<name>_format.hwp"
+    std::string TemplatePath(std::string_view name) const;
+
+    // --- styles and text operations --------------------------------------------------
+    void OnApplyStyle();
+    void ApplyLevelStyles(int base);
+    void StylePassagePane(int base);
+    void AppendToWorkDocument(const std::string& path, int code, std::int32_t blankLines);
+    bool IsPaneEmpty(editor::EditorControl& pane);
+    // Fills the current record's objective answer from the answer pane.
+    void ReadObjectiveAnswer();
+
+    // --- passage column --------------------------------------------------------------
+    void OnHasPassageClicked();
+    void SetPassageMode(bool fromLoad);
+    void ShiftControl(int id, bool toTheRight);
+
+    // --- opening and starting questions ----------------------------------------------
+    // Raises ArchiveError for a damaged archive, after the controls are set.
+    void OpenExamRecord(const JsonObject& object, bool keepRecord);
+    void LoadQuestionText(std::string_view text);
+    // The "문제 불러오기" button: a .dat chosen in the workspace; an archive error is shown.
+    void OnLoadQuestion();
+    void StartNewQuestion();
+
+    // ExamOpenView
+    void ShowTypeControls(const ExamRecord& record, const ExamTypeControls& controls) override;
+    void ShowExistingPassage(const ExamRecord& record) override;
+    void SelectTypeDocuments(const ExamRecord& record) override;
+
+private:
+    // 575 × scale, whole pixels: shifting by a fraction and truncating each way would
+    // leave every control a pixel further left after each round trip.
+    int PassageColumnWidth() const { return static_cast<int>(575.0f * m_fScale); }
+
+    dlg::DialogView& m_view;
+    editor::PaneSet m_panes;
+};
