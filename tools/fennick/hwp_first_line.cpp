@@ -1,0 +1,27 @@
+#include "tools/fennick/hwp_first_line.h"
+
+#include <exception>
+
+#include "hwp/reader.h"
+#include "support/text.h"
+
+namespace fennick {
+
+std::string ReadHwpFirstLine(const std::string& path)
+{
+    try {
+        const hwp::Document document = hwp::ReadDocument(path);
+        for (const auto& section : document.sections) {
+            for (const auto& paragraph : section.paragraphs) {
+                const std::string text = Utf16ToUtf8(hwp::ParagraphDisplayText(paragraph));
+                if (text.find_first_not_of(" \t\r\n") != std::string::npos)
+                    return text;
+            }
+        }
+    } catch (const std::exception&) {
+        // Shown without a first line.
+    }
+    return {};
+}
+
+} // namespace fennick
