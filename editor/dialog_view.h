@@ -93,6 +93,12 @@ public:
     virtual std::string ChooseQuestionFile(const std::string& folder) = 0;
     // Asks the dialog to close once the current handler has returned.
     virtual void PostClose() = 0;
+
+    // While a sibling program runs: a short status line and no input, the window still
+    // painting. An empty text ends the busy state.
+    virtual void SetBusy(const std::string& /*status*/) {}
+    // Called every few milliseconds during such a wait, to paint what needs painting.
+    virtual void WhileBusy() {}
 };
 
 } // namespace dlg

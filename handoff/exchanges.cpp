@@ -1,0 +1,244 @@
+#include "handoff/exchanges.h"
+
+#include <exception>
+
+#include "handoff/channel.h"
+#include "store/archive.h"
+#include "store/local_store.h"
+#include "support/files.h"
+#include "support/folders.h"
+#include "support/json_build.h"
+#include "support/launch_values.h"
+
+namespace handoff {
+namespace {
+
+std::unique_ptr<LauncherChannel> s_launcherChannel;
+
+// A sibling program runs: the dialog shows it and keeps painting.
+std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word, const std::string& program,
+                                       const std::string& request, const std::string& status)
+{
+    dlg::DialogView& view = core.View();
+    view.SetBusy(status);
+    auto answer = RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
+    view.SetBusy({});
+    return answer;
+}
+
+} // namespace
+
+// --- launch record ------------------------------------------------------------------
+
+bool AcquireLaunchRecord(DialogCore& core)
+{
+    s_launcherChannel = LauncherChannel::Open();
+    if (s_launcherChannel)
+        return ReadLaunchRecord(core, s_launcherChannel->LaunchText());
+    const std::string text = ReadWholeFile(GetDataFolder() + "/exam.dat");
+    if (text.empty()) {
+        try {
+            core.StartNewQuestion();
+        } catch (const std::exception& error) {
+            core.View().ShowMessage(error.what());
+            return false;
+        }
+        return true;
+    }
+    return ReadLaunchRecord(core, text);
+}
+
+bool ReadLaunchRecord(DialogCore& core, std::string_view text)
+{
+    try {
+        const JsonOwnedPtr root = ParseJsonUtf8(text);
+        if (!root || root->kind != JsonKind::Object) {
+            // Nothing usable was handed over: a new question, so there is always a record.
+            core.StartNewQuestion();
+            return true;
+        }
+        const JsonObject record = JsonObjectOf(root.get());
+        const JsonObject userInfo = JsonGetObject(record, "user_info");
+        g_userKey = static_cast<std::uint32_t>(JsonGetInt(userInfo, "user_key"));
+        g_schoolKey = static_cast<std::uint32_t>(JsonGetInt(userInfo, "school_key"));
+        g_webServer = JsonGetText(userInfo, "web_svr");
+        const JsonObject examInfo = JsonGetObject(record, "exam_info");
+        if (!examInfo.empty())
+            core.OpenExamRecord(examInfo, false);
+        else
+            core.StartNewQuestion();
+        return true;
+    } catch (const std::exception& error) {
+        core.View().ShowMessage(error.what());
+        return false;
+    }
+}
+
+void ReleaseLauncherChannel() { s_launcherChannel.reset(); }
+
+// --- passage picker -----------------------------------------------------------------
+
+std::string PickerRequest()
+{
+    std::string request;
+    JsonAppendUInt(request, "school_key", g_schoolKey);
+    JsonAppendUInt(request, "user_key", g_userKey);
+    JsonAppendText(request, "content_type", "examtext");
+    JsonAppendText(request, "web_svr", g_webServer);
+    return request;
+}
+
+void OnLoadPassage(DialogCore& core)
+{
+    auto answer = RunToolBusy(core, kFennickWord, GetInstallFolder() + "/urk/Fennick", PickerRequest(),
+                              "지문 선택 창에서 지문을 고르는 중입니다…");
+    if (answer)
+        ApplyPickerAnswer(core, *answer);
+}
+
+std::string PickedPassageFolder(const std::string& workspace, const std::string& kind, std::uint32_t key)
+{
+    if (kind == kLocalExamtextKind)
+        return workspace + "/" + kind + "/etk-" + std::to_string(key);
+    return workspace + "/" + kind + "/" + PassageFolderPath(static_cast<std::int32_t>(key));
+}
+
+void ApplyPickerAnswer(DialogCore& core, std::string_view answer)
+{
+    try {
+        const JsonOwnedPtr root = ParseJsonUtf8(answer);
+        if (!root || root->kind != JsonKind::Object)
+            return;
+        const JsonObject object = JsonObjectOf(root.get());
+        if (JsonGetText(object, "content_type") == "exam") {
+            core.OpenExamRecord(object, false);
+            return;
+        }
+        if (!core.m_pExamRecord)
+            return;
+        ExamRecord& record = *core.m_pExamRecord;
+        record.m_nExamtextKey = static_cast<std::uint32_t>(JsonGetInt(object, "examtext_key"));
+        record.m_strExamtextLocal = JsonGetText(object, "examtext_local");
+        record.m_strExamtextFolder =
+            PickedPassageFolder(GetWorkspaceFolder(), record.m_strExamtextLocal, record.m_nExamtextKey);
+        dlg::DialogView& view = core.View();
+        if (view.IsChecked(dlg::IDC_HAS_PASSAGE)) {
+            core.OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
+        } else {
+            view.SetChecked(dlg::IDC_HAS_PASSAGE, true);
+            core.SetPassageMode(true);
+        }
+    } catch (const ArchiveError& error) {
+        // The chosen question's archive is damaged: the user must know why nothing opened.
+        core.View().ShowMessage(error.what());
+    } catch (const std::exception&) {
+    }
+}
+
+// --- image cropper ------------------------------------------------------------------
+
+std::string QuestionTypeText(std::int32_t questionType)
+{
+    switch (questionType) {
+    case kQuestionTypeObj: return "obj";
+    case kQuestionTypeSbj: return "sbj";
+    case kQuestionTypeDes: return "des";
+    default: return {};
+    }
+}
+
+std::string CropperRequest(const ExamRecord& record, std::int32_t questionType)
+{
+    std::string request;
+    JsonAppendUInt(request, "school_key", g_schoolKey);
+    JsonAppendUInt(request, "user_key", g_userKey);
+    JsonAppendText(request, "content_type", "exam");
+    JsonAppendUInt(request, "exam_key", record.m_nExamKey);
+    JsonAppendText(request, "exam_local", record.m_strExamLocal);
+    JsonAppendUInt(request, "examtext_key", record.m_nExamtextKey);
+    JsonAppendText(request, "examtext_local", record.m_strExamtextLocal);
+    JsonAppendText(request, "exam_type", QuestionTypeText(questionType));
+    return request;
+}
+
+void RunImageCropper(DialogCore& core)
+{
+    if (!core.m_pExamRecord)
+        return;
+    auto answer = RunToolBusy(core, kTolvardWord, GetInstallFolder() + "/urk/Tolvard",
+                              CropperRequest(*core.m_pExamRecord, core.m_nQuestionType), "인쇄 이미지를 만드는 중입니다…");
+    if (answer && core.m_pExamRecord)
+        ApplyCropperAnswer(*core.m_pExamRecord, *answer);
+}
+
+void ApplyCropperAnswer(ExamRecord& record, std::string_view answer)
+{
+    const JsonOwnedPtr root = ParseJsonUtf8(answer);
+    if (!root || root->kind != JsonKind::Object)
+        return;
+    const JsonObject object = JsonObjectOf(root.get());
+    if (record.HasPassage()) {
+        if (!record.m_pTextHeights)
+            record.m_pTextHeights = std::make_unique<TextHeights>();
+        record.m_pTextHeights->textprint_height = JsonGetInt(object, "textprint_height");
+        record.m_pTextHeights->textpreview_height = JsonGetInt(object, "textpreview_height");
+    }
+    const std::string typeText = JsonGetText(object, "exam_type");
+    std::unique_ptr<ExamHeights>* heights = typeText == "obj"   ? &record.m_pObjHeights
+                                            : typeText == "sbj" ? &record.m_pSbjHeights
+                                            : typeText == "des" ? &record.m_pDesHeights
+                                                                : nullptr;
+    if (!heights)
+        return;
+    if (!*heights)
+        *heights = std::make_unique<ExamHeights>();
+    ReadExamHeights(**heights, object, typeText);
+}
+
+void ReadExamHeights(ExamHeights& heights, const JsonObject& answer, const std::string& typeText)
+{
+    heights.examprint_height = JsonGetInt(answer, "examprint_height");
+    heights.exampreview_height = JsonGetInt(answer, "exampreview_height");
+    heights.examcard_height = JsonGetInt(answer, "examcard_height");
+    heights.exam_print_height = JsonGetInt(answer, "exam_print_height");
+    heights.exam_preview_height = JsonGetInt(answer, "exam_preview_height");
+    heights.answer_print_height = JsonGetInt(answer, "answer_print_height");
+    heights.answer_preview_height = JsonGetInt(answer, "answer_preview_height");
+    heights.explain_print_height = JsonGetInt(answer, "explain_print_height");
+    heights.explain_preview_height = JsonGetInt(answer, "explain_preview_height");
+    if (typeText == "obj") {
+        heights.obj_print_height = JsonGetInt(answer, "obj_print_height");
+        heights.obj_preview_height = JsonGetInt(answer, "obj_preview_height");
+    }
+}
+
+// --- save ---------------------------------------------------------------------------
+
+void OnSave(DialogCore& core, const ExamPackHook& pack)
+{
+    if (!core.m_pExamRecord)
+        return;
+    try {
+        if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true))
+            return;
+        if (!WriteExamRecord(*core.m_pExamRecord, core.TypeControls(), pack)) {
+            // Nothing may look saved that is not: the question stays, showing what was stored.
+            core.View().ShowMessage("문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
+            core.SelectTypeDocuments();
+            return;
+        }
+        if (core.m_pExamRecord->m_strExamLocal != "exam") {
+            core.m_pExamRecord.reset();
+            core.StartNewQuestion();
+            return;
+        }
+        if (NotifyLauncherSaved())
+            core.View().PostClose();
+    } catch (const std::exception& error) {
+        core.View().ShowMessage(error.what());
+    }
+}
+
+bool NotifyLauncherSaved() { return AnswerLauncher("EXAM_SAVE"); }
+
+} // namespace handoff
