@@ -582,9 +582,9 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path)
 {
     try {
         return ToEditorDocument(hwp::ReadDocument(path));
-    } catch (const hwp::HwpError&) {
-        return nullptr;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // HwpError for a damaged or refused file; anything else the reader lets through
+        // must not take the pane down either.
         return nullptr;
     }
 }
@@ -594,7 +594,7 @@ bool WriteHwpFile(const EditorDocument& document, const std::string& path)
     try {
         hwp::WriteDocument(ToHwpDocument(document), path);
         return true;
-    } catch (const hwp::HwpError&) {
+    } catch (const std::exception&) {
         return false;
     }
 }

@@ -25,6 +25,12 @@ namespace editor {
 
 namespace {
 
+// A little room between the pane's frame and the text.
+class PaneTextEdit : public QTextEdit {
+public:
+    explicit PaneTextEdit(QWidget* parent) : QTextEdit(parent) { setViewportMargins(14, 10, 14, 10); }
+};
+
 QString ToQString(std::u16string_view text)
 {
     return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
@@ -79,7 +85,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    m_view = new QTextEdit(this);
+    m_view = new PaneTextEdit(this);
     m_view->setAcceptRichText(true);
     m_view->setLineWrapMode(QTextEdit::FixedPixelWidth);
     m_view->setTabChangesFocus(false);

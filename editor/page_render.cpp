@@ -15,7 +15,8 @@ namespace editor {
 
 namespace {
 
-constexpr int kBandRows = 256;
+// Rows painted at a time: 20 MB at 600 dpi, and few text lines straddle two bands.
+constexpr int kBandRows = 1024;
 
 void PutLe16(unsigned char* at, std::uint32_t value)
 {
@@ -100,7 +101,13 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
     if (imageBytes + 54 > 0xFFFFFFFFull)
         return false;
 
-    return ReplaceFileAtomically(path, [&](const std::string& temporary) {
+    // A page image is a scratch file that the caller converts and deletes at once: it is
+    // renamed into place so no reader sees half of it, but not forced to disk, which
+    // would cost seconds for a 100 MB bitmap.
+    const std::string temporary = MakeTemporaryPathBeside(path);
+    if (temporary.empty())
+        return false;
+    const auto write = [&] {
         std::FILE* file = std::fopen(temporary.c_str(), "wb");
         if (file == nullptr)
             return false;
@@ -142,7 +149,12 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
         }
         ok = std::fflush(file) == 0 && ok;
         return std::fclose(file) == 0 && ok;
-    });
+    };
+    if (!write() || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace editor
