@@ -1,5 +1,6 @@
 #include "hwp/docinfo.h"
 
+#include <algorithm>
 #include <array>
 
 #include "hwp/bytes.h"
@@ -161,11 +162,12 @@ ParaShape ReadParaShape(std::string_view data)
     const std::uint32_t alignment = (property1 & kParaAlignment) >> 2;
     shape.alignment = static_cast<Alignment>(alignment <= 5 ? alignment : 0);
     shape.otherProperties1 = property1 & ~(kParaOldLineSpacing | kParaAlignment);
-    shape.leftMargin = in.I32();
-    shape.rightMargin = in.I32();
-    shape.indent = in.I32();
-    shape.spacingBefore = in.I32();
-    shape.spacingAfter = in.I32();
+    // The file holds margins, indent and paragraph spacing at twice their size in HwpUnit.
+    shape.leftMargin = in.I32() / 2;
+    shape.rightMargin = in.I32() / 2;
+    shape.indent = in.I32() / 2;
+    shape.spacingBefore = in.I32() / 2;
+    shape.spacingAfter = in.I32() / 2;
     const std::int32_t oldLineSpacing = in.I32();
     shape.tabDefId = in.U16();
     shape.numberingId = in.U16();
@@ -197,11 +199,8 @@ void WriteParaShape(ByteWriter& out, const ParaShape& shape)
     const std::uint32_t oldKind = kind == 3 ? 1 : kind;
     out.U32((shape.otherProperties1 & ~(kParaOldLineSpacing | kParaAlignment)) |
             ((static_cast<std::uint32_t>(shape.alignment) << 2) & kParaAlignment) | oldKind);
-    out.I32(shape.leftMargin);
-    out.I32(shape.rightMargin);
-    out.I32(shape.indent);
-    out.I32(shape.spacingBefore);
-    out.I32(shape.spacingAfter);
+    for (std::int32_t value : {shape.leftMargin, shape.rightMargin, shape.indent, shape.spacingBefore, shape.spacingAfter})
+        out.I32(std::clamp(value, -0x3FFFFFFF, 0x3FFFFFFF) * 2);
     out.I32(shape.lineSpacing);
     out.U16(shape.tabDefId);
     out.U16(shape.numberingId);

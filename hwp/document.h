@@ -97,8 +97,9 @@ enum class LineSpacingKind : std::uint8_t {
 
 struct ParaShape {
     Alignment alignment = Alignment::Justify;
-    // Margins, indent and spacing are stored as the file holds them: HwpUnit values.
-    // A negative indent is a hanging indent.
+    // Margins, indent and spacing before and after are in HwpUnit (1000 = 10 pt); the
+    // file holds twice these values and the reader and writer convert. A negative
+    // indent is a hanging indent.
     std::int32_t leftMargin = 0;
     std::int32_t rightMargin = 0;
     std::int32_t indent = 0;
@@ -181,8 +182,8 @@ struct Field {
     std::uint32_t begin = 0;
     std::uint32_t end = 0;
     std::u16string name;
-    // The field's command text as the file holds it (guide text, help text); empty
-    // makes the writer compose one from `guide`.
+    // The field's command text as the file holds it, when it says more than `guide`
+    // (help text, other settings); empty makes the writer compose one from `guide`.
     std::u16string command;
     std::u16string guide;     // text shown in the empty field, e.g. u"이곳을 마우스로 누르고 내용을 입력하세요."
     bool editableInForm = true;

@@ -65,6 +65,8 @@ Document ReadDocumentFromBytes(std::string_view bytes)
         const std::string name = "BodyText/Section" + std::to_string(i);
         document.sections.push_back(ReadSection(StreamText(streams, name, compressed), i, document));
     }
+    // Ids that point nowhere would only fail later, in whoever uses the document.
+    CheckDocument(document);
     return document;
 }
 

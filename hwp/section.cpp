@@ -253,6 +253,9 @@ Paragraph ReadParagraph(const ParagraphRecords& records, bool first, Section& se
                     in.U8();
                     field.command = in.Text16();
                     field.guide = GuideFromCommand(field.command);
+                    // A command the writer would compose from the guide says nothing more.
+                    if (field.command == ComposeClickHereCommand(field.guide))
+                        field.command.clear();
                     field.name = ReadFieldName(control.children);
                     openFields.push_back(paragraph.fields.size());
                     paragraph.fields.push_back(std::move(field));
@@ -484,6 +487,10 @@ std::size_t WriteLineSegments(std::string& stream, const Encoded& text, const Pa
         if (c < 0x20) {
             if (!IsCharControl(c))
                 k += 7;
+            else if (c == kLineBreak && k + 1 < text.units.size() - 1) {
+                starts.push_back(static_cast<std::uint32_t>(k + 1));
+                used = 0;
+            }
             continue;
         }
         const HwpUnit advance = c >= 0x1100 ? size : size / 2;

@@ -1,4 +1,7 @@
-// Writing hwp::Document as a complete HWP 5.0 file that other HWP software opens.
+// Writing hwp::Document as a complete HWP 5.0 file that other HWP software opens:
+// FileHeader (5.0.3.0, compressed), DocInfo, BodyText/SectionN with line segments,
+// \005HwpSummaryInformation and PrvText. Placeholders are written as their visible
+// text "[what]", since the controls they stand for are not held by the model.
 #pragma once
 
 #include <string>

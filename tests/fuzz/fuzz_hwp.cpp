@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes to the HWP reader as a whole file, and again as the record
+// streams inside a valid compound file (so mutations reach the record parsers instead
+// of stopping at the container). Anything but HwpError escaping, or a crash, is a
+// finding. What reads successfully must also write and read back.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "hwp/container.h"
+#include "hwp/reader.h"
+#include "hwp/records.h"
+#include "hwp/writer.h"
+
+namespace {
+
+void ReadAndRewrite(std::string_view bytes)
+{
+    try {
+        const hwp::Document document = hwp::ReadDocumentFromBytes(bytes);
+        hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    } catch (const hwp::HwpError&) {
+    }
+}
+
+std::string FileHeader()
+{
+    std::string header(256, '\0');
+    header.replace(0, 17, "HWP Document File");
+    header[32] = 0x00;
+    header[33] = 0x03;
+    header[34] = 0x00;
+    header[35] = 0x05;   // 5.0.3.0, uncompressed: the streams are the fuzzer's bytes as they are
+    return header;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (size > 0 && (data[0] & 1)) {
+        // First byte odd: the rest is DocInfo and Section0, split at the second byte's share.
+        const std::string_view rest = bytes.substr(1);
+        const std::size_t split = rest.empty() ? 0 : (static_cast<std::uint8_t>(rest[0]) * rest.size()) / 256;
+        hwp::StreamMap streams;
+        streams["FileHeader"] = FileHeader();
+        streams["DocInfo"] = std::string(rest.substr(0, split));
+        streams["BodyText/Section0"] = std::string(rest.substr(split));
+        ReadAndRewrite(hwp::WriteCompoundFile(streams));
+    } else {
+        ReadAndRewrite(bytes);
+    }
+    return 0;
+}

@@ -1,0 +1,244 @@
+// Damaged and hostile input gets a clear HwpError: never a crash, another exception, or
+// an allocation the file's own sizes drive. The writer refuses documents it cannot
+// write and never harms the file already on disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "hwp/container.h"
+#include "hwp/reader.h"
+#include "hwp/records.h"
+#include "hwp/writer.h"
+#include "hwp_testing.h"
+
+namespace {
+
+using namespace hwp_testing;
+
+// Our own question document with its record streams unpacked, ready to be damaged.
+struct Unpacked {
+    hwp::StreamMap streams;
+    std::string docInfo;
+    std::string section;
+};
+
+Unpacked Unpack(const hwp::Document& document)
+{
+    Unpacked out;
+    out.streams = hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+    out.docInfo = hwp::InflateRaw(out.streams.at("DocInfo"), "DocInfo");
+    out.section = hwp::InflateRaw(out.streams.at("BodyText/Section0"), "Section0");
+    return out;
+}
+
+std::string Pack(Unpacked unpacked, const std::string& docInfo, const std::string& section)
+{
+    unpacked.streams["DocInfo"] = hwp::DeflateRaw(docInfo);
+    unpacked.streams["BodyText/Section0"] = hwp::DeflateRaw(section);
+    return hwp::WriteCompoundFile(unpacked.streams);
+}
+
+std::string ErrorOf(std::string_view bytes)
+{
+    try {
+        hwp::ReadDocumentFromBytes(bytes);
+    } catch (const hwp::HwpError& error) {
+        return error.what();
+    }
+    return "(read without error)";
+}
+
+void ExpectErrorMentions(std::string_view bytes, const std::string& words)
+{
+    const std::string error = ErrorOf(bytes);
+    EXPECT_NE(error.find(words), std::string::npos) << error;
+}
+
+TEST(HwpBadInput, BytesThatAreNoCompoundFileAreRefused)
+{
+    ExpectErrorMentions("", "not an HWP 5.0 document");
+    ExpectErrorMentions("HWP Document File", "not an HWP 5.0 document");
+    std::mt19937 random(7);
+    std::string noise(20000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    ExpectErrorMentions(noise, "not an HWP 5.0 document");
+}
+
+TEST(HwpBadInput, MissingStreamsAreNamed)
+{
+    Unpacked unpacked = Unpack(hwp::NewDocument());
+    hwp::StreamMap streams = unpacked.streams;
+    streams.erase("DocInfo");
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "DocInfo is missing");
+    streams = unpacked.streams;
+    streams.erase("BodyText/Section0");
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "BodyText/Section0 is missing");
+    streams = unpacked.streams;
+    streams.erase("FileHeader");
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "FileHeader");
+    streams = unpacked.streams;
+    streams["FileHeader"] = std::string(256, 'x');
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "signature");
+}
+
+TEST(HwpBadInput, ProtectedDocumentsAreRefusedBySaying)
+{
+    Unpacked unpacked = Unpack(hwp::NewDocument());
+    const std::pair<char, const char*> cases[] = {{0x03, "password"}, {0x05, "distribution"}, {0x11, "DRM"}};
+    for (const auto& [flags, words] : cases) {
+        hwp::StreamMap streams = unpacked.streams;
+        streams["FileHeader"][36] = flags;
+        ExpectErrorMentions(hwp::WriteCompoundFile(streams), words);
+    }
+}
+
+TEST(HwpBadInput, TruncatedFilesAndStreamsAreRefused)
+{
+    const std::string file = hwp::WriteDocumentToBytes(QuestionDocument());
+    for (std::size_t size : {file.size() / 2, file.size() - 600, std::size_t{512}, std::size_t{100}})
+        EXPECT_NE(ErrorOf(file.substr(0, size)), "(read without error)") << size;
+
+    Unpacked unpacked = Unpack(QuestionDocument());
+    hwp::StreamMap streams = unpacked.streams;
+    streams["BodyText/Section0"].resize(streams["BodyText/Section0"].size() / 2);
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "ends too early");
+    streams = unpacked.streams;
+    streams["DocInfo"] = "definitely not deflate data";
+    ExpectErrorMentions(hwp::WriteCompoundFile(streams), "damaged DocInfo");
+    ExpectErrorMentions(Pack(unpacked, unpacked.docInfo.substr(0, unpacked.docInfo.size() - 3), unpacked.section),
+                        "damaged DocInfo");
+}
+
+TEST(HwpBadInput, RecordsThatRunPastTheirStreamAreRefused)
+{
+    Unpacked unpacked = Unpack(hwp::NewDocument());
+    std::string section;
+    hwp::AppendRecord(section, hwp::tag::kParaHeader, 0, std::string(22, '\0'));
+    section[3] = static_cast<char>(0x7F);   // claims 2039 bytes
+    ExpectErrorMentions(Pack(unpacked, unpacked.docInfo, section), "runs past the end");
+    std::string extended;
+    hwp::AppendRecord(extended, hwp::tag::kParaText, 0, std::string(5000, 'a'));
+    extended.resize(1000);   // the DWORD size says 5000
+    ExpectErrorMentions(Pack(unpacked, unpacked.docInfo, extended), "runs past the end");
+}
+
+TEST(HwpBadInput, ImpossibleCountsAndIdsAreRefused)
+{
+    Unpacked unpacked = Unpack(QuestionDocument());
+    const auto records = hwp::ParseRecords(unpacked.docInfo, "DocInfo");
+
+    // Id mappings claiming two billion Hangul faces: no allocation, a clear error.
+    std::string docInfo;
+    for (const hwp::Record& record : records) {
+        std::string data(record.data);
+        if (record.tag == hwp::tag::kIdMappings) {
+            data[4] = data[5] = data[6] = '\xFF';
+            data[7] = 0x7F;
+        }
+        hwp::AppendRecord(docInfo, record.tag, record.level, data);
+    }
+    ExpectErrorMentions(Pack(unpacked, docInfo, unpacked.section), "face names");
+
+    // A negative count.
+    docInfo.clear();
+    for (const hwp::Record& record : records) {
+        std::string data(record.data);
+        if (record.tag == hwp::tag::kIdMappings)
+            data[12] = data[13] = data[14] = data[15] = '\xFF';
+        hwp::AppendRecord(docInfo, record.tag, record.level, data);
+    }
+    ExpectErrorMentions(Pack(unpacked, docInfo, unpacked.section), "negative count");
+
+    // A paragraph whose para shape, style or char shape does not exist.
+    for (std::size_t offset : {8u, 10u}) {
+        std::string section(unpacked.section);
+        section[4 + offset] = 90;
+        const std::string error = ErrorOf(Pack(unpacked, unpacked.docInfo, section));
+        EXPECT_NE(error.find("refers to"), std::string::npos) << error;
+    }
+    std::string sectionWithBadRun;
+    for (const hwp::Record& record : hwp::ParseRecords(unpacked.section, "Section0")) {
+        std::string data(record.data);
+        if (record.tag == hwp::tag::kParaCharShape)
+            data[4] = 77;
+        hwp::AppendRecord(sectionWithBadRun, record.tag, record.level, data);
+    }
+    ExpectErrorMentions(Pack(unpacked, unpacked.docInfo, sectionWithBadRun), "char shape 77");
+
+    // A char shape that names a face that is not there.
+    docInfo.clear();
+    for (const hwp::Record& record : records) {
+        std::string data(record.data);
+        if (record.tag == hwp::tag::kCharShape)
+            data[0] = 9;
+        hwp::AppendRecord(docInfo, record.tag, record.level, data);
+    }
+    ExpectErrorMentions(Pack(unpacked, docInfo, unpacked.section), "face 9");
+}
+
+TEST(HwpBadInput, RandomDamageToRecordStreamsGivesOnlyHwpErrors)
+{
+    Unpacked unpacked = Unpack(QuestionDocument());
+    std::mt19937 random(12345);
+    int refused = 0;
+    for (int round = 0; round < 600; ++round) {
+        std::string docInfo = unpacked.docInfo;
+        std::string section = unpacked.section;
+        std::string& target = (round % 2) ? section : docInfo;
+        const int damage = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < damage; ++i)
+            target[random() % target.size()] = static_cast<char>(random());
+        if (round % 5 == 0)
+            target.resize(random() % target.size());
+        try {
+            hwp::ReadDocumentFromBytes(Pack(unpacked, docInfo, section));
+        } catch (const hwp::HwpError&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+TEST(HwpBadInput, WriterRefusesDocumentsWithDanglingIds)
+{
+    hwp::Document document = hwp::NewDocument();
+    document.sections.front().paragraphs.front().paraShapeId = 3;
+    EXPECT_THROW(hwp::WriteDocumentToBytes(document), hwp::HwpError);
+    document = hwp::NewDocument();
+    document.sections.front().paragraphs.front().charShapes = {{0, 0}, {5, 0}};   // past the text
+    EXPECT_THROW(hwp::WriteDocumentToBytes(document), hwp::HwpError);
+    document = hwp::NewDocument();
+    document.sections.clear();
+    EXPECT_THROW(hwp::WriteDocumentToBytes(document), hwp::HwpError);
+    document = DocumentWithTexts({u"abc"});
+    document.sections.front().paragraphs.front().fields.push_back(hwp::Field{2, 9, u"TEXT_AREA", {}, {}, true});
+    try {
+        hwp::WriteDocumentToBytes(document);
+        ADD_FAILURE() << "a field past the text was written";
+    } catch (const hwp::HwpError& error) {
+        EXPECT_NE(std::string(error.what()).find("TEXT_AREA"), std::string::npos) << error.what();
+    }
+}
+
+TEST(HwpBadInput, AFailedWriteLeavesTheOldFileWhole)
+{
+    ScratchFolder scratch;
+    const std::string path = scratch.File("keep.hwp");
+    hwp::WriteDocument(QuestionDocument(), path);
+    const std::string before = ReadFile(path);
+
+    hwp::Document broken = hwp::NewDocument();
+    broken.styles.clear();
+    EXPECT_THROW(hwp::WriteDocument(broken, path), hwp::HwpError);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_THROW(hwp::WriteDocument(hwp::NewDocument(), scratch.File("no/such/folder/x.hwp")), hwp::HwpError);
+
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 1u);   // no temporary file left behind
+}
+
+}  // namespace

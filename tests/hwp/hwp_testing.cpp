@@ -1,0 +1,228 @@
+#include "hwp_testing.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/json.h"
+
+namespace hwp_testing {
+
+namespace fs = std::filesystem;
+
+// ctest passes VARNEL_SOURCE_DIR; a test run by hand falls back to the configured tree.
+const char* SourceDir()
+{
+    const char* source = std::getenv("VARNEL_SOURCE_DIR");
+    return source ? source : VARNEL_TEST_SOURCE_DIR;
+}
+
+hwp::Document DocumentWithTexts(const std::vector<std::u16string>& texts)
+{
+    hwp::Document document = hwp::NewDocument();
+    auto& paragraphs = document.sections.front().paragraphs;
+    paragraphs.clear();
+    for (const std::u16string& text : texts) {
+        hwp::Paragraph paragraph;
+        paragraph.text = text;
+        paragraph.charShapes.push_back(hwp::CharShapeRun{});
+        paragraphs.push_back(paragraph);
+    }
+    return document;
+}
+
+hwp::Document QuestionDocument()
+{
+    hwp::Document document = DocumentWithTexts({
+        u"1. 다음 글의 주제로 가장 알맞은 것은?",
+        u"",
+        u"① 환경 보호  ② 경제 성장  ③ 문화 교류  ④ 과학 기술  ⑤ 국제 협력",
+        u"정답: ③ 해설은 아래에 있습니다.",
+        u"",
+        u"",
+        u"탭\t뒤와 줄 바꿈\n뒤의 글",
+        u"답란: ",
+    });
+    hwp::CharShape bold;
+    bold.bold = true;
+    bold.textColor = 0x000000FF;   // red
+    hwp::CharShape big;
+    big.size = 1400;
+    big.italic = true;
+    big.underline = hwp::UnderlineKind::Below;
+    document.charShapes.push_back(bold);
+    document.charShapes.push_back(big);
+    hwp::ParaShape centered;
+    centered.alignment = hwp::Alignment::Center;
+    centered.leftMargin = 1000;
+    centered.indent = -500;
+    centered.spacingBefore = 300;
+    centered.lineSpacingKind = hwp::LineSpacingKind::Fixed;
+    centered.lineSpacing = 1800;
+    document.paraShapes.push_back(centered);
+    hwp::Style body;
+    body.name = u"본문";
+    body.englishName = u"Body";
+    body.paraShapeId = 1;
+    hwp::Style outline;
+    outline.name = u"개요 1";
+    outline.englishName = u"Outline 1";
+    outline.charShapeId = 1;
+    outline.nextStyleId = 1;
+    document.styles.push_back(body);
+    document.styles.push_back(outline);
+
+    auto& paragraphs = document.sections.front().paragraphs;
+    paragraphs[0].styleId = 2;
+    paragraphs[0].charShapes = {{0, 1}, {3, 0}, {8, 2}, {12, 0}};
+    paragraphs[2].styleId = 1;
+    paragraphs[2].paraShapeId = 1;
+    paragraphs[3].charShapes = {{0, 0}, {4, 1}, {5, 0}};
+    hwp::Field field;
+    field.name = u"TEXT_AREA";
+    field.guide = u"이곳을 마우스로 누르고 내용을 입력하세요.";
+    field.begin = 4;
+    field.end = 4;
+    paragraphs[7].fields.push_back(field);
+    paragraphs[7].text += u"정답";
+    paragraphs[7].fields[0].end = 6;
+    return document;
+}
+
+hwp::Document ThreePageDocument()
+{
+    std::vector<std::u16string> texts;
+    for (int page = 1; page <= 3; ++page) {
+        for (int line = 1; line <= 12; ++line)
+            texts.push_back(u"쪽 " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u" 문단 " +
+                            std::u16string(1, static_cast<char16_t>(u'A' + line)) + u": 가나다라마바사 아자차카타파하");
+    }
+    hwp::Document document = DocumentWithTexts(texts);
+    auto& paragraphs = document.sections.front().paragraphs;
+    paragraphs[12].breakFlags = hwp::kBreakPage;
+    paragraphs[24].breakFlags = hwp::kBreakPage;
+    return document;
+}
+
+std::string SamplesFolder()
+{
+    const char* source = SourceDir();
+    const fs::path folder = fs::path(source) / ".." / "shared" / "hwp-samples";
+    std::error_code error;
+    return fs::is_directory(folder, error) ? folder.lexically_normal().string() : std::string();
+}
+
+std::vector<std::string> SamplePaths()
+{
+    std::vector<std::string> paths;
+    const std::string folder = SamplesFolder();
+    if (folder.empty())
+        return paths;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".hwp")
+            paths.push_back(entry.path().string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+OracleResult OracleTexts(const std::string& path)
+{
+    OracleResult result;
+    const char* source = SourceDir();
+    const fs::path oracle = fs::path(source) / "tests" / "oracle";
+    if (!fs::exists(oracle / "node_modules" / "@ohah" / "hwpjs") || std::system("node --version >/dev/null 2>&1") != 0)
+        return result;
+    result.available = true;
+    const std::string command = "node '" + (oracle / "dump-texts.js").string() + "' '" + path + "' 2>/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::string output;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    if (status != 0)
+        return result;
+    const JsonOwnedPtr json = ParseJsonUtf8(output);
+    const JsonObject object = JsonObjectOf(json.get());
+    if (JsonGetText(object, "source") == "markdown") {
+        result.fromMarkdown = true;
+        result.markdown = object.at(u"markdown")->stringValue;
+        result.parsed = true;
+        return result;
+    }
+    const auto texts = object.find(u"texts");
+    if (texts == object.end() || texts->second->kind != JsonKind::Array)
+        return result;
+    for (const auto& section : texts->second->arrayValue) {
+        std::vector<std::u16string> texts;
+        for (const auto& text : section->arrayValue)
+            texts.push_back(text->stringValue);
+        result.texts.push_back(std::move(texts));
+    }
+    result.parsed = true;
+    return result;
+}
+
+std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document)
+{
+    std::vector<std::vector<std::u16string>> out;
+    for (const hwp::Section& section : document.sections) {
+        std::vector<std::u16string> texts;
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            texts.push_back(hwp::ParagraphDisplayText(paragraph));
+        out.push_back(std::move(texts));
+    }
+    return out;
+}
+
+std::u16string OracleView(std::u16string text)
+{
+    std::erase(text, u'\n');
+    return text;
+}
+
+std::vector<std::vector<std::u16string>> OracleView(std::vector<std::vector<std::u16string>> texts)
+{
+    for (auto& section : texts) {
+        for (auto& text : section)
+            text = OracleView(std::move(text));
+    }
+    return texts;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+ScratchFolder::ScratchFolder()
+{
+    std::string pattern = (fs::temp_directory_path() / "varnel-hwp-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()))
+        m_path = pattern;
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::error_code error;
+    if (!m_path.empty())
+        fs::remove_all(m_path, error);
+}
+
+}  // namespace hwp_testing

@@ -1,0 +1,61 @@
+// Shared pieces of the HWP tests: sample documents built in code, the samples folder,
+// the hwpjs oracle and a scratch folder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hwp/document.h"
+
+namespace hwp_testing {
+
+// A document with the usual tables and one section holding these paragraph texts.
+hwp::Document DocumentWithTexts(const std::vector<std::u16string>& texts);
+
+// Questions as the editor writes them: circled digits, three styles, several char
+// shapes in one paragraph, empty paragraphs and a click-here field named "TEXT_AREA".
+hwp::Document QuestionDocument();
+
+// Three pages: page breaks before the second and third parts.
+hwp::Document ThreePageDocument();
+
+// $VARNEL_SOURCE_DIR/../shared/hwp-samples, or empty when it is not there.
+std::string SamplesFolder();
+std::vector<std::string> SamplePaths();
+
+struct OracleResult {
+    bool available = false;   // node and the installed package are there
+    bool parsed = false;      // hwpjs read the file
+    // Per section, per paragraph, from its to-json; when to-json cannot serialize the
+    // document (text items in control data, e.g. field names) the texts are empty and
+    // `markdown` holds its to-markdown output instead.
+    std::vector<std::vector<std::u16string>> texts;
+    bool fromMarkdown = false;
+    std::u16string markdown;
+};
+OracleResult OracleTexts(const std::string& path);
+
+// Paragraph texts per section as our model holds them, placeholders as "[what]".
+std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document);
+
+// A text as hwpjs reports it: its para_text leaves out line breaks inside a paragraph.
+std::u16string OracleView(std::u16string text);
+std::vector<std::vector<std::u16string>> OracleView(std::vector<std::vector<std::u16string>> texts);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// A fresh folder under the system's temporary folder, removed at destruction.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace hwp_testing

@@ -1,0 +1,162 @@
+// Reading what the writer wrote gives back the same model.
+#include <gtest/gtest.h>
+
+#include "hwp/reader.h"
+#include "hwp/writer.h"
+#include "hwp_testing.h"
+#include "support/text.h"
+
+namespace {
+
+using namespace hwp_testing;
+
+hwp::Document RoundTrip(const hwp::Document& document)
+{
+    return hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+}
+
+TEST(HwpRoundTrip, NewDocumentComesBackEqual)
+{
+    const hwp::Document document = hwp::NewDocument();
+    const hwp::Document read = RoundTrip(document);
+    EXPECT_EQ(read.version, (hwp::Version{5, 0, 3, 0}));
+    EXPECT_EQ(read.headerFlags, hwp::kHeaderCompressed);
+    hwp::Document expected = document;
+    expected.version = read.version;
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(read.sections.front().page, hwp::PageDef{});   // A4 portrait
+}
+
+TEST(HwpRoundTrip, QuestionDocumentKeepsShapesStylesRunsAndFields)
+{
+    hwp::Document document = QuestionDocument();
+    const hwp::Document read = RoundTrip(document);
+    document.version = read.version;
+    EXPECT_EQ(read.charShapes, document.charShapes);
+    EXPECT_EQ(read.paraShapes, document.paraShapes);
+    EXPECT_EQ(read.styles, document.styles);
+    ASSERT_EQ(read.sections.size(), 1u);
+    const auto& paragraphs = read.sections.front().paragraphs;
+    ASSERT_EQ(paragraphs.size(), document.sections.front().paragraphs.size());
+    for (std::size_t i = 0; i < paragraphs.size(); ++i)
+        EXPECT_EQ(paragraphs[i], document.sections.front().paragraphs[i]) << "paragraph " << i;
+    EXPECT_EQ(read, document);
+
+    const hwp::Field& field = paragraphs[7].fields.at(0);
+    EXPECT_EQ(field.name, u"TEXT_AREA");
+    EXPECT_EQ(paragraphs[7].text.substr(field.begin, field.end - field.begin), u"정답");
+}
+
+TEST(HwpRoundTrip, EveryNamedPropertySurvives)
+{
+    hwp::Document document = hwp::NewDocument();
+    hwp::FaceName face;
+    face.name = u"나눔명조";
+    face.substituteName = u"Batang";
+    face.substituteKind = 1;
+    face.defaultName = u"NanumMyeongjo";
+    face.typeInfo = hwp::Bytes{2, 3, 6, 0, 0, 1, 1, 1, 1, 1};
+    document.faces[static_cast<int>(hwp::Lang::Latin)].push_back(face);
+
+    hwp::CharShape shape;
+    shape.faceIds[static_cast<int>(hwp::Lang::Latin)] = 1;
+    shape.ratios = {90, 95, 100, 105, 110, 115, 120};
+    shape.spacings = {-5, -4, 0, 1, 2, 3, 50};
+    shape.relativeSizes = {80, 90, 100, 110, 120, 130, 250};
+    shape.offsets = {-10, 0, 10, 0, 0, 0, 100};
+    shape.size = 2150;
+    shape.italic = shape.bold = true;
+    shape.underline = hwp::UnderlineKind::Above;
+    shape.underlineShape = 3;
+    shape.strikeOut = true;
+    shape.strikeOutShape = 2;
+    shape.superscript = true;
+    shape.otherProperties = 1u << 13;   // emboss
+    shape.textColor = 0x00123456;
+    shape.underlineColor = 0x00FF0000;
+    shape.shadeColor = 0x00ABCDEF;
+    shape.shadowColor = 0x00010203;
+    shape.borderFillId = 1;
+    shape.strikeOutColor = 0x000000FF;
+    document.charShapes.push_back(shape);
+
+    for (auto kind : {hwp::LineSpacingKind::Percent, hwp::LineSpacingKind::Fixed, hwp::LineSpacingKind::BetweenLines,
+                      hwp::LineSpacingKind::AtLeast}) {
+        hwp::ParaShape para;
+        para.alignment = hwp::Alignment::Distribute;
+        para.leftMargin = 1001;
+        para.rightMargin = 2000;
+        para.indent = -1417;
+        para.spacingBefore = 500;
+        para.spacingAfter = 250;
+        para.lineSpacingKind = kind;
+        para.lineSpacing = 1234;
+        para.borderFillId = 1;
+        para.borderOffsets = {1, 2, 3, 4};
+        para.otherProperties1 = 1u << 19;   // page break before
+        document.paraShapes.push_back(para);
+    }
+
+    hwp::Section& section = document.sections.front();
+    section.page.width = 84188;
+    section.page.height = 59528;
+    section.page.landscape = true;
+    section.page.gutterKind = 1;
+    section.page.gutterMargin = 500;
+    section.columnCount = 2;
+    section.columnGap = 1134;
+    section.paragraphs.front().text = u"A\u00A0B\u2007C\u00ADD";
+    section.paragraphs.front().charShapes = {{0, 0}, {2, 1}};
+    section.paragraphs.front().paraShapeId = 4;
+
+    hwp::Section second;
+    second.page.topMargin = 1000;
+    hwp::Paragraph paragraph;
+    paragraph.text = u"둘째 구역";
+    paragraph.charShapes = {{0, 1}};
+    paragraph.breakFlags = hwp::kBreakColumn;
+    second.paragraphs.push_back(paragraph);
+    document.sections.push_back(second);
+    document.startNumbers.page = 7;
+
+    const hwp::Document read = RoundTrip(document);
+    document.version = read.version;
+    EXPECT_EQ(read.faces, document.faces);
+    EXPECT_EQ(read.charShapes, document.charShapes);
+    EXPECT_EQ(read.paraShapes, document.paraShapes);
+    EXPECT_EQ(read.sections, document.sections);
+    EXPECT_EQ(read, document);
+}
+
+TEST(HwpRoundTrip, PlaceholdersAreWrittenAsVisibleText)
+{
+    hwp::Document document = DocumentWithTexts({u"앞뒤"});
+    document.sections.front().paragraphs.front().placeholders.push_back(
+        hwp::Placeholder{1, 0x74626C20u, u"표"});
+    const hwp::Document read = RoundTrip(document);
+    const hwp::Paragraph& paragraph = read.sections.front().paragraphs.front();
+    EXPECT_EQ(paragraph.text, u"앞[표]뒤");
+    EXPECT_TRUE(paragraph.placeholders.empty());
+}
+
+TEST(HwpRoundTrip, ControlCharactersOutsideTheConventionsBecomeSpaces)
+{
+    const hwp::Document document = DocumentWithTexts({std::u16string(u"a\rb") + u'\x01' + u"c"});
+    const hwp::Document read = RoundTrip(document);
+    EXPECT_EQ(read.sections.front().paragraphs.front().text, u"a b c");
+}
+
+TEST(HwpRoundTrip, LongParagraphsAndManySectionsRoundTrip)
+{
+    std::u16string long_text;
+    for (int i = 0; i < 3000; ++i)
+        long_text += u"가나다 ";
+    hwp::Document document = DocumentWithTexts({long_text, u"끝"});
+    document.sections.push_back(document.sections.front());
+    document.sections.push_back(document.sections.front());
+    hwp::Document read = RoundTrip(document);
+    document.version = read.version;
+    EXPECT_EQ(read, document);
+}
+
+}  // namespace
