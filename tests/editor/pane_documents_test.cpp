@@ -171,7 +171,8 @@ TEST_F(PaneDocuments, FieldsSurviveSaveAndOpen)
 TEST_F(PaneDocuments, SampleDocumentsOpenAndSurviveARoundTrip)
 {
     const char* source = std::getenv("VARNEL_SOURCE_DIR");
-    const std::filesystem::path samples = std::filesystem::path(source != nullptr ? source : ".") / "../shared/hwp-samples";
+    const std::filesystem::path samples =
+        std::filesystem::path(source != nullptr ? source : VARNEL_SOURCE_DIR_AT_BUILD) / "../shared/hwp-samples";
     if (!std::filesystem::is_directory(samples))
         GTEST_SKIP() << "no sample documents";
     int opened = 0;
