@@ -84,6 +84,9 @@ std::string BuildPassageRecordText(std::uint32_t key, const TextHeights* heights
 
 bool WritePassageRecord(const ExamRecord& record, std::uint32_t key, const std::string& folder)
 {
+    // An unset folder would put the file at the file-system root.
+    if (folder.empty())
+        return false;
     return WriteWholeFile(RecordPath(folder, key), BuildPassageRecordText(key, record.m_pTextHeights.get()));
 }
 
@@ -91,7 +94,8 @@ bool WriteExamRecord(const ExamRecord& record, const TypeControlsState& controls
 {
     if (record.HasPassage())
         WritePassageRecord(record, record.m_nExamtextKey, record.m_strExamtextFolder);
-    const bool written = WriteWholeFile(RecordPath(record.m_strExamFolder, record.m_nExamKey),
+    const bool written = !record.m_strExamFolder.empty() &&
+                         WriteWholeFile(RecordPath(record.m_strExamFolder, record.m_nExamKey),
                                         BuildExamRecordText(record, ComputeTypeOptions(controls)));
     if (pack)
         pack(record);

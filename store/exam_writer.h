@@ -54,6 +54,6 @@ bool WritePassageRecord(const ExamRecord& record, std::uint32_t key, const std::
 using ExamPackHook = std::function<void(const ExamRecord&)>;
 
 // The passage .dat (when there is a passage), the question .dat, then `pack` when set.
-// Files that cannot be written are skipped, as the save goes on; the result says
-// whether the question .dat was written.
+// Files that cannot be written (a missing or unset folder) are skipped, as the save
+// goes on; the result says whether the question .dat was written.
 bool WriteExamRecord(const ExamRecord& record, const TypeControlsState& controls, const ExamPackHook& pack = {});

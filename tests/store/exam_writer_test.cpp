@@ -195,6 +195,13 @@ TEST(WriteExamRecord, RunsThePackHookAfterTheFilesAndSkipsAMissingFolder)
     EXPECT_FALSE(WriteExamRecord(record, Controls(true, false, false), [&](const ExamRecord&) { packed = true; }));
     EXPECT_TRUE(packed);
     EXPECT_FALSE(fs::exists(workspace / "missing"));
+
+    record.m_strExamFolder.clear();
+    record.m_strExamtextFolder.clear();
+    record.m_nExamKey = 4242424;
+    EXPECT_FALSE(WriteExamRecord(record, Controls(true, false, false)));
+    EXPECT_FALSE(fs::exists("/4242424.dat"));
+    EXPECT_FALSE(fs::exists("/7.dat"));
 }
 
 } // namespace
