@@ -1,0 +1,207 @@
+#include "render/bmp_half.h"
+
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+constexpr std::uint64_t kLargestHalfImageBytes = std::uint64_t{1} << 30;
+
+std::uint32_t Le16(const unsigned char* at)
+{
+    return at[0] | (std::uint32_t{at[1]} << 8);
+}
+
+std::uint32_t Le32(const unsigned char* at)
+{
+    return at[0] | (std::uint32_t{at[1]} << 8) | (std::uint32_t{at[2]} << 16) | (std::uint32_t{at[3]} << 24);
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int Fd() const { return m_fd; }
+
+    bool ReadAt(unsigned char* into, std::size_t size, std::uint64_t offset) const
+    {
+        while (size > 0) {
+            const ssize_t got = ::pread(m_fd, into, size, static_cast<off_t>(offset));
+            if (got <= 0)
+                return false;
+            into += got;
+            size -= static_cast<std::size_t>(got);
+            offset += static_cast<std::uint64_t>(got);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
+// The layout of an uncompressed 24- or 32-bit bitmap, the kind page rendering writes.
+struct BitmapLayout {
+    std::uint64_t dataOffset = 0;
+    std::uint64_t stride = 0;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+    bool bottomUp = true;
+};
+
+bool ReadPlainLayout(const FileHandle& file, BitmapLayout& layout)
+{
+    struct stat info {};
+    if (fstat(file.Fd(), &info) != 0)
+        return false;
+    unsigned char header[54];
+    if (static_cast<std::uint64_t>(info.st_size) < sizeof header || !file.ReadAt(header, sizeof header, 0))
+        return false;
+    if (header[0] != 'B' || header[1] != 'M')
+        return false;
+    const std::uint32_t infoSize = Le32(header + 14);
+    const auto width = static_cast<std::int32_t>(Le32(header + 18));
+    const auto height = static_cast<std::int32_t>(Le32(header + 22));
+    const std::uint32_t bits = Le16(header + 28);
+    // Only BI_RGB: anything with masks, palettes or compression goes to Qt's reader.
+    if (infoSize < 40 || Le16(header + 26) != 1 || Le32(header + 30) != 0 || (bits != 24 && bits != 32))
+        return false;
+    if (width <= 0 || width > (1 << 20) || height == 0 || height < -(1 << 20) || height > (1 << 20))
+        return false;
+    layout.width = width;
+    layout.height = height < 0 ? -height : height;
+    layout.bottomUp = height > 0;
+    layout.bytesPerPixel = static_cast<int>(bits / 8);
+    layout.stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+    layout.dataOffset = Le32(header + 10);
+    return layout.dataOffset >= 14 + infoSize &&
+           layout.dataOffset + layout.stride * static_cast<std::uint64_t>(layout.height) <=
+               static_cast<std::uint64_t>(info.st_size);
+}
+
+inline std::uint32_t AverageBlock(const unsigned char* a, const unsigned char* b, int bpp)
+{
+    const unsigned blue = a[0] + a[bpp] + b[0] + b[bpp] + 2;
+    const unsigned green = a[1] + a[bpp + 1] + b[1] + b[bpp + 1] + 2;
+    const unsigned red = a[2] + a[bpp + 2] + b[2] + b[bpp + 2] + 2;
+    return 0xFF000000u | ((red >> 2) << 16) | ((green >> 2) << 8) | (blue >> 2);
+}
+
+inline bool AllWhite48(const unsigned char* p)
+{
+    std::uint64_t words[6];
+    std::memcpy(words, p, sizeof words);
+    return (words[0] & words[1] & words[2] & words[3] & words[4] & words[5]) == ~std::uint64_t{0};
+}
+
+// One row of the half-size image from the two source rows above and below. A page is
+// mostly paper: runs of eight white output pixels are recognised 48 bytes at a time.
+void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp, int outWidth, std::uint32_t* out)
+{
+    int x = 0;
+    if (bpp == 3) {
+        for (; x + 8 <= outWidth; x += 8) {
+            const unsigned char* a = top + 6 * x;
+            const unsigned char* b = bottom + 6 * x;
+            if (AllWhite48(a) && AllWhite48(b)) {
+                std::fill_n(out + x, 8, 0xFFFFFFFFu);
+                continue;
+            }
+            for (int i = 0; i < 8; ++i)
+                out[x + i] = AverageBlock(a + 6 * i, b + 6 * i, 3);
+        }
+    }
+    for (; x < outWidth; ++x)
+        out[x] = AverageBlock(top + 2 * bpp * x, bottom + 2 * bpp * x, bpp);
+}
+
+QImage HalvePlainBitmap(const FileHandle& file, const BitmapLayout& layout)
+{
+    const int outWidth = layout.width / 2;
+    const int outHeight = layout.height / 2;
+    if (outWidth == 0 || outHeight == 0 ||
+        static_cast<std::uint64_t>(outWidth) * static_cast<std::uint64_t>(outHeight) * 4 > kLargestHalfImageBytes)
+        return {};
+    QImage image(outWidth, outHeight, QImage::Format_ARGB32);
+    if (image.isNull())
+        return {};
+
+    // Each chunk is a run of whole row pairs, contiguous in the file in either row order.
+    const std::uint64_t pairBytes = 2 * layout.stride;
+    const int pairsPerChunk = static_cast<int>(std::max<std::uint64_t>(1, kChunkBytes / pairBytes));
+    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[pairsPerChunk * pairBytes]);
+    if (!chunk)
+        return {};
+    const auto height = static_cast<std::uint64_t>(layout.height);
+    for (int first = 0; first < outHeight; first += pairsPerChunk) {
+        const int pairs = std::min(pairsPerChunk, outHeight - first);
+        // Top-down source rows [2 * first, 2 * (first + pairs)).
+        const std::uint64_t firstFileRow = layout.bottomUp ? height - 2 * static_cast<std::uint64_t>(first + pairs)
+                                                           : 2 * static_cast<std::uint64_t>(first);
+        if (!file.ReadAt(chunk.get(), pairs * pairBytes, layout.dataOffset + firstFileRow * layout.stride))
+            return {};
+        for (int i = 0; i < pairs; ++i) {
+            const std::uint64_t topRow = 2 * static_cast<std::uint64_t>(first + i);
+            const std::uint64_t topFileRow = layout.bottomUp ? height - 1 - topRow : topRow;
+            const std::uint64_t bottomFileRow = layout.bottomUp ? topFileRow - 1 : topFileRow + 1;
+            HalveRowPair(chunk.get() + (topFileRow - firstFileRow) * layout.stride,
+                         chunk.get() + (bottomFileRow - firstFileRow) * layout.stride, layout.bytesPerPixel,
+                         outWidth, reinterpret_cast<std::uint32_t*>(image.scanLine(first + i)));
+        }
+    }
+    return image;
+}
+
+QImage HalveWithReader(const std::string& path)
+{
+    // A 600-dpi page is close to Qt's default limit of 128 MB; allow whole pages of any size.
+    static std::once_flag raised;
+    std::call_once(raised, [] { QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), 1024)); });
+    QImageReader reader(QString::fromStdString(path));
+    QImage source = reader.read();
+    if (source.isNull() || source.width() < 2 || source.height() < 2)
+        return {};
+    return source.convertToFormat(QImage::Format_RGB32)
+        .scaled(source.width() / 2, source.height() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+QImage LoadBitmapHalfSize(const std::string& path)
+{
+    const FileHandle file(path);
+    if (file.Fd() < 0)
+        return {};
+    BitmapLayout layout;
+    if (ReadPlainLayout(file, layout))
+        return HalvePlainBitmap(file, layout);
+    return HalveWithReader(path);
+}
+
+bool SavePng(const QImage& image, const std::string& path)
+{
+    if (image.isNull())
+        return false;
+    QImageWriter writer(QString::fromStdString(path), "png");
+    return writer.write(image);
+}

@@ -1,0 +1,192 @@
+#include "render/preview.h"
+
+#include "render/page_image.h"
+#include "support/folders.h"
+
+#include "support/text.h"
+
+namespace {
+
+constexpr PreviewPart kObjParts[] = {
+    {"obj-exam", editor::kPaneQuestion, 1},
+    {"obj-objective", editor::kPaneOptions, 2},
+    {"obj-answer", editor::kPaneAnswer, 1},
+    {"obj-explain", editor::kPaneExplain, 0},
+};
+constexpr PreviewPart kSbjParts[] = {
+    {"sbj-exam", editor::kPaneQuestion, 2},
+    {"sbj-answer", editor::kPaneAnswer, 1},
+    {"sbj-explain", editor::kPaneExplain, 0},
+};
+constexpr PreviewPart kDesParts[] = {
+    {"des-exam", editor::kPaneQuestion, 2},
+    {"des-answer", editor::kPaneAnswer, 1},
+    {"des-explain", editor::kPaneExplain, 0},
+};
+
+const char kPassageMessage[] = "지문 있는 문제로 체크하였습니다.\n지문을 불러오거나 입력하세요.";
+const char kQuestionMessage[] = "문제는 필수입력 사항입니다.";
+const char kOptionsMessage[] = "객관식 보기는 필수입력 사항입니다.";
+const char kAnswerMessage[] = "정답은 필수입력 사항입니다.";
+
+std::u16string Utf16(const std::string& text)
+{
+    return Utf8ToUtf16(text).value_or(u"");
+}
+
+// A pane the dialog does not have cannot hold the text a question needs.
+bool IsEmpty(DialogCore& dialog, editor::EditorControl* pane)
+{
+    return pane == nullptr || dialog.IsPaneEmpty(*pane);
+}
+
+// The picture of an unfinished type: the odd one of the button's pair.
+void ShowUnfinishedType(DialogCore& dialog)
+{
+    switch (dialog.m_nQuestionType) {
+    case kQuestionTypeObj:
+        dialog.m_nObjButtonImage = 1;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_OBJ, 1);
+        break;
+    case kQuestionTypeSbj:
+        dialog.m_nSbjButtonImage = 3;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_SBJ, 3);
+        break;
+    case kQuestionTypeDes:
+        dialog.m_nDesButtonImage = 5;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_DES, 5);
+        break;
+    default:
+        break;
+    }
+}
+
+void MarkTypePresent(ExamRecord& record, std::int32_t questionType)
+{
+    if (questionType == kQuestionTypeObj)
+        record.m_strObjState = "obj_y";
+    else if (questionType == kQuestionTypeSbj)
+        record.m_strSbjState = "sbj_y";
+    else if (questionType == kQuestionTypeDes)
+        record.m_strDesState = "des_y";
+}
+
+} // namespace
+
+std::span<const PreviewPart> PreviewPartsOf(std::int32_t questionType)
+{
+    switch (questionType) {
+    case kQuestionTypeObj:
+        return kObjParts;
+    case kQuestionTypeSbj:
+        return kSbjParts;
+    case kQuestionTypeDes:
+        return kDesParts;
+    default:
+        return {};
+    }
+}
+
+std::string PrintDocumentName(std::int32_t questionType)
+{
+    switch (questionType) {
+    case kQuestionTypeObj:
+        return "examprint-obj";
+    case kQuestionTypeSbj:
+        return "examprint-sbj";
+    case kQuestionTypeDes:
+        return "examprint-des";
+    default:
+        return {};
+    }
+}
+
+std::string ValidationMessage(DialogCore& dialog)
+{
+    const editor::PaneSet& panes = dialog.Panes();
+    std::string message;
+    if (dialog.m_pExamRecord && dialog.m_pExamRecord->HasPassage() && IsEmpty(dialog, panes.passage))
+        message = kPassageMessage;
+    switch (dialog.m_nQuestionType) {
+    case kQuestionTypeObj:
+        if (IsEmpty(dialog, panes.question))
+            message = kQuestionMessage;
+        else if (IsEmpty(dialog, panes.options))
+            message = kOptionsMessage;
+        else if (IsEmpty(dialog, panes.answer))
+            message = kAnswerMessage;
+        break;
+    case kQuestionTypeSbj:
+    case kQuestionTypeDes:
+        if (IsEmpty(dialog, panes.question))
+            message = kQuestionMessage;
+        else if (IsEmpty(dialog, panes.answer))
+            message = kAnswerMessage;
+        break;
+    default:
+        break;
+    }
+    return message;
+}
+
+bool ValidateQuestion(DialogCore& dialog, bool showMessages)
+{
+    const std::string message = ValidationMessage(dialog);
+    if (message.empty())
+        return true;
+    if (showMessages)
+        dialog.View().ShowMessage(message);
+    return false;
+}
+
+void SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
+                      std::string_view partName)
+{
+    pane.SaveDocumentAs(Utf16(path), u"HWP");
+    ExportPageImage(pane, *dialog.m_pExamRecord, partName);
+    pane.ClearDocument(0);
+}
+
+bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCropperHook& runImageCropper)
+{
+    // Nothing to assemble without a question; the dialog always has one while it runs.
+    if (!dialog.m_pExamRecord)
+        return false;
+    if (!ValidateQuestion(dialog, showMessages)) {
+        ShowUnfinishedType(dialog);
+        return false;
+    }
+    ExamRecord& record = *dialog.m_pExamRecord;
+    const editor::PaneSet& panes = dialog.Panes();
+
+    if (record.HasPassage()) {
+        if (record.m_strExamtextLocal == kLocalExamtextKind)
+            EnsureDirectory(record.m_strExamtextFolder);
+        const std::string path = record.m_strExamtextFolder + "/text.hwp";
+        if (panes.passage != nullptr)
+            SavePaneDocument(dialog, *panes.passage, path, "text");
+        dialog.AppendToWorkDocument(path, editor::kPanePassage, 0);
+    }
+    if (record.m_strExamLocal == kLocalExamKind)
+        EnsureDirectory(record.m_strExamFolder);
+    if (panes.work != nullptr)
+        panes.work->OpenDocument(Utf16(GetInstallFolder() + "/urk/hwp_format/sf_preview_format.hwp"), u"HWP");
+
+    const std::int32_t type = dialog.m_nQuestionType;
+    const std::span<const PreviewPart> parts = PreviewPartsOf(type);
+    for (const PreviewPart& part : parts) {
+        const std::string path = record.m_strExamFolder + "/" + part.name + ".hwp";
+        if (type == kQuestionTypeObj && part.paneCode == editor::kPaneAnswer)
+            dialog.ReadObjectiveAnswer();
+        if (editor::EditorControl* pane = panes.ForCode(part.paneCode))
+            SavePaneDocument(dialog, *pane, path, part.name);
+        dialog.AppendToWorkDocument(path, part.paneCode, part.blankLines);
+    }
+    if (!parts.empty()) {
+        const bool rendered = panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type));
+        MarkTypePresent(record, type);
+        if (rendered && runImageCropper)
+            runImageCropper();
+    }
+    return true;
+}
