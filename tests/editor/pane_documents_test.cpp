@@ -47,6 +47,10 @@ TEST_F(PaneDocuments, SaveThenOpenGivesTheSameTextAndFormats)
     centred.setAlignment(Qt::AlignHCenter);
     cursor.mergeBlockFormat(centred);
     m_pane->Document().ApplyStyle(8, QTextCursor(m_pane->Document().Text().lastBlock()));
+    // A line break inside a paragraph (Shift+Enter) stays one.
+    QTextCursor end(&m_pane->Document().Text());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString(QChar(QChar::LineSeparator)) + QStringLiteral("줄"));
 
     const std::u16string path = PathU16("saved.hwp");
     ASSERT_TRUE(m_pane->SaveDocumentAs(path, u"HWP"));
@@ -56,6 +60,7 @@ TEST_F(PaneDocuments, SaveThenOpenGivesTheSameTextAndFormats)
     EXPECT_EQ(PaneText(reopened), PaneText(*m_pane));
     const QTextDocument& text = reopened.Document().Text();
     ASSERT_EQ(text.blockCount(), 3);
+    EXPECT_EQ(text.lastBlock().text(), QStringLiteral("셋째\t탭") + QChar(QChar::LineSeparator) + QStringLiteral("줄"));
     EXPECT_EQ(reopened.Document().Styles().size(), 9u);
     EXPECT_EQ(StyleOf(text.findBlockByNumber(0)), 5);
     EXPECT_EQ(StyleOf(text.findBlockByNumber(2)), 8);
@@ -76,7 +81,7 @@ TEST_F(PaneDocuments, SaveThenOpenGivesTheSameTextAndFormats)
     const hwp::Document read = hwp::ReadDocument(Q(path).toStdString());
     ASSERT_EQ(read.sections.size(), 1u);
     ASSERT_EQ(read.sections[0].paragraphs.size(), 3u);
-    EXPECT_EQ(read.sections[0].paragraphs[2].text, u"셋째\t탭");
+    EXPECT_EQ(read.sections[0].paragraphs[2].text, u"셋째\t탭\n줄");
 }
 
 TEST_F(PaneDocuments, AFailedOpenKeepsWhatThePaneShowed)
@@ -165,6 +170,30 @@ TEST_F(PaneDocuments, FieldsSurviveSaveAndOpen)
     ASSERT_TRUE(reopened.OpenDocument(PathU16("text.hwp"), u"HWP"));
     ASSERT_TRUE(reopened.GoToField(u"TEXT_AREA", 0, 1, 1));
     EXPECT_EQ(reopened.TextView()->textCursor().selectedText(), QStringLiteral("옛날 옛적에"));
+}
+
+// An independent HWP parser reads back what the pane wrote.
+TEST_F(PaneDocuments, SavedDocumentsReadInTheOracleParser)
+{
+    const char* sourceEnv = std::getenv("VARNEL_SOURCE_DIR");
+    const std::filesystem::path oracle =
+        std::filesystem::path(sourceEnv != nullptr ? sourceEnv : VARNEL_SOURCE_DIR_AT_BUILD) / "tests/oracle";
+    if (!std::filesystem::is_directory(oracle / "node_modules/@ohah/hwpjs") || std::system("node --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no oracle";
+    ASSERT_TRUE(m_pane->OpenDocument(WriteTemplate("sf_answer_obj_format.hwp"), u"HWP"));
+    m_pane->RunAction(u"MoveDocEnd");
+    Type(*m_pane, u"③\r\n해설: 봄에는 꽃이 핀다.");
+    m_pane->RunAction(u"MoveDocBegin");
+    m_pane->RunAction(u"MoveSelDocEnd");
+    m_pane->RunAction(u"StyleShortcut5");
+    ASSERT_TRUE(m_pane->SaveDocumentAs(PathU16("answer.hwp"), u"HWP"));
+
+    const std::string output = PathOf("oracle.json");
+    const std::string command = "node '" + (oracle / "dump-texts.js").string() + "' '" + PathOf("answer.hwp") + "' > '" + output + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(QString::fromStdString(ReadWholeFile(output))
+                    .contains(QStringLiteral("\"texts\":[[\"정답 : ③\",\"해설: 봄에는 꽃이 핀다.\"]]")))
+        << ReadWholeFile(output);
 }
 
 // Files written by other HWP software open, and what we write back reads the same.
