@@ -42,7 +42,7 @@ QString ItemText(const PickerItem& item)
     if (!when.isEmpty())
         title += QStringLiteral("   ") + when;
     const QString line =
-        item.firstLine.empty() ? QStringLiteral("(첫 줄을 읽을 수 없습니다)") : QString::fromStdString(item.firstLine);
+        item.firstLine.empty() ? QStringLiteral("(첫 줄 없음)") : QString::fromStdString(item.firstLine);
     return title + QLatin1Char('\n') + line;
 }
 
