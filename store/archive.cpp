@@ -379,13 +379,14 @@ bool PackArchive(std::int32_t key, const std::vector<std::string>& names, const 
     if (temporary.Path().empty())
         throw ArchiveError(FaultOfErrno(errno), path);
 
+    // The streams' buffers must outlive the archive, which closes the streams; so they
+    // are declared first and released last.
+    std::vector<std::unique_ptr<char[]>> buffers;
     int code = 0;
     ArchivePtr archive(zip_open(temporary.Path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive)
         throw ArchiveError(FaultOfCode(code, errno), path);
 
-    // The read buffers must live until libzip has read the files, at close.
-    std::vector<std::unique_ptr<char[]>> buffers;
     bool result = true;
     std::size_t added = 0;
     for (const std::string& name : names) {

@@ -1,6 +1,10 @@
 #include "store/archive.h"
 
+#include <csignal>
 #include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -99,6 +103,40 @@ TEST(PackArchive, AMissingFolderRaisesWithThePath)
         EXPECT_NE(std::string(error.what()).find(missing + "/12-exam.zip"), std::string::npos);
         EXPECT_FALSE(error.Reason().empty());
     }
+}
+
+// A write that fails half-way (here: a file-size limit standing in for a full disk)
+// raises and leaves the previous archive whole.
+TEST(PackArchive, AFailedWriteRaisesAndKeepsThePreviousArchive)
+{
+    ScratchFolder folder;
+    WriteFile(folder / "a.hwp", "small");
+    ASSERT_TRUE(PackArchive(12, {"a.hwp"}, "exam", folder.Path()));
+    const std::string before = ReadFile(folder / "12-exam.zip");
+    WriteFile(folder / "a.hwp", RandomBytes(300000, 9));
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            PackArchive(12, {"a.hwp"}, "exam", folder.Path());
+        } catch (const ArchiveError& error) {
+            _exit(error.Fault() == ArchiveFault::Write || error.Fault() == ArchiveFault::DiskFull ? 0 : 2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no exception, 2: another fault";
+    EXPECT_EQ(ReadFile(folder / "12-exam.zip"), before);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder.Path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"12-exam.zip", "a.hwp"}));
 }
 
 // Peers' readers: Info-ZIP's tester and Python's zipfile must accept every archive we write.
