@@ -190,3 +190,10 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     }
     return true;
 }
+
+void InstallPreviewHook(DialogCore& dialog, ImageCropperHook runImageCropper)
+{
+    dialog.m_buildPreviewDocuments = [&dialog, cropper = std::move(runImageCropper)](bool showMessages) {
+        return BuildPreviewDocuments(dialog, showMessages, cropper);
+    };
+}

@@ -50,3 +50,6 @@ using ImageCropperHook = std::function<void()>;
 // picture and no pane or file is touched. True otherwise, also when saving, rendering
 // or measuring failed on the way.
 bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCropperHook& runImageCropper);
+
+// Points the dialog's type-button hook at BuildPreviewDocuments with this cropper.
+void InstallPreviewHook(DialogCore& dialog, ImageCropperHook runImageCropper);
