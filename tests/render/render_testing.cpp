@@ -244,6 +244,9 @@ std::vector<std::string> ZipNames(const std::string& path)
 // Real panes are widgets: one application object for the whole program.
 int main(int argc, char** argv)
 {
+    // Headless also when CTest lists the tests without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
