@@ -20,6 +20,9 @@
 
 #include "app/dialog_layout.h"
 #include "editor/hwpctrl.h"
+#include "handoff/exchanges.h"
+#include "render/preview.h"
+#include "render/print_pack.h"
 
 using namespace dlg;
 
@@ -67,6 +70,12 @@ CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
     panes.explain = Pane(IDC_PANE_EXPLAIN);
     panes.work = Pane(IDC_PANE_WORK);
     m_core = std::make_unique<DialogCore>(*this, panes);
+
+    m_core->m_applyLaunchRecord = [this] { return handoff::AcquireLaunchRecord(*m_core); };
+    InstallPreviewHook(*m_core, [this] { handoff::RunImageCropper(*m_core); });
+    m_onSave = [this] { handoff::OnSave(*m_core, MakeExamPackHook(Pane(IDC_PANE_OPTIONS))); };
+    m_onLoadPassage = [this] { handoff::OnLoadPassage(*m_core); };
+    qApp->installEventFilter(this);
 }
 
 CVarnelDlg::~CVarnelDlg() = default;
@@ -201,31 +210,65 @@ void CVarnelDlg::OnOptionMenu()
                                          "보기파일 초기화", "정답파일 초기화", "해설파일 초기화"};
     for (int i = 0; i < 6; ++i) {
         QAction* action = menu.addAction(QString::fromUtf8(kItems[i]));
-        action->setData(ID_RESET_ALL + i);
+        // The command arrives once the menu has closed, as a posted command would.
+        connect(action, &QAction::triggered, this,
+                [this, command = ID_RESET_ALL + i] { QTimer::singleShot(0, this, [this, command] { m_core->OnResetCommand(command); }); });
     }
     QWidget* button = Control(IDC_OPTION_MENU);
     const QPoint topLeft = button->mapToGlobal(QPoint(0, 0));
+    m_optionMenuPoint = QPoint(topLeft.x() - 60, topLeft.y() + 25);
     m_optionMenu = &menu;
-    QAction* chosen = menu.exec(QPoint(topLeft.x() - 60, topLeft.y() + 25));
+    menu.exec(m_optionMenuPoint);
     m_optionMenu = nullptr;
-    if (chosen)
-        m_core->OnResetCommand(chosen->data().toInt());
+}
+
+void CVarnelDlg::SetBusy(const std::string& status) { SetBusy(QString::fromStdString(status)); }
+
+void CVarnelDlg::WhileBusy()
+{
+    // Input is filtered out while busy (eventFilter), so everything else may run.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool CVarnelDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_busy) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CVarnelDlg::SetBusy(const QString& text)
 {
     if (text.isEmpty()) {
-        m_busyLabel->hide();
-        QApplication::restoreOverrideCursor();
+        if (m_busy) {
+            m_busy = false;
+            m_busyLabel->hide();
+            QApplication::restoreOverrideCursor();
+        }
         return;
     }
+    if (!m_busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_busy = true;
     m_busyLabel->setText(text);
     m_busyLabel->adjustSize();
     m_busyLabel->move((width() - m_busyLabel->width()) / 2, height() - m_busyLabel->height() - 8);
     m_busyLabel->raise();
     m_busyLabel->show();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 // --- DialogView -------------------------------------------------------------------------
@@ -349,6 +392,10 @@ void CVarnelDlg::PostClose()
 
 void CVarnelDlg::closeEvent(QCloseEvent* event)
 {
+    if (m_busy) {
+        event->ignore(); // the sibling program's answer is still awaited
+        return;
+    }
     m_core->OnClose();
     QDialog::closeEvent(event);
 }
@@ -356,7 +403,7 @@ void CVarnelDlg::closeEvent(QCloseEvent* event)
 void CVarnelDlg::reject()
 {
     // Escape closes like the window's close button: through closeEvent.
-    if (m_closing)
+    if (m_closing || m_busy)
         return;
     m_closing = true;
     m_core->OnClose();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <QSize>
 
 #include <functional>
@@ -46,6 +47,7 @@ public:
     // Shows a short line while a sibling program runs and refuses input meanwhile; an
     // empty text ends the busy state.
     void SetBusy(const QString& text);
+    bool IsBusy() const { return m_busy; }
 
     // DialogView
     bool IsChecked(int id) const override;
@@ -63,11 +65,16 @@ public:
     void ShowMessage(const std::string& text) override;
     std::string ChooseQuestionFile(const std::string& folder) override;
     void PostClose() override;
+    void SetBusy(const std::string& status) override;
+    void WhileBusy() override;
 
     // The option menu as it pops up, for tests; null while none is shown.
     class QMenu* OptionMenu() const { return m_optionMenu; }
+    // Where the option menu was asked to appear (the screen may move it to fit).
+    QPoint OptionMenuPoint() const { return m_optionMenuPoint; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
@@ -83,5 +90,7 @@ private:
     std::unique_ptr<DialogCore> m_core;
     QLabel* m_busyLabel = nullptr;
     class QMenu* m_optionMenu = nullptr;
+    QPoint m_optionMenuPoint;
     bool m_closing = false;
+    bool m_busy = false;
 };
