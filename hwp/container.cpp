@@ -10,17 +10,36 @@
 namespace hwp {
 namespace {
 
-void Quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+// Damaged files are reported through HwpError; libgsf's own warnings about them (some
+// without a log domain) would only clutter the user's terminal. Messages from elsewhere,
+// or from outside our calls into libgsf, still reach the default handler.
+thread_local bool t_insideGsf = false;
+
+void FilterWarnings(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data)
+{
+    if (!t_insideGsf)
+        g_log_default_handler(domain, level, message, data);
+}
+
+class QuietGsf {
+public:
+    QuietGsf() : m_outer(t_insideGsf) { t_insideGsf = true; }
+    ~QuietGsf() { t_insideGsf = m_outer; }
+    QuietGsf(const QuietGsf&) = delete;
+    QuietGsf& operator=(const QuietGsf&) = delete;
+
+private:
+    bool m_outer;
+};
 
 void InitGsf()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         gsf_init();
-        // Damaged files are reported through HwpError; libgsf's own warnings about
-        // them would only clutter the user's terminal.
-        for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:utils"})
-            g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_CRITICAL), Quiet, nullptr);
+        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_CRITICAL);
+        for (const char* domain : {static_cast<const char*>(nullptr), "libgsf", "libgsf:msole", "libgsf:utils", "GLib-GObject"})
+            g_log_set_handler(domain, levels, FilterWarnings, nullptr);
     });
 }
 
@@ -75,6 +94,7 @@ void ReadChildren(GsfInfile* folder, const std::string& prefix, const std::vecto
 StreamMap ReadCompoundFile(std::string_view file, const std::vector<std::string>& storages, std::size_t limit)
 {
     InitGsf();
+    const QuietGsf quiet;
     GPtr<GsfInput> memory(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
                                                static_cast<gsf_off_t>(file.size()), FALSE));
     GError* error = nullptr;
@@ -92,6 +112,7 @@ StreamMap ReadCompoundFile(std::string_view file, const std::vector<std::string>
 std::string WriteCompoundFile(const StreamMap& streams)
 {
     InitGsf();
+    const QuietGsf quiet;
     GPtr<GsfOutput> memory(gsf_output_memory_new());
     GPtr<GsfOutfile> root(gsf_outfile_msole_new(memory.get()));
     if (!root)

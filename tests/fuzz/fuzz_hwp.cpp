@@ -39,10 +39,11 @@ std::string FileHeader()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (size > 0 && (data[0] & 1)) {
-        // First byte odd: the rest is DocInfo and Section0, split at the second byte's share.
-        const std::string_view rest = bytes.substr(1);
-        const std::size_t split = rest.empty() ? 0 : (static_cast<std::uint8_t>(rest[0]) * rest.size()) / 256;
+    if (size > 1 && (data[0] & 1)) {
+        // First byte odd: the bytes after the second are DocInfo and Section0, split at
+        // the second byte's share of them.
+        const std::string_view rest = bytes.substr(2);
+        const std::size_t split = (data[1] * rest.size()) / 256;
         hwp::StreamMap streams;
         streams["FileHeader"] = FileHeader();
         streams["DocInfo"] = std::string(rest.substr(0, split));
