@@ -1,5 +1,6 @@
 #include "hwp/reader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -13,15 +14,22 @@ namespace hwp {
 namespace {
 
 constexpr std::size_t kStreamLimit = 64u << 20;
+// What all record streams together may unpack to: far more than any document needs,
+// little enough that a small file cannot claim the machine's memory.
+constexpr std::size_t kUnpackedBudget = 256u << 20;
 // Far more than any document needs, few enough that a damaged count cannot run away.
 constexpr std::size_t kMaxSections = 4096;
 
-std::string StreamText(const StreamMap& streams, const std::string& name, bool compressed)
+std::string StreamText(const StreamMap& streams, const std::string& name, bool compressed, std::size_t& budget)
 {
     const auto found = streams.find(name);
     if (found == streams.end())
         throw HwpError("not a complete HWP 5.0 document: the stream " + name + " is missing");
-    return compressed ? InflateRaw(found->second, name.c_str(), kStreamLimit) : found->second;
+    std::string text = compressed ? InflateRaw(found->second, name.c_str(), std::min(kStreamLimit, budget)) : found->second;
+    if (text.size() > budget)
+        throw HwpError("damaged document: its streams unpack to more than " + std::to_string(kUnpackedBudget >> 20) + " MB");
+    budget -= text.size();
+    return text;
 }
 
 }  // namespace
@@ -53,7 +61,8 @@ Document ReadDocumentFromBytes(std::string_view bytes)
         throw HwpError("the document is protected by DRM or a certificate; it cannot be opened");
     const bool compressed = document.headerFlags & kHeaderCompressed;
 
-    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed), document);
+    std::size_t budget = kUnpackedBudget;
+    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document);
     std::size_t count = 0;
     while (count < kMaxSections && streams.count("BodyText/Section" + std::to_string(count)))
         ++count;
@@ -63,7 +72,7 @@ Document ReadDocumentFromBytes(std::string_view bytes)
         count = declared;   // streams past the announced count are not part of the text
     for (std::size_t i = 0; i < count; ++i) {
         const std::string name = "BodyText/Section" + std::to_string(i);
-        document.sections.push_back(ReadSection(StreamText(streams, name, compressed), i, document));
+        document.sections.push_back(ReadSection(StreamText(streams, name, compressed, budget), i, document));
     }
     // Ids that point nowhere would only fail later, in whoever uses the document.
     CheckDocument(document);
