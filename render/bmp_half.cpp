@@ -1,7 +1,8 @@
 #include "render/bmp_half.h"
 
+#include "render/png_stream.h"
+
 #include <QImageReader>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <cstdint>
@@ -115,10 +116,29 @@ inline bool AllWhite48(const unsigned char* p)
 
 // One row of the half-size image from the two source rows above and below. A page is
 // mostly paper: runs of eight white output pixels are recognised 48 bytes at a time.
+bool AllWhite(const unsigned char* p, std::size_t size)
+{
+    std::uint64_t all = ~std::uint64_t{0};
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        all &= word;
+    }
+    for (; i < size; ++i)
+        all &= 0xFFFFFFFFFFFFFF00u | p[i];
+    return all == ~std::uint64_t{0};
+}
+
 void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp, int outWidth, std::uint32_t* out)
 {
     int x = 0;
     if (bpp == 3) {
+        const std::size_t used = static_cast<std::size_t>(outWidth) * 6;
+        if (AllWhite(top, used) && AllWhite(bottom, used)) {
+            std::fill_n(out, outWidth, 0xFFFFFFFFu);
+            return;
+        }
         for (; x + 8 <= outWidth; x += 8) {
             const unsigned char* a = top + 6 * x;
             const unsigned char* b = bottom + 6 * x;
@@ -134,23 +154,23 @@ void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp
         out[x] = AverageBlock(top + 2 * bpp * x, bottom + 2 * bpp * x, bpp);
 }
 
-QImage HalvePlainBitmap(const FileHandle& file, const BitmapLayout& layout)
+bool HalvePlainBitmap(const FileHandle& file, const BitmapLayout& layout, const HalfRowSink& sink)
 {
     const int outWidth = layout.width / 2;
     const int outHeight = layout.height / 2;
     if (outWidth == 0 || outHeight == 0 ||
         static_cast<std::uint64_t>(outWidth) * static_cast<std::uint64_t>(outHeight) * 4 > kLargestHalfImageBytes)
-        return {};
-    QImage image(outWidth, outHeight, QImage::Format_ARGB32);
-    if (image.isNull())
-        return {};
+        return false;
+    if (!sink.begin(outWidth, outHeight))
+        return false;
 
     // Each chunk is a run of whole row pairs, contiguous in the file in either row order.
     const std::uint64_t pairBytes = 2 * layout.stride;
     const int pairsPerChunk = static_cast<int>(std::max<std::uint64_t>(1, kChunkBytes / pairBytes));
     std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[pairsPerChunk * pairBytes]);
-    if (!chunk)
-        return {};
+    std::unique_ptr<std::uint32_t[]> row(new (std::nothrow) std::uint32_t[outWidth]);
+    if (!chunk || !row)
+        return false;
     const auto height = static_cast<std::uint64_t>(layout.height);
     for (int first = 0; first < outHeight; first += pairsPerChunk) {
         const int pairs = std::min(pairsPerChunk, outHeight - first);
@@ -158,50 +178,87 @@ QImage HalvePlainBitmap(const FileHandle& file, const BitmapLayout& layout)
         const std::uint64_t firstFileRow = layout.bottomUp ? height - 2 * static_cast<std::uint64_t>(first + pairs)
                                                            : 2 * static_cast<std::uint64_t>(first);
         if (!file.ReadAt(chunk.get(), pairs * pairBytes, layout.dataOffset + firstFileRow * layout.stride))
-            return {};
+            return false;
         for (int i = 0; i < pairs; ++i) {
             const std::uint64_t topRow = 2 * static_cast<std::uint64_t>(first + i);
             const std::uint64_t topFileRow = layout.bottomUp ? height - 1 - topRow : topRow;
             const std::uint64_t bottomFileRow = layout.bottomUp ? topFileRow - 1 : topFileRow + 1;
             HalveRowPair(chunk.get() + (topFileRow - firstFileRow) * layout.stride,
                          chunk.get() + (bottomFileRow - firstFileRow) * layout.stride, layout.bytesPerPixel,
-                         outWidth, reinterpret_cast<std::uint32_t*>(image.scanLine(first + i)));
+                         outWidth, row.get());
+            sink.row(row.get());
         }
     }
-    return image;
+    return true;
 }
 
-QImage HalveWithReader(const std::string& path)
+bool HalveWithReader(const std::string& path, const HalfRowSink& sink)
 {
     // A 600-dpi page is close to Qt's default limit of 128 MB; allow whole pages of any size.
     static std::once_flag raised;
     std::call_once(raised, [] { QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), 1024)); });
     QImageReader reader(QString::fromStdString(path));
-    QImage source = reader.read();
+    const QImage source = reader.read();
     if (source.isNull() || source.width() < 2 || source.height() < 2)
-        return {};
-    return source.convertToFormat(QImage::Format_RGB32)
-        .scaled(source.width() / 2, source.height() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32);
+        return false;
+    const QImage half = source.convertToFormat(QImage::Format_RGB32)
+                            .scaled(source.width() / 2, source.height() / 2, Qt::IgnoreAspectRatio,
+                                    Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32);
+    if (half.isNull() || !sink.begin(half.width(), half.height()))
+        return false;
+    for (int y = 0; y < half.height(); ++y)
+        sink.row(reinterpret_cast<const std::uint32_t*>(half.constScanLine(y)));
+    return true;
 }
 
 } // namespace
 
-QImage LoadBitmapHalfSize(const std::string& path)
+bool HalveBitmap(const std::string& path, const HalfRowSink& sink)
 {
     const FileHandle file(path);
     if (file.Fd() < 0)
-        return {};
+        return false;
     BitmapLayout layout;
     if (ReadPlainLayout(file, layout))
-        return HalvePlainBitmap(file, layout);
-    return HalveWithReader(path);
+        return HalvePlainBitmap(file, layout, sink);
+    return HalveWithReader(path, sink);
+}
+
+QImage LoadBitmapHalfSize(const std::string& path)
+{
+    QImage image;
+    int y = 0;
+    const bool read = HalveBitmap(path, {[&](int width, int height) {
+                                             image = QImage(width, height, QImage::Format_ARGB32);
+                                             return !image.isNull();
+                                         },
+                                         [&](const std::uint32_t* row) {
+                                             std::memcpy(image.scanLine(y++), row,
+                                                         static_cast<std::size_t>(image.width()) * 4);
+                                         }});
+    return read ? image : QImage();
+}
+
+bool HalveBitmapToPng(const std::string& bitmapPath, const std::string& pngPath)
+{
+    std::unique_ptr<PngRowWriter> png;
+    const bool read = HalveBitmap(bitmapPath, {[&](int width, int height) {
+                                                   png = std::make_unique<PngRowWriter>(pngPath, width, height);
+                                                   return png->IsOpen();
+                                               },
+                                               [&](const std::uint32_t* row) { png->WriteRow(row); }});
+    // An unfinished writer removes its file.
+    return read && png->Finish();
 }
 
 bool SavePng(const QImage& image, const std::string& path)
 {
     if (image.isNull())
         return false;
-    QImageWriter writer(QString::fromStdString(path), "png");
-    return writer.write(image);
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    PngRowWriter png(path, argb.width(), argb.height());
+    for (int y = 0; y < argb.height(); ++y)
+        png.WriteRow(reinterpret_cast<const std::uint32_t*>(argb.constScanLine(y)));
+    return png.Finish();
 }

@@ -3,19 +3,34 @@
 // A 600-dpi A4 page is about 4961 x 7016 pixels, 104 MB as a 24-bit BMP. Loading it
 // whole and scaling it needs that much again and more (and Qt refuses images over its
 // 128 MB allocation limit), so the usual bitmaps are read a few rows at a time and
-// every 2 x 2 block of pixels is averaged straight into the half-size image. Bitmaps of
-// other kinds go through Qt's reader and smooth scaling.
+// every 2 x 2 block of pixels is averaged straight into the rows of the half-size image,
+// which go to the PNG writer as they come. Bitmaps of other kinds go through Qt's reader
+// and smooth scaling.
 #pragma once
 
 #include <QImage>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
-// The image of width / 2 by height / 2 (rounded down) of the bitmap at `path`, in
-// QImage::Format_ARGB32, every pixel opaque; a null image when the file is missing, is
-// not an image, or halves to nothing (a width or height of 1).
+// Receives the size of the half-size image once (false stops the reading), then each
+// row of it, top row first, in QImage::Format_ARGB32 with every pixel opaque.
+struct HalfRowSink {
+    std::function<bool(int width, int height)> begin;
+    std::function<void(const std::uint32_t* row)> row;
+};
+
+// False when the file is missing, is not an image, halves to nothing (a width or height
+// of 1), could not be read to its end, or the sink refused it.
+bool HalveBitmap(const std::string& path, const HalfRowSink& sink);
+
+// The half-size image whole: width / 2 by height / 2, rounded down; null when HalveBitmap fails.
 QImage LoadBitmapHalfSize(const std::string& path);
 
-// Writes `image` as PNG (32-bit with alpha for an ARGB32 image) at `path`, replacing any
-// file there. False when the file could not be written.
+// The bitmap at `bitmapPath` as a half-size PNG at `pngPath` (8-bit RGBA), written
+// as it is read. False, and no PNG, when either side failed.
+bool HalveBitmapToPng(const std::string& bitmapPath, const std::string& pngPath);
+
+// Writes an ARGB32 image as PNG with the same writer. False when it could not be written.
 bool SavePng(const QImage& image, const std::string& path);

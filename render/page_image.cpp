@@ -33,8 +33,7 @@ PageImagePaths PageImagePathsFor(const ExamRecord& record, std::string_view part
 
 bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePath)
 {
-    const QImage half = LoadBitmapHalfSize(bitmapPath);
-    const bool written = SavePng(half, imagePath);
+    const bool written = HalveBitmapToPng(bitmapPath, imagePath);
     std::remove(bitmapPath.c_str());
     return written;
 }
