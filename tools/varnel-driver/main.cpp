@@ -1,42 +1,93 @@
-// varnel-driver: the editor's own dialog, driven by a script as a teacher would drive it:
-// it ticks "지문있음", types a passage, a question, five options, the answer ① and an
-// explanation into the panes, chooses the elementary level, applies the styles and
-// presses "저장". Started by varnel-launcher in place of `varnel`; the launch record
-// and the save notification go over the real channel.
+// varnel-driver: the editor's own dialog, driven by a script as a teacher would drive it.
+// Started by varnel-launcher in place of `varnel` (or on its own, then the launch record
+// comes from "<data>/exam.dat" or a new local question starts); the launch record and
+// the save notification go over the real channel.
 //
-//   VARNEL_DRIVER_SHOTS=DIR   also saves pictures of the dialog at each stage into DIR
-//   VARNEL_DRIVER_STEP_MS=N   pause between steps (default 150 ms)
+//   VARNEL_DRIVER_SCRIPT=NAME  the script to run (default "demo"; `--list` names them all)
+//   VARNEL_DRIVER_LOG=FILE     appends what the dialog showed: its messages, the question
+//                              and the panes' texts at the script's checkpoints
+//   VARNEL_DRIVER_OPEN=FILE    the .dat that "문제 불러오기" chooses (none: the choice is cancelled)
+//   VARNEL_DRIVER_GO=FILE      scripts that wait for a go-ahead wait until this file exists
+//   VARNEL_DRIVER_SHOTS=DIR    also saves pictures of the dialog at each stage into DIR
+//   VARNEL_DRIVER_STEP_MS=N    pause between steps (default 150 ms)
+//
+// Message boxes and the file chooser are answered by the driver as they come up, so a
+// script never stalls on a modal window.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputMethodEvent>
+#include <QMessageBox>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
+#include <string>
 
 #include "app/varnel_app.h"
 #include "app/varnel_dlg.h"
 #include "editor/hwpctrl.h"
+#include "support/launch_values.h"
 
 using namespace dlg;
 
 namespace {
 
+QString Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? QString::fromLocal8Bit(value) : QString();
+}
+
+// One line per event, flushed at once: a test may kill the driver at any moment.
+void Log(const QString& line)
+{
+    static const QString path = Env("VARNEL_DRIVER_LOG");
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::Append))
+        return;
+    QString flat = line;
+    flat.replace('\n', QStringLiteral("\\n"));
+    file.write(flat.toUtf8() + '\n');
+}
+
+struct PaneName {
+    int id;
+    const char* name;
+};
+constexpr PaneName kPaneNames[] = {{IDC_PANE_PASSAGE, "passage"}, {IDC_PANE_QUESTION, "question"},
+                                   {IDC_PANE_OPTIONS, "options"}, {IDC_PANE_ANSWER, "answer"},
+                                   {IDC_PANE_EXPLAIN, "explain"}};
+
 class Script {
 public:
-    Script(CVarnelDlg& dialog) : m_dialog(dialog)
+    explicit Script(CVarnelDlg& dialog) : m_dialog(dialog)
     {
-        const char* shots = std::getenv("VARNEL_DRIVER_SHOTS");
-        m_shots = shots ? QString::fromLocal8Bit(shots) : QString();
-        const char* step = std::getenv("VARNEL_DRIVER_STEP_MS");
-        m_stepMs = step ? std::atoi(step) : 150;
+        m_shots = Env("VARNEL_DRIVER_SHOTS");
+        const QString step = Env("VARNEL_DRIVER_STEP_MS");
+        m_stepMs = step.isEmpty() ? 150 : step.toInt();
     }
 
+    CVarnelDlg& Dialog() { return m_dialog; }
     void Add(std::function<void()> step) { m_steps.push_back(std::move(step)); }
+    // Before the dialog reads its launch record: that may already show a message.
+    void AnswerModalWindows()
+    {
+        // Modal windows run their own loop; this timer keeps firing inside it.
+        auto* modal = new QTimer(&m_dialog);
+        QObject::connect(modal, &QTimer::timeout, [] { AnswerModalWindow(); });
+        modal->start(50);
+    }
     void Start() { QTimer::singleShot(m_stepMs, [this] { Next(); }); }
 
     void Type(int paneId, const QString& text)
@@ -69,8 +120,61 @@ public:
         QDir().mkpath(m_shots);
         m_dialog.grab().save(m_shots + "/" + name + ".png");
     }
+    QString PaneText(int id) const { return m_dialog.Pane(id)->TextView()->toPlainText(); }
+
+    // The question as the dialog holds it, then the text of every pane.
+    void LogState(const QString& checkpoint)
+    {
+        DialogCore& core = m_dialog.Core();
+        QString line = "state " + checkpoint;
+        if (core.m_pExamRecord) {
+            const ExamRecord& r = *core.m_pExamRecord;
+            line += QString(" key=%1 local=%2 passage=%3 passage_local=%4 folder=%5")
+                        .arg(r.m_nExamKey)
+                        .arg(QString::fromStdString(r.m_strExamLocal))
+                        .arg(r.m_nExamtextKey)
+                        .arg(QString::fromStdString(r.m_strExamtextLocal))
+                        .arg(QString::fromStdString(r.m_strExamFolder));
+        } else {
+            line += " no-record";
+        }
+        line += QString(" type=%1 has_passage=%2").arg(core.m_nQuestionType).arg(m_dialog.IsChecked(IDC_HAS_PASSAGE));
+        Log(line);
+        Log(QString("launch school=%1 user=%2 server=%3")
+                .arg(g_schoolKey)
+                .arg(g_userKey)
+                .arg(QString::fromStdString(g_webServer)));
+        for (const auto& p : kPaneNames)
+            Log(QString("pane %1 %2").arg(QLatin1String(p.name), PaneText(p.id)));
+    }
+
+    // Runs the remaining steps once `path` exists.
+    void WaitForFile(const QString& path)
+    {
+        if (path.isEmpty() || QFile::exists(path))
+            return;
+        m_steps.push_front([this, path] { WaitForFile(path); });
+    }
 
 private:
+    static void AnswerModalWindow()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            Log("message " + box->text());
+            box->accept();
+        } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+            const QString path = Env("VARNEL_DRIVER_OPEN");
+            Log("choose " + path);
+            if (path.isEmpty()) {
+                chooser->reject();
+            } else {
+                chooser->selectFile(path);
+                static_cast<QDialog*>(chooser)->accept(); // QFileDialog's own is protected
+            }
+        }
+    }
+
     void Next()
     {
         if (m_steps.empty())
@@ -87,42 +191,219 @@ private:
     int m_stepMs = 150;
 };
 
+// --- pieces the scripts share ----------------------------------------------------------
+
+const QString kPassage = QStringLiteral("봄이 오면 들판에 노란 민들레가 핍니다.\n"
+                                        "민들레 씨앗은 바람을 타고 멀리 날아가 새 자리에 뿌리를 내립니다.");
+const QString kQuestion = QStringLiteral("민들레 씨앗이 멀리 퍼지는 까닭은 무엇입니까?");
+const QString kOptions = QStringLiteral("① 바람을 타고 날아가서\n② 물에 떠내려가서\n③ 동물이 옮겨서\n"
+                                        "④ 사람이 심어서\n⑤ 땅속으로 뻗어서");
+const QString kAnswer = QStringLiteral("①");
+const QString kExplain = QStringLiteral("지문 둘째 문장에서 씨앗이 바람을 타고 날아간다고 하였습니다.");
+
+void FillObjective(Script& s)
+{
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, kQuestion); });
+    s.Add([&s] { s.Type(IDC_PANE_OPTIONS, kOptions); });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, kAnswer); });
+    s.Add([&s] { s.Type(IDC_PANE_EXPLAIN, kExplain); });
+}
+
+void SaveAndClose(Script& s)
+{
+    s.Add([&s] { s.LogState("before-save"); });
+    s.Add([&s] { s.Click(IDC_SAVE); });
+    // A question of the Launcher's kind closes after the save; any other stays open,
+    // so the run ends here either way.
+    s.Add([&s] {
+        s.Shot("3-after-save");
+        s.LogState("after-save");
+        s.Dialog().close();
+    });
+}
+
+void CloseAfterState(Script& s, const QString& checkpoint)
+{
+    s.Add([&s, checkpoint] {
+        s.LogState(checkpoint);
+        s.Dialog().close();
+    });
+}
+
+// --- the scripts -----------------------------------------------------------------------
+
+// One objective question with a passage, the answer ① and the elementary level, saved.
+void DemoScript(Script& s)
+{
+    s.Add([&s] { s.Shot("1-opened"); });
+    s.Add([&s] { s.Click(IDC_LEVEL_ELEM); });
+    s.Add([&s] { s.Click(IDC_HAS_PASSAGE); });
+    s.Add([&s] { s.Type(IDC_PANE_PASSAGE, kPassage); });
+    FillObjective(s);
+    s.Add([&s] { s.Click(IDC_APPLY_STYLE); });
+    s.Add([&s] { s.Shot("2-filled"); });
+    SaveAndClose(s);
+}
+
+// The objective set filled, then the subjective one; back and forth once, then saved.
+void SwitchTypesScript(Script& s)
+{
+    FillObjective(s);
+    s.Add([&s] { s.LogState("obj-filled"); });
+    s.Add([&s] { s.Click(IDC_TYPE_SBJ); });
+    s.Add([&s] { s.LogState("sbj-shown"); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("민들레 꽃의 색깔을 쓰시오.")); });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, QStringLiteral("노란색")); });
+    s.Add([&s] { s.Type(IDC_PANE_EXPLAIN, QStringLiteral("지문 첫 문장에 노란 민들레라고 하였습니다.")); });
+    s.Add([&s] { s.LogState("sbj-filled"); });
+    s.Add([&s] { s.Click(IDC_TYPE_OBJ); });
+    s.Add([&s] { s.LogState("obj-again"); });
+    s.Add([&s] { s.Click(IDC_TYPE_SBJ); });
+    s.Add([&s] { s.LogState("sbj-again"); });
+    SaveAndClose(s);
+}
+
+// "문제 불러오기" on VARNEL_DRIVER_OPEN; the panes show what it restored.
+void ReopenScript(Script& s)
+{
+    s.Add([&s] { s.Click(IDC_LOAD_QUESTION); });
+    s.Add([&s] { s.LogState("reopened"); });
+    // Still usable: typing reaches the question pane.
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("usable")); });
+    CloseAfterState(s, "typed");
+}
+
+// Reopens VARNEL_DRIVER_OPEN, adds a line to the question and saves it again.
+void ResaveScript(Script& s)
+{
+    s.Add([&s] { s.Click(IDC_LOAD_QUESTION); });
+    s.Add([&s] { s.LogState("reopened"); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("\n두 번째 저장")); });
+    SaveAndClose(s);
+}
+
+// One objective question without a passage, saved.
+void ObjectiveScript(Script& s)
+{
+    FillObjective(s);
+    SaveAndClose(s);
+}
+
+// The question filled, then "지문 불러오기": what the pick changed, and nothing saved.
+void PickOnlyScript(Script& s)
+{
+    FillObjective(s);
+    s.Add([&s] { s.Click(IDC_LOAD_PASSAGE); });
+    CloseAfterState(s, "picked");
+}
+
+// "지문 불러오기", then the question filled and saved with the passage it attached.
+void PickPassageScript(Script& s)
+{
+    s.Add([&s] { s.Click(IDC_LOAD_PASSAGE); });
+    s.Add([&s] { s.LogState("picked"); });
+    FillObjective(s);
+    SaveAndClose(s);
+}
+
+// The question filled; the save waits for VARNEL_DRIVER_GO. The dialog stays open only
+// when nothing closed it after the save.
+void WaitThenSaveScript(Script& s)
+{
+    FillObjective(s);
+    s.Add([&s] { s.LogState("filled"); });
+    s.Add([&s] { s.WaitForFile(Env("VARNEL_DRIVER_GO")); });
+    s.Add([&s] { s.Click(IDC_SAVE); });
+    s.Add([&s] { s.LogState("still-open"); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("usable")); });
+    CloseAfterState(s, "typed");
+}
+
+// A save whose sibling program may take long: while the dialog waits, a probe keeps
+// asking it to paint and tries to type, and logs what happened.
+void BusyProbeScript(Script& s)
+{
+    FillObjective(s);
+    s.Add([&s] {
+        CVarnelDlg& dialog = s.Dialog();
+        struct Probe : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    ++paints;
+                return false;
+            }
+        };
+        auto* probe = new Probe;
+        probe->setParent(&dialog);
+        dialog.installEventFilter(probe);
+        auto* timer = new QTimer(&dialog);
+        QObject::connect(timer, &QTimer::timeout, [&dialog, probe] {
+            if (!dialog.IsBusy())
+                return;
+            QTextEdit* view = dialog.Pane(IDC_PANE_EXPLAIN)->TextView();
+            const QString before = view->toPlainText();
+            QTest::keyClick(view, 'z');
+            const bool refused = view->toPlainText() == before;
+            dialog.update();
+            Log(QString("busy paints=%1 input=%2").arg(probe->paints).arg(refused ? "refused" : "taken"));
+        });
+        timer->start(200);
+    });
+    SaveAndClose(s);
+}
+
+// Opens, shows what the launch record gave, types, closes: start-up with odd records.
+void ProbeScript(Script& s)
+{
+    s.Add([&s] { s.LogState("opened"); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("usable")); });
+    CloseAfterState(s, "typed");
+}
+
+struct NamedScript {
+    const char* name;
+    void (*build)(Script&);
+};
+constexpr NamedScript kScripts[] = {
+    {"demo", DemoScript},           {"switch-types", SwitchTypesScript}, {"reopen", ReopenScript},
+    {"resave", ResaveScript},       {"pick-passage", PickPassageScript}, {"wait-then-save", WaitThenSaveScript},
+    {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
+    {"pick-only", PickOnlyScript},
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    CVarnelApp app(argc, argv);
-    CVarnelDlg dialog;
-    dialog.OnInitDialog();
+    if (argc > 1 && std::strcmp(argv[1], "--list") == 0) {
+        for (const auto& script : kScripts)
+            std::puts(script.name);
+        return 0;
+    }
+    const QByteArray wanted = Env("VARNEL_DRIVER_SCRIPT").toUtf8();
+    const NamedScript* chosen = nullptr;
+    for (const auto& script : kScripts) {
+        if (wanted.isEmpty() ? std::strcmp(script.name, "demo") == 0 : wanted == script.name)
+            chosen = &script;
+    }
+    if (!chosen) {
+        std::fprintf(stderr, "varnel-driver: no script \"%s\" (see --list)\n", wanted.constData());
+        return 2;
+    }
 
+    CVarnelApp app(argc, argv);
+    // The driver answers the file chooser itself; a platform dialog would be out of reach.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    CVarnelDlg dialog;
     Script script(dialog);
-    script.Add([&] { script.Shot("1-opened"); });
-    script.Add([&] { script.Click(IDC_LEVEL_ELEM); });
-    script.Add([&] { script.Click(IDC_HAS_PASSAGE); });
-    script.Add([&] {
-        script.Type(IDC_PANE_PASSAGE, QStringLiteral("봄이 오면 들판에 노란 민들레가 핍니다.\n"
-                                                     "민들레 씨앗은 바람을 타고 멀리 날아가 새 자리에 뿌리를 내립니다."));
-    });
-    script.Add([&] { script.Type(IDC_PANE_QUESTION, QStringLiteral("민들레 씨앗이 멀리 퍼지는 까닭은 무엇입니까?")); });
-    script.Add([&] {
-        script.Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람을 타고 날아가서\n② 물에 떠내려가서\n③ 동물이 옮겨서\n"
-                                                     "④ 사람이 심어서\n⑤ 땅속으로 뻗어서"));
-    });
-    script.Add([&] { script.Type(IDC_PANE_ANSWER, QStringLiteral("①")); });
-    script.Add([&] {
-        script.Type(IDC_PANE_EXPLAIN, QStringLiteral("지문 둘째 문장에서 씨앗이 바람을 타고 날아간다고 하였습니다."));
-    });
-    script.Add([&] { script.Click(IDC_APPLY_STYLE); });
-    script.Add([&] { script.Shot("2-filled"); });
-    script.Add([&] { script.Click(IDC_SAVE); });
-    // A question of the Launcher's kind closes after the save; any other stays open,
-    // so the run ends here either way.
-    script.Add([&] {
-        script.Shot("3-after-save");
-        dialog.close();
-    });
+    script.AnswerModalWindows();
+    dialog.OnInitDialog();
+    chosen->build(script);
     script.Start();
 
     dialog.exec();
+    Log("ended");
     return 0;
 }
