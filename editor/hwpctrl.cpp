@@ -237,19 +237,9 @@ void CHwpctrl::BuildDrawToolBar()
     bar->addAction(QStringLiteral("글자색"), this, [this] { ChooseColor(false); });
     bar->addAction(QStringLiteral("형광펜"), this, [this] { ChooseColor(true); });
     bar->addAction(QStringLiteral("형광펜 지우기"), this, [this] {
-        QTextCursor cursor = m_view->textCursor();
         QTextCharFormat format;
         format.setBackground(Qt::NoBrush);
-        if (!cursor.hasSelection())
-            cursor.select(QTextCursor::WordUnderCursor);
-        QTextCharFormat current = cursor.charFormat();
-        cursor.beginEditBlock();
-        cursor.setCharFormat([&] {
-            QTextCharFormat plain = current;
-            plain.clearBackground();
-            return plain;
-        }());
-        cursor.endEditBlock();
+        MergeCharFormat(format);
     });
 
     auto* special = new QToolButton(bar);

@@ -1,6 +1,7 @@
 // Actions by name, fields, the text scan, the caret indicator, tool bars and zoom.
 #include "tests/editor/editor_testing.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextEdit>
 
@@ -171,10 +172,21 @@ TEST_F(PaneActions, ToolBarsShowOnlyWhenAddedAndShown)
 
 TEST_F(PaneActions, ViewPropertiesSetTheZoomRatio)
 {
+    Type(*m_pane, std::u16string(300, u'가'));
+    m_pane->show();
+    const QSizeF normal = m_pane->Document().Text().documentLayout()->documentSize();
     auto set = m_pane->CreateParameterSet(u"ViewProperties");
     set->SetItem(u"ZoomType", 0);
+    set->SetItem(u"ZoomRatio", 200);
+    m_pane->ViewProperties(*set);
+    EXPECT_EQ(m_pane->ZoomRatio(), 200);
+    const QSizeF zoomed = m_pane->Document().Text().documentLayout()->documentSize();
+    EXPECT_NEAR(zoomed.width() / normal.width(), 2.0, 0.05);
+    EXPECT_NEAR(zoomed.height() / normal.height(), 2.0, 0.25) << "the text grows with the page";
+    const auto caret = m_pane->GetCaretIndicator();
     set->SetItem(u"ZoomRatio", 120);
     m_pane->ViewProperties(*set);
+    EXPECT_EQ(m_pane->GetCaretIndicator().line, caret.line) << "lines break alike at any zoom";
     EXPECT_EQ(m_pane->ZoomRatio(), 120);
     set->SetItem(u"ZoomRatio", 100000);
     m_pane->ViewProperties(*set);
