@@ -133,45 +133,58 @@ std::vector<std::string> SamplePaths()
 
 OracleResult OracleTexts(const std::string& path)
 {
-    OracleResult result;
+    return OracleTexts(std::vector<std::string>{path}).front();
+}
+
+std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths)
+{
+    std::vector<OracleResult> results(paths.size());
     const std::string source = SourceDir();
     if (source.empty())
-        return result;
+        return results;
     const fs::path oracle = fs::path(source) / "tests" / "oracle";
     if (!fs::exists(oracle / "node_modules" / "@ohah" / "hwpjs") || std::system("node --version >/dev/null 2>&1") != 0)
-        return result;
-    result.available = true;
-    const std::string command = "node '" + (oracle / "dump-texts.js").string() + "' '" + path + "' 2>/dev/null";
+        return results;
+    std::string command = "node '" + (oracle / "dump-texts.js").string() + "'";
+    for (const std::string& path : paths)
+        command += " '" + path + "'";
+    command += " 2>/dev/null";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
-        return result;
+        return results;
     std::string output;
     char buffer[4096];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         output.append(buffer, got);
-    const int status = pclose(pipe);
-    if (status != 0)
-        return result;
-    const JsonOwnedPtr json = ParseJsonUtf8(output);
-    const JsonObject object = JsonObjectOf(json.get());
-    if (JsonGetText(object, "source") == "markdown") {
-        result.fromMarkdown = true;
-        result.markdown = object.at(u"markdown")->stringValue;
-        result.parsed = true;
-        return result;
+    pclose(pipe);
+
+    std::size_t lineStart = 0;
+    for (OracleResult& result : results) {
+        result.available = true;
+        const std::size_t lineEnd = output.find('\n', lineStart);
+        if (lineEnd == std::string::npos)
+            break;
+        const JsonOwnedPtr json = ParseJsonUtf8(std::string_view(output).substr(lineStart, lineEnd - lineStart));
+        lineStart = lineEnd + 1;
+        const JsonObject object = JsonObjectOf(json.get());
+        const std::string kind = JsonGetText(object, "source");
+        if (kind == "markdown") {
+            result.fromMarkdown = true;
+            result.markdown = object.at(u"markdown")->stringValue;
+            result.parsed = true;
+        } else if (kind == "json") {
+            const JsonValue* texts = object.at(u"texts");
+            for (const auto& section : texts->arrayValue) {
+                std::vector<std::u16string> paragraphs;
+                for (const auto& text : section->arrayValue)
+                    paragraphs.push_back(text->stringValue);
+                result.texts.push_back(std::move(paragraphs));
+            }
+            result.parsed = true;
+        }
     }
-    const auto texts = object.find(u"texts");
-    if (texts == object.end() || texts->second->kind != JsonKind::Array)
-        return result;
-    for (const auto& section : texts->second->arrayValue) {
-        std::vector<std::u16string> texts;
-        for (const auto& text : section->arrayValue)
-            texts.push_back(text->stringValue);
-        result.texts.push_back(std::move(texts));
-    }
-    result.parsed = true;
-    return result;
+    return results;
 }
 
 std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document)

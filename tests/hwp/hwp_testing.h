@@ -35,6 +35,8 @@ struct OracleResult {
     std::u16string markdown;
 };
 OracleResult OracleTexts(const std::string& path);
+// Several files with one start of the oracle, results in the same order.
+std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths);
 
 // Paragraph texts per section as our model holds them, placeholders as "[what]".
 std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document);
