@@ -166,6 +166,8 @@ with zipfile.ZipFile(archive) as z:
             assert z.read(info) == f.read(), info.filename
     assert z.getinfo("obj-answer.hwp").compress_type == zipfile.ZIP_DEFLATED
     assert z.getinfo("obj-answer.hwp").compress_size < 10000
+    # Deflate option bits 1-2 clear: the normal level, not maximum or fast.
+    assert z.getinfo("obj-answer.hwp").flag_bits & 6 == 0, z.getinfo("obj-answer.hwp").flag_bits
 print("ok")
 )",
                                              Quote(folder.Path()) + " " + Quote(archive));
