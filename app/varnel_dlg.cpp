@@ -1,5 +1,7 @@
 #include "app/varnel_dlg.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -61,6 +63,8 @@ CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
     setWindowIcon(MakeIcon());
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
     CreateControls();
+    // Centred on the screen, as the dialog template asks; the layout adapts from there.
+    move(std::max(0, (ScreenWidth() - width()) / 2), std::max(0, (ScreenHeight() - height()) / 2));
 
     editor::PaneSet panes;
     panes.passage = Pane(IDC_PANE_PASSAGE);
