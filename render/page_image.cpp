@@ -5,6 +5,7 @@
 #include "support/text.h"
 
 #include <cstdio>
+#include <system_error>
 
 namespace {
 
@@ -40,8 +41,72 @@ bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePa
 
 bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName)
 {
-    const PageImagePaths paths = PageImagePathsFor(record, partName);
+    return ExportPageImage(control, record, partName, nullptr);
+}
+
+bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName,
+                     PageImageQueue* queue)
+{
+    PageImagePaths paths = PageImagePathsFor(record, partName);
     const bool rendered = control.RenderPageImage(Utf16Path(paths.bitmap), 0, kRenderDpi, kRenderBits, u"bmp");
-    ConvertPageBitmap(paths.bitmap, paths.image);
+    if (queue != nullptr)
+        queue->Convert(std::move(paths.bitmap), std::move(paths.image));
+    else
+        ConvertPageBitmap(paths.bitmap, paths.image);
     return rendered;
+}
+
+PageImageQueue::~PageImageQueue()
+{
+    Finish();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void PageImageQueue::Convert(std::string bitmapPath, std::string imagePath)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.emplace_back(std::move(bitmapPath), std::move(imagePath));
+    }
+    m_changed.notify_all();
+    if (!m_worker.joinable()) {
+        try {
+            m_worker = std::thread(&PageImageQueue::Work, this, false);
+        } catch (const std::system_error&) {
+            // No second thread to be had: convert here instead.
+            Work(true);
+        }
+    }
+}
+
+void PageImageQueue::Finish()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
+}
+
+void PageImageQueue::Work(bool untilEmpty)
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (untilEmpty && m_jobs.empty())
+            return;
+        m_changed.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            return;
+        const auto [bitmap, image] = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_busy = true;
+        lock.unlock();
+        ConvertPageBitmap(bitmap, image);
+        lock.lock();
+        m_busy = false;
+        m_changed.notify_all();
+    }
 }

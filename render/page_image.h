@@ -7,7 +7,12 @@
 // PNGs and leaves its cropped print images beside them.
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <string_view>
 
 #include "editor/editor_control.h"
@@ -32,3 +37,33 @@ bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePa
 // render's: the conversion is tried in any case, and its failure shows as a missing PNG.
 bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName);
 
+
+// Conversions on the second core: while the dialog's thread renders the next pane, the
+// bitmap before it is halved and written here, in the order given. Finish (and the
+// destructor) wait until every queued PNG is written and every bitmap deleted, so the
+// files are all there before anything reads them.
+class PageImageQueue {
+public:
+    PageImageQueue() = default;
+    ~PageImageQueue();
+    PageImageQueue(const PageImageQueue&) = delete;
+    PageImageQueue& operator=(const PageImageQueue&) = delete;
+
+    void Convert(std::string bitmapPath, std::string imagePath);
+    void Finish();
+
+private:
+    // On the worker until stopped; on the caller's thread (untilEmpty) when no worker could start.
+    void Work(bool untilEmpty);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<std::string, std::string>> m_jobs;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::thread m_worker;
+};
+
+// As above, with the conversion handed to `queue` (done at once when it is null).
+bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName,
+                     PageImageQueue* queue);

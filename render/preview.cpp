@@ -140,10 +140,10 @@ bool ValidateQuestion(DialogCore& dialog, bool showMessages)
 }
 
 void SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
-                      std::string_view partName)
+                      std::string_view partName, PageImageQueue* queue)
 {
     pane.SaveDocumentAs(Utf16(path), u"HWP");
-    ExportPageImage(pane, *dialog.m_pExamRecord, partName);
+    ExportPageImage(pane, *dialog.m_pExamRecord, partName, queue);
     pane.ClearDocument(0);
 }
 
@@ -158,13 +158,16 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     }
     ExamRecord& record = *dialog.m_pExamRecord;
     const editor::PaneSet& panes = dialog.Panes();
+    // Each bitmap is converted while the next pane renders; all images exist before the
+    // cropper runs and before this returns.
+    PageImageQueue images;
 
     if (record.HasPassage()) {
         if (record.m_strExamtextLocal == kLocalExamtextKind)
             EnsureDirectory(record.m_strExamtextFolder);
         const std::string path = record.m_strExamtextFolder + "/text.hwp";
         if (panes.passage != nullptr)
-            SavePaneDocument(dialog, *panes.passage, path, "text");
+            SavePaneDocument(dialog, *panes.passage, path, "text", &images);
         dialog.AppendToWorkDocument(path, editor::kPanePassage, 0);
     }
     if (record.m_strExamLocal == kLocalExamKind)
@@ -179,15 +182,18 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
         if (type == kQuestionTypeObj && part.paneCode == editor::kPaneAnswer)
             dialog.ReadObjectiveAnswer();
         if (editor::EditorControl* pane = panes.ForCode(part.paneCode))
-            SavePaneDocument(dialog, *pane, path, part.name);
+            SavePaneDocument(dialog, *pane, path, part.name, &images);
         dialog.AppendToWorkDocument(path, part.paneCode, part.blankLines);
     }
     if (!parts.empty()) {
-        const bool rendered = panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type));
+        const bool rendered =
+            panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type), &images);
+        images.Finish();
         MarkTypePresent(record, type);
         if (rendered && runImageCropper)
             runImageCropper();
     }
+    images.Finish();
     return true;
 }
 

@@ -39,9 +39,12 @@ std::string ValidationMessage(DialogCore& dialog);
 // Shows the message (when asked) and says whether the question may be assembled.
 bool ValidateQuestion(DialogCore& dialog, bool showMessages);
 
-// Saves the pane as HWP at `path`, exports its first page and empties it.
+class PageImageQueue;
+
+// Saves the pane as HWP at `path`, exports its first page (converted on `queue` when
+// given) and empties it.
 void SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
-                      std::string_view partName);
+                      std::string_view partName, PageImageQueue* queue = nullptr);
 
 // Runs the image cropper over the exported images (the hand-off code supplies it).
 using ImageCropperHook = std::function<void()>;

@@ -50,6 +50,7 @@ protected:
         return BuildPreviewDocuments(m_dialog, showMessages, [this] {
             m_log.push_back("cropper");
             m_stateAtCropper = Record().m_strObjState;
+            m_filesAtCropper = FilesIn(Record().m_strExamFolder);
         });
     }
     // The calls that write, render or open something.
@@ -78,6 +79,7 @@ protected:
     RecordingView m_view;
     DialogCore m_dialog{m_view, editor::PaneSet{&m_passage, &m_question, &m_options, &m_answer, &m_explain, &m_work}};
     std::string m_stateAtCropper;
+    std::vector<std::string> m_filesAtCropper;
 };
 
 struct ValidationCase {
@@ -200,6 +202,7 @@ TEST_F(PreviewAssembly, AnObjectiveQuestionWithAPassageIsSavedInThePrintOrder)
     EXPECT_LT(IndexOf("answer:BeginTextScan"), IndexOf("answer:SaveDocumentAs(" + Q("obj-answer.hwp") + ",HWP)"));
     EXPECT_EQ(Record().m_strObjAnswer, "2,4");
     EXPECT_EQ(m_stateAtCropper, "obj_y");
+    EXPECT_EQ(m_filesAtCropper, FilesIn(Record().m_strExamFolder)) << "every image is written before the cropper";
     for (RecordingPane* pane : {&m_passage, &m_question, &m_options, &m_answer, &m_explain})
         EXPECT_TRUE(pane->empty);
     EXPECT_EQ(FilesIn(Record().m_strExamtextFolder), (std::vector<std::string>{"7-print-text001.png", "text.hwp"}));
