@@ -273,12 +273,15 @@ void ReopenScript(Script& s)
     CloseAfterState(s, "typed");
 }
 
-// Reopens VARNEL_DRIVER_OPEN, adds a line to the question and saves it again.
+// Reopens VARNEL_DRIVER_OPEN, adds a line to the question and saves it again once
+// VARNEL_DRIVER_GO exists (at once when it is unset).
 void ResaveScript(Script& s)
 {
     s.Add([&s] { s.Click(IDC_LOAD_QUESTION); });
     s.Add([&s] { s.LogState("reopened"); });
     s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("\n두 번째 저장")); });
+    s.Add([&s] { s.LogState("edited"); });
+    s.Add([&s] { s.WaitForFile(Env("VARNEL_DRIVER_GO")); });
     SaveAndClose(s);
 }
 
