@@ -1,6 +1,9 @@
 #include "handoff/exchanges.h"
 
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <vector>
 
 #include "handoff/channel.h"
 #include "store/archive.h"
@@ -9,6 +12,7 @@
 #include "support/folders.h"
 #include "support/json_build.h"
 #include "support/launch_values.h"
+#include "support/text.h"
 
 namespace handoff {
 namespace {
@@ -25,6 +29,44 @@ std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word
     view.SetBusy({});
     return answer;
 }
+
+// The panes as the user left them, kept outside the workspace while a save runs. The
+// assembly empties each pane once it stored it; when the save then fails (a full disk,
+// a read-only folder) the user gets the typed text back, not what reached the disk.
+class TypedPanes {
+public:
+    explicit TypedPanes(const editor::PaneSet& panes) : m_panes(panes)
+    {
+        std::string folder = (std::filesystem::temp_directory_path() / "varnel-panes-XXXXXX").string();
+        if (!mkdtemp(folder.data()))
+            return;
+        m_folder = folder;
+        for (int code = editor::kPanePassage; code <= editor::kPaneExplain; ++code) {
+            editor::EditorControl* pane = m_panes.ForCode(code);
+            const auto path = Utf8ToUtf16(m_folder + "/" + std::to_string(code) + ".hwp");
+            if (pane && path && pane->SaveDocumentAs(*path, u"HWP"))
+                m_kept.push_back(code);
+        }
+    }
+    ~TypedPanes()
+    {
+        std::error_code ignored;
+        if (!m_folder.empty())
+            std::filesystem::remove_all(m_folder, ignored);
+    }
+    void Restore() const
+    {
+        for (int code : m_kept) {
+            if (const auto path = Utf8ToUtf16(m_folder + "/" + std::to_string(code) + ".hwp"))
+                m_panes.ForCode(code)->OpenDocument(*path, u"HWP");
+        }
+    }
+
+private:
+    editor::PaneSet m_panes;
+    std::string m_folder;
+    std::vector<int> m_kept;
+};
 
 } // namespace
 
@@ -218,15 +260,19 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
 {
     if (!core.m_pExamRecord)
         return;
+    const TypedPanes typed(core.Panes());
+    bool written = false;
     try {
         if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true))
             return;
         if (!WriteExamRecord(*core.m_pExamRecord, core.TypeControls(), pack)) {
-            // Nothing may look saved that is not: the question stays, showing what was stored.
-            core.View().ShowMessage("문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
+            // Nothing may look saved that is not: the question stays, with what was typed.
             core.SelectTypeDocuments();
+            typed.Restore();
+            core.View().ShowMessage("문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
             return;
         }
+        written = true;
         if (core.m_pExamRecord->m_strExamLocal != "exam") {
             core.m_pExamRecord.reset();
             core.StartNewQuestion();
@@ -235,6 +281,8 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
         if (NotifyLauncherSaved())
             core.View().PostClose();
     } catch (const std::exception& error) {
+        if (!written)
+            typed.Restore();
         core.View().ShowMessage(error.what());
     }
 }
