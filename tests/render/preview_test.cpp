@@ -301,7 +301,7 @@ TEST_F(RealPanes, AnObjectiveQuestionWithAPassageGivesSixImages)
         {&passage, {"sf_text_format.hwp", u"봄이 오면 산과 들에 꽃이 핀다. 사람들은 겨울 동안 닫아 두었던 창문을 연다."}},
         {&question, {"sf_exam_format.hwp", u"윗글의 중심 내용으로 가장 알맞은 것은?"}},
         {&options, {"sf_obj_format.hwp", u"① 봄꽃\r\n② 창문\r\n③ 겨울\r\n④ 산과 들\r\n⑤ 사람들"}},
-        {&answer, {"sf_answer_obj_format.hwp", u"정답 : ①"}},
+        {&answer, {"sf_answer_obj_format.hwp", u"①"}}, // after the template's label
         {&explain, {"sf_explain_format.hwp", u"봄이 와서 꽃이 피는 모습을 그린 글이다."}},
     };
     for (const auto& [pane, content] : filled) {
