@@ -6,14 +6,24 @@
 
 namespace editor {
 
+namespace {
+
+// Values come from files: sums are taken wide, and the body is at least a quarter inch.
+std::int32_t BodyLength(std::int64_t length)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(length, 7200 / 4, 0x7FFFFFFF));
+}
+
+} // namespace
+
 std::int32_t PageSetup::BodyWidth() const
 {
-    return std::max<std::int32_t>(SheetWidth() - marginLeft - marginRight - marginGutter, 7200 / 4);
+    return BodyLength(std::int64_t{SheetWidth()} - marginLeft - marginRight - marginGutter);
 }
 
 std::int32_t PageSetup::BodyHeight() const
 {
-    return std::max<std::int32_t>(SheetHeight() - marginTop - marginHeader - marginBottom - marginFooter, 7200 / 4);
+    return BodyLength(std::int64_t{SheetHeight()} - marginTop - marginHeader - marginBottom - marginFooter);
 }
 
 QString NanumFamilyFor(const QString& hwpFace)

@@ -34,8 +34,8 @@ struct PageSetup {
     // The sheet as laid out, with width and height swapped for landscape.
     std::int32_t SheetWidth() const { return landscape ? paperHeight : paperWidth; }
     std::int32_t SheetHeight() const { return landscape ? paperWidth : paperHeight; }
-    std::int32_t BodyLeft() const { return marginLeft + marginGutter; }
-    std::int32_t BodyTop() const { return marginTop + marginHeader; }
+    std::int64_t BodyLeft() const { return std::int64_t{marginLeft} + marginGutter; }
+    std::int64_t BodyTop() const { return std::int64_t{marginTop} + marginHeader; }
     std::int32_t BodyWidth() const;
     std::int32_t BodyHeight() const;
 };

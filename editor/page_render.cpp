@@ -17,6 +17,7 @@ namespace {
 
 // Rows painted at a time: 20 MB at 600 dpi, and few text lines straddle two bands.
 constexpr int kBandRows = 1024;
+constexpr int kMaxSide = 32767;
 
 void PutLe16(unsigned char* at, std::uint32_t value)
 {
@@ -32,7 +33,8 @@ void PutLe32(unsigned char* at, std::uint32_t value)
 
 int ToPixels(std::int32_t hwpUnits, double dpi)
 {
-    return std::max(1, static_cast<int>(std::lround(hwpUnits * dpi / 7200.0)));
+    const double pixels = std::round(hwpUnits * dpi / 7200.0);
+    return pixels < 1 ? 1 : pixels > 1e9 ? 1000000000 : static_cast<int>(pixels);
 }
 
 } // namespace
@@ -96,6 +98,9 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
         return false;
     const int width = layout.SheetPixelWidth(dpi);
     const int height = layout.SheetPixelHeight(dpi);
+    // A page definition read from a file may be absurd; the painter cannot go past this.
+    if (width > kMaxSide || height > kMaxSide)
+        return false;
     const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
     const std::uint64_t imageBytes = static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(height);
     if (imageBytes + 54 > 0xFFFFFFFFull)
@@ -131,6 +136,8 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
         bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
 
         QImage band(width, std::min(kBandRows, height), QImage::Format_RGB32);
+        if (band.isNull())
+            ok = false;
         std::vector<unsigned char> row(rowBytes, 0);
         for (int bandTop = ((height - 1) / kBandRows) * kBandRows; ok && bandTop >= 0; bandTop -= kBandRows) {
             layout.PaintBand(band, page, bandTop, dpi);

@@ -90,6 +90,16 @@ TEST_F(PageImages, TextLongerThanAPageFlowsOntoTheNext)
     EXPECT_FALSE(m_pane->RenderPageImage(editor_testing::U16(QString::fromStdString(path)), 9, 100, 24, u"bmp"));
 }
 
+TEST_F(PageImages, AnAbsurdPageFromAFileGivesFalseInsteadOfAHugeImage)
+{
+    Type(*m_pane, u"글");
+    m_pane->Document().Page().paperWidth = 2000000000;
+    m_pane->Document().Page().paperHeight = 2000000000;
+    const std::string path = PathOf("huge.bmp");
+    EXPECT_FALSE(m_pane->RenderPageImage(editor_testing::U16(QString::fromStdString(path)), 0, 600, 24, u"bmp"));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST_F(PageImages, UnsupportedRequestsAndUnwritablePathsGiveFalse)
 {
     Type(*m_pane, u"글");
