@@ -83,8 +83,9 @@ QTextCharFormat CharFormatFrom(const hwp::Document& document, const hwp::CharSha
     format.setFontFamilies({NanumFamilyFor(hangul)});
     format.setProperty(kFaceNameProperty, hangul);
     format.setProperty(kFaceNamesProperty, names);
+    // Sizes from a file are kept within what a word processor offers (4096 pt).
     const double points = std::max(1, shape.size) / 100.0 * std::max<int>(1, shape.relativeSizes[0]) / 100.0;
-    format.setFontPointSize(points);
+    format.setFontPointSize(std::clamp(points, 1.0, 4096.0));
     format.setFontWeight(shape.bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(shape.italic);
     format.setFontUnderline(shape.underline != hwp::UnderlineKind::None);
@@ -97,11 +98,17 @@ QTextCharFormat CharFormatFrom(const hwp::Document& document, const hwp::CharSha
     if (shape.shadeColor != hwp::kNoColor)
         format.setBackground(FromColorRef(shape.shadeColor));
     if (shape.spacings[0] != 0)
-        format.setFontLetterSpacingType(QFont::PercentageSpacing), format.setFontLetterSpacing(100 + shape.spacings[0]);
+        format.setFontLetterSpacingType(QFont::PercentageSpacing), format.setFontLetterSpacing(std::max(50, 100 + shape.spacings[0]));
     if (shape.ratios[0] != 100 && shape.ratios[0] > 0)
         format.setFontStretch(shape.ratios[0]);
     format.setProperty(kBaseCharShapeProperty, ShapeBytes(shape));
     return format;
+}
+
+// A line height in layout pixels, no taller than a page.
+double LineLength(std::int32_t units)
+{
+    return HwpUnitsToLayout(std::clamp<std::int32_t>(units, 0, 84188));
 }
 
 QTextBlockFormat BlockFormatFrom(const hwp::ParaShape& shape)
@@ -127,16 +134,17 @@ QTextBlockFormat BlockFormatFrom(const hwp::ParaShape& shape)
     format.setBottomMargin(HwpUnitsToLayout(shape.spacingAfter));
     switch (shape.lineSpacingKind) {
     case hwp::LineSpacingKind::Percent:
-        format.setLineHeight(std::max(10.0, shape.lineSpacing * kPercentToProportional), QTextBlockFormat::ProportionalHeight);
+        format.setLineHeight(std::clamp(shape.lineSpacing * kPercentToProportional, 10.0, 4000.0),
+                             QTextBlockFormat::ProportionalHeight);
         break;
     case hwp::LineSpacingKind::Fixed:
-        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::FixedHeight);
+        format.setLineHeight(LineLength(shape.lineSpacing), QTextBlockFormat::FixedHeight);
         break;
     case hwp::LineSpacingKind::BetweenLines:
-        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::LineDistanceHeight);
+        format.setLineHeight(LineLength(shape.lineSpacing), QTextBlockFormat::LineDistanceHeight);
         break;
     case hwp::LineSpacingKind::AtLeast:
-        format.setLineHeight(HwpUnitsToLayout(shape.lineSpacing), QTextBlockFormat::MinimumHeight);
+        format.setLineHeight(LineLength(shape.lineSpacing), QTextBlockFormat::MinimumHeight);
         break;
     }
     format.setProperty(kBaseParaShapeProperty, ShapeBytes(shape));

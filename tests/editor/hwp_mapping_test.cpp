@@ -78,6 +78,25 @@ TEST_F(HwpMapping, UntouchedShapesPageAndFieldsComeBackAsTheyWere)
     }
 }
 
+TEST_F(HwpMapping, AbsurdSizesFromAFileAreShownWithinBoundsAndWrittenBackAsRead)
+{
+    hwp::Document document = Sample();
+    document.charShapes[0].size = 0x7FFFFFFF;
+    document.paraShapes[0].lineSpacingKind = hwp::LineSpacingKind::Fixed;
+    document.paraShapes[0].lineSpacing = 0x7FFFFFFF;
+    document.sections[0].paragraphs[0].paraShapeId = 0;
+    const auto shown = editor::ToEditorDocument(document);
+    QTextCursor cursor(&shown->Text());
+    cursor.setPosition(1);
+    EXPECT_LE(cursor.charFormat().fontPointSize(), 4096.0);
+    EXPECT_LE(shown->Text().firstBlock().blockFormat().lineHeight(), editor::HwpUnitsToLayout(84188) + 0.01);
+
+    const hwp::Document back = editor::ToHwpDocument(*shown);
+    const hwp::Paragraph& paragraph = back.sections.at(0).paragraphs.at(0);
+    EXPECT_EQ(back.charShapes.at(paragraph.charShapes.at(0).charShapeId).size, 0x7FFFFFFF);
+    EXPECT_EQ(back.paraShapes.at(paragraph.paraShapeId).lineSpacing, 0x7FFFFFFF);
+}
+
 TEST_F(HwpMapping, HangingIndentShowsTheFirstLineAtTheMargin)
 {
     const auto shown = editor::ToEditorDocument(Sample());
