@@ -114,8 +114,6 @@ inline bool AllWhite48(const unsigned char* p)
     return (words[0] & words[1] & words[2] & words[3] & words[4] & words[5]) == ~std::uint64_t{0};
 }
 
-// One row of the half-size image from the two source rows above and below. A page is
-// mostly paper: runs of eight white output pixels are recognised 48 bytes at a time.
 bool AllWhite(const unsigned char* p, std::size_t size)
 {
     std::uint64_t all = ~std::uint64_t{0};
@@ -130,6 +128,9 @@ bool AllWhite(const unsigned char* p, std::size_t size)
     return all == ~std::uint64_t{0};
 }
 
+// One row of the half-size image from the two source rows above and below. A page is
+// mostly paper: white row pairs are recognised whole, and within a line of text runs of
+// eight white output pixels 48 bytes at a time.
 void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp, int outWidth, std::uint32_t* out)
 {
     int x = 0;
