@@ -457,31 +457,39 @@ void WriteClickHere(std::string& stream, const Field& field, std::uint32_t id)
 
 // Approximate line breaking so every paragraph has line segments other readers can use
 // until they lay the text out themselves: full-width letters take the font size,
-// others half of it.
+// others half of it. Arithmetic is 64-bit on clamped values: a document read from a
+// damaged file may hold any sizes.
 struct Layout {
-    HwpUnit width = 0;
-    HwpUnit pageHeight = 0;
-    HwpUnit vertical = 0;
+    std::int64_t width = 0;
+    std::int64_t pageHeight = 0;
+    std::int64_t vertical = 0;
 };
 
+std::int32_t Clamp32(std::int64_t value)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, 0x3FFFFFFF));
+}
+
 std::size_t WriteLineSegments(std::string& stream, const Encoded& text, const Paragraph& paragraph, const Document& document,
-                       Layout& layout)
+                              Layout& layout)
 {
     const CharShape& shape = document.charShapes[paragraph.charShapes.front().charShapeId];
     const ParaShape& para = document.paraShapes[paragraph.paraShapeId];
-    const std::int32_t size = std::max<std::int32_t>(shape.size, 100);
-    std::int32_t gap = 0;
+    const std::int64_t size = std::clamp<std::int64_t>(shape.size, 100, 409600);   // 1 pt to 4096 pt
+    const std::int64_t spacing = std::clamp<std::int64_t>(para.lineSpacing, 0, 1000000);
+    std::int64_t gap = 0;
     switch (para.lineSpacingKind) {
-    case LineSpacingKind::Percent: gap = size * (para.lineSpacing - 100) / 100; break;
-    case LineSpacingKind::Fixed: gap = para.lineSpacing - size; break;
-    case LineSpacingKind::BetweenLines: gap = para.lineSpacing; break;
-    case LineSpacingKind::AtLeast: gap = para.lineSpacing - size; break;
+    case LineSpacingKind::Percent: gap = size * (spacing - 100) / 100; break;
+    case LineSpacingKind::Fixed: gap = spacing - size; break;
+    case LineSpacingKind::BetweenLines: gap = spacing; break;
+    case LineSpacingKind::AtLeast: gap = spacing - size; break;
     }
-    gap = std::max<std::int32_t>(gap, 0);
-    const HwpUnit width = std::max<HwpUnit>(layout.width - para.leftMargin - para.rightMargin, size);
+    gap = std::max<std::int64_t>(gap, 0);
+    const std::int64_t width = std::max<std::int64_t>(
+        layout.width - std::max<std::int64_t>(para.leftMargin, 0) - std::max<std::int64_t>(para.rightMargin, 0), size);
 
     std::vector<std::uint32_t> starts{0};
-    HwpUnit used = 0;
+    std::int64_t used = 0;
     for (std::size_t k = 0; k < text.units.size(); ++k) {
         const char16_t c = text.units[k];
         if (c < 0x20) {
@@ -493,7 +501,7 @@ std::size_t WriteLineSegments(std::string& stream, const Encoded& text, const Pa
             }
             continue;
         }
-        const HwpUnit advance = c >= 0x1100 ? size : size / 2;
+        const std::int64_t advance = c >= 0x1100 ? size : size / 2;
         if (used + advance > width && used > 0) {
             starts.push_back(static_cast<std::uint32_t>(k));
             used = 0;
@@ -502,23 +510,23 @@ std::size_t WriteLineSegments(std::string& stream, const Encoded& text, const Pa
     }
     if (paragraph.breakFlags & kBreakPage)
         layout.vertical = 0;
-    layout.vertical += std::max(para.spacingBefore, 0);
+    layout.vertical += std::clamp<std::int64_t>(para.spacingBefore, 0, 0x3FFFFFFF);
     ByteWriter out;
     for (std::uint32_t start : starts) {
         if (layout.vertical + size > layout.pageHeight && layout.vertical > 0)
             layout.vertical = 0;
         out.U32(start);
-        out.I32(layout.vertical);
-        out.I32(size);                 // line height
-        out.I32(size);                 // text height
-        out.I32(size * 85 / 100);      // baseline
-        out.I32(gap);
-        out.I32(0);                    // column start
-        out.I32(width);
-        out.U32(0x00060000);           // first and last segment of its line
+        out.I32(Clamp32(layout.vertical));
+        out.I32(Clamp32(size));            // line height
+        out.I32(Clamp32(size));            // text height
+        out.I32(Clamp32(size * 85 / 100)); // baseline
+        out.I32(Clamp32(gap));
+        out.I32(0);                        // column start
+        out.I32(Clamp32(width));
+        out.U32(0x00060000);               // first and last segment of its line
         layout.vertical += size + gap;
     }
-    layout.vertical += std::max(para.spacingAfter, 0);
+    layout.vertical += std::clamp<std::int64_t>(para.spacingAfter, 0, 0x3FFFFFFF);
     AppendRecord(stream, tag::kParaLineSeg, 1, out.Data());
     return starts.size();
 }
@@ -590,10 +598,12 @@ std::string WriteSection(const Section& section, const Document& document, std::
     std::string stream;
     Layout layout;
     const PageDef& page = section.page;
-    layout.width = std::max<HwpUnit>(page.width - page.leftMargin - page.rightMargin - page.gutterMargin, 1000);
+    layout.width = std::max<std::int64_t>(std::int64_t{page.width} - page.leftMargin - page.rightMargin - page.gutterMargin, 1000);
     if (section.columnCount > 1)
-        layout.width = std::max<HwpUnit>((layout.width - section.columnGap * (section.columnCount - 1)) / section.columnCount, 1000);
-    layout.pageHeight = std::max<HwpUnit>(page.height - page.topMargin - page.bottomMargin - page.headerMargin - page.footerMargin, 1000);
+        layout.width = std::max<std::int64_t>(
+            (layout.width - std::int64_t{section.columnGap} * (section.columnCount - 1)) / section.columnCount, 1000);
+    layout.pageHeight = std::max<std::int64_t>(
+        std::int64_t{page.height} - page.topMargin - page.bottomMargin - page.headerMargin - page.footerMargin, 1000);
     for (std::size_t p = 0; p < section.paragraphs.size(); ++p) {
         const Paragraph& paragraph = section.paragraphs[p];
         const bool first = p == 0;

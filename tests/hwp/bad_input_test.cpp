@@ -3,6 +3,7 @@
 // write and never harms the file already on disk.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <random>
 
@@ -220,6 +221,25 @@ TEST(HwpBadInput, WriterRefusesDocumentsWithDanglingIds)
     } catch (const hwp::HwpError& error) {
         EXPECT_NE(std::string(error.what()).find("TEXT_AREA"), std::string::npos) << error.what();
     }
+}
+
+TEST(HwpBadInput, ExtremeSizesFromADamagedFileStillWriteAndReadBack)
+{
+    hwp::Document document = DocumentWithTexts({u"가나다 abc", u"줄\n바꿈"});
+    document.charShapes.front().size = INT32_MAX;
+    document.paraShapes.front().lineSpacing = INT32_MAX;
+    document.paraShapes.front().leftMargin = INT32_MIN;
+    document.paraShapes.front().spacingBefore = INT32_MAX;
+    hwp::PageDef& page = document.sections.front().page;
+    page.width = INT32_MIN;
+    page.leftMargin = INT32_MAX;
+    page.height = INT32_MAX;
+    page.topMargin = INT32_MIN;
+    document.sections.front().columnCount = 255;
+    document.sections.front().columnGap = INT32_MAX;
+    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    EXPECT_EQ(read.sections.front().paragraphs, document.sections.front().paragraphs);
+    EXPECT_EQ(read.sections.front().page, page);
 }
 
 TEST(HwpBadInput, AFailedWriteLeavesTheOldFileWhole)
