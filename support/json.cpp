@@ -402,6 +402,14 @@ std::int32_t JsonGetInt(const JsonObject& object, std::string_view key)
     }
 }
 
+std::uint32_t JsonGetUInt(const JsonObject& object, std::string_view key)
+{
+    const JsonValue* v = Lookup(object, key);
+    if (v && v->kind == JsonKind::Number && v->numberValue >= 0.0 && v->numberValue <= 4294967295.0)
+        return static_cast<std::uint32_t>(v->numberValue);
+    return static_cast<std::uint32_t>(JsonGetInt(object, key));
+}
+
 std::string JsonGetText(const JsonObject& object, std::string_view key)
 {
     const JsonValue* v = Lookup(object, key);

@@ -57,6 +57,9 @@ JsonObject JsonObjectOf(const JsonValue* value);
 
 // Getters: a missing key or a value of another kind gives 0, an empty text or an empty object.
 std::int32_t JsonGetInt(const JsonObject& object, std::string_view key);
+// Key numbers: a number from 0 to 2^32 - 1 is read in full (JsonGetInt clamps above 2^31);
+// anything else as JsonGetInt gives it, taken unsigned.
+std::uint32_t JsonGetUInt(const JsonObject& object, std::string_view key);
 std::string JsonGetText(const JsonObject& object, std::string_view key);
 JsonObject JsonGetObject(const JsonObject& object, std::string_view key);
 

@@ -70,3 +70,19 @@ TEST(TextToInt, ReadsLeadingDecimalDigits)
 }
 
 } // namespace
+
+namespace {
+
+TEST(JsonGetUInt, ReadsKeyNumbersInFull)
+{
+    Tree t(R"({"big":3000000000,"max":4294967295,"neg":-1,"s":"77","f":2.9,"over":5e9})");
+    EXPECT_EQ(JsonGetUInt(t.object, "big"), 3000000000u);
+    EXPECT_EQ(JsonGetUInt(t.object, "max"), 4294967295u);
+    EXPECT_EQ(JsonGetUInt(t.object, "neg"), 4294967295u);
+    EXPECT_EQ(JsonGetUInt(t.object, "s"), 77u);
+    EXPECT_EQ(JsonGetUInt(t.object, "f"), 2u);
+    EXPECT_EQ(JsonGetUInt(t.object, "over"), 2147483647u);
+    EXPECT_EQ(JsonGetUInt(t.object, "missing"), 0u);
+}
+
+} // namespace

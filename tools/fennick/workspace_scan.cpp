@@ -22,17 +22,6 @@ const char* const kLocalPassages = "local_examtext";
 const char* const kStoredPassages = "examtext";
 const char* const kLocalQuestions = "local_exam";
 
-std::uint32_t GetUInt(const JsonObject& object, std::string_view key)
-{
-    const auto found = object.find(std::u16string(key.begin(), key.end()));
-    if (found != object.end() && found->second && found->second->kind == JsonKind::Number) {
-        const double value = found->second->numberValue;
-        if (value >= 0.0 && value <= 4294967295.0)
-            return static_cast<std::uint32_t>(value);
-    }
-    return static_cast<std::uint32_t>(JsonGetInt(object, key));
-}
-
 // The number in "<prefix>N" when the name is exactly how that number is written and the
 // editor, which tests numbers as signed, would take it for an item (above 0).
 std::optional<std::uint32_t> NumberAfter(const std::string& name, const std::string& prefix)
@@ -227,8 +216,8 @@ std::optional<PickerRequest> ParsePickerRequest(const std::string& text)
         return std::nullopt;
     const JsonObject object = JsonObjectOf(root.get());
     PickerRequest request;
-    request.schoolKey = GetUInt(object, "school_key");
-    request.userKey = GetUInt(object, "user_key");
+    request.schoolKey = JsonGetUInt(object, "school_key");
+    request.userKey = JsonGetUInt(object, "user_key");
     request.webServer = JsonGetText(object, "web_svr");
     return request;
 }

@@ -17,17 +17,6 @@ namespace tolvard {
 namespace {
 
 // Keys are unsigned 32-bit in the request; JsonGetInt would clamp the upper half.
-std::uint32_t GetUInt(const JsonObject& object, std::string_view key)
-{
-    const auto found = object.find(std::u16string(key.begin(), key.end()));
-    if (found != object.end() && found->second && found->second->kind == JsonKind::Number) {
-        const double value = found->second->numberValue;
-        if (value >= 0.0 && value <= 4294967295.0)
-            return static_cast<std::uint32_t>(value);
-    }
-    return static_cast<std::uint32_t>(JsonGetInt(object, key));
-}
-
 bool IsSafeKind(const std::string& kind)
 {
     return !kind.empty() && kind != "." && kind != ".." && kind.find('/') == std::string::npos &&
@@ -82,11 +71,11 @@ std::optional<CropRequest> ParseCropRequest(const std::string& text)
         return std::nullopt;
     const JsonObject object = JsonObjectOf(root.get());
     CropRequest request;
-    request.schoolKey = GetUInt(object, "school_key");
-    request.userKey = GetUInt(object, "user_key");
-    request.examKey = GetUInt(object, "exam_key");
+    request.schoolKey = JsonGetUInt(object, "school_key");
+    request.userKey = JsonGetUInt(object, "user_key");
+    request.examKey = JsonGetUInt(object, "exam_key");
     request.examLocal = JsonGetText(object, "exam_local");
-    request.examtextKey = GetUInt(object, "examtext_key");
+    request.examtextKey = JsonGetUInt(object, "examtext_key");
     request.examtextLocal = JsonGetText(object, "examtext_local");
     request.examType = JsonGetText(object, "exam_type");
     return request;
