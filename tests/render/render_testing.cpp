@@ -85,7 +85,8 @@ bool WriteBmp(const std::string& path, int width, int height, const std::functio
     PutLe(out, static_cast<std::uint32_t>(stride * height), 4);
     PutLe(out, 23622, 4);
     PutLe(out, 23622, 4);
-    PutLe(out, 0, 8);
+    PutLe(out, 0, 4); // palette size
+    PutLe(out, 0, 4); // important colours
     std::string row(stride, '\0');
     std::ofstream file(path, std::ios::binary);
     file.write(out.data(), static_cast<std::streamsize>(out.size()));
