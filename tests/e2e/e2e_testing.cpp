@@ -132,10 +132,6 @@ void System::SetUp()
     fs::create_directories(Urk());
     for (const auto& entry : fs::directory_iterator(VARNEL_STAGE "/urk"))
         fs::create_symlink(entry.path(), Urk() / entry.path().filename());
-    // A Launcher block that a crashed run left behind would be read at start-up.
-    const handoff::ChannelNames names = handoff::LauncherChannelNames();
-    platform::RemoveSharedBlock(names.block);
-    platform::RemoveNamedEvent(names.event);
 }
 
 void System::TearDown()

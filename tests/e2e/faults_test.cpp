@@ -363,5 +363,29 @@ TEST_F(Faults, OddLaunchRecordsNeverCrashTheEditor)
         EXPECT_EQ(entry.path().string().find(".."), std::string::npos) << entry.path();
 }
 
+// Texts with quotes, backslashes, escapes and Hangul given to the launcher reach the
+// editor as they were, without changing the record around them.
+TEST_F(Faults, HostileTextsThroughTheLauncherArriveIntact)
+{
+    const std::string server = R"(x","web_svr":"evil\" \u0000 }{ 한글)";
+    const fs::path questionFile = Root() / "q.json";
+    std::ofstream(questionFile) << R"({"exam_key":7,"exam_local":"local_exam","exam_name":"\"},{\u0041\\"})";
+    auto launcher = Start(VARNEL_LAUNCHER,
+                          {"--school-key", "1", "--user-key", "2", "--server", server, "--question",
+                           questionFile.string(), "--editor", VARNEL_DRIVER},
+                          DriverEnvironment("probe"));
+    ASSERT_NE(launcher, nullptr);
+    EXPECT_EQ(launcher->Wait(std::chrono::minutes(3)), 1) << "the editor ends without a save";
+    const auto log = Log();
+    const DialogState state = StateAt(log, "typed");
+    ASSERT_TRUE(state.found) << "the editor did not take input";
+    EXPECT_EQ(state.values.at("server"), server);
+    EXPECT_EQ(state.values.at("school"), "1");
+    EXPECT_EQ(state.values.at("user"), "2");
+    EXPECT_EQ(state.values.at("key"), "7");
+    EXPECT_EQ(state.values.at("local"), "local_exam");
+    EXPECT_NE(state.panes.at("question").find("usable"), std::string::npos);
+}
+
 } // namespace
 } // namespace e2e

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextEdit>
@@ -169,8 +170,17 @@ private:
             if (path.isEmpty()) {
                 chooser->reject();
             } else {
+                // The chooser's folder listing loads in the background and may change the
+                // selection meanwhile: answer only once it names exactly this file, and
+                // through done(), as accept() checks against that listing too.
                 chooser->selectFile(path);
-                static_cast<QDialog*>(chooser)->accept(); // QFileDialog's own is protected
+                if (chooser->selectedFiles() != QStringList{path}) {
+                    // Not listed yet: the name typed in full does as well.
+                    if (auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                        name->setText(path);
+                }
+                if (chooser->selectedFiles() == QStringList{path})
+                    static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
             }
         }
     }
