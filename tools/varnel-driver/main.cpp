@@ -166,8 +166,8 @@ private:
             box->accept();
         } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
             const QString path = Env("VARNEL_DRIVER_OPEN");
-            Log("choose " + path);
             if (path.isEmpty()) {
+                Log("choose nothing");
                 chooser->reject();
             } else {
                 // The chooser's folder listing loads in the background and may change the
@@ -179,8 +179,10 @@ private:
                     if (auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
                         name->setText(path);
                 }
-                if (chooser->selectedFiles() == QStringList{path})
+                if (chooser->selectedFiles() == QStringList{path}) {
+                    Log("choose " + path);
                     static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+                }
             }
         }
     }
