@@ -59,9 +59,3 @@ QString PaneTest::PaneText(editor::CHwpctrl& pane)
 }
 
 } // namespace editor_testing
-
-// Fontconfig keeps its caches until exit; LeakSanitizer builds would report them.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
