@@ -1,8 +1,7 @@
 #include "editor/pane_ops.h"
 
-#include <sys/stat.h>
-
 #include "editor/dialog_view.h"
+#include "support/files.h"
 #include "support/text.h"
 
 namespace editor {
@@ -38,12 +37,6 @@ namespace {
 std::u16string StyleShortcut(int number)
 {
     return u"StyleShortcut" + *Utf8ToUtf16(std::to_string(number));
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
 } // namespace
@@ -123,7 +116,7 @@ void InsertBlankLines(EditorControl& pane, std::int32_t n)
 
 void AppendToWorkDocument(EditorControl& work, const std::string& path, int code, std::int32_t n)
 {
-    if (!Exists(path))
+    if (!PathExists(path))
         return;
     work.RunAction(u"MoveDocEnd");
     InsertFileAtEnd(work, path, 0);

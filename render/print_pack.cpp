@@ -1,18 +1,11 @@
 #include "render/print_pack.h"
 
 #include "store/archive.h"
+#include "support/files.h"
 
 #include <cstdio>
 
-#include <sys/stat.h>
-
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
 
 std::int32_t SignedKey(std::uint32_t key)
 {
@@ -40,10 +33,10 @@ std::string PrintImageName(const ExamRecord& record, std::string_view partName)
     const std::uint32_t key = passage ? record.m_nExamtextKey : record.m_nExamKey;
     const std::string name = "print-" + std::string(partName) + ".png";
     const std::string target = folder + "/" + name;
-    if (Exists(target))
+    if (PathExists(target))
         return name;
     const std::string source = folder + "/" + std::to_string(key) + "-" + name;
-    if (!Exists(source) || std::rename(source.c_str(), target.c_str()) != 0)
+    if (!PathExists(source) || std::rename(source.c_str(), target.c_str()) != 0)
         return {};
     return name;
 }

@@ -149,12 +149,6 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-bool PathExists(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
 // A file whose source libzip reads when the archive is closed; the stream is opened
 // now, so a missing or unreadable file fails the add and not the whole archive.
 bool AddFile(zip_t* archive, const std::string& file, const std::string& name,

@@ -1,7 +1,5 @@
 #include "store/dialog_core.h"
 
-#include <sys/stat.h>
-
 #include "store/archive.h"
 #include "store/local_store.h"
 #include "support/files.h"
@@ -11,12 +9,6 @@
 using namespace dlg;
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
 
 std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text).value_or(u""); }
 
@@ -283,7 +275,7 @@ void DialogCore::ResetPaneDocuments(int code)
 
 void DialogCore::OpenPaneDocument(const std::string& path, int code)
 {
-    if (!Exists(path)) {
+    if (!PathExists(path)) {
         ResetPaneDocuments(code);
         return;
     }
@@ -326,7 +318,7 @@ void DialogCore::OpenTypeDocuments(const std::string& word)
     std::string options;
     if (word == "obj") {
         options = folder + "/obj-objective.hwp";
-        if (!Exists(options))
+        if (!PathExists(options))
             options = TemplatePath("obj");
     } else {
         options = TemplatePath("obj_empty");

@@ -1,7 +1,5 @@
 #include "store/exam_open.h"
 
-#include <sys/stat.h>
-
 #include "store/archive.h"
 #include "store/local_store.h"
 #include "support/files.h"
@@ -16,12 +14,6 @@ std::string LowerCase(std::string text)
             c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
 }
 
 std::string ArchiveName(std::uint32_t key, const char* kind)
@@ -110,7 +102,7 @@ void LocatePassage(ExamRecord& record, const std::string& workspace)
         record.m_strExamtextFolder = workspace + "/examtext/" +
                                      PassageFolderPath(static_cast<std::int32_t>(record.m_nExamtextKey));
     }
-    if (!Exists(record.m_strExamtextFolder + "/text.hwp"))
+    if (!PathExists(record.m_strExamtextFolder + "/text.hwp"))
         UnpackArchive(record.m_strExamtextFolder, ArchiveName(record.m_nExamtextKey, "text"));
 }
 

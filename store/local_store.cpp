@@ -4,16 +4,11 @@
 #include <sys/stat.h>
 
 #include "store/exam_record.h"
+#include "support/files.h"
 #include "support/folders.h"
 #include "support/json.h"
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
 
 bool IsDirectory(const std::string& path)
 {
@@ -45,7 +40,7 @@ std::uint32_t NextNumber(const std::string& store, const std::string& prefix, Pr
             continue;
         // "ek-x" gives 0 and a folder "ek--5" gives -5, as the names say.
         const std::int32_t n = TextToInt(WithoutEvery(name, prefix));
-        if (Exists(proof(path, n)) && n >= best)
+        if (PathExists(proof(path, n)) && n >= best)
             best = n;
     }
     closedir(dir);

@@ -7,6 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+bool PathExists(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -3,6 +3,9 @@
 
 #include <string>
 
+// Whether anything (file or folder) exists at the path.
+bool PathExists(const std::string& path);
+
 // The file's bytes, or empty when it is missing or unreadable. Read in 1024-byte blocks,
 // each appended up to its first NUL byte, so a NUL cuts the rest of its block only.
 std::string ReadWholeFile(const std::string& path);
