@@ -141,7 +141,7 @@ void OnLoadPassage(DialogCore& core)
 std::string PickedPassageFolder(const std::string& workspace, const std::string& kind, std::uint32_t key)
 {
     if (kind == kLocalExamtextKind)
-        return workspace + "/" + kind + "/etk-" + std::to_string(key);
+        return LocalPassageFolder(workspace, key);
     return workspace + "/" + kind + "/" + PassageFolderPath(static_cast<std::int32_t>(key));
 }
 
