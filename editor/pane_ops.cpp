@@ -1,6 +1,5 @@
 #include "editor/pane_ops.h"
 
-#include "editor/dialog_view.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -15,18 +14,6 @@ EditorControl* PaneSet::ForCode(int code) const
     case kPaneAnswer: return answer;
     case kPaneExplain: return explain;
     default: return nullptr;
-    }
-}
-
-int PaneControlId(int code)
-{
-    switch (code) {
-    case kPanePassage: return dlg::IDC_PANE_PASSAGE;
-    case kPaneQuestion: return dlg::IDC_PANE_QUESTION;
-    case kPaneOptions: return dlg::IDC_PANE_OPTIONS;
-    case kPaneAnswer: return dlg::IDC_PANE_ANSWER;
-    case kPaneExplain: return dlg::IDC_PANE_EXPLAIN;
-    default: return 0;
     }
 }
 

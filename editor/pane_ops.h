@@ -33,9 +33,6 @@ inline constexpr int kPaneOptions = 4;
 inline constexpr int kPaneAnswer = 5;
 inline constexpr int kPaneExplain = 6;
 
-// The dialog control id of a pane code 2..6; 0 otherwise.
-int PaneControlId(int code);
-
 // 2 for the elementary level ("elem"), 6 for every other level text.
 int StyleBase(std::string_view level);
 

@@ -6,6 +6,18 @@
 #include "support/folders.h"
 #include "support/text.h"
 
+int PaneControlId(int code)
+{
+    switch (code) {
+    case editor::kPanePassage: return dlg::IDC_PANE_PASSAGE;
+    case editor::kPaneQuestion: return dlg::IDC_PANE_QUESTION;
+    case editor::kPaneOptions: return dlg::IDC_PANE_OPTIONS;
+    case editor::kPaneAnswer: return dlg::IDC_PANE_ANSWER;
+    case editor::kPaneExplain: return dlg::IDC_PANE_EXPLAIN;
+    default: return 0;
+    }
+}
+
 using namespace dlg;
 
 namespace {
@@ -259,7 +271,7 @@ void DialogCore::ResetPaneDocuments(int code)
     const int last = code == editor::kPaneAll ? editor::kPaneExplain : code;
     for (int pane = first; pane <= last; ++pane) {
         if (pane != editor::kPaneAnswer || m_nQuestionType == kQuestionTypeObj)
-            m_view.EnableControl(editor::PaneControlId(pane), true);
+            m_view.EnableControl(PaneControlId(pane), true);
         std::string path;
         switch (pane) {
         case editor::kPanePassage: path = TemplatePath("text"); break;

@@ -27,6 +27,9 @@
 #include "store/exam_writer.h"
 #include "support/json.h"
 
+// The dialog control id of a pane code 2..6; 0 otherwise.
+int PaneControlId(int code);
+
 class DialogCore : public ExamOpenView {
 public:
     DialogCore(dlg::DialogView& view, editor::PaneSet panes);
