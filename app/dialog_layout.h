@@ -5,7 +5,7 @@
 
 #include <QRect>
 
-#include "editor/dialog_view.h"
+#include "dialog/dialog_view.h"
 
 inline constexpr int kDialogWidthDlu = 679;
 inline constexpr int kDialogHeightDlu = 568;

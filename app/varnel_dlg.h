@@ -1,5 +1,5 @@
 // CVarnelDlg: the main dialog. It lays out the controls of the dialog template, wires
-// every click to the question logic in DialogCore (store/dialog_core.h) and is that
+// every click to the question logic in DialogCore (dialog/dialog_core.h) and is that
 // logic's DialogView; it holds no question logic of its own.
 #pragma once
 
@@ -11,8 +11,8 @@
 #include <map>
 #include <memory>
 
-#include "editor/dialog_view.h"
-#include "store/dialog_core.h"
+#include "dialog/dialog_view.h"
+#include "dialog/dialog_core.h"
 
 class QAbstractButton;
 class QCheckBox;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/dialog_core.h"
+#include "dialog/dialog_core.h"
 #include "store/exam_writer.h"
 #include "support/json.h"
 

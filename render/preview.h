@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "editor/editor_control.h"
-#include "store/dialog_core.h"
+#include "dialog/dialog_core.h"
 
 // Parts of each question type: name, pane code and the blank lines after it in the print
 // document.

@@ -12,7 +12,7 @@
 #include "support/folders.h"
 #include "support/launch_values.h"
 
-#include "tests/store/dialog_fakes.h"
+#include "tests/dialog/dialog_fakes.h"
 #include "tests/store/store_testing.h"
 
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 // (pngcheck for images, Python's zipfile for archives).
 #pragma once
 
-#include "editor/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "editor/editor_control.h"
 
 #include <QImage>

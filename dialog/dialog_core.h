@@ -5,7 +5,7 @@
 // pictures, the school level, the layout scale) and the dialog operations on them: the
 // level, difficulty and type controls, the option menu's resets, pane set-up and
 // templates, styles, the passage column, opening a question and starting a new one.
-// It reaches the widgets only through DialogView (editor/dialog_view.h) and the six
+// It reaches the widgets only through DialogView (dialog/dialog_view.h) and the six
 // panes only through EditorControl, so it runs headless in tests; CVarnelDlg (app/)
 // owns one and wires the real widgets to it.
 //
@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "editor/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "editor/pane_ops.h"
 #include "store/exam_open.h"
 #include "store/exam_record.h"

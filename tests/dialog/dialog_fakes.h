@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "editor/editor_control.h"
 #include "support/text.h"
 

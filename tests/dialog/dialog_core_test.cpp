@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "store/dialog_core.h"
+#include "dialog/dialog_core.h"
 #include "store/local_store.h"
 #include "support/folders.h"
 #include "support/launch_values.h"
 
 #include "dialog_fakes.h"
-#include "store_testing.h"
+#include "tests/store/store_testing.h"
 
 using namespace dialog_fakes;
 using namespace dlg;

@@ -1,4 +1,4 @@
-#include "store/dialog_core.h"
+#include "dialog/dialog_core.h"
 
 #include "store/archive.h"
 #include "store/local_store.h"
