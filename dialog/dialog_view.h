@@ -1,10 +1,11 @@
 // DialogView: the main dialog's controls as the question logic sees them.
 //
-// The logic of the level, type and difficulty controls, the passage column, opening and
-// saving questions (store/, render/, handoff/) changes check boxes, picture buttons,
-// control positions and the window through this header only, so it runs headless in
-// tests. CVarnelDlg (app/) is the one real implementation; controls are named by the
-// dialog's control ids below.
+// This folder, dialog/, is the main dialog without widgets: DialogCore (dialog_core.h)
+// holds the question logic, and this header is how that logic, the preview assembly
+// (render/) and the hand-off exchanges (handoff/) change check boxes, picture buttons,
+// control positions and the window, so all of it runs headless in tests against a fake.
+// CVarnelDlg (app/) is the one real implementation; controls are named by the dialog's
+// control ids below.
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 //
 // The dialog holds six of them: the passage, question, options, answer and explanation
 // panes, and a hidden work control on which the print document is assembled. The pane
-// set-up and the style operations (editor/), the preview assembly and page images
-// (render/), loading and saving questions (store/, handoff/) drive panes only through
+// operations (editor/pane_ops.h), the dialog's question logic (dialog/), the preview
+// assembly and page images (render/) and the save flow (handoff/) drive panes only through
 // this header, so their logic runs headless against a fake in tests. `CHwpctrl`
 // (editor/hwpctrl.h) is the real implementation: a Qt widget over QTextDocument that
 // reads and writes HWP documents.
