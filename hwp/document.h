@@ -191,14 +191,37 @@ struct Field {
     bool operator==(const Field&) const = default;
 };
 
-// A control the model does not hold yet (table, picture, equation, header, footnote,
-// ...) at text index `position`: kept so it is visible, never silently lost.
-struct Placeholder {
-    std::uint32_t position = 0;
-    std::uint32_t ctrlId = 0;   // the file's four-letter control id, e.g. 'tbl '
-    std::u16string what;        // what it is, for people: u"표", u"그림", u"수식", ...
+// One record of a kept object, as read. `level` counts from the object's own
+// CTRL_HEADER, which is level 0 here; in the file it sits one below its paragraph
+// header, so its file level is the paragraph's level + 1 + `level`.
+struct ObjectRecord {
+    std::uint16_t tag = 0;
+    std::uint16_t level = 0;
+    Bytes data;
 
-    bool operator==(const Placeholder&) const = default;
+    bool operator==(const ObjectRecord&) const = default;
+};
+
+// A control of a paragraph that the model keeps whole (table, picture and other drawing
+// objects, equation, text box, header, footer, footnote, endnote, column definition
+// after the first, page number, bookmark, field other than click-here, hidden comment,
+// anything unknown), standing before text index `position` of Paragraph::text.
+// Controls at the same position keep their file order.
+struct Control {
+    std::uint32_t position = 0;
+    // The control character it occupies in the file's text (2, 3, 11, 12, 14..18, 21..23,
+    // eight units: code, id low, id high, four more units, code).
+    char16_t code = 11;
+    std::uint32_t ctrlId = 0;                // the four-letter id, e.g. CtrlId('t','b','l',' ')
+    std::array<char16_t, 4> extraUnits{};    // units 3..6 of the eight, as read
+    // Fields (code 3): the text index where its field-end character stands (>= position);
+    // equal to `position` for every other control.
+    std::uint32_t end = 0;
+    // The whole subtree: records[0] is the CTRL_HEADER (data starting with the id), then
+    // every record below it, nested paragraph lists included, in file order.
+    std::vector<ObjectRecord> records;
+
+    bool operator==(const Control&) const = default;
 };
 
 // Text conventions: u'\t' tab, u'\n' line break inside the paragraph, U+00A0 bound
@@ -211,7 +234,7 @@ struct Paragraph {
     std::uint8_t styleId = 0;
     std::uint8_t breakFlags = 0;
     std::vector<Field> fields;              // sorted by begin, not overlapping
-    std::vector<Placeholder> placeholders;  // sorted by position
+    std::vector<Control> controls;          // sorted by position
 
     bool operator==(const Paragraph&) const = default;
 };
