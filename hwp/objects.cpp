@@ -200,13 +200,13 @@ std::size_t ImageFillBinOffset(const Bytes& data, std::size_t at)
     std::size_t i = at + 4;
     if (kind & 1)
         i += 12;   // solid: background, pattern colour, pattern
-    if (kind & 4) {   // gradation: kind, angle, centre, blur, colour count, positions, colours
-        if (i + 12 > data.size())
+    if (kind & 4) {   // gradation: kind, angle, centre x and y, blur, colour count, positions, colours
+        if (i + 21 > data.size())
             return 0;
-        const std::size_t colours = Get(data, i + 10, 2);
-        if (colours > 64)
+        const std::size_t colours = Get(data, i + 17, 4);
+        if (colours > 256)
             return 0;
-        i += 12 + (colours > 2 ? 4 * colours : 0) + 4 * colours;
+        i += 21 + (colours > 2 ? 4 * colours : 0) + 4 * colours;
     }
     if (!(kind & 2))
         return 0;
@@ -410,6 +410,20 @@ void Importer::Records(std::vector<ObjectRecord>& records)
             if (data.size() >= 73)
                 Put(data, 71, 2, BinData1(static_cast<std::uint16_t>(Get(data, 71, 2))));
             break;
+        case tag::kShapeComponent: {
+            // Drawn shapes may be filled with a picture: after the id (twice at the top),
+            // placement, the render matrices and the line comes the fill.
+            const std::size_t ids = level == 1 ? 8 : 4;
+            const std::size_t matrices = ids + 42;
+            if (data.size() < matrices + 2)
+                break;
+            const std::size_t fill = matrices + 2 + 48 + 96 * Get(data, matrices, 2) + 13;
+            if (fill + 4 <= data.size() && Get(data, fill, 4) <= 7) {
+                if (const std::size_t bin = ImageFillBinOffset(data, fill))
+                    Put(data, bin, 2, BinData1(static_cast<std::uint16_t>(Get(data, bin, 2))));
+            }
+            break;
+        }
         case tag::kShapeOle:
             if (data.size() >= 14)
                 Put(data, 12, 2, BinData1(static_cast<std::uint16_t>(Get(data, 12, 2))));

@@ -237,6 +237,7 @@ std::string WriteSection(const Section& section, const Document& document, std::
     Section head;
     head.sectionDef = SectionDefFor(section);
     head.columnDef = ColumnDefFor(section);
+    head.columnDefFirst = section.columnDefFirst && !section.sectionDef.records.empty() && !section.columnDef.records.empty();
     for (std::size_t p = 0; p < section.paragraphs.size(); ++p)
         WriteParagraph(stream, section.paragraphs[p], 0, p + 1 == section.paragraphs.size(), document, layout,
                        p == 0 ? &head : nullptr, fieldIds);
