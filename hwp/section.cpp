@@ -202,7 +202,7 @@ Section ReadSection(std::string_view stream, std::size_t index, const Document& 
                                " of " + std::to_string(document.charShapes.size()));
         }
         for (const Control& control : paragraph.controls)
-            CheckControlWhole(control, where);
+            CheckControlWhole(control, where, &document);
         section.paragraphs.push_back(std::move(paragraph));
     }
     if (section.paragraphs.empty())
