@@ -293,4 +293,49 @@ TEST(HwpObjects, SampleObjectsMovedAwayAndBackAreTheSameRecords)
     }
 }
 
+TEST(HwpObjects, DeletedPicturesTakeTheirBinDataAlongAndTheRestAreRenumbered)
+{
+    const std::string folder = SamplesFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "no HWP samples";
+    hwp::Document document = hwp::ReadDocument(folder + "/sample-5017-pics.hwp");
+    ASSERT_EQ(document.binData.size(), 2u);
+    EXPECT_EQ(hwp::DropUnusedBinData(document), 0u) << "both pictures are in use";
+    // Delete every object that shows the first item; the second becomes the first.
+    auto refersTo = [](const hwp::Control& control, std::uint8_t id) {
+        for (const hwp::ObjectRecord& record : control.records) {
+            if (record.tag == hwp::tag::kShapePicture && record.data.size() >= 73 && record.data[71] == id)
+                return true;
+        }
+        return false;
+    };
+    std::size_t second = 0;
+    for (hwp::Section& section : document.sections) {
+        for (hwp::Paragraph& paragraph : section.paragraphs) {
+            std::erase_if(paragraph.controls, [&](const hwp::Control& control) { return refersTo(control, 1); });
+            for (const hwp::Control& control : paragraph.controls)
+                second += refersTo(control, 2);
+        }
+    }
+    ASSERT_GT(second, 0u);
+    const hwp::BinDataItem deleted = document.binData[0];
+    const hwp::BinDataItem survivor = document.binData[1];
+    EXPECT_EQ(hwp::DropUnusedBinData(document), 1u);
+    ASSERT_EQ(document.binData.size(), 1u);
+    EXPECT_EQ(document.binData.front(), survivor);
+    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    std::size_t first = 0;
+    for (const hwp::Paragraph& paragraph : read.sections.front().paragraphs) {
+        for (const hwp::Control& control : paragraph.controls) {
+            EXPECT_FALSE(refersTo(control, 2));
+            first += refersTo(control, 1);
+        }
+    }
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(read.binData, document.binData);
+    const FileObjects objects = ObjectsOf(hwp::WriteDocumentToBytes(document));
+    EXPECT_EQ(objects.binStreams.count("BinData/" + deleted.streamName), 0u) << "the deleted picture's stream is gone";
+    EXPECT_EQ(objects.binStreams.count("BinData/" + survivor.streamName), 1u);
+}
+
 }  // namespace
