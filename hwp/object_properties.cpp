@@ -9,9 +9,9 @@ namespace {
 struct Bits {
     int shift;
     int width;
-    std::uint32_t Mask() const { return ((1u << width) - 1u) << shift; }
-    std::uint32_t Get(std::uint32_t word) const { return (word >> shift) & ((1u << width) - 1u); }
-    std::uint32_t Put(std::uint32_t value) const { return (value << shift) & Mask(); }
+    constexpr std::uint32_t Mask() const { return ((1u << width) - 1u) << shift; }
+    constexpr std::uint32_t Get(std::uint32_t word) const { return (word >> shift) & ((1u << width) - 1u); }
+    constexpr std::uint32_t Put(std::uint32_t value) const { return (value << shift) & Mask(); }
 };
 
 constexpr Bits kInline{0, 1};
