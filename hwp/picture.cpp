@@ -5,14 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/records.h"
 
 namespace hwp {
 namespace {
 
-constexpr std::uint16_t kShapeComponentTag = tag::kBegin + 60;
-constexpr std::uint16_t kPictureTag = tag::kBegin + 69;
+constexpr std::uint16_t kShapeComponentTag = tag::kShapeComponent;
+constexpr std::uint16_t kPictureTag = tag::kShapePicture;
 
 // Offsets in the shape component of a top-level object (its id stands there twice).
 constexpr std::size_t kOriginalWidthAt = 20;
@@ -245,13 +246,6 @@ void ReadBmp(std::string_view b, ImageInfo& info)
     info.dpiY = Le32(b, 42) * 0.0254;
 }
 
-std::string StreamName(std::uint16_t id, const std::string& extension)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "BIN%04X.", static_cast<unsigned>(id));
-    return name + extension;
-}
-
 std::uint32_t InstanceId(std::string_view bytes)
 {
     // FNV-1a of the image: the same picture gets the same id, so output is reproducible.
@@ -407,23 +401,21 @@ NewPicture MakePicture(const Document& document, std::string_view bytes, double 
     if (document.binData.size() >= 0xFFFF)
         throw HwpError("the document holds the most pictures a file can name");
     std::uint16_t storageId = 0;
-    for (const BinDataItem& item : document.binData) {
-        if (item.record.size() >= 4 && (item.record[0] & 0x0F) != 0)   // embedded or storage: an id follows
-            storageId = std::max<std::uint16_t>(storageId, static_cast<std::uint16_t>(item.record[2] | (item.record[3] << 8)));
-    }
+    for (const BinDataItem& item : document.binData)
+        storageId = std::max(storageId, StreamIdOf(item));
     if (storageId == 0xFFFF)
         throw HwpError("the document holds the most pictures a file can name");
     ++storageId;
 
     NewPicture out;
     ByteWriter record;
-    record.U16(0x0001);   // embedded; compressed as the document is
+    record.U16(0x0001);   // embedded, compressed as the document (the writer always compresses)
     record.U16(storageId);
-    std::u16string extension(info.extension.begin(), info.extension.end());
-    record.Text16(extension);
+    record.Text16(std::u16string(info.extension.begin(), info.extension.end()));
     out.binData.record = ToBytes(record.Data());
-    out.binData.streamName = StreamName(storageId, info.extension);
-    out.binData.stream = (document.headerFlags & kHeaderCompressed) ? ToBytes(DeflateRaw(bytes)) : ToBytes(bytes);
+    out.binData.streamName = "." + info.extension;
+    out.binData = WithStreamId(std::move(out.binData), storageId);
+    out.binData.stream = ToBytes(DeflateRaw(bytes));
 
     Picture& picture = out.picture;
     ObjectProperties& object = picture.object;
@@ -439,6 +431,21 @@ NewPicture MakePicture(const Document& document, std::string_view bytes, double 
     // Border transparency and instance id, which readers of later builds expect.
     picture.rest = {0, 0, 0, 0, 0};
     return out;
+}
+
+std::string BinDataBytes(const BinDataItem& item)
+{
+    const std::string_view stored = View(item.stream);
+    const unsigned compression = item.record.size() >= 1 ? (item.record[0] >> 4) & 3u : 0u;
+    if (compression >= 2)
+        return std::string(stored);
+    try {
+        return InflateRaw(stored, "bin data", kMaxBinDataBytes);
+    } catch (const HwpError&) {
+        // Some writers mark a stream compressed and store it plain; a damaged one shows
+        // as an unreadable image where it is used.
+        return std::string(stored);
+    }
 }
 
 Control InsertPicture(Document& document, std::string_view bytes, double dpi, HwpUnit maxWidth)

@@ -92,6 +92,11 @@ void SetPictureSize(Picture& picture, HwpUnit width, HwpUnit height);
 // The bin-data item the picture shows, or nullptr when the document has no such item.
 const BinDataItem* PictureBinData(const Document& document, const Picture& picture);
 
+// The bytes of a bin-data item (an image file for pictures), inflated when its record
+// says the stream is compressed; at most kMaxBinDataBytes.
+constexpr std::size_t kMaxBinDataBytes = 256u << 20;
+std::string BinDataBytes(const BinDataItem& item);
+
 enum class ImageFormat : std::uint8_t { Png, Jpeg, Gif, Bmp };
 
 struct ImageInfo {
@@ -114,7 +119,7 @@ struct NewPicture {
 };
 
 // A new inline picture of the image `bytes` for `document`: its bin-data item (embedded,
-// stored as is, the next free storage id) numbered to follow the document's, the picture
+// compressed, the next free stream id) numbered to follow the document's, the picture
 // sized from the pixels at `dpi` (the image's own when 0, else 96), scaled down to
 // `maxWidth` HwpUnit when wider and maxWidth > 0. Throws HwpError as ReadImageInfo does.
 NewPicture MakePicture(const Document& document, std::string_view bytes, double dpi = 0, HwpUnit maxWidth = 0);

@@ -10,7 +10,7 @@
 namespace hwp {
 namespace {
 
-constexpr std::uint16_t kTableTag = tag::kBegin + 61;   // the TABLE record
+constexpr std::uint16_t kTableTag = tag::kTable;
 
 std::string_view View(const Bytes& bytes)
 {
@@ -182,7 +182,7 @@ ReadResult ReadTableRecords(const Control& control)
                 std::to_string(table.columns));
     ++i;
 
-    table.cells.reserve(cellCount);
+    table.cells.reserve(std::min(cellCount, records.size()));   // each cell needs records of its own
     for (std::size_t c = 0; c < cellCount; ++c) {
         if (i >= records.size() || records[i].level != 1 || records[i].tag != tag::kListHeader)
             Damaged("it lists " + std::to_string(cellCount) + " cells but holds " + std::to_string(c));
