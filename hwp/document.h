@@ -250,6 +250,7 @@ struct Section {
     // `page`, `columnCount` and `columnGap` patched in; empty records make it compose them.
     Control sectionDef;
     Control columnDef;
+    bool columnDefFirst = false;   // the file had the column definition before the section's
     // Records after the last paragraph (memos and the like), levels as in the file.
     std::vector<ObjectRecord> trailer;
 

@@ -232,6 +232,7 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
                 if (section && control.ctrlId == kSecd && section->sectionDef.records.empty()) {
                     section->sectionDef = std::move(control);
                 } else if (section && control.ctrlId == kCold && section->columnDef.records.empty()) {
+                    section->columnDefFirst = section->sectionDef.records.empty();
                     section->columnDef = std::move(control);
                 } else if (control.ctrlId == kClickHere && c == kFieldBegin) {
                     Field field = ReadClickHere(control);
@@ -314,7 +315,9 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
 {
     Encoded out;
     if (section) {
-        for (const Control* control : {&section->sectionDef, &section->columnDef}) {
+        const Control* first = section->columnDefFirst ? &section->columnDef : &section->sectionDef;
+        const Control* second = section->columnDefFirst ? &section->sectionDef : &section->columnDef;
+        for (const Control* control : {first, second}) {
             AppendControl(out, control->code, control->ctrlId, control->extraUnits);
             out.items.push_back(Item{Item::kSection, control, nullptr});
         }

@@ -1,5 +1,7 @@
 #include "hwp/paragraph_list.h"
 
+#include <algorithm>
+
 #include "hwp/bytes.h"
 #include "hwp/error.h"
 #include "hwp/objects.h"
@@ -65,7 +67,20 @@ bool HasRecord(const Control& control, std::uint16_t recordTag)
 }
 
 // Throws HwpError with the reason, not yet naming the control.
-void CheckWhole(const Control& control)
+void CheckIds(const Paragraph& paragraph, const Document& document)
+{
+    auto check = [](std::size_t id, std::size_t count, const char* what) {
+        if (id >= count)
+            throw HwpError("a paragraph inside it refers to " + std::string(what) + " " + std::to_string(id) + " of " +
+                           std::to_string(count));
+    };
+    check(paragraph.paraShapeId, document.paraShapes.size(), "para shape");
+    check(paragraph.styleId, std::max<std::size_t>(document.styles.size(), 1), "style");
+    for (const CharShapeRun& run : paragraph.charShapes)
+        check(run.charShapeId, document.charShapes.size(), "char shape");
+}
+
+void CheckWhole(const Control& control, const Document* document)
 {
     const std::vector<Record> views = RecordViews(control.records);
     const std::vector<ParagraphList> lists = ReadLists(views);
@@ -117,9 +132,11 @@ void CheckWhole(const Control& control)
     }
     for (const ParagraphList& list : lists) {
         for (const Paragraph& paragraph : list.paragraphs) {
+            if (document)
+                CheckIds(paragraph, *document);
             for (const Control& nested : paragraph.controls) {
                 try {
-                    CheckWhole(nested);
+                    CheckWhole(nested, document);
                 } catch (const HwpError& error) {
                     throw HwpError("the " + Name(nested) + " inside it: " + error.what());
                 }
@@ -175,10 +192,10 @@ std::vector<ObjectRecord> WriteParagraphList(const Bytes& listHeader, const std:
     return out;
 }
 
-void CheckControlWhole(const Control& control, const std::string& where)
+void CheckControlWhole(const Control& control, const std::string& where, const Document* document)
 {
     try {
-        CheckWhole(control);
+        CheckWhole(control, document);
     } catch (const HwpError& error) {
         throw HwpError("damaged " + where + ": the " + Name(control) + " cannot be read: " + error.what());
     }

@@ -38,7 +38,9 @@ std::vector<ObjectRecord> WriteParagraphList(const Bytes& listHeader, const std:
 // Throws HwpError naming the control (its id and kind) and `where` when its records
 // are not whole: a table without its table record or with fewer cells than it
 // announces, a drawing object without its shape, an equation without its script, a
-// header, footer or note without its text, a paragraph list cut off.
-void CheckControlWhole(const Control& control, const std::string& where);
+// header, footer or note without its text, a paragraph list cut off; and, given the
+// document, a paragraph inside that refers to a para shape, style or char shape the
+// document does not have.
+void CheckControlWhole(const Control& control, const std::string& where, const Document* document = nullptr);
 
 }  // namespace hwp

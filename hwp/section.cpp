@@ -202,7 +202,7 @@ Section ReadSection(std::string_view stream, std::size_t index, const Document& 
                                " of " + std::to_string(document.charShapes.size()));
         }
         for (const Control& control : paragraph.controls)
-            CheckControlWhole(control, where);
+            CheckControlWhole(control, where, &document);
         section.paragraphs.push_back(std::move(paragraph));
     }
     if (section.paragraphs.empty())
@@ -237,6 +237,7 @@ std::string WriteSection(const Section& section, const Document& document, std::
     Section head;
     head.sectionDef = SectionDefFor(section);
     head.columnDef = ColumnDefFor(section);
+    head.columnDefFirst = section.columnDefFirst && !section.sectionDef.records.empty() && !section.columnDef.records.empty();
     for (std::size_t p = 0; p < section.paragraphs.size(); ++p)
         WriteParagraph(stream, section.paragraphs[p], 0, p + 1 == section.paragraphs.size(), document, layout,
                        p == 0 ? &head : nullptr, fieldIds);
