@@ -433,6 +433,21 @@ NewPicture MakePicture(const Document& document, std::string_view bytes, double 
     return out;
 }
 
+std::u16string LinkedFileName(const BinDataItem& item)
+{
+    if (KindOf(item) != BinDataKind::Link)
+        return {};
+    try {
+        ByteReader in(View(item.record), "bin data record");
+        in.U16();
+        std::u16string absolute = in.Text16();
+        std::u16string relative = in.Text16();
+        return absolute.empty() ? relative : absolute;
+    } catch (const HwpError&) {
+        return {};   // a record too short to name its file: shown without a name
+    }
+}
+
 std::string BinDataBytes(const BinDataItem& item)
 {
     const std::string_view stored = View(item.stream);

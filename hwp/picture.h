@@ -92,6 +92,11 @@ void SetPictureSize(Picture& picture, HwpUnit width, HwpUnit height);
 // The bin-data item the picture shows, or nullptr when the document has no such item.
 const BinDataItem* PictureBinData(const Document& document, const Picture& picture);
 
+// The file a linked bin-data item names (its absolute path, else its relative one);
+// empty for an embedded item. The editor shows a linked picture as a framed box with
+// this name.
+std::u16string LinkedFileName(const BinDataItem& item);
+
 // The bytes of a bin-data item (an image file for pictures), inflated when its record
 // says the stream is compressed; at most kMaxBinDataBytes.
 constexpr std::size_t kMaxBinDataBytes = 256u << 20;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 
 #include "hwp/bytes.h"
 #include "hwp/paragraph_list.h"
@@ -182,12 +183,19 @@ ReadResult ReadTableRecords(const Control& control)
                 std::to_string(table.columns));
     ++i;
 
+    // All lists in one pass: reading them one by one would go over the records again each time.
+    std::vector<ParagraphList> lists = ReadParagraphLists(records);
+    std::size_t nextList = 0;
     table.cells.reserve(std::min(cellCount, records.size()));   // each cell needs records of its own
     for (std::size_t c = 0; c < cellCount; ++c) {
         if (i >= records.size() || records[i].level != 1 || records[i].tag != tag::kListHeader)
             Damaged("it lists " + std::to_string(cellCount) + " cells but holds " + std::to_string(c));
         TableCell cell = ReadCellHeader(View(records[i].data));
-        ParagraphList list = ReadParagraphList(records, i);
+        while (nextList < lists.size() && lists[nextList].header < i)
+            ++nextList;
+        if (nextList == lists.size() || lists[nextList].header != i)
+            Damaged("the cell at " + Slot(cell.row, cell.column) + " has no paragraph list");
+        ParagraphList& list = lists[nextList];
         cell.paragraphs = std::move(list.paragraphs);
         result.cells.push_back(CellRecords{list.header, list.end});
         i = list.end;
@@ -225,6 +233,11 @@ Bytes WriteTableRecord(const Table& table)
     return ToBytes(out.Data());
 }
 
+std::uint32_t Key(const TableCell& cell)
+{
+    return (std::uint32_t{cell.row} << 16) | cell.column;
+}
+
 std::vector<std::size_t> FileOrder(const Table& table)
 {
     std::vector<std::size_t> order(table.cells.size());
@@ -259,8 +272,12 @@ Control WriteTable(const Table& table, const Document& document, const Control* 
     CheckTable(table);
     ReadResult before;
     const bool haveOriginal = original && IsTable(*original);
-    if (haveOriginal)
+    std::unordered_map<std::uint32_t, std::size_t> originalCells;   // by row and column
+    if (haveOriginal) {
         before = ReadTableRecords(*original);
+        for (std::size_t c = 0; c < before.table.cells.size(); ++c)
+            originalCells.emplace(Key(before.table.cells[c]), c);
+    }
 
     Control control;
     if (original) {
@@ -277,9 +294,9 @@ Control WriteTable(const Table& table, const Document& document, const Control* 
     for (std::size_t index : FileOrder(table)) {
         const TableCell& cell = table.cells[index];
         const Bytes header = WriteCellHeader(cell);
-        const TableCell* old = haveOriginal ? CellAt(before.table, cell.row, cell.column) : nullptr;
-        if (old && old->row == cell.row && old->column == cell.column && old->paragraphs == cell.paragraphs) {
-            const CellRecords& where = before.cells[static_cast<std::size_t>(old - before.table.cells.data())];
+        const auto found = originalCells.find(Key(cell));
+        if (found != originalCells.end() && before.table.cells[found->second].paragraphs == cell.paragraphs) {
+            const CellRecords& where = before.cells[found->second];
             control.records.push_back(ObjectRecord{tag::kListHeader, 1, header});
             control.records.insert(control.records.end(),
                                    original->records.begin() + static_cast<std::ptrdiff_t>(where.header + 1),

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hwp/bin_data.h"
+#include "hwp/bytes.h"
 #include "hwp/objects.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
@@ -136,6 +137,22 @@ TEST(PictureNew, SizeFollowsTheGivenOrTheImagesResolutionAndFitsTheWidth)
     const hwp::NewPicture second = hwp::MakePicture(document, MakePng(2, 2, 0));
     EXPECT_EQ(second.picture.binItemId, 2);
     EXPECT_EQ(second.binData.streamName, "BIN0002.png");
+}
+
+TEST(PictureLinks, ALinkedItemNamesItsFile)
+{
+    hwp::ByteWriter record;
+    record.U16(0x0000);   // a link
+    record.Text16(u"C:\\그림\\지도.png");
+    record.Text16(u"지도.png");
+    hwp::BinDataItem linked;
+    linked.record = hwp::ToBytes(record.Data());
+    EXPECT_EQ(hwp::LinkedFileName(linked), u"C:\\그림\\지도.png");
+    linked.record.resize(3);
+    EXPECT_EQ(hwp::LinkedFileName(linked), u"");
+    hwp::Document document = hwp::NewDocument();
+    hwp::InsertPicture(document, MakePng(2, 2, 0));
+    EXPECT_EQ(hwp::LinkedFileName(document.binData[0]), u"");
 }
 
 // ---- image headers

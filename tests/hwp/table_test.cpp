@@ -308,6 +308,17 @@ TEST(TableBadInput, SpansThatOverlapRunPastTheGridOrClaimMillionsOfCellsAreRefus
     ExpectRefused(other, "not a table");
 }
 
+TEST(TableBuilt, ALargeTableReadsAndWritesBackInLinearTime)
+{
+    const hwp::Document document = hwp::NewDocument();
+    hwp::Table table = hwp::NewTable(250, 200, 200000, 1);   // half the most a table may hold
+    table.cells[777].paragraphs.front().text = u"여기";
+    const hwp::Control control = hwp::WriteTable(table, document);
+    const hwp::Table back = hwp::ReadTable(control);
+    EXPECT_EQ(back, table);
+    EXPECT_EQ(hwp::WriteTable(back, document, &control), control);
+}
+
 TEST(TableBadInput, ATableBuiltInCodeWithImpossibleCellsIsNotWritten)
 {
     const hwp::Document document = hwp::NewDocument();
