@@ -1,6 +1,7 @@
 #include "hwp/object_properties.h"
 
 #include "hwp/bytes.h"
+#include "hwp/records.h"
 
 namespace hwp {
 namespace {
@@ -98,6 +99,22 @@ Bytes WriteObjectProperties(std::uint32_t ctrlId, const ObjectProperties& p)
         out.I32(*p.preventPageBreak);
     out.Raw(p.rest);
     return ToBytes(out.Data());
+}
+
+Control StartObjectControl(std::uint32_t ctrlId, const ObjectProperties& properties,
+                           const std::vector<ObjectRecord>& caption, const Control* original)
+{
+    Control control;
+    if (original) {
+        control.position = original->position;
+        control.code = original->code;
+        control.extraUnits = original->extraUnits;
+    }
+    control.ctrlId = ctrlId;
+    control.end = control.position;
+    control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, WriteObjectProperties(ctrlId, properties)});
+    control.records.insert(control.records.end(), caption.begin(), caption.end());
+    return control;
 }
 
 }  // namespace hwp

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "hwp/document.h"
 
@@ -57,5 +58,10 @@ struct ObjectProperties {
 ObjectProperties ReadObjectProperties(std::string_view data, const char* what);
 // The CTRL_HEADER data for control `ctrlId`.
 Bytes WriteObjectProperties(std::uint32_t ctrlId, const ObjectProperties& properties);
+
+// An object control of `ctrlId` holding its CTRL_HEADER and the caption records, at
+// `original`'s position and character (or at 0, code 11); the caller appends the rest.
+Control StartObjectControl(std::uint32_t ctrlId, const ObjectProperties& properties,
+                           const std::vector<ObjectRecord>& caption, const Control* original);
 
 }  // namespace hwp

@@ -312,16 +312,7 @@ Picture ReadPicture(const Control& control)
 
 Control WritePicture(const Picture& picture, const Control* original)
 {
-    Control control;
-    if (original) {
-        control.position = original->position;
-        control.code = original->code;
-        control.extraUnits = original->extraUnits;
-    }
-    control.ctrlId = kDrawingCtrlId;
-    control.end = control.position;
-    control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, WriteObjectProperties(kDrawingCtrlId, picture.object)});
-    control.records.insert(control.records.end(), picture.caption.begin(), picture.caption.end());
+    Control control = StartObjectControl(kDrawingCtrlId, picture.object, picture.caption, original);
     control.records.push_back(ObjectRecord{kShapeComponentTag, 1, WriteComponent(picture)});
     control.records.push_back(ObjectRecord{kPictureTag, 2, WritePictureRecord(picture)});
     control.records.insert(control.records.end(), picture.trailing.begin(), picture.trailing.end());

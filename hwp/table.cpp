@@ -279,16 +279,7 @@ Control WriteTable(const Table& table, const Document& document, const Control* 
             originalCells.emplace(Key(before.table.cells[c]), c);
     }
 
-    Control control;
-    if (original) {
-        control.position = original->position;
-        control.code = original->code;
-        control.extraUnits = original->extraUnits;
-    }
-    control.ctrlId = kTableCtrlId;
-    control.end = control.position;
-    control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, WriteObjectProperties(kTableCtrlId, table.object)});
-    control.records.insert(control.records.end(), table.caption.begin(), table.caption.end());
+    Control control = StartObjectControl(kTableCtrlId, table.object, table.caption, original);
     control.records.push_back(ObjectRecord{kTableTag, 1, WriteTableRecord(table)});
 
     for (std::size_t index : FileOrder(table)) {

@@ -78,6 +78,15 @@ std::string Stored(const std::string& data)
 
 }  // namespace
 
+hwp::Paragraph TextParagraph(const std::u16string& text, std::uint16_t paraShapeId)
+{
+    hwp::Paragraph paragraph;
+    paragraph.text = text;
+    paragraph.paraShapeId = paraShapeId;
+    paragraph.charShapes.push_back(hwp::CharShapeRun{});
+    return paragraph;
+}
+
 ControlWalk AllControls(const hwp::Document& document)
 {
     ControlWalk out;
@@ -156,15 +165,7 @@ OracleObjects OracleObjectsOf(const std::string& path)
         return result;
     result.available = true;
     const std::string command = "node '" + (oracle / "dump-objects.js").string() + "' '" + path + "' 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::string output;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    pclose(pipe);
+    const std::string output = CommandOutput(command);
     const std::size_t end = output.find('\n');
     if (end == std::string::npos)
         return result;

@@ -20,6 +20,9 @@ struct ControlWalk {
 };
 ControlWalk AllControls(const hwp::Document& document);
 
+// One paragraph of text in char shape 0.
+hwp::Paragraph TextParagraph(const std::u16string& text, std::uint16_t paraShapeId = 0);
+
 // The sample's path, or empty when the samples folder is not there.
 std::string SamplePath(const std::string& name);
 

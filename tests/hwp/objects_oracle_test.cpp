@@ -14,15 +14,6 @@ namespace {
 
 using namespace hwp_testing;
 
-hwp::Paragraph TextParagraph(const std::u16string& text, std::uint16_t paraShape = 0)
-{
-    hwp::Paragraph paragraph;
-    paragraph.text = text;
-    paragraph.paraShapeId = paraShape;
-    paragraph.charShapes.push_back(hwp::CharShapeRun{});
-    return paragraph;
-}
-
 TEST(HwpjsObjects, ReadsOurDataTableBoxAndMergedCellsWithTheirTextsInOrder)
 {
     hwp::Document document = DocumentWithTexts({u"표 앞의 글", u"", u"", u"", u"표 뒤의 글"});

@@ -142,15 +142,6 @@ TEST(TableEdits, AnEditedCellIsWrittenAnewAndTheOthersKeepTheirRecords)
 
 // ---- tables built in code
 
-hwp::Paragraph TextParagraph(const std::u16string& text, std::uint16_t paraShape = 0)
-{
-    hwp::Paragraph paragraph;
-    paragraph.text = text;
-    paragraph.paraShapeId = paraShape;
-    paragraph.charShapes.push_back(hwp::CharShapeRun{});
-    return paragraph;
-}
-
 struct BuiltTables {
     hwp::Document document;
     std::vector<hwp::Table> tables;
