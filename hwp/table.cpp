@@ -4,6 +4,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "hwp/border_fill.h"
 #include "hwp/bytes.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/records.h"
@@ -431,6 +432,42 @@ Table NewTable(std::uint16_t rows, std::uint16_t columns, HwpUnit width, std::ui
             table.cells.push_back(std::move(cell));
         }
     }
+    FitTableSize(table);
+    return table;
+}
+
+Table NewBoxTable(Document& document, HwpUnit width, const std::u16string& caption, std::vector<Paragraph> content,
+                  std::uint16_t paraShapeId, std::uint32_t charShapeId)
+{
+    if (paraShapeId >= document.paraShapes.size() || charShapeId >= document.charShapes.size())
+        Invalid("the box refers to a para or char shape the document does not have");
+    ParaShape centred = document.paraShapes[paraShapeId];
+    centred.alignment = Alignment::Center;
+    std::size_t centredId = 0;
+    while (centredId < document.paraShapes.size() && !(document.paraShapes[centredId] == centred))
+        ++centredId;
+    if (centredId == document.paraShapes.size()) {
+        if (centredId >= 0xFFFF)
+            Invalid("the document holds the most para shapes a file can name");
+        document.paraShapes.push_back(centred);
+    }
+    const std::uint16_t border = FindOrAddBorderFill(document, SimpleBorderFill(BorderLine{1, 6, 0}));
+    Table table = NewTable(1, 1, width, border, paraShapeId, charShapeId);
+    TableCell& cell = table.cells.front();
+    cell.verticalAlign = CellVerticalAlign::Top;
+    cell.paragraphs.front().text = caption;
+    cell.paragraphs.front().paraShapeId = static_cast<std::uint16_t>(centredId);
+    if (content.empty()) {
+        Paragraph empty = cell.paragraphs.front();
+        empty.text.clear();
+        empty.paraShapeId = paraShapeId;
+        content.push_back(std::move(empty));
+    }
+    cell.paragraphs.insert(cell.paragraphs.end(), std::make_move_iterator(content.begin()),
+                           std::make_move_iterator(content.end()));
+    constexpr HwpUnit kLine = 1600;   // a 10-pt line at 160 %
+    const auto lines = static_cast<HwpUnit>(std::min<std::size_t>(cell.paragraphs.size(), 10000));
+    cell.height = lines * kLine + cell.margins[2] + cell.margins[3];
     FitTableSize(table);
     return table;
 }

@@ -133,6 +133,13 @@ std::vector<std::u16string> CellTexts(const Table& table);
 Table NewTable(std::uint16_t rows, std::uint16_t columns, HwpUnit width, std::uint16_t borderFillId,
                std::uint16_t paraShapeId = 0, std::uint32_t charShapeId = 0);
 
+// The "<보기>" box of exam questions: a one-cell inline table `width` wide with a solid
+// 0.4 mm border, its first paragraph `caption` centred (a centred copy of para shape
+// `paraShapeId`, found or added in `document`), then `content` (one empty paragraph
+// when empty), the text at the top of the cell.
+Table NewBoxTable(Document& document, HwpUnit width, const std::u16string& caption, std::vector<Paragraph> content,
+                  std::uint16_t paraShapeId = 0, std::uint32_t charShapeId = 0);
+
 // Merges the cells of rows [row, row + rowSpan) x columns [column, column + columnSpan)
 // into the cell at (row, column): sizes added up, the paragraphs of the others appended
 // to it. Throws HwpError when the range leaves the grid or cuts through a merged cell.

@@ -154,14 +154,8 @@ BuiltTables BuildTables()
     BuiltTables out;
     hwp::Document& document = out.document;
     document = DocumentWithTexts({u"다음 표를 보고 물음에 답하시오.", u"", u"", u"", u"끝"});
-    hwp::ParaShape centred;
-    centred.alignment = hwp::Alignment::Center;
-    document.paraShapes.push_back(centred);
-    const auto centredId = static_cast<std::uint16_t>(document.paraShapes.size() - 1);
-
     const std::uint16_t thin = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 1, 0x000000}));
     const std::uint16_t shaded = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 1, 0x000000}, 0x00E0E0E0));
-    const std::uint16_t box = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 5, 0x000000}));
 
     hwp::Table data = hwp::NewTable(3, 3, 30000, thin);
     const std::u16string texts[9] = {u"구분", u"가", u"나", u"질소", u"78%", u"21%", u"산소", u"0.9%", u"0.04%"};
@@ -170,11 +164,9 @@ BuiltTables BuildTables()
     for (std::size_t c = 0; c < 3; ++c)
         data.cells[c].borderFillId = shaded;   // the heading row
 
-    hwp::Table boxed = hwp::NewTable(1, 1, 40000, box);
-    boxed.cells[0].verticalAlign = hwp::CellVerticalAlign::Top;
-    boxed.cells[0].paragraphs = {TextParagraph(u"<보기>", centredId), TextParagraph(u"ㄱ. 물은 100 ℃에서 끓는다."),
-                                 TextParagraph(u"ㄴ. 얼음은 물에 뜬다."), TextParagraph(u"ㄷ. 소금은 물에 녹는다.")};
-    hwp::FitTableSize(boxed);
+    const hwp::Table boxed = hwp::NewBoxTable(document, 40000, u"<보기>",
+                                              {TextParagraph(u"ㄱ. 물은 100 ℃에서 끓는다."), TextParagraph(u"ㄴ. 얼음은 물에 뜬다."),
+                                               TextParagraph(u"ㄷ. 소금은 물에 녹는다.")});
 
     hwp::Table merged = hwp::NewTable(3, 4, 32000, thin);
     for (hwp::TableCell& cell : merged.cells)
@@ -192,6 +184,31 @@ BuiltTables BuildTables()
         document.sections.front().paragraphs[t + 1].controls.push_back(control);
     }
     return out;
+}
+
+TEST(TableBuilt, TheBoxHasItsCaptionCentredOverItsTextInOneBorderedCell)
+{
+    const BuiltTables built = BuildTables();
+    const hwp::Table& box = built.tables[1];
+    ASSERT_EQ(box.cells.size(), 1u);
+    const hwp::TableCell& cell = box.cells[0];
+    ASSERT_EQ(cell.paragraphs.size(), 4u);
+    EXPECT_EQ(cell.paragraphs[0].text, u"<보기>");
+    EXPECT_EQ(built.document.paraShapes.at(cell.paragraphs[0].paraShapeId).alignment, hwp::Alignment::Center);
+    EXPECT_EQ(built.document.paraShapes.at(cell.paragraphs[1].paraShapeId).alignment, hwp::Alignment::Justify);
+    EXPECT_EQ(cell.verticalAlign, hwp::CellVerticalAlign::Top);
+    const hwp::BorderFillView border = hwp::ReadBorderFill(built.document.borderFills.at(cell.borderFillId - 1u));
+    for (const hwp::BorderLine& line : border.lines)
+        EXPECT_EQ(line, (hwp::BorderLine{1, 6, 0}));
+    EXPECT_EQ(box.object.width, 40000);
+    // A second box finds the centred shape and the border instead of adding them again.
+    hwp::Document document = built.document;
+    const std::size_t shapes = document.paraShapes.size();
+    const std::size_t fills = document.borderFills.size();
+    const hwp::Table again = hwp::NewBoxTable(document, 20000, u"<보기>", {});
+    EXPECT_EQ(document.paraShapes.size(), shapes);
+    EXPECT_EQ(document.borderFills.size(), fills);
+    EXPECT_EQ(again.cells[0].paragraphs.size(), 2u);
 }
 
 TEST(TableBuilt, MergingAddsSpansSizesAndTexts)
