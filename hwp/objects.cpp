@@ -274,6 +274,11 @@ void MapIds(std::vector<ObjectRecord>& records, IdMap& map)
             if (level >= 1 && owner[level - 1] == kTable && tableSeen[level] && data.size() >= 34)
                 Put(data, 32, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 32, 2))));
             break;
+        case tag::kPageBorderFill:
+            // a section definition's: property and four margins, then the border fill
+            if (data.size() >= 14)
+                Put(data, 12, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 12, 2))));
+            break;
         case tag::kShapePicture:
             // border colour, width and kind, four corners, crop, inner margins, then
             // brightness, contrast, effect and the bin data id

@@ -338,4 +338,25 @@ TEST(HwpObjects, DeletedPicturesTakeTheirBinDataAlongAndTheRestAreRenumbered)
     EXPECT_EQ(objects.binStreams.count("BinData/" + survivor.streamName), 1u);
 }
 
+TEST(HwpObjects, AnObjectLaidOutAsACharacterMakesItsLineAsTallAsItIs)
+{
+    hwp::Document document = DocumentWithTexts({u"표 앞 뒤"});
+    hwp::Control table = TableControl(document, {u"칸"});   // 1500 units tall
+    table.position = table.end = 2;
+    document.sections.front().paragraphs.front().controls.push_back(table);
+    const hwp::StreamMap streams =
+        hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+    const std::string section = hwp::InflateRaw(streams.at("BodyText/Section0"), "section");
+    for (const hwp::Record& record : hwp::ParseRecords(section, "section")) {
+        if (record.tag != hwp::tag::kParaLineSeg || record.level != 1)
+            continue;
+        hwp::ByteReader in(record.data, "line segment");
+        in.U32();
+        in.I32();
+        EXPECT_EQ(in.I32(), 1500) << "line height";
+        return;
+    }
+    ADD_FAILURE() << "no line segments";
+}
+
 }  // namespace
