@@ -213,15 +213,7 @@ std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         command += " '" + path + "'";
     command += " 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return results;
-    std::string output;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    pclose(pipe);
+    const std::string output = CommandOutput(command);
 
     std::size_t lineStart = 0;
     for (OracleResult& result : results) {
@@ -314,6 +306,20 @@ std::vector<std::vector<std::u16string>> OracleView(std::vector<std::vector<std:
             text = OracleView(std::move(text));
     }
     return texts;
+}
+
+std::string CommandOutput(const std::string& command)
+{
+    std::string output;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    pclose(pipe);
+    return output;
 }
 
 std::string ReadFile(const std::string& path)

@@ -58,6 +58,9 @@ std::vector<std::vector<std::u16string>> InnerTexts(const hwp::Document& documen
 std::u16string OracleView(std::u16string text);
 std::vector<std::vector<std::u16string>> OracleView(std::vector<std::vector<std::u16string>> texts);
 
+// What the shell command prints on its standard output.
+std::string CommandOutput(const std::string& command);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
