@@ -518,16 +518,18 @@ private:
     {
         Node base = ParsePrimary(depth);
         bool built = false;
+        bool flattened = false;
+        // Integrals keep their bounds beside them; other operators (and lim) put
+        // `from`/`to` under and over; `_`/`^` go under and over only for lim-like words.
+        const bool integral = base.kind == NodeKind::Text && base.largeOperator && base.value == 1;
+        const bool limitsBelow = base.kind == NodeKind::Text && base.limitsBelow;
         while (true) {
             const ScriptSlot slot = SlotOf(Peek());
             if (slot == ScriptSlot::None) break;
             Node mark = LiteralToken();
             Node argument = ParsePrimary(depth + 1);
             const bool fromTo = slot == ScriptSlot::Lower || slot == ScriptSlot::Upper;
-            // Integrals keep their bounds beside them; other operators (and lim) put
-            // `from`/`to` under and over; `_`/`^` go under and over only for lim-like words.
-            const bool integral = base.kind == NodeKind::Text && base.largeOperator && base.value == 1;
-            const bool under = fromTo ? !integral : base.limitsBelow;
+            const bool under = fromTo ? !integral : limitsBelow;
             const NodeKind kind = under ? NodeKind::Limits : NodeKind::Scripts;
             const std::size_t index = (slot == ScriptSlot::Sub || slot == ScriptSlot::Lower) ? 1 : 2;
             if (built && base.kind == kind && base.children[index].children.empty() &&
@@ -537,11 +539,17 @@ private:
                 continue;
             }
             if (std::max(base.height, argument.height) + 2 > kMaxNesting) {
-                Node row;
-                row.children.push_back(std::move(base));
-                row.children.push_back(std::move(mark));
-                row.children.push_back(std::move(argument));
-                base = Finish(std::move(row));
+                // Too deep to stack: the mark and its argument follow as written, in one
+                // flat row however long the chain goes on.
+                if (!flattened) {
+                    Node row;
+                    row.children.push_back(std::move(base));
+                    base = std::move(row);
+                    flattened = true;
+                }
+                base.children.push_back(std::move(mark));
+                base.children.push_back(std::move(argument));
+                base = Finish(std::move(base));
                 built = false;
                 continue;
             }
