@@ -433,11 +433,10 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
             firstParagraph = false;
             const int blockStart = cursor.position();
 
-            // Text index -> position in the block, placeholders shown as "[what]".
+            // Text index -> position in the block.
             const std::u16string& raw = paragraph.text;
             std::vector<int> shown(raw.size() + 1, 0);
             std::size_t run = 0;
-            std::size_t placeholder = 0;
             QTextCharFormat current = firstFormat;
             QString pending;
             auto flush = [&] {
@@ -450,10 +449,6 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
                     flush();
                     current = charFormat(paragraph.charShapes[run].charShapeId);
                     ++run;
-                }
-                while (placeholder < paragraph.placeholders.size() && paragraph.placeholders[placeholder].position <= i) {
-                    pending += QLatin1Char('[') + ToQString(paragraph.placeholders[placeholder].what) + QLatin1Char(']');
-                    ++placeholder;
                 }
                 shown[i] = blockStart + static_cast<int>(cursor.position() - blockStart) + static_cast<int>(pending.size());
                 if (i == raw.size())

@@ -37,7 +37,6 @@ hwp::Document Sample()
     first.text = u"노란 글자와 표";
     first.paraShapeId = static_cast<std::uint16_t>(document.paraShapes.size() - 1);
     first.charShapes = {{0, 0}, {3, static_cast<std::uint32_t>(document.charShapes.size() - 1)}};
-    first.placeholders.push_back({static_cast<std::uint32_t>(first.text.size()), 0x74626C20u, u"표"});
     hwp::Field field;
     field.begin = 0;
     field.end = 2;
@@ -51,13 +50,13 @@ TEST_F(HwpMapping, UntouchedShapesPageAndFieldsComeBackAsTheyWere)
 {
     const hwp::Document original = Sample();
     const auto shown = editor::ToEditorDocument(original);
-    EXPECT_EQ(shown->Text().toPlainText(), QStringLiteral("노란 글자와 표[표]"));
+    EXPECT_EQ(shown->Text().toPlainText(), QStringLiteral("노란 글자와 표"));
     EXPECT_TRUE(shown->Page().landscape);
     EXPECT_EQ(shown->Page().SheetWidth(), 103180);
 
     const hwp::Document back = editor::ToHwpDocument(*shown);
     const hwp::Paragraph& paragraph = back.sections.at(0).paragraphs.at(0);
-    EXPECT_EQ(paragraph.text, u"노란 글자와 표[표]") << "the placeholder stays visible as text";
+    EXPECT_EQ(paragraph.text, u"노란 글자와 표");
     EXPECT_EQ(back.sections[0].page, original.sections[0].page);
     EXPECT_EQ(back.paraShapes.at(paragraph.paraShapeId), original.paraShapes.back());
     ASSERT_EQ(paragraph.charShapes.size(), 2u);
