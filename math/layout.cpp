@@ -630,14 +630,16 @@ private:
         FrameOf(box, base, FrameKind::Base, group, 0, 0, s);
         double width = base.width;
         const bool integral = base.atom == AtomClass::Op && base.italic > 0;
+        // A big operator's advance already holds its italic correction (the integral's
+        // overhang): the superscript goes at the advance, the subscript that much left.
         if (hasSup) {
-            const double x = base.width + (integral || letter || base.italic > 0 ? base.italic : 0);
+            const double x = base.width + (integral ? 0 : base.italic);
             box.Add(sup, x, -u);
             FrameOf(box, sup, FrameKind::Superscript, group, x, -u, small.scale);
             width = std::max(width, x + sup.width);
         }
         if (hasSub) {
-            const double x = base.width - (integral ? base.italic * 0.5 : 0);
+            const double x = base.width - (integral ? base.italic : 0);
             box.Add(sub, x, v);
             FrameOf(box, sub, FrameKind::Subscript, group, x, v, small.scale);
             width = std::max(width, x + sub.width);
