@@ -591,16 +591,35 @@ private:
         return box;
     }
 
+    // A base with what goes below it (children[1]) and above it (children[2]), the
+    // two a size smaller, the lower one cramped.
+    struct Attached {
+        Box base, below, above;
+        bool hasBelow = false, hasAbove = false;
+        Context small;
+    };
+    Attached BuildAttached(const Node& node, const Context& ctx)
+    {
+        Attached a;
+        a.base = Build(node.children[0], ctx);
+        a.hasBelow = !IsEmpty(node.children[1]);
+        a.hasAbove = !IsEmpty(node.children[2]);
+        a.small = ScriptContext(ctx);
+        Context belowContext = a.small;
+        belowContext.cramped = true;
+        if (a.hasBelow) a.below = Build(node.children[1], belowContext);
+        if (a.hasAbove) a.above = Build(node.children[2], a.small);
+        return a;
+    }
+
     Box BuildScripts(const Node& node, const Context& ctx)
     {
-        Box base = Build(node.children[0], ctx);
-        const bool hasSub = !IsEmpty(node.children[1]);
-        const bool hasSup = !IsEmpty(node.children[2]);
-        const Context small = ScriptContext(ctx);
-        Context subContext = small;
-        subContext.cramped = true;
-        Box sub = hasSub ? Build(node.children[1], subContext) : Box{};
-        Box sup = hasSup ? Build(node.children[2], small) : Box{};
+        Attached parts = BuildAttached(node, ctx);
+        const Box& base = parts.base;
+        const Box& sub = parts.below;
+        const Box& sup = parts.above;
+        const bool hasSub = parts.hasBelow, hasSup = parts.hasAbove;
+        const Context& small = parts.small;
         const double s = ctx.scale;
         const bool letter = base.single;
         double u = 0, v = 0;
@@ -653,14 +672,12 @@ private:
 
     Box BuildLimits(const Node& node, const Context& ctx)
     {
-        Box base = Build(node.children[0], ctx);
-        const bool hasLower = !IsEmpty(node.children[1]);
-        const bool hasUpper = !IsEmpty(node.children[2]);
-        const Context small = ScriptContext(ctx);
-        Context lowerContext = small;
-        lowerContext.cramped = true;
-        Box lower = hasLower ? Build(node.children[1], lowerContext) : Box{};
-        Box upper = hasUpper ? Build(node.children[2], small) : Box{};
+        Attached parts = BuildAttached(node, ctx);
+        const Box& base = parts.base;
+        const Box& lower = parts.below;
+        const Box& upper = parts.above;
+        const bool hasLower = parts.hasBelow, hasUpper = parts.hasAbove;
+        const Context& small = parts.small;
         const double s = ctx.scale;
         const double width = std::max({base.width, lower.width, upper.width});
         Box box;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "support/text.h"
+
 namespace math {
 namespace {
 
@@ -809,23 +811,18 @@ private:
     FontStyle m_style = FontStyle::Italic;
 };
 
-void AppendUtf8(std::string& out, char32_t c)
+void AppendUtf8(std::string& out, const std::u32string& text)
 {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    std::u16string units;
+    for (char32_t c : text) {
+        if (c >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(c));
+        }
     }
+    out += Utf16ToUtf8(units);
 }
 
 void Dump(const Node& node, std::string& out)
@@ -848,7 +845,7 @@ void Dump(const Node& node, std::string& out)
         children("row");
         return;
     case NodeKind::Text:
-        for (char32_t c : node.text) AppendUtf8(out, c);
+        AppendUtf8(out, node.text);
         return;
     case NodeKind::Space: out += node.value > 2 ? "~" : "`"; return;
     case NodeKind::Fraction: children(node.value ? "frac" : "atop"); return;
@@ -857,11 +854,11 @@ void Dump(const Node& node, std::string& out)
     case NodeKind::Limits: children("limits"); return;
     case NodeKind::Delimited:
         out += "delim(";
-        if (node.text.size() == 2 && node.text[0]) AppendUtf8(out, node.text[0]);
+        if (node.text.size() == 2 && node.text[0]) AppendUtf8(out, node.text.substr(0, 1));
         out += ',';
         Dump(node.children[0], out);
         out += ',';
-        if (node.text.size() == 2 && node.text[1]) AppendUtf8(out, node.text[1]);
+        if (node.text.size() == 2 && node.text[1]) AppendUtf8(out, node.text.substr(1, 1));
         out += ')';
         return;
     case NodeKind::Matrix:
