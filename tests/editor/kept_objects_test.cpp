@@ -1,0 +1,342 @@
+// Objects of real documents in the pane: each one is one object that keeps its records
+// through open and save, cut and paste between panes, delete and undo; the text scan
+// reads the text inside them; the layout gives them their real size.
+#include "tests/editor/editor_testing.h"
+#include "tests/hwp/hwp_testing.h"
+
+#include "editor/hwp_mapping.h"
+#include "editor/kept_objects.h"
+#include "hwp/objects.h"
+#include "hwp/reader.h"
+#include "hwp/records.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+using editor::CHwpctrl;
+using editor_testing::U16;
+
+std::vector<std::string> ReadableSamples()
+{
+    std::vector<std::string> paths;
+    for (const std::string& path : hwp_testing::SamplePaths()) {
+        if (path.find("password") == std::string::npos)
+            paths.push_back(path);
+    }
+    return paths;
+}
+
+std::string SamplePath(const std::string& name)
+{
+    const std::string folder = hwp_testing::SamplesFolder();
+    return folder.empty() ? std::string() : folder + "/" + name;
+}
+
+std::vector<const hwp::Control*> AllControls(const hwp::Document& document)
+{
+    std::vector<const hwp::Control*> controls;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs) {
+            for (const hwp::Control& control : paragraph.controls)
+                controls.push_back(&control);
+        }
+    }
+    return controls;
+}
+
+// The object as it reads in a document of its own: imported into an empty document, so
+// two objects whose ids are numbered differently but point at the same shapes, styles,
+// border fills and bin data come out alike.
+struct Standalone {
+    hwp::Control control;
+    hwp::Document tables;
+};
+Standalone Alone(const hwp::Document& from, const hwp::Control& control)
+{
+    Standalone alone{{}, hwp::NewDocument()};
+    alone.control = hwp::ImportControl(from, control, alone.tables);
+    alone.control.position = 0;
+    alone.control.end = 0;
+    return alone;
+}
+
+void ExpectSameObject(const hwp::Document& a, const hwp::Control& left, const hwp::Document& b,
+                      const hwp::Control& right)
+{
+    ASSERT_EQ(hwp::CtrlIdText(left.ctrlId), hwp::CtrlIdText(right.ctrlId));
+    const Standalone one = Alone(a, left);
+    const Standalone two = Alone(b, right);
+    EXPECT_EQ(one.control.records, two.control.records) << "the same records below the control";
+    EXPECT_EQ(one.tables.charShapes, two.tables.charShapes) << "its ids name the same char shapes";
+    EXPECT_EQ(one.tables.paraShapes, two.tables.paraShapes);
+    EXPECT_EQ(one.tables.borderFills, two.tables.borderFills);
+    EXPECT_EQ(one.tables.binData, two.tables.binData) << "and the same bin data";
+    EXPECT_EQ(hwp::ControlText(left), hwp::ControlText(right));
+}
+
+std::vector<std::u16string> Texts(const hwp::Document& document)
+{
+    std::vector<std::u16string> texts;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            texts.push_back(paragraph.text);
+    }
+    return texts;
+}
+
+// The pane's paragraphs as model text: object characters take no room there.
+std::vector<std::u16string> PaneTexts(CHwpctrl& pane)
+{
+    std::vector<std::u16string> texts;
+    const QTextDocument& text = pane.Document().Text();
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        QString shown = block.text();
+        shown.remove(QChar::ObjectReplacementCharacter);
+        shown.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        texts.push_back(shown.toStdU16String());
+    }
+    return texts;
+}
+
+// Pane positions of the kept objects (not field ends or sections), in order.
+std::vector<int> ObjectPositions(CHwpctrl& pane)
+{
+    std::vector<int> positions;
+    const QTextDocument& text = pane.Document().Text();
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!editor::KeptObjectOf(fragment.charFormat()))
+                continue;
+            for (int k = 0; k < fragment.length(); ++k)
+                positions.push_back(fragment.position() + k);
+        }
+    }
+    return positions;
+}
+
+editor::KeptObjectRef ObjectAt(CHwpctrl& pane, int position)
+{
+    QTextCursor cursor(&pane.Document().Text());
+    cursor.setPosition(position + 1);
+    return editor::KeptObjectOf(cursor.charFormat());
+}
+
+void Select(CHwpctrl& pane, int from, int to)
+{
+    QTextCursor cursor(&pane.Document().Text());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    pane.TextView()->setTextCursor(cursor);
+}
+
+class KeptObjects : public editor_testing::PaneTest {
+protected:
+    hwp::Document Save(CHwpctrl& pane, const std::string& name)
+    {
+        const std::string path = PathOf(name);
+        EXPECT_TRUE(pane.SaveDocumentAs(U16(QString::fromStdString(path)), u"HWP"));
+        return hwp::ReadDocument(path);
+    }
+    bool Open(CHwpctrl& pane, const std::string& path)
+    {
+        return pane.OpenDocument(U16(QString::fromStdString(path)), u"HWP");
+    }
+    // The first object of that control id in the pane, or -1.
+    int FindObject(CHwpctrl& pane, std::uint32_t ctrlId)
+    {
+        for (const int position : ObjectPositions(pane)) {
+            if (ObjectAt(pane, position)->control.ctrlId == ctrlId)
+                return position;
+        }
+        return -1;
+    }
+};
+
+constexpr std::uint32_t kTable = hwp::CtrlId('t', 'b', 'l', ' ');
+constexpr std::uint32_t kDrawing = hwp::CtrlId('g', 's', 'o', ' ');
+
+TEST_F(KeptObjects, EverySampleOpenedAndSavedKeepsEveryObject)
+{
+    const std::vector<std::string> samples = ReadableSamples();
+    if (samples.empty())
+        GTEST_SKIP() << "no sample documents";
+    for (const std::string& path : samples) {
+        SCOPED_TRACE(path);
+        const hwp::Document original = hwp::ReadDocument(path);
+        ASSERT_TRUE(Open(*m_pane, path));
+        EXPECT_EQ(PaneTexts(*m_pane), Texts(original)) << "objects are characters of their own, no stand-in text";
+        const hwp::Document saved = Save(*m_pane, "saved.hwp");
+
+        EXPECT_EQ(Texts(saved), Texts(original));
+        ASSERT_EQ(saved.sections.size(), original.sections.size());
+        for (std::size_t s = 0; s < original.sections.size(); ++s) {
+            EXPECT_EQ(saved.sections[s].page, original.sections[s].page);
+            EXPECT_EQ(saved.sections[s].sectionDef.records, original.sections[s].sectionDef.records);
+            EXPECT_EQ(saved.sections[s].columnDef.records, original.sections[s].columnDef.records);
+        }
+        const auto before = AllControls(original);
+        const auto after = AllControls(saved);
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            SCOPED_TRACE(hwp::CtrlIdText(before[i]->ctrlId));
+            EXPECT_EQ(after[i]->position, before[i]->position);
+            EXPECT_EQ(after[i]->end, before[i]->end);
+            EXPECT_EQ(after[i]->records, before[i]->records) << "untouched: byte for byte";
+            ExpectSameObject(original, *before[i], saved, *after[i]);
+        }
+        EXPECT_EQ(saved.binData.size(), original.binData.size());
+    }
+}
+
+TEST_F(KeptObjects, AnObjectCutInOnePaneAndPastedInAnotherKeepsItsDataAndBinData)
+{
+    const std::string path = SamplePath("shapepict-scaled.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    const hwp::Document original = hwp::ReadDocument(path);
+    ASSERT_FALSE(original.binData.empty());
+    ASSERT_TRUE(Open(*m_pane, path));
+    const int at = FindObject(*m_pane, kDrawing);
+    ASSERT_GE(at, 0);
+    const hwp::Control picture = ObjectAt(*m_pane, at)->control;
+    const std::size_t pictures = std::count_if(AllControls(original).begin(), AllControls(original).end(),
+                                               [](const hwp::Control* c) { return c->ctrlId == kDrawing; });
+
+    CHwpctrl other;
+    editor_testing::PaneTest::Type(other, u"앞 뒤");
+    Select(*m_pane, at, at + 1);
+    m_pane->TextView()->cut();
+    QTextCursor caret(&other.Document().Text());
+    caret.setPosition(2);
+    other.TextView()->setTextCursor(caret);
+    other.TextView()->paste();
+
+    const hwp::Document target = Save(other, "other.hwp");
+    const auto pasted = AllControls(target);
+    ASSERT_EQ(pasted.size(), 1u);
+    EXPECT_EQ(pasted[0]->position, 2u);
+    EXPECT_EQ(target.sections.at(0).paragraphs.at(0).text, u"앞 뒤");
+    ExpectSameObject(original, picture, target, *pasted[0]);
+    EXPECT_FALSE(target.binData.empty()) << "the picture's bin data came with it";
+
+    const hwp::Document source = Save(*m_pane, "source.hwp");
+    const auto left = AllControls(source);
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const hwp::Control* c) { return c->ctrlId == kDrawing; }),
+              static_cast<long>(pictures) - 1);
+    if (pictures == 1)
+        EXPECT_LT(source.binData.size(), original.binData.size()) << "bin data nobody refers to goes";
+}
+
+TEST_F(KeptObjects, ATablePastedTwiceAndCopiedBackKeepsItsCellShapes)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    const hwp::Document original = hwp::ReadDocument(path);
+    ASSERT_TRUE(Open(*m_pane, path));
+    const int at = FindObject(*m_pane, kTable);
+    ASSERT_GE(at, 0);
+    const hwp::Control table = ObjectAt(*m_pane, at)->control;
+
+    // Into a document with other shapes: a template with the nine styles.
+    CHwpctrl other;
+    ASSERT_TRUE(other.OpenDocument(WriteTemplate("sf_exam_format.hwp"), u"HWP"));
+    Select(*m_pane, at, at + 1);
+    m_pane->TextView()->copy();
+    other.TextView()->paste();
+    other.TextView()->paste();
+    const hwp::Document target = Save(other, "other.hwp");
+    const auto pasted = AllControls(target);
+    ASSERT_EQ(std::count_if(pasted.begin(), pasted.end(), [](const hwp::Control* c) { return c->ctrlId == kTable; }), 2);
+    for (const hwp::Control* control : pasted) {
+        if (control->ctrlId == kTable)
+            ExpectSameObject(original, table, target, *control);
+    }
+}
+
+TEST_F(KeptObjects, DeletingAnObjectDropsItsRecordsAndUndoBringsThemBack)
+{
+    const std::string path = SamplePath("shapepict-scaled.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    const hwp::Document original = hwp::ReadDocument(path);
+    ASSERT_TRUE(Open(*m_pane, path));
+    const std::size_t objects = ObjectPositions(*m_pane).size();
+    ASSERT_EQ(objects, AllControls(original).size());
+    const int at = FindObject(*m_pane, kDrawing);
+    ASSERT_GE(at, 0);
+
+    Select(*m_pane, at, at + 1);
+    m_pane->TextView()->textCursor().removeSelectedText();
+    const hwp::Document deleted = Save(*m_pane, "deleted.hwp");
+    EXPECT_EQ(AllControls(deleted).size(), objects - 1);
+    EXPECT_EQ(Texts(deleted), Texts(original)) << "the text around it stays";
+
+    m_pane->TextView()->undo();
+    const hwp::Document restored = Save(*m_pane, "restored.hwp");
+    const auto before = AllControls(original);
+    const auto after = AllControls(restored);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(after[i]->records, before[i]->records);
+    EXPECT_EQ(restored.binData, original.binData);
+}
+
+TEST_F(KeptObjects, TheTextScanReadsTheCellsInPlace)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    const hwp::Document original = hwp::ReadDocument(path);
+    ASSERT_TRUE(Open(*m_pane, path));
+    const int at = FindObject(*m_pane, kTable);
+    ASSERT_GE(at, 0);
+    const std::u16string cells = hwp::ControlText(ObjectAt(*m_pane, at)->control);
+    ASSERT_FALSE(cells.empty());
+
+    m_pane->RunAction(u"MoveDocBegin");
+    ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
+    std::u16string chunk;
+    ASSERT_EQ(m_pane->ReadTextChunk(chunk), editor::TextScanState::Text);
+    EXPECT_EQ(m_pane->ReadTextChunk(chunk), editor::TextScanState::End) << "the whole range is one piece";
+    m_pane->EndTextScan();
+    ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
+    m_pane->ReadTextChunk(chunk);
+    m_pane->EndTextScan();
+    std::u16string firstCell = cells.substr(0, cells.find(u'\n'));
+    EXPECT_NE(chunk.find(firstCell), std::u16string::npos);
+    EXPECT_EQ(chunk.find(u'\uFFFC'), std::u16string::npos);
+}
+
+TEST_F(KeptObjects, ObjectsAreLaidOutAtTheirRealSize)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    ASSERT_TRUE(Open(*m_pane, path));
+    m_pane->resize(900, 700);
+    const int at = FindObject(*m_pane, kTable);
+    ASSERT_GE(at, 0);
+    const auto placement = hwp::ControlPlacement(ObjectAt(*m_pane, at)->control);
+    ASSERT_TRUE(placement.has_value());
+    QTextDocument& text = m_pane->Document().Text();
+    text.documentLayout()->documentSize();
+    const QTextBlock block = text.findBlock(at);
+    const QTextLine line = block.layout()->lineForTextPosition(at - block.position());
+    ASSERT_TRUE(line.isValid());
+    // The pane lays out at its zoom; at 100 % one layout pixel is one pixel.
+    EXPECT_GE(line.height() + 0.5, editor::HwpUnitsToLayout(placement->height));
+    const qreal left = line.cursorToX(at - block.position());
+    const qreal right = line.cursorToX(at - block.position() + 1);
+    EXPECT_NEAR(right - left, editor::HwpUnitsToLayout(placement->width), 1.0);
+}
+
+} // namespace
