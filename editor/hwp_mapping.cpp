@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <type_traits>
 
 namespace editor {
@@ -380,6 +381,76 @@ void ImportDefinitions(const hwp::Document& from, hwp::Section& section, hwp::Do
         section.columnDef = hwp::ImportControl(from, section.columnDef, to);
 }
 
+template <typename DocumentT, typename Visit>
+void ForEachControl(DocumentT& document, Visit visit)
+{
+    for (auto& section : document.sections) {
+        if (!section.sectionDef.records.empty())
+            visit(section.sectionDef);
+        if (!section.columnDef.records.empty())
+            visit(section.columnDef);
+        for (auto& paragraph : section.paragraphs) {
+            for (auto& control : paragraph.controls)
+                visit(control);
+        }
+    }
+}
+
+// A bin data item by what it holds: the same picture under another stream id is the same.
+const hwp::Bytes& BinDataKey(const hwp::BinDataItem& item)
+{
+    return item.stream.empty() ? item.record : item.stream;
+}
+
+// What bin data the objects of `document` refer to, as ImportControl follows them.
+std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
+{
+    hwp::Document probe;
+    probe.faces = document.faces;
+    probe.borderFills = document.borderFills;
+    probe.charShapes = document.charShapes;
+    probe.tabDefs = document.tabDefs;
+    probe.numberings = document.numberings;
+    probe.bullets = document.bullets;
+    probe.paraShapes = document.paraShapes;
+    probe.styles = document.styles;
+    ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(document, control, probe); });
+    std::set<hwp::Bytes> keys;
+    for (const hwp::BinDataItem& item : probe.binData)
+        keys.insert(BinDataKey(item));
+    return keys;
+}
+
+// The bin data of the document read is written whole, so objects keep their bin data ids
+// (untouched objects stay byte for byte). What only deleted objects used goes: the
+// objects are imported once more into the list without it. Bin data that no object
+// visibly refers to even in the document read (a reference ImportControl does not
+// follow) keeps the whole list as it is, since renumbering would break that reference.
+void DropUnusedBinData(hwp::Document& document, const hwp::Document& origin)
+{
+    if (origin.binData.empty() || document.binData.size() < origin.binData.size())
+        return;
+    const std::set<hwp::Bytes> before = ReferencedBinData(origin);
+    const std::set<hwp::Bytes> now = ReferencedBinData(document);
+    std::vector<hwp::BinDataItem> kept;
+    for (std::size_t i = 0; i < document.binData.size(); ++i) {
+        const hwp::BinDataItem& item = document.binData[i];
+        if (i < origin.binData.size()) {
+            const hwp::Bytes& key = BinDataKey(item);
+            if (before.count(key) == 0)
+                return;
+            if (now.count(key) == 0)
+                continue;
+        }
+        kept.push_back(item);
+    }
+    if (kept.size() == document.binData.size())
+        return;
+    const hwp::Document from = document;
+    document.binData = std::move(kept);
+    ForEachControl(document, [&](hwp::Control& control) { control = hwp::ImportControl(from, control, document); });
+}
+
 } // namespace
 
 std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
@@ -559,6 +630,7 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     // Streams no record names are nobody's to drop; bin data that objects use comes with
     // the objects.
     document.unlistedBinData = origin.unlistedBinData;
+    document.binData = origin.binData;
     ShapeTables tables(source, document);
 
     for (const TextStyle& style : source.Styles()) {
@@ -708,6 +780,7 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
         section.paragraphs.push_back(empty);
     }
     document.sections.push_back(std::move(section));
+    DropUnusedBinData(document, origin);
     return document;
 }
 

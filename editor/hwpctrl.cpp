@@ -451,10 +451,13 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
 
 void CHwpctrl::OnCursorMoved()
 {
-    // Text typed just after an object takes the format of the text around it.
-    const QTextCharFormat typing = m_view->currentCharFormat();
-    if (typing.objectType() == kKeptObjectType)
-        m_view->setCurrentCharFormat(WithoutKeptObject(typing));
+    // Text typed just after an object takes the format of the text around it. (With a
+    // selection the same call would reformat the selected objects.)
+    if (!m_view->textCursor().hasSelection()) {
+        const QTextCharFormat typing = m_view->currentCharFormat();
+        if (typing.objectType() == kKeptObjectType)
+            m_view->setCurrentCharFormat(WithoutKeptObject(typing));
+    }
     const QTextBlockFormat block = m_view->textCursor().blockFormat();
     const QSignalBlocker blockStyle(m_styleBox);
     m_styleBox->setCurrentIndex(block.hasProperty(kStyleIndexProperty) ? block.intProperty(kStyleIndexProperty) : -1);
@@ -662,7 +665,17 @@ bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keep
     if (keepCharShapes) {
         cursor.insertFragment(QTextDocumentFragment(&source));
     } else {
-        cursor.insertText(source.toPlainText());
+        // The text takes the look at the caret; objects stay objects.
+        const QTextCharFormat look = WithoutKeptObject(cursor.charFormat());
+        for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
+            if (block != source.begin())
+                cursor.insertBlock();
+            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QTextCharFormat format = fragment.charFormat();
+                cursor.insertText(fragment.text(), format.objectType() == kKeptObjectType ? format : look);
+            }
+        }
     }
     // The paragraph the file's first paragraph merged into takes that paragraph's shape
     // when the caret stood at an empty paragraph's start, as at the end of a document.

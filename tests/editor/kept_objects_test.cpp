@@ -18,6 +18,20 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace hwp {
+
+// Readable failure messages: records by tag, level and size, bin data by stream.
+void PrintTo(const ObjectRecord& record, std::ostream* out)
+{
+    *out << "tag " << record.tag << " level " << record.level << " size " << record.data.size();
+}
+void PrintTo(const BinDataItem& item, std::ostream* out)
+{
+    *out << item.streamName << " (" << item.stream.size() << " bytes)";
+}
+
+} // namespace hwp
+
 namespace {
 
 using editor::CHwpctrl;
@@ -49,6 +63,12 @@ std::vector<const hwp::Control*> AllControls(const hwp::Document& document)
         }
     }
     return controls;
+}
+
+long CountOf(const hwp::Document& document, std::uint32_t ctrlId)
+{
+    const auto controls = AllControls(document);
+    return std::count_if(controls.begin(), controls.end(), [&](const hwp::Control* c) { return c->ctrlId == ctrlId; });
 }
 
 // The object as it reads in a document of its own: imported into an empty document, so
@@ -149,6 +169,35 @@ protected:
     {
         return pane.OpenDocument(U16(QString::fromStdString(path)), u"HWP");
     }
+    void ExpectOpenAndSaveKeepsEverything(const std::string& path)
+    {
+        const hwp::Document original = hwp::ReadDocument(path);
+        ASSERT_TRUE(Open(*m_pane, path));
+        EXPECT_EQ(PaneTexts(*m_pane), Texts(original)) << "objects are characters of their own, no stand-in text";
+        const std::string copy = PathOf("saved.hwp");
+        ASSERT_TRUE(m_pane->SaveDocumentAs(U16(QString::fromStdString(copy)), u"HWP"));
+        const hwp::Document saved = hwp::ReadDocument(copy);
+
+        EXPECT_EQ(Texts(saved), Texts(original));
+        ASSERT_EQ(saved.sections.size(), original.sections.size());
+        for (std::size_t s = 0; s < original.sections.size(); ++s) {
+            EXPECT_EQ(saved.sections[s].page, original.sections[s].page);
+            EXPECT_EQ(saved.sections[s].sectionDef.records, original.sections[s].sectionDef.records);
+            EXPECT_EQ(saved.sections[s].columnDef.records, original.sections[s].columnDef.records);
+        }
+        const auto before = AllControls(original);
+        const auto after = AllControls(saved);
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            SCOPED_TRACE(hwp::CtrlIdText(before[i]->ctrlId));
+            EXPECT_EQ(after[i]->position, before[i]->position);
+            EXPECT_EQ(after[i]->end, before[i]->end);
+            EXPECT_EQ(after[i]->records, before[i]->records) << "untouched: byte for byte";
+            ExpectSameObject(original, *before[i], saved, *after[i]);
+        }
+        EXPECT_EQ(saved.binData, original.binData);
+    }
+
     // The first object of that control id in the pane, or -1.
     int FindObject(CHwpctrl& pane, std::uint32_t ctrlId)
     {
@@ -170,29 +219,7 @@ TEST_F(KeptObjects, EverySampleOpenedAndSavedKeepsEveryObject)
         GTEST_SKIP() << "no sample documents";
     for (const std::string& path : samples) {
         SCOPED_TRACE(path);
-        const hwp::Document original = hwp::ReadDocument(path);
-        ASSERT_TRUE(Open(*m_pane, path));
-        EXPECT_EQ(PaneTexts(*m_pane), Texts(original)) << "objects are characters of their own, no stand-in text";
-        const hwp::Document saved = Save(*m_pane, "saved.hwp");
-
-        EXPECT_EQ(Texts(saved), Texts(original));
-        ASSERT_EQ(saved.sections.size(), original.sections.size());
-        for (std::size_t s = 0; s < original.sections.size(); ++s) {
-            EXPECT_EQ(saved.sections[s].page, original.sections[s].page);
-            EXPECT_EQ(saved.sections[s].sectionDef.records, original.sections[s].sectionDef.records);
-            EXPECT_EQ(saved.sections[s].columnDef.records, original.sections[s].columnDef.records);
-        }
-        const auto before = AllControls(original);
-        const auto after = AllControls(saved);
-        ASSERT_EQ(after.size(), before.size());
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            SCOPED_TRACE(hwp::CtrlIdText(before[i]->ctrlId));
-            EXPECT_EQ(after[i]->position, before[i]->position);
-            EXPECT_EQ(after[i]->end, before[i]->end);
-            EXPECT_EQ(after[i]->records, before[i]->records) << "untouched: byte for byte";
-            ExpectSameObject(original, *before[i], saved, *after[i]);
-        }
-        EXPECT_EQ(saved.binData.size(), original.binData.size());
+        ExpectOpenAndSaveKeepsEverything(path);
     }
 }
 
@@ -207,8 +234,7 @@ TEST_F(KeptObjects, AnObjectCutInOnePaneAndPastedInAnotherKeepsItsDataAndBinData
     const int at = FindObject(*m_pane, kDrawing);
     ASSERT_GE(at, 0);
     const hwp::Control picture = ObjectAt(*m_pane, at)->control;
-    const std::size_t pictures = std::count_if(AllControls(original).begin(), AllControls(original).end(),
-                                               [](const hwp::Control* c) { return c->ctrlId == kDrawing; });
+    const long pictures = CountOf(original, kDrawing);
 
     CHwpctrl other;
     editor_testing::PaneTest::Type(other, u"앞 뒤");
@@ -228,11 +254,8 @@ TEST_F(KeptObjects, AnObjectCutInOnePaneAndPastedInAnotherKeepsItsDataAndBinData
     EXPECT_FALSE(target.binData.empty()) << "the picture's bin data came with it";
 
     const hwp::Document source = Save(*m_pane, "source.hwp");
-    const auto left = AllControls(source);
-    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const hwp::Control* c) { return c->ctrlId == kDrawing; }),
-              static_cast<long>(pictures) - 1);
-    if (pictures == 1)
-        EXPECT_LT(source.binData.size(), original.binData.size()) << "bin data nobody refers to goes";
+    EXPECT_EQ(CountOf(source, kDrawing), pictures - 1);
+    EXPECT_EQ(source.binData, original.binData) << "the other picture still shows the same bin data";
 }
 
 TEST_F(KeptObjects, ATablePastedTwiceAndCopiedBackKeepsItsCellShapes)
@@ -254,31 +277,45 @@ TEST_F(KeptObjects, ATablePastedTwiceAndCopiedBackKeepsItsCellShapes)
     other.TextView()->paste();
     other.TextView()->paste();
     const hwp::Document target = Save(other, "other.hwp");
-    const auto pasted = AllControls(target);
-    ASSERT_EQ(std::count_if(pasted.begin(), pasted.end(), [](const hwp::Control* c) { return c->ctrlId == kTable; }), 2);
-    for (const hwp::Control* control : pasted) {
+    ASSERT_EQ(CountOf(target, kTable), 2);
+    for (const hwp::Control* control : AllControls(target)) {
         if (control->ctrlId == kTable)
             ExpectSameObject(original, table, target, *control);
     }
 }
 
-TEST_F(KeptObjects, DeletingAnObjectDropsItsRecordsAndUndoBringsThemBack)
+TEST_F(KeptObjects, DeletingAPictureDropsItsRecordsAndItsBinDataAndUndoBringsThemBack)
 {
-    const std::string path = SamplePath("shapepict-scaled.hwp");
+    const std::string path = SamplePath("sample-5017.hwp");
     if (path.empty())
         GTEST_SKIP() << "no sample documents";
     const hwp::Document original = hwp::ReadDocument(path);
     ASSERT_TRUE(Open(*m_pane, path));
-    const std::size_t objects = ObjectPositions(*m_pane).size();
-    ASSERT_EQ(objects, AllControls(original).size());
-    const int at = FindObject(*m_pane, kDrawing);
-    ASSERT_GE(at, 0);
+    const std::vector<int> objects = ObjectPositions(*m_pane);
+    ASSERT_EQ(objects.size(), AllControls(original).size());
+    // A picture whose bin data no other object shows.
+    int at = -1;
+    for (const int position : objects) {
+        const hwp::Control& control = ObjectAt(*m_pane, position)->control;
+        const Standalone alone = Alone(original, control);
+        if (control.ctrlId != kDrawing || alone.tables.binData.size() != 1)
+            continue;
+        const auto sameStream = [&](const hwp::BinDataItem& item) { return item.stream == alone.tables.binData[0].stream; };
+        if (std::count_if(original.binData.begin(), original.binData.end(), sameStream) == 1)
+            at = position;
+    }
+    ASSERT_GE(at, 0) << "the sample has a picture of its own";
 
     Select(*m_pane, at, at + 1);
     m_pane->TextView()->textCursor().removeSelectedText();
     const hwp::Document deleted = Save(*m_pane, "deleted.hwp");
-    EXPECT_EQ(AllControls(deleted).size(), objects - 1);
+    EXPECT_EQ(AllControls(deleted).size(), objects.size() - 1);
+    EXPECT_EQ(deleted.binData.size(), original.binData.size() - 1) << "bin data nobody shows any more goes";
     EXPECT_EQ(Texts(deleted), Texts(original)) << "the text around it stays";
+    for (const hwp::Control* control : AllControls(deleted)) {
+        const Standalone alone = Alone(deleted, *control);
+        EXPECT_LE(alone.tables.binData.size(), deleted.binData.size()) << "what is left still finds its pictures";
+    }
 
     m_pane->TextView()->undo();
     const hwp::Document restored = Save(*m_pane, "restored.hwp");
