@@ -6,11 +6,13 @@
 
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
+#include "editor/pane_ops.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -374,6 +376,57 @@ TEST_F(KeptObjects, ObjectsAreLaidOutAtTheirRealSize)
     const qreal left = line.cursorToX(at - block.position());
     const qreal right = line.cursorToX(at - block.position() + 1);
     EXPECT_NEAR(right - left, editor::HwpUnitsToLayout(placement->width), 1.0);
+}
+
+TEST_F(KeptObjects, APageImageDrawsTheObjectAsABoxOfItsSize)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    ASSERT_TRUE(Open(*m_pane, path));
+    const int at = FindObject(*m_pane, kTable);
+    ASSERT_GE(at, 0);
+    const auto placement = hwp::ControlPlacement(ObjectAt(*m_pane, at)->control);
+    ASSERT_TRUE(placement.has_value());
+    const std::string image = PathOf("page.bmp");
+    ASSERT_TRUE(m_pane->RenderPageImage(U16(QString::fromStdString(image)), 0, 96, 24, u"bmp"));
+
+    // The table is all the sample holds: the ink is its frame.
+    const QImage page = QImage(QString::fromStdString(image)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(page.isNull());
+    QRect ink;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (qGray(page.pixel(x, y)) < 200)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    EXPECT_NEAR(ink.width(), editor::HwpUnitsToLayout(placement->width), 2.0);
+    EXPECT_NEAR(ink.height(), editor::HwpUnitsToLayout(placement->height), 2.0);
+    EXPECT_NEAR(ink.left(), editor::HwpUnitsToLayout(m_pane->Document().Page().BodyLeft()), 2.0);
+}
+
+TEST_F(KeptObjects, AFileAppendedToTheWorkControlKeepsItsObjects)
+{
+    const std::string table = SamplePath("table.hwp");
+    const std::string pictures = SamplePath("sample-5017.hwp");
+    if (table.empty())
+        GTEST_SKIP() << "no sample documents";
+    const hwp::Document first = hwp::ReadDocument(table);
+    const hwp::Document second = hwp::ReadDocument(pictures);
+    editor::AppendToWorkDocument(*m_pane, table, editor::kPaneQuestion, 1);
+    editor::AppendToWorkDocument(*m_pane, pictures, editor::kPaneExplain, 0);
+    const hwp::Document work = Save(*m_pane, "work.hwp");
+
+    std::vector<std::pair<const hwp::Document*, const hwp::Control*>> expected;
+    for (const hwp::Control* control : AllControls(first))
+        expected.emplace_back(&first, control);
+    for (const hwp::Control* control : AllControls(second))
+        expected.emplace_back(&second, control);
+    const auto written = AllControls(work);
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t i = 0; i < written.size(); ++i)
+        ExpectSameObject(*expected[i].first, *expected[i].second, work, *written[i]);
 }
 
 } // namespace
