@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/records.h"
 
@@ -292,7 +293,7 @@ enum Mapping {
 
 }  // namespace
 
-std::size_t ReadDocInfo(std::string_view stream, Document& document)
+std::size_t ReadDocInfo(std::string_view stream, Document& document, const StreamMap& streams)
 {
     const std::vector<Record> records = ParseRecords(stream, "DocInfo");
     std::size_t sections = 0;
@@ -331,6 +332,9 @@ std::size_t ReadDocInfo(std::string_view stream, Document& document)
             document.faces[static_cast<std::size_t>(lang)].push_back(ReadFaceName(record.data));
             break;
         }
+        case tag::kBinData:
+            document.binData.push_back(ReadBinData(record.data, streams, document.headerFlags & kHeaderCompressed));
+            break;
         case tag::kBorderFill:
             document.borderFills.push_back(BorderFill{ToBytes(record.data)});
             break;
@@ -355,7 +359,7 @@ std::size_t ReadDocInfo(std::string_view stream, Document& document)
         case tag::kDistributeDocData:
             throw HwpError("the document is a distribution document, whose content is encrypted; it cannot be opened");
         default:
-            break;   // bin data, memo shapes, compatibility, ... are not held by the model
+            break;   // memo shapes, compatibility, ... are not held by the model
         }
     }
     if (!haveProperties || !haveMappings)
@@ -385,6 +389,7 @@ std::string WriteDocInfo(const Document& document)
     const std::vector<RawRecord>& tabDefs = document.tabDefs.empty() ? defaultTabDefs : document.tabDefs;
 
     std::array<std::size_t, kMapCount> counts{};
+    counts[kMapBinData] = document.binData.size();
     for (int lang = 0; lang < kLangCount; ++lang)
         counts[static_cast<std::size_t>(kMapFirstFace + lang)] = document.faces[static_cast<std::size_t>(lang)].size();
     counts[kMapBorderFill] = document.borderFills.size();
@@ -397,6 +402,11 @@ std::string WriteDocInfo(const Document& document)
     for (std::size_t count : counts)
         out.U32(static_cast<std::uint32_t>(count));
     add(tag::kIdMappings, 0, out);
+
+    for (const BinDataItem& item : document.binData) {
+        out.Raw(WriteBinDataRecord(item));
+        add(tag::kBinData, 1, out);
+    }
 
     for (const auto& faces : document.faces) {
         for (const FaceName& face : faces) {

@@ -29,6 +29,8 @@ std::string Where(std::size_t section, std::size_t paragraph)
     return "section " + std::to_string(section + 1) + ", paragraph " + std::to_string(paragraph + 1);
 }
 
+constexpr std::uint16_t kCtrlHeaderTag = 0x010 + 55;
+
 [[noreturn]] void Bad(const std::string& message)
 {
     throw HwpError("invalid document: " + message);
@@ -39,6 +41,29 @@ void CheckId(std::size_t id, std::size_t count, const std::string& what, const s
     if (id >= count)
         Bad(where + " refers to " + what + " " + std::to_string(id) + " but there " +
             (count == 1 ? "is 1" : "are " + std::to_string(count)));
+}
+
+// The writer puts a control back as its character and records: both must be whole.
+void CheckControlRecords(const Control& control, const std::string& where)
+{
+    const bool extended = control.code == 1 || control.code == 2 || control.code == 3 || control.code == 11 ||
+                          control.code == 12 || (control.code >= 14 && control.code <= 18) ||
+                          (control.code >= 21 && control.code <= 23);
+    if (!extended)
+        Bad(where + ": an object has the character code " + std::to_string(control.code) + ", which holds no object");
+    if (control.records.empty() || control.records.front().tag != kCtrlHeaderTag || control.records.front().level != 0 ||
+        control.records.front().data.size() < 4)
+        Bad(where + ": an object has no control header record");
+    const Bytes& head = control.records.front().data;
+    const std::uint32_t id = static_cast<std::uint32_t>(head[0]) | (static_cast<std::uint32_t>(head[1]) << 8) |
+                             (static_cast<std::uint32_t>(head[2]) << 16) | (static_cast<std::uint32_t>(head[3]) << 24);
+    if (id != control.ctrlId)
+        Bad(where + ": an object's id differs from its control header's");
+    for (std::size_t i = 1; i < control.records.size(); ++i) {
+        const std::uint16_t level = control.records[i].level;
+        if (level == 0 || level > control.records[i - 1].level + 1 || level > 0x3FF - 64)
+            Bad(where + ": the records of an object are not nested below its control header");
+    }
 }
 
 }  // namespace
@@ -60,25 +85,6 @@ Document NewDocument()
     section.paragraphs.emplace_back().charShapes.push_back(CharShapeRun{});
     document.sections.push_back(std::move(section));
     return document;
-}
-
-std::u16string ParagraphDisplayText(const Paragraph& paragraph)
-{
-    std::u16string out;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i <= paragraph.text.size(); ++i) {
-        while (next < paragraph.placeholders.size() && paragraph.placeholders[next].position <= i) {
-            out += u'[';
-            out += paragraph.placeholders[next].what;
-            out += u']';
-            ++next;
-        }
-        if (i < paragraph.text.size())
-            out += paragraph.text[i];
-    }
-    for (; next < paragraph.placeholders.size(); ++next)
-        out += u'[' + paragraph.placeholders[next].what + u']';
-    return out;
 }
 
 void CheckDocument(const Document& document)
@@ -135,11 +141,18 @@ void CheckDocument(const Document& document)
                 lastEnd = field.end;
             }
             std::uint32_t lastPosition = 0;
-            for (const Placeholder& placeholder : paragraph.placeholders) {
-                if (placeholder.position > size || placeholder.position < lastPosition)
-                    Bad(where + ": a placeholder lies outside the text or out of order");
-                lastPosition = placeholder.position;
+            for (const Control& control : paragraph.controls) {
+                if (control.position > size || control.position < lastPosition)
+                    Bad(where + ": an object lies outside the text or out of order");
+                if (control.end < control.position || control.end > size)
+                    Bad(where + ": a field ends outside the text");
+                CheckControlRecords(control, where);
+                lastPosition = control.position;
             }
+        }
+        for (const Control* control : {&section.sectionDef, &section.columnDef}) {
+            if (!control->records.empty())
+                CheckControlRecords(*control, "section " + std::to_string(s + 1));
         }
     }
 }

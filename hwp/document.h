@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hwp {
@@ -244,6 +245,14 @@ struct Section {
     std::uint16_t columnCount = 1;
     HwpUnit columnGap = 0;
     std::vector<Paragraph> paragraphs;
+    // The first paragraph's section and column definitions as read (footnote shapes, page
+    // border fills, master pages, column lines, ...). The writer writes them back with
+    // `page`, `columnCount` and `columnGap` patched in; empty records make it compose them.
+    Control sectionDef;
+    Control columnDef;
+    bool columnDefFirst = false;   // the file had the column definition before the section's
+    // Records after the last paragraph (memos and the like), levels as in the file.
+    std::vector<ObjectRecord> trailer;
 
     bool operator==(const Section&) const = default;
 };
@@ -283,6 +292,16 @@ struct StartNumbers {
     bool operator==(const StartNumbers&) const = default;
 };
 
+// A DocInfo BIN_DATA record and the BinData/ stream it names. References to it (pictures,
+// image fills, OLE objects) count from 1 in the order of Document::binData.
+struct BinDataItem {
+    Bytes record;              // the record as read: kind, compression, id, extension
+    std::string streamName;    // e.g. "BIN0001.jpg"; empty for a linked file
+    Bytes stream;              // as stored: compressed or not, as the record and file say
+
+    bool operator==(const BinDataItem&) const = default;
+};
+
 struct Document {
     Version version;            // as read; the writer always writes its own 5.0.x
     std::uint32_t headerFlags = kHeaderCompressed;   // as read
@@ -295,6 +314,9 @@ struct Document {
     std::vector<RawRecord> bullets;
     std::vector<ParaShape> paraShapes;
     std::vector<Style> styles;
+    std::vector<BinDataItem> binData;
+    // BinData/ streams no record names, kept as read.
+    std::vector<std::pair<std::string, Bytes>> unlistedBinData;
     std::vector<Section> sections;
 
     bool operator==(const Document&) const = default;
@@ -305,14 +327,10 @@ struct Document {
 // ("Normal"), one section on A4 portrait with one empty paragraph.
 Document NewDocument();
 
-// The paragraph's text with each placeholder written as "[what]" at its place: what
-// people see, and what the writer puts in the file for it.
-std::u16string ParagraphDisplayText(const Paragraph& paragraph);
-
 // Throws HwpError when the document cannot be a valid file: an id that points nowhere
 // (face, char shape, para shape, style, border fill, tab definition), no section, a
-// char-shape run list that does not start at 0 or is not sorted, fields or placeholders
-// outside their paragraph's text.
+// char-shape run list that does not start at 0 or is not sorted, fields or controls
+// outside their paragraph's text or out of order, a control without its header record.
 void CheckDocument(const Document& document);
 
 }  // namespace hwp

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/container.h"
 #include "hwp/docinfo.h"
@@ -36,7 +37,7 @@ std::string StreamText(const StreamMap& streams, const std::string& name, bool c
 
 Document ReadDocumentFromBytes(std::string_view bytes)
 {
-    const StreamMap streams = ReadCompoundFile(bytes, {"BodyText"}, kStreamLimit);
+    const StreamMap streams = ReadCompoundFile(bytes, {"BodyText", "BinData"}, kStreamLimit);
     const auto header = streams.find("FileHeader");
     if (header == streams.end())
         throw HwpError("not an HWP 5.0 document: the FileHeader stream is missing");
@@ -62,7 +63,8 @@ Document ReadDocumentFromBytes(std::string_view bytes)
     const bool compressed = document.headerFlags & kHeaderCompressed;
 
     std::size_t budget = kUnpackedBudget;
-    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document);
+    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document, streams);
+    document.unlistedBinData = UnlistedBinData(document, streams);
     std::size_t count = 0;
     while (count < kMaxSections && streams.count("BodyText/Section" + std::to_string(count)))
         ++count;

@@ -38,7 +38,12 @@ constexpr std::uint16_t kListHeader = kBegin + 56;
 constexpr std::uint16_t kPageDef = kBegin + 57;
 constexpr std::uint16_t kFootnoteShape = kBegin + 58;
 constexpr std::uint16_t kPageBorderFill = kBegin + 59;
+constexpr std::uint16_t kShapeComponent = kBegin + 60;
+constexpr std::uint16_t kTable = kBegin + 61;
+constexpr std::uint16_t kShapeOle = kBegin + 68;
+constexpr std::uint16_t kShapePicture = kBegin + 69;
 constexpr std::uint16_t kCtrlData = kBegin + 71;
+constexpr std::uint16_t kEqEdit = kBegin + 72;
 }  // namespace tag
 
 struct Record {

@@ -1,6 +1,6 @@
 // BodyText/SectionN: paragraphs, their text with its control characters, char-shape
-// runs, line segments, and the controls the model knows (section and column
-// definitions, click-here fields); the others become placeholders.
+// runs, line segments, the section and column definitions, click-here fields and every
+// other control kept whole (paragraph.h).
 #pragma once
 
 #include <string>

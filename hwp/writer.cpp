@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/container.h"
 #include "hwp/docinfo.h"
@@ -76,7 +77,7 @@ std::u16string PreviewText(const Document& document)
         for (const Paragraph& paragraph : section.paragraphs) {
             if (!out.empty())
                 out += u"\r\n";
-            out += ParagraphDisplayText(paragraph);
+            out += paragraph.text;
             if (out.size() >= 1024) {
                 out.resize(1024);
                 return out;
@@ -99,6 +100,7 @@ std::string WriteDocumentToBytes(const Document& document)
     std::uint32_t fieldIds = 0x5B1FEA00;
     for (std::size_t i = 0; i < document.sections.size(); ++i)
         streams["BodyText/Section" + std::to_string(i)] = DeflateRaw(WriteSection(document.sections[i], document, fieldIds));
+    WriteBinDataStreams(document, streams);
     const std::u16string preview = PreviewText(document);
     std::u16string title = preview.substr(0, preview.find(u'\r'));
     if (title.size() > 80)

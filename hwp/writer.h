@@ -1,7 +1,7 @@
 // Writing hwp::Document as a complete HWP 5.0 file that other HWP software opens:
 // FileHeader (5.0.3.0, compressed), DocInfo, BodyText/SectionN with line segments,
-// \005HwpSummaryInformation and PrvText. Placeholders are written as their visible
-// text "[what]", since the controls they stand for are not held by the model.
+// \005HwpSummaryInformation, PrvText and the BinData/ streams. Kept objects go back
+// with their records as read.
 #pragma once
 
 #include <string>

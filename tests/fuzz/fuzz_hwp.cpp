@@ -1,13 +1,15 @@
 // Feeds arbitrary bytes to the HWP reader as a whole file, and again as the record
 // streams inside a valid compound file (so mutations reach the record parsers instead
 // of stopping at the container). Anything but HwpError escaping, or a crash, is a
-// finding. What reads successfully must also write and read back.
+// finding. What reads successfully must also write and read back, and its objects must
+// give their text and size and move into another document.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "hwp/container.h"
+#include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
 #include "hwp/writer.h"
@@ -19,6 +21,24 @@ void ReadAndRewrite(std::string_view bytes)
     try {
         const hwp::Document document = hwp::ReadDocumentFromBytes(bytes);
         hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+        hwp::Document other = hwp::NewDocument();
+        for (const hwp::Section& section : document.sections) {
+            for (const hwp::Paragraph& paragraph : section.paragraphs) {
+                for (const hwp::Control& control : paragraph.controls) {
+                    hwp::ControlText(control);
+                    hwp::ControlPlacement(control);
+                    hwp::DescribeControl(control);
+                    try {
+                        hwp::Control moved = hwp::ImportControl(document, control, other);
+                        moved.position = moved.end = 0;
+                        other.sections.front().paragraphs.front().controls.push_back(std::move(moved));
+                    } catch (const hwp::HwpError&) {
+                        // ids inside a kept object that its document lacks
+                    }
+                }
+            }
+        }
+        hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(other));
     } catch (const hwp::HwpError&) {
     }
 }

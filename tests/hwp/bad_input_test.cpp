@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "hwp/container.h"
@@ -123,6 +124,108 @@ TEST(HwpBadInput, RecordsThatRunPastTheirStreamAreRefused)
     hwp::AppendRecord(extended, hwp::tag::kParaText, 0, std::string(5000, 'a'));
     extended.resize(1000);   // the DWORD size says 5000
     ExpectErrorMentions(Pack(unpacked, unpacked.docInfo, extended), "runs past the end");
+}
+
+// A paragraph holding a table of two cells, its section's records ready to be cut.
+struct TableSection {
+    Unpacked unpacked;
+    std::vector<hwp::Record> records;
+    std::size_t control = 0;   // the table's CTRL_HEADER
+    std::size_t end = 0;       // one past its subtree
+
+    TableSection()
+    {
+        hwp::Document document = DocumentWithTexts({u"표 앞", u"끝"});
+        hwp::Control table = TableControl(document, {u"첫 칸", u"둘째 칸"});
+        table.position = table.end = 1;
+        document.sections.front().paragraphs.front().controls.push_back(table);
+        unpacked = Unpack(document);
+        records = hwp::ParseRecords(unpacked.section, "section");
+        while (!(records[control].tag == hwp::tag::kCtrlHeader && records[control].data.substr(0, 4) == " lbt"))
+            ++control;
+        end = control + 1;
+        while (end < records.size() && records[end].level > 1)
+            ++end;
+    }
+
+    // The file with records [from, to) left out and `edit` applied to what stays.
+    std::string Without(std::size_t from, std::size_t to,
+                        const std::function<void(std::size_t, std::string&)>& edit = {}) const
+    {
+        std::string section;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i >= from && i < to)
+                continue;
+            std::string data(records[i].data);
+            if (edit)
+                edit(i, data);
+            hwp::AppendRecord(section, records[i].tag, records[i].level, data);
+        }
+        return Pack(unpacked, unpacked.docInfo, section);
+    }
+};
+
+TEST(HwpBadInput, ObjectsThatAreCutOffAreRefusedByName)
+{
+    const TableSection table;
+    std::size_t lastCell = table.end;
+    while (table.records[lastCell - 1].tag != hwp::tag::kListHeader)
+        --lastCell;
+    --lastCell;
+    // The second cell is missing.
+    std::string error = ErrorOf(table.Without(lastCell, table.end));
+    EXPECT_NE(error.find("paragraph 1"), std::string::npos) << error;
+    EXPECT_NE(error.find("표 ('tbl ')"), std::string::npos) << error;
+    EXPECT_NE(error.find("2 cells but 1 follow"), std::string::npos) << error;
+    // The table record is missing.
+    ExpectErrorMentions(table.Without(table.control + 1, table.control + 2), "table record is missing");
+    // A cell announces more paragraphs than it has.
+    ExpectErrorMentions(table.Without(0, 0,
+                                      [&](std::size_t i, std::string& data) {
+                                          if (i == lastCell)
+                                              data[0] = 3;
+                                      }),
+                        "announces 3 paragraphs but 1 follow");
+    // Its character stands in the text without any record.
+    ExpectErrorMentions(table.Without(table.control, table.end), "the control 'tbl ' in its text has no control record");
+    // Its records stand without a character in the text.
+    ExpectErrorMentions(table.Without(0, 0,
+                                      [&](std::size_t i, std::string& data) {
+                                          const std::size_t at = data.find(std::string("\x0b\x00 lbt", 6));
+                                          if (table.records[i].tag == hwp::tag::kParaText && at != std::string::npos)
+                                              data.erase(at, 16);
+                                      }),
+                        "the control 'tbl ' has no character in its text");
+    // A cell's text refers to a char shape the document does not have.
+    ExpectErrorMentions(table.Without(0, 0,
+                                      [&](std::size_t i, std::string& data) {
+                                          if (i > table.control && i < table.end &&
+                                              table.records[i].tag == hwp::tag::kParaCharShape)
+                                              data[4] = 77;
+                                      }),
+                        "refers to char shape 77");
+    // Its control header is cut off before its id.
+    ExpectErrorMentions(table.Without(0, 0,
+                                      [&](std::size_t i, std::string& data) {
+                                          if (i == table.control)
+                                              data.resize(2);
+                                      }),
+                        "cut off before its id");
+}
+
+TEST(HwpBadInput, ObjectsOnlyKeptAreNotRefused)
+{
+    // A control no part of the program knows, with records of kinds none knows either.
+    hwp::Document document = DocumentWithTexts({u"모르는 것"});
+    hwp::Control unknown;
+    unknown.code = 11;
+    unknown.ctrlId = hwp::CtrlId('z', 'z', 'z', 'z');
+    unknown.records.push_back({hwp::tag::kCtrlHeader, 0, {'z', 'z', 'z', 'z', 1, 2, 3}});
+    unknown.records.push_back({0x3F0, 1, {9, 9}});
+    unknown.records.push_back({0x3F1, 2, {}});
+    document.sections.front().paragraphs.front().controls.push_back(unknown);
+    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    EXPECT_EQ(read.sections.front().paragraphs, document.sections.front().paragraphs);
 }
 
 TEST(HwpBadInput, ImpossibleCountsAndIdsAreRefused)

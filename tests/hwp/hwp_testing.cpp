@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "hwp/bytes.h"
+#include "hwp/paragraph_list.h"
+#include "hwp/records.h"
 #include "support/json.h"
 
 namespace hwp_testing {
@@ -107,6 +110,67 @@ hwp::Document ThreePageDocument()
     return document;
 }
 
+hwp::Control TableControl(const hwp::Document& document, const std::vector<std::u16string>& cells,
+                          std::uint32_t charShapeId, std::uint16_t paraShapeId, std::uint16_t cellBorderFill)
+{
+    constexpr std::int32_t kCellWidth = 8000;
+    constexpr std::int32_t kCellHeight = 1500;
+    const auto columns = static_cast<std::uint16_t>(cells.size());
+    hwp::Control control;
+    control.code = 11;
+    control.ctrlId = hwp::CtrlId('t', 'b', 'l', ' ');
+    hwp::ByteWriter head;
+    head.U32(control.ctrlId);
+    head.U32(1);   // laid out as a character
+    head.I32(0);
+    head.I32(0);
+    head.U32(static_cast<std::uint32_t>(kCellWidth * columns));
+    head.U32(kCellHeight);
+    head.I32(0);   // z order
+    for (int i = 0; i < 4; ++i)
+        head.I16(140);
+    head.U32(0x12345678);   // instance id
+    head.I32(0);
+    head.U16(0);   // no description
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::ToBytes(head.Data())});
+    hwp::ByteWriter table;
+    table.U32(0x04000006);
+    table.U16(1);
+    table.U16(columns);
+    table.U16(0);
+    for (int i = 0; i < 4; ++i)
+        table.U16(510);
+    table.U16(columns);   // cells in the row
+    table.U16(1);         // border fill
+    table.U16(0);         // no zones
+    control.records.push_back({hwp::tag::kTable, 1, hwp::ToBytes(table.Data())});
+    for (std::uint16_t c = 0; c < columns; ++c) {
+        hwp::ByteWriter cell;
+        cell.U16(1);
+        cell.U16(0);
+        cell.U32(0x00200000);   // vertical centre
+        cell.U16(c);
+        cell.U16(0);
+        cell.U16(1);
+        cell.U16(1);
+        cell.U32(kCellWidth);
+        cell.U32(kCellHeight);
+        for (int i = 0; i < 4; ++i)
+            cell.U16(141);
+        cell.U16(cellBorderFill);
+        cell.U32(kCellWidth);
+        cell.Zeros(9);
+        hwp::Paragraph paragraph;
+        paragraph.text = cells[c];
+        paragraph.paraShapeId = paraShapeId;
+        paragraph.charShapes.push_back(hwp::CharShapeRun{0, charShapeId});
+        for (hwp::ObjectRecord& record :
+             hwp::WriteParagraphList(hwp::ToBytes(cell.Data()), {paragraph}, 1, document, kCellWidth))
+            control.records.push_back(std::move(record));
+    }
+    return control;
+}
+
 std::string SamplesFolder()
 {
     const std::string source = SourceDir();
@@ -193,7 +257,7 @@ std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& docum
     for (const hwp::Section& section : document.sections) {
         std::vector<std::u16string> texts;
         for (const hwp::Paragraph& paragraph : section.paragraphs)
-            texts.push_back(hwp::ParagraphDisplayText(paragraph));
+            texts.push_back(paragraph.text);
         out.push_back(std::move(texts));
     }
     return out;

@@ -20,6 +20,12 @@ hwp::Document QuestionDocument();
 // Three pages: page breaks before the second and third parts.
 hwp::Document ThreePageDocument();
 
+// A one-row table as the word processor writes one, inline as a character, one cell
+// per text; its paragraphs use `charShapeId` and `paraShapeId`, its cells
+// `cellBorderFill` (1-based). Built with the document's own paragraph-list writer.
+hwp::Control TableControl(const hwp::Document& document, const std::vector<std::u16string>& cells,
+                          std::uint32_t charShapeId = 0, std::uint16_t paraShapeId = 0, std::uint16_t cellBorderFill = 1);
+
 // $VARNEL_SOURCE_DIR/../shared/hwp-samples, or empty when it is not there.
 std::string SamplesFolder();
 std::vector<std::string> SamplePaths();
@@ -38,7 +44,7 @@ OracleResult OracleTexts(const std::string& path);
 // Several files with one start of the oracle, results in the same order.
 std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths);
 
-// Paragraph texts per section as our model holds them, placeholders as "[what]".
+// Paragraph texts per section as our model holds them.
 std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document);
 
 // A text as hwpjs reports it: its para_text leaves out line breaks inside a paragraph.

@@ -85,14 +85,16 @@ TEST(HwpOracle, ReadsADocumentOfThreePages)
     ExpectOracleReadsOurText(ThreePageDocument(), "three-pages.hwp");
 }
 
-TEST(HwpOracle, ReadsSeveralSectionsAndPlaceholders)
+TEST(HwpOracle, ReadsSeveralSectionsAndKeptObjects)
 {
     hwp::Document document = DocumentWithTexts({u"첫째 구역의 글"});
-    document.sections.front().paragraphs.front().placeholders.push_back(hwp::Placeholder{2, 0, u"그림"});
+    hwp::Control table = TableControl(document, {u"칸"});
+    table.position = table.end = 2;
+    document.sections.front().paragraphs.front().controls.push_back(table);
     hwp::Section landscape = document.sections.front();
     landscape.page.landscape = true;
     landscape.paragraphs.front().text = u"둘째 구역";
-    landscape.paragraphs.front().placeholders.clear();
+    landscape.paragraphs.front().controls.clear();
     document.sections.push_back(landscape);
     ExpectOracleReadsOurText(document, "sections.hwp");
 }

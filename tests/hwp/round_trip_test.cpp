@@ -10,9 +10,18 @@ namespace {
 
 using namespace hwp_testing;
 
+// A document built in code has no section and column definition records until the
+// writer composes them: those are left out of the comparison.
 hwp::Document RoundTrip(const hwp::Document& document)
 {
-    return hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    for (std::size_t s = 0; s < read.sections.size() && s < document.sections.size(); ++s) {
+        if (document.sections[s].sectionDef.records.empty())
+            read.sections[s].sectionDef = {};
+        if (document.sections[s].columnDef.records.empty())
+            read.sections[s].columnDef = {};
+    }
+    return read;
 }
 
 TEST(HwpRoundTrip, NewDocumentComesBackEqual)
@@ -128,15 +137,20 @@ TEST(HwpRoundTrip, EveryNamedPropertySurvives)
     EXPECT_EQ(read, document);
 }
 
-TEST(HwpRoundTrip, PlaceholdersAreWrittenAsVisibleText)
+TEST(HwpRoundTrip, ObjectsComeBackWholeAtTheirPlace)
 {
-    hwp::Document document = DocumentWithTexts({u"앞뒤"});
-    document.sections.front().paragraphs.front().placeholders.push_back(
-        hwp::Placeholder{1, 0x74626C20u, u"표"});
+    hwp::Document document = DocumentWithTexts({u"앞뒤", u"끝"});
+    hwp::Paragraph& paragraph = document.sections.front().paragraphs.front();
+    paragraph.controls.push_back(TableControl(document, {u"가", u"나"}));
+    paragraph.controls.back().position = paragraph.controls.back().end = 1;
+    paragraph.controls.push_back(TableControl(document, {u"다"}));
+    paragraph.controls.back().position = paragraph.controls.back().end = 1;
+    paragraph.controls.back().extraUnits = {u'x', 0, 0, u'y'};
+    paragraph.controls.push_back(TableControl(document, {u"라"}));
+    paragraph.controls.back().position = paragraph.controls.back().end = 2;
     const hwp::Document read = RoundTrip(document);
-    const hwp::Paragraph& paragraph = read.sections.front().paragraphs.front();
-    EXPECT_EQ(paragraph.text, u"앞[표]뒤");
-    EXPECT_TRUE(paragraph.placeholders.empty());
+    EXPECT_EQ(read.sections.front().paragraphs, document.sections.front().paragraphs);
+    EXPECT_EQ(read.sections.front().paragraphs.front().text, u"앞뒤") << "no placeholder text in the document";
 }
 
 TEST(HwpRoundTrip, ControlCharactersOutsideTheConventionsBecomeSpaces)

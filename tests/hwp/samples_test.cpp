@@ -1,5 +1,5 @@
 // Documents written by the HWP word processor: we read each one (or refuse the
-// password-protected one), our texts match hwpjs's apart from placeholders, and what
+// password-protected one), our texts match hwpjs's, and what
 // we write back opens in hwpjs with the same text.
 #include <gtest/gtest.h>
 
@@ -113,10 +113,14 @@ TEST(HwpSamples, TextsMatchHwpjsAndSurviveOurWriter)
         SCOPED_TRACE(paths[i]);
         if (originals[i].parsed && !originals[i].fromMarkdown)
             ExpectSameTexts(originals[i].texts, OracleView(PlainTexts(documents[i])), "original");
+        EXPECT_EQ(DisplayTexts(hwp::ReadDocument(copies[i])), DisplayTexts(documents[i]));
+        // Objects go back as read: what hwpjs cannot read in the original (its picture
+        // records want the fields of later versions) it cannot read in our copy either.
+        if (!originals[i].parsed)
+            continue;
         ASSERT_TRUE(rewritten[i].parsed) << "hwpjs refused our copy";
         ASSERT_FALSE(rewritten[i].fromMarkdown) << "hwpjs's to-json failed on our copy";
         ExpectSameTexts(rewritten[i].texts, OracleView(DisplayTexts(documents[i])), "rewritten");
-        EXPECT_EQ(DisplayTexts(hwp::ReadDocument(copies[i])), DisplayTexts(documents[i]));
     }
 }
 

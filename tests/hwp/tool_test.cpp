@@ -31,15 +31,15 @@ ToolRun RunTool(const ScratchFolder& scratch, const std::string& arguments)
     return run;
 }
 
-TEST(HwpTool, TextPrintsOneLinePerParagraphWithPlaceholders)
+TEST(HwpTool, TextPrintsOneLinePerParagraphAndTheTextInsideObjects)
 {
     ScratchFolder scratch;
     hwp::Document document = DocumentWithTexts({u"① 첫째", u"", u"둘째\n줄"});
-    document.sections.front().paragraphs[1].placeholders.push_back(hwp::Placeholder{0, 0, u"표"});
+    document.sections.front().paragraphs[1].controls.push_back(TableControl(document, {u"칸 하나", u"", u"칸 셋"}));
     hwp::WriteDocument(document, scratch.File("a.hwp"));
     const ToolRun run = RunTool(scratch, "text '" + scratch.File("a.hwp") + "'");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "① 첫째\n[표]\n둘째 줄\n");
+    EXPECT_EQ(run.out, "① 첫째\n\n칸 하나\n칸 셋\n둘째 줄\n");
 }
 
 TEST(HwpTool, InfoPrintsVersionCountsAndPage)
@@ -62,7 +62,7 @@ TEST(HwpTool, RewriteWritesAnEqualDocument)
     hwp::WriteDocument(document, scratch.File("in.hwp"));
     const ToolRun run = RunTool(scratch, "rewrite '" + scratch.File("in.hwp") + "' '" + scratch.File("out.hwp") + "'");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(hwp::ReadDocument(scratch.File("out.hwp")).sections, document.sections);
+    EXPECT_EQ(hwp::ReadDocument(scratch.File("out.hwp")).sections, hwp::ReadDocument(scratch.File("in.hwp")).sections);
 }
 
 TEST(HwpTool, ErrorsGoToStandardErrorWithAFailingStatus)

@@ -13,7 +13,7 @@ std::string ReadHwpFirstLine(const std::string& path)
         const hwp::Document document = hwp::ReadDocument(path);
         for (const auto& section : document.sections) {
             for (const auto& paragraph : section.paragraphs) {
-                const std::string text = Utf16ToUtf8(hwp::ParagraphDisplayText(paragraph));
+                const std::string text = Utf16ToUtf8(paragraph.text);
                 if (text.find_first_not_of(" \t\r\n") != std::string::npos)
                     return text;
             }

@@ -1,10 +1,12 @@
 // varnel-hwp: look into HWP 5.0 documents and write them back with our writer.
-//   varnel-hwp text FILE        the paragraphs, one per line, placeholders in [brackets]
+//   varnel-hwp text FILE        the paragraphs, one per line, each followed by the text
+//                               inside its objects (table cells, text boxes, notes, ...)
 //   varnel-hwp info FILE        version, flags, table sizes and the page definition
 //   varnel-hwp rewrite IN OUT   read IN and write it to OUT
 #include <cstdio>
 #include <string>
 
+#include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 #include "support/text.h"
@@ -31,13 +33,19 @@ void PrintText(const hwp::Document& document)
 {
     for (const hwp::Section& section : document.sections) {
         for (const hwp::Paragraph& paragraph : section.paragraphs) {
-            std::u16string text = hwp::ParagraphDisplayText(paragraph);
+            std::u16string text = paragraph.text;
             // One line per paragraph: line breaks inside a paragraph are shown as spaces.
             for (char16_t& c : text) {
                 if (c == u'\n')
                     c = u' ';
             }
             std::printf("%s\n", Utf16ToUtf8(text).c_str());
+            // Then the text inside its objects, a line per paragraph there.
+            for (const hwp::Control& control : paragraph.controls) {
+                const std::u16string inside = hwp::ControlText(control);
+                if (!inside.empty())
+                    std::printf("%s\n", Utf16ToUtf8(inside).c_str());
+            }
         }
     }
 }
@@ -64,6 +72,7 @@ void PrintInfo(const hwp::Document& document)
     for (int lang = 0; lang < hwp::kLangCount; ++lang)
         std::printf(" %s %zu", langs[lang], document.faces[static_cast<std::size_t>(lang)].size());
     std::printf("\n");
+    std::printf("bin data: %zu\n", document.binData.size());
     std::printf("border fills: %zu\n", document.borderFills.size());
     std::printf("char shapes: %zu\n", document.charShapes.size());
     std::printf("tab definitions: %zu\n", document.tabDefs.size());
@@ -75,8 +84,11 @@ void PrintInfo(const hwp::Document& document)
     for (std::size_t i = 0; i < document.sections.size(); ++i) {
         const hwp::Section& section = document.sections[i];
         const hwp::PageDef& page = section.page;
-        std::printf("section %zu: %zu paragraphs, %u column%s\n", i, section.paragraphs.size(), section.columnCount,
-                    section.columnCount == 1 ? "" : "s");
+        std::size_t objects = 0;
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            objects += paragraph.controls.size();
+        std::printf("section %zu: %zu paragraphs, %zu objects, %u column%s\n", i, section.paragraphs.size(), objects,
+                    section.columnCount, section.columnCount == 1 ? "" : "s");
         std::printf("  paper: %d x %d (%s x %s), %s\n", page.width, page.height, Millimetres(page.width).c_str(),
                     Millimetres(page.height).c_str(), page.landscape ? "landscape" : "portrait");
         std::printf("  margins: left %d, right %d, top %d, bottom %d, header %d, footer %d, gutter %d\n",
