@@ -329,29 +329,40 @@ TEST_F(KeptObjects, DeletingAPictureDropsItsRecordsAndItsBinDataAndUndoBringsThe
     EXPECT_EQ(restored.binData, original.binData);
 }
 
-TEST_F(KeptObjects, TheTextScanReadsTheCellsInPlace)
+TEST_F(KeptObjects, TheTextScanReadsTheTextInsideObjectsInPlace)
 {
-    const std::string path = SamplePath("table.hwp");
+    const std::string path = SamplePath("sample-5017.hwp");
     if (path.empty())
         GTEST_SKIP() << "no sample documents";
-    const hwp::Document original = hwp::ReadDocument(path);
     ASSERT_TRUE(Open(*m_pane, path));
-    const int at = FindObject(*m_pane, kTable);
-    ASSERT_GE(at, 0);
-    const std::u16string cells = hwp::ControlText(ObjectAt(*m_pane, at)->control);
-    ASSERT_FALSE(cells.empty());
+    int at = -1;
+    std::u16string inside;
+    for (const int position : ObjectPositions(*m_pane)) {
+        inside = hwp::ControlText(ObjectAt(*m_pane, position)->control);
+        if (ObjectAt(*m_pane, position)->control.ctrlId == kTable && !inside.empty()) {
+            at = position;
+            break;
+        }
+    }
+    ASSERT_GE(at, 0) << "the sample has a table with text";
 
-    m_pane->RunAction(u"MoveDocBegin");
+    // From just before the table to its end: the cells, paragraphs ended as in the body.
+    QTextCursor caret(&m_pane->Document().Text());
+    caret.setPosition(at);
+    m_pane->TextView()->setTextCursor(caret);
     ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
     std::u16string chunk;
     ASSERT_EQ(m_pane->ReadTextChunk(chunk), editor::TextScanState::Text);
-    EXPECT_EQ(m_pane->ReadTextChunk(chunk), editor::TextScanState::End) << "the whole range is one piece";
+    std::u16string rest;
+    EXPECT_EQ(m_pane->ReadTextChunk(rest), editor::TextScanState::End) << "the whole range is one piece";
     m_pane->EndTextScan();
     ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
     m_pane->ReadTextChunk(chunk);
     m_pane->EndTextScan();
-    std::u16string firstCell = cells.substr(0, cells.find(u'\n'));
-    EXPECT_NE(chunk.find(firstCell), std::u16string::npos);
+    std::u16string expected;
+    for (const char16_t unit : inside)
+        expected += unit == u'\n' ? std::u16string(u"\r\n") : std::u16string(1, unit);
+    EXPECT_EQ(chunk.substr(0, expected.size()), expected);
     EXPECT_EQ(chunk.find(u'\uFFFC'), std::u16string::npos);
 }
 
