@@ -10,6 +10,7 @@
 #include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
+#include "hwp/writer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
@@ -438,6 +439,42 @@ TEST_F(KeptObjects, AFileAppendedToTheWorkControlKeepsItsObjects)
     ASSERT_EQ(written.size(), expected.size());
     for (std::size_t i = 0; i < written.size(); ++i)
         ExpectSameObject(*expected[i].first, *expected[i].second, work, *written[i]);
+}
+
+TEST_F(KeptObjects, CellsWithShapesTheBodyDoesNotUseKeepThemThroughEditsAndASave)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"본문 글", u"둘째"});
+    hwp::CharShape cellShape = document.charShapes.at(0);
+    cellShape.size = 2200;
+    cellShape.textColor = 0x000000FF;
+    document.charShapes.push_back(cellShape);
+    hwp::ParaShape cellPara = document.paraShapes.at(0);
+    cellPara.alignment = hwp::Alignment::Center;
+    document.paraShapes.push_back(cellPara);
+    document.sections[0].paragraphs[0].controls.push_back(hwp_testing::TableControl(
+        document, {u"칸 하나", u"칸 둘"}, static_cast<std::uint32_t>(document.charShapes.size() - 1),
+        static_cast<std::uint16_t>(document.paraShapes.size() - 1)));
+    document.sections[0].paragraphs[0].controls.back().position = 4;
+    document.sections[0].paragraphs[0].controls.back().end = 4;
+    const std::string path = PathOf("cells.hwp");
+    hwp::WriteDocument(document, path);
+    const hwp::Document original = hwp::ReadDocument(path);
+    ASSERT_TRUE(Open(*m_pane, path));
+
+    // New looks for the body: shapes are added and equal ones may be shared.
+    Select(*m_pane, 0, 2);
+    QTextCharFormat larger;
+    larger.setFontPointSize(17);
+    larger.setFontWeight(QFont::Bold);
+    m_pane->TextView()->textCursor().mergeCharFormat(larger);
+    m_pane->RunAction(u"MoveDocEnd");
+    Type(*m_pane, u"\r\n새 문단");
+    const hwp::Document saved = Save(*m_pane, "saved.hwp");
+
+    ASSERT_EQ(CountOf(saved, kTable), 1);
+    const hwp::Control* table = AllControls(saved).front();
+    ExpectSameObject(original, *AllControls(original).front(), saved, *table);
+    EXPECT_EQ(hwp::ControlText(*table), u"칸 하나\n칸 둘");
 }
 
 } // namespace
