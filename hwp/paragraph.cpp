@@ -213,7 +213,9 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
             if (c == kTab) {
                 paragraph.text += u'\t';
             } else if (c == kFieldEnd) {
-                if (!openFields.empty()) {
+                if (openFields.empty()) {
+                    paragraph.fieldEnds.emplace_back(position(), unitsId);   // of a field begun before
+                } else {
                     const Open open = openFields.back();
                     openFields.pop_back();
                     if (open.kept)
@@ -255,10 +257,11 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
     if (nextControl < parts.controls.size())
         throw HwpError("damaged " + where + ": the control " + IdName(parts.controls[nextControl].ctrlId) +
                        " has no character in its text");
-    // A field the paragraph does not close ends with it.
+    // A kept field the paragraph does not close ends in a later one; a click-here field
+    // ends with the paragraph.
     for (const Open& open : openFields) {
         if (open.kept)
-            paragraph.controls[open.index].end = position();
+            paragraph.controls[open.index].end = kEndsInLaterParagraph;
         else
             paragraph.fields[open.index].end = position();
     }
@@ -345,9 +348,12 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
             open.pop_back();
         }
     };
+    std::size_t nextEnd = 0;
     out.filePosition.resize(size + 1);
     for (std::size_t i = 0; i <= size; ++i) {
         out.filePosition[i] = static_cast<std::uint32_t>(out.units.size());
+        for (; nextEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextEnd].first == i; ++nextEnd)
+            AppendControl(out, kFieldEnd, paragraph.fieldEnds[nextEnd].second);
         closeAt(i);
         for (; nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position == i; ++nextControl) {
             const Control& control = paragraph.controls[nextControl];
@@ -357,7 +363,8 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
             AppendControl(out, control.code, control.ctrlId, control.extraUnits);
             out.items.push_back(Item{Item::kKept, &control, nullptr});
             if (control.code == kFieldBegin) {
-                open.push_back(Open{control.end, control.ctrlId});
+                // A field's end carries its id without the leading '%'.
+                open.push_back(Open{control.end, control.ctrlId & 0x00FFFFFF});
                 closeAt(i);
             }
         }
@@ -393,7 +400,11 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
             break;
         }
     }
-    closeAt(SIZE_MAX);
+    // What is still open ends in a later paragraph.
+    while (!open.empty() && open.back().end != kEndsInLaterParagraph) {
+        AppendControl(out, kFieldEnd, open.back().id);
+        open.pop_back();
+    }
     out.units += kParaBreak;
     return out;
 }
