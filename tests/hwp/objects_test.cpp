@@ -30,7 +30,28 @@ struct FileObjects {
     std::vector<std::string> binRecords;
     std::map<std::string, std::string> binStreams;
     std::size_t records = 0;
+    // The body's paragraph texts with their control characters, tabs' layout units
+    // (width and kind, which the model does not hold) left out.
+    std::vector<std::u16string> texts;
 };
+
+std::u16string WithoutTabLayout(std::string_view data)
+{
+    hwp::ByteReader in(data, "text");
+    std::u16string units = in.Units(data.size() / 2);
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        const char16_t c = units[k];
+        const bool single = c == 0 || c == 10 || c == 13 || (c >= 24 && c <= 31);
+        if (c >= 0x20 || single)
+            continue;
+        if (c == 9) {
+            for (std::size_t u = k + 1; u < k + 7 && u < units.size(); ++u)
+                units[u] = 0;
+        }
+        k += 7;
+    }
+    return units;
+}
 
 FileObjects ObjectsOf(const std::string& bytes)
 {
@@ -54,6 +75,8 @@ FileObjects ObjectsOf(const std::string& bytes)
         const std::string section = unpack("BodyText/Section" + std::to_string(s));
         const std::vector<hwp::Record> records = hwp::ParseRecords(section, "section");
         for (std::size_t i = 0; i < records.size(); ++i) {
+            if (records[i].tag == hwp::tag::kParaText && records[i].level == 1)
+                out.texts.push_back(WithoutTabLayout(records[i].data));
             if (records[i].tag != hwp::tag::kCtrlHeader || records[i].level != 1)
                 continue;
             std::vector<hwp::ObjectRecord> subtree;
@@ -86,6 +109,7 @@ void ExpectSameObjects(const FileObjects& original, const FileObjects& copy, con
             EXPECT_EQ(a[r], b[r]) << what << ": control " << i << " '" << hwp::CtrlIdText(original.ids[i]) << "' record " << r
                                   << " (tag " << a[r].tag << ")";
     }
+    EXPECT_EQ(original.texts, copy.texts) << what << ": the text with the objects' characters";
     EXPECT_EQ(original.binRecords, copy.binRecords) << what;
     EXPECT_EQ(original.binStreams, copy.binStreams) << what;
 }
