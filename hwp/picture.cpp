@@ -273,6 +273,8 @@ Picture ReadPicture(const Control& control)
     if (!IsPicture(control))
         throw HwpError("not a picture: the control is " + CtrlIdText(control.ctrlId));
     const std::vector<ObjectRecord>& records = control.records;
+    if (records.front().tag != tag::kCtrlHeader || records.front().level != 0)
+        Damaged("it has no control header");
     Picture picture;
     picture.object = ReadObjectProperties(View(records.front().data), "picture control header");
     std::size_t i = 1;

@@ -10,11 +10,25 @@
 
 #include "hwp/container.h"
 #include "hwp/objects.h"
+#include "hwp/picture.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
+#include "hwp/table.h"
 #include "hwp/writer.h"
 
 namespace {
+
+// Tables and pictures read into their models and written back over their records.
+void ReadModels(const hwp::Document& document, const hwp::Control& control)
+{
+    try {
+        if (hwp::IsTable(control))
+            hwp::ReadTable(hwp::WriteTable(hwp::ReadTable(control), document, &control));
+        else if (hwp::IsPicture(control))
+            hwp::ReadPicture(hwp::WritePicture(hwp::ReadPicture(control), &control));
+    } catch (const hwp::HwpError&) {
+    }
+}
 
 void ReadAndRewrite(std::string_view bytes)
 {
@@ -28,6 +42,7 @@ void ReadAndRewrite(std::string_view bytes)
                     hwp::ControlText(control);
                     hwp::ControlPlacement(control);
                     hwp::DescribeControl(control);
+                    ReadModels(document, control);
                     try {
                         hwp::Control moved = hwp::ImportControl(document, control, other);
                         moved.position = moved.end = 0;

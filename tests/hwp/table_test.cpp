@@ -6,6 +6,7 @@
 #include <map>
 
 #include "hwp/border_fill.h"
+#include "hwp/bytes.h"
 #include "hwp/objects.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/reader.h"
@@ -314,6 +315,30 @@ TEST(TableBadInput, SpansThatOverlapRunPastTheGridOrClaimMillionsOfCellsAreRefus
     hwp::Control other = good;
     other.ctrlId = hwp::CtrlId('g', 's', 'o', ' ');
     ExpectRefused(other, "not a table");
+}
+
+TEST(TableBuilt, ACaptionIsKeptAsReadAndWrittenBack)
+{
+    const hwp::Document document = hwp::NewDocument();
+    hwp::Control control = hwp::WriteTable(hwp::NewTable(2, 2, 10000, 1), document);
+    // A caption below the table: its list header (paragraph count, list bits, then the
+    // caption's direction, width, gap and text width) and its paragraph.
+    hwp::ByteWriter header;
+    header.U16(1);
+    header.U16(0);
+    header.U32(0);
+    header.U32(3);       // below
+    header.I32(8504);
+    header.I16(850);
+    header.I32(10000);
+    const std::vector<hwp::ObjectRecord> caption = hwp::WriteParagraphList(
+        hwp::ToBytes(header.Data()), {TextParagraph(u"표 1. 공기의 성분")}, 1, document, 10000);
+    control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
+    const hwp::Table table = hwp::ReadTable(control);
+    EXPECT_EQ(table.caption, caption);
+    EXPECT_EQ(table.cells.size(), 4u);
+    EXPECT_EQ(hwp::WriteTable(table, document, &control), control);
+    EXPECT_EQ(hwp::WriteTable(table, document).records, control.records);
 }
 
 TEST(TableBuilt, ALargeTableReadsAndWritesBackInLinearTime)
