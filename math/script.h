@@ -17,6 +17,9 @@ namespace math {
 
 constexpr int kMaxNesting = 64;
 constexpr int kMaxNodes = 20000;
+// Each nesting level adds at most three levels to the tree (LEFT, the lines of its
+// content, a row), so a tree is never deeper than this, and neither is the layout.
+constexpr int kMaxTreeHeight = 3 * kMaxNesting + 8;
 
 // TeX's atom classes: they decide the spacing between neighbours in a row.
 enum class AtomClass : std::uint8_t { Ord, Op, Bin, Rel, Open, Close, Punct };

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 1; i < size; ++i) script.push_back(static_cast<char16_t>(data[i]));
     }
     const math::Node tree = math::ParseScript(script);
-    if (tree.height > 2 * math::kMaxNesting + 4) __builtin_trap();
+    if (tree.height > math::kMaxTreeHeight) __builtin_trap();
     static const FuzzFont font;
     math::TypesetOptions options;
     options.frames = (size % 2) == 0;

@@ -135,9 +135,14 @@ TEST(ParseScript, NestingIsBoundedWhateverTheInput)
         for (int i = 0; i < 3000; ++i) s += u"LEFT ( ";
         return s + u"x";
     }();
-    for (const std::u16string& script : {braces, powers, fractions, roots, lefts}) {
+    const std::u16string leftLines = [] {
+        std::u16string s;
+        for (int i = 0; i < 3000; ++i) s += u"LEFT ( a # {b # x^{c over ";
+        return s + u"x";
+    }();
+    for (const std::u16string& script : {braces, powers, fractions, roots, lefts, leftLines}) {
         const math::Node tree = math::ParseScript(script);
-        EXPECT_LE(tree.height, 2 * math::kMaxNesting + 4);
+        EXPECT_LE(tree.height, math::kMaxTreeHeight);
         // What was too deep is kept as text, not dropped: the x is still there.
         EXPECT_NE(math::DumpTree(tree).find('x'), std::string::npos);
     }
