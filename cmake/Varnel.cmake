@@ -14,7 +14,9 @@ endfunction()
 # varnel_fuzz(NAME SOURCE LIBS...): a libFuzzer target, built only with -DVARNEL_FUZZ=ON.
 function(varnel_fuzz name source)
   if(VARNEL_FUZZ)
-    add_executable(${name} ${source})
+    # The leak suppressions of sanitizer builds: system libraries' caches and libgsf's
+    # directory entries of a damaged compound file are not leaks of ours.
+    add_executable(${name} ${source} ${CMAKE_SOURCE_DIR}/cmake/lsan_suppressions.cpp)
     target_link_libraries(${name} PRIVATE ${ARGN})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endif()

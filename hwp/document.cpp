@@ -144,10 +144,16 @@ void CheckDocument(const Document& document)
             for (const Control& control : paragraph.controls) {
                 if (control.position > size || control.position < lastPosition)
                     Bad(where + ": an object lies outside the text or out of order");
-                if (control.end < control.position || control.end > size)
+                if (control.end < control.position || (control.end > size && control.end != kEndsInLaterParagraph))
                     Bad(where + ": a field ends outside the text");
                 CheckControlRecords(control, where);
                 lastPosition = control.position;
+            }
+            lastPosition = 0;
+            for (const auto& [position, id] : paragraph.fieldEnds) {
+                if (position > size || position < lastPosition)
+                    Bad(where + ": a field's end lies outside the text or out of order");
+                lastPosition = position;
             }
         }
         for (const Control* control : {&section.sectionDef, &section.columnDef}) {

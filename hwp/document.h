@@ -203,6 +203,9 @@ struct ObjectRecord {
     bool operator==(const ObjectRecord&) const = default;
 };
 
+// Control::end of a field whose end stands in a later paragraph (Paragraph::fieldEnds).
+constexpr std::uint32_t kEndsInLaterParagraph = 0xFFFFFFFFu;
+
 // A control of a paragraph that the model keeps whole (table, picture and other drawing
 // objects, equation, text box, header, footer, footnote, endnote, column definition
 // after the first, page number, bookmark, field other than click-here, hidden comment,
@@ -215,8 +218,8 @@ struct Control {
     char16_t code = 11;
     std::uint32_t ctrlId = 0;                // the four-letter id, e.g. CtrlId('t','b','l',' ')
     std::array<char16_t, 4> extraUnits{};    // units 3..6 of the eight, as read
-    // Fields (code 3): the text index where its field-end character stands (>= position);
-    // equal to `position` for every other control.
+    // Fields (code 3): the text index where its field-end character stands (>= position),
+    // or kEndsInLaterParagraph; equal to `position` for every other control.
     std::uint32_t end = 0;
     // The whole subtree: records[0] is the CTRL_HEADER (data starting with the id), then
     // every record below it, nested paragraph lists included, in file order.
@@ -236,6 +239,9 @@ struct Paragraph {
     std::uint8_t breakFlags = 0;
     std::vector<Field> fields;              // sorted by begin, not overlapping
     std::vector<Control> controls;          // sorted by position
+    // Ends of fields begun in an earlier paragraph, before these text indexes, with the
+    // id their characters carry; sorted.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> fieldEnds;
 
     bool operator==(const Paragraph&) const = default;
 };

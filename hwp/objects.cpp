@@ -1,5 +1,6 @@
 #include "hwp/objects.h"
 
+#include <algorithm>
 #include <map>
 
 #include "hwp/bin_data.h"
@@ -134,7 +135,17 @@ std::u16string ControlText(const Control& control)
 
 namespace {
 
-class Importer {
+// What an id in a kept object becomes; each kind as it is by default.
+struct IdMap {
+    virtual ~IdMap() = default;
+    virtual std::uint16_t ParaShape(std::uint16_t id) { return id; }
+    virtual std::uint8_t Style(std::uint8_t id) { return id; }
+    virtual std::uint32_t CharShape(std::uint32_t id) { return id; }
+    virtual std::uint16_t BorderFill1(std::uint16_t oneBased) { return oneBased; }
+    virtual std::uint16_t BinData1(std::uint16_t oneBased) { return oneBased; }
+};
+
+class Importer : public IdMap {
 public:
     Importer(const Document& from, Document& to) : m_from(from), m_to(to) {}
 
@@ -161,13 +172,12 @@ private:
     }
 
     std::uint16_t Face(int lang, std::uint16_t id);
-    std::uint16_t BorderFill1(std::uint16_t oneBased);
-    std::uint16_t BinData1(std::uint16_t oneBased);
-    std::uint32_t CharShape(std::uint32_t id);
-    std::uint16_t ParaShape(std::uint16_t id);
-    std::uint8_t Style(std::uint8_t id);
+    std::uint16_t BorderFill1(std::uint16_t oneBased) override;
+    std::uint16_t BinData1(std::uint16_t oneBased) override;
+    std::uint32_t CharShape(std::uint32_t id) override;
+    std::uint16_t ParaShape(std::uint16_t id) override;
+    std::uint8_t Style(std::uint8_t id) override;
     std::uint16_t Raw(const std::vector<RawRecord>& from, std::vector<RawRecord>& to, std::size_t id, const char* what);
-    void Records(std::vector<ObjectRecord>& records);
 
     const Document& m_from;
     Document& m_to;
@@ -214,6 +224,90 @@ std::size_t ImageFillBinOffset(const Bytes& data, std::size_t at)
     i += 1 + 3;
     return i + 2 <= data.size() ? i : 0;
 }
+
+// Every id the records hold, through `map`.
+void MapIds(std::vector<ObjectRecord>& records, IdMap& map)
+{
+    // Per level: the control whose records these are, and whether its table record came.
+    std::vector<std::uint32_t> owner(1024, 0);
+    std::vector<bool> tableSeen(1024, false);
+    for (ObjectRecord& record : records) {
+        Bytes& data = record.data;
+        const std::size_t level = record.level;
+        if (level >= 1023)
+            continue;
+        switch (record.tag) {
+        case tag::kCtrlHeader:
+            owner[level] = data.size() >= 4 ? Get(data, 0, 4) : 0;
+            tableSeen[level + 1] = false;
+            break;
+        case tag::kParaHeader:
+            if (data.size() >= 11) {
+                Put(data, 8, 2, map.ParaShape(static_cast<std::uint16_t>(Get(data, 8, 2))));
+                data[10] = map.Style(data[10]);
+            }
+            break;
+        case tag::kParaCharShape:
+            for (std::size_t at = 0; at + 8 <= data.size(); at += 8)
+                Put(data, at + 4, 4, map.CharShape(Get(data, at + 4, 4)));
+            break;
+        case tag::kTable: {
+            tableSeen[level] = true;
+            if (data.size() < 8)
+                break;
+            const std::size_t rows = Get(data, 4, 2);
+            std::size_t at = 18 + 2 * rows;
+            if (at + 2 > data.size())
+                break;
+            Put(data, at, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, at, 2))));
+            at += 2;
+            if (at + 2 > data.size())
+                break;
+            const std::size_t zones = Get(data, at, 2);
+            at += 2;
+            for (std::size_t z = 0; z < zones && at + 10 <= data.size(); ++z, at += 10)
+                Put(data, at + 8, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, at + 8, 2))));
+            break;
+        }
+        case tag::kListHeader:
+            // A cell: its border fill follows its address, span, size and margins.
+            if (level >= 1 && owner[level - 1] == kTable && tableSeen[level] && data.size() >= 34)
+                Put(data, 32, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 32, 2))));
+            break;
+        case tag::kPageBorderFill:
+            // a section definition's: property and four margins, then the border fill
+            if (data.size() >= 14)
+                Put(data, 12, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 12, 2))));
+            break;
+        case tag::kShapePicture:
+            // border colour, width and kind, four corners, crop, inner margins, then
+            // brightness, contrast, effect and the bin data id
+            if (data.size() >= 73)
+                Put(data, 71, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, 71, 2))));
+            break;
+        case tag::kShapeComponent: {
+            // Drawn shapes may be filled with a picture: after the id (twice at the top),
+            // placement, the render matrices and the line comes the fill.
+            const std::size_t ids = level == 1 ? 8 : 4;
+            const std::size_t matrices = ids + 42;
+            if (data.size() < matrices + 2)
+                break;
+            const std::size_t fill = matrices + 2 + 48 + 96 * Get(data, matrices, 2) + 13;
+            if (fill + 4 <= data.size() && Get(data, fill, 4) <= 7) {
+                if (const std::size_t bin = ImageFillBinOffset(data, fill))
+                    Put(data, bin, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, bin, 2))));
+            }
+            break;
+        }
+        case tag::kShapeOle:
+            if (data.size() >= 14)
+                Put(data, 12, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, 12, 2))));
+            break;
+        default: break;
+        }
+    }
+}
+
 
 std::uint16_t Importer::BorderFill1(std::uint16_t oneBased)
 {
@@ -356,87 +450,10 @@ std::uint8_t Importer::Style(std::uint8_t id)
     return m_styles[id] = static_cast<std::uint8_t>(to);
 }
 
-void Importer::Records(std::vector<ObjectRecord>& records)
-{
-    // Per level: the control whose records these are, and whether its table record came.
-    std::vector<std::uint32_t> owner(1024, 0);
-    std::vector<bool> tableSeen(1024, false);
-    for (ObjectRecord& record : records) {
-        Bytes& data = record.data;
-        const std::size_t level = record.level;
-        if (level >= 1023)
-            continue;
-        switch (record.tag) {
-        case tag::kCtrlHeader:
-            owner[level] = data.size() >= 4 ? Get(data, 0, 4) : 0;
-            tableSeen[level + 1] = false;
-            break;
-        case tag::kParaHeader:
-            if (data.size() >= 11) {
-                Put(data, 8, 2, ParaShape(static_cast<std::uint16_t>(Get(data, 8, 2))));
-                data[10] = Style(data[10]);
-            }
-            break;
-        case tag::kParaCharShape:
-            for (std::size_t at = 0; at + 8 <= data.size(); at += 8)
-                Put(data, at + 4, 4, CharShape(Get(data, at + 4, 4)));
-            break;
-        case tag::kTable: {
-            tableSeen[level] = true;
-            if (data.size() < 8)
-                break;
-            const std::size_t rows = Get(data, 4, 2);
-            std::size_t at = 18 + 2 * rows;
-            if (at + 2 > data.size())
-                break;
-            Put(data, at, 2, BorderFill1(static_cast<std::uint16_t>(Get(data, at, 2))));
-            at += 2;
-            if (at + 2 > data.size())
-                break;
-            const std::size_t zones = Get(data, at, 2);
-            at += 2;
-            for (std::size_t z = 0; z < zones && at + 10 <= data.size(); ++z, at += 10)
-                Put(data, at + 8, 2, BorderFill1(static_cast<std::uint16_t>(Get(data, at + 8, 2))));
-            break;
-        }
-        case tag::kListHeader:
-            // A cell: its border fill follows its address, span, size and margins.
-            if (level >= 1 && owner[level - 1] == kTable && tableSeen[level] && data.size() >= 34)
-                Put(data, 32, 2, BorderFill1(static_cast<std::uint16_t>(Get(data, 32, 2))));
-            break;
-        case tag::kShapePicture:
-            // border colour, width and kind, four corners, crop, inner margins, then
-            // brightness, contrast, effect and the bin data id
-            if (data.size() >= 73)
-                Put(data, 71, 2, BinData1(static_cast<std::uint16_t>(Get(data, 71, 2))));
-            break;
-        case tag::kShapeComponent: {
-            // Drawn shapes may be filled with a picture: after the id (twice at the top),
-            // placement, the render matrices and the line comes the fill.
-            const std::size_t ids = level == 1 ? 8 : 4;
-            const std::size_t matrices = ids + 42;
-            if (data.size() < matrices + 2)
-                break;
-            const std::size_t fill = matrices + 2 + 48 + 96 * Get(data, matrices, 2) + 13;
-            if (fill + 4 <= data.size() && Get(data, fill, 4) <= 7) {
-                if (const std::size_t bin = ImageFillBinOffset(data, fill))
-                    Put(data, bin, 2, BinData1(static_cast<std::uint16_t>(Get(data, bin, 2))));
-            }
-            break;
-        }
-        case tag::kShapeOle:
-            if (data.size() >= 14)
-                Put(data, 12, 2, BinData1(static_cast<std::uint16_t>(Get(data, 12, 2))));
-            break;
-        default: break;
-        }
-    }
-}
-
 Control Importer::Import(const Control& control)
 {
     Control copy = control;
-    Records(copy.records);
+    MapIds(copy.records, *this);
     return copy;
 }
 
@@ -468,6 +485,66 @@ Control ImportControl(const Document& from, const Control& control, Document& to
         to.binData.resize(sizes[7]);
         throw;
     }
+}
+
+namespace {
+
+struct BinDataUse : IdMap {
+    std::vector<bool> used;
+    std::uint16_t BinData1(std::uint16_t oneBased) override
+    {
+        if (oneBased > 0 && oneBased <= used.size())
+            used[oneBased - 1u] = true;
+        return oneBased;
+    }
+};
+
+struct BinDataRenumber : IdMap {
+    std::vector<std::uint16_t> to;
+    std::uint16_t BinData1(std::uint16_t oneBased) override
+    {
+        return oneBased > 0 && oneBased <= to.size() ? to[oneBased - 1u] : oneBased;
+    }
+};
+
+// Every record list of the document that may refer to bin data, and its border fills.
+void MapDocument(Document& document, IdMap& map)
+{
+    for (Section& section : document.sections) {
+        MapIds(section.sectionDef.records, map);
+        MapIds(section.columnDef.records, map);
+        MapIds(section.trailer, map);
+        for (Paragraph& paragraph : section.paragraphs) {
+            for (Control& control : paragraph.controls)
+                MapIds(control.records, map);
+        }
+    }
+    for (BorderFill& fill : document.borderFills) {
+        if (const std::size_t bin = ImageFillBinOffset(fill.data, 2 + 5 * 6))
+            Put(fill.data, bin, 2, map.BinData1(static_cast<std::uint16_t>(Get(fill.data, bin, 2))));
+    }
+}
+
+}  // namespace
+
+std::size_t DropUnusedBinData(Document& document)
+{
+    BinDataUse use;
+    use.used.assign(document.binData.size(), false);
+    MapDocument(document, use);
+    const auto removed = static_cast<std::size_t>(std::count(use.used.begin(), use.used.end(), false));
+    if (removed == 0)
+        return 0;
+    BinDataRenumber renumber;
+    std::vector<BinDataItem> kept;
+    for (std::size_t i = 0; i < document.binData.size(); ++i) {
+        if (use.used[i])
+            kept.push_back(std::move(document.binData[i]));
+        renumber.to.push_back(static_cast<std::uint16_t>(use.used[i] ? kept.size() : 0));
+    }
+    document.binData = std::move(kept);
+    MapDocument(document, renumber);
+    return removed;
 }
 
 }  // namespace hwp

@@ -42,4 +42,9 @@ std::u16string ControlText(const Control& control);
 // Throws HwpError when the records refer to an id that `from` does not have.
 Control ImportControl(const Document& from, const Control& control, Document& to);
 
+// Removes the bin data items nothing refers to any more (no kept object, section
+// definition or border fill), with their streams, and renumbers the references to the
+// others. For after objects were deleted. Returns how many it removed.
+std::size_t DropUnusedBinData(Document& document);
+
 }  // namespace hwp

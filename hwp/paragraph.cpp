@@ -4,6 +4,7 @@
 
 #include "hwp/bytes.h"
 #include "hwp/error.h"
+#include "hwp/objects.h"
 
 namespace hwp {
 namespace {
@@ -212,7 +213,9 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
             if (c == kTab) {
                 paragraph.text += u'\t';
             } else if (c == kFieldEnd) {
-                if (!openFields.empty()) {
+                if (openFields.empty()) {
+                    paragraph.fieldEnds.emplace_back(position(), unitsId);   // of a field begun before
+                } else {
                     const Open open = openFields.back();
                     openFields.pop_back();
                     if (open.kept)
@@ -254,10 +257,11 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
     if (nextControl < parts.controls.size())
         throw HwpError("damaged " + where + ": the control " + IdName(parts.controls[nextControl].ctrlId) +
                        " has no character in its text");
-    // A field the paragraph does not close ends with it.
+    // A kept field the paragraph does not close ends in a later one; a click-here field
+    // ends with the paragraph.
     for (const Open& open : openFields) {
         if (open.kept)
-            paragraph.controls[open.index].end = position();
+            paragraph.controls[open.index].end = kEndsInLaterParagraph;
         else
             paragraph.fields[open.index].end = position();
     }
@@ -292,11 +296,19 @@ struct Item {
     const Field* field;       // kClick
 };
 
+// An object laid out as a character takes its own width and height in its line.
+struct InlineObject {
+    std::size_t unit = 0;   // where its character starts in the units
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
 struct Encoded {
     std::u16string units;
     std::vector<std::uint32_t> filePosition;   // text index -> file position
     std::uint32_t controlMask = 0;
     std::vector<Item> items;
+    std::vector<InlineObject> inlineObjects;   // in unit order
 };
 
 void AppendControl(Encoded& out, char16_t c, std::uint32_t id, const std::array<char16_t, 4>& extra = {})
@@ -336,16 +348,23 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
             open.pop_back();
         }
     };
+    std::size_t nextEnd = 0;
     out.filePosition.resize(size + 1);
     for (std::size_t i = 0; i <= size; ++i) {
         out.filePosition[i] = static_cast<std::uint32_t>(out.units.size());
+        for (; nextEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextEnd].first == i; ++nextEnd)
+            AppendControl(out, kFieldEnd, paragraph.fieldEnds[nextEnd].second);
         closeAt(i);
         for (; nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position == i; ++nextControl) {
             const Control& control = paragraph.controls[nextControl];
+            if (const auto placement = ControlPlacement(control); placement && placement->inlineAsChar)
+                out.inlineObjects.push_back(InlineObject{out.units.size(), std::clamp<std::int64_t>(placement->width, 0, 0x3FFFFFFF),
+                                                         std::clamp<std::int64_t>(placement->height, 0, 0x3FFFFFFF)});
             AppendControl(out, control.code, control.ctrlId, control.extraUnits);
             out.items.push_back(Item{Item::kKept, &control, nullptr});
             if (control.code == kFieldBegin) {
-                open.push_back(Open{control.end, control.ctrlId});
+                // A field's end carries its id without the leading '%'.
+                open.push_back(Open{control.end, control.ctrlId & 0x00FFFFFF});
                 closeAt(i);
             }
         }
@@ -381,7 +400,11 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
             break;
         }
     }
-    closeAt(SIZE_MAX);
+    // What is still open ends in a later paragraph.
+    while (!open.empty() && open.back().end != kEndsInLaterParagraph) {
+        AppendControl(out, kFieldEnd, open.back().id);
+        open.pop_back();
+    }
     out.units += kParaBreak;
     return out;
 }
@@ -451,42 +474,54 @@ std::size_t WriteLineSegments(std::string& stream, std::uint16_t level, const En
         layout.width - std::max<std::int64_t>(para.leftMargin, 0) - std::max<std::int64_t>(para.rightMargin, 0), size);
 
     std::vector<std::uint32_t> starts{0};
+    std::vector<std::int64_t> heights{size};   // per line: the text's, or a taller object's
     std::int64_t used = 0;
+    std::size_t nextObject = 0;
+    auto place = [&](std::size_t k, std::int64_t advance, std::int64_t height) {
+        if (used + advance > width && used > 0) {
+            starts.push_back(static_cast<std::uint32_t>(k));
+            heights.push_back(size);
+            used = 0;
+        }
+        used += advance;
+        heights.back() = std::max(heights.back(), height);
+    };
     for (std::size_t k = 0; k < text.units.size(); ++k) {
         const char16_t c = text.units[k];
         if (c < 0x20) {
-            if (!IsCharControl(c))
+            if (!IsCharControl(c)) {
+                if (nextObject < text.inlineObjects.size() && text.inlineObjects[nextObject].unit == k) {
+                    place(k, text.inlineObjects[nextObject].width, text.inlineObjects[nextObject].height);
+                    ++nextObject;
+                }
                 k += 7;
-            else if (c == kLineBreak && k + 1 < text.units.size() - 1) {
+            } else if (c == kLineBreak && k + 1 < text.units.size() - 1) {
                 starts.push_back(static_cast<std::uint32_t>(k + 1));
+                heights.push_back(size);
                 used = 0;
             }
             continue;
         }
-        const std::int64_t advance = c >= 0x1100 ? size : size / 2;
-        if (used + advance > width && used > 0) {
-            starts.push_back(static_cast<std::uint32_t>(k));
-            used = 0;
-        }
-        used += advance;
+        place(k, c >= 0x1100 ? size : size / 2, size);
     }
     if (paragraph.breakFlags & kBreakPage)
         layout.vertical = 0;
     layout.vertical += std::clamp<std::int64_t>(para.spacingBefore, 0, 0x3FFFFFFF);
     ByteWriter out;
-    for (std::uint32_t start : starts) {
-        if (layout.vertical + size > layout.pageHeight && layout.vertical > 0)
+    for (std::size_t line = 0; line < starts.size(); ++line) {
+        const std::int64_t height = heights[line];
+        if (layout.vertical + height > layout.pageHeight && layout.vertical > 0)
             layout.vertical = 0;
-        out.U32(start);
+        out.U32(starts[line]);
         out.I32(Clamp32(layout.vertical));
-        out.I32(Clamp32(size));            // line height
-        out.I32(Clamp32(size));            // text height
-        out.I32(Clamp32(size * 85 / 100)); // baseline
+        out.I32(Clamp32(height));                        // line height
+        out.I32(Clamp32(height));                        // text height
+        out.I32(Clamp32(height - size + size * 85 / 100));   // baseline: objects stand on it
         out.I32(Clamp32(gap));
-        out.I32(0);                        // column start
+        out.I32(0);                                      // column start
         out.I32(Clamp32(width));
-        out.U32(0x00060000);               // first and last segment of its line
-        layout.vertical += size + gap;
+        out.U32(0x00060000);                             // first and last segment of its line
+        layout.vertical += height + gap;
     }
     layout.vertical += std::clamp<std::int64_t>(para.spacingAfter, 0, 0x3FFFFFFF);
     AppendRecord(stream, tag::kParaLineSeg, level, out.Data());

@@ -238,13 +238,21 @@ std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths)
             result.markdown = object.at(u"markdown")->stringValue;
             result.parsed = true;
         } else if (kind == "json") {
-            const JsonValue* texts = object.at(u"texts");
-            for (const auto& section : texts->arrayValue) {
-                std::vector<std::u16string> paragraphs;
-                for (const auto& text : section->arrayValue)
-                    paragraphs.push_back(text->stringValue);
-                result.texts.push_back(std::move(paragraphs));
-            }
+            auto read = [&object](const char16_t* key) {
+                std::vector<std::vector<std::u16string>> out;
+                const auto found = object.find(key);
+                if (found == object.end())
+                    return out;
+                for (const auto& section : found->second->arrayValue) {
+                    std::vector<std::u16string> paragraphs;
+                    for (const auto& text : section->arrayValue)
+                        paragraphs.push_back(text->stringValue);
+                    out.push_back(std::move(paragraphs));
+                }
+                return out;
+            };
+            result.texts = read(u"texts");
+            result.inner = read(u"inner");
             result.parsed = true;
         }
     }
@@ -258,6 +266,36 @@ std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& docum
         std::vector<std::u16string> texts;
         for (const hwp::Paragraph& paragraph : section.paragraphs)
             texts.push_back(paragraph.text);
+        out.push_back(std::move(texts));
+    }
+    return out;
+}
+
+namespace {
+
+void AddInner(const hwp::Control& control, std::vector<std::u16string>& out)
+{
+    for (const hwp::ParagraphList& list : hwp::ReadParagraphLists(control.records)) {
+        for (const hwp::Paragraph& paragraph : list.paragraphs) {
+            out.push_back(paragraph.text);
+            for (const hwp::Control& nested : paragraph.controls)
+                AddInner(nested, out);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::vector<std::u16string>> InnerTexts(const hwp::Document& document)
+{
+    std::vector<std::vector<std::u16string>> out;
+    for (const hwp::Section& section : document.sections) {
+        std::vector<std::u16string> texts;
+        AddInner(section.sectionDef, texts);
+        for (const hwp::Paragraph& paragraph : section.paragraphs) {
+            for (const hwp::Control& control : paragraph.controls)
+                AddInner(control, texts);
+        }
         out.push_back(std::move(texts));
     }
     return out;

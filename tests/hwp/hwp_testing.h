@@ -39,6 +39,9 @@ struct OracleResult {
     std::vector<std::vector<std::u16string>> texts;
     bool fromMarkdown = false;
     std::u16string markdown;
+    // Per section, the texts of the paragraphs inside objects, from its to-json (it may
+    // list one paragraph more than once).
+    std::vector<std::vector<std::u16string>> inner;
 };
 OracleResult OracleTexts(const std::string& path);
 // Several files with one start of the oracle, results in the same order.
@@ -46,6 +49,10 @@ std::vector<OracleResult> OracleTexts(const std::vector<std::string>& paths);
 
 // Paragraph texts per section as our model holds them.
 std::vector<std::vector<std::u16string>> DisplayTexts(const hwp::Document& document);
+
+// Per section, the texts of the paragraphs inside its objects (and its section
+// definition's master pages), at any depth.
+std::vector<std::vector<std::u16string>> InnerTexts(const hwp::Document& document);
 
 // A text as hwpjs reports it: its para_text leaves out line breaks inside a paragraph.
 std::u16string OracleView(std::u16string text);

@@ -30,7 +30,28 @@ struct FileObjects {
     std::vector<std::string> binRecords;
     std::map<std::string, std::string> binStreams;
     std::size_t records = 0;
+    // The body's paragraph texts with their control characters, tabs' layout units
+    // (width and kind, which the model does not hold) left out.
+    std::vector<std::u16string> texts;
 };
+
+std::u16string WithoutTabLayout(std::string_view data)
+{
+    hwp::ByteReader in(data, "text");
+    std::u16string units = in.Units(data.size() / 2);
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        const char16_t c = units[k];
+        const bool single = c == 0 || c == 10 || c == 13 || (c >= 24 && c <= 31);
+        if (c >= 0x20 || single)
+            continue;
+        if (c == 9) {
+            for (std::size_t u = k + 1; u < k + 7 && u < units.size(); ++u)
+                units[u] = 0;
+        }
+        k += 7;
+    }
+    return units;
+}
 
 FileObjects ObjectsOf(const std::string& bytes)
 {
@@ -54,6 +75,8 @@ FileObjects ObjectsOf(const std::string& bytes)
         const std::string section = unpack("BodyText/Section" + std::to_string(s));
         const std::vector<hwp::Record> records = hwp::ParseRecords(section, "section");
         for (std::size_t i = 0; i < records.size(); ++i) {
+            if (records[i].tag == hwp::tag::kParaText && records[i].level == 1)
+                out.texts.push_back(WithoutTabLayout(records[i].data));
             if (records[i].tag != hwp::tag::kCtrlHeader || records[i].level != 1)
                 continue;
             std::vector<hwp::ObjectRecord> subtree;
@@ -86,6 +109,7 @@ void ExpectSameObjects(const FileObjects& original, const FileObjects& copy, con
             EXPECT_EQ(a[r], b[r]) << what << ": control " << i << " '" << hwp::CtrlIdText(original.ids[i]) << "' record " << r
                                   << " (tag " << a[r].tag << ")";
     }
+    EXPECT_EQ(original.texts, copy.texts) << what << ": the text with the objects' characters";
     EXPECT_EQ(original.binRecords, copy.binRecords) << what;
     EXPECT_EQ(original.binStreams, copy.binStreams) << what;
 }
@@ -291,6 +315,72 @@ TEST(HwpObjects, SampleObjectsMovedAwayAndBackAreTheSameRecords)
         EXPECT_EQ(read.sections.front().paragraphs.front().controls, to.sections.front().paragraphs.front().controls);
         EXPECT_EQ(read.binData, to.binData);
     }
+}
+
+TEST(HwpObjects, DeletedPicturesTakeTheirBinDataAlongAndTheRestAreRenumbered)
+{
+    const std::string folder = SamplesFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "no HWP samples";
+    hwp::Document document = hwp::ReadDocument(folder + "/sample-5017-pics.hwp");
+    ASSERT_EQ(document.binData.size(), 2u);
+    EXPECT_EQ(hwp::DropUnusedBinData(document), 0u) << "both pictures are in use";
+    // Delete every object that shows the first item; the second becomes the first.
+    auto refersTo = [](const hwp::Control& control, std::uint8_t id) {
+        for (const hwp::ObjectRecord& record : control.records) {
+            if (record.tag == hwp::tag::kShapePicture && record.data.size() >= 73 && record.data[71] == id)
+                return true;
+        }
+        return false;
+    };
+    std::size_t second = 0;
+    for (hwp::Section& section : document.sections) {
+        for (hwp::Paragraph& paragraph : section.paragraphs) {
+            std::erase_if(paragraph.controls, [&](const hwp::Control& control) { return refersTo(control, 1); });
+            for (const hwp::Control& control : paragraph.controls)
+                second += refersTo(control, 2);
+        }
+    }
+    ASSERT_GT(second, 0u);
+    const hwp::BinDataItem deleted = document.binData[0];
+    const hwp::BinDataItem survivor = document.binData[1];
+    EXPECT_EQ(hwp::DropUnusedBinData(document), 1u);
+    ASSERT_EQ(document.binData.size(), 1u);
+    EXPECT_EQ(document.binData.front(), survivor);
+    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+    std::size_t first = 0;
+    for (const hwp::Paragraph& paragraph : read.sections.front().paragraphs) {
+        for (const hwp::Control& control : paragraph.controls) {
+            EXPECT_FALSE(refersTo(control, 2));
+            first += refersTo(control, 1);
+        }
+    }
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(read.binData, document.binData);
+    const FileObjects objects = ObjectsOf(hwp::WriteDocumentToBytes(document));
+    EXPECT_EQ(objects.binStreams.count("BinData/" + deleted.streamName), 0u) << "the deleted picture's stream is gone";
+    EXPECT_EQ(objects.binStreams.count("BinData/" + survivor.streamName), 1u);
+}
+
+TEST(HwpObjects, AnObjectLaidOutAsACharacterMakesItsLineAsTallAsItIs)
+{
+    hwp::Document document = DocumentWithTexts({u"표 앞 뒤"});
+    hwp::Control table = TableControl(document, {u"칸"});   // 1500 units tall
+    table.position = table.end = 2;
+    document.sections.front().paragraphs.front().controls.push_back(table);
+    const hwp::StreamMap streams =
+        hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+    const std::string section = hwp::InflateRaw(streams.at("BodyText/Section0"), "section");
+    for (const hwp::Record& record : hwp::ParseRecords(section, "section")) {
+        if (record.tag != hwp::tag::kParaLineSeg || record.level != 1)
+            continue;
+        hwp::ByteReader in(record.data, "line segment");
+        in.U32();
+        in.I32();
+        EXPECT_EQ(in.I32(), 1500) << "line height";
+        return;
+    }
+    ADD_FAILURE() << "no line segments";
 }
 
 }  // namespace
