@@ -115,6 +115,16 @@ std::vector<std::u16string> Texts(const hwp::Document& document)
     return texts;
 }
 
+std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> FieldEnds(const hwp::Document& document)
+{
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> ends;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            ends.push_back(paragraph.fieldEnds);
+    }
+    return ends;
+}
+
 // The pane's paragraphs as model text: object characters take no room there.
 std::vector<std::u16string> PaneTexts(CHwpctrl& pane)
 {
@@ -197,6 +207,7 @@ protected:
         const hwp::Document saved = hwp::ReadDocument(copy);
 
         EXPECT_EQ(Texts(saved), Texts(original));
+        EXPECT_EQ(FieldEnds(saved), FieldEnds(original)) << "ends of fields begun in an earlier paragraph";
         ASSERT_EQ(saved.sections.size(), original.sections.size());
         for (std::size_t s = 0; s < original.sections.size(); ++s) {
             EXPECT_EQ(saved.sections[s].page, original.sections[s].page);
