@@ -33,6 +33,12 @@ constexpr int kBaseParaShapeIdProperty = QTextFormat::UserProperty + 7;
 // The control character of a field's start; its end is a second object character.
 constexpr char16_t kFieldBeginCode = 3;
 
+// The id a field's end character carries: the field's own without its leading '%'.
+std::uint32_t FieldEndId(const hwp::Control& field)
+{
+    return field.ctrlId & 0x00FFFFFFu;
+}
+
 // Percent line spacing of HWP counts from the font size; Qt's proportional height counts
 // from the font's own line height, which for the Nanum faces is about 1.25 times the size.
 constexpr double kPercentToProportional = 0.8;
@@ -422,33 +428,24 @@ std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
 }
 
 // The bin data of the document read is written whole, so objects keep their bin data ids
-// (untouched objects stay byte for byte). What only deleted objects used goes: the
-// objects are imported once more into the list without it. Bin data that no object
-// visibly refers to even in the document read (a reference ImportControl does not
-// follow) keeps the whole list as it is, since renumbering would break that reference.
-void DropUnusedBinData(hwp::Document& document, const hwp::Document& origin)
+// (untouched objects stay byte for byte). What only deleted objects used goes. Bin data
+// that no object visibly refers to even in the document read (a reference ImportControl
+// does not follow) keeps the whole list as it is: renumbering would break that reference.
+void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& origin)
 {
     if (origin.binData.empty() || document.binData.size() < origin.binData.size())
         return;
     const std::set<hwp::Bytes> before = ReferencedBinData(origin);
     const std::set<hwp::Bytes> now = ReferencedBinData(document);
-    std::vector<hwp::BinDataItem> kept;
-    for (std::size_t i = 0; i < document.binData.size(); ++i) {
-        const hwp::BinDataItem& item = document.binData[i];
-        if (i < origin.binData.size()) {
-            const hwp::Bytes& key = BinDataKey(item);
-            if (before.count(key) == 0)
-                return;
-            if (now.count(key) == 0)
-                continue;
-        }
-        kept.push_back(item);
+    bool unused = false;
+    for (std::size_t i = 0; i < origin.binData.size(); ++i) {
+        const hwp::Bytes& key = BinDataKey(document.binData[i]);
+        if (before.count(key) == 0)
+            return;
+        unused = unused || now.count(key) == 0;
     }
-    if (kept.size() == document.binData.size())
-        return;
-    const hwp::Document from = document;
-    document.binData = std::move(kept);
-    ForEachControl(document, [&](hwp::Control& control) { control = hwp::ImportControl(from, control, document); });
+    if (unused)
+        hwp::DropUnusedBinData(document);
 }
 
 } // namespace
@@ -514,6 +511,8 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
     std::vector<PendingField> fields;
     const std::shared_ptr<const hwp::Document>& origin = result->OriginRef();
     const QString objectCharacter(QChar::ObjectReplacementCharacter);
+    // Kept fields whose end stands in a later paragraph, in the order they began.
+    std::vector<KeptObjectRef> laterEnds;
     bool firstParagraph = true;
     for (std::size_t sectionIndex = 0; sectionIndex < document.sections.size(); ++sectionIndex) {
         const hwp::Section& section = document.sections[sectionIndex];
@@ -552,6 +551,7 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
             std::vector<int> shown(raw.size() + 1, 0);
             std::size_t run = 0;
             std::size_t nextControl = 0;
+            std::size_t nextFieldEnd = 0;
             struct OpenField {
                 std::size_t end;
                 KeptObjectRef field;
@@ -581,13 +581,37 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
                     current = charFormat(paragraph.charShapes[run].charShapeId);
                     ++run;
                 }
+                for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
+                     ++nextFieldEnd) {
+                    // The end of a field begun in an earlier paragraph, found by the id it
+                    // carries; one whose start is nowhere keeps its id alone.
+                    const std::uint32_t id = paragraph.fieldEnds[nextFieldEnd].second;
+                    KeptObjectRef field;
+                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend(); ++later) {
+                        if (FieldEndId((*later)->control) == id) {
+                            field = *later;
+                            laterEnds.erase(std::next(later).base());
+                            break;
+                        }
+                    }
+                    if (!field) {
+                        hwp::Control alone;
+                        alone.code = kFieldBeginCode;
+                        alone.ctrlId = id;
+                        field = std::make_shared<const KeptObject>(KeptObject{alone, origin});
+                    }
+                    flush();
+                    cursor.insertText(objectCharacter, KeptFieldEndFormat(current, field));
+                }
                 closeFields(i);
                 while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i) {
                     const hwp::Control& control = paragraph.controls[nextControl++];
                     auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
                     flush();
                     cursor.insertText(objectCharacter, KeptObjectFormat(current, kept));
-                    if (control.code == kFieldBeginCode) {
+                    if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
+                        laterEnds.push_back(kept);
+                    } else if (control.code == kFieldBeginCode) {
                         openFields.push_back({std::clamp<std::size_t>(control.end, i, raw.size()), kept});
                         closeFields(i);
                     }
@@ -678,6 +702,16 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     section.page.gutterMargin = page.marginGutter;
     section.page.landscape = page.landscape;
 
+    // Kept fields left open at their paragraph's end: their end stands in a later one, or
+    // was deleted.
+    struct LaterEnd {
+        KeptObjectRef field;
+        std::size_t section;
+        std::size_t paragraph;
+        std::size_t control;
+        bool found;
+    };
+    std::vector<LaterEnd> laterEnds;
     const QTextDocument& text = source.Text();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         hwp::Paragraph paragraph;
@@ -726,23 +760,31 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                         openFields.push_back({object, paragraph.controls.size()});
                     paragraph.controls.push_back(std::move(control));
                 } else if (const KeptObjectRef field = KeptFieldEndOf(charFormat)) {
-                    // The latest open start of that field; an end whose start is gone goes too.
-                    for (auto open = openFields.rbegin(); open != openFields.rend(); ++open) {
+                    // The latest open start of that field, in this paragraph or an earlier one;
+                    // an end whose start is gone goes too, one read without its start stays.
+                    bool closed = false;
+                    for (auto open = openFields.rbegin(); open != openFields.rend() && !closed; ++open) {
                         if (open->field == field) {
                             paragraph.controls[open->control].end = at;
                             openFields.erase(std::next(open).base());
-                            break;
+                            closed = true;
                         }
                     }
+                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend() && !closed; ++later) {
+                        if (later->field == field && !later->found) {
+                            later->found = true;
+                            paragraph.fieldEnds.emplace_back(at, FieldEndId(field->control));
+                            closed = true;
+                        }
+                    }
+                    if (!closed && field->control.records.empty())
+                        paragraph.fieldEnds.emplace_back(at, field->control.ctrlId);
                 } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !startsSection) {
                     startsSection = kept;
                 }
             }
         }
         textIndex.back() = static_cast<std::uint32_t>(paragraph.text.size());
-        // A field whose end was deleted ends with its paragraph.
-        for (const OpenField& open : openFields)
-            paragraph.controls[open.control].end = static_cast<std::uint32_t>(paragraph.text.size());
         if (paragraph.charShapes.empty())
             paragraph.charShapes.push_back({0, tables.CharShapeId(WithoutKeptObject(block.charFormat()))});
         paragraph.charShapes.front().position = 0;
@@ -772,6 +814,10 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
             section.paragraphs.clear();
             ImportDefinitions(*startsSection->origin, section, document);
         }
+        for (const OpenField& open : openFields) {
+            paragraph.controls[open.control].end = hwp::kEndsInLaterParagraph;
+            laterEnds.push_back({open.field, document.sections.size(), section.paragraphs.size(), open.control, false});
+        }
         section.paragraphs.push_back(std::move(paragraph));
     }
     if (section.paragraphs.empty()) {
@@ -780,7 +826,14 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
         section.paragraphs.push_back(empty);
     }
     document.sections.push_back(std::move(section));
-    DropUnusedBinData(document, origin);
+    // A field whose end was deleted ends with its paragraph.
+    for (const LaterEnd& later : laterEnds) {
+        if (!later.found) {
+            hwp::Paragraph& paragraph = document.sections[later.section].paragraphs[later.paragraph];
+            paragraph.controls[later.control].end = static_cast<std::uint32_t>(paragraph.text.size());
+        }
+    }
+    DropBinDataOfDeletedObjects(document, origin);
     return document;
 }
 

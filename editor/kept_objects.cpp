@@ -80,7 +80,7 @@ public:
 struct PainterRegistry {
     std::mutex mutex;
     std::map<std::uint32_t, std::shared_ptr<const KeptObjectPainter>> painters;
-    BoxPainter box;
+    std::shared_ptr<const KeptObjectPainter> box = std::make_shared<BoxPainter>();
 };
 
 PainterRegistry& Registry()
@@ -140,7 +140,7 @@ public:
     {
         const double scale = LayoutScale(document);
         if (const KeptObjectRef object = KeptObjectOf(format))
-            KeptObjectPainterFor(object->control).Paint(*painter, rect, scale, *object);
+            KeptObjectPainterFor(object->control)->Paint(*painter, rect, scale, *object);
         else if (KeptFieldEndOf(format))
             PaintFieldEnd(*painter, rect, scale);
         else if (SectionStartOf(format))
@@ -151,7 +151,7 @@ private:
     static QSizeF LayoutSize(const QTextFormat& format)
     {
         if (const KeptObjectRef object = KeptObjectOf(format))
-            return KeptObjectPainterFor(object->control).Size(*object);
+            return KeptObjectPainterFor(object->control)->Size(*object);
         if (KeptFieldEndOf(format))
             return FieldEndSize();
         if (SectionStartOf(format))
@@ -226,12 +226,12 @@ void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptO
         registry.painters.erase(ctrlId);
 }
 
-const KeptObjectPainter& KeptObjectPainterFor(const hwp::Control& control)
+std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control& control)
 {
     PainterRegistry& registry = Registry();
     const std::lock_guard lock(registry.mutex);
     const auto found = registry.painters.find(control.ctrlId);
-    return found != registry.painters.end() ? *found->second : registry.box;
+    return found != registry.painters.end() ? found->second : registry.box;
 }
 
 QSizeF KeptObjectBoxSize(const KeptObject& object)

@@ -69,9 +69,10 @@ public:
 };
 
 // The painter for controls with this id (e.g. 't','b','l',' '), replacing the one before;
-// null puts the default back. Painters live for the whole program.
+// null puts the default back. Page images may be painted on another thread: painters
+// draw from the object alone.
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter);
-const KeptObjectPainter& KeptObjectPainterFor(const hwp::Control& control);
+std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control& control);
 // What the default painter does, for painters that draw only some objects of their id.
 QSizeF KeptObjectBoxSize(const KeptObject& object);
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);

@@ -241,4 +241,31 @@ TEST_F(HwpMapping, LaterSectionsComeBackWithTheirPagesUntilTheirStartIsDeleted)
     EXPECT_EQ(back.sections[0].paragraphs.size(), 4u);
 }
 
+TEST_F(HwpMapping, AKeptFieldEndingInALaterParagraphEndsThereAgain)
+{
+    hwp::Document document = Sample();
+    hwp::Paragraph first = document.sections[0].paragraphs[0];
+    first.text = u"앞 링크";
+    first.fields.clear();
+    first.controls = {KeptControl(kLink, 3, 2, hwp::kEndsInLaterParagraph)};
+    hwp::Paragraph second = first;
+    second.text = u"이어서 끝";
+    second.controls.clear();
+    second.fieldEnds = {{3, kLink & 0x00FFFFFF}, {4, 0x00616263}};   // the second's start is nowhere
+    document.sections[0].paragraphs = {first, second};
+
+    const auto shown = editor::ToEditorDocument(document);
+    hwp::Document back = editor::ToHwpDocument(*shown);
+    EXPECT_EQ(back.sections.at(0).paragraphs.at(0).controls, first.controls);
+    EXPECT_EQ(back.sections[0].paragraphs.at(1).fieldEnds, second.fieldEnds);
+
+    // Its end deleted: the field ends with its own paragraph.
+    QTextCursor cursor(shown->Text().findBlockByNumber(1));
+    cursor.setPosition(cursor.position() + 3);
+    cursor.deleteChar();
+    back = editor::ToHwpDocument(*shown);
+    EXPECT_EQ(back.sections[0].paragraphs[0].controls.at(0).end, 4u);
+    EXPECT_EQ(back.sections[0].paragraphs[1].fieldEnds, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{4, 0x00616263}}));
+}
+
 } // namespace

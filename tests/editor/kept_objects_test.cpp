@@ -14,6 +14,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -114,6 +115,16 @@ std::vector<std::u16string> Texts(const hwp::Document& document)
     return texts;
 }
 
+std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> FieldEnds(const hwp::Document& document)
+{
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> ends;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            ends.push_back(paragraph.fieldEnds);
+    }
+    return ends;
+}
+
 // The pane's paragraphs as model text: object characters take no room there.
 std::vector<std::u16string> PaneTexts(CHwpctrl& pane)
 {
@@ -160,6 +171,20 @@ void Select(CHwpctrl& pane, int from, int to)
     pane.TextView()->setTextCursor(cursor);
 }
 
+// Where a page image is darker than light grey.
+QRect InkOf(const std::string& path)
+{
+    const QImage page = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    QRect ink;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (qGray(page.pixel(x, y)) < 200)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
 class KeptObjects : public editor_testing::PaneTest {
 protected:
     hwp::Document Save(CHwpctrl& pane, const std::string& name)
@@ -182,6 +207,7 @@ protected:
         const hwp::Document saved = hwp::ReadDocument(copy);
 
         EXPECT_EQ(Texts(saved), Texts(original));
+        EXPECT_EQ(FieldEnds(saved), FieldEnds(original)) << "ends of fields begun in an earlier paragraph";
         ASSERT_EQ(saved.sections.size(), original.sections.size());
         for (std::size_t s = 0; s < original.sections.size(); ++s) {
             EXPECT_EQ(saved.sections[s].page, original.sections[s].page);
@@ -404,15 +430,7 @@ TEST_F(KeptObjects, APageImageDrawsTheObjectAsABoxOfItsSize)
     ASSERT_TRUE(m_pane->RenderPageImage(U16(QString::fromStdString(image)), 0, 96, 24, u"bmp"));
 
     // The table is all the sample holds: the ink is its frame.
-    const QImage page = QImage(QString::fromStdString(image)).convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(page.isNull());
-    QRect ink;
-    for (int y = 0; y < page.height(); ++y) {
-        for (int x = 0; x < page.width(); ++x) {
-            if (qGray(page.pixel(x, y)) < 200)
-                ink |= QRect(x, y, 1, 1);
-        }
-    }
+    const QRect ink = InkOf(image);
     EXPECT_NEAR(ink.width(), editor::HwpUnitsToLayout(placement->width), 2.0);
     EXPECT_NEAR(ink.height(), editor::HwpUnitsToLayout(placement->height), 2.0);
     EXPECT_NEAR(ink.left(), editor::HwpUnitsToLayout(m_pane->Document().Page().BodyLeft()), 2.0);
@@ -475,6 +493,32 @@ TEST_F(KeptObjects, CellsWithShapesTheBodyDoesNotUseKeepThemThroughEditsAndASave
     const hwp::Control* table = AllControls(saved).front();
     ExpectSameObject(original, *AllControls(original).front(), saved, *table);
     EXPECT_EQ(hwp::ControlText(*table), u"칸 하나\n칸 둘");
+}
+
+TEST_F(KeptObjects, APainterRegisteredForAKindSizesAndDrawsItsObjects)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    class Solid : public editor::KeptObjectPainter {
+    public:
+        QSizeF Size(const editor::KeptObject&) const override { return {40, 30}; }
+        void Paint(QPainter& painter, const QRectF& rect, double, const editor::KeptObject&) const override
+        {
+            painter.fillRect(rect, Qt::black);
+        }
+    };
+    editor::RegisterKeptObjectPainter(kTable, std::make_shared<Solid>());
+    struct Unregister {
+        ~Unregister() { editor::RegisterKeptObjectPainter(kTable, nullptr); }
+    } unregister;
+
+    ASSERT_TRUE(Open(*m_pane, path));
+    const std::string image = PathOf("page.bmp");
+    ASSERT_TRUE(m_pane->RenderPageImage(U16(QString::fromStdString(image)), 0, 96, 24, u"bmp"));
+    const QRect ink = InkOf(image);
+    EXPECT_NEAR(ink.width(), 40, 1) << "its size, not the table's";
+    EXPECT_NEAR(ink.height(), 30, 1);
 }
 
 } // namespace
