@@ -1,6 +1,7 @@
 #include "editor/kept_objects.h"
 
 #include "editor/editor_document.h"
+#include "editor/object_painters.h"
 #include "hwp/objects.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -266,6 +267,8 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
 
 void InstallKeptObjectHandler(QTextDocument& document)
 {
+    static std::once_flag painters;
+    std::call_once(painters, RegisterObjectPainters);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     auto* handler = layout->findChild<KeptObjectHandler*>(QString(), Qt::FindDirectChildrenOnly);
     if (handler == nullptr)

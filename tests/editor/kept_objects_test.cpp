@@ -6,6 +6,7 @@
 
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
+#include "editor/object_painters.h"
 #include "editor/pane_ops.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
@@ -510,7 +511,7 @@ TEST_F(KeptObjects, APainterRegisteredForAKindSizesAndDrawsItsObjects)
     };
     editor::RegisterKeptObjectPainter(kTable, std::make_shared<Solid>());
     struct Unregister {
-        ~Unregister() { editor::RegisterKeptObjectPainter(kTable, nullptr); }
+        ~Unregister() { editor::RegisterObjectPainters(); }
     } unregister;
 
     ASSERT_TRUE(Open(*m_pane, path));

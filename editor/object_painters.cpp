@@ -1,0 +1,668 @@
+#include "editor/object_painters.h"
+
+#include "editor/editor_document.h"
+#include "editor/hwp_mapping.h"
+#include "editor/kept_objects.h"
+#include "hwp/border_fill.h"
+#include "hwp/equation.h"
+#include "hwp/picture.h"
+#include "hwp/table.h"
+#include "math/layout.h"
+#include "math/paint.h"
+#include "math/qt_font.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace editor {
+
+namespace {
+
+constexpr std::uint32_t kEquationCtrlId = 0x65716564;   // 'e','q','e','d'
+
+// A few documents' worth of objects; past that the oldest entries go. Images count by
+// their decoded bytes, so twenty large photographs do not all stay in memory.
+constexpr std::size_t kMaxCachedImageBytes = 160u << 20;
+constexpr std::size_t kMaxCachedEquations = 512;
+constexpr std::size_t kMaxCachedTables = 128;
+// A table read from a damaged file may claim any number of rows; no more are drawn.
+constexpr std::size_t kMaxDrawnCells = 20000;
+
+QColor FromColorRef(hwp::ColorRef color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+// Painter units per HwpUnit, for a painter whose units are `scale` layout pixels.
+double UnitsToPainter(double scale)
+{
+    return HwpUnitsToLayout(1.0) * scale;
+}
+
+// The painter's units per device pixel, so hairlines stay one pixel wide at any zoom.
+double DevicePixel(const QPainter& painter)
+{
+    const QTransform& t = painter.transform();
+    const double factor = std::hypot(t.m11(), t.m12());
+    return factor > 0 ? 1.0 / factor : 1.0;
+}
+
+// A small least-recently-used map guarded by one mutex; values are shared so an entry
+// dropped while another thread paints it stays alive until that paint ends.
+template <typename Key, typename Value>
+class SharedCache {
+public:
+    explicit SharedCache(std::size_t capacity) : m_capacity(capacity) {}
+
+    std::shared_ptr<Value> Find(const Key& key)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_entries.find(key);
+        if (found == m_entries.end())
+            return nullptr;
+        m_order.splice(m_order.begin(), m_order, found->second.place);
+        return found->second.value;
+    }
+
+    // `cost` counts against the capacity (1 for an entry of ordinary size).
+    void Put(const Key& key, std::shared_ptr<Value> value, std::size_t cost = 1)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto found = m_entries.find(key); found != m_entries.end()) {
+            m_used -= found->second.cost;
+            m_order.erase(found->second.place);
+            m_entries.erase(found);
+        }
+        m_order.push_front(key);
+        m_entries.emplace(key, Entry{std::move(value), m_order.begin(), cost});
+        m_used += cost;
+        // The newest entry stays even when it alone is over the capacity.
+        while (m_used > m_capacity && m_entries.size() > 1) {
+            const auto oldest = m_entries.find(m_order.back());
+            m_used -= oldest->second.cost;
+            m_entries.erase(oldest);
+            m_order.pop_back();
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    struct Entry {
+        std::shared_ptr<Value> value;
+        typename std::list<Key>::iterator place;
+        std::size_t cost = 1;
+    };
+    std::size_t m_capacity;
+    std::size_t m_used = 0;
+    std::list<Key> m_order;
+    std::map<Key, Entry> m_entries;
+};
+
+// A framed box with a name inside, for what cannot be drawn as itself.
+void PaintNamedBox(QPainter& painter, const QRectF& rect, double scale, const QString& name)
+{
+    painter.save();
+    QPen pen(QColor(0x80, 0x80, 0x80));
+    pen.setWidthF(std::max(1.0, scale));
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const double inset = pen.widthF() / 2;
+    painter.drawRect(rect.adjusted(inset, inset, -inset, -inset));
+    painter.setClipRect(rect);
+    QFont font(QStringLiteral("NanumGothic"));
+    font.setPixelSize(std::max(1, static_cast<int>(11 * scale + 0.5)));
+    painter.setFont(font);
+    painter.setPen(QColor(0x60, 0x60, 0x60));
+    const double padding = 3 * scale;
+    const QRectF inside = rect.adjusted(padding, padding, -padding, -padding);
+    const QString shown = QFontMetricsF(font).elidedText(name, Qt::ElideMiddle, std::max(0.0, inside.width()));
+    painter.drawText(inside, Qt::AlignCenter | Qt::TextSingleLine, shown);
+    painter.restore();
+}
+
+// --- pictures --------------------------------------------------------------------------
+
+// Decoded images by the document that holds their bytes, the item and the effect.
+struct ImageKey {
+    const hwp::Document* document = nullptr;
+    std::uint16_t binItemId = 0;
+    std::uint8_t effect = 0;
+    auto operator<=>(const ImageKey&) const = default;
+};
+
+struct DecodedImage {
+    std::weak_ptr<const hwp::Document> document;   // an entry outliving its document is stale
+    QImage image;                                  // null: the bytes do not decode
+};
+
+SharedCache<ImageKey, const DecodedImage>& ImageCache()
+{
+    static auto* cache = new SharedCache<ImageKey, const DecodedImage>(kMaxCachedImageBytes);
+    return *cache;
+}
+
+QImage Decode(const hwp::BinDataItem& item, std::uint8_t effect)
+{
+    std::string bytes;
+    try {
+        bytes = hwp::BinDataBytes(item);
+    } catch (const std::exception&) {
+        return {};
+    }
+    // The header says the size before anything is allocated for the pixels.
+    try {
+        const hwp::ImageInfo info = hwp::ReadImageInfo(bytes);
+        if (static_cast<std::uint64_t>(info.width) * info.height > hwp::kMaxPicturePixels)
+            return {};
+    } catch (const std::exception&) {
+        // Not a kind the checker knows; the decoder may still read it.
+    }
+    QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+    if (image.isNull() || static_cast<std::uint64_t>(image.width()) * image.height() > hwp::kMaxPicturePixels)
+        return {};
+    if (effect == 1)
+        image = image.convertToFormat(QImage::Format_Grayscale8);
+    else if (effect == 2)
+        image = image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    return image;
+}
+
+std::shared_ptr<const DecodedImage> ImageFor(const std::shared_ptr<const hwp::Document>& document,
+                                             const hwp::BinDataItem& item, std::uint16_t binItemId,
+                                             std::uint8_t effect)
+{
+    const ImageKey key{document.get(), binItemId, effect};
+    SharedCache<ImageKey, const DecodedImage>& cache = ImageCache();
+    if (auto found = cache.Find(key); found && found->document.lock() == document)
+        return found;
+    auto decoded = std::make_shared<DecodedImage>();
+    decoded->document = document;
+    decoded->image = Decode(item, effect);
+    cache.Put(key, decoded, std::max<std::size_t>(1, static_cast<std::size_t>(decoded->image.sizeInBytes())));
+    return decoded;
+}
+
+// The part of the image the crop keeps: the crop is in HwpUnit of the image at 96 dpi
+// (75 per pixel). A crop that keeps nothing shows the whole image.
+QRectF CropRect(const hwp::PictureCrop& crop, const QImage& image)
+{
+    const QRectF whole(0, 0, image.width(), image.height());
+    const QRectF kept = QRectF(QPointF(crop.left / 75.0, crop.top / 75.0), QPointF(crop.right / 75.0, crop.bottom / 75.0))
+                            .normalized()
+                            .intersected(whole);
+    return kept.width() >= 1 && kept.height() >= 1 ? kept : whole;
+}
+
+class PicturePainter : public KeptObjectPainter {
+public:
+    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+
+    void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        std::optional<hwp::Picture> picture;
+        if (hwp::IsPicture(object.control)) {
+            try {
+                picture = hwp::ReadPicture(object.control);
+            } catch (const std::exception&) {
+            }
+        }
+        if (!picture || !object.origin) {
+            PaintKeptObjectBox(painter, rect, scale, object);
+            return;
+        }
+        const hwp::BinDataItem* item = hwp::PictureBinData(*object.origin, *picture);
+        if (item == nullptr) {
+            PaintKeptObjectBox(painter, rect, scale, object);
+            return;
+        }
+        const std::u16string linked = hwp::LinkedFileName(*item);
+        if (!linked.empty()) {
+            PaintNamedBox(painter, rect, scale, QString::fromStdU16String(linked));
+            return;
+        }
+        const std::shared_ptr<const DecodedImage> decoded = ImageFor(object.origin, *item, picture->binItemId, picture->effect);
+        if (decoded->image.isNull()) {
+            PaintKeptObjectBox(painter, rect, scale, object);
+            return;
+        }
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect, decoded->image, CropRect(picture->crop, decoded->image));
+        painter.restore();
+    }
+};
+
+// Other drawing objects than pictures keep the default box.
+class DrawingPainter : public KeptObjectPainter {
+public:
+    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+    void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        if (hwp::IsPicture(object.control))
+            m_picture.Paint(painter, rect, scale, object);
+        else
+            PaintKeptObjectBox(painter, rect, scale, object);
+    }
+
+private:
+    PicturePainter m_picture;
+};
+
+// --- equations -------------------------------------------------------------------------
+
+// The math font keeps caches of its own and serves one thread at a time.
+std::mutex& MathMutex()
+{
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+const math::QtMathFont& MathFont()
+{
+    static const auto* font = new math::QtMathFont;
+    return *font;
+}
+
+SharedCache<std::u16string, const math::EquationLayout>& EquationCache()
+{
+    static auto* cache = new SharedCache<std::u16string, const math::EquationLayout>(kMaxCachedEquations);
+    return *cache;
+}
+
+std::shared_ptr<const math::EquationLayout> LayoutFor(const std::u16string& script)
+{
+    SharedCache<std::u16string, const math::EquationLayout>& cache = EquationCache();
+    if (auto found = cache.Find(script))
+        return found;
+    std::shared_ptr<const math::EquationLayout> layout;
+    {
+        const std::lock_guard lock(MathMutex());
+        layout = std::make_shared<const math::EquationLayout>(math::Typeset(script, MathFont()));
+    }
+    cache.Put(script, layout);
+    return layout;
+}
+
+// Layout pixels per base size: the equation's letter size in points at 96 dpi.
+double BaseSizePixels(const hwp::Equation& equation)
+{
+    const double points = std::clamp(equation.baseSize, 100, 100000) / 100.0;
+    return points * kLayoutDpi / 72.0;
+}
+
+class EquationPainter : public KeptObjectPainter {
+public:
+    QSizeF Size(const KeptObject& object) const override
+    {
+        const QSizeF recorded = KeptObjectBoxSize(object);
+        const std::optional<hwp::Equation> equation = Read(object);
+        if (!equation || (equation->width > 0 && equation->height > 0))
+            return recorded;
+        // A box the file does not record: as large as the typeset equation.
+        const std::shared_ptr<const math::EquationLayout> layout = LayoutFor(equation->script);
+        const double unit = BaseSizePixels(*equation);
+        return {std::max(4.0, layout->width * unit), std::max(4.0, (layout->ascent + layout->descent) * unit)};
+    }
+
+    void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        const std::optional<hwp::Equation> equation = Read(object);
+        if (!equation) {
+            PaintKeptObjectBox(painter, rect, scale, object);
+            return;
+        }
+        const std::shared_ptr<const math::EquationLayout> layout = LayoutFor(equation->script);
+        const double height = layout->ascent + layout->descent;
+        if (layout->width <= 0 || height <= 0)
+            return;
+        // The typeset box scaled into the recorded one (another typesetter's metrics may
+        // differ a little), centred across, on the baseline the file records.
+        double unit = BaseSizePixels(*equation) * scale;
+        unit = std::min({unit * 4, rect.width() / layout->width, rect.height() / height});
+        const double left = rect.left() + (rect.width() - layout->width * unit) / 2;
+        double baseline = rect.top() + rect.height() * std::clamp<int>(equation->baseline, 0, 100) / 100.0;
+        baseline = std::clamp(baseline, rect.top() + layout->ascent * unit, rect.bottom() - layout->descent * unit);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        {
+            const std::lock_guard lock(MathMutex());
+            math::PaintEquation(painter, *layout, MathFont(), QPointF(left, baseline), unit, FromColorRef(equation->color));
+        }
+        painter.restore();
+    }
+
+private:
+    static std::optional<hwp::Equation> Read(const KeptObject& object)
+    {
+        if (!hwp::IsEquation(object.control))
+            return std::nullopt;
+        try {
+            return hwp::ReadEquation(object.control);
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+};
+
+// --- tables ----------------------------------------------------------------------------
+
+struct LaidOutCell {
+    QRectF box;            // HwpUnit, from the table's top left
+    QRectF inner;          // inside the cell's margins, HwpUnit
+    std::optional<hwp::BorderFillView> fill;
+    hwp::CellVerticalAlign verticalAlign = hwp::CellVerticalAlign::Center;
+    std::unique_ptr<EditorDocument> text;   // laid out at the inner width, layout pixels
+    double textHeight = 0;                  // layout pixels
+};
+
+struct LaidOutTable {
+    // Who this layout is for: the same object address may later hold another table.
+    hwp::Control control;
+    std::weak_ptr<const hwp::Document> origin;
+    QImage layoutDevice{1, 1, QImage::Format_RGB32};
+    std::vector<LaidOutCell> cells;
+    // The cells' text documents are Qt objects: one thread draws them at a time.
+    std::mutex paintMutex;
+};
+
+SharedCache<const KeptObject*, LaidOutTable>& TableCache()
+{
+    static auto* cache = new SharedCache<const KeptObject*, LaidOutTable>(kMaxCachedTables);
+    return *cache;
+}
+
+std::optional<hwp::BorderFillView> BorderFillOf(const hwp::Document& document, std::uint16_t id)
+{
+    if (id == 0 || id > document.borderFills.size())
+        return std::nullopt;
+    try {
+        return hwp::ReadBorderFill(document.borderFills[id - 1]);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The origin's shape tables without its body, for one cell's paragraphs.
+hwp::Document CellDocumentBase(const hwp::Document& origin, bool withBinData)
+{
+    hwp::Document base;
+    base.version = origin.version;
+    base.headerFlags = origin.headerFlags;
+    base.startNumbers = origin.startNumbers;
+    base.faces = origin.faces;
+    base.borderFills = origin.borderFills;
+    base.charShapes = origin.charShapes;
+    base.tabDefs = origin.tabDefs;
+    base.numberings = origin.numberings;
+    base.bullets = origin.bullets;
+    base.paraShapes = origin.paraShapes;
+    base.styles = origin.styles;
+    if (withBinData) {
+        // Pictures inside cells show the origin's bytes.
+        base.binData = origin.binData;
+        base.unlistedBinData = origin.unlistedBinData;
+    }
+    hwp::Section section;
+    if (!origin.sections.empty())
+        section.page = origin.sections.front().page;
+    base.sections.push_back(std::move(section));
+    return base;
+}
+
+std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::TableCell& cell, double width,
+                                               QPaintDevice& device, double& height)
+{
+    base.sections.front().paragraphs = cell.paragraphs;
+    std::unique_ptr<EditorDocument> text;
+    try {
+        text = ToEditorDocument(base);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    QTextDocument& document = text->Text();
+    document.setDocumentMargin(0);
+    document.setUseDesignMetrics(true);
+    document.documentLayout()->setPaintDevice(&device);
+    InstallKeptObjectHandler(document);
+    document.setPageSize(QSizeF(std::max(1.0, width), 1e7));
+    document.setTextWidth(std::max(1.0, width));
+    height = document.documentLayout()->documentSize().height();
+    return text;
+}
+
+std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
+{
+    auto laidOut = std::make_shared<LaidOutTable>();
+    laidOut->control = object.control;
+    laidOut->origin = object.origin;
+    // 96 dpi exactly, as the page layout: the cells break lines as the body does.
+    laidOut->layoutDevice.setDotsPerMeterX(3780);
+    laidOut->layoutDevice.setDotsPerMeterY(3780);
+
+    const hwp::Table table = hwp::ReadTable(object.control);
+    const std::vector<hwp::HwpUnit> widths = hwp::ColumnWidths(table);
+    const std::vector<hwp::HwpUnit> heights = hwp::RowHeights(table);
+    std::vector<double> xs(widths.size() + 1, 0), ys(heights.size() + 1, 0);
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        xs[i + 1] = xs[i] + std::max<hwp::HwpUnit>(0, widths[i]);
+    for (std::size_t i = 0; i < heights.size(); ++i)
+        ys[i + 1] = ys[i] + std::max<hwp::HwpUnit>(0, heights[i]);
+
+    bool cellsHoldObjects = false;
+    for (const hwp::TableCell& cell : table.cells) {
+        for (const hwp::Paragraph& paragraph : cell.paragraphs)
+            cellsHoldObjects = cellsHoldObjects || !paragraph.controls.empty();
+    }
+    std::optional<hwp::Document> base;
+    if (object.origin)
+        base = CellDocumentBase(*object.origin, cellsHoldObjects);
+
+    const std::size_t count = std::min(table.cells.size(), kMaxDrawnCells);
+    laidOut->cells.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const hwp::TableCell& cell = table.cells[i];
+        LaidOutCell out;
+        const auto edge = [](const std::vector<double>& at, std::size_t index, double fallback) {
+            return index < at.size() ? at[index] : fallback;
+        };
+        const double left = edge(xs, cell.column, xs.back());
+        const double top = edge(ys, cell.row, ys.back());
+        double right = edge(xs, std::size_t{cell.column} + cell.columnSpan, left + cell.width);
+        double bottom = edge(ys, std::size_t{cell.row} + cell.rowSpan, top + cell.height);
+        if (right <= left)
+            right = left + std::max<hwp::HwpUnit>(0, cell.width);
+        if (bottom <= top)
+            bottom = top + std::max<hwp::HwpUnit>(0, cell.height);
+        out.box = QRectF(QPointF(left, top), QPointF(right, bottom));
+        const auto margin = [&](int side) { return std::max<double>(0, cell.margins[side]); };
+        out.inner = out.box.adjusted(margin(0), margin(2), -margin(1), -margin(3));
+        if (out.inner.width() < 0)
+            out.inner.setWidth(0);
+        if (out.inner.height() < 0)
+            out.inner.setHeight(0);
+        out.verticalAlign = cell.verticalAlign;
+        if (object.origin)
+            out.fill = BorderFillOf(*object.origin, cell.borderFillId);
+        if (base)
+            out.text = LayOutCellText(*base, cell, HwpUnitsToLayout(out.inner.width()), laidOut->layoutDevice,
+                                      out.textHeight);
+        laidOut->cells.push_back(std::move(out));
+    }
+    return laidOut;
+}
+
+std::shared_ptr<LaidOutTable> TableFor(const KeptObject& object)
+{
+    SharedCache<const KeptObject*, LaidOutTable>& cache = TableCache();
+    if (auto found = cache.Find(&object)) {
+        if (found->origin.lock() == object.origin && found->control == object.control)
+            return found;
+    }
+    std::shared_ptr<LaidOutTable> laidOut = LayOutTable(object);
+    cache.Put(&object, laidOut);
+    return laidOut;
+}
+
+Qt::PenStyle PenStyleOf(std::uint8_t kind)
+{
+    switch (static_cast<hwp::LineKind>(kind)) {
+    case hwp::LineKind::Dash:
+    case hwp::LineKind::LongDash:
+        return Qt::DashLine;
+    case hwp::LineKind::Dot:
+    case hwp::LineKind::Circle:
+        return Qt::DotLine;
+    case hwp::LineKind::DashDot:
+        return Qt::DashDotLine;
+    case hwp::LineKind::DashDotDot:
+        return Qt::DashDotDotLine;
+    default:
+        return Qt::SolidLine;
+    }
+}
+
+// One border line from `from` to `to` (painter units), `width` wide in all; the double
+// kinds draw their strokes side by side across that width.
+void PaintBorderLine(QPainter& painter, const hwp::BorderLine& line, QPointF from, QPointF to, double width,
+                     double minimum)
+{
+    if (line.kind == static_cast<std::uint8_t>(hwp::LineKind::None))
+        return;
+    // Strokes as (offset, width) shares of the whole width.
+    std::vector<std::pair<double, double>> strokes;
+    switch (static_cast<hwp::LineKind>(line.kind)) {
+    case hwp::LineKind::Double:
+        strokes = {{-1.0 / 3, 1.0 / 3}, {1.0 / 3, 1.0 / 3}};
+        break;
+    case hwp::LineKind::ThinThick:
+        strokes = {{-3.0 / 8, 1.0 / 4}, {1.0 / 4, 1.0 / 2}};
+        break;
+    case hwp::LineKind::ThickThin:
+        strokes = {{-1.0 / 4, 1.0 / 2}, {3.0 / 8, 1.0 / 4}};
+        break;
+    case hwp::LineKind::ThinThickThin:
+        strokes = {{-5.0 / 12, 1.0 / 6}, {0, 1.0 / 3}, {5.0 / 12, 1.0 / 6}};
+        break;
+    default:
+        strokes = {{0, 1}};
+        break;
+    }
+    if (strokes.size() > 1)
+        width = std::max(width, 3 * minimum);
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    if (length <= 0)
+        return;
+    const QPointF across(-along.y() / length, along.x() / length);
+    QPen pen(FromColorRef(line.color));
+    pen.setStyle(PenStyleOf(line.kind));
+    pen.setCapStyle(line.kind == static_cast<std::uint8_t>(hwp::LineKind::Circle) ? Qt::RoundCap : Qt::FlatCap);
+    for (const auto& [offset, share] : strokes) {
+        pen.setWidthF(std::max(minimum, width * share));
+        painter.setPen(pen);
+        painter.drawLine(from + across * (offset * width), to + across * (offset * width));
+    }
+}
+
+void PaintTable(QPainter& painter, const QRectF& rect, double scale, LaidOutTable& table)
+{
+    const double k = UnitsToPainter(scale);
+    const auto place = [&](const QRectF& box) {
+        return QRectF(rect.left() + box.left() * k, rect.top() + box.top() * k, box.width() * k, box.height() * k);
+    };
+    const double pixel = DevicePixel(painter);
+    const std::lock_guard lock(table.paintMutex);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const LaidOutCell& cell : table.cells) {
+        if (!cell.fill)
+            continue;
+        if (const std::optional<hwp::ColorRef> background = cell.fill->Background())
+            painter.fillRect(place(cell.box), FromColorRef(*background));
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const LaidOutCell& cell : table.cells) {
+        if (!cell.text)
+            continue;
+        const QRectF inner = place(cell.inner);
+        double top = inner.top();
+        const double textHeight = cell.textHeight * scale;
+        if (cell.verticalAlign == hwp::CellVerticalAlign::Center)
+            top += (inner.height() - textHeight) / 2;
+        else if (cell.verticalAlign == hwp::CellVerticalAlign::Bottom)
+            top += inner.height() - textHeight;
+        top = std::max(top, place(cell.box).top());
+        painter.save();
+        painter.setClipRect(place(cell.box), Qt::IntersectClip);
+        painter.translate(inner.left(), top);
+        painter.scale(scale, scale);
+        cell.text->Text().drawContents(&painter);
+        painter.restore();
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const LaidOutCell& cell : table.cells) {
+        if (!cell.fill)
+            continue;
+        const QRectF box = place(cell.box);
+        const auto width = [&](const hwp::BorderLine& line) { return hwp::BorderLineWidth(line.width) * k; };
+        const std::array<hwp::BorderLine, 4>& lines = cell.fill->lines;
+        PaintBorderLine(painter, lines[0], box.topLeft(), box.bottomLeft(), width(lines[0]), pixel);
+        PaintBorderLine(painter, lines[1], box.topRight(), box.bottomRight(), width(lines[1]), pixel);
+        PaintBorderLine(painter, lines[2], box.topLeft(), box.topRight(), width(lines[2]), pixel);
+        PaintBorderLine(painter, lines[3], box.bottomLeft(), box.bottomRight(), width(lines[3]), pixel);
+        const hwp::BorderLine& diagonal = cell.fill->diagonal;
+        if (cell.fill->HasSlashDiagonal())
+            PaintBorderLine(painter, diagonal, box.bottomLeft(), box.topRight(), width(diagonal), pixel);
+        if (cell.fill->HasBackSlashDiagonal())
+            PaintBorderLine(painter, diagonal, box.topLeft(), box.bottomRight(), width(diagonal), pixel);
+    }
+    painter.restore();
+}
+
+class TablePainter : public KeptObjectPainter {
+public:
+    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+
+    void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        std::shared_ptr<LaidOutTable> table;
+        if (hwp::IsTable(object.control)) {
+            try {
+                table = TableFor(object);
+            } catch (const std::exception&) {
+            }
+        }
+        if (!table) {
+            PaintKeptObjectBox(painter, rect, scale, object);
+            return;
+        }
+        PaintTable(painter, rect, scale, *table);
+    }
+};
+
+} // namespace
+
+void RegisterObjectPainters()
+{
+    RegisterKeptObjectPainter(hwp::kDrawingCtrlId, std::make_shared<DrawingPainter>());
+    RegisterKeptObjectPainter(kEquationCtrlId, std::make_shared<EquationPainter>());
+    RegisterKeptObjectPainter(hwp::kTableCtrlId, std::make_shared<TablePainter>());
+}
+
+} // namespace editor

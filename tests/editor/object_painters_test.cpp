@@ -1,0 +1,236 @@
+// Tables, pictures and equations as the page images draw them.
+#include "tests/editor/editor_testing.h"
+#include "tests/hwp/hwp_testing.h"
+
+#include "editor/hwp_mapping.h"
+#include "editor/kept_objects.h"
+#include "editor/object_painters.h"
+#include "editor/page_render.h"
+#include "hwp/equation.h"
+#include "hwp/picture.h"
+#include "hwp/table.h"
+#include "math/layout.h"
+#include "math/qt_font.h"
+
+#include <QImage>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+std::string SamplePath(const std::string& name)
+{
+    const std::string folder = hwp_testing::SamplesFolder();
+    return folder.empty() ? std::string() : folder + "/" + name;
+}
+
+QImage PageImage(const editor::EditorDocument& document, int page, double dpi)
+{
+    const editor::PagedLayout layout(document);
+    QImage image(layout.SheetPixelWidth(dpi), layout.SheetPixelHeight(dpi), QImage::Format_RGB32);
+    layout.PaintBand(image, page, 0, dpi);
+    // VARNEL_PAGE_IMAGES=folder keeps the images to look at.
+    if (const char* folder = std::getenv("VARNEL_PAGE_IMAGES"))
+        image.save(QString::fromUtf8(folder) + "/" +
+                   QString::fromStdString(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                   QString::number(page) + ".png");
+    return image;
+}
+
+bool Dark(QRgb pixel)
+{
+    return qGray(pixel) < 128;
+}
+
+// Rows (or columns) holding a dark run at least `length` long: ruling lines.
+std::vector<int> RulingLines(const QImage& image, bool rows, int length)
+{
+    std::vector<int> lines;
+    const int count = rows ? image.height() : image.width();
+    const int along = rows ? image.width() : image.height();
+    for (int i = 0; i < count; ++i) {
+        int run = 0, longest = 0;
+        for (int j = 0; j < along; ++j) {
+            const QRgb pixel = rows ? image.pixel(j, i) : image.pixel(i, j);
+            run = Dark(pixel) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest >= length)
+            lines.push_back(i);
+    }
+    return lines;
+}
+
+// Groups neighbouring indexes (a line several pixels wide) into one.
+std::vector<int> Distinct(const std::vector<int>& lines)
+{
+    std::vector<int> out;
+    for (int line : lines) {
+        if (out.empty() || line > out.back() + 3)
+            out.push_back(line);
+        else
+            out.back() = line;
+    }
+    return out;
+}
+
+// Dark pixels strictly inside the grid the ruling lines make, away from the lines.
+int InkBetweenLines(const QImage& image, const std::vector<int>& rows, const std::vector<int>& columns)
+{
+    const std::vector<int> r = Distinct(rows), c = Distinct(columns);
+    int ink = 0;
+    for (std::size_t i = 0; i + 1 < r.size(); ++i) {
+        for (std::size_t j = 0; j + 1 < c.size(); ++j) {
+            for (int y = r[i] + 4; y < r[i + 1] - 4; ++y) {
+                for (int x = c[j] + 4; x < c[j + 1] - 4; ++x) {
+                    const bool onLine = std::binary_search(rows.begin(), rows.end(), y) ||
+                                        std::binary_search(columns.begin(), columns.end(), x);
+                    ink += !onLine && Dark(image.pixel(x, y));
+                }
+            }
+        }
+    }
+    return ink;
+}
+
+class ObjectPainters : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        editor_testing::EnsureApplication();
+        editor::RegisterObjectPainters();
+    }
+    void TearDown() override { editor::RegisterObjectPainters(); }
+};
+
+TEST_F(ObjectPainters, TablesDrawTheirRulingLinesAndTheCellsText)
+{
+    for (const char* name : {"table.hwp", "borderfill.hwp"}) {
+        SCOPED_TRACE(name);
+        const std::string path = SamplePath(name);
+        if (path.empty())
+            GTEST_SKIP() << "no sample documents";
+        const std::unique_ptr<editor::EditorDocument> document = editor::ReadHwpFile(path);
+        ASSERT_TRUE(document);
+        const QImage page = PageImage(*document, 0, 150);
+        // Lines at least 2 cm long: no letter of the body is that wide.
+        const int length = static_cast<int>(150 * 2 / 2.54);
+        const std::vector<int> rows = RulingLines(page, true, length);
+        const std::vector<int> columns = RulingLines(page, false, static_cast<int>(150 * 0.5 / 2.54));
+        EXPECT_GE(Distinct(rows).size(), 2u);
+        EXPECT_GE(Distinct(columns).size(), 2u);
+        EXPECT_GT(InkBetweenLines(page, rows, columns), 50) << "the cells' text";
+    }
+}
+
+TEST_F(ObjectPainters, ATableOfTheDocumentShowsItsCellsTextInsideItsBox)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"본문"});
+    document.sections[0].paragraphs[0].controls.push_back(
+        hwp_testing::TableControl(document, {u"가나다라마바사", u"아자차카타파하"}));
+    document.sections[0].paragraphs[0].controls.back().position = 2;
+    document.sections[0].paragraphs[0].controls.back().end = 2;
+    const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(document);
+    const QImage with = PageImage(*pane, 0, 96);
+
+    editor::RegisterKeptObjectPainter(hwp::kTableCtrlId, nullptr);
+    const QImage without = PageImage(*pane, 0, 96);
+    int differing = 0;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x)
+            differing += with.pixel(x, y) != without.pixel(x, y) && Dark(with.pixel(x, y));
+    }
+    EXPECT_GT(differing, 100) << "the cells' letters";
+}
+
+// The part of `with` that differs from `without`, and how many colours it holds.
+struct Difference {
+    QRect box;
+    int colours = 0;
+};
+
+Difference DifferenceOf(const QImage& with, const QImage& without)
+{
+    Difference out;
+    QSet<QRgb> colours;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            if (with.pixel(x, y) == without.pixel(x, y))
+                continue;
+            out.box |= QRect(x, y, 1, 1);
+            if (colours.size() < 10000)
+                colours.insert(with.pixel(x, y));
+        }
+    }
+    out.colours = static_cast<int>(colours.size());
+    return out;
+}
+
+TEST_F(ObjectPainters, PicturesShowTheirImage)
+{
+    for (const char* name : {"sample-5017-pics.hwp", "shapepict-scaled.hwp"}) {
+        SCOPED_TRACE(name);
+        const std::string path = SamplePath(name);
+        if (path.empty())
+            GTEST_SKIP() << "no sample documents";
+        const std::unique_ptr<editor::EditorDocument> document = editor::ReadHwpFile(path);
+        ASSERT_TRUE(document);
+        const QImage with = PageImage(*document, 0, 100);
+        editor::RegisterKeptObjectPainter(hwp::kDrawingCtrlId, nullptr);
+        const QImage without = PageImage(*document, 0, 100);
+        editor::RegisterObjectPainters();
+
+        const Difference difference = DifferenceOf(with, without);
+        EXPECT_GT(difference.box.width(), 30);
+        EXPECT_GT(difference.box.height(), 30);
+        EXPECT_GT(difference.colours, 16) << "an image, not a frame";
+        // A second page image draws the same (from the decoded image kept for the object).
+        EXPECT_EQ(PageImage(*document, 0, 100), with);
+    }
+}
+
+TEST_F(ObjectPainters, AnEquationDrawsItsGlyphsInsideItsBoxOnEveryThread)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"식 "});
+    hwp::Equation equation;
+    equation.script = u"{x+1} over {y^2}";
+    equation.baseSize = 2000;
+    equation.color = 0x000000FF;   // red
+    const math::EquationLayout typeset = math::Typeset(equation.script, math::QtMathFont());
+    SetEquationBox(equation, static_cast<hwp::HwpUnit>(typeset.width * equation.baseSize),
+                   static_cast<hwp::HwpUnit>(typeset.ascent * equation.baseSize),
+                   static_cast<hwp::HwpUnit>(typeset.descent * equation.baseSize));
+    document.sections[0].paragraphs[0].controls.push_back(hwp::NewEquationControl(equation));
+    document.sections[0].paragraphs[0].controls.back().position = 2;
+    document.sections[0].paragraphs[0].controls.back().end = 2;
+    const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(document);
+
+    const auto redBox = [](const QImage& image) {
+        QRect box;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+                    box |= QRect(x, y, 1, 1);
+            }
+        }
+        return box;
+    };
+    const QImage page = PageImage(*pane, 0, 300);
+    const QRect ink = redBox(page);
+    ASSERT_FALSE(ink.isEmpty());
+    // Its recorded box at 300 dpi: HwpUnit / 24.
+    const double width = equation.width / 24.0, height = equation.height / 24.0;
+    EXPECT_NEAR(ink.width(), width, width * 0.15);
+    EXPECT_NEAR(ink.height(), height, height * 0.2);
+
+    QImage elsewhere;
+    std::thread([&] { elsewhere = PageImage(*pane, 0, 300); }).join();
+    EXPECT_EQ(redBox(elsewhere), ink);
+}
+
+} // namespace
