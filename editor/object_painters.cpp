@@ -42,6 +42,8 @@ constexpr std::size_t kMaxCachedEquations = 512;
 constexpr std::size_t kMaxCachedTables = 128;
 // A table read from a damaged file may claim any number of rows; no more are drawn.
 constexpr std::size_t kMaxDrawnCells = 20000;
+// No table is taller than two B4 sheets (layout pixels), as the default box.
+constexpr double kMaxTableLayout = 2 * 103180 * 96.0 / 7200;
 
 QColor FromColorRef(hwp::ColorRef color)
 {
@@ -377,6 +379,7 @@ struct LaidOutTable {
     std::weak_ptr<const hwp::Document> origin;
     QImage layoutDevice{1, 1, QImage::Format_RGB32};
     std::vector<LaidOutCell> cells;
+    QSizeF size;   // of the grid, HwpUnit
     // The cells' text documents are Qt objects: one thread draws them at a time.
     std::mutex paintMutex;
 };
@@ -457,12 +460,15 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
 
     const hwp::Table table = hwp::ReadTable(object.control);
     const std::vector<hwp::HwpUnit> widths = hwp::ColumnWidths(table);
-    const std::vector<hwp::HwpUnit> heights = hwp::RowHeights(table);
-    std::vector<double> xs(widths.size() + 1, 0), ys(heights.size() + 1, 0);
+    std::vector<double> heights;
+    for (const hwp::HwpUnit height : hwp::RowHeights(table))
+        heights.push_back(std::max<hwp::HwpUnit>(0, height));
+    std::vector<double> xs(widths.size() + 1, 0);
     for (std::size_t i = 0; i < widths.size(); ++i)
         xs[i + 1] = xs[i] + std::max<hwp::HwpUnit>(0, widths[i]);
-    for (std::size_t i = 0; i < heights.size(); ++i)
-        ys[i + 1] = ys[i] + std::max<hwp::HwpUnit>(0, heights[i]);
+    const auto edge = [](const std::vector<double>& at, std::size_t index, double fallback) {
+        return index < at.size() ? at[index] : fallback;
+    };
 
     bool cellsHoldObjects = false;
     for (const hwp::TableCell& cell : table.cells) {
@@ -473,37 +479,55 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     if (object.origin)
         base = CellDocumentBase(*object.origin, cellsHoldObjects);
 
+    // The text first: a file records a cell's least height, and its row grows to hold
+    // the cell's lines as the word processor lays it out.
     const std::size_t count = std::min(table.cells.size(), kMaxDrawnCells);
-    laidOut->cells.reserve(count);
+    laidOut->cells.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const hwp::TableCell& cell = table.cells[i];
-        LaidOutCell out;
-        const auto edge = [](const std::vector<double>& at, std::size_t index, double fallback) {
-            return index < at.size() ? at[index] : fallback;
-        };
+        LaidOutCell& out = laidOut->cells[i];
         const double left = edge(xs, cell.column, xs.back());
-        const double top = edge(ys, cell.row, ys.back());
         double right = edge(xs, std::size_t{cell.column} + cell.columnSpan, left + cell.width);
-        double bottom = edge(ys, std::size_t{cell.row} + cell.rowSpan, top + cell.height);
         if (right <= left)
             right = left + std::max<hwp::HwpUnit>(0, cell.width);
+        const auto margin = [&](int side) { return std::max<double>(0, cell.margins[side]); };
+        const double innerWidth = std::max(0.0, right - left - margin(0) - margin(1));
+        out.box = QRectF(left, 0, right - left, 0);
+        out.verticalAlign = cell.verticalAlign;
+        if (object.origin)
+            out.fill = BorderFillOf(*object.origin, cell.borderFillId);
+        if (base)
+            out.text = LayOutCellText(*base, cell, HwpUnitsToLayout(innerWidth), laidOut->layoutDevice, out.textHeight);
+        if (cell.rowSpan == 1 && cell.row < heights.size())
+            heights[cell.row] = std::max(heights[cell.row], LayoutToHwpUnits(out.textHeight) + margin(2) + margin(3));
+    }
+    // What the file says the whole table measures is what it was laid out to.
+    const double total = std::accumulate(heights.begin(), heights.end(), 0.0);
+    if (!heights.empty() && total < table.object.height) {
+        const double extra = (table.object.height - total) / heights.size();
+        for (double& height : heights)
+            height += extra;
+    }
+    std::vector<double> ys(heights.size() + 1, 0);
+    for (std::size_t i = 0; i < heights.size(); ++i)
+        ys[i + 1] = ys[i] + heights[i];
+    for (std::size_t i = 0; i < count; ++i) {
+        const hwp::TableCell& cell = table.cells[i];
+        LaidOutCell& out = laidOut->cells[i];
+        const double top = edge(ys, cell.row, ys.back());
+        double bottom = edge(ys, std::size_t{cell.row} + cell.rowSpan, top + cell.height);
         if (bottom <= top)
             bottom = top + std::max<hwp::HwpUnit>(0, cell.height);
-        out.box = QRectF(QPointF(left, top), QPointF(right, bottom));
+        out.box.setTop(top);
+        out.box.setBottom(bottom);
         const auto margin = [&](int side) { return std::max<double>(0, cell.margins[side]); };
         out.inner = out.box.adjusted(margin(0), margin(2), -margin(1), -margin(3));
         if (out.inner.width() < 0)
             out.inner.setWidth(0);
         if (out.inner.height() < 0)
             out.inner.setHeight(0);
-        out.verticalAlign = cell.verticalAlign;
-        if (object.origin)
-            out.fill = BorderFillOf(*object.origin, cell.borderFillId);
-        if (base)
-            out.text = LayOutCellText(*base, cell, HwpUnitsToLayout(out.inner.width()), laidOut->layoutDevice,
-                                      out.textHeight);
-        laidOut->cells.push_back(std::move(out));
     }
+    laidOut->size = QSizeF(xs.back(), ys.back());
     return laidOut;
 }
 
@@ -622,10 +646,21 @@ void PaintTable(QPainter& painter, const QRectF& rect, double scale, LaidOutTabl
         const QRectF box = place(cell.box);
         const auto width = [&](const hwp::BorderLine& line) { return hwp::BorderLineWidth(line.width) * k; };
         const std::array<hwp::BorderLine, 4>& lines = cell.fill->lines;
-        PaintBorderLine(painter, lines[0], box.topLeft(), box.bottomLeft(), width(lines[0]), pixel);
-        PaintBorderLine(painter, lines[1], box.topRight(), box.bottomRight(), width(lines[1]), pixel);
-        PaintBorderLine(painter, lines[2], box.topLeft(), box.topRight(), width(lines[2]), pixel);
-        PaintBorderLine(painter, lines[3], box.bottomLeft(), box.bottomRight(), width(lines[3]), pixel);
+        // Lines lie on the cell's edges; on the table's outer edges they lie inside it,
+        // so a table at the top of the body keeps its whole top line.
+        const QRectF outer = place(QRectF(QPointF(0, 0), table.size));
+        const auto inward = [&](double at, double edge, double w, double sign) {
+            return std::abs(at - edge) < 0.5 ? sign * w / 2 : 0.0;
+        };
+        const double wl = width(lines[0]), wr = width(lines[1]), wt = width(lines[2]), wb = width(lines[3]);
+        const double xl = box.left() + inward(box.left(), outer.left(), wl, 1);
+        const double xr = box.right() + inward(box.right(), outer.right(), wr, -1);
+        const double yt = box.top() + inward(box.top(), outer.top(), wt, 1);
+        const double yb = box.bottom() + inward(box.bottom(), outer.bottom(), wb, -1);
+        PaintBorderLine(painter, lines[0], {xl, box.top()}, {xl, box.bottom()}, wl, pixel);
+        PaintBorderLine(painter, lines[1], {xr, box.top()}, {xr, box.bottom()}, wr, pixel);
+        PaintBorderLine(painter, lines[2], {box.left(), yt}, {box.right(), yt}, wt, pixel);
+        PaintBorderLine(painter, lines[3], {box.left(), yb}, {box.right(), yb}, wb, pixel);
         const hwp::BorderLine& diagonal = cell.fill->diagonal;
         if (cell.fill->HasSlashDiagonal())
             PaintBorderLine(painter, diagonal, box.bottomLeft(), box.topRight(), width(diagonal), pixel);
@@ -637,7 +672,19 @@ void PaintTable(QPainter& painter, const QRectF& rect, double scale, LaidOutTabl
 
 class TablePainter : public KeptObjectPainter {
 public:
-    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+    QSizeF Size(const KeptObject& object) const override
+    {
+        QSizeF size = KeptObjectBoxSize(object);
+        if (!hwp::IsTable(object.control))
+            return size;
+        try {
+            // Rows grown for their text make the table taller than the file says.
+            const std::shared_ptr<LaidOutTable> table = TableFor(object);
+            size.setHeight(std::max(size.height(), std::min(HwpUnitsToLayout(table->size.height()), kMaxTableLayout)));
+        } catch (const std::exception&) {
+        }
+        return size;
+    }
 
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
     {
