@@ -9,6 +9,7 @@
 #include "hwp/border_fill.h"
 #include "hwp/equation.h"
 #include "hwp/picture.h"
+#include "hwp/reader.h"
 #include "hwp/table.h"
 #include "math/layout.h"
 #include "math/qt_font.h"
@@ -188,6 +189,22 @@ TEST_F(ObjectPainters, PicturesShowTheirImage)
         // A second page image draws the same (from the decoded image kept for the object).
         EXPECT_EQ(PageImage(*document, 0, 100), with);
     }
+}
+
+TEST_F(ObjectPainters, APictureWhoseBytesDoNotDecodeIsAFramedBox)
+{
+    const std::string path = SamplePath("shapepict-scaled.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    hwp::Document document = hwp::ReadDocument(path);
+    ASSERT_FALSE(document.binData.empty());
+    for (hwp::BinDataItem& item : document.binData)
+        item.stream = hwp::Bytes(5000, 0x5A);
+    const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(document);
+    const QImage with = PageImage(*pane, 0, 100, "garbage");
+    editor::RegisterKeptObjectPainter(hwp::kDrawingCtrlId, nullptr);
+    const QImage box = PageImage(*pane, 0, 100, "garbage-box");
+    EXPECT_EQ(with, box);
 }
 
 TEST_F(ObjectPainters, AnEquationDrawsItsGlyphsInsideItsBoxOnEveryThread)
