@@ -215,7 +215,7 @@ TEST(HwpBadInput, ObjectsThatAreCutOffAreRefusedByName)
 
 TEST(HwpBadInput, ObjectsOnlyKeptAreNotRefused)
 {
-    // A control no part of the program knows, with records of kinds none knows either.
+    // A control nothing in the program knows, with records of kinds nothing knows either.
     hwp::Document document = DocumentWithTexts({u"모르는 것"});
     hwp::Control unknown;
     unknown.code = 11;
