@@ -112,8 +112,9 @@ public:
     virtual void ClearDocument(std::int32_t option) = 0;
 
     // A scan over the plain text; the range "scanSposCurrent;scanEposDocument;" runs from
-    // the caret to the end of the document, and is also the default. Each chunk is the
-    // text of one paragraph from the scan position, without its paragraph break.
+    // the caret to the end of the document, and is also the default. The whole range is
+    // one chunk: paragraphs ended by "\r\n" (none after the last), line breaks '\n', and
+    // the text inside each object (table cells, text boxes, notes) in its place.
     virtual bool BeginTextScan(std::u16string_view range) = 0;
     virtual TextScanState ReadTextChunk(std::u16string& text) = 0;
     virtual void EndTextScan() = 0;

@@ -1,5 +1,7 @@
 #include "editor/editor_document.h"
 
+#include "editor/kept_objects.h"
+
 #include <QTextBlock>
 
 #include <algorithm>
@@ -48,6 +50,7 @@ EditorDocument::EditorDocument()
     m_text->setDocumentMargin(0);
     m_text->setUseDesignMetrics(true);
     m_text->setUndoRedoEnabled(true);
+    InstallKeptObjectHandler(*m_text);
 }
 
 bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)

@@ -1,6 +1,7 @@
 // The document behind a pane: Qt rich text plus what HWP keeps beside the text (the
 // numbered styles, the click-here fields and the page definition). Headless: the
 // widget shows it, the HWP mapping fills and reads it, page rendering paints it.
+// Kept objects (tables, pictures, ...) are characters of the text (editor/kept_objects.h).
 #pragma once
 
 #include <QString>
@@ -92,6 +93,7 @@ public:
     // The HWP document this one was read from (a new one when none): its tables of faces,
     // borders, tabs and numberings are written back so what the pane cannot show survives.
     const hwp::Document& Origin() const { return *m_origin; }
+    const std::shared_ptr<const hwp::Document>& OriginRef() const { return m_origin; }
     void SetOrigin(std::shared_ptr<const hwp::Document> origin) { m_origin = std::move(origin); }
 
     // Applies style `index` (0-based) to every paragraph that `cursor` touches. False when

@@ -1,5 +1,7 @@
 #include "editor/hwp_mapping.h"
 
+#include "editor/kept_objects.h"
+#include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 
@@ -9,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <set>
 #include <type_traits>
 
 namespace editor {
@@ -21,6 +25,19 @@ constexpr int kBaseCharShapeProperty = QTextFormat::UserProperty + 3;
 constexpr int kBaseParaShapeProperty = QTextFormat::UserProperty + 4;
 // The HWP face names of all seven language groups, when read from a file.
 constexpr int kFaceNamesProperty = QTextFormat::UserProperty + 5;
+// The id the shape had in the document it was read from: an untouched shape keeps its id,
+// so the ids inside kept objects still name the same shapes.
+constexpr int kBaseCharShapeIdProperty = QTextFormat::UserProperty + 6;
+constexpr int kBaseParaShapeIdProperty = QTextFormat::UserProperty + 7;
+
+// The control character of a field's start; its end is a second object character.
+constexpr char16_t kFieldBeginCode = 3;
+
+// The id a field's end character carries: the field's own without its leading '%'.
+std::uint32_t FieldEndId(const hwp::Control& field)
+{
+    return field.ctrlId & 0x00FFFFFFu;
+}
 
 // Percent line spacing of HWP counts from the font size; Qt's proportional height counts
 // from the font's own line height, which for the Nanum faces is about 1.25 times the size.
@@ -231,6 +248,9 @@ public:
         m_target.numberings = origin.numberings;
         m_target.bullets = origin.bullets;
         m_target.startNumbers = origin.startNumbers;
+        // Read ids stay what they were; shapes for new text are added after them.
+        m_target.charShapes = origin.charShapes;
+        m_target.paraShapes = origin.paraShapes;
         if (!origin.charShapes.empty())
             m_defaultChar = origin.charShapes.front();
         if (!origin.paraShapes.empty())
@@ -290,7 +310,7 @@ public:
             shape.shadeColor = hwp::kNoColor;
         if (shape.borderFillId > m_target.borderFills.size())
             shape.borderFillId = 0;
-        return Intern(m_target.charShapes, shape);
+        return Intern(m_target.charShapes, shape, format.property(kBaseCharShapeIdProperty));
     }
 
     std::uint16_t ParaShapeId(const QTextBlockFormat& format)
@@ -306,7 +326,7 @@ public:
         const std::size_t numberings = std::max(m_target.numberings.size(), m_target.bullets.size());
         if (shape.numberingId > numberings)
             shape.numberingId = 0;
-        return static_cast<std::uint16_t>(Intern(m_target.paraShapes, shape));
+        return static_cast<std::uint16_t>(Intern(m_target.paraShapes, shape, format.property(kBaseParaShapeIdProperty)));
     }
 
 private:
@@ -325,8 +345,12 @@ private:
     }
 
     template <typename Shape>
-    static std::uint32_t Intern(std::vector<Shape>& table, const Shape& shape)
+    static std::uint32_t Intern(std::vector<Shape>& table, const Shape& shape, const QVariant& readId)
     {
+        bool known = false;
+        const qulonglong id = readId.toULongLong(&known);
+        if (known && id < table.size() && table[id] == shape)
+            return static_cast<std::uint32_t>(id);
         const auto found = std::find(table.begin(), table.end(), shape);
         if (found != table.end())
             return static_cast<std::uint32_t>(found - table.begin());
@@ -339,23 +363,89 @@ private:
     hwp::ParaShape m_defaultPara;
 };
 
-// Paragraph text as the model wants it: line breaks '\n', no other control characters.
-std::u16string ModelText(const QString& text)
+// A unit of paragraph text as the model wants it: line breaks '\n', no other control
+// characters (an object character without an object is a space).
+char16_t ModelUnit(QChar c)
 {
-    std::u16string out;
-    out.reserve(static_cast<std::size_t>(text.size()));
-    for (const QChar c : text) {
-        const char16_t unit = c.unicode();
-        if (unit == QChar::LineSeparator || unit == u'\n')
-            out.push_back(u'\n');
-        else if (unit == u'\t')
-            out.push_back(u'\t');
-        else if (unit < 0x20 || unit == QChar::ParagraphSeparator || unit == QChar::ObjectReplacementCharacter)
-            out.push_back(u' ');
-        else
-            out.push_back(unit);
+    const char16_t unit = c.unicode();
+    if (unit == QChar::LineSeparator || unit == u'\n')
+        return u'\n';
+    if (unit == u'\t')
+        return u'\t';
+    if (unit < 0x20 || unit == QChar::ParagraphSeparator || unit == QChar::ObjectReplacementCharacter)
+        return u' ';
+    return unit;
+}
+
+// A section's definitions refer to border fills and bin data of the document they were
+// read from.
+void ImportDefinitions(const hwp::Document& from, hwp::Section& section, hwp::Document& to)
+{
+    if (!section.sectionDef.records.empty())
+        section.sectionDef = hwp::ImportControl(from, section.sectionDef, to);
+    if (!section.columnDef.records.empty())
+        section.columnDef = hwp::ImportControl(from, section.columnDef, to);
+}
+
+template <typename DocumentT, typename Visit>
+void ForEachControl(DocumentT& document, Visit visit)
+{
+    for (auto& section : document.sections) {
+        if (!section.sectionDef.records.empty())
+            visit(section.sectionDef);
+        if (!section.columnDef.records.empty())
+            visit(section.columnDef);
+        for (auto& paragraph : section.paragraphs) {
+            for (auto& control : paragraph.controls)
+                visit(control);
+        }
     }
-    return out;
+}
+
+// A bin data item by what it holds: the same picture under another stream id is the same.
+const hwp::Bytes& BinDataKey(const hwp::BinDataItem& item)
+{
+    return item.stream.empty() ? item.record : item.stream;
+}
+
+// What bin data the objects of `document` refer to, as ImportControl follows them.
+std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
+{
+    hwp::Document probe;
+    probe.faces = document.faces;
+    probe.borderFills = document.borderFills;
+    probe.charShapes = document.charShapes;
+    probe.tabDefs = document.tabDefs;
+    probe.numberings = document.numberings;
+    probe.bullets = document.bullets;
+    probe.paraShapes = document.paraShapes;
+    probe.styles = document.styles;
+    ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(document, control, probe); });
+    std::set<hwp::Bytes> keys;
+    for (const hwp::BinDataItem& item : probe.binData)
+        keys.insert(BinDataKey(item));
+    return keys;
+}
+
+// The bin data of the document read is written whole, so objects keep their bin data ids
+// (untouched objects stay byte for byte). What only deleted objects used goes. Bin data
+// that no object visibly refers to even in the document read (a reference ImportControl
+// does not follow) keeps the whole list as it is: renumbering would break that reference.
+void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& origin)
+{
+    if (origin.binData.empty() || document.binData.size() < origin.binData.size())
+        return;
+    const std::set<hwp::Bytes> before = ReferencedBinData(origin);
+    const std::set<hwp::Bytes> now = ReferencedBinData(document);
+    bool unused = false;
+    for (std::size_t i = 0; i < origin.binData.size(); ++i) {
+        const hwp::Bytes& key = BinDataKey(document.binData[i]);
+        if (before.count(key) == 0)
+            return;
+        unused = unused || now.count(key) == 0;
+    }
+    if (unused)
+        hwp::DropUnusedBinData(document);
 }
 
 } // namespace
@@ -368,12 +458,16 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
 
     std::vector<QTextCharFormat> charFormats;
     charFormats.reserve(document.charShapes.size());
-    for (const hwp::CharShape& shape : document.charShapes)
+    for (const hwp::CharShape& shape : document.charShapes) {
         charFormats.push_back(CharFormatFrom(document, shape));
+        charFormats.back().setProperty(kBaseCharShapeIdProperty, static_cast<qulonglong>(charFormats.size() - 1));
+    }
     std::vector<QTextBlockFormat> blockFormats;
     blockFormats.reserve(document.paraShapes.size());
-    for (const hwp::ParaShape& shape : document.paraShapes)
+    for (const hwp::ParaShape& shape : document.paraShapes) {
         blockFormats.push_back(BlockFormatFrom(shape));
+        blockFormats.back().setProperty(kBaseParaShapeIdProperty, static_cast<qulonglong>(blockFormats.size() - 1));
+    }
     auto charFormat = [&](std::uint32_t id) {
         return id < charFormats.size() ? charFormats[id] : result->DefaultCharFormat();
     };
@@ -415,8 +509,23 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
         int end;
     };
     std::vector<PendingField> fields;
+    const std::shared_ptr<const hwp::Document>& origin = result->OriginRef();
+    const QString objectCharacter(QChar::ObjectReplacementCharacter);
+    // Kept fields whose end stands in a later paragraph, in the order they began.
+    std::vector<KeptObjectRef> laterEnds;
     bool firstParagraph = true;
-    for (const hwp::Section& section : document.sections) {
+    for (std::size_t sectionIndex = 0; sectionIndex < document.sections.size(); ++sectionIndex) {
+        const hwp::Section& section = document.sections[sectionIndex];
+        // Every section after the first starts with a character that carries its
+        // definition; the first one's is the pane's page.
+        KeptSectionRef sectionStart;
+        if (sectionIndex > 0) {
+            auto kept = std::make_shared<KeptSection>();
+            kept->section = section;
+            kept->section.paragraphs.clear();
+            kept->origin = origin;
+            sectionStart = std::move(kept);
+        }
         for (const hwp::Paragraph& paragraph : section.paragraphs) {
             QTextBlockFormat format = blockFormat(paragraph.paraShapeId);
             format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
@@ -431,12 +540,23 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
                 cursor.insertBlock(format, firstFormat);
             }
             firstParagraph = false;
-            const int blockStart = cursor.position();
+            if (sectionStart) {
+                cursor.insertText(objectCharacter, SectionStartFormat(firstFormat, std::move(sectionStart)));
+                sectionStart.reset();
+            }
 
-            // Text index -> position in the block.
+            // Text index -> position in the pane; each kept control is one object
+            // character before its index, a kept field's end one more at its end.
             const std::u16string& raw = paragraph.text;
             std::vector<int> shown(raw.size() + 1, 0);
             std::size_t run = 0;
+            std::size_t nextControl = 0;
+            std::size_t nextFieldEnd = 0;
+            struct OpenField {
+                std::size_t end;
+                KeptObjectRef field;
+            };
+            std::vector<OpenField> openFields;
             QTextCharFormat current = firstFormat;
             QString pending;
             auto flush = [&] {
@@ -444,19 +564,66 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
                     cursor.insertText(pending, current);
                 pending.clear();
             };
+            auto closeFields = [&](std::size_t at) {
+                for (auto it = openFields.begin(); it != openFields.end();) {
+                    if (it->end <= at) {
+                        flush();
+                        cursor.insertText(objectCharacter, KeptFieldEndFormat(current, it->field));
+                        it = openFields.erase(it);
+                    } else {
+                        ++it;
+                    }
+                }
+            };
             for (std::size_t i = 0; i <= raw.size(); ++i) {
                 while (run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= i) {
                     flush();
                     current = charFormat(paragraph.charShapes[run].charShapeId);
                     ++run;
                 }
-                shown[i] = blockStart + static_cast<int>(cursor.position() - blockStart) + static_cast<int>(pending.size());
+                for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
+                     ++nextFieldEnd) {
+                    // The end of a field begun in an earlier paragraph, found by the id it
+                    // carries; one whose start is nowhere keeps its id alone.
+                    const std::uint32_t id = paragraph.fieldEnds[nextFieldEnd].second;
+                    KeptObjectRef field;
+                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend(); ++later) {
+                        if (FieldEndId((*later)->control) == id) {
+                            field = *later;
+                            laterEnds.erase(std::next(later).base());
+                            break;
+                        }
+                    }
+                    if (!field) {
+                        hwp::Control alone;
+                        alone.code = kFieldBeginCode;
+                        alone.ctrlId = id;
+                        field = std::make_shared<const KeptObject>(KeptObject{alone, origin});
+                    }
+                    flush();
+                    cursor.insertText(objectCharacter, KeptFieldEndFormat(current, field));
+                }
+                closeFields(i);
+                while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i) {
+                    const hwp::Control& control = paragraph.controls[nextControl++];
+                    auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
+                    flush();
+                    cursor.insertText(objectCharacter, KeptObjectFormat(current, kept));
+                    if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
+                        laterEnds.push_back(kept);
+                    } else if (control.code == kFieldBeginCode) {
+                        openFields.push_back({std::clamp<std::size_t>(control.end, i, raw.size()), kept});
+                        closeFields(i);
+                    }
+                }
+                shown[i] = cursor.position() + static_cast<int>(pending.size());
                 if (i == raw.size())
                     break;
                 const char16_t unit = raw[i];
                 pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
             }
             flush();
+            closeFields(raw.size());
             for (const hwp::Field& field : paragraph.fields) {
                 const std::size_t begin = std::min<std::size_t>(field.begin, raw.size());
                 const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
@@ -484,6 +651,10 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     const hwp::Document& origin = source.Origin();
     document.version = origin.version;
     document.headerFlags = hwp::kHeaderCompressed;
+    // Streams no record names are nobody's to drop; bin data that objects use comes with
+    // the objects.
+    document.unlistedBinData = origin.unlistedBinData;
+    document.binData = origin.binData;
     ShapeTables tables(source, document);
 
     for (const TextStyle& style : source.Styles()) {
@@ -511,11 +682,13 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
             style.nextStyleId = 0;
     }
 
+    // The first section's definition as read (what the model keeps beside the page), the
+    // page as the pane has it.
     hwp::Section section;
     if (!origin.sections.empty()) {
-        section.page = origin.sections.front().page;
-        section.columnCount = origin.sections.front().columnCount;
-        section.columnGap = origin.sections.front().columnGap;
+        section = origin.sections.front();
+        section.paragraphs.clear();
+        ImportDefinitions(origin, section, document);
     }
     const PageSetup& page = source.Page();
     section.page.width = page.paperWidth;
@@ -529,31 +702,93 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     section.page.gutterMargin = page.marginGutter;
     section.page.landscape = page.landscape;
 
+    // Kept fields left open at their paragraph's end: their end stands in a later one, or
+    // was deleted.
+    struct LaterEnd {
+        KeptObjectRef field;
+        std::size_t section;
+        std::size_t paragraph;
+        std::size_t control;
+        bool found;
+    };
+    std::vector<LaterEnd> laterEnds;
     const QTextDocument& text = source.Text();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         hwp::Paragraph paragraph;
-        paragraph.text = ModelText(block.text());
         const QTextBlockFormat format = block.blockFormat();
         paragraph.paraShapeId = tables.ParaShapeId(format);
         const int styleId = format.hasProperty(kStyleIndexProperty) ? format.intProperty(kStyleIndexProperty) : 0;
         paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < styleCount ? styleId : 0);
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             paragraph.breakFlags |= hwp::kBreakPage;
+
+        // Position in the block -> text index: object characters take no room in the
+        // model's text, their controls stand beside it.
+        const int blockStart = block.position();
+        std::vector<std::uint32_t> textIndex(static_cast<std::size_t>(block.length()), 0);
+        KeptSectionRef startsSection;
+        struct OpenField {
+            KeptObjectRef field;
+            std::size_t control;
+        };
+        std::vector<OpenField> openFields;
         for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
-            const auto position = static_cast<std::uint32_t>(fragment.position() - block.position());
-            const std::uint32_t id = tables.CharShapeId(fragment.charFormat());
-            if (!paragraph.charShapes.empty() && paragraph.charShapes.back().charShapeId == id)
-                continue;
-            paragraph.charShapes.push_back({position, id});
+            const QTextCharFormat charFormat = fragment.charFormat();
+            const QString fragmentText = fragment.text();
+            const auto offset = static_cast<std::size_t>(fragment.position() - blockStart);
+            const bool objects = charFormat.objectType() == kKeptObjectType;
+            std::optional<std::uint32_t> shapeId;
+            for (qsizetype k = 0; k < fragmentText.size(); ++k) {
+                const auto at = static_cast<std::uint32_t>(paragraph.text.size());
+                textIndex[offset + static_cast<std::size_t>(k)] = at;
+                if (!objects || fragmentText[k] != QChar::ObjectReplacementCharacter) {
+                    if (!shapeId)
+                        shapeId = tables.CharShapeId(WithoutKeptObject(charFormat));
+                    if (paragraph.charShapes.empty() || paragraph.charShapes.back().charShapeId != *shapeId)
+                        paragraph.charShapes.push_back({at, *shapeId});
+                    paragraph.text.push_back(ModelUnit(fragmentText[k]));
+                    continue;
+                }
+                if (const KeptObjectRef object = KeptObjectOf(charFormat)) {
+                    hwp::Control control = hwp::ImportControl(*object->origin, object->control, document);
+                    control.position = at;
+                    control.end = at;
+                    if (control.code == kFieldBeginCode)
+                        openFields.push_back({object, paragraph.controls.size()});
+                    paragraph.controls.push_back(std::move(control));
+                } else if (const KeptObjectRef field = KeptFieldEndOf(charFormat)) {
+                    // The latest open start of that field, in this paragraph or an earlier one;
+                    // an end whose start is gone goes too, one read without its start stays.
+                    bool closed = false;
+                    for (auto open = openFields.rbegin(); open != openFields.rend() && !closed; ++open) {
+                        if (open->field == field) {
+                            paragraph.controls[open->control].end = at;
+                            openFields.erase(std::next(open).base());
+                            closed = true;
+                        }
+                    }
+                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend() && !closed; ++later) {
+                        if (later->field == field && !later->found) {
+                            later->found = true;
+                            paragraph.fieldEnds.emplace_back(at, FieldEndId(field->control));
+                            closed = true;
+                        }
+                    }
+                    if (!closed && field->control.records.empty())
+                        paragraph.fieldEnds.emplace_back(at, field->control.ctrlId);
+                } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !startsSection) {
+                    startsSection = kept;
+                }
+            }
         }
+        textIndex.back() = static_cast<std::uint32_t>(paragraph.text.size());
         if (paragraph.charShapes.empty())
-            paragraph.charShapes.push_back({0, tables.CharShapeId(block.charFormat())});
+            paragraph.charShapes.push_back({0, tables.CharShapeId(WithoutKeptObject(block.charFormat()))});
         paragraph.charShapes.front().position = 0;
 
-        const int blockStart = block.position();
         const int blockEnd = blockStart + block.length() - 1;
         for (const FieldRange& range : source.Fields()) {
             const int start = range.start.position();
@@ -564,11 +799,24 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
             field.command = ToU16(range.command);
             field.guide = ToU16(range.guide);
             field.editableInForm = range.editableInForm;
-            field.begin = static_cast<std::uint32_t>(start - blockStart);
-            field.end = static_cast<std::uint32_t>(source.FieldEnd(range) - blockStart);
+            field.begin = textIndex[static_cast<std::size_t>(start - blockStart)];
+            field.end = textIndex[static_cast<std::size_t>(source.FieldEnd(range) - blockStart)];
             if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
                 continue;
             paragraph.fields.push_back(field);
+        }
+
+        // A section character starts a new section with this paragraph (the first
+        // paragraph of the document always belongs to the first section).
+        if (startsSection && !section.paragraphs.empty()) {
+            document.sections.push_back(std::move(section));
+            section = startsSection->section;
+            section.paragraphs.clear();
+            ImportDefinitions(*startsSection->origin, section, document);
+        }
+        for (const OpenField& open : openFields) {
+            paragraph.controls[open.control].end = hwp::kEndsInLaterParagraph;
+            laterEnds.push_back({open.field, document.sections.size(), section.paragraphs.size(), open.control, false});
         }
         section.paragraphs.push_back(std::move(paragraph));
     }
@@ -578,6 +826,14 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
         section.paragraphs.push_back(empty);
     }
     document.sections.push_back(std::move(section));
+    // A field whose end was deleted ends with its paragraph.
+    for (const LaterEnd& later : laterEnds) {
+        if (!later.found) {
+            hwp::Paragraph& paragraph = document.sections[later.section].paragraphs[later.paragraph];
+            paragraph.controls[later.control].end = static_cast<std::uint32_t>(paragraph.text.size());
+        }
+    }
+    DropBinDataOfDeletedObjects(document, origin);
     return document;
 }
 

@@ -3,8 +3,11 @@
 //
 // Char shapes become char formats (faces shown in Nanum, the HWP face name kept), para
 // shapes block formats, styles TextStyles, click-here fields FieldRanges, the first
-// section's page definition the PageSetup. Controls the model keeps as placeholders are
-// shown as "[what]" so nothing vanishes without a trace.
+// section's page definition the PageSetup. Every kept control (table, picture, header,
+// field, ...) is one object character at its text position and every later section
+// starts with one (editor/kept_objects.h); writing back imports each control into the
+// new document (hwp::ImportControl), so untouched objects come back byte for byte and
+// objects pasted from another pane's document keep the shapes they refer to.
 #pragma once
 
 #include "editor/editor_document.h"

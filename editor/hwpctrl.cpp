@@ -1,6 +1,7 @@
 #include "editor/hwpctrl.h"
 
 #include "editor/hwp_mapping.h"
+#include "editor/kept_objects.h"
 #include "editor/page_render.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -11,6 +12,7 @@
 #include <QFontComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -25,10 +27,107 @@ namespace editor {
 
 namespace {
 
-// A little room between the pane's frame and the text.
+// The plain text of [from, to) of `text`, each kept object's inner text in its place and
+// paragraphs ended by `paragraphEnd`: what a text scan and other programs see.
+std::u16string PlainText(const QTextDocument& text, int from, int to, std::u16string_view paragraphEnd)
+{
+    std::u16string out;
+    for (QTextBlock block = text.findBlock(from); block.isValid() && block.position() <= to; block = block.next()) {
+        if (block.position() > from)
+            out += paragraphEnd;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int start = std::max(from, fragment.position());
+            const int end = std::min(to, fragment.position() + fragment.length());
+            if (!fragment.isValid() || start >= end)
+                continue;
+            const QString piece = fragment.text().mid(start - fragment.position(), end - start);
+            const QTextCharFormat format = fragment.charFormat();
+            for (const QChar c : piece) {
+                if (c == QChar::ObjectReplacementCharacter && format.objectType() == kKeptObjectType) {
+                    for (const char16_t unit : KeptObjectText(format)) {
+                        if (unit == u'\n')
+                            out += paragraphEnd;
+                        else
+                            out.push_back(unit);
+                    }
+                } else {
+                    out.push_back(c == QChar::LineSeparator ? u'\n' : c.unicode());
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// What a pane copies: the selection as a fragment of the text engine, whose formats
+// carry the kept objects whole. Only panes of this program read it; other programs get
+// HTML and plain text.
+class PaneMimeData : public QMimeData {
+public:
+    static constexpr const char* kFormat = "application/x-varnel-pane-fragment";
+
+    explicit PaneMimeData(const QTextCursor& selection)
+        : m_fragment(selection),
+          m_plainText(QString::fromStdU16String(PlainText(*selection.document(), selection.selectionStart(),
+                                                          selection.selectionEnd(), u"\n")))
+    {
+    }
+    const QTextDocumentFragment& Fragment() const { return m_fragment; }
+
+    QStringList formats() const override
+    {
+        return {QString::fromLatin1(kFormat), QStringLiteral("text/html"), QStringLiteral("text/plain")};
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        if (mimeType == QLatin1String("text/plain"))
+            return m_plainText;
+        if (mimeType == QLatin1String("text/html"))
+            return m_fragment.toHtml();
+        if (mimeType == QLatin1String(kFormat))
+            return QByteArray();
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+private:
+    QTextDocumentFragment m_fragment;
+    QString m_plainText;
+};
+
+// A little room between the pane's frame and the text; copies and pastes keep objects.
 class PaneTextEdit : public QTextEdit {
 public:
     explicit PaneTextEdit(QWidget* parent) : QTextEdit(parent) { setViewportMargins(14, 10, 14, 10); }
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override
+    {
+        const QTextCursor selection = textCursor();
+        if (!selection.hasSelection())
+            return QTextEdit::createMimeDataFromSelection();
+        return new PaneMimeData(selection);
+    }
+
+    bool canInsertFromMimeData(const QMimeData* source) const override
+    {
+        return dynamic_cast<const PaneMimeData*>(source) != nullptr || QTextEdit::canInsertFromMimeData(source);
+    }
+
+    void insertFromMimeData(const QMimeData* source) override
+    {
+        const auto* pane = dynamic_cast<const PaneMimeData*>(source);
+        if (pane == nullptr || isReadOnly()) {
+            QTextEdit::insertFromMimeData(source);
+            return;
+        }
+        QTextCursor cursor = textCursor();
+        cursor.insertFragment(pane->Fragment());
+        setTextCursor(cursor);
+        ensureCursorVisible();
+    }
 };
 
 QString ToQString(std::u16string_view text)
@@ -352,6 +451,13 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
 
 void CHwpctrl::OnCursorMoved()
 {
+    // Text typed just after an object takes the format of the text around it. (With a
+    // selection the same call would reformat the selected objects.)
+    if (!m_view->textCursor().hasSelection()) {
+        const QTextCharFormat typing = m_view->currentCharFormat();
+        if (typing.objectType() == kKeptObjectType)
+            m_view->setCurrentCharFormat(WithoutKeptObject(typing));
+    }
     const QTextBlockFormat block = m_view->textCursor().blockFormat();
     const QSignalBlocker blockStyle(m_styleBox);
     m_styleBox->setCurrentIndex(block.hasProperty(kStyleIndexProperty) ? block.intProperty(kStyleIndexProperty) : -1);
@@ -377,6 +483,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     std::unique_ptr<EditorDocument> old = std::move(m_document);
     m_document = std::move(document);
     m_view->setDocument(&m_document->Text());
+    InstallKeptObjectHandler(m_document->Text());
     old.reset();
     m_scanOpen = false;
     ApplyZoom();
@@ -558,7 +665,17 @@ bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keep
     if (keepCharShapes) {
         cursor.insertFragment(QTextDocumentFragment(&source));
     } else {
-        cursor.insertText(source.toPlainText());
+        // The text takes the look at the caret; objects stay objects.
+        const QTextCharFormat look = WithoutKeptObject(cursor.charFormat());
+        for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
+            if (block != source.begin())
+                cursor.insertBlock();
+            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QTextCharFormat format = fragment.charFormat();
+                cursor.insertText(fragment.text(), format.objectType() == kKeptObjectType ? format : look);
+            }
+        }
     }
     // The paragraph the file's first paragraph merged into takes that paragraph's shape
     // when the caret stood at an empty paragraph's start, as at the end of a document.
@@ -653,17 +770,10 @@ TextScanState CHwpctrl::ReadTextChunk(std::u16string& text)
         return TextScanState::NotScanning;
     if (m_scanPosition > m_scanEnd)
         return TextScanState::End;
-    const QTextBlock block = m_document->Text().findBlock(m_scanPosition);
-    if (!block.isValid())
-        return TextScanState::End;
-    const int blockEnd = block.position() + block.length() - 1;
-    const int to = std::min(blockEnd, m_scanEnd);
-    const int from = m_scanPosition - block.position();
-    text = ToU16(block.text().mid(from, to - m_scanPosition));
-    // Past the paragraph break: a scan that ends at a paragraph's end is used up.
-    m_scanPosition = blockEnd + 1;
-    if (to < blockEnd)
-        m_scanPosition = m_scanEnd + 1;
+    // The whole range in one piece: a reader that takes only the first piece (the answer
+    // scan) sees every paragraph of it, and the text inside objects in place.
+    text = PlainText(m_document->Text(), m_scanPosition, m_scanEnd, u"\r\n");
+    m_scanPosition = m_scanEnd + 1;
     return TextScanState::Text;
 }
 

@@ -1,5 +1,7 @@
 #include "editor/page_render.h"
 
+#include "editor/kept_objects.h"
+
 #include "support/files.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -50,6 +52,7 @@ PagedLayout::PagedLayout(const EditorDocument& document)
     m_text->setUseDesignMetrics(true);
     m_text->setDefaultFont(document.Text().defaultFont());
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
+    InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
 }
 

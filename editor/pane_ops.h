@@ -58,7 +58,8 @@ void AppendToWorkDocument(EditorControl& work, const std::string& path, int code
 // Empty when the caret at the end of the document is on line 1, column 1.
 bool IsPaneEmpty(EditorControl& pane);
 
-// The numbers of the marks ①..⑤ found in the first text piece of the answer pane, with
+// The numbers of the marks ①..⑤ found in the first text piece of the answer pane (its
+// whole text: CHwpctrl gives the whole range as one piece), with
 // the label "정답 : " removed: ascending, comma-joined ("3", "1,4", "" without marks).
 std::string ReadObjectiveAnswer(EditorControl& answer);
 // The same rule on a text; what ReadObjectiveAnswer applies to the pane's text.

@@ -1,13 +1,34 @@
 // What the pane does not show survives a trip through it: untouched shapes, the page
-// definition, fields and the controls shown as placeholders.
+// definition, fields, kept objects and kept fields, later sections.
 #include "tests/editor/editor_testing.h"
 
 #include "editor/hwp_mapping.h"
+#include "editor/kept_objects.h"
+#include "hwp/records.h"
 #include "tools/templates/template_documents.h"
 
 #include <QTextBlock>
 
 namespace {
+
+// A control the model keeps without understanding: its header record and one below it.
+hwp::Control KeptControl(std::uint32_t ctrlId, char16_t code, std::uint32_t position, std::uint32_t end)
+{
+    hwp::Control control;
+    control.position = position;
+    control.end = end;
+    control.code = code;
+    control.ctrlId = ctrlId;
+    hwp::Bytes header(4 + 9, 0);
+    for (int i = 0; i < 4; ++i)
+        header[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(ctrlId >> (8 * i));
+    header[8] = 0x2A;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, header});
+    control.records.push_back({hwp::tag::kCtrlData, 1, {1, 2, 3}});
+    return control;
+}
+constexpr std::uint32_t kUnknownObject = hwp::CtrlId('z', 'z', 'z', 'z');
+constexpr std::uint32_t kLink = hwp::CtrlId('%', 'h', 'l', 'k');
 
 class HwpMapping : public ::testing::Test {
 protected:
@@ -37,6 +58,8 @@ hwp::Document Sample()
     first.text = u"노란 글자와 표";
     first.paraShapeId = static_cast<std::uint16_t>(document.paraShapes.size() - 1);
     first.charShapes = {{0, 0}, {3, static_cast<std::uint32_t>(document.charShapes.size() - 1)}};
+    first.controls.push_back(KeptControl(kUnknownObject, 11, static_cast<std::uint32_t>(first.text.size()),
+                                         static_cast<std::uint32_t>(first.text.size())));
     hwp::Field field;
     field.begin = 0;
     field.end = 2;
@@ -50,13 +73,14 @@ TEST_F(HwpMapping, UntouchedShapesPageAndFieldsComeBackAsTheyWere)
 {
     const hwp::Document original = Sample();
     const auto shown = editor::ToEditorDocument(original);
-    EXPECT_EQ(shown->Text().toPlainText(), QStringLiteral("노란 글자와 표"));
+    EXPECT_EQ(shown->Text().toPlainText(), QStringLiteral("노란 글자와 표") + QChar(QChar::ObjectReplacementCharacter));
     EXPECT_TRUE(shown->Page().landscape);
     EXPECT_EQ(shown->Page().SheetWidth(), 103180);
 
     const hwp::Document back = editor::ToHwpDocument(*shown);
     const hwp::Paragraph& paragraph = back.sections.at(0).paragraphs.at(0);
-    EXPECT_EQ(paragraph.text, u"노란 글자와 표");
+    EXPECT_EQ(paragraph.text, u"노란 글자와 표") << "the object takes no room in the text";
+    EXPECT_EQ(paragraph.controls, original.sections[0].paragraphs[0].controls);
     EXPECT_EQ(back.sections[0].page, original.sections[0].page);
     EXPECT_EQ(back.paraShapes.at(paragraph.paraShapeId), original.paraShapes.back());
     ASSERT_EQ(paragraph.charShapes.size(), 2u);
@@ -128,6 +152,120 @@ TEST_F(HwpMapping, EditedFormatsAreWrittenAsNewShapes)
     EXPECT_EQ(para.alignment, hwp::Alignment::Center);
     EXPECT_EQ(para.indent, -1500) << "what was not edited keeps its value";
     EXPECT_EQ(para.otherProperties1, 0x00000100u);
+}
+
+TEST_F(HwpMapping, KeptFieldsFollowTheirTextThroughEdits)
+{
+    hwp::Document document = Sample();
+    hwp::Paragraph& paragraph = document.sections[0].paragraphs[0];
+    paragraph.text = u"링크 글자 뒤 칸";
+    paragraph.controls = {KeptControl(kLink, 3, 3, 5), KeptControl(kUnknownObject, 11, 6, 6)};
+    paragraph.fields.clear();
+    hwp::Field field;
+    field.begin = 7;
+    field.end = 8;
+    field.name = u"TEXT_AREA";
+    paragraph.fields.push_back(field);
+    const auto shown = editor::ToEditorDocument(document);
+    const QChar object(QChar::ObjectReplacementCharacter);
+    EXPECT_EQ(shown->Text().toPlainText(), QStringLiteral("링크 %1글자%1 %1뒤 칸").arg(object));
+
+    // Typed inside the linked text: the field grows; the object and the click-here field move on.
+    QTextCursor cursor(&shown->Text());
+    cursor.setPosition(5);
+    cursor.insertText(QStringLiteral("와"));
+    hwp::Document back = editor::ToHwpDocument(*shown);
+    const hwp::Paragraph* written = &back.sections.at(0).paragraphs.at(0);
+    EXPECT_EQ(written->text, u"링크 글와자 뒤 칸");
+    ASSERT_EQ(written->controls.size(), 2u);
+    EXPECT_EQ(written->controls[0].ctrlId, kLink);
+    EXPECT_EQ(written->controls[0].position, 3u);
+    EXPECT_EQ(written->controls[0].end, 6u);
+    EXPECT_EQ(written->controls[0].records, paragraph.controls[0].records);
+    EXPECT_EQ(written->controls[1].position, 7u);
+    ASSERT_EQ(written->fields.size(), 1u);
+    EXPECT_EQ(written->fields[0].begin, 8u);
+    EXPECT_EQ(written->fields[0].end, 9u);
+
+    // The field's end deleted: it ends with its paragraph; its start deleted: it goes.
+    cursor.setPosition(7);
+    cursor.deleteChar();
+    back = editor::ToHwpDocument(*shown);
+    written = &back.sections.at(0).paragraphs.at(0);
+    ASSERT_EQ(written->controls.size(), 2u);
+    EXPECT_EQ(written->controls[0].end, written->text.size());
+    cursor.setPosition(3);
+    cursor.deleteChar();
+    back = editor::ToHwpDocument(*shown);
+    ASSERT_EQ(back.sections.at(0).paragraphs.at(0).controls.size(), 1u);
+    EXPECT_EQ(back.sections[0].paragraphs[0].controls[0].ctrlId, kUnknownObject);
+}
+
+TEST_F(HwpMapping, LaterSectionsComeBackWithTheirPagesUntilTheirStartIsDeleted)
+{
+    hwp::Document document = Sample();
+    hwp::Section second = document.sections[0];
+    second.page = hwp::PageDef{};
+    second.page.landscape = true;
+    second.columnCount = 2;
+    second.paragraphs.resize(2);
+    second.paragraphs[0].text = u"둘째 구역";
+    second.paragraphs[0].controls.clear();
+    second.paragraphs[0].fields.clear();
+    second.paragraphs[1] = second.paragraphs[0];
+    second.paragraphs[1].text = u"그다음";
+    document.sections.push_back(second);
+
+    const auto shown = editor::ToEditorDocument(document);
+    hwp::Document back = editor::ToHwpDocument(*shown);
+    ASSERT_EQ(back.sections.size(), 2u);
+    EXPECT_EQ(back.sections[1].page, second.page);
+    EXPECT_EQ(back.sections[1].columnCount, 2);
+    ASSERT_EQ(back.sections[1].paragraphs.size(), 2u);
+    EXPECT_EQ(back.sections[1].paragraphs[0].text, u"둘째 구역");
+    EXPECT_EQ(back.sections[0].page, document.sections[0].page);
+
+    // Enter at the end of the section's first paragraph makes no third section.
+    const QTextBlock start = shown->Text().findBlockByNumber(1);
+    QTextCursor cursor(start);
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    cursor.insertBlock();
+    back = editor::ToHwpDocument(*shown);
+    ASSERT_EQ(back.sections.size(), 2u);
+    EXPECT_EQ(back.sections[1].paragraphs.size(), 3u);
+
+    cursor.setPosition(start.position());
+    cursor.deleteChar();
+    back = editor::ToHwpDocument(*shown);
+    ASSERT_EQ(back.sections.size(), 1u);
+    EXPECT_EQ(back.sections[0].paragraphs.size(), 4u);
+}
+
+TEST_F(HwpMapping, AKeptFieldEndingInALaterParagraphEndsThereAgain)
+{
+    hwp::Document document = Sample();
+    hwp::Paragraph first = document.sections[0].paragraphs[0];
+    first.text = u"앞 링크";
+    first.fields.clear();
+    first.controls = {KeptControl(kLink, 3, 2, hwp::kEndsInLaterParagraph)};
+    hwp::Paragraph second = first;
+    second.text = u"이어서 끝";
+    second.controls.clear();
+    second.fieldEnds = {{3, kLink & 0x00FFFFFF}, {4, 0x00616263}};   // the second's start is nowhere
+    document.sections[0].paragraphs = {first, second};
+
+    const auto shown = editor::ToEditorDocument(document);
+    hwp::Document back = editor::ToHwpDocument(*shown);
+    EXPECT_EQ(back.sections.at(0).paragraphs.at(0).controls, first.controls);
+    EXPECT_EQ(back.sections[0].paragraphs.at(1).fieldEnds, second.fieldEnds);
+
+    // Its end deleted: the field ends with its own paragraph.
+    QTextCursor cursor(shown->Text().findBlockByNumber(1));
+    cursor.setPosition(cursor.position() + 3);
+    cursor.deleteChar();
+    back = editor::ToHwpDocument(*shown);
+    EXPECT_EQ(back.sections[0].paragraphs[0].controls.at(0).end, 4u);
+    EXPECT_EQ(back.sections[0].paragraphs[1].fieldEnds, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{4, 0x00616263}}));
 }
 
 } // namespace

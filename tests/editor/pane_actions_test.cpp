@@ -1,6 +1,8 @@
 // Actions by name, fields, the text scan, the caret indicator, tool bars and zoom.
 #include "tests/editor/editor_testing.h"
 
+#include "editor/pane_ops.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -118,7 +120,7 @@ TEST_F(PaneActions, GoToFieldFindsTheClickHereField)
     EXPECT_EQ(Q(m_pane->GetCaretIndicator().fieldName), QStringLiteral("TEXT_AREA"));
 }
 
-TEST_F(PaneActions, TextScanGivesOneParagraphPerChunkFromTheCaret)
+TEST_F(PaneActions, TextScanGivesTheWholeRangeFromTheCaretInOnePiece)
 {
     Type(*m_pane, u"정답 : ③\r\n둘째 문단\r\n셋째");
     std::u16string chunk;
@@ -126,11 +128,10 @@ TEST_F(PaneActions, TextScanGivesOneParagraphPerChunkFromTheCaret)
 
     m_pane->RunAction(u"MoveDocBegin");
     ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
-    std::vector<std::u16string> chunks;
-    while (m_pane->ReadTextChunk(chunk) == TextScanState::Text)
-        chunks.push_back(chunk);
+    ASSERT_EQ(m_pane->ReadTextChunk(chunk), TextScanState::Text);
+    EXPECT_EQ(chunk, u"정답 : ③\r\n둘째 문단\r\n셋째");
+    EXPECT_EQ(m_pane->ReadTextChunk(chunk), TextScanState::End);
     m_pane->EndTextScan();
-    EXPECT_EQ(chunks, (std::vector<std::u16string>{u"정답 : ③", u"둘째 문단", u"셋째"}));
     EXPECT_EQ(m_pane->ReadTextChunk(chunk), TextScanState::NotScanning);
 
     // From a caret inside the second paragraph.
@@ -139,8 +140,17 @@ TEST_F(PaneActions, TextScanGivesOneParagraphPerChunkFromTheCaret)
     m_pane->TextView()->setTextCursor(cursor);
     ASSERT_TRUE(m_pane->BeginTextScan(u"scanSposCurrent;scanEposDocument;"));
     ASSERT_EQ(m_pane->ReadTextChunk(chunk), TextScanState::Text);
-    EXPECT_EQ(chunk, u"문단");
+    EXPECT_EQ(chunk, u"문단\r\n셋째");
     m_pane->EndTextScan();
+}
+
+TEST_F(PaneActions, TheAnswerMarkOnTheLineAfterTheLabelIsRead)
+{
+    Type(*m_pane, u"정답 :\r\n③");
+    EXPECT_EQ(editor::ReadObjectiveAnswer(*m_pane), "3");
+    m_pane->ClearDocument(1);
+    Type(*m_pane, u"정답 : \r\n\r\n① ④");
+    EXPECT_EQ(editor::ReadObjectiveAnswer(*m_pane), "1,4");
 }
 
 TEST_F(PaneActions, TextScanOfAnEmptyDocumentEnds)

@@ -1,5 +1,6 @@
 // pane_demo TEMPLATE [BMP DPI]: shows one editor pane with Korean text, as the dialog sets
 // it up, to look at under a display; with BMP it also writes page 0 at DPI and ends.
+// pane_demo --as-is DOCUMENT [BMP DPI]: the same for a document as it is, nothing typed.
 #include "editor/hwpctrl.h"
 
 #include <QApplication>
@@ -10,6 +11,11 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    const bool asIs = argc >= 3 && QLatin1String(argv[1]) == QLatin1String("--as-is");
+    if (asIs) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2)
         return 2;
     editor::CHwpctrl pane;
@@ -22,6 +28,15 @@ int main(int argc, char** argv)
     view->SetItem(u"ZoomRatio", 120);
     pane.ViewProperties(*view);
     pane.OpenDocument(QString::fromLocal8Bit(argv[1]).toStdU16String(), u"HWP");
+    if (asIs) {
+        if (argc >= 4)
+            return pane.RenderPageImage(QString::fromLocal8Bit(argv[2]).toStdU16String(), 0,
+                                        QString::fromLocal8Bit(argv[3]).toInt(), 24, u"bmp")
+                       ? 0
+                       : 1;
+        pane.show();
+        return application.exec();
+    }
 
     auto insert = pane.CreateAction(u"InsertText");
     auto set = insert->CreateActionSet();

@@ -1,0 +1,91 @@
+// Kept objects in the pane: every hwp::Control of a document (table, picture, equation,
+// header, footnote, field other than click-here, ...) is one character U+FFFC of the text
+// engine, whose char format carries the control and the document its ids refer to. The
+// text engine moves, copies, deletes and undoes that character like any other, so the
+// object keeps its data through every edit; a save carries it into the new document with
+// hwp::ImportControl (editor/hwp_mapping.cpp).
+//
+// How an object is drawn is looked up by its control id in a small registry: the
+// default draws a framed box of the object's real size with its kind written small
+// inside; tables, pictures and equations register painters of their own.
+//
+// Two more kinds of characters use the same object type:
+//   - the end of a kept field (a hyperlink, ...): a second U+FFFC carrying the same
+//     KeptObject, so the text between the two stays the field's text while it is edited;
+//   - the start of every section after the first: its page and column definition, so a
+//     document of several sections is written back with them.
+#pragma once
+
+#include <QSizeF>
+#include <QTextCharFormat>
+
+#include "hwp/document.h"
+
+#include <cstdint>
+#include <memory>
+
+class QPainter;
+class QRectF;
+class QTextDocument;
+
+namespace editor {
+
+struct KeptObject {
+    hwp::Control control;   // position and end are where it stood when it was read
+    std::shared_ptr<const hwp::Document> origin;   // the document the ids in `control` refer to
+};
+using KeptObjectRef = std::shared_ptr<const KeptObject>;
+
+// A section that starts at this character: its definition without its paragraphs.
+struct KeptSection {
+    hwp::Section section;
+    std::shared_ptr<const hwp::Document> origin;
+};
+using KeptSectionRef = std::shared_ptr<const KeptSection>;
+
+// The object type of all three kinds of characters (QTextFormat::objectType()).
+constexpr int kKeptObjectType = QTextFormat::UserObject + 1;
+
+// `around` with the object type and the object: the format of its U+FFFC.
+QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef object);
+QTextCharFormat KeptFieldEndFormat(const QTextCharFormat& around, KeptObjectRef field);
+QTextCharFormat SectionStartFormat(const QTextCharFormat& around, KeptSectionRef section);
+
+// Null when the format is not of that kind.
+KeptObjectRef KeptObjectOf(const QTextFormat& format);
+KeptObjectRef KeptFieldEndOf(const QTextFormat& format);
+KeptSectionRef SectionStartOf(const QTextFormat& format);
+// The format without what makes it an object's, for text typed next to one.
+QTextCharFormat WithoutKeptObject(QTextCharFormat format);
+
+// Draws the kept objects of one control id. Sizes are layout pixels (96 dpi, see
+// HwpUnitsToLayout); Paint gets the rect the text engine gave the object and the factor
+// from layout pixels to the painter's pixels (the pane's zoom).
+class KeptObjectPainter {
+public:
+    virtual ~KeptObjectPainter() = default;
+    virtual QSizeF Size(const KeptObject& object) const = 0;
+    virtual void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const = 0;
+};
+
+// The painter for controls with this id (e.g. 't','b','l',' '), replacing the one before;
+// null puts the default back. Page images may be painted on another thread: painters
+// draw from the object alone.
+void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter);
+std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control& control);
+// What the default painter does, for painters that draw only some objects of their id.
+QSizeF KeptObjectBoxSize(const KeptObject& object);
+void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
+
+// Makes `document`'s layout size and draw the three kinds of characters. Needed once per
+// document layout (again after setDocumentLayout); calling it again does no harm.
+void InstallKeptObjectHandler(QTextDocument& document);
+
+// The text inside the object (table cells, text boxes, notes, ...) as the pane's text
+// scan returns it; empty for field ends, sections and objects without text.
+std::u16string KeptObjectText(const QTextFormat& format);
+
+} // namespace editor
+
+Q_DECLARE_METATYPE(editor::KeptObjectRef)
+Q_DECLARE_METATYPE(editor::KeptSectionRef)
