@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QInputEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -234,23 +235,37 @@ void CVarnelDlg::WhileBusy()
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
+namespace {
+
+// Everything by which a user changes something: keys, pointers of every kind (mouse,
+// touch, tablet, gestures, wheel, context menus), text input, shortcuts and drops.
+bool IsUserInput(const QEvent* event)
+{
+    if (dynamic_cast<const QInputEvent*>(event))
+        return true;
+    switch (event->type()) {
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+    case QEvent::Gesture:
+    case QEvent::GestureOverride:
+    case QEvent::FileOpen:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool CVarnelDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_busy) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Wheel:
-        case QEvent::Shortcut:
-        case QEvent::InputMethod:
-            return true;
-        default:
-            break;
-        }
-    }
+    if (m_busy && IsUserInput(event))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 
@@ -391,7 +406,24 @@ std::string CVarnelDlg::ChooseQuestionFile(const std::string& folder)
 
 void CVarnelDlg::PostClose()
 {
-    QTimer::singleShot(0, this, [this] { close(); });
+    // The program closes the dialog itself (a save the launcher learnt of, a launch that
+    // failed): nothing is left to ask about.
+    QTimer::singleShot(0, this, [this] {
+        m_closeAsked = true;
+        close();
+    });
+}
+
+bool CVarnelDlg::HasUnsavedChanges() const
+{
+    if (m_core->HasUnsavedWork())
+        return true;
+    for (int id : {IDC_PANE_PASSAGE, IDC_PANE_QUESTION, IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN}) {
+        editor::CHwpctrl* pane = Pane(id);
+        if (pane && !pane->isHidden() && pane->Document().Text().isModified())
+            return true;
+    }
+    return false;
 }
 
 void CVarnelDlg::closeEvent(QCloseEvent* event)
@@ -400,17 +432,27 @@ void CVarnelDlg::closeEvent(QCloseEvent* event)
         event->ignore(); // the sibling program's answer is still awaited
         return;
     }
+    if (!m_closeAsked && HasUnsavedChanges()) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Varnel"),
+                        QStringLiteral("저장하지 않은 내용이 있습니다. 닫을까요?"), QMessageBox::Yes | QMessageBox::No,
+                        this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    m_closeAsked = false;
     m_core->OnClose();
-    QDialog::closeEvent(event);
+    m_closing = true;
+    QDialog::closeEvent(event); // ends the dialog through reject()
+    m_closing = false;
 }
 
 void CVarnelDlg::reject()
 {
-    // Escape closes like the window's close button: through closeEvent.
-    if (m_closing || m_busy)
-        return;
-    m_closing = true;
-    m_core->OnClose();
-    QDialog::reject();
-    m_closing = false;
+    // Escape never closes the dialog: one key press must not throw away a question. Only
+    // closing the window (closeEvent) ends it.
+    if (m_closing)
+        QDialog::reject();
 }

@@ -84,6 +84,9 @@ private:
     QCheckBox* AddCheckBox(int id, const QString& caption, int x, int y, int w, int h);
     void Place(QWidget* widget, int id, int x, int y, int w, int h);
     void OnOptionMenu();
+    // A visible pane changed since it was opened or saved, or DialogCore holds work no
+    // save has packed.
+    bool HasUnsavedChanges() const;
 
     std::function<QSize()> m_screenSize;
     std::map<int, QWidget*> m_controls;
@@ -91,6 +94,7 @@ private:
     QLabel* m_busyLabel = nullptr;
     class QMenu* m_optionMenu = nullptr;
     QPoint m_optionMenuPoint;
+    bool m_closeAsked = false;
     bool m_closing = false;
     bool m_busy = false;
 };

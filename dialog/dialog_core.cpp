@@ -1,5 +1,9 @@
 #include "dialog/dialog_core.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+
 #include "store/archive.h"
 #include "store/local_store.h"
 #include "support/files.h"
@@ -32,7 +36,12 @@ std::string ImagePath(const std::string& name) { return GetInstallFolder() + "/u
 
 DialogCore::DialogCore(DialogView& view, editor::PaneSet panes) : m_view(view), m_panes(panes) {}
 
-DialogCore::~DialogCore() = default;
+DialogCore::~DialogCore()
+{
+    std::error_code ignored;
+    if (!m_strDraftFolder.empty())
+        std::filesystem::remove_all(m_strDraftFolder, ignored);
+}
 
 // ---------------------------------------------------------------------------------------
 // Start-up and layout
@@ -158,7 +167,8 @@ void DialogCore::OnDifficultyButton()
     if (!m_pExamRecord || m_pExamRecord->m_strExamLocal != kLocalExamKind)
         return;
     const std::int32_t n = DifficultyNumber();
-    const std::int32_t next = n == 4 ? 1 : n + 1;
+    // A stored number at the top of the range stays there instead of overflowing.
+    const std::int32_t next = n == 4 ? 1 : n == std::numeric_limits<std::int32_t>::max() ? n : n + 1;
     m_pExamRecord->m_strDifficulty = "d" + std::to_string(next);
     ShowDifficulty();
 }
@@ -176,19 +186,37 @@ void DialogCore::OnTypeButton(int id)
     const std::int32_t offIndex = onIndex + 1;
 
     const std::int32_t current = m_nQuestionType;
+    // Stored: the panes' documents went to the question's folder and the panes are empty.
+    bool stored = false;
     if (current > 0 && current != code && m_buildPreviewDocuments)
-        m_buildPreviewDocuments(false);
+        stored = m_buildPreviewDocuments(false);
+    if (stored)
+        m_bUnsavedWork = true; // in the folder, but not in the package until a save
 
     const std::int32_t picture = current == code && *image == onIndex ? offIndex : onIndex;
+    // What the panes hold for the type being left is kept before anything replaces it.
+    const bool keepShown = !stored && m_nShownType > 0 && m_nShownType != code && picture == onIndex;
+    if (keepShown && !StashDrafts(m_nShownType)) {
+        m_view.ShowMessage("작성 중인 내용을 보관하지 못해 유형을 바꾸지 않았습니다.");
+        return;
+    }
     *image = picture;
     SetTypeButtonImage(id, picture);
     m_nQuestionType = kQuestionTypeNone;
     if (picture == offIndex)
         return;
-    if (m_pExamRecord->HasPassage())
+    // Only a passage that was just stored (and so emptied) comes back from its file; one
+    // that was not stored is still in its pane as typed.
+    if (stored && m_pExamRecord->HasPassage())
         OpenPaneDocument(m_pExamRecord->m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
     m_nQuestionType = code;
-    SelectTypeDocuments();
+    if (!stored && m_nShownType == code) {
+        // The panes still show this type's unstored documents (it was only switched off).
+        EnableOptionsPaneFor(code);
+        return;
+    }
+    if (!RestoreDrafts(code))
+        SelectTypeDocuments();
 }
 
 void DialogCore::OnDefaultTypeBox(int id)
@@ -291,14 +319,106 @@ void DialogCore::OpenPaneDocument(const std::string& path, int code)
         ResetPaneDocuments(code);
         return;
     }
-    if (auto* control = m_panes.ForCode(code))
-        control->OpenDocument(Wide(path), u"HWP");
+    auto* control = m_panes.ForCode(code);
+    if (!control || control->OpenDocument(Wide(path), u"HWP"))
+        return;
+    // Never keep the document of the question before: it would be saved under this one.
+    ResetPaneDocuments(code);
+    m_unreadableDocuments.push_back(path);
+    if (m_nOpenBatch == 0)
+        ReportUnreadableDocuments();
+}
+
+void DialogCore::ReportUnreadableDocuments()
+{
+    if (m_unreadableDocuments.empty())
+        return;
+    std::string message = "문서를 읽을 수 없어 빈 문서를 열었습니다:";
+    for (const std::string& path : m_unreadableDocuments)
+        message += "\n" + path;
+    m_unreadableDocuments.clear();
+    m_view.ShowMessage(message);
+}
+
+void DialogCore::EnableOptionsPaneFor(std::int32_t type)
+{
+    if (type == kQuestionTypeObj)
+        m_view.EnableControl(IDC_PANE_OPTIONS, true);
+    else if (type == kQuestionTypeSbj || type == kQuestionTypeDes)
+        m_view.EnableControl(IDC_PANE_OPTIONS, false);
+}
+
+std::string DialogCore::DraftPath(std::int32_t type, int code) const
+{
+    return m_strDraftFolder + "/" + std::to_string(type) + "-" + std::to_string(code) + ".hwp";
+}
+
+bool DialogCore::StashDrafts(std::int32_t type)
+{
+    if (m_strDraftFolder.empty()) {
+        // Outside the workspace: nothing here may reach a package.
+        std::string folder = (std::filesystem::temp_directory_path() / "varnel-drafts-XXXXXX").string();
+        if (!mkdtemp(folder.data()))
+            return false;
+        m_strDraftFolder = folder;
+    }
+    std::vector<int> codes;
+    for (int code : {editor::kPaneQuestion, editor::kPaneOptions, editor::kPaneAnswer, editor::kPaneExplain}) {
+        editor::EditorControl* pane = m_panes.ForCode(code);
+        if (!pane)
+            continue;
+        const auto path = Utf8ToUtf16(DraftPath(type, code));
+        if (!path || !pane->SaveDocumentAs(*path, u"HWP"))
+            return false;
+        codes.push_back(code);
+    }
+    m_drafts[type] = codes;
+    return true;
+}
+
+bool DialogCore::RestoreDrafts(std::int32_t type)
+{
+    const auto found = m_drafts.find(type);
+    if (found == m_drafts.end())
+        return false;
+    {
+        OpenBatch batch(*this);
+        for (int code : found->second)
+            OpenPaneDocument(DraftPath(type, code), code);
+    }
+    ReportUnreadableDocuments();
+    for (int code : found->second)
+        std::remove(DraftPath(type, code).c_str());
+    m_drafts.erase(found);
+    EnableOptionsPaneFor(type);
+    m_nShownType = type;
+    return true;
+}
+
+void DialogCore::DropDrafts()
+{
+    for (const auto& [type, codes] : m_drafts) {
+        for (int code : codes)
+            std::remove(DraftPath(type, code).c_str());
+    }
+    m_drafts.clear();
 }
 
 void DialogCore::SelectTypeDocuments()
 {
     if (!m_pExamRecord)
         return;
+    {
+        OpenBatch batch(*this);
+        SelectTypeDocumentsNow();
+    }
+    ReportUnreadableDocuments();
+}
+
+void DialogCore::SelectTypeDocumentsNow()
+{
+    if (m_nQuestionType > 0)
+        m_nShownType = m_nQuestionType;
     const std::string& obj = m_pExamRecord->m_strObjState;
     const std::string& sbj = m_pExamRecord->m_strSbjState;
     const std::string& des = m_pExamRecord->m_strDesState;
@@ -475,21 +595,17 @@ void DialogCore::OnLoadQuestion()
     const std::string path = m_view.ChooseQuestionFile(workspace);
     if (path.empty())
         return;
-    if (!m_pExamRecord)
-        m_pExamRecord = std::make_unique<ExamRecord>();
-    // The store kind is the folder right below the workspace; a file elsewhere keeps the
-    // kind of the question that was open.
-    const std::string prefix = workspace + "/";
-    if (path.starts_with(prefix)) {
-        const std::string rest = path.substr(prefix.size());
-        const auto slash = rest.find('/');
-        if (slash != std::string::npos && slash > 0)
-            m_pExamRecord->m_strExamLocal = rest.substr(0, slash);
-    } else if (IsLocalStorePath(path)) {
-        m_pExamRecord->m_strExamLocal = kLocalExamKind;
-    }
     try {
-        LoadQuestionText(ReadWholeFile(path));
+        switch (LoadQuestionFile(m_pExamRecord, path, workspace, *this)) {
+        case LoadQuestionResult::Opened:
+            break;
+        case LoadQuestionResult::Unreadable:
+            m_view.ShowMessage("문제 파일을 읽을 수 없습니다: " + path);
+            break;
+        case LoadQuestionResult::NotAQuestion:
+            m_view.ShowMessage("문제 파일의 내용이 올바르지 않습니다: " + path);
+            break;
+        }
     } catch (const ArchiveError& error) {
         m_view.ShowMessage(error.what());
     }
@@ -498,6 +614,14 @@ void DialogCore::OnLoadQuestion()
 void DialogCore::StartNewQuestion()
 {
     m_pExamRecord = MakeNewLocalQuestionRecord(GetWorkspaceFolder());
+    DropDrafts();
+    m_bUnsavedWork = false;
+    m_nShownType = kQuestionTypeNone;
+    // A new question has no passage: the column of the one before goes with it.
+    if (m_view.IsChecked(IDC_HAS_PASSAGE)) {
+        m_view.SetChecked(IDC_HAS_PASSAGE, false);
+        SetPassageMode(true);
+    }
     m_nObjButtonImage = 1;
     m_nSbjButtonImage = 3;
     m_nDesButtonImage = 5;
@@ -507,11 +631,17 @@ void DialogCore::StartNewQuestion()
     ShowDifficulty();
     ApplyLevelStyles(6);
     ShowLevel("mid");
+    // The type of the question before is not this one's: nothing of it is assembled here.
+    m_nQuestionType = kQuestionTypeNone;
     OnTypeButton(IDC_TYPE_OBJ);
 }
 
 void DialogCore::ShowTypeControls(const ExamRecord& record, const ExamTypeControls& controls)
 {
+    // Another question is now current: nothing kept for the one before applies to it.
+    DropDrafts();
+    m_bUnsavedWork = false;
+    m_nShownType = kQuestionTypeNone;
     m_nObjButtonImage = controls.objButtonImage;
     m_nSbjButtonImage = controls.sbjButtonImage;
     m_nDesButtonImage = controls.desButtonImage;

@@ -16,9 +16,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dialog/dialog_view.h"
 #include "editor/pane_ops.h"
@@ -50,9 +52,15 @@ public:
     std::int32_t m_nShrinkX = 0;
     std::int32_t m_nShrinkY = 0;
 
+    // Set when the question holds work that no save has packed yet and the panes do not
+    // show as changed (documents stored by a type switch, a save that failed); cleared
+    // when another question becomes current.
+    bool m_bUnsavedWork = false;
+
     // --- hooks -----------------------------------------------------------------------
     // Stores the current type's documents before another type is shown (the silent
-    // preview assembly). Unset: nothing is stored.
+    // preview assembly); true when it stored them and emptied the panes. Unset: nothing
+    // is stored.
     std::function<bool(bool showMessages)> m_buildPreviewDocuments;
     // Reads the launch record and applies it; false closes the dialog. Unset: a new
     // local question is started.
@@ -84,6 +92,8 @@ public:
     // --- panes and templates ---------------------------------------------------------
     void SetUpEditorPanes();
     void ResetPaneDocuments(int code);
+    // A file that exists but cannot be read gives the pane its template too, and the
+    // user one message naming it.
     void OpenPaneDocument(const std::string& path, int code);
     void SelectTypeDocuments();
     void OpenTypeDocuments(const std::string& word);
@@ -98,6 +108,9 @@ public:
     bool IsPaneEmpty(editor::EditorControl& pane);
     // Fills the current record's objective answer from the answer pane.
     void ReadObjectiveAnswer();
+    // Whether anything typed for this question exists only in the dialog: documents of
+    // a type that was left before they could be stored, or m_bUnsavedWork.
+    bool HasUnsavedWork() const { return m_bUnsavedWork || !m_drafts.empty(); }
 
     // --- passage column --------------------------------------------------------------
     void OnHasPassageClicked();
@@ -105,10 +118,12 @@ public:
     void ShiftControl(int id, bool toTheRight);
 
     // --- opening and starting questions ----------------------------------------------
-    // Raises ArchiveError for a damaged archive, after the controls are set.
+    // All or nothing: raises ArchiveError for a damaged archive with the current question,
+    // its controls and its panes as they were.
     void OpenExamRecord(const JsonObject& object, bool keepRecord);
     void LoadQuestionText(std::string_view text);
-    // The "문제 불러오기" button: a .dat chosen in the workspace; an archive error is shown.
+    // The "문제 불러오기" button: a .dat chosen in the workspace, opened with the store kind
+    // of its path; when it cannot be opened one message says why and nothing changes.
     void OnLoadQuestion();
     void StartNewQuestion();
 
@@ -118,10 +133,34 @@ public:
     void SelectTypeDocuments(const ExamRecord& record) override;
 
 private:
+    // Opens inside one batch are reported in one message.
+    struct OpenBatch {
+        explicit OpenBatch(DialogCore& core) : m_core(core) { ++m_core.m_nOpenBatch; }
+        ~OpenBatch() { --m_core.m_nOpenBatch; }
+        DialogCore& m_core;
+    };
+    void ReportUnreadableDocuments();
+    void SelectTypeDocumentsNow();
+    void EnableOptionsPaneFor(std::int32_t type);
+
+    // Documents of a type that was left before they were stored (its panes incomplete or
+    // its folder not writable), kept outside the workspace until the user returns to
+    // that type or another question becomes current.
+    bool StashDrafts(std::int32_t type);
+    bool RestoreDrafts(std::int32_t type);
+    void DropDrafts();
+    std::string DraftPath(std::int32_t type, int code) const;
+
     // 575 × scale, whole pixels: shifting by a fraction and truncating each way would
     // leave every control a pixel further left after each round trip.
     int PassageColumnWidth() const { return static_cast<int>(575.0f * m_fScale); }
 
     dlg::DialogView& m_view;
     editor::PaneSet m_panes;
+    // The type whose documents the panes hold; it stays when that type is switched off.
+    std::int32_t m_nShownType = kQuestionTypeNone;
+    std::string m_strDraftFolder;
+    std::map<std::int32_t, std::vector<int>> m_drafts;
+    std::vector<std::string> m_unreadableDocuments;
+    int m_nOpenBatch = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/named_event.h"
+#include "platform/process.h"
 #include "platform/shared_block.h"
 #include "support/run.h"
 
@@ -21,7 +22,41 @@ bool WriteText(platform::SharedBlock& block, std::size_t offset, std::size_t end
     return true;
 }
 
+// A block whose pid mark names a process that no longer exists.
+bool LauncherGone(platform::SharedBlock& block)
+{
+    const int pid = ReadLauncherPid(block.Data(), block.Size());
+    return pid > 0 && !platform::ProcessExists(pid);
+}
+
 } // namespace
+
+bool WriteLauncherPid(std::uint8_t* block, std::size_t size, int pid)
+{
+    if (size < kLauncherPidOffset + kLauncherPidAreaSize)
+        return false;
+    const std::string mark = kLauncherPidKey + std::to_string(pid);
+    std::memset(block + kLauncherPidOffset, 0, kLauncherPidAreaSize);
+    std::memcpy(block + kLauncherPidOffset, mark.data(), mark.size());
+    return true;
+}
+
+int ReadLauncherPid(const std::uint8_t* block, std::size_t size)
+{
+    if (size < kLauncherPidOffset + kLauncherPidAreaSize)
+        return 0;
+    const std::string mark = ReadBoundedText(block + kLauncherPidOffset, kLauncherPidAreaSize);
+    const std::string key = kLauncherPidKey;
+    if (!mark.starts_with(key) || mark.size() == key.size() || mark.size() > key.size() + 9)
+        return 0;
+    int pid = 0;
+    for (char c : mark.substr(key.size())) {
+        if (c < '0' || c > '9')
+            return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
 
 ChannelNames ChannelNamesFor(const std::string& word)
 {
@@ -32,6 +67,8 @@ ChannelNames LauncherChannelNames() { return ChannelNamesFor(kLauncherWord); }
 
 std::string ReadBoundedText(const std::uint8_t* data, std::size_t size)
 {
+    if (size == 0)
+        return {};
     const void* end = std::memchr(data, 0, size);
     const std::size_t length = end ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data) : size;
     return std::string(reinterpret_cast<const char*>(data), length);
@@ -67,24 +104,41 @@ LauncherChannel::~LauncherChannel() = default;
 std::unique_ptr<LauncherChannel> LauncherChannel::Open(const ChannelNames& names)
 {
     auto block = platform::OpenSharedBlock(names.block);
-    if (!block)
+    if (!block) {
+        // An empty block cannot be mapped, but it is there: a launch with an empty text.
+        if (platform::SharedBlockSize(names.block) == std::optional<std::size_t>(0))
+            return std::unique_ptr<LauncherChannel>(new LauncherChannel(nullptr));
         return nullptr;
+    }
+    if (LauncherGone(*block)) {
+        block.reset();
+        platform::RemoveSharedBlock(names.block);
+        platform::RemoveNamedEvent(names.event);
+        return nullptr;
+    }
     return std::unique_ptr<LauncherChannel>(new LauncherChannel(std::move(block)));
 }
 
-std::string LauncherChannel::LaunchText() const { return ReadBoundedText(m_block->Data(), m_block->Size()); }
+std::string LauncherChannel::LaunchText() const
+{
+    return m_block ? ReadBoundedText(m_block->Data(), m_block->Size()) : std::string();
+}
 
 bool AnswerLauncher(const std::string& answer, const ChannelNames& names)
 {
     auto block = platform::OpenSharedBlock(names.block);
-    if (!block || block->Size() <= kAnswerOffset || answer.size() >= block->Size() - kAnswerOffset)
+    if (!block || block->Size() <= kAnswerOffset || LauncherGone(*block))
+        return false;
+    // The answer area ends where a pid mark begins.
+    const std::size_t end = ReadLauncherPid(block->Data(), block->Size()) > 0 ? kLauncherPidOffset : block->Size();
+    if (answer.size() >= end - kAnswerOffset)
         return false;
     // Opened before writing, so that a refused event leaves the block untouched. When the
     // Launcher made no event nobody waits for it, and ours goes away when released.
     auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
     if (!event)
         return false;
-    WriteText(*block, kAnswerOffset, block->Size(), answer);
+    WriteText(*block, kAnswerOffset, end, answer);
     block.reset();
     return event->Set();
 }

@@ -34,6 +34,13 @@ inline constexpr const char* kFennickWord = "FENNICK";
 inline constexpr const char* kTolvardWord = "TOLVARD";
 inline constexpr const char* kLauncherWord = "VARNEL_MEM";
 
+// The Launcher's block may carry, past both areas, the text "VARNEL_LAUNCHER_PID=<n>"
+// with its terminator: the process that made the block. A block whose maker is gone
+// was left by a crashed launcher and is not a launch. Blocks without it are trusted.
+inline constexpr std::size_t kLauncherPidOffset = kToolBlockSize;
+inline constexpr std::size_t kLauncherPidAreaSize = 64;
+inline constexpr const char* kLauncherPidKey = "VARNEL_LAUNCHER_PID=";
+
 struct ChannelNames {
     std::string block;
     std::string event;
@@ -59,10 +66,18 @@ std::optional<std::string> RunToolExchange(const std::string& channelWord, const
                                            const std::string& request,
                                            const std::function<void()>& whileWaiting = {});
 
+// Writes the pid mark into a Launcher block of at least kLauncherPidOffset +
+// kLauncherPidAreaSize bytes; false when the block is smaller.
+bool WriteLauncherPid(std::uint8_t* block, std::size_t size, int pid);
+// The pid of the mark, or 0 when the block has none.
+int ReadLauncherPid(const std::uint8_t* block, std::size_t size);
+
 // The program's view of the Launcher's block, kept open for the whole run.
 class LauncherChannel {
 public:
-    // Null when the Launcher left no block (or an empty one, or another user's).
+    // Null when the Launcher left no block, or another user's, or one whose launcher is
+    // gone (that block and its event are removed). A block of size 0 is a block with an
+    // empty launch text.
     static std::unique_ptr<LauncherChannel> Open(const ChannelNames& names = LauncherChannelNames());
     ~LauncherChannel();
 
@@ -76,8 +91,8 @@ private:
 
 // Writes `answer` with its terminator at offset 2048 of the Launcher's block and sets
 // its event; nothing else in the block changes. False, with nothing written, when the
-// block does not exist, is too small for the answer, or the event cannot be opened:
-// the Launcher would not learn of the answer.
+// block does not exist, is too small for the answer, its launcher is gone, or the event
+// cannot be opened: the Launcher would not learn of the answer.
 bool AnswerLauncher(const std::string& answer, const ChannelNames& names = LauncherChannelNames());
 
 // The tool's side of a tool channel, for our own sibling programs.

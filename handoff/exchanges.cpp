@@ -7,6 +7,7 @@
 
 #include "handoff/channel.h"
 #include "store/archive.h"
+#include "store/exam_open.h"
 #include "store/local_store.h"
 #include "support/files.h"
 #include "support/folders.h"
@@ -24,10 +25,15 @@ std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word
                                        const std::string& request, const std::string& status)
 {
     dlg::DialogView& view = core.View();
+    // Cleared on every way out, an exception included: a dialog left busy takes no input
+    // and cannot be closed.
+    struct BusyScope {
+        dlg::DialogView& view;
+        ~BusyScope() { view.SetBusy({}); }
+    };
     view.SetBusy(status);
-    auto answer = RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
-    view.SetBusy({});
-    return answer;
+    const BusyScope busy{view};
+    return RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
 }
 
 // The panes as the user left them, kept outside the workspace while a save runs. The
@@ -158,9 +164,14 @@ void ApplyPickerAnswer(DialogCore& core, std::string_view answer)
         }
         if (!core.m_pExamRecord)
             return;
+        // The kind becomes a folder below the workspace; one that would climb out of it
+        // is refused whole.
+        const std::string kind = JsonGetText(object, "examtext_local");
+        if (!IsStoreKindName(kind))
+            return;
         ExamRecord& record = *core.m_pExamRecord;
         record.m_nExamtextKey = static_cast<std::uint32_t>(JsonGetInt(object, "examtext_key"));
-        record.m_strExamtextLocal = JsonGetText(object, "examtext_local");
+        record.m_strExamtextLocal = kind;
         record.m_strExamtextFolder =
             PickedPassageFolder(GetWorkspaceFolder(), record.m_strExamtextLocal, record.m_nExamtextKey);
         dlg::DialogView& view = core.View();
@@ -263,12 +274,16 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
     const TypedPanes typed(core.Panes());
     bool written = false;
     try {
-        if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true))
+        if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true)) {
+            // The panes keep what was typed (the check or a write failed, and said so).
+            core.m_bUnsavedWork = true;
             return;
+        }
         if (!WriteExamRecord(*core.m_pExamRecord, core.TypeControls(), pack)) {
             // Nothing may look saved that is not: the question stays, with what was typed.
             core.SelectTypeDocuments();
             typed.Restore();
+            core.m_bUnsavedWork = true;
             core.View().ShowMessage("문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
             return;
         }
@@ -278,11 +293,20 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
             core.StartNewQuestion();
             return;
         }
-        if (NotifyLauncherSaved())
+        if (NotifyLauncherSaved()) {
             core.View().PostClose();
+            return;
+        }
+        // Saved, but nobody learnt of it: the question stays open with its documents.
+        core.SelectTypeDocuments();
+        typed.Restore();
+        core.View().ShowMessage("문제는 저장했지만 실행 프로그램에 저장을 알리지 못했습니다. "
+                                "실행 프로그램이 아직 떠 있는지 확인하고 다시 저장하세요.");
     } catch (const std::exception& error) {
-        if (!written)
+        if (!written) {
             typed.Restore();
+            core.m_bUnsavedWork = true;
+        }
         core.View().ShowMessage(error.what());
     }
 }

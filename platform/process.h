@@ -23,4 +23,8 @@ public:
 // cannot be started (missing, not executable).
 std::unique_ptr<ChildProcess> StartProcess(const std::string& program, const std::vector<std::string>& arguments);
 
+// This process's id, and whether a process of that id still exists (another user's too).
+int CurrentProcessId();
+bool ProcessExists(int pid);
+
 } // namespace platform

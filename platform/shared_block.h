@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -28,6 +29,10 @@ std::unique_ptr<SharedBlock> CreateSharedBlock(const std::string& name, std::siz
 // Opens an existing block and maps it whole. Null when there is none, it is empty, or it
 // belongs to another user.
 std::unique_ptr<SharedBlock> OpenSharedBlock(const std::string& name);
+
+// The size of an existing block of ours (0 for one that is empty); none when there is no
+// such block or it belongs to another user.
+std::optional<std::size_t> SharedBlockSize(const std::string& name);
 
 void RemoveSharedBlock(const std::string& name);
 

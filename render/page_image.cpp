@@ -36,6 +36,9 @@ bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePa
 {
     const bool written = HalveBitmapToPng(bitmapPath, imagePath);
     std::remove(bitmapPath.c_str());
+    // An image of an earlier render must not pass for this one.
+    if (!written)
+        std::remove(imagePath.c_str());
     return written;
 }
 

@@ -30,7 +30,8 @@ struct PageImagePaths {
 PageImagePaths PageImagePathsFor(const ExamRecord& record, std::string_view partName);
 
 // The bitmap at `bitmapPath` halved into the PNG at `imagePath`; the bitmap is deleted
-// whatever happens. False when no PNG was written (no bitmap, not an image, a write error).
+// whatever happens. False when no PNG was written (no bitmap, not an image, a write
+// error); an older PNG at `imagePath` is then removed.
 bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePath);
 
 // Renders the control's first page and converts it as above. The result is only the

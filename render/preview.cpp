@@ -5,6 +5,8 @@
 
 #include "support/text.h"
 
+#include <vector>
+
 namespace {
 
 constexpr PreviewPart kObjParts[] = {
@@ -139,12 +141,28 @@ bool ValidateQuestion(DialogCore& dialog, bool showMessages)
     return false;
 }
 
-void SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
+namespace {
+
+// Writes the pane's document and exports its page; false, with no image, when the
+// document could not be written.
+bool StorePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
+                       std::string_view partName, PageImageQueue* queue)
+{
+    if (!pane.SaveDocumentAs(Utf16(path), u"HWP"))
+        return false;
+    ExportPageImage(pane, *dialog.m_pExamRecord, partName, queue);
+    return true;
+}
+
+} // namespace
+
+bool SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
                       std::string_view partName, PageImageQueue* queue)
 {
-    pane.SaveDocumentAs(Utf16(path), u"HWP");
-    ExportPageImage(pane, *dialog.m_pExamRecord, partName, queue);
+    if (!StorePaneDocument(dialog, pane, path, partName, queue))
+        return false;
     pane.ClearDocument(0);
+    return true;
 }
 
 bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCropperHook& runImageCropper)
@@ -161,13 +179,25 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     // Each bitmap is converted while the next pane renders; all images exist before the
     // cropper runs and before this returns.
     PageImageQueue images;
+    // Emptied only once every document is written: a failed write keeps all panes as typed.
+    std::vector<editor::EditorControl*> stored;
+    auto store = [&](editor::EditorControl& pane, const std::string& path, std::string_view partName) {
+        if (StorePaneDocument(dialog, pane, path, partName, &images)) {
+            stored.push_back(&pane);
+            return true;
+        }
+        if (showMessages)
+            dialog.View().ShowMessage("문서를 저장하지 못했습니다: " + path +
+                                      "\n저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
+        return false;
+    };
 
     if (record.HasPassage()) {
         if (record.m_strExamtextLocal == kLocalExamtextKind)
             EnsureDirectory(record.m_strExamtextFolder);
         const std::string path = record.m_strExamtextFolder + "/text.hwp";
-        if (panes.passage != nullptr)
-            SavePaneDocument(dialog, *panes.passage, path, "text", &images);
+        if (panes.passage != nullptr && !store(*panes.passage, path, "text"))
+            return false;
         dialog.AppendToWorkDocument(path, editor::kPanePassage, 0);
     }
     if (record.m_strExamLocal == kLocalExamKind)
@@ -181,10 +211,12 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
         const std::string path = record.m_strExamFolder + "/" + part.name + ".hwp";
         if (type == kQuestionTypeObj && part.paneCode == editor::kPaneAnswer)
             dialog.ReadObjectiveAnswer();
-        if (editor::EditorControl* pane = panes.ForCode(part.paneCode))
-            SavePaneDocument(dialog, *pane, path, part.name, &images);
+        if (editor::EditorControl* pane = panes.ForCode(part.paneCode); pane && !store(*pane, path, part.name))
+            return false;
         dialog.AppendToWorkDocument(path, part.paneCode, part.blankLines);
     }
+    for (editor::EditorControl* pane : stored)
+        pane->ClearDocument(0);
     if (!parts.empty()) {
         const bool rendered =
             panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type), &images);

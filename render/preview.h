@@ -42,16 +42,19 @@ bool ValidateQuestion(DialogCore& dialog, bool showMessages);
 class PageImageQueue;
 
 // Saves the pane as HWP at `path`, exports its first page (converted on `queue` when
-// given) and empties it.
-void SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
+// given) and empties it. False, with the pane as it was and no image, when the document
+// could not be written.
+bool SavePaneDocument(DialogCore& dialog, editor::EditorControl& pane, const std::string& path,
                       std::string_view partName, PageImageQueue* queue = nullptr);
 
 // Runs the image cropper over the exported images (the hand-off code supplies it).
 using ImageCropperHook = std::function<void()>;
 
 // False when validation failed: the current type's button then shows its unfinished
-// picture and no pane or file is touched. True otherwise, also when saving, rendering
-// or measuring failed on the way.
+// picture and no pane or file is touched. False too when a document could not be
+// written: every pane keeps what it holds, the type is not marked present, and with
+// messages the user is told which file. True otherwise, also when rendering or
+// measuring failed on the way.
 bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCropperHook& runImageCropper);
 
 // Points the dialog's type-button hook at BuildPreviewDocuments with this cropper.

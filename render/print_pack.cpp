@@ -33,12 +33,12 @@ std::string PrintImageName(const ExamRecord& record, std::string_view partName)
     const std::uint32_t key = passage ? record.m_nExamtextKey : record.m_nExamKey;
     const std::string name = "print-" + std::string(partName) + ".png";
     const std::string target = folder + "/" + name;
-    if (PathExists(target))
-        return name;
+    // The cropper's image of this save replaces the packaged one; without a new crop
+    // the image already packaged stays.
     const std::string source = folder + "/" + std::to_string(key) + "-" + name;
-    if (!PathExists(source) || std::rename(source.c_str(), target.c_str()) != 0)
-        return {};
-    return name;
+    if (PathExists(source) && std::rename(source.c_str(), target.c_str()) == 0)
+        return name;
+    return PathExists(target) ? name : std::string();
 }
 
 void PackPrintImages(const ExamRecord& record)

@@ -106,45 +106,84 @@ void LocatePassage(ExamRecord& record, const std::string& workspace)
         UnpackArchive(record.m_strExamtextFolder, ArchiveName(record.m_nExamtextKey, "text"));
 }
 
+std::unique_ptr<ExamRecord> PrepareExamRecord(const ExamRecord* base, const JsonObject& object,
+                                              const std::string& workspace)
+{
+    auto record = std::make_unique<ExamRecord>();
+    if (base) {
+        // What a record filled in place keeps: the keys the object does not hold.
+        record->m_strExamLocal = base->m_strExamLocal;
+        record->m_strSbjAnswer = base->m_strSbjAnswer;
+    }
+    ReadExamRecordKeys(*record, object);
+    LocateQuestion(*record, workspace);
+    if (record->HasPassage())
+        LocatePassage(*record, workspace);
+    return record;
+}
+
+namespace {
+
+void ShowOpenedRecord(std::unique_ptr<ExamRecord>& current, std::unique_ptr<ExamRecord> opened, ExamOpenView& view)
+{
+    current = std::move(opened);
+    view.ShowTypeControls(*current, TypeControlsOf(*current));
+    if (current->HasPassage())
+        view.ShowExistingPassage(*current);
+    view.SelectTypeDocuments(*current);
+}
+
+} // namespace
+
 void OpenExamRecord(std::unique_ptr<ExamRecord>& current, const JsonObject& object, bool keepRecord,
                     const std::string& workspace, ExamOpenView& view)
 {
-    if (!keepRecord || !current) {
-        current.reset();
-        current = std::make_unique<ExamRecord>();
-    }
-    ExamRecord& record = *current;
-    ReadExamRecordKeys(record, object);
-    view.ShowTypeControls(record, TypeControlsOf(record));
-    LocateQuestion(record, workspace);
-    if (record.HasPassage()) {
-        LocatePassage(record, workspace);
-        view.ShowExistingPassage(record);
-    }
-    view.SelectTypeDocuments(record);
+    // Everything that can fail happens before the record becomes current.
+    ShowOpenedRecord(current, PrepareExamRecord(keepRecord ? current.get() : nullptr, object, workspace), view);
 }
 
-void LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view text, const std::string& workspace,
-                      ExamOpenView& view)
+bool LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view text, const std::string& workspace,
+                      ExamOpenView& view, const std::optional<std::string>& storeKind)
 {
     const JsonOwnedPtr root = ParseJsonUtf8(text);
     if (!root || root->kind != JsonKind::Object)
-        return;
-    OpenExamRecord(current, JsonObjectOf(root.get()), true, workspace, view);
+        return false;
+    ExamRecord base;
+    if (current) {
+        base.m_strExamLocal = current->m_strExamLocal;
+        base.m_strSbjAnswer = current->m_strSbjAnswer;
+    }
+    if (storeKind)
+        base.m_strExamLocal = *storeKind;
+    ShowOpenedRecord(current, PrepareExamRecord(&base, JsonObjectOf(root.get()), workspace), view);
+    return true;
 }
 
-void LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path, const std::string& workspace,
-                      ExamOpenView& view)
+std::optional<std::string> QuestionFileStoreKind(const std::string& path, const std::string& workspace)
 {
-    if (!current)
-        current = std::make_unique<ExamRecord>();
-    if (IsLocalStorePath(path))
-        current->m_strExamLocal = kLocalExamKind;
-    LoadQuestionText(current, ReadWholeFile(path), workspace, view);
-}
-
-bool IsLocalStorePath(const std::string& path)
-{
+    const std::string prefix = workspace + "/";
+    if (!workspace.empty() && path.starts_with(prefix)) {
+        const std::string rest = path.substr(prefix.size());
+        const auto slash = rest.find('/');
+        if (slash != std::string::npos && slash > 0 && IsPlainFolderName(rest.substr(0, slash)))
+            return rest.substr(0, slash);
+        return std::nullopt;
+    }
     const auto at = path.find(kLocalExamKind);
-    return at != std::string::npos && at > 0;
+    if (at != std::string::npos && at > 0)
+        return std::string(kLocalExamKind);
+    return std::nullopt;
 }
+
+LoadQuestionResult LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path,
+                                    const std::string& workspace, ExamOpenView& view)
+{
+    const std::string text = ReadWholeFile(path);
+    if (text.empty())
+        return LoadQuestionResult::Unreadable;
+    if (!LoadQuestionText(current, text, workspace, view, QuestionFileStoreKind(path, workspace)))
+        return LoadQuestionResult::NotAQuestion;
+    return LoadQuestionResult::Opened;
+}
+
+bool IsStoreKindName(const std::string& kind) { return IsPlainFolderName(kind); }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,22 +61,38 @@ void LocateQuestion(ExamRecord& record, const std::string& workspace);
 // ArchiveError for a damaged archive.
 void LocatePassage(ExamRecord& record, const std::string& workspace);
 
-// The whole opening. keepRecord false puts a new record in place of `current`; true fills
-// it in place (keeping its store kind when the object has none). Raises ArchiveError
-// after the record is filled and the type controls are shown.
+// The record an opening makes, its folders located and its archives restored, without
+// touching the current one. `base` (the record filled in place) gives the store kind when
+// the object has none. Raises ArchiveError for a damaged archive.
+std::unique_ptr<ExamRecord> PrepareExamRecord(const ExamRecord* base, const JsonObject& object,
+                                              const std::string& workspace);
+
+// The whole opening, all or nothing: the new record is prepared first; only when that
+// worked does it replace `current` (keepRecord true: keeping its store kind when the
+// object has none) and the view fill the controls and panes. Raises ArchiveError with
+// `current` and the view untouched.
 void OpenExamRecord(std::unique_ptr<ExamRecord>& current, const JsonObject& object, bool keepRecord,
                     const std::string& workspace, ExamOpenView& view);
 
-// Parses a .dat text and opens the object it holds into the current record; anything
-// else (invalid UTF-8, bad JSON, not an object) does nothing.
-void LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view text, const std::string& workspace,
-                      ExamOpenView& view);
+// Parses a .dat text and opens the object it holds in place of the current record, with
+// `storeKind` (when given) as its store kind unless the object names one. False, with
+// nothing changed, for anything else (invalid UTF-8, bad JSON, not an object). Raises
+// ArchiveError as OpenExamRecord does.
+bool LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view text, const std::string& workspace,
+                      ExamOpenView& view, const std::optional<std::string>& storeKind = std::nullopt);
 
-// What follows the question file dialog: a path in the local store makes the current
-// record a local question, then the file's text is loaded (an unreadable file does nothing).
-void LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path, const std::string& workspace,
-                      ExamOpenView& view);
+// The store kind a chosen .dat opens as: inside the workspace the folder right below it;
+// elsewhere "local_exam" when the path holds it after its first character; otherwise
+// none (the current question's kind stays).
+std::optional<std::string> QuestionFileStoreKind(const std::string& path, const std::string& workspace);
 
-// Whether a chosen .dat path lies in the local store: it holds "local_exam" after its
-// first character. Such a file opens as a local question.
-bool IsLocalStorePath(const std::string& path);
+enum class LoadQuestionResult { Opened, Unreadable, NotAQuestion };
+
+// What follows the question file dialog: the file's text opened with the store kind of
+// its path. Nothing changes unless the result is Opened; raises ArchiveError as above.
+LoadQuestionResult LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path,
+                                    const std::string& workspace, ExamOpenView& view);
+
+// Whether a store kind is one plain folder name, so that joined below the workspace it
+// stays inside it: not ".", "..", nothing with a slash or backslash.
+bool IsStoreKindName(const std::string& kind);

@@ -1,8 +1,10 @@
 #include "support/files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,18 +17,30 @@ bool PathExists(const std::string& path)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking only for the open itself: a FIFO must not wait for a writer.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > static_cast<off_t>(kMaxWholeFileSize)) {
+        close(fd);
+        return {};
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::string result;
     char block[1030];
+    std::size_t total = 0;
     for (;;) {
+        // A file that grows while it is read is cut at the limit.
+        if (total >= kMaxWholeFileSize)
+            break;
         std::memset(block, 0, sizeof block);
         ssize_t n = read(fd, block, 1024);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
+        total += static_cast<std::size_t>(n);
         block[n] = '\0';
         result.append(block, std::strlen(block));
     }
@@ -72,16 +86,24 @@ std::string MakeTemporaryPathBeside(const std::string& path)
     struct stat st {};
     if (path.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return {};
-    std::string pattern = folder + "/." + NameOf(path) + ".XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0)
-        return {};
-    // mkstemp gives 0600; the file gets the mode a plain create would give.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    return pattern;
+    // Created with 0666 so the kernel applies the umask, as a plain create would; the
+    // process umask is never touched (other threads create files meanwhile).
+    static std::atomic<unsigned> s_counter{0};
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%x%x%x", static_cast<unsigned>(getpid()), random(),
+                      s_counter.fetch_add(1));
+        std::string candidate = folder + "/." + NameOf(path) + suffix;
+        int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            return candidate;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
 }
 
 bool CommitTemporaryFile(const std::string& temporary, const std::string& path)

@@ -1,12 +1,17 @@
 // Whole-file text input and output for the launch file and the question records.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Whether anything (file or folder) exists at the path.
 bool PathExists(const std::string& path);
 
-// The file's bytes, or empty when it is missing or unreadable. Read in 1024-byte blocks,
+// No text file the program reads comes near this; anything larger is refused.
+inline constexpr std::size_t kMaxWholeFileSize = 16u << 20;
+
+// The file's bytes, or empty when it is missing, unreadable, not a regular file (a
+// device, a FIFO, a folder) or larger than kMaxWholeFileSize. Read in 1024-byte blocks,
 // each appended up to its first NUL byte, so a NUL cuts the rest of its block only.
 std::string ReadWholeFile(const std::string& path);
 

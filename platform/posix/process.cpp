@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include <csignal>
+
 #include <cerrno>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -67,6 +69,15 @@ std::unique_ptr<ChildProcess> StartProcess(const std::string& program, const std
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
         return nullptr;
     return std::make_unique<PosixChildProcess>(pid);
+}
+
+int CurrentProcessId() { return static_cast<int>(getpid()); }
+
+bool ProcessExists(int pid)
+{
+    if (pid <= 0)
+        return false;
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace platform

@@ -98,6 +98,16 @@ std::unique_ptr<SharedBlock> OpenSharedBlock(const std::string& name)
     return std::make_unique<PosixSharedBlock>(data, size, objectName, false);
 }
 
+std::optional<std::size_t> SharedBlockSize(const std::string& name)
+{
+    Fd handle;
+    handle.fd = shm_open(posix::ObjectName(name).c_str(), O_RDONLY, 0);
+    struct stat st {};
+    if (handle.fd < 0 || fstat(handle.fd, &st) != 0 || st.st_uid != geteuid())
+        return std::nullopt;
+    return static_cast<std::size_t>(st.st_size);
+}
+
 void RemoveSharedBlock(const std::string& name) { shm_unlink(posix::ObjectName(name).c_str()); }
 
 } // namespace platform

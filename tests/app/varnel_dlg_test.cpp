@@ -3,7 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -12,6 +17,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "app/varnel_dlg.h"
 #include "editor/hwpctrl.h"
@@ -74,10 +80,39 @@ protected:
         pane->InsertPlainText(text);
     }
     std::string Workspace() const { return m_scratch / "data/korvane/telquin/5/6"; }
+    bool Contains(int id, const char16_t* text) const { return PaneText(id).contains(QString::fromStdU16String(text)); }
 
     ScratchFolder m_scratch;
     std::unique_ptr<CVarnelDlg> m_dialog;
 };
+
+// Answers every message box that opens while it lives, and keeps their texts.
+class MessageBoxes {
+public:
+    explicit MessageBoxes(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_answer(answer)
+    {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            texts << box->text();
+            QAbstractButton* button = box->button(m_answer);
+            if (!button)
+                button = box->buttons().value(0);
+            button->click();
+        });
+        m_timer.start();
+    }
+    void Answer(QMessageBox::StandardButton answer) { m_answer = answer; }
+    QStringList texts;
+
+private:
+    QMessageBox::StandardButton m_answer;
+    QTimer m_timer;
+};
+
+void Click(CVarnelDlg& dialog, int id) { static_cast<QAbstractButton*>(dialog.Control(id))->click(); }
 
 TEST_F(DialogTest, TemplateLayoutAndItsShrinkingOnLowScreens)
 {
@@ -169,6 +204,178 @@ TEST_F(DialogTest, OpeningALocalQuestionRestoresItsDocumentsFromTheArchive)
     EXPECT_TRUE(PaneText(IDC_PANE_QUESTION).contains(QStringLiteral("다음 중 옳은 것은?")));
     EXPECT_TRUE(static_cast<QCheckBox*>(dialog.Control(IDC_DEFAULT_OBJ))->isChecked());
     EXPECT_EQ(dialog.Core().m_strLevel, "high");
+}
+
+TEST_F(DialogTest, SwitchingTypeWithIncompletePanesKeepsWhatWasTyped)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    Click(dialog, IDC_HAS_PASSAGE);
+    Type(IDC_PANE_PASSAGE, QStringLiteral("봄이 오면 꽃이 핀다."));
+    Type(IDC_PANE_QUESTION, QStringLiteral("윗글의 중심 내용은?"));
+
+    // Objective is incomplete (no options): nothing is stored, yet nothing is lost.
+    Click(dialog, IDC_TYPE_SBJ);
+    EXPECT_EQ(dialog.Core().m_nQuestionType, kQuestionTypeSbj);
+    EXPECT_TRUE(Contains(IDC_PANE_PASSAGE, u"봄이 오면")) << "the passage was reloaded from a file that does not exist";
+    EXPECT_FALSE(Contains(IDC_PANE_QUESTION, u"중심 내용")) << "the subjective documents are shown";
+    EXPECT_FALSE(fs::exists(dialog.Core().m_pExamRecord->m_strExamtextFolder + "/text.hwp"));
+    Type(IDC_PANE_QUESTION, QStringLiteral("꽃이 피는 까닭을 쓰시오."));
+
+    Click(dialog, IDC_TYPE_OBJ);
+    EXPECT_EQ(dialog.Core().m_nQuestionType, kQuestionTypeObj);
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"윗글의 중심 내용은?"));
+    EXPECT_TRUE(Contains(IDC_PANE_PASSAGE, u"봄이 오면"));
+    EXPECT_TRUE(dialog.Control(IDC_PANE_OPTIONS)->isEnabled());
+    EXPECT_TRUE(dialog.Core().HasUnsavedWork()) << "the subjective draft is held";
+
+    Click(dialog, IDC_TYPE_SBJ);
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"꽃이 피는 까닭을 쓰시오."));
+    EXPECT_FALSE(dialog.Control(IDC_PANE_OPTIONS)->isEnabled());
+    // Nothing of the drafts reaches the question's folder.
+    const std::string folder = dialog.Core().m_pExamRecord->m_strExamFolder;
+    EXPECT_FALSE(fs::exists(folder + "/obj-exam.hwp"));
+    EXPECT_FALSE(fs::exists(folder + "/sbj-exam.hwp"));
+}
+
+TEST_F(DialogTest, TheNextQuestionStartsWithoutThePassageColumn)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    const int width = dialog.width();
+    Click(dialog, IDC_HAS_PASSAGE);
+    ASSERT_FALSE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
+    dialog.Core().m_pExamRecord.reset(); // as the save does before the next question
+    dialog.Core().StartNewQuestion();
+    EXPECT_FALSE(static_cast<QCheckBox*>(dialog.Control(IDC_HAS_PASSAGE))->isChecked());
+    EXPECT_TRUE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
+    EXPECT_EQ(dialog.width(), width);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, 0u);
+}
+
+TEST_F(DialogTest, EscapeNeverClosesAndClosingWithUnsavedTextAsks)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    dialog.show();
+    QApplication::processEvents();
+    {
+        MessageBoxes boxes;
+        dialog.close();
+        EXPECT_TRUE(boxes.texts.isEmpty()) << "nothing typed: no question";
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    dialog.show();
+    Type(IDC_PANE_QUESTION, QStringLiteral("다음 중 옳은 것은?"));
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(dialog.Pane(IDC_PANE_QUESTION)->TextView(), &escape);
+    QKeyEvent escapeOnDialog(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &escapeOnDialog);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible()) << "Escape closed the dialog";
+
+    MessageBoxes boxes(QMessageBox::No);
+    dialog.close();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("저장하지 않은 내용이 있습니다. 닫을까요?")});
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
+    boxes.Answer(QMessageBox::Yes);
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(boxes.texts.size(), 2);
+}
+
+TEST_F(DialogTest, AFolderThatCannotBeWrittenKeepsEveryPaneAndSaysSo)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    Type(IDC_PANE_QUESTION, QStringLiteral("다음 중 옳은 것은?"));
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 하나\n② 둘"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("②"));
+    Type(IDC_PANE_EXPLAIN, QStringLiteral("둘이 옳다."));
+    // A file where the question's folder should be made.
+    WriteFile(Workspace() + "/local_exam", "in the way");
+    dialog.Core().m_pExamRecord->m_strExamFolder = Workspace() + "/local_exam/ek-1";
+
+    EXPECT_FALSE(dialog.Core().m_buildPreviewDocuments(false)) << "the type switch learns it was not stored";
+    MessageBoxes boxes;
+    dialog.m_onSave();
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("obj-exam.hwp"))) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
+    EXPECT_TRUE(Contains(IDC_PANE_OPTIONS, u"② 둘"));
+    EXPECT_TRUE(Contains(IDC_PANE_ANSWER, u"②"));
+    EXPECT_TRUE(Contains(IDC_PANE_EXPLAIN, u"둘이 옳다"));
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamKey, 1u) << "still the same question";
+    EXPECT_NE(dialog.Core().m_pExamRecord->m_strObjState, "obj_y");
+}
+
+TEST_F(DialogTest, AnUnreadableDocumentOpensTheTemplateAndNamesTheFile)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    Type(IDC_PANE_QUESTION, QStringLiteral("문제 A의 글"));
+    const std::string folder = Workspace() + "/exam/d6-000/d4-00/d2-00/ek-2";
+    WriteFile(folder + "/obj-exam.hwp", "this is no document");
+    MessageBoxes boxes;
+    dialog.Core().LoadQuestionText(R"({"exam_key":2,"exam_local":"exam","obj_option":"D"})");
+    EXPECT_FALSE(Contains(IDC_PANE_QUESTION, u"문제 A")) << "question A's text would be saved under question B";
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(folder + "/obj-exam.hwp"))) << boxes.texts[0].toStdString();
+}
+
+TEST_F(DialogTest, ADamagedArchiveKeepsTheOpenQuestionInThePanes)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    Type(IDC_PANE_QUESTION, QStringLiteral("문제 A의 글"));
+    WriteFile(Workspace() + "/local_exam/ek-4/4.dat", R"({"exam_key":4,"obj_option":"D"})");
+    WriteFile(Workspace() + "/local_exam/ek-4/4-exam.zip", "damaged, not an archive at all");
+    // The step below the file chooser of "문제 불러오기".
+    EXPECT_THROW(dialog.Core().LoadQuestionText(store_testing::ReadFile(Workspace() + "/local_exam/ek-4/4.dat")),
+                 ArchiveError);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamKey, 1u);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_strExamFolder, Workspace() + "/local_exam/ek-1");
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"문제 A"));
+}
+
+// Records what reaches it, to see what the busy dialog lets through.
+class InputRecorder : public QWidget {
+public:
+    using QWidget::QWidget;
+    QList<QEvent::Type> seen;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        seen << event->type();
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)
+            static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
+        return QWidget::event(event);
+    }
+};
+
+TEST_F(DialogTest, WhileBusyNoUserInputOfAnyKindGetsThrough)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    auto* target = new InputRecorder(&dialog);
+    target->setAcceptDrops(true);
+    QMimeData mime;
+    mime.setText(QStringLiteral("끌어다 놓은 글"));
+    const auto send = [&] {
+        target->seen.clear();
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(QPoint(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(1, 1));
+        QApplication::sendEvent(target, &menu);
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(target, &key);
+    };
+    dialog.SetBusy(QStringLiteral("인쇄 이미지를 만드는 중입니다…"));
+    send();
+    EXPECT_TRUE(target->seen.isEmpty()) << target->seen.size() << " events got through, the first " << target->seen.value(0);
+    dialog.SetBusy(QString());
+    send();
+    for (QEvent::Type type : {QEvent::DragEnter, QEvent::Drop, QEvent::ContextMenu, QEvent::KeyPress})
+        EXPECT_TRUE(target->seen.contains(type)) << type;
 }
 
 } // namespace

@@ -271,6 +271,7 @@ TEST_F(DialogCoreTest, DifficultyCyclesOnlyForLocalQuestions)
     m_core->StartNewQuestion();
     ExamRecord& record = *m_core->m_pExamRecord;
     for (auto [from, to] : {std::pair{"d4", "d1"}, std::pair{"d1", "d2"}, std::pair{"", "d1"}, std::pair{"x", "d1"},
+                            std::pair{"d2147483647", "d2147483647"}, std::pair{"d99999999999", "d2147483647"},
                             std::pair{"d7", "d8"}}) {
         record.m_strDifficulty = from;
         m_core->OnDifficultyButton();
@@ -416,19 +417,38 @@ TEST_F(DialogCoreTest, LoadQuestionTakesTheStoreKindFromWhereTheFileLies)
     EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "exam");
     EXPECT_EQ(m_core->m_pExamRecord->m_strExamFolder, Workspace() + "/exam/d6-000/d4-00/d2-00/ek-5");
 
-    // A damaged archive of a local question: its message is shown, the dialog goes on.
+    // A damaged archive of a local question: its message is shown and question 5 stays,
+    // store kind and all.
     m_view.chosenFile = Workspace() + "/local_exam/ek-6/6.dat";
     WriteFile(m_view.chosenFile, R"({"exam_key":6,"obj_option":"Y"})");
     WriteFile(Workspace() + "/local_exam/ek-6/6-exam.zip", "this is not a zip archive");
+    m_question.calls.clear();
     m_core->OnLoadQuestion();
-    EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "local_exam");
+    EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "exam");
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
+    EXPECT_TRUE(m_question.calls.empty()) << "the panes keep question 5";
     ASSERT_EQ(m_view.messages.size(), 1u);
     EXPECT_NE(m_view.messages[0].find("6-exam.zip"), std::string::npos);
+
+    // An unreadable .dat in the local store does not turn question 5 into a local one.
+    m_view.messages.clear();
+    m_view.chosenFile = Workspace() + "/local_exam/ek-7/7.dat";
+    WriteFile(m_view.chosenFile, "{\"exam_key\":7,");
+    m_core->OnLoadQuestion();
+    EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "exam");
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
+    ASSERT_EQ(m_view.messages.size(), 1u);
+    EXPECT_NE(m_view.messages[0].find("7.dat"), std::string::npos);
+    m_view.messages.clear();
+    m_view.chosenFile = "/dev/zero";
+    m_core->OnLoadQuestion();
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
+    EXPECT_EQ(m_view.messages.size(), 1u);
 
     // Cancelled: nothing changes.
     m_view.chosenFile.clear();
     m_core->OnLoadQuestion();
-    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 6u);
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
 }
 
 TEST_F(DialogCoreTest, LaunchRecordHookDecidesStartOrClose)

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
+#include <unistd.h>
 
 #include "handoff/channel.h"
 #include "handoff/exchanges.h"
@@ -46,7 +48,8 @@ protected:
     void TearDown() override
     {
         handoff::ReleaseLauncherChannel();
-        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "VARNEL_TEST_ANSWER", "VARNEL_TEST_REQUEST_FILE"})
+        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "VARNEL_TEST_ANSWER", "VARNEL_TEST_REQUEST_FILE",
+                              "VARNEL_TEST_DELAY_MS"})
             unsetenv(v);
         g_schoolKey = g_userKey = 0;
         g_webServer.clear();
@@ -283,6 +286,78 @@ TEST_F(Exchanges, SavingWhenTheLauncherIsGoneKeepsTheQuestion)
     EXPECT_TRUE(fs::exists(Workspace() + "/exam/q/1.dat"));
     EXPECT_EQ(m_view.closeRequests, 0);
     EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "exam");
+}
+
+TEST_F(Exchanges, ALauncherQuestionSavedAfterTheLauncherWentGetsItsDocumentsBackAndSaysSo)
+{
+    handoff::AcquireLaunchRecord(*m_core); // the Launcher's block is gone
+    m_core->m_pExamRecord->m_strExamLocal = "exam";
+    m_core->m_pExamRecord->m_strExamFolder = Workspace() + "/exam/q";
+    fs::create_directories(m_core->m_pExamRecord->m_strExamFolder);
+    // As the assembly does: every pane is emptied once it is stored.
+    m_core->m_buildPreviewDocuments = [this](bool) {
+        for (RecordingPane* pane : {&m_passage, &m_question, &m_options, &m_answer, &m_explain})
+            pane->ClearDocument(0);
+        return true;
+    };
+    for (RecordingPane* pane : {&m_passage, &m_question, &m_options, &m_answer, &m_explain})
+        pane->calls.clear();
+    handoff::OnSave(*m_core, {});
+    EXPECT_TRUE(fs::exists(Workspace() + "/exam/q/1.dat"));
+    EXPECT_EQ(m_view.closeRequests, 0);
+    ASSERT_EQ(m_view.messages.size(), 1u);
+    EXPECT_NE(m_view.messages[0].find("알리지 못했습니다"), std::string::npos) << m_view.messages[0];
+    // The documents as they were before the assembly emptied the panes come back.
+    for (RecordingPane* pane : {&m_passage, &m_question, &m_options, &m_answer, &m_explain}) {
+        ASSERT_FALSE(pane->calls.empty());
+        EXPECT_EQ(pane->calls.back().rfind("OpenDocument", 0), 0u) << pane->calls.back();
+        EXPECT_NE(pane->calls.back().find("varnel-panes-"), std::string::npos) << pane->calls.back();
+    }
+}
+
+TEST_F(Exchanges, APickerAnswerThatLeavesTheWorkspaceChangesNothing)
+{
+    m_core->StartNewQuestion();
+    const ExamRecord before = [&] {
+        ExamRecord copy;
+        copy.m_nExamtextKey = m_core->m_pExamRecord->m_nExamtextKey;
+        copy.m_strExamtextFolder = m_core->m_pExamRecord->m_strExamtextFolder;
+        return copy;
+    }();
+    for (const char* kind : {"../../../../tmp/x", "..", "a/b", "/etc"}) {
+        const std::string answer = std::string(R"({"content_type":"examtext","examtext_key":3,"examtext_local":")") +
+                                   kind + R"("})";
+        handoff::ApplyPickerAnswer(*m_core, answer);
+        EXPECT_EQ(m_core->m_pExamRecord->m_nExamtextKey, before.m_nExamtextKey) << kind;
+        EXPECT_EQ(m_core->m_pExamRecord->m_strExamtextFolder, before.m_strExamtextFolder) << kind;
+        EXPECT_FALSE(m_view.IsChecked(IDC_HAS_PASSAGE)) << kind;
+    }
+    EXPECT_TRUE(m_passage.opened.empty() || m_passage.opened.find("..") == std::string::npos);
+}
+
+// A view whose busy wait fails, as an error inside the event processing would.
+class ThrowingBusyView : public FakeView {
+public:
+    void SetBusy(const std::string& status) override { busy = !status.empty(); }
+    void WhileBusy() override { throw std::runtime_error("fault in the busy wait"); }
+    bool busy = false;
+};
+
+TEST_F(Exchanges, AnErrorInTheBusyWaitStillEndsTheBusyState)
+{
+    ThrowingBusyView view;
+    DialogCore core(view, editor::PaneSet{&m_passage, &m_question, &m_options, &m_answer, &m_explain, &m_work});
+    core.StartNewQuestion();
+    // The stand-in cropper runs until the wait has looked at least once.
+    setenv("VARNEL_TEST_ANSWER", "{}", 1);
+    setenv("VARNEL_TEST_DELAY_MS", "300", 1);
+    EXPECT_THROW(handoff::RunImageCropper(core), std::runtime_error);
+    EXPECT_FALSE(view.busy);
+    EXPECT_THROW(handoff::OnLoadPassage(core), std::runtime_error);
+    EXPECT_FALSE(view.busy);
+    unsetenv("VARNEL_TEST_DELAY_MS");
+    // Let the stand-ins end before the next case makes the channels again.
+    usleep(500 * 1000);
 }
 
 TEST_F(Exchanges, SavingAnEmptyQuestionShowsWhyAndWritesNothing)

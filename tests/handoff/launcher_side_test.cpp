@@ -1,4 +1,5 @@
 #include <cstring>
+#include <unistd.h>
 #include <filesystem>
 
 #include "platform/process.h"
@@ -70,6 +71,78 @@ TEST(LauncherSide, LaunchTextWithoutTerminatorEndsAtTheEndOfTheBlock)
     auto channel = handoff::LauncherChannel::Open(handoff::ChannelNamesFor(word));
     ASSERT_TRUE(channel);
     EXPECT_EQ(channel->LaunchText(), std::string(3000, 'L'));
+}
+
+// A block made by a launcher that then died: its pid names a process that has ended.
+int PidOfAnEndedProcess()
+{
+    auto child = platform::StartProcess("/bin/true", {});
+    if (!child)
+        return 0;
+    const int pid = child->Pid();
+    WaitUntil([&] { return child->HasExited(); });
+    return pid;
+}
+
+TEST(LauncherSide, ABlockWhoseLauncherIsGoneIsNoLaunchAndIsRemoved)
+{
+    const std::string word = UniqueWord("CRASHED");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    const std::size_t size = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
+    {
+        auto block = platform::CreateSharedBlock(names.block, size);
+        auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+        ASSERT_TRUE(block && event);
+        block->SetUnlinkOnClose(false);
+        event->SetUnlinkOnClose(false);
+        std::memcpy(block->Data(), "{}", 3);
+        const int pid = PidOfAnEndedProcess();
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(handoff::WriteLauncherPid(block->Data(), block->Size(), pid));
+        EXPECT_EQ(handoff::ReadLauncherPid(block->Data(), block->Size()), pid);
+    }
+    EXPECT_FALSE(handoff::AnswerLauncher("EXAM_SAVE", names)) << "nobody would learn of the save";
+    EXPECT_EQ(handoff::LauncherChannel::Open(names), nullptr);
+    EXPECT_FALSE(ChannelNamesExist(word)) << "the stale block and event are removed";
+    RemoveChannel(word);
+}
+
+TEST(LauncherSide, ABlockOfALiveLauncherOrWithoutAPidIsALaunch)
+{
+    const std::string word = UniqueWord("LIVE");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    auto block = platform::CreateSharedBlock(names.block, handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize);
+    ASSERT_TRUE(block);
+    std::memcpy(block->Data(), "{\"a\":1}", 8);
+    auto channel = handoff::LauncherChannel::Open(names);
+    ASSERT_TRUE(channel) << "no pid mark: trusted";
+    EXPECT_EQ(channel->LaunchText(), "{\"a\":1}");
+
+    ASSERT_TRUE(handoff::WriteLauncherPid(block->Data(), block->Size(), platform::CurrentProcessId()));
+    EXPECT_TRUE(handoff::LauncherChannel::Open(names));
+    EXPECT_TRUE(handoff::AnswerLauncher("EXAM_SAVE", names));
+    EXPECT_EQ(handoff::ReadLauncherPid(block->Data(), block->Size()), platform::CurrentProcessId())
+        << "the answer stays in its area";
+    EXPECT_FALSE(handoff::WriteLauncherPid(block->Data(), handoff::kLauncherPidOffset, 5)) << "no room";
+    RemoveChannel(word);
+}
+
+TEST(LauncherSide, AnEmptyBlockIsALaunchWithAnEmptyText)
+{
+    const std::string word = UniqueWord("EMPTY");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    {
+        // shm_open and nothing more: a block of size 0.
+        auto block = platform::CreateSharedBlock(names.block, 16);
+        ASSERT_TRUE(block);
+        block->SetUnlinkOnClose(false);
+    }
+    ASSERT_EQ(truncate(("/dev/shm/" + names.block).c_str(), 0), 0);
+    auto channel = handoff::LauncherChannel::Open(names);
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->LaunchText(), "");
+    EXPECT_FALSE(handoff::AnswerLauncher("EXAM_SAVE", names));
+    RemoveChannel(word);
 }
 
 } // namespace

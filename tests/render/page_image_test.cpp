@@ -114,6 +114,30 @@ TEST_F(ExportPageImages, ReturnsTheRenderResultAloneAndDeletesTheBitmapOnEveryPa
     EXPECT_FALSE(Exists(PathOf("gone")));
 }
 
+TEST_F(ExportPageImages, AFailedRenderRemovesThePreviousImageSoNothingStaleIsMeasured)
+{
+    Log log;
+    RecordingPane pane("work", log);
+    const ExamRecord record = RecordIn(Folder(), Folder());
+    ASSERT_TRUE(ExportPageImage(pane, record, "examprint-obj"));
+    ASSERT_EQ(FilesIn(Folder()), std::vector<std::string>{"12-examprint-obj001.png"});
+
+    pane.renderResult = false;
+    pane.render = [](const std::string&) {};
+    EXPECT_FALSE(ExportPageImage(pane, record, "examprint-obj"));
+    EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{});
+
+    // The same through the conversion queue the assembly uses.
+    pane.renderResult = true;
+    pane.render = {};
+    ASSERT_TRUE(ExportPageImage(pane, record, "obj-exam"));
+    pane.render = [](const std::string& path) { Touch(path, "not a bitmap"); };
+    PageImageQueue queue;
+    ExportPageImage(pane, record, "obj-exam", &queue);
+    queue.Finish();
+    EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{});
+}
+
 TEST_F(ExportPageImages, AnA4PageWithOddSidesLosesTheLastHalfPixel)
 {
     Log log;

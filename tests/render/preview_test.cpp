@@ -197,8 +197,10 @@ TEST_F(PreviewAssembly, AnObjectiveQuestionWithAPassageIsSavedInThePrintOrder)
                         "work:InsertFile(" + Q("obj-explain.hwp") + ")",
                         "work:RenderPageImage(" + Q("12-examprint-obj.bmp") + ",0,600,24,bmp)",
                     }));
-    // The answer is read after the options are done and before the answer pane is saved.
-    EXPECT_LT(IndexOf("options:ClearDocument(0)"), IndexOf("answer:BeginTextScan"));
+    // The answer is read after the options are done and before the answer pane is saved;
+    // the panes are emptied only once every document is written.
+    EXPECT_LT(IndexOf("options:SaveDocumentAs(" + Q("obj-objective.hwp") + ",HWP)"), IndexOf("answer:BeginTextScan"));
+    EXPECT_LT(IndexOf("explain:SaveDocumentAs(" + Q("obj-explain.hwp") + ",HWP)"), IndexOf("passage:ClearDocument(0)"));
     EXPECT_LT(IndexOf("answer:BeginTextScan"), IndexOf("answer:SaveDocumentAs(" + Q("obj-answer.hwp") + ",HWP)"));
     EXPECT_EQ(Record().m_strObjAnswer, "2,4");
     EXPECT_EQ(m_stateAtCropper, "obj_y");
@@ -260,16 +262,25 @@ TEST_F(PreviewAssembly, AFailedPrintExportStillSetsTheStateButSkipsTheCropper)
     EXPECT_EQ(IndexOf("cropper"), m_log.size());
 }
 
-TEST_F(PreviewAssembly, APartThatCannotBeSavedLeavesTheEarlierFileOrNothingInThePrintDocument)
+TEST_F(PreviewAssembly, APartThatCannotBeWrittenFailsTheAssemblyAndKeepsEveryPane)
 {
-    m_options.saveWorks = false;
+    AddPassage();
     m_answer.saveWorks = false;
-    std::filesystem::create_directories(Record().m_strExamFolder);
-    Touch(Q("obj-answer.hwp"), "earlier save");
-    ASSERT_TRUE(Build(true));
-    EXPECT_EQ(IndexOf("work:InsertFile(" + Q("obj-objective.hwp") + ")"), m_log.size());
-    EXPECT_LT(IndexOf("work:InsertFile(" + Q("obj-answer.hwp") + ")"), m_log.size());
-    EXPECT_EQ(IndexOf("cropper"), m_log.size() - 1);
+    Record().m_strObjState = "obj_n";
+    EXPECT_FALSE(Build(true));
+    ASSERT_EQ(m_view.messages.size(), 1u);
+    EXPECT_NE(m_view.messages[0].find(Q("obj-answer.hwp")), std::string::npos) << m_view.messages[0];
+    for (RecordingPane* pane : {&m_passage, &m_question, &m_options, &m_answer, &m_explain})
+        EXPECT_FALSE(pane->empty) << "emptied although the save failed";
+    EXPECT_EQ(IndexOf("cropper"), m_log.size());
+    EXPECT_EQ(IndexOf("work:InsertFile(" + Q("obj-answer.hwp") + ")"), m_log.size());
+    EXPECT_EQ(Record().m_strObjState, "obj_n") << "a type whose documents are not all written is not present";
+
+    // Silent (a type switch): the same, without a message.
+    m_view.messages.clear();
+    EXPECT_FALSE(Build(false));
+    EXPECT_TRUE(m_view.messages.empty());
+    EXPECT_FALSE(m_question.empty);
 }
 
 TEST_F(PreviewAssembly, TheTypeButtonsHookRunsTheSilentAssembly)

@@ -29,18 +29,22 @@ protected:
     ExamRecord m_record;
 };
 
-TEST_F(PrintPacking, TheCroppersKeyedImageIsMovedToItsPackageNameOnce)
+TEST_F(PrintPacking, EachNewCropReplacesThePackagedImage)
 {
     Touch(Q("12-print-obj-exam.png"), "first");
     EXPECT_EQ(PrintImageName(m_record, "obj-exam"), "print-obj-exam.png");
-    EXPECT_TRUE(Exists(Q("print-obj-exam.png")));
+    EXPECT_EQ(ReadBytes(Q("print-obj-exam.png")), "first");
     EXPECT_FALSE(Exists(Q("12-print-obj-exam.png")));
 
-    // A later crop under the keyed name does not replace the moved one.
+    // A re-save: the cropper's new image wins over the one the first save moved.
     Touch(Q("12-print-obj-exam.png"), "second");
     EXPECT_EQ(PrintImageName(m_record, "obj-exam"), "print-obj-exam.png");
-    EXPECT_TRUE(Exists(Q("12-print-obj-exam.png")));
-    EXPECT_EQ(FilesIn(PathOf("q")), (std::vector<std::string>{"12-print-obj-exam.png", "print-obj-exam.png"}));
+    EXPECT_EQ(ReadBytes(Q("print-obj-exam.png")), "second");
+    EXPECT_EQ(FilesIn(PathOf("q")), std::vector<std::string>{"print-obj-exam.png"});
+
+    // No new crop: the image already packaged is used as it is.
+    EXPECT_EQ(PrintImageName(m_record, "obj-exam"), "print-obj-exam.png");
+    EXPECT_EQ(ReadBytes(Q("print-obj-exam.png")), "second");
 
     EXPECT_EQ(PrintImageName(m_record, "obj-answer"), "") << "no crop, no name";
 }
@@ -68,7 +72,7 @@ TEST_F(PrintPacking, ASaveWritesTheFourArchivesOfThePresentParts)
         Touch(Q(std::string(part) + ".hwp"));
         Touch(Q("12-print-" + std::string(part) + ".png"));
     }
-    Touch(Q("print-obj-exam.png"), "already moved");
+    Touch(Q("print-obj-exam.png"), "from an earlier save");
     Touch(Q("12-examprint-obj001.png"));
 
     Log log;
@@ -86,7 +90,8 @@ TEST_F(PrintPacking, ASaveWritesTheFourArchivesOfThePresentParts)
               (std::vector<std::string>{"print-obj-exam.png", "print-obj-objective.png", "print-obj-answer.png",
                                         "print-obj-explain.png", "print-des-exam.png", "print-des-answer.png",
                                         "print-des-explain.png"}));
-    EXPECT_TRUE(Exists(Q("12-print-obj-exam.png"))) << "the moved image won";
+    EXPECT_FALSE(Exists(Q("12-print-obj-exam.png"))) << "this save's crop replaced the earlier one";
+    EXPECT_EQ(ReadBytes(Q("print-obj-exam.png")), "x");
     EXPECT_TRUE(Exists(Q("12-print-sbj-exam.png"))) << "an absent part set is left alone";
     EXPECT_EQ(log, std::vector<std::string>{"options:ClearDocument(1)"});
 }

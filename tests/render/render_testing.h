@@ -96,6 +96,7 @@ bool Exists(const std::string& path);
 // Names of the files directly in `folder`, sorted.
 std::vector<std::string> FilesIn(const std::string& folder);
 void Touch(const std::string& path, const std::string& content = "x");
+std::string ReadBytes(const std::string& path);
 
 // pngcheck's verdict: empty when the file passes, else its output.
 std::string PngCheckFailure(const std::string& path);

@@ -99,11 +99,10 @@ TEST(OpenExamRecordKeys, ReadsTheKeysAndClearsTheHeights)
     current->m_strExamLocal = "local_exam";
     current->m_pObjHeights = std::make_unique<ExamHeights>();
     current->m_pTextHeights = std::make_unique<TextHeights>();
-    ExamRecord* const same = current.get();
     current = Open(R"({"exam_key":"42","exam_name":"이름","difficulty":"d3","obj_answer":"1,4",)"
                    R"("stage_id":"high","sbj_answer":"ignored","obj_list":[]})",
                    workspace.Path(), view, std::move(current), true);
-    EXPECT_EQ(current.get(), same);
+    EXPECT_EQ(current->m_strExamLocal, "local_exam") << "filled in place: the store kind stays";
     EXPECT_EQ(current->m_nExamKey, 42u);
     EXPECT_EQ(current->m_strExamName, "이름");
     EXPECT_EQ(current->m_strDifficulty, "d3");
@@ -191,18 +190,28 @@ TEST(OpenExamRecordFolders, ALocalPassageIsUnpackedOnlyWhenItsDocumentIsMissing)
     EXPECT_EQ(ReadFile(folder + "/text.hwp"), "packed passage");
 }
 
-TEST(OpenExamRecordFolders, ADamagedArchiveRaisesAfterTheRecordAndControlsAreSet)
+TEST(OpenExamRecordFolders, ADamagedArchiveLeavesTheOpenQuestionExactlyAsItWas)
 {
     ScratchFolder workspace;
     WriteFile(workspace / "local_exam/ek-12/12-exam.zip", "not an archive at all, only some text here");
+    WriteFile(workspace / "local_examtext/etk-5/5-text.zip", "no archive either, only some more text");
     RecordingView view;
-    std::unique_ptr<ExamRecord> current;
-    const JsonOwnedPtr root = ParseJsonUtf8(R"({"exam_local":"local_exam","exam_key":12,"obj_option":"D"})");
-    EXPECT_THROW(OpenExamRecord(current, JsonObjectOf(root.get()), false, workspace.Path(), view), ArchiveError);
-    ASSERT_TRUE(current);
-    EXPECT_EQ(current->m_nExamKey, 12u);
-    EXPECT_EQ(current->m_strObjState, "obj_d");
-    EXPECT_EQ(view.m_calls, (std::vector<std::string>{"controls"}));
+    auto current = std::make_unique<ExamRecord>();
+    current->m_nExamKey = 3;
+    current->m_strExamLocal = "local_exam";
+    current->m_strExamFolder = "A";
+    const ExamRecord* before = current.get();
+    for (const char* json : {R"({"exam_local":"local_exam","exam_key":12,"obj_option":"D"})",
+                             R"({"exam_local":"exam","exam_key":13,"examtext_key":5,"examtext_local":"local_examtext"})"}) {
+        const JsonOwnedPtr root = ParseJsonUtf8(json);
+        EXPECT_THROW(OpenExamRecord(current, JsonObjectOf(root.get()), false, workspace.Path(), view), ArchiveError);
+        EXPECT_THROW(LoadQuestionText(current, json, workspace.Path(), view), ArchiveError);
+        ASSERT_EQ(current.get(), before) << json;
+        EXPECT_EQ(current->m_nExamKey, 3u);
+        EXPECT_EQ(current->m_strExamLocal, "local_exam");
+        EXPECT_EQ(current->m_strExamFolder, "A");
+        EXPECT_TRUE(view.m_calls.empty()) << "nothing shown of a question that did not open";
+    }
 }
 
 TEST(LoadQuestionText, OpensObjectsOnlyAndIntoTheCurrentRecord)
@@ -212,7 +221,7 @@ TEST(LoadQuestionText, OpensObjectsOnlyAndIntoTheCurrentRecord)
     auto current = std::make_unique<ExamRecord>();
     current->m_nExamKey = 99;
     for (const char* text : {"", "[1,2]", "\"text\"", "{broken", "\xff\xfe{}"}) {
-        LoadQuestionText(current, text, workspace.Path(), view);
+        EXPECT_FALSE(LoadQuestionText(current, text, workspace.Path(), view));
         EXPECT_EQ(current->m_nExamKey, 99u) << text;
     }
     EXPECT_TRUE(view.m_calls.empty());
@@ -245,11 +254,42 @@ TEST(LoadQuestionText, AWrittenLocalRecordOpensAgainAsTheSameQuestion)
     EXPECT_EQ(view.m_controls, (ExamTypeControls{0, 3, 4, kQuestionTypeObj, kQuestionTypeObj}));
 }
 
-TEST(IsLocalStorePath, NeedsTheLocalStoreAfterTheFirstCharacter)
+TEST(LoadQuestionFile, AnUnreadableFileKeepsTheStoreKindOfTheOpenQuestion)
 {
-    EXPECT_TRUE(IsLocalStorePath("/home/u/ws/local_exam/ek-4/4.dat"));
-    EXPECT_FALSE(IsLocalStorePath("local_exam/ek-4/4.dat"));
-    EXPECT_FALSE(IsLocalStorePath("/home/u/ws/exam/d6-000/d4-00/d2-00/ek-4/4.dat"));
+    ScratchFolder workspace;
+    auto current = std::make_unique<ExamRecord>();
+    current->m_nExamKey = 8;
+    current->m_strExamLocal = "local_exam";
+    RecordingView view;
+    const std::string inExam = workspace / "exam/d6-000/d4-00/d2-00/ek-4/4.dat";
+    WriteFile(inExam, "{not json");
+    EXPECT_EQ(LoadQuestionFile(current, inExam, workspace.Path(), view), LoadQuestionResult::NotAQuestion);
+    EXPECT_EQ(LoadQuestionFile(current, workspace / "exam/missing.dat", workspace.Path(), view),
+              LoadQuestionResult::Unreadable);
+    EXPECT_EQ(LoadQuestionFile(current, "/dev/zero", workspace.Path(), view), LoadQuestionResult::Unreadable);
+    EXPECT_EQ(current->m_strExamLocal, "local_exam");
+    EXPECT_EQ(current->m_nExamKey, 8u);
+    EXPECT_TRUE(view.m_calls.empty());
+
+    WriteFile(inExam, R"({"exam_key":4,"obj_option":"Y"})");
+    EXPECT_EQ(LoadQuestionFile(current, inExam, workspace.Path(), view), LoadQuestionResult::Opened);
+    EXPECT_EQ(current->m_strExamLocal, "exam");
+    EXPECT_EQ(current->m_strExamFolder, workspace / "exam/d6-000/d4-00/d2-00/ek-4");
+}
+
+TEST(QuestionFileStoreKind, TheFolderBelowTheWorkspaceElseTheLocalStoreElseNone)
+{
+    const std::string ws = "/home/u/ws";
+    EXPECT_EQ(QuestionFileStoreKind(ws + "/local_exam/ek-4/4.dat", ws), "local_exam");
+    EXPECT_EQ(QuestionFileStoreKind(ws + "/exam/d6-000/d4-00/d2-00/ek-4/4.dat", ws), "exam");
+    EXPECT_EQ(QuestionFileStoreKind(ws + "/4.dat", ws), std::nullopt);
+    EXPECT_EQ(QuestionFileStoreKind("/media/stick/local_exam/ek-4/4.dat", ws), "local_exam");
+    EXPECT_EQ(QuestionFileStoreKind("local_exam/ek-4/4.dat", ws), std::nullopt);
+    EXPECT_EQ(QuestionFileStoreKind("/media/stick/exam/4.dat", ws), std::nullopt);
+    EXPECT_FALSE(IsStoreKindName(".."));
+    EXPECT_FALSE(IsStoreKindName("../../tmp"));
+    EXPECT_FALSE(IsStoreKindName("a\\b"));
+    EXPECT_TRUE(IsStoreKindName("examtext"));
 }
 
 } // namespace

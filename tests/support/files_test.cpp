@@ -1,12 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/files.h"
 
 namespace fs = std::filesystem;
+
+// Every umask call of this process is counted: the conversion thread creates files while
+// a temporary is made, so making one must never change the process-wide mask.
+namespace {
+std::atomic<int> g_umaskCalls{0};
+}
+
+extern "C" mode_t umask(mode_t mask)
+{
+    using Real = mode_t (*)(mode_t);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "umask"));
+    ++g_umaskCalls;
+    return real(mask);
+}
 
 namespace {
 
@@ -67,6 +84,38 @@ TEST_F(Files, WritingReplacesTheFileAndLeavesNoTemporary)
     const mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "same mode as a plain create";
+}
+
+TEST_F(Files, TemporariesTakeTheUmaskWithoutChangingIt)
+{
+    const mode_t old = umask(027);
+    const int before = g_umaskCalls.load();
+    const std::string temporary = MakeTemporaryPathBeside(Path("t.dat"));
+    const int calls = g_umaskCalls.load() - before;
+    umask(old);
+    ASSERT_FALSE(temporary.empty());
+    EXPECT_EQ(calls, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(temporary.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(MakeTemporaryPathBeside(Path("t.dat")), temporary) << "each call a new name";
+}
+
+TEST_F(Files, DevicesFifosAndHugeFilesAreRefused)
+{
+    EXPECT_EQ(ReadWholeFile("/dev/zero"), "");
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadWholeFile(Path("fifo")), "") << "no writer: must not wait for one";
+    {
+        std::ofstream big(Path("big"), std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(kMaxWholeFileSize));
+        big.put('x');
+    }
+    EXPECT_EQ(ReadWholeFile(Path("big")), "");
+    fs::resize_file(Path("big"), kMaxWholeFileSize);
+    EXPECT_EQ(ReadWholeFile(Path("big")), "") << "a sparse file reads as NULs, which cut every block";
+    Put(Path("small"), "{}");
+    EXPECT_EQ(ReadWholeFile(Path("small")), "{}");
 }
 
 TEST_F(Files, WritingIntoAMissingFolderDoesNothing)

@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "handoff/channel.h"
 #include "platform/named_event.h"
+#include "platform/process.h"
 #include "platform/shared_block.h"
 #include "support/files.h"
 #include "support/folders.h"
@@ -204,6 +207,39 @@ TEST_F(Launcher, BadArgumentsAndMissingEditorAreRefusedClearly)
     const Outcome help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--school-key"), std::string::npos);
+}
+
+TEST_F(Launcher, ABlockLeftByAKilledLauncherIsNotTakenForALaunch)
+{
+    // An editor that only waits, so the launcher is still waiting when it is killed.
+    const fs::path editor = m_dir / "waiting-editor";
+    ASSERT_TRUE(WriteWholeFile(editor, "#!/bin/sh\nsleep 2\n"));
+    fs::permissions(editor, fs::perms::owner_all);
+    std::vector<std::string> arguments = Base();
+    arguments[arguments.size() - 1] = editor.string();
+    auto launcher = platform::StartProcess(VARNEL_LAUNCHER, arguments);
+    ASSERT_TRUE(launcher);
+    const auto names = handoff::LauncherChannelNames();
+    int markedPid = 0;
+    for (int i = 0; i < 500 && markedPid == 0; ++i) {
+        if (auto block = platform::OpenSharedBlock(names.block))
+            markedPid = handoff::ReadLauncherPid(block->Data(), block->Size());
+        if (markedPid == 0)
+            usleep(10 * 1000);
+    }
+    EXPECT_EQ(markedPid, launcher->Pid()) << "the launcher marks its block with its pid";
+    {
+        auto channel = handoff::LauncherChannel::Open();
+        ASSERT_TRUE(channel) << "its launcher is alive";
+        EXPECT_NE(channel->LaunchText().find("\"school_key\":1001"), std::string::npos);
+    }
+
+    kill(launcher->Pid(), SIGKILL);
+    for (int i = 0; i < 500 && !launcher->HasExited(); ++i)
+        usleep(10 * 1000);
+    ASSERT_TRUE(platform::OpenSharedBlock(names.block)) << "a killed launcher leaves its block";
+    EXPECT_EQ(handoff::LauncherChannel::Open(), nullptr);
+    EXPECT_FALSE(ChannelLeft()) << "the editor removes what the dead launcher left";
 }
 
 TEST_F(Launcher, FindsTheEditorBesideItselfByDefault)

@@ -162,8 +162,15 @@ private:
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            Log("message " + box->text());
-            box->accept();
+            // A question (closing with unsaved text) is answered yes: the script means to
+            // close. It is logged apart from the messages that report something.
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                Log("asked " + box->text());
+                yes->click();
+            } else {
+                Log("message " + box->text());
+                box->accept();
+            }
         } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
             const QString path = Env("VARNEL_DRIVER_OPEN");
             if (path.isEmpty()) {

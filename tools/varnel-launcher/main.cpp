@@ -23,8 +23,10 @@
 namespace {
 
 constexpr const char* kSaveAnswer = "EXAM_SAVE";
-// Record at 0 with its terminator before the answer area, answer area up to the end.
-constexpr std::size_t kBlockSize = handoff::kToolBlockSize;
+// Record at 0 with its terminator before the answer area, answer area up to 4096, then
+// our process id, so that an editor started after we crashed does not take our block
+// for a launch.
+constexpr std::size_t kBlockSize = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
 
 // 0 save, 1 no save, 2 nothing was started (bad arguments, unusable question, no editor).
 enum ExitCode { kSaved = 0, kNotSaved = 1, kRefused = 2 };
@@ -231,6 +233,7 @@ int main(int argc, char** argv)
     block->SetUnlinkOnClose(true);
     std::memset(block->Data(), 0, kBlockSize);
     std::memcpy(block->Data(), record->c_str(), record->size() + 1);
+    handoff::WriteLauncherPid(block->Data(), block->Size(), platform::CurrentProcessId());
 
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -262,7 +265,7 @@ int main(int argc, char** argv)
         return kNotSaved;
     }
     const std::string answer =
-        handoff::ReadBoundedText(block->Data() + handoff::kAnswerOffset, kBlockSize - handoff::kAnswerOffset);
+        handoff::ReadBoundedText(block->Data() + handoff::kAnswerOffset, handoff::kLauncherPidOffset - handoff::kAnswerOffset);
     if (answer != kSaveAnswer) {
         std::printf("the editor answered \"%s\", not \"%s\": no save\n", answer.c_str(), kSaveAnswer);
         return kNotSaved;
