@@ -15,8 +15,8 @@ namespace editor {
 
 namespace {
 
-// Glyph origins snap to a quarter pixel in both directions: a page image is halved
-// after the render, so the error is an eighth of an output pixel at most.
+// Glyph origins snap to an eighth of a pixel in both directions. Quarters measured five
+// times the difference from Qt's painting; sixteenths cost half as much again in fills.
 constexpr int kPhases = 8;
 
 // The colour Qt paints the text of a fragment in, or false when it is not one plain colour.
@@ -224,11 +224,11 @@ void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& c
             const double qy = std::floor(at.y() * kPhases + 0.5);
             if (std::abs(qx) > 1e8 || std::abs(qy) > 1e8)
                 continue;
-            const int quarterX = static_cast<int>(qx);
-            const int quarterY = static_cast<int>(qy);
-            const int pixelX = quarterX / kPhases - (quarterX % kPhases < 0);
-            const int pixelY = quarterY / kPhases - (quarterY % kPhases < 0);
-            const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], quarterX - pixelX * kPhases, quarterY - pixelY * kPhases);
+            const int stepX = static_cast<int>(qx);
+            const int stepY = static_cast<int>(qy);
+            const int pixelX = stepX / kPhases - (stepX % kPhases < 0 ? 1 : 0);
+            const int pixelY = stepY / kPhases - (stepY % kPhases < 0 ? 1 : 0);
+            const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], stepX - pixelX * kPhases, stepY - pixelY * kPhases);
             if (coverage.alpha.isNull())
                 continue;
             const QRect placed(pixelX + coverage.left, pixelY + coverage.top, coverage.alpha.width(),
