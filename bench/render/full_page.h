@@ -32,7 +32,7 @@ inline const QStringList& Sentences()
 }
 
 // Style 6 of the templates (the passage body), then paragraphs until about one page is full.
-inline std::unique_ptr<editor::EditorDocument> FullKoreanPage(int paragraphs = 16)
+inline std::unique_ptr<editor::EditorDocument> FullKoreanPage(int paragraphs = 15)
 {
     auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
     QTextCursor cursor(&document->Text());
