@@ -211,6 +211,17 @@ void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp
             for (int i = 0; i < 8; ++i)
                 out[x + i] = AverageBlock(a + 6 * i, b + 6 * i, 3);
         }
+    } else if (bpp == 4) {
+        for (; x + 8 <= outWidth; x += 8) {
+            const unsigned char* a = top + 8 * x;
+            const unsigned char* b = bottom + 8 * x;
+            if (AllWhite(a, 64) && AllWhite(b, 64)) {
+                std::fill_n(out + x, 8, 0xFFFFFFFFu);
+                continue;
+            }
+            for (int i = 0; i < 8; ++i)
+                out[x + i] = AverageBlock(a + 8 * i, b + 8 * i, 4);
+        }
     }
     for (; x < outWidth; ++x)
         out[x] = AverageBlock(top + 2 * bpp * x, bottom + 2 * bpp * x, bpp);
