@@ -89,6 +89,9 @@ bool WritePngFile(const QImage& source, const std::string& path)
     // nearly the size of the best settings at a fraction of the time.
     spng_set_option(context.get(), SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_UP);
     spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, 1);
+    // A smaller hash than zlib's default: its sweep with every 32 KB of input is a fifth of
+    // a page's deflate at level 1, and the file comes out no larger.
+    spng_set_option(context.get(), SPNG_IMG_MEM_LEVEL, 6);
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 4;
     if (static_cast<std::size_t>(image.bytesPerLine()) == rowBytes) {
         if (spng_encode_image(context.get(), image.constBits(), rowBytes * static_cast<std::size_t>(image.height()),
