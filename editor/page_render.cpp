@@ -150,7 +150,11 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight));
+    // A hair short of the page's end: the next page's first line starts exactly there, and
+    // Qt would write it into this page as clipped, invisible text that search and copy find.
+    constexpr double kBeforeNextPage = 0.01;
+    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()),
+                                          bodyHeight - kBeforeNextPage));
     painter.restore();
 }
 

@@ -9,11 +9,13 @@
 
 #include <QImageReader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextCursor>
 
 #include <fstream>
 #include <iterator>
+#include <map>
 
 using namespace render_testing;
 
@@ -91,9 +93,17 @@ TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
     QProcess process;
     process.start(extractor, {QString::fromStdString(PathOf("pages.pdf")), QStringLiteral("-")});
     ASSERT_TRUE(process.waitForFinished(30000));
-    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    const QString text =
+        QString::fromUtf8(process.readAllStandardOutput()).replace(QRegularExpression(QStringLiteral("\\s+")), " ");
     EXPECT_TRUE(text.contains(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은?"))) << text.left(200).toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("문단 60")));
+    // Each paragraph once: a page must not carry the next page's first line as clipped text.
+    std::map<int, int> seen;
+    auto matches = QRegularExpression(QStringLiteral("문단 (\\d+)")).globalMatch(text);
+    while (matches.hasNext())
+        ++seen[matches.next().captured(1).toInt()];
+    EXPECT_EQ(seen.size(), 60u);
+    for (const auto& [paragraph, times] : seen)
+        EXPECT_EQ(times, 1) << "paragraph " << paragraph;
 }
 
 // The program as a user runs it.
