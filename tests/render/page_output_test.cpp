@@ -21,13 +21,16 @@ using namespace render_testing;
 
 namespace {
 
-std::unique_ptr<editor::EditorDocument> KoreanPages(int paragraphs)
+// Paragraphs of `sentences` sentences, each tagged "문단 N" with its own number.
+std::unique_ptr<editor::EditorDocument> KoreanPages(int paragraphs, int sentences = 1)
 {
     auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
     QTextCursor cursor(&document->Text());
     cursor.movePosition(QTextCursor::End);
+    int tag = 0;
     for (int i = 0; i < paragraphs; ++i) {
-        cursor.insertText(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은? 봄이 오면 산과 들에 꽃이 핀다. 문단 %1").arg(i + 1));
+        for (int j = 0; j < sentences; ++j)
+            cursor.insertText(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은? 봄이 오면 산과 들에 꽃이 핀다. 문단 %1 ").arg(++tag));
         cursor.insertBlock();
     }
     return document;
@@ -75,7 +78,10 @@ TEST_F(PageOutput, APageImageThatCannotBeMadeLeavesTheOldFileAlone)
 
 TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
 {
-    const auto document = KoreanPages(60);
+    // Paragraphs of several lines, so pages break inside them.
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(15, 4), PathOf("pages.hwp")));
+    const auto document = editor::ReadHwpFile(PathOf("pages.hwp"));
+    ASSERT_TRUE(document);
     const int pages = editor::PagedLayout(*document).PageCount();
     ASSERT_TRUE(WriteDocumentPdf(*document, PathOf("pages.pdf")));
     const std::string pdf = ReadFileBytes(PathOf("pages.pdf"));
