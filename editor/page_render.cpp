@@ -6,6 +6,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextObjectInterface>
 
 #include <algorithm>
@@ -150,11 +151,9 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    // A hair short of the page's end: the next page's first line starts exactly there, and
-    // Qt would write it into this page as clipped, invisible text that search and copy find.
-    constexpr double kBeforeNextPage = 0.01;
-    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()),
-                                          bodyHeight - kBeforeNextPage));
+    // Qt's layout only clips here: a block that runs on into the next page is written whole,
+    // so that page's first lines also stand, clipped and invisible, in this one.
+    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight));
     painter.restore();
 }
 
