@@ -150,7 +150,7 @@ TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixe
                 full.mean, full.largest, full.above32, half.mean, half.largest, half.above32);
 }
 
-TEST_F(PageGlyphImages, UnderlinesStrikesAndColoursSurviveTheTransparentText)
+TEST_F(PageGlyphImages, ColouredTextKeepsItsColourAndItsUnderline)
 {
     auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
     QTextCursor cursor(&document->Text());
