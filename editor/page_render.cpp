@@ -2,15 +2,24 @@
 
 #include "editor/kept_objects.h"
 
+#include "editor/page_glyphs.h"
 #include "support/files.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTextObjectInterface>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <future>
+#include <set>
+#include <system_error>
 #include <vector>
 
 namespace editor {
@@ -33,18 +42,59 @@ void PutLe32(unsigned char* at, std::uint32_t value)
         at[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
+// One row of 0xffRRGGBB pixels as the B, G, R bytes of a 24-bit bitmap, four pixels to
+// three words.
+void PackBgrRow(const std::uint32_t* pixels, int width, unsigned char* out)
+{
+    static_assert(std::endian::native == std::endian::little);
+    int x = 0;
+    for (; x + 4 <= width; x += 4, out += 12) {
+        const std::uint32_t a = pixels[x] & 0xFFFFFFu;
+        const std::uint32_t b = pixels[x + 1] & 0xFFFFFFu;
+        const std::uint32_t c = pixels[x + 2] & 0xFFFFFFu;
+        const std::uint32_t d = pixels[x + 3] & 0xFFFFFFu;
+        const std::uint32_t words[3] = {a | (b << 24), (b >> 8) | (c << 16), (c >> 16) | (d << 8)};
+        std::memcpy(out, words, sizeof words);
+    }
+    for (; x < width; ++x) {
+        *out++ = static_cast<unsigned char>(pixels[x]);
+        *out++ = static_cast<unsigned char>(pixels[x] >> 8);
+        *out++ = static_cast<unsigned char>(pixels[x] >> 16);
+    }
+}
+
 int ToPixels(std::int32_t hwpUnits, double dpi)
 {
     const double pixels = std::round(hwpUnits * dpi / 7200.0);
     return pixels < 1 ? 1 : pixels > 1e9 ? 1000000000 : static_cast<int>(pixels);
 }
 
+// The copy's layout starts without the painters of inline objects; it borrows the pane's.
+void BorrowObjectPainters(const QTextDocument& from, QTextDocument& to)
+{
+    std::set<int> types;
+    for (QTextBlock block = to.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const int type = it.fragment().charFormat().objectType();
+            if (type >= QTextFormat::UserObject)
+                types.insert(type);
+        }
+    }
+    for (const int type : types) {
+        if (auto* painter = dynamic_cast<QObject*>(from.documentLayout()->handlerForObject(type)))
+            to.documentLayout()->registerHandler(type, painter);
+    }
+}
+
 } // namespace
 
-PagedLayout::PagedLayout(const EditorDocument& document)
+PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     : m_page(document.Page()), m_layoutDevice(1, 1, QImage::Format_RGB32),
       m_text(document.Text().clone(nullptr))
 {
+    m_text->setUndoRedoEnabled(false);
+    if (output == PageOutput::Bitmap)
+        m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     // 96 dpi exactly: QImage reports round(dotsPerMeter * 0.0254).
     m_layoutDevice.setDotsPerMeterX(3780);
     m_layoutDevice.setDotsPerMeterY(3780);
@@ -54,6 +104,7 @@ PagedLayout::PagedLayout(const EditorDocument& document)
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
+    BorrowObjectPainters(document.Text(), *m_text);
 }
 
 PagedLayout::~PagedLayout() = default;
@@ -90,6 +141,23 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     if (clip.isEmpty())
         return;
     m_text->drawContents(&painter, clip);
+    if (!m_glyphs)
+        return;
+    const QTransform toDevice = painter.transform();
+    painter.end();
+    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect());
+}
+
+void PagedLayout::PaintPage(QPainter& painter, int page) const
+{
+    painter.save();
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
+    // Qt's layout only clips here: a block that runs on into the next page is written whole,
+    // so that page's first lines also stand, clipped and invisible, in this one.
+    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight));
+    painter.restore();
 }
 
 bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path)
@@ -119,8 +187,6 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
         std::FILE* file = std::fopen(temporary.c_str(), "wb");
         if (file == nullptr)
             return false;
-        std::vector<char> buffer(1 << 20);
-        std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 
         unsigned char header[54] = {};
         header[0] = 'B';
@@ -138,25 +204,45 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
         PutLe32(header + 42, pixelsPerMeter);
         bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
 
-        QImage band(width, std::min(kBandRows, height), QImage::Format_RGB32);
-        if (band.isNull())
-            ok = false;
-        std::vector<unsigned char> row(rowBytes, 0);
+        // Bottom-up: the last band first. Band k + 1 is painted while band k is written.
+        QImage bands[2];
+        for (QImage& band : bands) {
+            band = QImage(width, std::min(kBandRows, height), QImage::Format_RGB32);
+            if (band.isNull())
+                ok = false;
+        }
+        const auto writeBand = [&](const QImage& band, int rows) {
+            // Many rows per call: a write this large bypasses the stream's buffer.
+            constexpr int kRowsPerWrite = 64;
+            std::vector<unsigned char> chunk(rowBytes * kRowsPerWrite, 0);
+            for (int y = rows - 1; y >= 0;) {
+                std::size_t packed = 0;
+                for (int n = 0; n < kRowsPerWrite && y >= 0; ++n, --y, packed += rowBytes)
+                    PackBgrRow(reinterpret_cast<const std::uint32_t*>(band.constScanLine(y)), width,
+                               chunk.data() + packed);
+                if (std::fwrite(chunk.data(), 1, packed, file) != packed)
+                    return false;
+            }
+            return true;
+        };
+        std::future<bool> writing;
+        const auto written = [&writing] { return !writing.valid() || writing.get(); };
+        int next = 0;
         for (int bandTop = ((height - 1) / kBandRows) * kBandRows; ok && bandTop >= 0; bandTop -= kBandRows) {
+            QImage& band = bands[next];
+            next ^= 1;
             layout.PaintBand(band, page, bandTop, dpi);
             const int rows = std::min(kBandRows, height - bandTop);
-            for (int y = rows - 1; ok && y >= 0; --y) {
-                const auto* pixels = reinterpret_cast<const std::uint32_t*>(band.constScanLine(y));
-                unsigned char* out = row.data();
-                for (int x = 0; x < width; ++x) {
-                    const std::uint32_t pixel = pixels[x];
-                    *out++ = static_cast<unsigned char>(pixel);
-                    *out++ = static_cast<unsigned char>(pixel >> 8);
-                    *out++ = static_cast<unsigned char>(pixel >> 16);
-                }
-                ok = std::fwrite(row.data(), 1, rowBytes, file) == rowBytes;
+            ok = written();
+            if (!ok)
+                break;
+            try {
+                writing = std::async(std::launch::async, writeBand, std::cref(band), rows);
+            } catch (const std::system_error&) {
+                ok = writeBand(band, rows);
             }
         }
+        ok = written() && ok;
         ok = std::fflush(file) == 0 && ok;
         return std::fclose(file) == 0 && ok;
     };

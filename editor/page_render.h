@@ -4,6 +4,7 @@
 #include "editor/editor_document.h"
 
 #include <QImage>
+#include <QPainter>
 
 #include <memory>
 #include <string>
@@ -12,14 +13,24 @@ namespace editor {
 
 // A copy of the document laid out on its pages (body width and height of the page
 // definition, in layout pixels). The copy leaves the pane's document and caret alone.
+class PageGlyphs;
+
+// How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
+// through the painter as real text, for vector output such as PDF.
+enum class PageOutput { Bitmap, Vector };
+
 class PagedLayout {
 public:
-    explicit PagedLayout(const EditorDocument& document);
+    explicit PagedLayout(const EditorDocument& document, PageOutput output = PageOutput::Bitmap);
     ~PagedLayout();
 
     int PageCount() const;
     // Paints the band [top, top + image.height()) of page `page` at `dpi`, on white.
+    // The image is Format_RGB32.
     void PaintBand(QImage& image, int page, int top, double dpi) const;
+    // Vector output only: paints page `page` with `painter`, whose coordinates are layout
+    // pixels from the sheet's top left corner. Nothing is filled behind it.
+    void PaintPage(QPainter& painter, int page) const;
     // Pixels of the whole sheet at `dpi`.
     int SheetPixelWidth(double dpi) const;
     int SheetPixelHeight(double dpi) const;
@@ -28,12 +39,14 @@ private:
     PageSetup m_page;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
+    std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
 };
 
 // Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted
 // in bands so a 600-dpi A4 page needs a few megabytes instead of a whole-page image. The
-// file is replaced in one instant. False when the page does not exist, the dpi is outside
-// 1..2400 or the file cannot be written.
+// file is replaced in one instant. Each band's rows are converted and written on a second
+// thread while the next band is painted. False when the page does not exist, the dpi is
+// outside 1..2400 or the file cannot be written.
 bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path);
 
 } // namespace editor

@@ -128,33 +128,6 @@ bool AllWhite(const unsigned char* p, std::size_t size)
     return all == ~std::uint64_t{0};
 }
 
-// One row of the half-size image from the two source rows above and below. A page is
-// mostly paper: white row pairs are recognised whole, and within a line of text runs of
-// eight white output pixels 48 bytes at a time.
-void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp, int outWidth, std::uint32_t* out)
-{
-    int x = 0;
-    if (bpp == 3) {
-        const std::size_t used = static_cast<std::size_t>(outWidth) * 6;
-        if (AllWhite(top, used) && AllWhite(bottom, used)) {
-            std::fill_n(out, outWidth, 0xFFFFFFFFu);
-            return;
-        }
-        for (; x + 8 <= outWidth; x += 8) {
-            const unsigned char* a = top + 6 * x;
-            const unsigned char* b = bottom + 6 * x;
-            if (AllWhite48(a) && AllWhite48(b)) {
-                std::fill_n(out + x, 8, 0xFFFFFFFFu);
-                continue;
-            }
-            for (int i = 0; i < 8; ++i)
-                out[x + i] = AverageBlock(a + 6 * i, b + 6 * i, 3);
-        }
-    }
-    for (; x < outWidth; ++x)
-        out[x] = AverageBlock(top + 2 * bpp * x, bottom + 2 * bpp * x, bpp);
-}
-
 bool HalvePlainBitmap(const FileHandle& file, const BitmapLayout& layout, const HalfRowSink& sink)
 {
     const int outWidth = layout.width / 2;
@@ -214,6 +187,45 @@ bool HalveWithReader(const std::string& path, const HalfRowSink& sink)
 }
 
 } // namespace
+
+// One row of the half-size image from the two source rows above and below. A page is
+// mostly paper: white row pairs are recognised whole, and within a line of text runs of
+// eight white output pixels 48 bytes at a time.
+void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp, int outWidth, std::uint32_t* out)
+{
+    int x = 0;
+    // Opaque white in either depth: every byte 0xFF.
+    const std::size_t used = static_cast<std::size_t>(outWidth) * 2 * static_cast<std::size_t>(bpp);
+    if (AllWhite(top, used) && AllWhite(bottom, used)) {
+        std::fill_n(out, outWidth, 0xFFFFFFFFu);
+        return;
+    }
+    if (bpp == 3) {
+        for (; x + 8 <= outWidth; x += 8) {
+            const unsigned char* a = top + 6 * x;
+            const unsigned char* b = bottom + 6 * x;
+            if (AllWhite48(a) && AllWhite48(b)) {
+                std::fill_n(out + x, 8, 0xFFFFFFFFu);
+                continue;
+            }
+            for (int i = 0; i < 8; ++i)
+                out[x + i] = AverageBlock(a + 6 * i, b + 6 * i, 3);
+        }
+    } else if (bpp == 4) {
+        for (; x + 8 <= outWidth; x += 8) {
+            const unsigned char* a = top + 8 * x;
+            const unsigned char* b = bottom + 8 * x;
+            if (AllWhite(a, 64) && AllWhite(b, 64)) {
+                std::fill_n(out + x, 8, 0xFFFFFFFFu);
+                continue;
+            }
+            for (int i = 0; i < 8; ++i)
+                out[x + i] = AverageBlock(a + 8 * i, b + 8 * i, 4);
+        }
+    }
+    for (; x < outWidth; ++x)
+        out[x] = AverageBlock(top + 2 * bpp * x, bottom + 2 * bpp * x, bpp);
+}
 
 bool HalveBitmap(const std::string& path, const HalfRowSink& sink)
 {

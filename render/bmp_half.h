@@ -21,6 +21,11 @@ struct HalfRowSink {
     std::function<void(const std::uint32_t* row)> row;
 };
 
+// One row of the half-size image from two rows of a bitmap: 24-bit B, G, R or 32-bit
+// B, G, R, x pixels (QImage::Format_RGB32 in memory), each 2 x 2 block averaged.
+void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bytesPerPixel, int outWidth,
+                  std::uint32_t* out);
+
 // False when the file is missing, is not an image, halves to nothing (a width or height
 // of 1), could not be read to its end, or the sink refused it.
 bool HalveBitmap(const std::string& path, const HalfRowSink& sink);

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "editor/editor_control.h"
+#include "editor/editor_document.h"
 #include "store/exam_record.h"
 
 struct PageImagePaths {
@@ -68,3 +69,10 @@ private:
 // As above, with the conversion handed to `queue` (done at once when it is null).
 bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName,
                      PageImageQueue* queue);
+
+// The image a save exports of page `page` (0-based) of a document: the same 600-dpi
+// render and halving into the same PNG, without the bitmap file between them. Bands are
+// halved and compressed on a second thread while the next band is painted. The file at
+// `pngPath` is replaced in one instant, or left as it was. False when the page does not
+// exist or the file cannot be written.
+bool WritePageImage(const editor::EditorDocument& document, int page, const std::string& pngPath);

@@ -4,6 +4,7 @@
 //
 // BM_QtRoundTrip is the straightforward conversion (whole-bitmap load, QPainter scaling,
 // default PNG writer) kept as the yardstick for ExportPageImage.
+#include "bench/render/full_page.h"
 #include "editor/hwpctrl.h"
 #include "hwp/writer.h"
 #include "render/bmp_half.h"
@@ -227,8 +228,78 @@ void BM_BuildPreviewDocuments(benchmark::State& state)
     state.counters["cropper"] = cropped;
 }
 
+// The full Korean page as an HWP file in the bench folder, and a pane holding it.
+std::string FullPagePath()
+{
+    const std::string path = BenchFolder() + "/full-page.hwp";
+    if (!std::filesystem::exists(path))
+        editor::WriteHwpFile(*bench_pages::FullKoreanPage(), path);
+    return path;
+}
+
+void FillFullPage(editor::CHwpctrl& pane)
+{
+    pane.OpenDocument(U16(FullPagePath()), u"HWP");
+}
+
+// What one full page costs a save: the pane's 600-dpi render into the bitmap, then the
+// halving into the PNG.
+void BM_FullPageExportPageImage(benchmark::State& state)
+{
+    editor::CHwpctrl pane;
+    FillFullPage(pane);
+    const ExamRecord record = BenchRecord();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ExportPageImage(pane, record, "text"));
+}
+
+void BM_FullPageRenderOnly(benchmark::State& state)
+{
+    editor::CHwpctrl pane;
+    FillFullPage(pane);
+    const std::string bitmap = BenchRecord().m_strExamtextFolder + "/full.bmp";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pane.RenderPageImage(U16(bitmap), 0, 600, 24, u"bmp"));
+    std::remove(bitmap.c_str());
+}
+
+// The same image without the bitmap file (varnel-hwp image).
+void BM_FullPageWritePageImage(benchmark::State& state)
+{
+    const auto document = editor::ReadHwpFile(FullPagePath());
+    const std::string image = BenchRecord().m_strExamtextFolder + "/straight.png";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WritePageImage(*document, 0, image));
+}
+
+// A save where every part is a full page: six images, the cropper hook, no archives (the
+// archives and the cropper itself are measured in bench/store and bench/tolvard).
+void BM_BuildPreviewDocumentsFullPages(benchmark::State& state)
+{
+    setenv("VARNEL_PROGRAM_FILES", (BenchFolder() + "/opt").c_str(), 1);
+    TemplatePath("sf_preview_format.hwp");
+    editor::CHwpctrl passage, question, options, answer, explain, work;
+    RecordingView view;
+    DialogCore dialog(view, editor::PaneSet{&passage, &question, &options, &answer, &explain, &work});
+    dialog.m_pExamRecord = std::make_unique<ExamRecord>(BenchRecord());
+    dialog.m_nQuestionType = kQuestionTypeObj;
+    int cropped = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (editor::CHwpctrl* pane : {&passage, &question, &options, &answer, &explain})
+            FillFullPage(*pane);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(BuildPreviewDocuments(dialog, true, [&] { ++cropped; }));
+    }
+    state.counters["cropper"] = cropped;
+}
+
 } // namespace
 
+BENCHMARK(BM_FullPageExportPageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_FullPageRenderOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_FullPageWritePageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_BuildPreviewDocumentsFullPages)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_QtRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ConvertPageBitmap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

@@ -12,6 +12,7 @@
 #include "support/json.h"
 #include "tools/tolvard/crop.h"
 #include "tools/tolvard/cropper.h"
+#include "tools/tolvard/png_io.h"
 
 namespace {
 
@@ -272,3 +273,79 @@ TEST(CropRequest, ReadsTheEditorsRequestIncludingLargeUnsignedKeys)
 }
 
 } // namespace
+
+namespace {
+
+fs::path ScratchPng(const char* name) { return fs::temp_directory_path() / (std::string("varnel-png-") + name + ".png"); }
+
+} // namespace
+
+TEST(PngFiles, EveryColourTypeReadsAsTheSamePixels)
+{
+    QImage page = WhitePage(40, 30, QImage::Format_RGB32);
+    FillBox(page, QRect(5, 6, 10, 8), QColor(10, 200, 30));
+    FillBox(page, QRect(20, 12, 8, 8), Qt::black);
+    for (const QImage::Format format : {QImage::Format_RGB888, QImage::Format_ARGB32, QImage::Format_Grayscale8,
+                                        QImage::Format_Indexed8, QImage::Format_RGBA64}) {
+        const QImage source = page.convertToFormat(format);
+        const fs::path path = ScratchPng("format");
+        ASSERT_TRUE(source.save(QString::fromStdString(path.string()), "PNG"));
+        const QImage read = tolvard::ReadPng(path.string());
+        ASSERT_FALSE(read.isNull()) << format;
+        EXPECT_EQ(read.size(), page.size());
+        const QImage expected = source.convertToFormat(QImage::Format_RGBA8888);
+        for (const QPoint at : {QPoint(0, 0), QPoint(7, 9), QPoint(22, 14), QPoint(39, 29)})
+            EXPECT_EQ(read.pixel(at), expected.pixel(at)) << format << " at " << at.x() << "," << at.y();
+        fs::remove(path);
+    }
+}
+
+TEST(PngFiles, WrittenImagesKeepPixelsAndResolution)
+{
+    QImage page = WhitePage(64, 48);
+    FillBox(page, QRect(3, 4, 20, 10), QColor(200, 20, 20));
+    page.setDotsPerMeterX(11811);   // 300 dpi
+    page.setDotsPerMeterY(11811);
+    const fs::path path = ScratchPng("written");
+    ASSERT_TRUE(tolvard::WritePngFile(page, path.string()));
+    const QImage qt(QString::fromStdString(path.string()));
+    ASSERT_FALSE(qt.isNull());
+    EXPECT_EQ(qt.convertToFormat(QImage::Format_ARGB32), page);
+    EXPECT_EQ(qt.dotsPerMeterX(), 11811);
+    EXPECT_EQ(tolvard::ReadPng(path.string()).dotsPerMeterY(), 11811);
+    fs::remove(path);
+}
+
+TEST(PngFiles, DamagedAndOversizedFilesReadAsNothing)
+{
+    QImage page = WhitePage(200, 100);
+    FillBox(page, QRect(10, 10, 50, 50));
+    const fs::path path = ScratchPng("damaged");
+    ASSERT_TRUE(page.save(QString::fromStdString(path.string()), "PNG"));
+    std::string bytes;
+    {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    auto rewrite = [&](const std::string& content) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(content.data(), 1, content.size(), f);
+        std::fclose(f);
+    };
+    rewrite(bytes.substr(0, bytes.size() / 2));   // cut off in the image data
+    EXPECT_TRUE(tolvard::ReadPng(path.string()).isNull());
+    std::string huge = bytes;
+    // IHDR width and height at bytes 16..23: 100000 x 100000 pixels.
+    const unsigned char side[4] = {0x00, 0x01, 0x86, 0xA0};
+    huge.replace(16, 4, reinterpret_cast<const char*>(side), 4);
+    huge.replace(20, 4, reinterpret_cast<const char*>(side), 4);
+    rewrite(huge);
+    EXPECT_TRUE(tolvard::ReadPng(path.string()).isNull());
+    fs::remove(path);
+    EXPECT_TRUE(tolvard::ReadPng(path.string()).isNull());
+}

@@ -7,8 +7,10 @@
 namespace tolvard {
 namespace {
 
-// Works for RGB32, ARGB32 and premultiplied ARGB32 alike: opaque white is 0xFFFFFFFF in
-// all three, and a premultiplied pixel below the alpha limit is background anyway.
+// Works for RGB32, ARGB32, premultiplied ARGB32 and RGBA8888 alike: opaque white is
+// 0xFFFFFFFF in all of them, alpha is the top byte of the 32-bit word in all of them, and
+// the test treats the three colour bytes alike, whatever their order. A premultiplied
+// pixel below the alpha limit is background anyway.
 inline bool IsInk(std::uint32_t pixel)
 {
     if ((pixel >> 24) < static_cast<std::uint32_t>(kTransparentAlpha))
@@ -30,7 +32,8 @@ bool RowHasInk(const std::uint32_t* row, int width)
 bool IsScannable(QImage::Format format)
 {
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-           format == QImage::Format_ARGB32_Premultiplied;
+           format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGBA8888 ||
+           format == QImage::Format_RGBX8888;
 }
 
 QImage Scannable(const QImage& page)

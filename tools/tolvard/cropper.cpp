@@ -1,8 +1,6 @@
 #include "tools/tolvard/cropper.h"
 
 #include <QImage>
-#include <QImageReader>
-#include <QString>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "support/json.h"
 #include "support/json_build.h"
 #include "tools/tolvard/crop.h"
+#include "tools/tolvard/png_io.h"
 
 namespace tolvard {
 namespace {
@@ -50,7 +49,7 @@ std::string CroppedImagePath(const std::string& folder, std::uint32_t key, const
 bool WritePng(const QImage& image, const std::string& path)
 {
     return ReplaceFileAtomically(path, [&](const std::string& temporary) {
-        return image.save(QString::fromStdString(temporary), "PNG");
+        return WritePngFile(image, temporary);
     });
 }
 
@@ -83,10 +82,7 @@ std::optional<CropRequest> ParseCropRequest(const std::string& text)
 
 PartHeights CropPartImage(const std::string& source, const std::string& target)
 {
-    // A 600-dpi page as 32-bit pixels is larger than the reader's default limit.
-    QImageReader::setAllocationLimit(512);
-    QImageReader reader(QString::fromStdString(source));
-    const QImage page = reader.read();
+    const QImage page = ReadPng(source);
     if (page.isNull() || page.width() <= 0)
         return {};
 

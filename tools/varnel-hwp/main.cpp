@@ -10,6 +10,9 @@
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 #include "support/text.h"
+#ifdef VARNEL_HWP_PAGES
+#include "tools/varnel-hwp/page_commands.h"
+#endif
 
 namespace {
 
@@ -103,6 +106,10 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage();
+#ifdef VARNEL_HWP_PAGES
+    if (const int status = RunPageCommand(argc, argv); status >= 0)
+        return status;
+#endif
     const std::string command = argv[1];
     try {
         if ((command == "text" || command == "info") && argc == 3) {

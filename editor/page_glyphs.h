@@ -1,0 +1,74 @@
+// The text of a page image drawn from cached glyph coverage.
+//
+// At print resolution a 10-point glyph is some 80 pixels tall, and Qt's raster engine
+// fills every glyph above 64 pixels from its outline, anew for each occurrence: nine
+// tenths of a text page's render. PageGlyphs takes the plain text out of the painting
+// instead (it becomes transparent in the document copy, which Qt's engine skips at no
+// cost while backgrounds, borders, underlines and inline objects still paint), and
+// draws it afterwards from the layout's own glyph runs: each glyph's outline is filled
+// once per font, glyph and eighth-pixel phase, with Qt's rasteriser, and the coverage
+// is blended wherever it recurs.
+//
+// Left to Qt: inline objects (they paint their own text), struck-out, overlined,
+// raised or lowered text and fill patterns other than a solid colour.
+#pragma once
+
+#include <QImage>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QRect>
+#include <QRgb>
+#include <QTextDocument>
+#include <QTransform>
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace editor {
+
+class PageGlyphs {
+public:
+    // Makes the plain text of `text` transparent and remembers its colours. Call it on a
+    // copy of the document, before the copy is laid out.
+    explicit PageGlyphs(QTextDocument& text);
+
+    // Blends the text into `image` (Format_RGB32 or ARGB32_Premultiplied, opaque), within
+    // `clip` (image pixels). `toDevice` maps document coordinates to the image's pixels: a
+    // scale and a translation.
+    void Paint(QImage& image, const QTransform& toDevice, const QRect& clip);
+
+private:
+    struct Range {
+        int position; // in the document
+        int length;
+        QRgb colour;
+    };
+    struct Run {
+        int font;
+        QRgb colour;
+        QRectF bounds; // document coordinates
+        std::vector<std::uint32_t> glyphs;
+        std::vector<QPointF> positions; // document coordinates, on the baseline
+    };
+    struct Coverage {
+        QImage alpha; // Format_Alpha8; null for a glyph without ink
+        int left = 0; // of the image, relative to the glyph's pixel
+        int top = 0;
+    };
+
+    void CollectRuns();
+    int FontIndex(const QRawFont& font);
+    const Coverage& CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY);
+
+    QTextDocument& m_text;
+    std::vector<Range> m_ranges;
+    bool m_collected = false;
+    std::vector<Run> m_runs;
+    std::vector<QRawFont> m_fonts;
+    double m_scale = 0; // of the cached coverage
+    std::unordered_map<std::uint64_t, Coverage> m_cache;
+    std::unordered_map<std::uint64_t, QPainterPath> m_outlines; // at m_scale, by font and glyph
+};
+
+} // namespace editor

@@ -1,0 +1,173 @@
+// Page images drawn from cached glyphs look like Qt's own painting of the same layout.
+#include "tests/editor/editor_testing.h"
+
+#include "editor/hwp_mapping.h"
+#include "editor/page_render.h"
+#include "tools/templates/template_documents.h"
+
+#include <QTextCursor>
+#include <QTextTable>
+
+#include <cstdlib>
+
+namespace {
+
+std::unique_ptr<editor::EditorDocument> FullKoreanPage()
+{
+    auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
+    QTextCursor cursor(&document->Text());
+    cursor.movePosition(QTextCursor::End);
+    const QString sentence = QStringLiteral("봄이 오면 산과 들에 꽃이 핀다. 진달래와 개나리가 먼저 피고, 벚꽃이 뒤를 잇는다. "
+                                            "Spring 2026: 사람들은 꽃구경을 하러 가까운 공원이나 먼 산으로 나들이를 떠난다. ");
+    QTextBlockFormat justified;
+    justified.setAlignment(Qt::AlignJustify);
+    for (int i = 0; i < 20; ++i) {
+        cursor.insertBlock(justified);
+        QTextCharFormat format = document->DefaultCharFormat();
+        cursor.insertText(sentence, format);
+        if (i % 5 == 1) {
+            format.setFontWeight(QFont::Bold);
+            format.setForeground(QColor(0x20, 0x40, 0xC0));
+            cursor.insertText(QStringLiteral("굵고 푸른 글자 "), format);
+        }
+        if (i % 5 == 3) {
+            format.setFontUnderline(true);
+            format.setFontPointSize(16);
+            cursor.insertText(QStringLiteral("밑줄 친 큰 글자 "), format);
+            QTextCharFormat struck = document->DefaultCharFormat();
+            struck.setFontStrikeOut(true);
+            cursor.insertText(QStringLiteral("지운 글자 "), struck);
+        }
+        if (i == 8) {
+            QTextTable* table = cursor.insertTable(2, 2);
+            for (int cell = 0; cell < 4; ++cell) {
+                QTextCursor inCell = table->cellAt(cell / 2, cell % 2).firstCursorPosition();
+                inCell.insertText(QStringLiteral("표 안의 글 %1 가나다라마바사").arg(cell + 1),
+                                  document->DefaultCharFormat());
+            }
+            cursor.movePosition(QTextCursor::End);
+        }
+    }
+    return document;
+}
+
+QImage PaintPage(const editor::EditorDocument& document, editor::PageOutput output, int dpi)
+{
+    const editor::PagedLayout layout(document, output);
+    QImage page(layout.SheetPixelWidth(dpi), layout.SheetPixelHeight(dpi), QImage::Format_RGB32);
+    QImage band(page.width(), 1000, QImage::Format_RGB32);
+    for (int top = 0; top < page.height(); top += band.height()) {
+        layout.PaintBand(band, 0, top, dpi);
+        for (int y = 0; y < band.height() && top + y < page.height(); ++y)
+            std::memcpy(page.scanLine(top + y), band.constScanLine(y), static_cast<std::size_t>(page.bytesPerLine()));
+    }
+    return page;
+}
+
+struct Difference {
+    double mean = 0;     // per channel, 0..255
+    int largest = 0;     // one channel of one pixel
+    double above32 = 0;  // share of pixels with a channel off by more than 32
+    long inked = 0;      // pixels that are not white in the reference
+};
+
+Difference Compare(const QImage& reference, const QImage& drawn)
+{
+    Difference difference;
+    double sum = 0;
+    long off = 0;
+    for (int y = 0; y < reference.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(reference.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        for (int x = 0; x < reference.width(); ++x) {
+            const int dr = std::abs(qRed(a[x]) - qRed(b[x]));
+            const int dg = std::abs(qGreen(a[x]) - qGreen(b[x]));
+            const int db = std::abs(qBlue(a[x]) - qBlue(b[x]));
+            const int most = std::max({dr, dg, db});
+            sum += dr + dg + db;
+            difference.largest = std::max(difference.largest, most);
+            off += most > 32;
+            difference.inked += (a[x] & 0xFFFFFF) != 0xFFFFFF;
+        }
+    }
+    const double pixels = static_cast<double>(reference.width()) * reference.height();
+    difference.mean = sum / (3 * pixels);
+    difference.above32 = off / pixels;
+    return difference;
+}
+
+// What a save keeps: each 2 x 2 block averaged.
+QImage Halved(const QImage& image)
+{
+    QImage half(image.width() / 2, image.height() / 2, QImage::Format_RGB32);
+    for (int y = 0; y < half.height(); ++y) {
+        const auto* top = reinterpret_cast<const QRgb*>(image.constScanLine(2 * y));
+        const auto* bottom = reinterpret_cast<const QRgb*>(image.constScanLine(2 * y + 1));
+        auto* out = reinterpret_cast<QRgb*>(half.scanLine(y));
+        for (int x = 0; x < half.width(); ++x) {
+            const QRgb p[4] = {top[2 * x], top[2 * x + 1], bottom[2 * x], bottom[2 * x + 1]};
+            int r = 2, g = 2, b = 2;
+            for (const QRgb c : p) {
+                r += qRed(c);
+                g += qGreen(c);
+                b += qBlue(c);
+            }
+            out[x] = qRgb(r / 4, g / 4, b / 4);
+        }
+    }
+    return half;
+}
+
+class PageGlyphImages : public ::testing::Test {
+protected:
+    void SetUp() override { editor_testing::EnsureApplication(); }
+};
+
+TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixel)
+{
+    const auto document = FullKoreanPage();
+    const QImage reference = PaintPage(*document, editor::PageOutput::Vector, 600);
+    const QImage drawn = PaintPage(*document, editor::PageOutput::Bitmap, 600);
+    ASSERT_EQ(reference.size(), QSize(4961, 7016));
+    ASSERT_EQ(drawn.size(), reference.size());
+
+    const Difference full = Compare(reference, drawn);
+    const Difference half = Compare(Halved(reference), Halved(drawn));
+    if (const char* keep = std::getenv("VARNEL_KEEP_GLYPH_IMAGES")) {
+        Halved(reference).save(QString::fromLocal8Bit(keep) + "/qt.png");
+        Halved(drawn).save(QString::fromLocal8Bit(keep) + "/glyphs.png");
+    }
+    // A page full of text: a tenth or more of it is ink.
+    EXPECT_GT(full.inked, 2'000'000) << "the page holds text";
+    // Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
+    // slightly; a missing, doubled or misplaced glyph would cost whole strokes.
+    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
+    EXPECT_LT(full.above32, 0.0005);
+    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
+    EXPECT_LE(half.largest, 48);
+    EXPECT_LT(half.above32, 0.00005);
+    std::printf("600 dpi: mean %.4f, largest %d, above 32 %.6f; halved: mean %.4f, largest %d, above 32 %.6f\n",
+                full.mean, full.largest, full.above32, half.mean, half.largest, half.above32);
+}
+
+TEST_F(PageGlyphImages, ColouredTextKeepsItsColourAndItsUnderline)
+{
+    auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
+    QTextCursor cursor(&document->Text());
+    QTextCharFormat format = document->DefaultCharFormat();
+    format.setFontUnderline(true);
+    format.setForeground(QColor(0xC0, 0, 0));
+    cursor.insertText(QStringLiteral("붉은 밑줄"), format);
+    const QImage drawn = PaintPage(*document, editor::PageOutput::Bitmap, 150);
+    const QImage reference = PaintPage(*document, editor::PageOutput::Vector, 150);
+    long red = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        for (int x = 0; x < drawn.width(); ++x)
+            red += qRed(row[x]) > 150 && qGreen(row[x]) < 60;
+    }
+    EXPECT_GT(red, 100) << "red glyphs and their red underline";
+    EXPECT_LT(Compare(reference, drawn).mean, 0.5);
+}
+
+} // namespace

@@ -1,0 +1,178 @@
+// Page images and PDFs of whole documents, and `varnel-hwp image` / `varnel-hwp pdf`.
+#include "tests/render/render_testing.h"
+
+#include "editor/hwp_mapping.h"
+#include "editor/page_render.h"
+#include "render/page_image.h"
+#include "render/page_pdf.h"
+#include "tools/templates/template_documents.h"
+
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTextCursor>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+
+using namespace render_testing;
+
+namespace {
+
+// Paragraphs of `sentences` sentences, each tagged "문단 N" with its own number.
+std::unique_ptr<editor::EditorDocument> KoreanPages(int paragraphs, int sentences = 1)
+{
+    auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
+    QTextCursor cursor(&document->Text());
+    cursor.movePosition(QTextCursor::End);
+    int tag = 0;
+    for (int i = 0; i < paragraphs; ++i) {
+        for (int j = 0; j < sentences; ++j)
+            cursor.insertText(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은? 봄이 오면 산과 들에 꽃이 핀다. 문단 %1 ").arg(++tag));
+        cursor.insertBlock();
+    }
+    return document;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+QImage ReadImage(const std::string& path)
+{
+    QImageReader reader(QString::fromStdString(path));
+    return reader.read().convertToFormat(QImage::Format_ARGB32);
+}
+
+class PageOutput : public RenderTest {};
+
+TEST_F(PageOutput, ThePageImageWrittenStraightIsTheImageASaveExports)
+{
+    const auto document = KoreanPages(60);
+    ASSERT_GE(editor::PagedLayout(*document).PageCount(), 2);
+    for (const int page : {0, 1}) {
+        const std::string bitmap = PathOf("page.bmp");
+        ASSERT_TRUE(editor::RenderPageBmp(*document, page, 600, bitmap));
+        ASSERT_TRUE(ConvertPageBitmap(bitmap, PathOf("saved.png")));
+        ASSERT_TRUE(WritePageImage(*document, page, PathOf("straight.png")));
+        EXPECT_EQ(PngCheckFailure(PathOf("straight.png")), "");
+        EXPECT_EQ(ReadFileBytes(PathOf("straight.png")), ReadFileBytes(PathOf("saved.png"))) << "page " << page;
+        EXPECT_EQ(ReadImage(PathOf("straight.png")).size(), QSize(2480, 3508));
+    }
+}
+
+TEST_F(PageOutput, APageImageThatCannotBeMadeLeavesTheOldFileAlone)
+{
+    const auto document = KoreanPages(3);
+    const std::string image = PathOf("kept.png");
+    std::ofstream(image) << "old";
+    EXPECT_FALSE(WritePageImage(*document, 1, image)) << "one page only";
+    EXPECT_FALSE(WritePageImage(*document, -1, image));
+    EXPECT_EQ(ReadFileBytes(image), "old");
+    EXPECT_FALSE(WritePageImage(*document, 0, PathOf("missing/folder.png")));
+}
+
+TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
+{
+    // Paragraphs of several lines, so pages break inside them.
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(15, 4), PathOf("pages.hwp")));
+    const auto document = editor::ReadHwpFile(PathOf("pages.hwp"));
+    ASSERT_TRUE(document);
+    const int pages = editor::PagedLayout(*document).PageCount();
+    ASSERT_TRUE(WriteDocumentPdf(*document, PathOf("pages.pdf")));
+    const std::string pdf = ReadFileBytes(PathOf("pages.pdf"));
+    ASSERT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_NE(pdf.find("/FontFile2"), std::string::npos) << "an embedded TrueType font";
+    std::size_t pageObjects = 0;
+    for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos; at = pdf.find("/Type /Page\n", at + 1))
+        ++pageObjects;
+    EXPECT_EQ(pageObjects, static_cast<std::size_t>(pages));
+
+    // The text itself, where poppler's text extractor is installed (the benchmarks' peer).
+    const QString extractor = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (extractor.isEmpty())
+        return;
+    QProcess process;
+    process.start(extractor, {QString::fromStdString(PathOf("pages.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString text =
+        QString::fromUtf8(process.readAllStandardOutput()).replace(QRegularExpression(QStringLiteral("\\s+")), " ");
+    EXPECT_TRUE(text.contains(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은?"))) << text.left(200).toStdString();
+    // Every paragraph is there (a page break inside a paragraph also leaves the next
+    // page's first line as clipped text on the page before; not checked here).
+    std::map<int, int> seen;
+    auto matches = QRegularExpression(QStringLiteral("문단 (\\d+)")).globalMatch(text);
+    while (matches.hasNext())
+        ++seen[matches.next().captured(1).toInt()];
+    EXPECT_EQ(seen.size(), 60u);
+}
+
+// The program as a user runs it.
+class PageCommands : public RenderTest {
+protected:
+    struct Result {
+        int status;
+        std::string error;
+    };
+    Result Run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(VARNEL_HWP_TOOL), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardError().toStdString()};
+    }
+    QString Q(const std::string& name) const { return QString::fromStdString(PathOf(name)); }
+};
+
+TEST_F(PageCommands, ImageAndPdfOfADocumentOfTwoPages)
+{
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(60), PathOf("in.hwp")));
+    EXPECT_EQ(Run({"image", Q("in.hwp"), Q("first.png")}).status, 0);
+    EXPECT_EQ(ReadImage(PathOf("first.png")).size(), QSize(2480, 3508));
+    EXPECT_EQ(Run({"image", Q("in.hwp"), Q("second.png"), "--page", "2"}).status, 0);
+    EXPECT_FALSE(ReadImage(PathOf("first.png")) == ReadImage(PathOf("second.png")));
+    EXPECT_EQ(Run({"pdf", Q("in.hwp"), Q("out.pdf")}).status, 0);
+    EXPECT_EQ(ReadFileBytes(PathOf("out.pdf")).substr(0, 5), "%PDF-");
+}
+
+TEST_F(PageCommands, BadInputGetsAReasonAndLeavesTheOutputAlone)
+{
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(3), PathOf("in.hwp")));
+    std::ofstream(PathOf("text.hwp")) << "not a document";
+    std::ofstream(PathOf("out.png")) << "old";
+
+    Result result = Run({"image", Q("none.hwp"), Q("out.png")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("none.hwp: No such file"), std::string::npos) << result.error;
+
+    result = Run({"pdf", Q("text.hwp"), Q("out.pdf")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("not a readable HWP document"), std::string::npos) << result.error;
+
+    result = Run({"image", Q("in.hwp"), Q("out.png"), "--page", "4"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("has 1 page; there is no page 4"), std::string::npos) << result.error;
+
+    result = Run({"image", Q("in.hwp"), Q("out.png"), "--page", "zwei"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("--page"), std::string::npos) << result.error;
+
+    result = Run({"image", Q("in.hwp"), Q("no/such/out.png")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("no such folder"), std::string::npos) << result.error;
+
+    result = Run({"pdf", Q("in.hwp"), QString::fromStdString(Folder())});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("is a folder"), std::string::npos) << result.error;
+
+    EXPECT_EQ(Run({"image", Q("in.hwp")}).status, 2) << "usage";
+    EXPECT_EQ(ReadFileBytes(PathOf("out.png")), "old");
+    EXPECT_FALSE(Exists(PathOf("out.pdf")));
+}
+
+} // namespace
