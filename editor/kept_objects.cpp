@@ -249,6 +249,11 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
         PaintLabelBox(painter, rect, scale, Label(object));
         return;
     }
+    PaintKeptObjectBox(painter, rect, scale, Label(object));
+}
+
+void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label)
+{
     painter.save();
     QPen pen(QColor(0x80, 0x80, 0x80));
     pen.setWidthF(std::max(1.0, scale));
@@ -257,11 +262,13 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
     const double inset = pen.widthF() / 2;
     painter.drawRect(rect.adjusted(inset, inset, -inset, -inset));
     painter.setClipRect(rect);
-    painter.setFont(LabelFont(scale));
+    const QFont font = LabelFont(scale);
+    painter.setFont(font);
     painter.setPen(QColor(0x60, 0x60, 0x60));
     const double padding = kLabelPadding * scale;
-    painter.drawText(rect.adjusted(padding, padding / 2, -padding, -padding / 2),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Label(object));
+    const QRectF inside = rect.adjusted(padding, padding / 2, -padding, -padding / 2);
+    const QString shown = QFontMetricsF(font).elidedText(label, Qt::ElideMiddle, std::max(0.0, inside.width()));
+    painter.drawText(inside, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter.restore();
 }
 

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QSizeF>
+#include <QString>
 #include <QTextCharFormat>
 
 #include "hwp/document.h"
@@ -76,6 +77,8 @@ std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control
 // What the default painter does, for painters that draw only some objects of their id.
 QSizeF KeptObjectBoxSize(const KeptObject& object);
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
+// The same frame with another label (a linked picture's file name), shortened to fit.
+void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label);
 
 // Makes `document`'s layout size and draw the three kinds of characters. Needed once per
 // document layout (again after setDocumentLayout); calling it again does no harm.

@@ -116,28 +116,6 @@ private:
     std::map<Key, Entry> m_entries;
 };
 
-// A framed box with a name inside, for what cannot be drawn as itself.
-void PaintNamedBox(QPainter& painter, const QRectF& rect, double scale, const QString& name)
-{
-    painter.save();
-    QPen pen(QColor(0x80, 0x80, 0x80));
-    pen.setWidthF(std::max(1.0, scale));
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    const double inset = pen.widthF() / 2;
-    painter.drawRect(rect.adjusted(inset, inset, -inset, -inset));
-    painter.setClipRect(rect);
-    QFont font(QStringLiteral("NanumGothic"));
-    font.setPixelSize(std::max(1, static_cast<int>(11 * scale + 0.5)));
-    painter.setFont(font);
-    painter.setPen(QColor(0x60, 0x60, 0x60));
-    const double padding = 3 * scale;
-    const QRectF inside = rect.adjusted(padding, padding, -padding, -padding);
-    const QString shown = QFontMetricsF(font).elidedText(name, Qt::ElideMiddle, std::max(0.0, inside.width()));
-    painter.drawText(inside, Qt::AlignCenter | Qt::TextSingleLine, shown);
-    painter.restore();
-}
-
 // --- pictures --------------------------------------------------------------------------
 
 // Decoded images by the document that holds their bytes, the item and the effect.
@@ -235,7 +213,7 @@ public:
         }
         const std::u16string linked = hwp::LinkedFileName(*item);
         if (!linked.empty()) {
-            PaintNamedBox(painter, rect, scale, QString::fromStdU16String(linked));
+            PaintKeptObjectBox(painter, rect, scale, QString::fromStdU16String(linked));
             return;
         }
         const std::shared_ptr<const DecodedImage> decoded = ImageFor(object.origin, *item, picture->binItemId, picture->effect);
@@ -466,8 +444,12 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     std::vector<double> xs(widths.size() + 1, 0);
     for (std::size_t i = 0; i < widths.size(); ++i)
         xs[i + 1] = xs[i] + std::max<hwp::HwpUnit>(0, widths[i]);
-    const auto edge = [](const std::vector<double>& at, std::size_t index, double fallback) {
-        return index < at.size() ? at[index] : fallback;
+    // Where a cell starting at track `first` and spanning `span` tracks begins and ends;
+    // past the grid or empty, it is as long as the cell says.
+    const auto extent = [](const std::vector<double>& at, std::size_t first, std::size_t span, double length) {
+        const double start = first < at.size() ? at[first] : at.back();
+        const double end = first + span < at.size() ? at[first + span] : start + length;
+        return std::make_pair(start, end > start ? end : start + std::max(0.0, length));
     };
 
     bool cellsHoldObjects = false;
@@ -486,10 +468,7 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     for (std::size_t i = 0; i < count; ++i) {
         const hwp::TableCell& cell = table.cells[i];
         LaidOutCell& out = laidOut->cells[i];
-        const double left = edge(xs, cell.column, xs.back());
-        double right = edge(xs, std::size_t{cell.column} + cell.columnSpan, left + cell.width);
-        if (right <= left)
-            right = left + std::max<hwp::HwpUnit>(0, cell.width);
+        const auto [left, right] = extent(xs, cell.column, cell.columnSpan, cell.width);
         const auto margin = [&](int side) { return std::max<double>(0, cell.margins[side]); };
         const double innerWidth = std::max(0.0, right - left - margin(0) - margin(1));
         out.box = QRectF(left, 0, right - left, 0);
@@ -514,10 +493,7 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     for (std::size_t i = 0; i < count; ++i) {
         const hwp::TableCell& cell = table.cells[i];
         LaidOutCell& out = laidOut->cells[i];
-        const double top = edge(ys, cell.row, ys.back());
-        double bottom = edge(ys, std::size_t{cell.row} + cell.rowSpan, top + cell.height);
-        if (bottom <= top)
-            bottom = top + std::max<hwp::HwpUnit>(0, cell.height);
+        const auto [top, bottom] = extent(ys, cell.row, cell.rowSpan, cell.height);
         out.box.setTop(top);
         out.box.setBottom(bottom);
         const auto margin = [&](int side) { return std::max<double>(0, cell.margins[side]); };
