@@ -13,6 +13,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTextDocument>
@@ -49,6 +50,13 @@ QColor FromColorRef(hwp::ColorRef color)
 {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
+}
+
+// Fonts need a GUI application. Without one (a tool reading a document before it paints)
+// objects measure as the file records them, without laying out their text.
+bool CanUseFonts()
+{
+    return QGuiApplication::instance() != nullptr;
 }
 
 // Painter units per HwpUnit, for a painter whose units are `scale` layout pixels.
@@ -292,7 +300,7 @@ public:
     {
         const QSizeF recorded = KeptObjectBoxSize(object);
         const std::optional<hwp::Equation> equation = Read(object);
-        if (!equation || (equation->width > 0 && equation->height > 0))
+        if (!equation || (equation->width > 0 && equation->height > 0) || !CanUseFonts())
             return recorded;
         // A box the file does not record: as large as the typeset equation.
         const std::shared_ptr<const math::EquationLayout> layout = LayoutFor(equation->script);
@@ -651,7 +659,7 @@ public:
     QSizeF Size(const KeptObject& object) const override
     {
         QSizeF size = KeptObjectBoxSize(object);
-        if (!hwp::IsTable(object.control))
+        if (!hwp::IsTable(object.control) || !CanUseFonts())
             return size;
         try {
             // Rows grown for their text make the table taller than the file says.
