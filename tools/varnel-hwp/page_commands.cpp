@@ -124,12 +124,13 @@ int RunImage(int argc, char** argv)
     }
     const std::string in = argv[2];
     const std::string out = argv[3];
+    // The pane's document lays itself out as soon as it exists: fonts need the application.
+    EnsureApplication();
     auto document = ReadInput(in);
     if (!document)
         return 1;
     if (const std::string problem = OutputProblem(out); !problem.empty())
         return Fail(problem);
-    EnsureApplication();
     const int pages = editor::PagedLayout(*document).PageCount();
     if (page > pages)
         return Fail(in + " has " + std::to_string(pages) + (pages == 1 ? " page" : " pages") + "; there is no page " +
@@ -145,12 +146,13 @@ int RunPdf(int argc, char** argv)
         return PageUsage();
     const std::string in = argv[2];
     const std::string out = argv[3];
+    // The pane's document lays itself out as soon as it exists: fonts need the application.
+    EnsureApplication();
     auto document = ReadInput(in);
     if (!document)
         return 1;
     if (const std::string problem = OutputProblem(out); !problem.empty())
         return Fail(problem);
-    EnsureApplication();
     if (!WriteDocumentPdf(*document, out))
         return Fail(out + ": could not be written");
     return 0;
