@@ -1,7 +1,6 @@
 #include "editor/page_render.h"
 
 #include "editor/kept_objects.h"
-
 #include "editor/page_glyphs.h"
 #include "support/files.h"
 
@@ -69,23 +68,6 @@ int ToPixels(std::int32_t hwpUnits, double dpi)
     return pixels < 1 ? 1 : pixels > 1e9 ? 1000000000 : static_cast<int>(pixels);
 }
 
-// The copy's layout starts without the painters of inline objects; it borrows the pane's.
-void BorrowObjectPainters(const QTextDocument& from, QTextDocument& to)
-{
-    std::set<int> types;
-    for (QTextBlock block = to.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const int type = it.fragment().charFormat().objectType();
-            if (type >= QTextFormat::UserObject)
-                types.insert(type);
-        }
-    }
-    for (const int type : types) {
-        if (auto* painter = dynamic_cast<QObject*>(from.documentLayout()->handlerForObject(type)))
-            to.documentLayout()->registerHandler(type, painter);
-    }
-}
-
 } // namespace
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
@@ -104,7 +86,6 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
-    BorrowObjectPainters(document.Text(), *m_text);
 }
 
 PagedLayout::~PagedLayout() = default;

@@ -116,16 +116,10 @@ public:
             const char32_t close = node.text.size() > 1 ? node.text[1] : 0;
             return Delimit(std::move(content), open, close, ctx);
         }
-        case NodeKind::Matrix: return BuildMatrix(node, ctx);
+        case NodeKind::Matrix:
+            return BuildMatrix(node.children, node.columns, static_cast<MatrixKind>(node.value), ctx);
         case NodeKind::Accent: return BuildAccent(node, ctx);
-        case NodeKind::Lines: {
-            Node pile;
-            pile.kind = NodeKind::Matrix;
-            pile.value = static_cast<std::uint32_t>(MatrixKind::LeftPile);
-            pile.columns = 1;
-            pile.children = node.children;
-            return BuildMatrix(pile, ctx);
-        }
+        case NodeKind::Lines: return BuildMatrix(node.children, 1, MatrixKind::LeftPile, ctx);
         case NodeKind::Color: {
             Context inner = ctx;
             inner.color = node.value & 0xFFFFFF;
@@ -706,17 +700,16 @@ private:
         return box;
     }
 
-    Box BuildMatrix(const Node& node, const Context& ctx)
+    Box BuildMatrix(const std::vector<Node>& children, std::size_t columnCount, MatrixKind kind, const Context& ctx)
     {
-        const MatrixKind kind = static_cast<MatrixKind>(node.value);
-        const std::size_t columns = std::max<std::size_t>(1, node.columns);
-        const std::size_t rows = node.children.size() / columns;
+        const std::size_t columns = std::max<std::size_t>(1, columnCount);
+        const std::size_t rows = children.size() / columns;
         Context cellContext = ctx;
         if (cellContext.style == Style::Display) cellContext.style = Style::Text;
         const double s = ctx.scale;
         std::vector<Box> cells;
-        cells.reserve(node.children.size());
-        for (const Node& cell : node.children) cells.push_back(Build(cell, cellContext));
+        cells.reserve(children.size());
+        for (const Node& cell : children) cells.push_back(Build(cell, cellContext));
         std::vector<double> widths(columns, 0), ascents(rows, 0.75 * s), descents(rows, 0.25 * s);
         for (std::size_t r = 0; r < rows; ++r) {
             for (std::size_t c = 0; c < columns; ++c) {

@@ -102,6 +102,22 @@ std::unique_ptr<editor::EditorDocument> ReadInput(const std::string& path)
     }
 }
 
+// IN read for writing OUT: an empty pointer after printing why, when IN cannot be read
+// or OUT cannot be written.
+std::unique_ptr<editor::EditorDocument> ReadInputFor(const std::string& in, const std::string& out)
+{
+    // The pane's document lays itself out as soon as it exists: fonts need the application.
+    EnsureApplication();
+    auto document = ReadInput(in);
+    if (!document)
+        return nullptr;
+    if (const std::string problem = OutputProblem(out); !problem.empty()) {
+        Fail(problem);
+        return nullptr;
+    }
+    return document;
+}
+
 bool ParsePage(const char* text, int& page)
 {
     char* end = nullptr;
@@ -124,12 +140,9 @@ int RunImage(int argc, char** argv)
     }
     const std::string in = argv[2];
     const std::string out = argv[3];
-    auto document = ReadInput(in);
+    auto document = ReadInputFor(in, out);
     if (!document)
         return 1;
-    if (const std::string problem = OutputProblem(out); !problem.empty())
-        return Fail(problem);
-    EnsureApplication();
     const int pages = editor::PagedLayout(*document).PageCount();
     if (page > pages)
         return Fail(in + " has " + std::to_string(pages) + (pages == 1 ? " page" : " pages") + "; there is no page " +
@@ -145,12 +158,9 @@ int RunPdf(int argc, char** argv)
         return PageUsage();
     const std::string in = argv[2];
     const std::string out = argv[3];
-    auto document = ReadInput(in);
+    auto document = ReadInputFor(in, out);
     if (!document)
         return 1;
-    if (const std::string problem = OutputProblem(out); !problem.empty())
-        return Fail(problem);
-    EnsureApplication();
     if (!WriteDocumentPdf(*document, out))
         return Fail(out + ": could not be written");
     return 0;
