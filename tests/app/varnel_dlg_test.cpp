@@ -364,7 +364,7 @@ TEST_F(DialogTest, WhileBusyNoUserInputOfAnyKindGetsThrough)
         QApplication::sendEvent(target, &move);
         QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(1, 1));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(1, 1), target->mapToGlobal(QPoint(1, 1)));
         QApplication::sendEvent(target, &menu);
         QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QApplication::sendEvent(target, &key);
