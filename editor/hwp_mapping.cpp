@@ -411,15 +411,7 @@ const hwp::Bytes& BinDataKey(const hwp::BinDataItem& item)
 // What bin data the objects of `document` refer to, as ImportControl follows them.
 std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
 {
-    hwp::Document probe;
-    probe.faces = document.faces;
-    probe.borderFills = document.borderFills;
-    probe.charShapes = document.charShapes;
-    probe.tabDefs = document.tabDefs;
-    probe.numberings = document.numberings;
-    probe.bullets = document.bullets;
-    probe.paraShapes = document.paraShapes;
-    probe.styles = document.styles;
+    hwp::Document probe = hwp::ShapeTablesOf(document);
     ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(document, control, probe); });
     std::set<hwp::Bytes> keys;
     for (const hwp::BinDataItem& item : probe.binData)

@@ -390,18 +390,7 @@ std::optional<hwp::BorderFillView> BorderFillOf(const hwp::Document& document, s
 // The origin's shape tables without its body, for one cell's paragraphs.
 hwp::Document CellDocumentBase(const hwp::Document& origin, bool withBinData)
 {
-    hwp::Document base;
-    base.version = origin.version;
-    base.headerFlags = origin.headerFlags;
-    base.startNumbers = origin.startNumbers;
-    base.faces = origin.faces;
-    base.borderFills = origin.borderFills;
-    base.charShapes = origin.charShapes;
-    base.tabDefs = origin.tabDefs;
-    base.numberings = origin.numberings;
-    base.bullets = origin.bullets;
-    base.paraShapes = origin.paraShapes;
-    base.styles = origin.styles;
+    hwp::Document base = hwp::ShapeTablesOf(origin);
     if (withBinData) {
         // Pictures inside cells show the origin's bytes.
         base.binData = origin.binData;

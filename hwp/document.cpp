@@ -68,6 +68,23 @@ void CheckControlRecords(const Control& control, const std::string& where)
 
 }  // namespace
 
+Document ShapeTablesOf(const Document& document)
+{
+    Document tables;
+    tables.version = document.version;
+    tables.headerFlags = document.headerFlags;
+    tables.startNumbers = document.startNumbers;
+    tables.faces = document.faces;
+    tables.borderFills = document.borderFills;
+    tables.charShapes = document.charShapes;
+    tables.tabDefs = document.tabDefs;
+    tables.numberings = document.numberings;
+    tables.bullets = document.bullets;
+    tables.paraShapes = document.paraShapes;
+    tables.styles = document.styles;
+    return tables;
+}
+
 Document NewDocument()
 {
     Document document;

@@ -333,6 +333,11 @@ struct Document {
 // ("Normal"), one section on A4 portrait with one empty paragraph.
 Document NewDocument();
 
+// The document's version, flags, start numbers and every shape table (faces, border
+// fills, char shapes, tab definitions, numberings, bullets, para shapes, styles), with no
+// section and no bin data: what paragraphs and kept objects refer to by id.
+Document ShapeTablesOf(const Document& document);
+
 // Throws HwpError when the document cannot be a valid file: an id that points nowhere
 // (face, char shape, para shape, style, border fill, tab definition), no section, a
 // char-shape run list that does not start at 0 or is not sorted, fields or controls
