@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -204,8 +205,12 @@ void BM_QtPngSettings(benchmark::State& state)
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path.toStdString()));
 }
 
-// A whole save's assembly: objective question with a passage, six images.
-void BM_BuildPreviewDocuments(benchmark::State& state)
+// A save's assembly of an objective question with a passage (six images, the cropper
+// hook), the panes filled by `fill` before each run.
+using PaneFiller = std::function<void(editor::CHwpctrl& passage, editor::CHwpctrl& question, editor::CHwpctrl& options,
+                                      editor::CHwpctrl& answer, editor::CHwpctrl& explain)>;
+
+void RunPreviewAssembly(benchmark::State& state, const PaneFiller& fill)
 {
     setenv("VARNEL_PROGRAM_FILES", (BenchFolder() + "/opt").c_str(), 1);
     TemplatePath("sf_preview_format.hwp");
@@ -217,15 +222,23 @@ void BM_BuildPreviewDocuments(benchmark::State& state)
     int cropped = 0;
     for (auto _ : state) {
         state.PauseTiming();
+        fill(passage, question, options, answer, explain);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(BuildPreviewDocuments(dialog, true, [&] { ++cropped; }));
+    }
+    state.counters["cropper"] = cropped;
+}
+
+void BM_BuildPreviewDocuments(benchmark::State& state)
+{
+    RunPreviewAssembly(state, [](editor::CHwpctrl& passage, editor::CHwpctrl& question, editor::CHwpctrl& options,
+                                 editor::CHwpctrl& answer, editor::CHwpctrl& explain) {
         Fill(passage, "sf_text_format.hwp", kPassage);
         Fill(question, "sf_exam_format.hwp", u"윗글의 중심 내용으로 가장 알맞은 것은?");
         Fill(options, "sf_obj_format.hwp", u"① 봄꽃\r\n② 창문\r\n③ 겨울\r\n④ 산과 들\r\n⑤ 사람들");
         Fill(answer, "sf_answer_obj_format.hwp", u"①");  // the template holds the label
         Fill(explain, "sf_explain_format.hwp", u"봄이 와서 모든 것이 깨어나는 모습을 그린 글이다.");
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(BuildPreviewDocuments(dialog, true, [&] { ++cropped; }));
-    }
-    state.counters["cropper"] = cropped;
+    });
 }
 
 // The full Korean page as an HWP file in the bench folder, and a pane holding it.
@@ -276,22 +289,11 @@ void BM_FullPageWritePageImage(benchmark::State& state)
 // archives and the cropper itself are measured in bench/store and bench/tolvard).
 void BM_BuildPreviewDocumentsFullPages(benchmark::State& state)
 {
-    setenv("VARNEL_PROGRAM_FILES", (BenchFolder() + "/opt").c_str(), 1);
-    TemplatePath("sf_preview_format.hwp");
-    editor::CHwpctrl passage, question, options, answer, explain, work;
-    RecordingView view;
-    DialogCore dialog(view, editor::PaneSet{&passage, &question, &options, &answer, &explain, &work});
-    dialog.m_pExamRecord = std::make_unique<ExamRecord>(BenchRecord());
-    dialog.m_nQuestionType = kQuestionTypeObj;
-    int cropped = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
+    RunPreviewAssembly(state, [](editor::CHwpctrl& passage, editor::CHwpctrl& question, editor::CHwpctrl& options,
+                                 editor::CHwpctrl& answer, editor::CHwpctrl& explain) {
         for (editor::CHwpctrl* pane : {&passage, &question, &options, &answer, &explain})
             FillFullPage(*pane);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(BuildPreviewDocuments(dialog, true, [&] { ++cropped; }));
-    }
-    state.counters["cropper"] = cropped;
+    });
 }
 
 } // namespace
