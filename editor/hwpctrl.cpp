@@ -9,6 +9,7 @@
 #include <QActionGroup>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFontComboBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,7 +103,17 @@ class PaneTextEdit : public QTextEdit {
 public:
     explicit PaneTextEdit(QWidget* parent) : QTextEdit(parent) { setViewportMargins(14, 10, 14, 10); }
 
+    std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
+
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+        if (fillContextMenu)
+            fillContextMenu(*menu, cursorForPosition(viewport()->mapFrom(this, event->pos())));
+        menu->exec(event->globalPos());
+    }
+
     QMimeData* createMimeDataFromSelection() const override
     {
         const QTextCursor selection = textCursor();
@@ -208,6 +219,11 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     m_menuBar->hide();
     m_standardBar->hide();
     m_drawBar->hide();
+
+    static_cast<PaneTextEdit*>(m_view)->fillContextMenu = [this](QMenu& menu, const QTextCursor& at) {
+        for (const ContextMenuFiller& fill : m_contextMenuFillers)
+            fill(menu, at);
+    };
 
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
@@ -393,10 +409,21 @@ void CHwpctrl::BuildMenus()
     format->addAction(QStringLiteral("형광펜..."), this, [this] { ChooseColor(true); });
 
     QMenu* insert = m_menuBar->addMenu(QStringLiteral("입력"));
+    m_insertMenu = insert;
     for (const char16_t* digit : kCircledDigits) {
         const QString text = QString::fromUtf16(digit);
         insert->addAction(text, this, [this, text] { m_view->textCursor().insertText(text); });
     }
+}
+
+void CHwpctrl::AddToolBarAction(QAction* action)
+{
+    m_drawBar->addAction(action);
+}
+
+void CHwpctrl::AddContextMenuFiller(ContextMenuFiller filler)
+{
+    m_contextMenuFillers.push_back(std::move(filler));
 }
 
 void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)

@@ -11,15 +11,19 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <set>
+#include <vector>
 
 class QAction;
 class QActionGroup;
 class QComboBox;
 class QFontComboBox;
+class QMenu;
 class QMenuBar;
 class QTextCharFormat;
+class QTextCursor;
 class QTextEdit;
 class QToolBar;
 
@@ -62,6 +66,15 @@ public:
     // Inserts the HWP file at the caret; false when it cannot be read.
     bool InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes);
 
+    // The object tools (tables, pictures, equations), each in a file of its own, put their
+    // commands in the "입력" menu and the tool bar through these, and their entries in the
+    // text's context menu. An action's objectName names it ("insert_table", ...).
+    QMenu* InsertMenu() const { return m_insertMenu; }
+    void AddToolBarAction(QAction* action);
+    // Called with the menu about to show and a cursor at the clicked position.
+    using ContextMenuFiller = std::function<void(QMenu& menu, const QTextCursor& at)>;
+    void AddContextMenuFiller(ContextMenuFiller filler);
+
 private:
     friend class PaneAction;
     bool ExecuteAction(const QString& name, const ParameterSet* set);
@@ -82,6 +95,8 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QToolBar* m_standardBar = nullptr;
     QToolBar* m_drawBar = nullptr;
+    QMenu* m_insertMenu = nullptr;
+    std::vector<ContextMenuFiller> m_contextMenuFillers;
     QComboBox* m_styleBox = nullptr;
     QFontComboBox* m_fontBox = nullptr;
     QComboBox* m_sizeBox = nullptr;
