@@ -3,7 +3,10 @@
 // 679 × 568 units, about 1188 × 1065 pixels.
 #pragma once
 
+#include <QMargins>
 #include <QRect>
+
+#include <algorithm>
 
 #include "dialog/dialog_view.h"
 
@@ -46,3 +49,35 @@ inline constexpr PaneTemplate kPanes[] = {
     {dlg::IDC_PANE_EXPLAIN, "explain", 344, 298, 323, 241},
     {dlg::IDC_PANE_WORK, "work", 0, 525, 6, 8},
 };
+
+// Where the dialog window goes on a screen. The template's size at the template scale
+// (1.0, or 0.83 wide and 0.84 high on screens under 1080 pixels) and the passage column
+// of 575 × scale pixels when it is shown; where that window with its frame does not fit
+// the screen's available area, it is made smaller on the axis that does not fit (both
+// where neither does); the controls inside follow the window (CVarnelDlg's layout).
+struct DialogWindowFit {
+    double scale = 1.0;   // for the fixed-size controls: the smaller of the two axes' scales
+    QRect geometry;       // the client area on the screen, frame excluded
+};
+
+inline DialogWindowFit FitDialogWindow(const QRect& available, const QMargins& frame, float templateScale,
+                                       bool passageColumn)
+{
+    const int fullWidth = DluX(kDialogWidthDlu);
+    const int fullHeight = DluY(kDialogHeightDlu);
+    const double s = templateScale;
+    double width = static_cast<int>(static_cast<float>(fullWidth) * templateScale);
+    const double height = s < 1.0 ? static_cast<int>(fullHeight * (s + 0.01)) : fullHeight;
+    if (passageColumn)
+        width += 575.0 * s;
+    const int roomWidth = std::max(1, available.width() - frame.left() - frame.right());
+    const int roomHeight = std::max(1, available.height() - frame.top() - frame.bottom());
+    const double shrink = std::min({1.0, roomWidth / width, roomHeight / height});
+    DialogWindowFit fit;
+    fit.scale = s * shrink;
+    const int w = std::min(roomWidth, static_cast<int>(width));
+    const int h = std::min(roomHeight, static_cast<int>(height));
+    fit.geometry = QRect(available.left() + frame.left() + (roomWidth - w) / 2,
+                         available.top() + frame.top() + (roomHeight - h) / 2, w, h);
+    return fit;
+}

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QShortcut>
+#include <QTextEdit>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -20,6 +23,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/dialog_layout.h"
 #include "editor/hwpctrl.h"
@@ -89,6 +93,7 @@ void CVarnelDlg::Place(QWidget* widget, int id, int x, int y, int w, int h)
 {
     widget->setGeometry(DluToPixels(x, y, w, h));
     m_controls[id] = widget;
+    m_templateSizes[id] = DluToPixels(x, y, w, h).size();
 }
 
 QToolButton* CVarnelDlg::AddPictureButton(int id, int x, int y, int w, int h, const QString& accessibleName)
@@ -158,12 +163,22 @@ void CVarnelDlg::CreateControls()
         if (m_onLoadPassage)
             m_onLoadPassage();
     });
-    clicked(IDC_LOAD_QUESTION, [this] { m_core->OnLoadQuestion(); });
+    clicked(IDC_LOAD_QUESTION, [this] {
+        m_core->OnLoadQuestion();
+    });
     clicked(IDC_OPTION_MENU, [this] { OnOptionMenu(); });
     clicked(IDC_APPLY_STYLE, [this] { m_core->OnApplyStyle(); });
     clicked(IDC_SAVE, [this] {
         if (m_onSave)
             m_onSave();
+    });
+    // Ctrl+S is the "저장" button, wherever the focus is.
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    save->setContext(Qt::WindowShortcut);
+    connect(save, &QShortcut::activated, this, [this] {
+        auto* button = static_cast<QPushButton*>(Control(IDC_SAVE));
+        if (button->isEnabled() && !m_busy)
+            button->click();
     });
 
     auto connectPicture = [this](QToolButton* button, auto handler) {
@@ -190,9 +205,139 @@ void CVarnelDlg::CreateControls()
         connect(box, &QCheckBox::clicked, this, [this, id = id] { m_core->OnDefaultTypeBox(id); });
     }
 
+    BuildLayout();
+
     m_busyLabel = new QLabel(this);
     m_busyLabel->setStyleSheet(QStringLiteral("QLabel { background: #fff8d0; border: 1px solid #c8b060; padding: 3px 8px; }"));
     m_busyLabel->hide();
+}
+
+void CVarnelDlg::BuildLayout()
+{
+    // Panes sit inside their group boxes; the boxes share the space of the window in the
+    // template's proportions, so a larger window gives the panes the room.
+    for (const auto& [group, pane] : {std::pair{IDC_GROUP_PASSAGE, IDC_PANE_PASSAGE}, std::pair{IDC_GROUP_QUESTION, IDC_PANE_QUESTION},
+                                      std::pair{IDC_GROUP_OPTIONS, IDC_PANE_OPTIONS}, std::pair{IDC_GROUP_ANSWER, IDC_PANE_ANSWER},
+                                      std::pair{IDC_GROUP_EXPLAIN, IDC_PANE_EXPLAIN}}) {
+        auto* box = static_cast<QGroupBox*>(Control(group));
+        const bool hidden = Control(pane)->isHidden();
+        Control(pane)->setParent(box);
+        Control(pane)->setVisible(!hidden);
+        auto* inside = new QVBoxLayout(box);
+        inside->setContentsMargins(3, 3, 3, 3);
+        inside->addWidget(Control(pane));
+    }
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(4);
+    top->addWidget(Control(IDC_HAS_PASSAGE), 0, Qt::AlignTop);
+    top->addWidget(Control(IDC_LOAD_PASSAGE), 0, Qt::AlignTop);
+    top->addStretch(1);
+    top->addWidget(Control(IDC_LOAD_QUESTION), 0, Qt::AlignTop);
+    top->addSpacing(6);
+    for (int id : {IDC_LEVEL_ELEM, IDC_LEVEL_MID, IDC_LEVEL_HIGH})
+        top->addWidget(Control(id), 0, Qt::AlignTop);
+    top->addSpacing(6);
+    for (auto [type, box] : {std::pair{IDC_TYPE_OBJ, IDC_DEFAULT_OBJ}, std::pair{IDC_TYPE_SBJ, IDC_DEFAULT_SBJ},
+                             std::pair{IDC_TYPE_DES, IDC_DEFAULT_DES}}) {
+        auto* column = new QVBoxLayout;
+        column->setSpacing(0);
+        column->addWidget(Control(type), 0, Qt::AlignHCenter);
+        column->addWidget(Control(box), 0, Qt::AlignHCenter);
+        top->addLayout(column);
+    }
+    top->addWidget(Control(IDC_DIFFICULTY), 0, Qt::AlignTop);
+    top->addSpacing(6);
+    top->addWidget(Control(IDC_OPTION_MENU), 0, Qt::AlignTop);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Control(IDC_GROUP_QUESTION), 295);
+    left->addWidget(Control(IDC_GROUP_OPTIONS), 217);
+    auto* right = new QVBoxLayout;
+    right->addWidget(Control(IDC_GROUP_ANSWER), 256);
+    right->addWidget(Control(IDC_GROUP_EXPLAIN), 257);
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(Control(IDC_GROUP_PASSAGE), 327);
+    columns->addLayout(left, 327);
+    columns->addLayout(right, 332);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(Control(IDC_APPLY_STYLE));
+    bottom->addWidget(Control(IDC_SAVE));
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 4, 8, 6);
+    root->setSpacing(4);
+    root->addLayout(top);
+    root->addLayout(columns, 1);
+    root->addLayout(bottom);
+    setMinimumSize(560, 400);
+    ScaleFixedControls(1.0);
+}
+
+void CVarnelDlg::ScaleFixedControls(double scale)
+{
+    // Picture buttons and check boxes keep the template's size at the layout's scale; a
+    // button with a caption never gets smaller than its caption needs.
+    const auto scaled = [scale](QSize size) {
+        return QSize(std::max(12, static_cast<int>(size.width() * scale)), std::max(12, static_cast<int>(size.height() * scale)));
+    };
+    for (const auto& [id, size] : m_templateSizes) {
+        QWidget* w = Control(id);
+        if (!w || (id >= IDC_GROUP_ANSWER && id <= IDC_PANE_WORK))
+            continue;
+        QSize wanted = scaled(size);
+        if (qobject_cast<QPushButton*>(w) || (qobject_cast<QCheckBox*>(w) && !static_cast<QCheckBox*>(w)->text().isEmpty()))
+            wanted = wanted.expandedTo(w->sizeHint());
+        w->setFixedSize(wanted);
+        if (auto* button = qobject_cast<QToolButton*>(w))
+            button->setIconSize(wanted);
+    }
+}
+
+QRect CVarnelDlg::AvailableGeometry() const
+{
+    if (m_screenSize)
+        return QRect(QPoint(0, 0), m_screenSize());
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+}
+
+QMargins CVarnelDlg::FrameMargins() const
+{
+    if (isVisible()) {
+        const QRect frame = frameGeometry();
+        const QRect client = geometry();
+        const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                               frame.bottom() - client.bottom());
+        if (margins.top() > 0)
+            return margins;
+    }
+    // A title bar and a border, until the window manager has framed the window.
+    return QMargins(4, 34, 4, 4);
+}
+
+void CVarnelDlg::FitWindow(bool passageColumn, float scale)
+{
+    m_templateScale = scale;
+    const DialogWindowFit fit = FitDialogWindow(AvailableGeometry(), FrameMargins(), scale, passageColumn);
+    ScaleFixedControls(fit.scale);
+    setGeometry(fit.geometry);
+    if (layout())
+        layout()->activate();
+}
+
+void CVarnelDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once the window manager has put its frame around the window, the window is fitted
+    // again if that frame pushed it past the available area.
+    QTimer::singleShot(0, this, [this] {
+        const QRect available = AvailableGeometry();
+        if (isVisible() && !isMaximized() && !available.contains(frameGeometry()))
+            FitWindow(IsChecked(IDC_HAS_PASSAGE), m_templateScale);
+    });
 }
 
 void CVarnelDlg::OnInitDialog()
@@ -266,6 +411,17 @@ bool CVarnelDlg::eventFilter(QObject* watched, QEvent* event)
 {
     if (m_busy && IsUserInput(event))
         return true;
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A click on a pane's frame or caption means that pane.
+        for (const auto& [group, pane] : {std::pair{IDC_GROUP_PASSAGE, IDC_PANE_PASSAGE}, std::pair{IDC_GROUP_QUESTION, IDC_PANE_QUESTION},
+                                          std::pair{IDC_GROUP_OPTIONS, IDC_PANE_OPTIONS}, std::pair{IDC_GROUP_ANSWER, IDC_PANE_ANSWER},
+                                          std::pair{IDC_GROUP_EXPLAIN, IDC_PANE_EXPLAIN}}) {
+            if (watched == Control(group) && Pane(pane) && Pane(pane)->isEnabled()) {
+                Pane(pane)->TextView()->setFocus(Qt::MouseFocusReason);
+                break;
+            }
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -387,6 +543,20 @@ int CVarnelDlg::ScreenHeight() const
     return screen ? screen->geometry().height() : 1080;
 }
 
+bool CVarnelDlg::AskYesNo(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Varnel"), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CVarnelDlg::ShowQuestionName(const std::string& questionName)
+{
+    const QString name = QString::fromStdString(questionName).trimmed();
+    setWindowTitle(name.isEmpty() ? QStringLiteral("Varnel") : QStringLiteral("%1 — Varnel").arg(name));
+}
+
 void CVarnelDlg::ShowMessage(const std::string& text)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok, this);
@@ -395,8 +565,12 @@ void CVarnelDlg::ShowMessage(const std::string& text)
 
 std::string CVarnelDlg::ChooseQuestionFile(const std::string& folder)
 {
-    QFileDialog dialog(this, QStringLiteral("문제 불러오기"), QString::fromStdString(folder),
-                       QStringLiteral("문제파일 (*.dat)"));
+    // The chooser starts in the workspace, also before anything was saved there.
+    const QString start = QString::fromStdString(folder);
+    QDir().mkpath(start);
+    QFileDialog dialog(this, QStringLiteral("문제 불러오기"), start, QStringLiteral("문제파일 (*.dat)"));
+    dialog.setDirectory(start);
+    dialog.setNameFilter(QStringLiteral("문제파일 (*.dat)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

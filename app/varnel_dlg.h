@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QMargins>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 #include <functional>
@@ -62,7 +64,12 @@ public:
     void MoveControl(int id, const dlg::Rect& rect) override;
     int ScreenWidth() const override;
     int ScreenHeight() const override;
+    bool FitsItself() const override { return true; }
+    void FitWindow(bool passageColumn, float scale) override;
     void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    // "<question name> — Varnel", or "Varnel" for a question without a name.
+    void ShowQuestionName(const std::string& name) override;
     std::string ChooseQuestionFile(const std::string& folder) override;
     void PostClose() override;
     void SetBusy(const std::string& status) override;
@@ -76,6 +83,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:
@@ -83,6 +91,11 @@ private:
     QToolButton* AddPictureButton(int id, int x, int y, int w, int h, const QString& accessibleName);
     QCheckBox* AddCheckBox(int id, const QString& caption, int x, int y, int w, int h);
     void Place(QWidget* widget, int id, int x, int y, int w, int h);
+    void BuildLayout();
+    void ScaleFixedControls(double scale);
+    // The screen's area for windows (panels excluded), and the frame around the window.
+    QRect AvailableGeometry() const;
+    QMargins FrameMargins() const;
     void OnOptionMenu();
     // A visible pane changed since it was opened or saved, or DialogCore holds work no
     // save has packed.
@@ -90,6 +103,8 @@ private:
 
     std::function<QSize()> m_screenSize;
     std::map<int, QWidget*> m_controls;
+    std::map<int, QSize> m_templateSizes;
+    float m_templateScale = 1.0f;
     std::unique_ptr<DialogCore> m_core;
     QLabel* m_busyLabel = nullptr;
     class QMenu* m_optionMenu = nullptr;

@@ -30,6 +30,8 @@ std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text).value_or
 
 const char* const kTypePictures[] = {"obj_y", "obj_n", "sbj_y", "sbj_n", "des_y", "des_n"};
 
+const char kEraseQuestion[] = "지우시겠습니까?";
+
 std::string ImagePath(const std::string& name) { return GetInstallFolder() + "/urk/image/" + name + ".png"; }
 
 } // namespace
@@ -58,11 +60,13 @@ void DialogCore::InitDialog()
 
 void DialogCore::FitToScreen()
 {
-    if (m_view.ScreenHeight() >= 1080) {
-        m_fScale = 1.0f;
+    m_fScale = m_view.ScreenHeight() >= 1080 ? 1.0f : 0.83f;
+    if (m_view.FitsItself()) {
+        m_view.FitWindow(m_view.IsChecked(IDC_HAS_PASSAGE), m_fScale);
         return;
     }
-    m_fScale = 0.83f;
+    if (m_fScale == 1.0f)
+        return;
     ScaleControl(IDC_DIALOG, true);
     for (int id : {IDC_GROUP_PASSAGE, IDC_PANE_PASSAGE, IDC_GROUP_QUESTION, IDC_PANE_QUESTION, IDC_GROUP_ANSWER,
                    IDC_PANE_ANSWER})
@@ -246,8 +250,20 @@ TypeControlsState DialogCore::TypeControls() const
 
 void DialogCore::OnResetCommand(int commandId)
 {
-    if (commandId >= ID_RESET_ALL && commandId <= ID_RESET_EXPLAIN)
-        ResetPaneDocuments(commandId - ID_RESET_ALL + 1);
+    if (commandId < ID_RESET_ALL || commandId > ID_RESET_EXPLAIN)
+        return;
+    const int code = commandId - ID_RESET_ALL + 1;
+    const int first = code == editor::kPaneAll ? editor::kPanePassage : code;
+    const int last = code == editor::kPaneAll ? editor::kPaneExplain : code;
+    bool holdsText = false;
+    for (int pane = first; pane <= last && !holdsText; ++pane) {
+        if (editor::EditorControl* control = m_panes.ForCode(pane))
+            holdsText = editor::PaneHoldsText(*control);
+    }
+    // What was typed is gone after a reset: one question first.
+    if (holdsText && !m_view.AskYesNo(kEraseQuestion))
+        return;
+    ResetPaneDocuments(code);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -355,13 +371,8 @@ std::string DialogCore::DraftPath(std::int32_t type, int code) const
 
 bool DialogCore::StashDrafts(std::int32_t type)
 {
-    if (m_strDraftFolder.empty()) {
-        // Outside the workspace: nothing here may reach a package.
-        std::string folder = (std::filesystem::temp_directory_path() / "varnel-drafts-XXXXXX").string();
-        if (!mkdtemp(folder.data()))
-            return false;
-        m_strDraftFolder = folder;
-    }
+    if (!EnsureDraftFolder())
+        return false;
     std::vector<int> codes;
     for (int code : {editor::kPaneQuestion, editor::kPaneOptions, editor::kPaneAnswer, editor::kPaneExplain}) {
         editor::EditorControl* pane = m_panes.ForCode(code);
@@ -397,6 +408,7 @@ bool DialogCore::RestoreDrafts(std::int32_t type)
 
 void DialogCore::DropDrafts()
 {
+    m_passageStash.reset();
     for (const auto& [type, codes] : m_drafts) {
         for (int code : codes)
             std::remove(DraftPath(type, code).c_str());
@@ -514,7 +526,67 @@ void DialogCore::ReadObjectiveAnswer()
 // ---------------------------------------------------------------------------------------
 // Passage column
 
-void DialogCore::OnHasPassageClicked() { SetPassageMode(false); }
+void DialogCore::OnHasPassageClicked()
+{
+    if (!m_view.IsChecked(IDC_HAS_PASSAGE)) {
+        if (m_panes.passage && editor::PaneHoldsText(*m_panes.passage) && !m_view.AskYesNo(kEraseQuestion)) {
+            m_view.SetChecked(IDC_HAS_PASSAGE, true);
+            return;
+        }
+        StashPassage();
+    } else if (RestorePassage()) {
+        return;
+    }
+    SetPassageMode(false);
+}
+
+bool DialogCore::EnsureDraftFolder()
+{
+    if (!m_strDraftFolder.empty())
+        return true;
+    // Outside the workspace: nothing here may reach a package.
+    std::string folder = (std::filesystem::temp_directory_path() / "varnel-drafts-XXXXXX").string();
+    if (!mkdtemp(folder.data()))
+        return false;
+    m_strDraftFolder = folder;
+    return true;
+}
+
+void DialogCore::StashPassage()
+{
+    m_passageStash.reset();
+    if (!m_pExamRecord || !m_pExamRecord->HasPassage())
+        return;
+    PassageStash stash;
+    stash.record = m_pExamRecord.get();
+    stash.examKey = m_pExamRecord->m_nExamKey;
+    stash.key = m_pExamRecord->m_nExamtextKey;
+    stash.local = m_pExamRecord->m_strExamtextLocal;
+    stash.folder = m_pExamRecord->m_strExamtextFolder;
+    if (m_panes.passage && EnsureDraftFolder()) {
+        const auto path = Utf8ToUtf16(m_strDraftFolder + "/passage.hwp");
+        stash.document = path && m_panes.passage->SaveDocumentAs(*path, u"HWP");
+    }
+    m_passageStash = std::move(stash);
+}
+
+bool DialogCore::RestorePassage()
+{
+    if (!m_passageStash || !m_pExamRecord || m_passageStash->record != m_pExamRecord.get() ||
+        m_passageStash->examKey != m_pExamRecord->m_nExamKey)
+        return false;
+    const PassageStash stash = *m_passageStash;
+    m_passageStash.reset();
+    m_pExamRecord->m_nExamtextKey = stash.key;
+    m_pExamRecord->m_strExamtextLocal = stash.local;
+    m_pExamRecord->m_strExamtextFolder = stash.folder;
+    SetPassageMode(true);
+    if (stash.document) {
+        OpenPaneDocument(m_strDraftFolder + "/passage.hwp", editor::kPanePassage);
+        std::remove((m_strDraftFolder + "/passage.hwp").c_str());
+    }
+    return true;
+}
 
 void DialogCore::SetPassageMode(bool fromLoad)
 {
@@ -541,7 +613,10 @@ void DialogCore::SetPassageMode(bool fromLoad)
         }
         m_view.ShowControl(IDC_PANE_PASSAGE, true);
         m_view.ShowControl(IDC_GROUP_PASSAGE, true);
-        moveWindow(window.width + PassageColumnWidth());
+        if (m_view.FitsItself())
+            m_view.FitWindow(true, m_fScale);
+        else
+            moveWindow(window.width + PassageColumnWidth());
         const bool local = record.m_strExamtextLocal == kLocalExamtextKind;
         if (!local || fromLoad) {
             // A stored passage, or a local one chosen or loaded: its own document, or
@@ -559,8 +634,13 @@ void DialogCore::SetPassageMode(bool fromLoad)
         }
         m_view.ShowControl(IDC_PANE_PASSAGE, false);
         m_view.ShowControl(IDC_GROUP_PASSAGE, false);
-        moveWindow(window.width - PassageColumnWidth());
+        if (m_view.FitsItself())
+            m_view.FitWindow(false, m_fScale);
+        else
+            moveWindow(window.width - PassageColumnWidth());
     }
+    if (m_view.FitsItself())
+        return;
 
     for (int id : {IDC_GROUP_QUESTION, IDC_GROUP_OPTIONS, IDC_GROUP_ANSWER, IDC_GROUP_EXPLAIN, IDC_PANE_QUESTION,
                    IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN, IDC_APPLY_STYLE, IDC_SAVE, IDC_TYPE_OBJ,
@@ -614,6 +694,7 @@ void DialogCore::OnLoadQuestion()
 void DialogCore::StartNewQuestion()
 {
     m_pExamRecord = MakeNewLocalQuestionRecord(GetWorkspaceFolder());
+    m_view.ShowQuestionName(m_pExamRecord->m_strExamName);
     DropDrafts();
     m_bUnsavedWork = false;
     m_nShownType = kQuestionTypeNone;
@@ -642,6 +723,7 @@ void DialogCore::ShowTypeControls(const ExamRecord& record, const ExamTypeContro
     DropDrafts();
     m_bUnsavedWork = false;
     m_nShownType = kQuestionTypeNone;
+    m_view.ShowQuestionName(record.m_strExamName);
     m_nObjButtonImage = controls.objButtonImage;
     m_nSbjButtonImage = controls.sbjButtonImage;
     m_nDesButtonImage = controls.desButtonImage;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -146,7 +147,12 @@ private:
     // Documents of a type that was left before they were stored (its panes incomplete or
     // its folder not writable), kept outside the workspace until the user returns to
     // that type or another question becomes current.
+    bool EnsureDraftFolder();
     bool StashDrafts(std::int32_t type);
+    // The passage of a question whose box was cleared, so that ticking the box again in
+    // the same question brings it back.
+    void StashPassage();
+    bool RestorePassage();
     bool RestoreDrafts(std::int32_t type);
     void DropDrafts();
     std::string DraftPath(std::int32_t type, int code) const;
@@ -162,5 +168,14 @@ private:
     std::string m_strDraftFolder;
     std::map<std::int32_t, std::vector<int>> m_drafts;
     std::vector<std::string> m_unreadableDocuments;
+    struct PassageStash {
+        const ExamRecord* record = nullptr;
+        std::uint32_t examKey = 0;
+        std::uint32_t key = 0;
+        std::string local;
+        std::string folder;
+        bool document = false;
+    };
+    std::optional<PassageStash> m_passageStash;
     int m_nOpenBatch = 0;
 };

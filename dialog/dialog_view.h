@@ -88,8 +88,20 @@ public:
     virtual int ScreenWidth() const = 0;
     virtual int ScreenHeight() const = 0;
 
+    // A view that lays its controls out itself (CVarnelDlg) answers true: the window is
+    // then fitted to the screen's available area by FitWindow, with or without the
+    // passage column, instead of moving the template's controls one by one.
+    virtual bool FitsItself() const { return false; }
+    // `scale` is the template scale chosen from the screen height (1.0 or 0.83).
+    virtual void FitWindow(bool /*passageColumn*/, float /*scale*/) {}
+
     // A message box with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The name of the question now being edited, for the window title; empty for none.
+    virtual void ShowQuestionName(const std::string& /*name*/) {}
+    // A question with Yes and No, No the default; true for Yes. Views that cannot ask
+    // (tests that do not care) say yes.
+    virtual bool AskYesNo(const std::string& /*text*/) { return true; }
     // The open-file dialog for a question's .dat; empty when the user cancels.
     virtual std::string ChooseQuestionFile(const std::string& folder) = 0;
     // Asks the dialog to close once the current handler has returned.

@@ -6,12 +6,14 @@
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/dialog_layout.h"
 #include "app/varnel_dlg.h"
 #include "editor/hwpctrl.h"
 #include "store/archive.h"
@@ -114,20 +117,86 @@ private:
 
 void Click(CVarnelDlg& dialog, int id) { static_cast<QAbstractButton*>(dialog.Control(id))->click(); }
 
-TEST_F(DialogTest, TemplateLayoutAndItsShrinkingOnLowScreens)
+// The window with a title bar and border of the size FitDialogWindow assumes before the
+// window manager has framed it.
+QRect Framed(const QRect& client) { return client.adjusted(-4, -34, 4, 4); }
+
+TEST(DialogWindowFit, EverySchoolScreenHoldsTheWholeWindowWithAndWithoutThePassage)
+{
+    const QMargins frame(4, 34, 4, 4);
+    for (const QSize screen : {QSize(1920, 1080), QSize(1366, 768), QSize(1280, 800), QSize(1280, 720)}) {
+        // A panel of 40 pixels at the bottom, as school desktops have.
+        const QRect available(0, 0, screen.width(), screen.height() - 40);
+        for (const bool passage : {false, true}) {
+            const float templateScale = screen.height() >= 1080 ? 1.0f : 0.83f;
+            const DialogWindowFit fit = FitDialogWindow(available, frame, templateScale, passage);
+            const QRect window = fit.geometry.marginsAdded(frame);
+            SCOPED_TRACE(::testing::Message() << screen.width() << "x" << screen.height() << (passage ? " passage" : ""));
+            EXPECT_TRUE(available.contains(window)) << window.x() << "," << window.y() << " " << window.width() << "x"
+                                                    << window.height();
+            EXPECT_LE(fit.scale, templateScale);
+            // Only as much smaller as the screen needs: an axis that fits keeps the template's size.
+            const int templateWidth = static_cast<int>(1188 * templateScale + (passage ? 575 * templateScale : 0));
+            EXPECT_TRUE(window.width() >= available.width() - 1 || fit.geometry.width() >= templateWidth - 1);
+            EXPECT_TRUE(window.height() >= available.height() - 1 || fit.scale == templateScale);
+        }
+    }
+    // Where the template fits, its own scale stays: a 1440-pixel-high screen.
+    const DialogWindowFit roomy = FitDialogWindow(QRect(0, 0, 2560, 1400), frame, 1.0f, false);
+    EXPECT_EQ(roomy.scale, 1.0);
+    EXPECT_EQ(roomy.geometry.size(), QSize(1188, 1065));
+    const DialogWindowFit roomyPassage = FitDialogWindow(QRect(0, 0, 2560, 1400), frame, 1.0f, true);
+    EXPECT_EQ(roomyPassage.geometry.size(), QSize(1188 + 575, 1065));
+    // A screen that is not at the origin (a second monitor) keeps the window on it.
+    const DialogWindowFit second = FitDialogWindow(QRect(1920, 0, 1366, 728), frame, 0.83f, true);
+    EXPECT_TRUE(QRect(1920, 0, 1366, 728).contains(second.geometry.marginsAdded(frame)));
+}
+
+TEST_F(DialogTest, TheWindowAndItsButtonsStayOnTheScreenAndThePanesTakeTheSpace)
+{
+    for (const QSize screen : {QSize(1920, 1080), QSize(1366, 768), QSize(1280, 800), QSize(1280, 720)}) {
+        SCOPED_TRACE(::testing::Message() << screen.width() << "x" << screen.height());
+        CVarnelDlg& dialog = Open(screen.width(), screen.height());
+        const QRect area(QPoint(0, 0), screen);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_TRUE(area.contains(Framed(dialog.geometry())));
+            for (int id : {IDC_SAVE, IDC_APPLY_STYLE, IDC_HAS_PASSAGE, IDC_OPTION_MENU, IDC_LOAD_QUESTION}) {
+                const QRect control(dialog.Control(id)->mapTo(&dialog, QPoint(0, 0)), dialog.Control(id)->size());
+                EXPECT_TRUE(dialog.rect().contains(control)) << id;
+            }
+            const QWidget* question = dialog.Control(IDC_PANE_QUESTION);
+            const QWidget* answer = dialog.Control(IDC_PANE_ANSWER);
+            EXPECT_GT(question->width(), dialog.width() / 4);
+            EXPECT_GT(answer->width(), dialog.width() / 4);
+            // The bottom row is right under the panes: nothing is cut, nothing wasted.
+            const int panesBottom = dialog.Control(IDC_GROUP_EXPLAIN)->geometry().bottom();
+            EXPECT_LT(dialog.Control(IDC_SAVE)->geometry().top() - panesBottom, 20);
+            Click(dialog, IDC_HAS_PASSAGE);
+            if (round == 0) {
+                EXPECT_GT(dialog.Control(IDC_PANE_PASSAGE)->width(), dialog.width() / 5);
+            }
+        }
+    }
+    // A larger window gives the panes the room.
+    CVarnelDlg& dialog = Open(1366, 768);
+    dialog.show();
+    QApplication::processEvents();
+    const QSize before = dialog.Control(IDC_PANE_QUESTION)->size();
+    dialog.resize(dialog.width() + 200, dialog.height() + 100);
+    dialog.layout()->activate();
+    EXPECT_GT(dialog.Control(IDC_PANE_QUESTION)->width(), before.width() + 50);
+    EXPECT_GT(dialog.Control(IDC_PANE_QUESTION)->height(), before.height() + 20);
+}
+
+TEST_F(DialogTest, TemplateScaleStaysTheZoomRuleOfLowScreens)
 {
     CVarnelDlg& full = Open(1920, 1080);
-    EXPECT_EQ(full.size(), QSize(1188, 1065));
-    EXPECT_EQ(full.Control(IDC_SAVE)->geometry(), QRect(1089, 1024, 88, 34));
-    EXPECT_EQ(full.Pane(IDC_PANE_QUESTION)->ZoomRatio(), 120);
+    EXPECT_EQ(full.Core().m_fScale, 1.0f);
     EXPECT_TRUE(full.Control(IDC_PANE_PASSAGE)->isHidden());
     EXPECT_TRUE(full.Control(IDC_PANE_WORK)->isHidden());
     EXPECT_EQ(static_cast<QPushButton*>(full.Control(IDC_LOAD_QUESTION))->text(), QStringLiteral("문제 불러오기"));
-
     CVarnelDlg& low = Open(1366, 1079);
-    EXPECT_EQ(low.size(), QSize(986, 894));
-    EXPECT_EQ(low.Pane(IDC_PANE_QUESTION)->ZoomRatio(), 100);
-    EXPECT_EQ(low.Control(IDC_SAVE)->geometry().topLeft(), QPoint(1089 - 202, 1024 - 171));
+    EXPECT_EQ(low.Core().m_fScale, 0.83f);
 }
 
 TEST_F(DialogTest, NewQuestionShowsTemplatesAndPictures)
@@ -148,17 +217,14 @@ TEST_F(DialogTest, PassageColumnThroughTheCheckBox)
 {
     CVarnelDlg& dialog = Open(1920, 1080);
     const QRect window = dialog.geometry();
-    const QRect save = dialog.Control(IDC_SAVE)->geometry();
     static_cast<QCheckBox*>(dialog.Control(IDC_HAS_PASSAGE))->click();
     EXPECT_FALSE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
-    EXPECT_EQ(dialog.geometry().width(), window.width() + 575);
-    EXPECT_EQ(dialog.Control(IDC_SAVE)->geometry(), save.translated(575, 0));
+    EXPECT_GT(dialog.geometry().width(), window.width() + 400);
     EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, 1u);
 
     static_cast<QCheckBox*>(dialog.Control(IDC_HAS_PASSAGE))->click();
     EXPECT_TRUE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
-    EXPECT_EQ(dialog.geometry().width(), window.width());
-    EXPECT_EQ(dialog.Control(IDC_SAVE)->geometry(), save);
+    EXPECT_EQ(dialog.geometry(), window);
     EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, 0u);
 }
 
@@ -175,6 +241,7 @@ TEST_F(DialogTest, OptionMenuListsTheResetsAndResetsThePane)
         menu->actions().at(4)->trigger();
         menu->close();
     });
+    MessageBoxes boxes(QMessageBox::Yes);
     static_cast<QPushButton*>(dialog.Control(IDC_OPTION_MENU))->click();
     EXPECT_EQ(items, (QStringList{"모든파일 초기화", "지문파일 초기화", "문제파일 초기화", "보기파일 초기화",
                                   "정답파일 초기화", "해설파일 초기화"}));
@@ -183,6 +250,83 @@ TEST_F(DialogTest, OptionMenuListsTheResetsAndResetsThePane)
     QApplication::processEvents();
     EXPECT_FALSE(PaneText(IDC_PANE_ANSWER).contains(QStringLiteral("③")));
     EXPECT_TRUE(PaneText(IDC_PANE_ANSWER).startsWith(QStringLiteral("정답 : ")));
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+}
+
+TEST_F(DialogTest, AResetOfAPaneWithTextAsksFirst)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    {
+        MessageBoxes boxes;
+        dialog.Core().OnResetCommand(ID_RESET_ANSWER);
+        EXPECT_TRUE(boxes.texts.isEmpty()) << "the template alone is nothing to lose";
+    }
+    Type(IDC_PANE_QUESTION, QStringLiteral("다음 중 옳은 것은?"));
+    MessageBoxes boxes(QMessageBox::No);
+    dialog.Core().OnResetCommand(ID_RESET_QUESTION);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
+    dialog.Core().OnResetCommand(ID_RESET_ALL);
+    EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
+    boxes.Answer(QMessageBox::Yes);
+    dialog.Core().OnResetCommand(ID_RESET_ALL);
+    EXPECT_FALSE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
+    EXPECT_EQ(boxes.texts.size(), 3);
+}
+
+TEST_F(DialogTest, ClearingThePassageBoxAsksAndTickingItAgainBringsThePassageBack)
+{
+    CVarnelDlg& dialog = Open(1366, 768);
+    Click(dialog, IDC_HAS_PASSAGE);
+    const unsigned key = dialog.Core().m_pExamRecord->m_nExamtextKey;
+    Type(IDC_PANE_PASSAGE, QStringLiteral("민들레 씨앗은 바람을 타고 날아간다."));
+    MessageBoxes boxes(QMessageBox::No);
+    Click(dialog, IDC_HAS_PASSAGE);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+    EXPECT_TRUE(static_cast<QCheckBox*>(dialog.Control(IDC_HAS_PASSAGE))->isChecked());
+    EXPECT_FALSE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, key);
+
+    boxes.Answer(QMessageBox::Yes);
+    Click(dialog, IDC_HAS_PASSAGE);
+    EXPECT_TRUE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, 0u);
+    Click(dialog, IDC_HAS_PASSAGE);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, key) << "the same passage, not a new one";
+    EXPECT_TRUE(Contains(IDC_PANE_PASSAGE, u"민들레 씨앗은"));
+    EXPECT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(QRect(0, 0, 1366, 768).contains(Framed(dialog.geometry())));
+}
+
+TEST_F(DialogTest, CtrlSSavesThroughTheSaveButton)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    int saves = 0;
+    dialog.m_onSave = [&] { ++saves; };
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTextEdit* view = dialog.Pane(IDC_PANE_EXPLAIN)->TextView();
+    view->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(view->toPlainText().contains(QLatin1Char('s')));
+    // Bold in the focused pane, with all six panes in the window.
+    QTest::keyClicks(view, QStringLiteral("abc"));
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_B, Qt::ControlModifier);
+    QTextCursor at(view->document());
+    at.setPosition(view->document()->characterCount() - 2);
+    EXPECT_GE(at.charFormat().fontWeight(), QFont::Bold);
+}
+
+TEST_F(DialogTest, TheTitleNamesTheQuestion)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Varnel"));
+    dialog.Core().LoadQuestionText(R"({"exam_key":9,"exam_local":"exam","exam_name":"민들레 씨앗","obj_option":"D"})");
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("민들레 씨앗 — Varnel"));
 }
 
 TEST_F(DialogTest, OpeningALocalQuestionRestoresItsDocumentsFromTheArchive)
