@@ -63,15 +63,27 @@ void ShowUnfinishedType(DialogCore& dialog)
     }
 }
 
-void MarkTypePresent(ExamRecord& record, std::int32_t questionType)
+// The type's documents are in the question's folder now: its state and its button say
+// so alike. (A button left at "unfinished" by an earlier refused attempt would otherwise
+// write the type as absent, "N", beside documents the package carries.)
+void MarkTypePresent(DialogCore& dialog, ExamRecord& record, std::int32_t questionType)
 {
-    if (questionType == kQuestionTypeObj)
+    if (questionType == kQuestionTypeObj) {
         record.m_strObjState = "obj_y";
-    else if (questionType == kQuestionTypeSbj)
+        dialog.m_nObjButtonImage = 0;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_OBJ, 0);
+    } else if (questionType == kQuestionTypeSbj) {
         record.m_strSbjState = "sbj_y";
-    else if (questionType == kQuestionTypeDes)
+        dialog.m_nSbjButtonImage = 2;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_SBJ, 2);
+    } else if (questionType == kQuestionTypeDes) {
         record.m_strDesState = "des_y";
+        dialog.m_nDesButtonImage = 4;
+        dialog.SetTypeButtonImage(dlg::IDC_TYPE_DES, 4);
+    }
 }
+
+const char kNoAnswerMarkQuestion[] = "정답 번호가 없습니다. 그대로 저장할까요?";
 
 } // namespace
 
@@ -174,6 +186,12 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
         ShowUnfinishedType(dialog);
         return false;
     }
+    // An objective question without an answer mark is most likely unfinished; saving it
+    // so is the teacher's choice, asked before anything is written. A "no" changes nothing.
+    if (showMessages && dialog.m_nQuestionType == kQuestionTypeObj && dialog.Panes().answer != nullptr &&
+        editor::ReadObjectiveAnswer(*dialog.Panes().answer).empty() &&
+        !dialog.View().AskYesNo(kNoAnswerMarkQuestion))
+        return false;
     ExamRecord& record = *dialog.m_pExamRecord;
     const editor::PaneSet& panes = dialog.Panes();
     // Each bitmap is converted while the next pane renders; all images exist before the
@@ -221,7 +239,7 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
         const bool rendered =
             panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type), &images);
         images.Finish();
-        MarkTypePresent(record, type);
+        MarkTypePresent(dialog, record, type);
         if (rendered && runImageCropper)
             runImageCropper();
     }
