@@ -3,6 +3,7 @@
 #include "editor/kept_objects.h"
 
 #include <QTextBlock>
+#include <QTextTable>
 
 #include <algorithm>
 
@@ -53,6 +54,32 @@ EditorDocument::EditorDocument()
     InstallKeptObjectHandler(*m_text);
 }
 
+namespace {
+
+// What the teacher marks inside a paragraph; a style leaves these as they are.
+constexpr int kEmphasisProperties[] = {
+    QTextFormat::FontWeight,       QTextFormat::FontItalic,     QTextFormat::FontUnderline,
+    QTextFormat::TextUnderlineStyle, QTextFormat::TextUnderlineColor, QTextFormat::FontStrikeOut,
+    QTextFormat::TextVerticalAlignment, QTextFormat::ForegroundBrush, QTextFormat::BackgroundBrush,
+};
+
+// The style's look for one run of text, with the run's own emphasis where it differs from
+// what the paragraph's old style gave it.
+QTextCharFormat StyledRun(const QTextCharFormat& style, const QTextCharFormat& run, const QTextCharFormat* oldStyle)
+{
+    QTextCharFormat result = style;
+    for (const int property : kEmphasisProperties) {
+        if (!run.hasProperty(property))
+            continue;
+        if (oldStyle != nullptr && oldStyle->hasProperty(property) && oldStyle->property(property) == run.property(property))
+            continue;
+        result.setProperty(property, run.property(property));
+    }
+    return result;
+}
+
+} // namespace
+
 bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)
 {
     if (index < 0 || index >= static_cast<int>(m_styles.size()))
@@ -67,11 +94,35 @@ bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)
     edit.beginEditBlock();
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
         edit.setPosition(block.position());
-        edit.setBlockFormat(blockFormat);
-        edit.setBlockCharFormat(style.charFormat);
-        edit.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-        if (edit.hasSelection())
-            edit.setCharFormat(style.charFormat);
+        // Paragraphs inside a table belong to the table, which stays as it is.
+        if (edit.currentTable() == nullptr) {
+            const QTextBlockFormat old = block.blockFormat();
+            const int oldIndex = old.hasProperty(kStyleIndexProperty) ? old.intProperty(kStyleIndexProperty) : -1;
+            const QTextCharFormat* oldStyle = oldIndex >= 0 && oldIndex < static_cast<int>(m_styles.size())
+                                                  ? &m_styles[static_cast<std::size_t>(oldIndex)].charFormat
+                                                  : nullptr;
+            struct Run {
+                int from, to;
+                QTextCharFormat format;
+            };
+            std::vector<Run> runs;
+            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                // Objects (pictures, tables, equations kept whole) carry their data in
+                // their format: never touched.
+                if (!fragment.isValid() || fragment.charFormat().isImageFormat() || fragment.charFormat().objectType() != 0)
+                    continue;
+                runs.push_back({fragment.position(), fragment.position() + fragment.length(),
+                                StyledRun(style.charFormat, fragment.charFormat(), oldStyle)});
+            }
+            edit.setBlockFormat(blockFormat);
+            edit.setBlockCharFormat(StyledRun(style.charFormat, block.charFormat(), oldStyle));
+            for (const Run& run : runs) {
+                edit.setPosition(run.from);
+                edit.setPosition(run.to, QTextCursor::KeepAnchor);
+                edit.setCharFormat(run.format);
+            }
+        }
         if (block == last)
             break;
     }
