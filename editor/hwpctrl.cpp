@@ -3,6 +3,7 @@
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
+#include "editor/tool_icons.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -20,7 +21,10 @@
 #include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -102,6 +106,7 @@ private:
 class PaneTextEdit : public QTextEdit {
 public:
     explicit PaneTextEdit(QWidget* parent) : QTextEdit(parent) { setViewportMargins(14, 10, 14, 10); }
+    QMargins Margins() const { return viewportMargins(); }
 
     std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
 
@@ -165,6 +170,9 @@ int StyleShortcutNumber(const QString& name)
 const char16_t* const kCircledDigits[] = {u"①", u"②", u"③", u"④", u"⑤"};
 
 const char16_t* const kSpecialCharacters[] = {
+    u"²", u"³", u"¹", u"½", u"⅓", u"⅔", u"¼", u"¾", u"°", u"‰", u"%", u"′", u"″",
+    u"α", u"β", u"γ", u"δ", u"ε", u"θ", u"λ", u"μ", u"σ", u"ω", u"Δ", u"Σ", u"Ω",
+    u"Ⅴ", u"Ⅵ", u"Ⅶ", u"Ⅷ", u"Ⅸ", u"Ⅹ", u"⇔", u"∠", u"⊥", u"∽", u"≒", u"≡",
     u"※", u"○", u"●", u"◎", u"□", u"■", u"△", u"▲", u"▽", u"▼", u"◇", u"◆", u"☆", u"★",
     u"→", u"←", u"↑", u"↓", u"↔", u"⇒", u"·", u"…", u"「", u"」", u"『", u"』", u"〈", u"〉",
     u"㉠", u"㉡", u"㉢", u"㉣", u"㉤", u"⑴", u"⑵", u"⑶", u"⑷", u"⑸", u"Ⅰ", u"Ⅱ", u"Ⅲ", u"Ⅳ",
@@ -200,25 +208,22 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     m_view->setLineWrapMode(QTextEdit::FixedPixelWidth);
     m_view->setTabChangesFocus(false);
     m_view->setAttribute(Qt::WA_InputMethodEnabled, true);
+    m_view->installEventFilter(this);
+    m_view->viewport()->installEventFilter(this);
 
-    m_menuBar = new QMenuBar(this);
+    m_mainMenu = new QMenu(this);
     m_standardBar = new QToolBar(QStringLiteral("TOOLBAR_STANDARD"), this);
-    m_drawBar = new QToolBar(QStringLiteral("TOOLBAR_DRAW"), this);
-    for (QToolBar* bar : {m_standardBar, m_drawBar}) {
-        bar->setIconSize(QSize(16, 16));
-        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    }
+    m_standardBar->setIconSize(QSize(16, 16));
+    m_standardBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_standardBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
+                                                "QToolButton { padding: 1px; }"));
     BuildStandardToolBar();
     BuildDrawToolBar();
     BuildMenus();
 
-    layout->addWidget(m_menuBar);
     layout->addWidget(m_standardBar);
-    layout->addWidget(m_drawBar);
     layout->addWidget(m_view, 1);
-    m_menuBar->hide();
     m_standardBar->hide();
-    m_drawBar->hide();
 
     static_cast<PaneTextEdit*>(m_view)->fillContextMenu = [this](QMenu& menu, const QTextCursor& at) {
         for (const ContextMenuFiller& fill : m_contextMenuFillers)
@@ -238,33 +243,49 @@ CHwpctrl::~CHwpctrl()
     m_view->setDocument(new QTextDocument(m_view));
 }
 
+QAction* CHwpctrl::AddPaneShortcut(QAction* action, const QList<QKeySequence>& keys)
+{
+    // Six panes live in one window: each pane's keys work only while it has the focus,
+    // so no two panes ever claim the same key.
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+    return action;
+}
+
 void CHwpctrl::BuildStandardToolBar()
 {
     QToolBar* bar = m_standardBar;
-    bar->addAction(QStringLiteral("되돌리기"), m_view, &QTextEdit::undo)->setShortcut(QKeySequence::Undo);
-    bar->addAction(QStringLiteral("다시 실행"), m_view, &QTextEdit::redo)->setShortcut(QKeySequence::Redo);
-    bar->addSeparator();
-    bar->addAction(QStringLiteral("오려 두기"), m_view, &QTextEdit::cut);
-    bar->addAction(QStringLiteral("복사하기"), m_view, &QTextEdit::copy);
-    bar->addAction(QStringLiteral("붙이기"), m_view, &QTextEdit::paste);
-    bar->addSeparator();
+    auto addTool = [&](const QString& tip, const char* theme, ToolPicture picture, auto handler) {
+        QAction* action = bar->addAction(ToolIcon(theme, picture), tip);
+        action->setToolTip(tip);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    // The menus of the pane behind one button at the front of the row.
+    m_menuButton = new QToolButton(bar);
+    m_menuButton->setIcon(ToolIcon("application-menu", ToolPicture::Menu));
+    m_menuButton->setToolTip(QStringLiteral("메뉴"));
+    m_menuButton->setPopupMode(QToolButton::InstantPopup);
+    m_menuButton->setMenu(m_mainMenu);
+    m_menuButton->setAutoRaise(true);
+    m_menuAction = bar->addWidget(m_menuButton);
 
     m_styleBox = new QComboBox(bar);
     m_styleBox->setToolTip(QStringLiteral("스타일"));
-    m_styleBox->setMinimumContentsLength(6);
+    m_styleBox->setMinimumContentsLength(5);
     m_styleBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(m_styleBox, &QComboBox::activated, this, [this](int index) {
         QTextCursor cursor = m_view->textCursor();
         if (m_document->ApplyStyle(index, cursor))
             m_view->setFocus();
     });
-    bar->addWidget(m_styleBox);
+    m_standardActions.push_back(bar->addWidget(m_styleBox));
 
     m_fontBox = new QFontComboBox(bar);
     m_fontBox->setWritingSystem(QFontDatabase::Korean);
     m_fontBox->setToolTip(QStringLiteral("글꼴"));
-    m_fontBox->setMinimumContentsLength(8);
-    m_fontBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(m_fontBox, &QComboBox::activated, this, [this](int) {
         const QFont font = m_fontBox->currentFont();
         QTextCharFormat format;
@@ -272,13 +293,14 @@ void CHwpctrl::BuildStandardToolBar()
         format.setProperty(kFaceNameProperty, font.family());
         MergeCharFormat(format);
     });
-    bar->addWidget(m_fontBox);
+    m_standardActions.push_back(bar->addWidget(m_fontBox));
 
     m_sizeBox = new QComboBox(bar);
     m_sizeBox->setEditable(true);
     m_sizeBox->setToolTip(QStringLiteral("글자 크기"));
     for (int size : {8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 28, 32, 36, 48, 72})
         m_sizeBox->addItem(QString::number(size));
+    m_sizeBox->setFixedWidth(m_sizeBox->fontMetrics().horizontalAdvance(QStringLiteral("00.0")) + 28);
     connect(m_sizeBox, &QComboBox::textActivated, this, [this](const QString& text) {
         bool ok = false;
         const double size = text.toDouble(&ok);
@@ -288,95 +310,166 @@ void CHwpctrl::BuildStandardToolBar()
         format.setFontPointSize(size);
         MergeCharFormat(format);
     });
-    bar->addWidget(m_sizeBox);
-    bar->addSeparator();
+    m_standardActions.push_back(bar->addWidget(m_sizeBox));
 
-    auto addToggle = [&](const QString& tip, const QKeySequence& key, auto apply) {
-        QAction* action = bar->addAction(QStringLiteral("가"));
-        action->setCheckable(true);
-        action->setToolTip(tip);
-        action->setShortcut(key);
-        connect(action, &QAction::triggered, this, [this, apply](bool on) {
+    auto addToggle = [&](const QString& tip, const char* theme, ToolPicture picture, const QList<QKeySequence>& keys,
+                         auto apply) {
+        QAction* action = addTool(tip, theme, picture, [this, apply](bool on) {
             QTextCharFormat format;
             apply(format, on);
             MergeCharFormat(format);
         });
+        action->setCheckable(true);
+        if (!keys.isEmpty()) {
+            AddPaneShortcut(action, keys);
+            action->setToolTip(QStringLiteral("%1 (%2)").arg(tip, keys.front().toString(QKeySequence::NativeText)));
+        }
+        m_standardActions.push_back(action);
         return action;
     };
-    m_boldAction = addToggle(QStringLiteral("진하게"), QKeySequence::Bold,
+    m_boldAction = addToggle(QStringLiteral("진하게"), "format-text-bold", ToolPicture::Bold, {QKeySequence::Bold},
                              [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); });
-    m_italicAction = addToggle(QStringLiteral("기울임"), QKeySequence::Italic,
+    m_italicAction = addToggle(QStringLiteral("기울임"), "format-text-italic", ToolPicture::Italic, {QKeySequence::Italic},
                                [](QTextCharFormat& f, bool on) { f.setFontItalic(on); });
-    m_underlineAction = addToggle(QStringLiteral("밑줄"), QKeySequence::Underline,
-                                  [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); });
-    QFont boldFont;
-    boldFont.setBold(true);
-    m_boldAction->setFont(boldFont);
-    QFont italicFont;
-    italicFont.setItalic(true);
-    m_italicAction->setFont(italicFont);
-    QFont underlineFont;
-    underlineFont.setUnderline(true);
-    m_underlineAction->setFont(underlineFont);
-    bar->addSeparator();
+    m_underlineAction = addToggle(QStringLiteral("밑줄"), "format-text-underline", ToolPicture::Underline,
+                                  {QKeySequence::Underline}, [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); });
+    m_superAction = addToggle(QStringLiteral("위 첨자"), "format-text-superscript", ToolPicture::Superscript, {},
+                              [](QTextCharFormat& f, bool on) {
+                                  f.setVerticalAlignment(on ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal);
+                              });
+    m_subAction = addToggle(QStringLiteral("아래 첨자"), "format-text-subscript", ToolPicture::Subscript, {},
+                            [](QTextCharFormat& f, bool on) {
+                                f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
+                            });
 
     m_alignGroup = new QActionGroup(this);
-    const std::pair<const char16_t*, Qt::Alignment> alignments[] = {
-        {u"왼쪽", Qt::AlignLeft}, {u"가운데", Qt::AlignHCenter}, {u"오른쪽", Qt::AlignRight}, {u"양쪽", Qt::AlignJustify}};
-    for (const auto& [label, alignment] : alignments) {
-        QAction* action = bar->addAction(QString::fromUtf16(label));
+    auto* alignMenu = new QMenu(this);
+    const struct {
+        const char16_t* label;
+        Qt::Alignment alignment;
+        const char* theme;
+        ToolPicture picture;
+    } alignments[] = {{u"왼쪽", Qt::AlignLeft, "format-justify-left", ToolPicture::AlignLeft},
+                      {u"가운데", Qt::AlignHCenter, "format-justify-center", ToolPicture::AlignCenter},
+                      {u"오른쪽", Qt::AlignRight, "format-justify-right", ToolPicture::AlignRight},
+                      {u"양쪽", Qt::AlignJustify, "format-justify-fill", ToolPicture::AlignJustify}};
+    for (const auto& a : alignments) {
+        const QString label = QStringLiteral("%1 정렬").arg(QString::fromUtf16(a.label));
+        QAction* action = alignMenu->addAction(ToolIcon(a.theme, a.picture), label);
         action->setCheckable(true);
-        action->setData(static_cast<int>(alignment));
-        action->setToolTip(QStringLiteral("%1 정렬").arg(QString::fromUtf16(label)));
+        action->setData(static_cast<int>(a.alignment));
         m_alignGroup->addAction(action);
-        const Qt::Alignment chosen = alignment;
+        const Qt::Alignment chosen = a.alignment;
         connect(action, &QAction::triggered, this, [this, chosen] { ApplyAlignment(chosen); });
     }
-    bar->addSeparator();
+    m_alignButton = new QToolButton(bar);
+    m_alignButton->setPopupMode(QToolButton::InstantPopup);
+    m_alignButton->setMenu(alignMenu);
+    m_alignButton->setAutoRaise(true);
+    m_alignButton->setToolTip(QStringLiteral("정렬"));
+    m_alignButton->setIcon(m_alignGroup->actions().front()->icon());
+    m_standardActions.push_back(bar->addWidget(m_alignButton));
 
-    // Answer marks are typed all day: one click each.
-    for (const char16_t* digit : kCircledDigits) {
-        const QString text = QString::fromUtf16(digit);
-        QAction* action = bar->addAction(text);
-        action->setToolTip(QStringLiteral("%1 넣기").arg(text));
-        connect(action, &QAction::triggered, this, [this, text] {
-            m_view->textCursor().insertText(text);
-            m_view->setFocus();
-        });
-    }
+    m_undoAction = addTool(QStringLiteral("되돌리기"), "edit-undo", ToolPicture::Undo, [this] { m_view->undo(); });
+    AddPaneShortcut(m_undoAction, {QKeySequence::Undo});
+    m_redoAction = addTool(QStringLiteral("다시 실행"), "edit-redo", ToolPicture::Redo, [this] { m_view->redo(); });
+    AddPaneShortcut(m_redoAction, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_undoAction->setToolTip(QStringLiteral("되돌리기 (Ctrl+Z)"));
+    m_redoAction->setToolTip(QStringLiteral("다시 실행 (Ctrl+Y)"));
+    m_standardActions.push_back(m_undoAction);
+    m_standardActions.push_back(m_redoAction);
+    m_standardActions.push_back(addTool(QStringLiteral("오려 두기"), "edit-cut", ToolPicture::Cut, [this] { m_view->cut(); }));
+    m_standardActions.push_back(addTool(QStringLiteral("복사하기"), "edit-copy", ToolPicture::Copy, [this] { m_view->copy(); }));
+    m_standardActions.push_back(addTool(QStringLiteral("붙이기"), "edit-paste", ToolPicture::Paste, [this] { m_view->paste(); }));
+
+    QAction* zoomIn = new QAction(QStringLiteral("확대"), this);
+    connect(zoomIn, &QAction::triggered, this, [this] { SetZoom(m_zoomRatio + 10); });
+    AddPaneShortcut(zoomIn, {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction* zoomOut = new QAction(QStringLiteral("축소"), this);
+    connect(zoomOut, &QAction::triggered, this, [this] { SetZoom(m_zoomRatio - 10); });
+    AddPaneShortcut(zoomOut, {QKeySequence::ZoomOut});
+    m_zoomInAction = zoomIn;
+    m_zoomOutAction = zoomOut;
 }
 
 void CHwpctrl::BuildDrawToolBar()
 {
-    QToolBar* bar = m_drawBar;
-    bar->addAction(QStringLiteral("글자색"), this, [this] { ChooseColor(false); });
-    bar->addAction(QStringLiteral("형광펜"), this, [this] { ChooseColor(true); });
-    bar->addAction(QStringLiteral("형광펜 지우기"), this, [this] {
-        QTextCharFormat format;
-        format.setBackground(Qt::NoBrush);
-        MergeCharFormat(format);
-    });
+    QToolBar* bar = m_standardBar;
+    // The colour buttons go in front of the undo group: formats first, clipboard last.
+    QAction* before = m_undoAction;
+    auto colorButton = [&](bool highlight) {
+        auto* button = new QToolButton(bar);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setAutoRaise(true);
+        button->setToolTip(highlight ? QStringLiteral("형광펜") : QStringLiteral("글자색"));
+        auto* menu = new QMenu(button);
+        const QList<QColor> colors = highlight
+            ? QList<QColor>{QColor(0xff, 0xff, 0x00), QColor(0x9f, 0xff, 0x5f), QColor(0x7f, 0xef, 0xff), QColor(0xff, 0xb0, 0xe0),
+                            QColor(0xff, 0xc0, 0x60), QColor(0xd0, 0xd0, 0xd0)}
+            : QList<QColor>{Qt::black, QColor(0xc0, 0x00, 0x00), QColor(0x00, 0x40, 0xc0), QColor(0x00, 0x80, 0x30),
+                            QColor(0x80, 0x00, 0x80), QColor(0xe0, 0x70, 0x00), QColor(0x60, 0x60, 0x60), QColor(0x00, 0x80, 0x80)};
+        AddColorGrid(*menu, colors, 4, [this, highlight](const QColor& color) { ApplyColor(color, highlight); });
+        if (highlight)
+            menu->addAction(QStringLiteral("형광펜 지우기"), this, [this] {
+                QTextCharFormat format;
+                format.setBackground(Qt::NoBrush);
+                MergeCharFormat(format);
+            });
+        menu->addAction(highlight ? QStringLiteral("다른 형광펜 색...") : QStringLiteral("다른 글자색..."), this,
+                        [this, highlight] { ChooseColor(highlight); });
+        button->setMenu(menu);
+        connect(button, &QToolButton::clicked, this, [this, highlight] {
+            ApplyColor(highlight ? m_highlightColor : m_textColor, highlight);
+        });
+        m_drawActions.push_back(bar->insertWidget(before, button));
+        return button;
+    };
+    m_colorButton = colorButton(false);
+    m_highlightButton = colorButton(true);
+    UpdateColorButtons();
 
     auto* special = new QToolButton(bar);
-    special->setText(QStringLiteral("특수 문자"));
+    special->setIcon(ToolIcon("character-set", ToolPicture::Special));
+    special->setToolTip(QStringLiteral("특수 문자"));
     special->setPopupMode(QToolButton::InstantPopup);
+    special->setAutoRaise(true);
     auto* menu = new QMenu(special);
-    for (const char16_t* symbol : kSpecialCharacters) {
-        const QString text = QString::fromUtf16(symbol);
-        menu->addAction(text, this, [this, text] {
-            m_view->textCursor().insertText(text);
-            m_view->setFocus();
-        });
-    }
+    QStringList symbols;
+    for (const char16_t* symbol : kSpecialCharacters)
+        symbols << QString::fromUtf16(symbol);
+    m_specialGrid = AddTextGrid(*menu, symbols, 12, [this](const QString& text) {
+        m_view->textCursor().insertText(text);
+        m_view->setFocus();
+    });
     special->setMenu(menu);
-    bar->addWidget(special);
+    m_drawActions.push_back(bar->insertWidget(before, special));
+
+    // Answer marks are typed all day: two clicks each, from their own button.
+    auto* marks = new QToolButton(bar);
+    marks->setIcon(ToolIcon(nullptr, ToolPicture::AnswerMark));
+    marks->setToolTip(QStringLiteral("정답 번호"));
+    marks->setPopupMode(QToolButton::InstantPopup);
+    marks->setAutoRaise(true);
+    auto* marksMenu = new QMenu(marks);
+    QStringList digits;
+    for (const char16_t* digit : kCircledDigits)
+        digits << QString::fromUtf16(digit);
+    AddTextGrid(*marksMenu, digits, 5, [this](const QString& text) {
+        m_view->textCursor().insertText(text);
+        m_view->setFocus();
+    });
+    marks->setMenu(marksMenu);
+    m_standardActions.push_back(bar->insertWidget(before, marks));
+    // Object commands of the tools come here, after the answer marks.
+    m_objectsAnchor = bar->insertSeparator(before);
+    m_standardActions.push_back(m_objectsAnchor);
 }
 
 void CHwpctrl::BuildMenus()
 {
-    QMenu* edit = m_menuBar->addMenu(QStringLiteral("편집"));
-    edit->addAction(QStringLiteral("되돌리기"), m_view, &QTextEdit::undo);
-    edit->addAction(QStringLiteral("다시 실행"), m_view, &QTextEdit::redo);
+    QMenu* edit = m_mainMenu->addMenu(QStringLiteral("편집"));
+    edit->addAction(m_undoAction);
+    edit->addAction(m_redoAction);
     edit->addSeparator();
     edit->addAction(QStringLiteral("오려 두기"), m_view, &QTextEdit::cut);
     edit->addAction(QStringLiteral("복사하기"), m_view, &QTextEdit::copy);
@@ -384,41 +477,90 @@ void CHwpctrl::BuildMenus()
     edit->addSeparator();
     edit->addAction(QStringLiteral("모두 선택"), m_view, &QTextEdit::selectAll);
 
-    QMenu* view = m_menuBar->addMenu(QStringLiteral("보기"));
-    view->addAction(QStringLiteral("확대"), this, [this] {
-        m_zoomRatio = std::min(500, m_zoomRatio + 10);
-        ApplyZoom();
-    });
-    view->addAction(QStringLiteral("축소"), this, [this] {
-        m_zoomRatio = std::max(10, m_zoomRatio - 10);
-        ApplyZoom();
-    });
-    view->addAction(QStringLiteral("쪽 맞춤 100%"), this, [this] {
-        m_zoomRatio = 100;
-        ApplyZoom();
-    });
+    QMenu* view = m_mainMenu->addMenu(QStringLiteral("보기"));
+    view->addAction(m_zoomInAction);
+    view->addAction(m_zoomOutAction);
+    view->addAction(QStringLiteral("쪽 맞춤"), this, [this] { FitZoomToWidth(); });
+    view->addAction(QStringLiteral("100%"), this, [this] { SetZoom(100); });
 
-    QMenu* format = m_menuBar->addMenu(QStringLiteral("서식"));
+    QMenu* format = m_mainMenu->addMenu(QStringLiteral("서식"));
     format->addAction(m_boldAction);
     format->addAction(m_italicAction);
     format->addAction(m_underlineAction);
+    format->addAction(m_superAction);
+    format->addAction(m_subAction);
     format->addSeparator();
     format->addActions(m_alignGroup->actions());
     format->addSeparator();
     format->addAction(QStringLiteral("글자색..."), this, [this] { ChooseColor(false); });
     format->addAction(QStringLiteral("형광펜..."), this, [this] { ChooseColor(true); });
 
-    QMenu* insert = m_menuBar->addMenu(QStringLiteral("입력"));
+    QMenu* insert = m_mainMenu->addMenu(QStringLiteral("입력"));
     m_insertMenu = insert;
     for (const char16_t* digit : kCircledDigits) {
         const QString text = QString::fromUtf16(digit);
         insert->addAction(text, this, [this, text] { m_view->textCursor().insertText(text); });
     }
+
+    // The zoom in percent, at the lower right of the text; a click offers the zoom commands.
+    m_zoomButton = new QToolButton(m_view);
+    m_zoomButton->setToolTip(QStringLiteral("확대/축소"));
+    m_zoomButton->setPopupMode(QToolButton::InstantPopup);
+    m_zoomButton->setMenu(view);
+    m_zoomButton->setStyleSheet(QStringLiteral("QToolButton { background: rgba(240,240,240,220); border: 1px solid #bbb;"
+                                               " border-radius: 3px; padding: 0px 3px; font-size: 9pt; }"
+                                               "QToolButton::menu-indicator { image: none; width: 0px; }"));
+    m_zoomButton->setFocusPolicy(Qt::NoFocus);
 }
+
+namespace {
+
+// Where an object command of a tool sits and what it shows.
+struct ObjectCommand {
+    const char* name;
+    const char* theme;
+    ToolPicture picture;
+    const char16_t* tip;
+};
+constexpr ObjectCommand kObjectCommands[] = {
+    {"insert_table", "insert-table", ToolPicture::Table, u"표"},
+    {"insert_box", "draw-rectangle", ToolPicture::Box, u"글상자"},
+    {"insert_picture", "insert-image", ToolPicture::Picture, u"그림"},
+    {"insert_equation", "", ToolPicture::Equation, u"수식"},
+};
+
+} // namespace
 
 void CHwpctrl::AddToolBarAction(QAction* action)
 {
-    m_drawBar->addAction(action);
+    int rank = static_cast<int>(std::size(kObjectCommands));
+    for (int i = 0; i < static_cast<int>(std::size(kObjectCommands)); ++i) {
+        const ObjectCommand& command = kObjectCommands[i];
+        if (action->objectName() != QLatin1String(command.name))
+            continue;
+        rank = i;
+        action->setIcon(ToolIcon(command.theme, command.picture));
+        if (action->toolTip().isEmpty() || action->toolTip() == action->text().remove(QLatin1Char('&')))
+            action->setToolTip(action->text().isEmpty() ? QString::fromUtf16(command.tip) : action->text());
+    }
+    if (action->icon().isNull())
+        action->setIcon(ToolIcon(nullptr, ToolPicture::Box));
+    action->setProperty("varnelObjectRank", rank);
+    // The object commands keep one order whichever tool installs first.
+    QAction* before = m_objectsAnchor;
+    for (QAction* placed : m_objectActions) {
+        if (placed->property("varnelObjectRank").toInt() > rank) {
+            before = placed;
+            break;
+        }
+    }
+    m_standardBar->insertAction(before, action);
+    m_objectActions.push_back(action);
+    std::sort(m_objectActions.begin(), m_objectActions.end(), [](QAction* a, QAction* b) {
+        return a->property("varnelObjectRank").toInt() < b->property("varnelObjectRank").toInt();
+    });
+    m_drawActions.push_back(action);
+    action->setVisible(m_toolBarsShown && m_requestedToolBars.count(u"TOOLBAR_DRAW"));
 }
 
 void CHwpctrl::AddContextMenuFiller(ContextMenuFiller filler)
@@ -428,11 +570,11 @@ void CHwpctrl::AddContextMenuFiller(ContextMenuFiller filler)
 
 void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)
 {
-    QTextCursor cursor = m_view->textCursor();
-    if (!cursor.hasSelection())
-        cursor.select(QTextCursor::WordUnderCursor);
-    cursor.mergeCharFormat(format);
+    // As in a word processor: a selection changes at once; without one the format is what
+    // the next typed text gets, and the buttons show it now.
     m_view->mergeCurrentCharFormat(format);
+    if (!m_view->textCursor().hasSelection())
+        OnCharFormatChanged(m_view->currentCharFormat());
     m_view->setFocus();
 }
 
@@ -441,25 +583,36 @@ void CHwpctrl::ApplyAlignment(Qt::Alignment alignment)
     QTextBlockFormat format;
     format.setAlignment(alignment);
     m_view->textCursor().mergeBlockFormat(format);
+    OnCursorMoved();
     m_view->setFocus();
 }
 
-void CHwpctrl::ChooseColor(bool background)
+void CHwpctrl::ApplyColor(const QColor& color, bool background)
 {
-    const QTextCharFormat current = m_view->currentCharFormat();
-    const QColor initial = background ? (current.background().style() == Qt::NoBrush ? QColor(Qt::yellow)
-                                                                                       : current.background().color())
-                                      : current.foreground().color();
-    const QColor color = QColorDialog::getColor(initial, this, background ? QStringLiteral("형광펜")
-                                                                          : QStringLiteral("글자색"));
     if (!color.isValid())
         return;
+    (background ? m_highlightColor : m_textColor) = color;
+    UpdateColorButtons();
     QTextCharFormat format;
     if (background)
         format.setBackground(color);
     else
         format.setForeground(color);
     MergeCharFormat(format);
+}
+
+void CHwpctrl::UpdateColorButtons()
+{
+    m_colorButton->setIcon(ColorToolIcon(m_textColor, false));
+    m_highlightButton->setIcon(ColorToolIcon(m_highlightColor, true));
+}
+
+void CHwpctrl::ChooseColor(bool background)
+{
+    const QColor initial = background ? m_highlightColor : m_textColor;
+    const QColor color = QColorDialog::getColor(initial, this, background ? QStringLiteral("형광펜")
+                                                                          : QStringLiteral("글자색"));
+    ApplyColor(color, background);
 }
 
 void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
@@ -469,11 +622,16 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
     const QStringList families = format.fontFamilies().toStringList();
     if (!families.isEmpty())
         m_fontBox->setCurrentFont(QFont(families.front()));
+    // Wide enough for the shown name: a cut name is no name.
+    const int nameWidth = m_fontBox->fontMetrics().horizontalAdvance(m_fontBox->currentText());
+    m_fontBox->setFixedWidth(std::clamp(nameWidth + 34, 60, 220));
     if (format.fontPointSize() > 0)
         m_sizeBox->setEditText(QString::number(format.fontPointSize()));
     m_boldAction->setChecked(format.fontWeight() >= QFont::DemiBold);
     m_italicAction->setChecked(format.fontItalic());
     m_underlineAction->setChecked(format.fontUnderline());
+    m_superAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSuperScript);
+    m_subAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSubScript);
 }
 
 void CHwpctrl::OnCursorMoved()
@@ -492,6 +650,8 @@ void CHwpctrl::OnCursorMoved()
     for (QAction* action : m_alignGroup->actions()) {
         const auto alignment = static_cast<Qt::Alignment>(action->data().toInt());
         action->setChecked(alignment == horizontal || (alignment == Qt::AlignLeft && horizontal == Qt::AlignLeading));
+        if (action->isChecked())
+            m_alignButton->setIcon(action->icon());
     }
 }
 
@@ -522,6 +682,9 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
 
 void CHwpctrl::ApplyZoom()
 {
+    // A pane never shown (the work control) has no width to fit.
+    if (m_fitWidth && m_view->isVisible())
+        m_zoomRatio = std::min(m_zoomLimit, FitWidthRatio());
     // The zoom is the dpi the pane lays out with; fonts, and the wrap width with them,
     // grow by the ratio.
     const int dotsPerMeter = static_cast<int>(kLayoutDpi / 0.0254 * m_zoomRatio / 100.0 + 0.5);
@@ -532,16 +695,114 @@ void CHwpctrl::ApplyZoom()
     m_view->setLineWrapColumnOrWidth(
         static_cast<int>(HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0));
     text.markContentsDirty(0, text.characterCount());
+    if (m_zoomButton) {
+        m_zoomButton->setText(QStringLiteral("%1%").arg(m_zoomRatio));
+        PlaceZoomButton();
+    }
+}
+
+int CHwpctrl::FitWidthRatio() const
+{
+    // The room beside the text, whether or not the vertical scroll bar shows just now, so
+    // the ratio does not flip as the bar comes and goes.
+    const QMargins margins = static_cast<const PaneTextEdit*>(m_view)->Margins();
+    const int room = m_view->width() - margins.left() - margins.right() - 2 * m_view->frameWidth() -
+                     m_view->verticalScrollBar()->sizeHint().width() - 4;
+    const double body = HwpUnitsToLayout(m_document->Page().BodyWidth());
+    if (room <= 0 || body <= 0)
+        return 100;
+    return std::clamp(static_cast<int>(room * 100.0 / body), 10, 500);
+}
+
+void CHwpctrl::SetZoom(int ratio)
+{
+    m_fitWidth = false;
+    m_zoomRatio = std::clamp(ratio, 10, 500);
+    ApplyZoom();
+}
+
+void CHwpctrl::FitZoomToWidth()
+{
+    m_fitWidth = true;
+    m_zoomLimit = 500;
+    ApplyZoom();
+}
+
+void CHwpctrl::PlaceZoomButton()
+{
+    m_zoomButton->adjustSize();
+    const QRect area = m_view->viewport()->geometry();
+    m_zoomButton->move(area.right() - m_zoomButton->width() - 2, area.bottom() - m_zoomButton->height() - 2);
+    m_zoomButton->raise();
+}
+
+bool CHwpctrl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+        if (m_fitWidth)
+            ApplyZoom();
+        else
+            PlaceZoomButton();
+    }
+    if (watched == m_view->viewport() && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            // The zoom of the pane, never the text's own font sizes.
+            const int steps = wheel->angleDelta().y() / 120;
+            if (steps != 0)
+                SetZoom(m_zoomRatio + 10 * steps);
+            return true;
+        }
+    }
+    if (watched == m_view && event->type() == QEvent::KeyPress && TypeAsWord(*static_cast<QKeyEvent*>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool CHwpctrl::TypeAsWord(const QKeyEvent& key)
+{
+    // Typed characters are grouped by words for undo, as word processors do: the letters
+    // of a word and the blanks after it are one step. (The text engine alone would make a
+    // whole sentence typed without moving the caret one step.)
+    const QString typed = key.text();
+    if (typed.isEmpty() || !typed.at(0).isPrint() || (key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) ||
+        m_view->isReadOnly() || m_view->overwriteMode())
+        return false;
+    QTextDocument* text = m_view->document();
+    QTextCursor cursor = m_view->textCursor();
+    const bool blank = typed.at(0).isSpace();
+    const bool join = !cursor.hasSelection() && m_typing.document == text && m_typing.position == cursor.position() &&
+                      m_typing.undoSteps == text->availableUndoSteps() && !(m_typing.afterBlank && !blank);
+    if (join)
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
+    cursor.insertText(typed);
+    cursor.endEditBlock();
+    m_view->setTextCursor(cursor);
+    m_view->ensureCursorVisible();
+    m_typing = {text, cursor.position(), text->availableUndoSteps(), blank};
+    return true;
+}
+
+void CHwpctrl::mousePressEvent(QMouseEvent* event)
+{
+    // A click beside the text (the pane's margins, the tool row's empty end) still means
+    // "write here".
+    m_view->setFocus(Qt::MouseFocusReason);
+    QWidget::mousePressEvent(event);
 }
 
 bool CHwpctrl::IsToolBarVisible(std::u16string_view name) const
 {
+    if (m_standardBar->isHidden())
+        return false;
     if (name == u"TOOLBAR_MENU")
-        return !m_menuBar->isHidden();
+        return m_menuAction->isVisible();
     if (name == u"TOOLBAR_STANDARD")
-        return !m_standardBar->isHidden();
+        return !m_standardActions.empty() && m_standardActions.front()->isVisible();
     if (name == u"TOOLBAR_DRAW")
-        return !m_drawBar->isHidden();
+        return !m_drawActions.empty() && m_drawActions.front()->isVisible();
     return false;
 }
 
@@ -562,9 +823,13 @@ void CHwpctrl::ShowToolBar(std::int32_t show)
     auto wanted = [&](std::u16string_view name) {
         return m_toolBarsShown && m_requestedToolBars.find(name) != m_requestedToolBars.end();
     };
-    m_menuBar->setVisible(wanted(u"TOOLBAR_MENU"));
-    m_standardBar->setVisible(wanted(u"TOOLBAR_STANDARD"));
-    m_drawBar->setVisible(wanted(u"TOOLBAR_DRAW"));
+    // One row holds the menu button, the standard tools and the drawing tools.
+    m_menuAction->setVisible(wanted(u"TOOLBAR_MENU"));
+    for (QAction* action : m_standardActions)
+        action->setVisible(wanted(u"TOOLBAR_STANDARD"));
+    for (QAction* action : m_drawActions)
+        action->setVisible(wanted(u"TOOLBAR_DRAW"));
+    m_standardBar->setVisible(wanted(u"TOOLBAR_MENU") || wanted(u"TOOLBAR_STANDARD") || wanted(u"TOOLBAR_DRAW"));
 }
 
 std::unique_ptr<ParameterSet> CHwpctrl::CreateParameterSet(std::u16string_view name)
@@ -578,7 +843,9 @@ void CHwpctrl::ViewProperties(const ParameterSet& set)
     if (type != 0)
         return;
     if (const auto ratio = set.ItemInt(u"ZoomRatio")) {
-        m_zoomRatio = std::clamp(*ratio, 10, 500);
+        // The ratio asked for, as long as the whole width of the text still shows.
+        m_zoomLimit = std::clamp(*ratio, 10, 500);
+        m_zoomRatio = m_zoomLimit;
         ApplyZoom();
     }
 }
@@ -614,8 +881,15 @@ bool CHwpctrl::ExecuteAction(const QString& name, const ParameterSet* set)
         return true;
     }
     if (const int number = StyleShortcutNumber(name); number > 0) {
+        // Styling a document nobody has typed in yet (a template being set up for the
+        // level) is part of opening it: no undo step, and nothing to save.
+        const bool untouched = !m_document->Text().isModified();
         if (!m_document->ApplyStyle(number - 1, cursor))
             return false;
+        if (untouched) {
+            m_document->Text().clearUndoRedoStacks();
+            m_document->Text().setModified(false);
+        }
         OnCursorMoved();
         return true;
     }

@@ -8,7 +8,10 @@
 #include "editor/editor_control.h"
 #include "editor/editor_document.h"
 
+#include <QColor>
 #include <QImage>
+#include <QKeySequence>
+#include <QList>
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +29,8 @@ class QTextCharFormat;
 class QTextCursor;
 class QTextEdit;
 class QToolBar;
+class QToolButton;
+class QMouseEvent;
 
 namespace editor {
 
@@ -57,7 +62,14 @@ public:
     // For the pane's own tools and for tests.
     EditorDocument& Document() { return *m_document; }
     QTextEdit* TextView() const { return m_view; }
+    // The zoom in effect, in percent. Until the user zooms, the pane shows the text's
+    // whole width (at most the ratio ViewProperties asked for); "쪽 맞춤" returns to that.
     int ZoomRatio() const { return m_zoomRatio; }
+    void SetZoom(int ratio);
+    void FitZoomToWidth();
+    // The tool row and its popups, for tests.
+    QToolBar* ToolBar() const { return m_standardBar; }
+    QWidget* SpecialCharacterGrid() const { return m_specialGrid; }
     bool IsToolBarVisible(std::u16string_view name) const;
     // Replaces the shown document (after a successful read).
     void ShowDocument(std::unique_ptr<EditorDocument> document);
@@ -75,8 +87,18 @@ public:
     using ContextMenuFiller = std::function<void(QMenu& menu, const QTextCursor& at)>;
     void AddContextMenuFiller(ContextMenuFiller filler);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
     friend class PaneAction;
+    QAction* AddPaneShortcut(QAction* action, const QList<QKeySequence>& keys);
+    int FitWidthRatio() const;
+    bool TypeAsWord(const class QKeyEvent& key);
+    void PlaceZoomButton();
+    void ApplyColor(const QColor& color, bool background);
+    void UpdateColorButtons();
     bool ExecuteAction(const QString& name, const ParameterSet* set);
 
     void BuildMenus();
@@ -92,9 +114,25 @@ private:
 
     std::unique_ptr<EditorDocument> m_document;
     QTextEdit* m_view = nullptr;
-    QMenuBar* m_menuBar = nullptr;
-    QToolBar* m_standardBar = nullptr;
-    QToolBar* m_drawBar = nullptr;
+    QMenu* m_mainMenu = nullptr;
+    QToolBar* m_standardBar = nullptr; // the one tool row
+    QToolButton* m_menuButton = nullptr;
+    QAction* m_menuAction = nullptr;
+    std::vector<QAction*> m_standardActions;
+    std::vector<QAction*> m_drawActions;
+    std::vector<QAction*> m_objectActions;
+    QAction* m_objectsAnchor = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QAction* m_zoomInAction = nullptr;
+    QAction* m_zoomOutAction = nullptr;
+    QToolButton* m_alignButton = nullptr;
+    QToolButton* m_colorButton = nullptr;
+    QToolButton* m_highlightButton = nullptr;
+    QToolButton* m_zoomButton = nullptr;
+    QWidget* m_specialGrid = nullptr;
+    QColor m_textColor = QColor(0xc0, 0x00, 0x00);
+    QColor m_highlightColor = QColor(0xff, 0xff, 0x00);
     QMenu* m_insertMenu = nullptr;
     std::vector<ContextMenuFiller> m_contextMenuFillers;
     QComboBox* m_styleBox = nullptr;
@@ -103,10 +141,21 @@ private:
     QAction* m_boldAction = nullptr;
     QAction* m_italicAction = nullptr;
     QAction* m_underlineAction = nullptr;
+    QAction* m_superAction = nullptr;
+    QAction* m_subAction = nullptr;
     QActionGroup* m_alignGroup = nullptr;
     std::set<std::u16string, std::less<>> m_requestedToolBars;
     bool m_toolBarsShown = false;
     int m_zoomRatio = 100;
+    int m_zoomLimit = 500;
+    bool m_fitWidth = true;
+    // Where the last typed word stands, to add the next letter to its undo step.
+    struct Typing {
+        const QTextDocument* document = nullptr;
+        int position = -1;
+        int undoSteps = -1;
+        bool afterBlank = false;
+    } m_typing;
     QImage m_zoomDevice;
     bool m_scanOpen = false;
     int m_scanPosition = 0;

@@ -120,6 +120,24 @@ bool IsPaneEmpty(EditorControl& pane)
     return caret.line == 1 && caret.column == 1;
 }
 
+bool PaneHoldsText(EditorControl& pane)
+{
+    if (!pane.BeginTextScan(u"scanSposDocument;scanEposDocument;"))
+        return false;
+    std::u16string all, chunk;
+    for (int pieces = 0; pieces < 100000 && pane.ReadTextChunk(chunk) == TextScanState::Text; ++pieces)
+        all += chunk;
+    pane.EndTextScan();
+    static const std::u16string kLabel = u"정답 :";
+    for (auto at = all.find(kLabel); at != std::u16string::npos; at = all.find(kLabel, at))
+        all.erase(at, kLabel.size());
+    for (const char16_t c : all) {
+        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n' && c != u'\u3000')
+            return true;
+    }
+    return false;
+}
+
 std::string ObjectiveAnswerOf(std::string text)
 {
     static const std::string kLabel = "정답 : ";

@@ -57,6 +57,9 @@ void AppendToWorkDocument(EditorControl& work, const std::string& path, int code
 
 // Empty when the caret at the end of the document is on line 1, column 1.
 bool IsPaneEmpty(EditorControl& pane);
+// Whether the pane holds anything a user wrote: text other than blanks and the answer
+// label "정답 :", or an object. The caret does not move.
+bool PaneHoldsText(EditorControl& pane);
 
 // The numbers of the marks ①..⑤ found in the first text piece of the answer pane (its
 // whole text: CHwpctrl gives the whole range as one piece), with

@@ -183,7 +183,10 @@ TEST_F(PaneActions, ToolBarsShowOnlyWhenAddedAndShown)
 TEST_F(PaneActions, ViewPropertiesSetTheZoomRatio)
 {
     Type(*m_pane, std::u16string(300, u'가'));
+    // Wide enough for the whole text width at every ratio below.
+    m_pane->resize(3200, 600);
     m_pane->show();
+    m_pane->SetZoom(100);
     const QSizeF normal = m_pane->Document().Text().documentLayout()->documentSize();
     auto set = m_pane->CreateParameterSet(u"ViewProperties");
     set->SetItem(u"ZoomType", 0);

@@ -1,0 +1,267 @@
+// Editing as in a word processor: keys of the focused pane among several, formats chosen
+// without a selection, undo by words, styles that keep the teacher's emphasis and objects,
+// the zoom that fits the text's width, and the tool row.
+#include "tests/editor/editor_testing.h"
+
+#include "editor/kept_objects.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+using editor::CHwpctrl;
+using editor_testing::PaneTest;
+using editor_testing::Q;
+
+namespace {
+
+// Six panes in one window, as in the main dialog.
+class SixPanes : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        m_owner = std::make_unique<QWidget>();
+        QWidget& m_window = *m_owner;
+        auto* layout = new QHBoxLayout(&m_window);
+        for (auto& pane : m_panes) {
+            pane = new CHwpctrl(m_owner.get());
+            pane->SetToolBar(-1, u"TOOLBAR_STANDARD");
+            pane->SetToolBar(-1, u"TOOLBAR_DRAW");
+            pane->ShowToolBar(1);
+            layout->addWidget(pane);
+        }
+        m_window.resize(1800, 500);
+        m_window.show();
+        m_window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
+    }
+    QTextEdit* Focus(int index)
+    {
+        QTextEdit* view = m_panes[index]->TextView();
+        view->setFocus();
+        QApplication::processEvents();
+        return view;
+    }
+    std::unique_ptr<QWidget> m_owner;
+    CHwpctrl* m_panes[6] = {};
+};
+
+QAction* ToolAction(CHwpctrl& pane, const QString& tipStart)
+{
+    for (QAction* action : pane.ToolBar()->actions()) {
+        if (action->toolTip().startsWith(tipStart))
+            return action;
+    }
+    return nullptr;
+}
+
+TEST_F(SixPanes, FormatKeysWorkInTheFocusedPaneOnly)
+{
+    QTextEdit* view = Focus(2);
+    QTest::keyClicks(view, QStringLiteral("abc"));
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_I, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_U, Qt::ControlModifier);
+    QTextCursor at(view->document());
+    at.setPosition(2);
+    EXPECT_GE(at.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(at.charFormat().fontItalic());
+    EXPECT_TRUE(at.charFormat().fontUnderline());
+    EXPECT_TRUE(m_panes[1]->TextView()->currentCharFormat().fontWeight() < QFont::Bold) << "another pane changed";
+}
+
+TEST_F(SixPanes, RedoByCtrlYAndZoomByKeysAndWheel)
+{
+    QTextEdit* view = Focus(4);
+    QTest::keyClicks(view, QStringLiteral("word"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(view->toPlainText(), QString());
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("word"));
+
+    CHwpctrl& pane = *m_panes[4];
+    const int start = pane.ZoomRatio();
+    const int neighbour = m_panes[3]->ZoomRatio();
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(pane.ZoomRatio(), start + 10);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(pane.ZoomRatio(), start - 10);
+
+    const double fontSize = QTextCursor(view->document()).charFormat().fontPointSize();
+    const QPointF middle(view->viewport()->width() / 2.0, view->viewport()->height() / 2.0);
+    QWheelEvent wheel(middle, view->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    EXPECT_EQ(pane.ZoomRatio(), start + 10);
+    EXPECT_EQ(QTextCursor(view->document()).charFormat().fontPointSize(), fontSize) << "the text itself grew";
+    EXPECT_EQ(m_panes[3]->ZoomRatio(), neighbour) << "only the pane under the wheel zooms";
+}
+
+TEST_F(SixPanes, TheZoomFitsTheTextWidthUntilTheUserZooms)
+{
+    CHwpctrl& pane = *m_panes[0];
+    QTextEdit* view = pane.TextView();
+    EXPECT_LE(view->lineWrapColumnOrWidth(), view->viewport()->width()) << "the text is wider than the pane";
+    EXPECT_GT(view->lineWrapColumnOrWidth(), view->viewport()->width() * 0.8) << "far narrower than the pane";
+    const int fitted = pane.ZoomRatio();
+    pane.SetZoom(300);
+    EXPECT_EQ(pane.ZoomRatio(), 300);
+    pane.FitZoomToWidth();
+    EXPECT_EQ(pane.ZoomRatio(), fitted);
+    // The zoom shows in percent at the pane's corner.
+    bool shown = false;
+    for (auto* button : view->findChildren<QToolButton*>())
+        shown = shown || button->text() == QStringLiteral("%1%").arg(fitted);
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(SixPanes, AFormatChosenWithoutSelectionShowsAtOnceAndAppliesToWhatFollows)
+{
+    QTextEdit* view = Focus(1);
+    QTest::keyClicks(view, QStringLiteral("ab"));
+    QAction* underline = ToolAction(*m_panes[1], QStringLiteral("밑줄"));
+    ASSERT_TRUE(underline);
+    underline->trigger();
+    EXPECT_TRUE(underline->isChecked()) << "the button shows the format for what comes next";
+    EXPECT_TRUE(view->currentCharFormat().fontUnderline());
+    QTest::keyClicks(view, QStringLiteral("cd"));
+    QTextCursor at(view->document());
+    at.setPosition(1);
+    EXPECT_FALSE(at.charFormat().fontUnderline()) << "the word before the caret was changed";
+    at.setPosition(4);
+    EXPECT_TRUE(at.charFormat().fontUnderline());
+}
+
+TEST_F(SixPanes, UndoTakesBackOneWordAtATime)
+{
+    QTextEdit* view = Focus(0);
+    QTest::keyClicks(view, QStringLiteral("one two three"));
+    view->undo();
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("one two "));
+    view->undo();
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("one "));
+    view->redo();
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("one two "));
+    // Typing on after a caret move starts a step of its own.
+    view->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(view, QStringLiteral("X"));
+    view->moveCursor(QTextCursor::End);
+    QTest::keyClicks(view, QStringLiteral("Y"));
+    view->undo();
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("Xone two "));
+}
+
+TEST_F(SixPanes, TheToolRowHasIconsWithKoreanTipsAndTheObjectCommands)
+{
+    CHwpctrl& pane = *m_panes[0];
+    for (const char* name : {"insert_picture", "insert_equation", "insert_table", "insert_box"}) {
+        auto* action = new QAction(QStringLiteral("개체"), &pane);
+        action->setObjectName(QString::fromLatin1(name));
+        pane.AddToolBarAction(action);
+        EXPECT_FALSE(action->icon().isNull()) << name;
+        EXPECT_TRUE(action->isVisible()) << name;
+    }
+    QStringList order;
+    for (QAction* action : pane.ToolBar()->actions()) {
+        if (action->objectName().startsWith(QLatin1String("insert_")))
+            order << action->objectName();
+    }
+    EXPECT_EQ(order, (QStringList{"insert_table", "insert_box", "insert_picture", "insert_equation"}));
+    for (const QString& tip : {QStringLiteral("되돌리기"), QStringLiteral("다시 실행"), QStringLiteral("오려 두기"),
+                               QStringLiteral("복사하기"), QStringLiteral("붙이기"), QStringLiteral("진하게"),
+                               QStringLiteral("기울임"), QStringLiteral("밑줄"), QStringLiteral("위 첨자"),
+                               QStringLiteral("아래 첨자")}) {
+        QAction* action = ToolAction(pane, tip);
+        ASSERT_TRUE(action) << tip.toStdString();
+        EXPECT_FALSE(action->icon().isNull()) << tip.toStdString();
+    }
+    ASSERT_TRUE(pane.InsertMenu());
+    EXPECT_EQ(pane.InsertMenu()->title(), QStringLiteral("입력"));
+
+    QWidget* grid = pane.SpecialCharacterGrid();
+    ASSERT_TRUE(grid);
+    QStringList symbols;
+    for (auto* button : grid->findChildren<QToolButton*>())
+        symbols << button->text();
+    for (const char16_t* wanted : {u"²", u"³", u"½", u"⅓", u"α", u"π", u"Ⅴ", u"Ⅹ", u"→", u"⇒", u"∴", u"∵", u"°", u"‰", u"※"})
+        EXPECT_TRUE(symbols.contains(Q(wanted))) << Q(wanted).toStdString();
+    EXPECT_LT(grid->sizeHint().height(), grid->sizeHint().width()) << "a grid, not a tall list";
+}
+
+class StyleKeeping : public PaneTest {};
+
+TEST_F(StyleKeeping, AStyleKeepsEmphasisAndObjectsAndSetsFontAndSize)
+{
+    ASSERT_TRUE(m_pane->OpenDocument(WriteTemplate("sf_exam_format.hwp"), u"HWP"));
+    QTextCursor cursor(&m_pane->Document().Text());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat plain = cursor.charFormat();
+    cursor.insertText(QStringLiteral("x"), plain);
+    QTextCharFormat super = plain;
+    super.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    cursor.insertText(QStringLiteral("2"), super);
+    cursor.insertText(QStringLiteral(" 에서 "), plain);
+    QTextCharFormat marked = plain;
+    marked.setFontUnderline(true);
+    marked.setFontWeight(QFont::Bold);
+    marked.setForeground(QColor(0xc0, 0, 0));
+    cursor.insertText(QStringLiteral("밑줄 친 부분"), marked);
+    auto object = std::make_shared<editor::KeptObject>();
+    object->control.ctrlId = 0x24706963; // "$pic"
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), editor::KeptObjectFormat(plain, object));
+    cursor.insertText(QStringLiteral("끝"), plain);
+    const QString before = m_pane->Document().Text().toPlainText();
+
+    ASSERT_TRUE(m_pane->RunAction(u"MoveDocBegin"));
+    ASSERT_TRUE(m_pane->RunAction(u"MoveSelDocEnd"));
+    ASSERT_TRUE(m_pane->RunAction(u"StyleShortcut8"));
+    const editor::TextStyle& style = m_pane->Document().Styles().at(7);
+
+    const QTextDocument& text = m_pane->Document().Text();
+    EXPECT_EQ(text.toPlainText(), before);
+    const int x2 = before.indexOf(QStringLiteral("x2"));
+    const int underlined = before.indexOf(QStringLiteral("밑줄"));
+    const int objectAt = before.indexOf(QChar::ObjectReplacementCharacter);
+    auto formatAt = [&](int position) {
+        QTextCursor at(const_cast<QTextDocument*>(&text));
+        at.setPosition(position + 1);
+        return at.charFormat();
+    };
+    EXPECT_EQ(formatAt(x2 + 1).verticalAlignment(), QTextCharFormat::AlignSuperScript) << "x² became x2";
+    EXPECT_NE(formatAt(x2).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_TRUE(formatAt(underlined).fontUnderline());
+    EXPECT_GE(formatAt(underlined).fontWeight(), QFont::Bold);
+    EXPECT_EQ(formatAt(underlined).foreground().color(), QColor(0xc0, 0, 0));
+    EXPECT_EQ(editor::KeptObjectOf(formatAt(objectAt)), object) << "the object was dropped";
+    for (int position : {x2, underlined, objectAt + 1}) {
+        EXPECT_EQ(formatAt(position).fontPointSize(), style.charFormat.fontPointSize()) << position;
+        EXPECT_EQ(formatAt(position).fontFamilies(), style.charFormat.fontFamilies()) << position;
+    }
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
+        EXPECT_EQ(block.blockFormat().intProperty(editor::kStyleIndexProperty), 7);
+}
+
+TEST_F(StyleKeeping, StylingATemplateNobodyTypedInIsNoUndoStep)
+{
+    ASSERT_TRUE(m_pane->OpenDocument(WriteTemplate("sf_answer_obj_format.hwp"), u"HWP"));
+    ASSERT_TRUE(m_pane->RunAction(u"MoveDocBegin"));
+    ASSERT_TRUE(m_pane->RunAction(u"MoveSelDocEnd"));
+    ASSERT_TRUE(m_pane->RunAction(u"StyleShortcut9"));
+    EXPECT_FALSE(m_pane->Document().Text().isUndoAvailable()) << "undo would take the template's look apart";
+    EXPECT_FALSE(m_pane->Document().Text().isModified());
+    Type(*m_pane, u"③");
+    ASSERT_TRUE(m_pane->RunAction(u"StyleShortcut9"));
+    EXPECT_TRUE(m_pane->Document().Text().isUndoAvailable()) << "a style on typed text is the user's step";
+}
+
+} // namespace
