@@ -324,8 +324,20 @@ void DialogCore::ResetPaneDocuments(int code)
         case editor::kPaneAnswer: path = TemplatePath(m_nQuestionType == kQuestionTypeObj ? "answer_obj" : "answer"); break;
         default: path = TemplatePath("explain"); break;
         }
-        if (auto* control = m_panes.ForCode(pane))
-            control->OpenDocument(Wide(path), u"HWP");
+        auto* control = m_panes.ForCode(pane);
+        if (!control || !control->OpenDocument(Wide(path), u"HWP"))
+            continue;
+        // A blank pane starts in the styles of the question's level, so its style box
+        // shows them (초등 styles for an elementary question) from the first letter on.
+        if (m_strLevel.empty())
+            continue;
+        const int base = editor::StyleBase(m_strLevel);
+        if (pane == editor::kPanePassage)
+            editor::StylePassagePane(*control, base);
+        else
+            editor::ApplyWholePaneStyle(*control, pane == editor::kPaneQuestion ? base
+                                                  : pane == editor::kPaneOptions ? base + 2
+                                                                                 : base + 3);
     }
 }
 

@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTextBlock>
+#include <QToolBar>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -319,6 +322,66 @@ TEST_F(DialogTest, CtrlSSavesThroughTheSaveButton)
     QTextCursor at(view->document());
     at.setPosition(view->document()->characterCount() - 2);
     EXPECT_GE(at.charFormat().fontWeight(), QFont::Bold);
+}
+
+TEST_F(DialogTest, ALauncherQuestionGivenDStaysDAfterARefusedSaveAndAnAnswerWithoutMark)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    dialog.Core().m_pExamRecord->m_strExamLocal = "local_exam";
+    dialog.Core().LoadQuestionText(R"({"exam_key":7,"obj_option":"D","sbj_option":"N","des_option":"N","stage_id":"mid"})");
+    const std::string folder = dialog.Core().m_pExamRecord->m_strExamFolder;
+    ASSERT_EQ(dialog.Core().m_nQuestionType, kQuestionTypeObj);
+    Type(IDC_PANE_QUESTION, QStringLiteral("민들레 씨앗이 멀리 가는 까닭은?"));
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n② 물"));
+    MessageBoxes boxes(QMessageBox::No);
+    dialog.m_onSave();
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("정답 번호가 없습니다. 그대로 저장할까요?")});
+    EXPECT_FALSE(fs::exists(folder + "/7.dat")) << "no means nothing is saved";
+    EXPECT_TRUE(Contains(IDC_PANE_OPTIONS, u"① 바람"));
+    EXPECT_EQ(dialog.Core().m_nObjButtonImage, 0);
+
+    // The answer pane emptied: the save is refused and the type shows as unfinished...
+    dialog.Pane(IDC_PANE_ANSWER)->ClearDocument(0);
+    dialog.m_onSave();
+    EXPECT_EQ(boxes.texts.last(), QStringLiteral("정답은 필수입력 사항입니다."));
+    EXPECT_FALSE(fs::exists(folder + "/7.dat"));
+    // ...and once the teacher saves anyway without a mark, the question keeps its objective part.
+    Type(IDC_PANE_ANSWER, QStringLiteral("정답 : "));
+    boxes.Answer(QMessageBox::Yes);
+    dialog.m_onSave();
+    EXPECT_EQ(boxes.texts.last(), QStringLiteral("정답 번호가 없습니다. 그대로 저장할까요?"));
+    const std::string dat = store_testing::ReadFile(folder + "/7.dat");
+    EXPECT_NE(dat.find(R"("obj_option":"D")"), std::string::npos) << dat;
+    EXPECT_NE(dat.find(R"("obj_answer":"")"), std::string::npos) << dat;
+    EXPECT_TRUE(fs::exists(folder + "/obj-exam.hwp"));
+}
+
+TEST_F(DialogTest, ThePanesStartInTheStylesOfTheLevel)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    auto styleName = [&](int id) {
+        editor::CHwpctrl* pane = dialog.Pane(id);
+        const QTextBlock block = pane->Document().Text().lastBlock();
+        const int index = block.blockFormat().intProperty(editor::kStyleIndexProperty);
+        return pane->Document().Styles().at(static_cast<std::size_t>(index)).name;
+    };
+    auto styleBox = [&](int id) {
+        for (auto* box : dialog.Pane(id)->ToolBar()->findChildren<QComboBox*>()) {
+            if (box->toolTip() == QStringLiteral("스타일"))
+                return box->currentText();
+        }
+        return QString();
+    };
+    EXPECT_TRUE(styleName(IDC_PANE_QUESTION).contains(QStringLiteral("중고등"))) << styleName(IDC_PANE_QUESTION).toStdString();
+    Click(dialog, IDC_LEVEL_ELEM);
+    for (int id : {IDC_PANE_QUESTION, IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN}) {
+        EXPECT_TRUE(styleName(id).contains(QStringLiteral("초등"))) << id << " " << styleName(id).toStdString();
+        EXPECT_TRUE(styleBox(id).contains(QStringLiteral("초등"))) << id << " " << styleBox(id).toStdString();
+    }
+    // A question the launcher hands over for the elementary level: its blank panes too.
+    dialog.Core().LoadQuestionText(R"({"exam_key":11,"exam_local":"exam","obj_option":"D","stage_id":"elem"})");
+    for (int id : {IDC_PANE_QUESTION, IDC_PANE_ANSWER})
+        EXPECT_TRUE(styleBox(id).contains(QStringLiteral("초등"))) << id << " " << styleBox(id).toStdString();
 }
 
 TEST_F(DialogTest, TheTitleNamesTheQuestion)
