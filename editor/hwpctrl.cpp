@@ -170,6 +170,7 @@ int StyleShortcutNumber(const QString& name)
 const char16_t* const kCircledDigits[] = {u"①", u"②", u"③", u"④", u"⑤"};
 
 const char16_t* const kSpecialCharacters[] = {
+    u"①", u"②", u"③", u"④", u"⑤",
     u"²", u"³", u"¹", u"½", u"⅓", u"⅔", u"¼", u"¾", u"°", u"‰", u"%", u"′", u"″",
     u"α", u"β", u"γ", u"δ", u"ε", u"θ", u"λ", u"μ", u"σ", u"ω", u"Δ", u"Σ", u"Ω",
     u"Ⅴ", u"Ⅵ", u"Ⅶ", u"Ⅷ", u"Ⅸ", u"Ⅹ", u"⇔", u"∠", u"⊥", u"∽", u"≒", u"≡",
@@ -216,7 +217,8 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     m_standardBar->setIconSize(QSize(16, 16));
     m_standardBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_standardBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
-                                                "QToolButton { padding: 1px; }"));
+                                                "QToolButton { padding: 0px; margin: 0px; }"
+                                                "QComboBox { padding: 0px 2px; }"));
     BuildStandardToolBar();
     BuildDrawToolBar();
     BuildMenus();
@@ -274,7 +276,7 @@ void CHwpctrl::BuildStandardToolBar()
 
     m_styleBox = new QComboBox(bar);
     m_styleBox->setToolTip(QStringLiteral("스타일"));
-    m_styleBox->setMinimumContentsLength(5);
+    m_styleBox->setMinimumContentsLength(4);
     m_styleBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(m_styleBox, &QComboBox::activated, this, [this](int index) {
         QTextCursor cursor = m_view->textCursor();
@@ -300,7 +302,7 @@ void CHwpctrl::BuildStandardToolBar()
     m_sizeBox->setToolTip(QStringLiteral("글자 크기"));
     for (int size : {8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 28, 32, 36, 48, 72})
         m_sizeBox->addItem(QString::number(size));
-    m_sizeBox->setFixedWidth(m_sizeBox->fontMetrics().horizontalAdvance(QStringLiteral("00.0")) + 28);
+    m_sizeBox->setFixedWidth(m_sizeBox->fontMetrics().horizontalAdvance(QStringLiteral("00.0")) + 26);
     connect(m_sizeBox, &QComboBox::textActivated, this, [this](const QString& text) {
         bool ok = false;
         const double size = text.toDouble(&ok);
@@ -444,25 +446,8 @@ void CHwpctrl::BuildDrawToolBar()
     special->setMenu(menu);
     m_drawActions.push_back(bar->insertWidget(before, special));
 
-    // Answer marks are typed all day: two clicks each, from their own button.
-    auto* marks = new QToolButton(bar);
-    marks->setIcon(ToolIcon(nullptr, ToolPicture::AnswerMark));
-    marks->setToolTip(QStringLiteral("정답 번호"));
-    marks->setPopupMode(QToolButton::InstantPopup);
-    marks->setAutoRaise(true);
-    auto* marksMenu = new QMenu(marks);
-    QStringList digits;
-    for (const char16_t* digit : kCircledDigits)
-        digits << QString::fromUtf16(digit);
-    AddTextGrid(*marksMenu, digits, 5, [this](const QString& text) {
-        m_view->textCursor().insertText(text);
-        m_view->setFocus();
-    });
-    marks->setMenu(marksMenu);
-    m_standardActions.push_back(bar->insertWidget(before, marks));
-    // Object commands of the tools come here, after the answer marks.
-    m_objectsAnchor = bar->insertSeparator(before);
-    m_standardActions.push_back(m_objectsAnchor);
+    // Object commands of the tools come in front of the special characters.
+    m_objectsAnchor = m_drawActions.back();
 }
 
 void CHwpctrl::BuildMenus()
@@ -624,7 +609,7 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
         m_fontBox->setCurrentFont(QFont(families.front()));
     // Wide enough for the shown name: a cut name is no name.
     const int nameWidth = m_fontBox->fontMetrics().horizontalAdvance(m_fontBox->currentText());
-    m_fontBox->setFixedWidth(std::clamp(nameWidth + 34, 60, 220));
+    m_fontBox->setFixedWidth(std::clamp(nameWidth + 26, 60, 220));
     if (format.fontPointSize() > 0)
         m_sizeBox->setEditText(QString::number(format.fontPointSize()));
     m_boldAction->setChecked(format.fontWeight() >= QFont::DemiBold);
