@@ -68,6 +68,11 @@ protected:
     {
         return static_cast<std::size_t>(std::find(m_log.begin(), m_log.end(), call) - m_log.begin());
     }
+    std::size_t LastIndexOf(const std::string& call) const
+    {
+        const auto found = std::find(m_log.rbegin(), m_log.rend(), call);
+        return found == m_log.rend() ? m_log.size() : static_cast<std::size_t>(m_log.rend() - found - 1);
+    }
 
     Log m_log;
     RecordingPane m_passage{"passage", m_log};
@@ -197,11 +202,13 @@ TEST_F(PreviewAssembly, AnObjectiveQuestionWithAPassageIsSavedInThePrintOrder)
                         "work:InsertFile(" + Q("obj-explain.hwp") + ")",
                         "work:RenderPageImage(" + Q("12-examprint-obj.bmp") + ",0,600,24,bmp)",
                     }));
-    // The answer is read after the options are done and before the answer pane is saved;
-    // the panes are emptied only once every document is written.
-    EXPECT_LT(IndexOf("options:SaveDocumentAs(" + Q("obj-objective.hwp") + ",HWP)"), IndexOf("answer:BeginTextScan"));
+    // The answer is read after the options are done and before the answer pane is saved
+    // (besides the look before anything is written, for the question about a missing
+    // mark); the panes are emptied only once every document is written.
+    EXPECT_LT(IndexOf("answer:BeginTextScan"), IndexOf("passage:SaveDocumentAs(" + P("text.hwp") + ",HWP)"));
+    EXPECT_LT(IndexOf("options:SaveDocumentAs(" + Q("obj-objective.hwp") + ",HWP)"), LastIndexOf("answer:BeginTextScan"));
     EXPECT_LT(IndexOf("explain:SaveDocumentAs(" + Q("obj-explain.hwp") + ",HWP)"), IndexOf("passage:ClearDocument(0)"));
-    EXPECT_LT(IndexOf("answer:BeginTextScan"), IndexOf("answer:SaveDocumentAs(" + Q("obj-answer.hwp") + ",HWP)"));
+    EXPECT_LT(LastIndexOf("answer:BeginTextScan"), IndexOf("answer:SaveDocumentAs(" + Q("obj-answer.hwp") + ",HWP)"));
     EXPECT_EQ(Record().m_strObjAnswer, "2,4");
     EXPECT_EQ(m_stateAtCropper, "obj_y");
     EXPECT_EQ(m_filesAtCropper, FilesIn(Record().m_strExamFolder)) << "every image is written before the cropper";
