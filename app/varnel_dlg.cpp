@@ -288,7 +288,9 @@ void CVarnelDlg::ScaleFixedControls(double scale)
         if (!w || (id >= IDC_GROUP_ANSWER && id <= IDC_PANE_WORK))
             continue;
         QSize wanted = scaled(size);
-        if (qobject_cast<QPushButton*>(w) || (qobject_cast<QCheckBox*>(w) && !static_cast<QCheckBox*>(w)->text().isEmpty()))
+        if (auto* button = qobject_cast<QPushButton*>(w))
+            wanted = wanted.expandedTo(QSize(w->fontMetrics().horizontalAdvance(button->text()) + 18, w->sizeHint().height()));
+        else if (qobject_cast<QCheckBox*>(w) && !static_cast<QCheckBox*>(w)->text().isEmpty())
             wanted = wanted.expandedTo(w->sizeHint());
         w->setFixedSize(wanted);
         if (auto* button = qobject_cast<QToolButton*>(w))

@@ -384,6 +384,18 @@ TEST_F(DialogTest, ThePanesStartInTheStylesOfTheLevel)
         EXPECT_TRUE(styleBox(id).contains(QStringLiteral("초등"))) << id << " " << styleBox(id).toStdString();
 }
 
+TEST_F(DialogTest, AClickOnAPanesFrameFocusesThatPane)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTest::mouseClick(dialog.Control(IDC_GROUP_EXPLAIN), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    EXPECT_TRUE(dialog.Pane(IDC_PANE_EXPLAIN)->TextView()->hasFocus());
+    QTest::mouseClick(dialog.Control(IDC_GROUP_QUESTION), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(dialog.Pane(IDC_PANE_QUESTION)->TextView()->hasFocus());
+}
+
 TEST_F(DialogTest, TheTitleNamesTheQuestion)
 {
     CVarnelDlg& dialog = Open(1920, 1080);
