@@ -530,6 +530,9 @@ void CHwpctrl::AddToolBarAction(QAction* action)
     }
     if (action->icon().isNull())
         action->setIcon(ToolIcon(nullptr, ToolPicture::Box));
+    // A tool's key, too, belongs to the pane that has the focus.
+    if (!action->shortcuts().isEmpty())
+        AddPaneShortcut(action, action->shortcuts());
     action->setProperty("varnelObjectRank", rank);
     // The object commands keep one order whichever tool installs first.
     QAction* before = m_objectsAnchor;

@@ -185,6 +185,17 @@ TEST_F(SixPanes, TheToolRowHasIconsWithKoreanTipsAndTheObjectCommands)
         ASSERT_TRUE(action) << tip.toStdString();
         EXPECT_FALSE(action->icon().isNull()) << tip.toStdString();
     }
+    // A tool's key works in the focused pane although every pane has the tool.
+    int inserted = 0;
+    for (CHwpctrl* each : m_panes) {
+        auto* action = new QAction(QStringLiteral("표"), each);
+        action->setObjectName(QStringLiteral("insert_table"));
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+        QObject::connect(action, &QAction::triggered, each, [&inserted, each, this] { inserted += each == m_panes[5] ? 1 : 100; });
+        each->AddToolBarAction(action);
+    }
+    QTest::keyClick(Focus(5), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(inserted, 1);
     ASSERT_TRUE(pane.InsertMenu());
     EXPECT_EQ(pane.InsertMenu()->title(), QStringLiteral("입력"));
 
