@@ -11,7 +11,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFontComboBox>
+#include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -167,6 +167,24 @@ int StyleShortcutNumber(const QString& name)
     return ok ? number : 0;
 }
 
+// The Korean name of a font family the system lists by its Latin name.
+QString FontLabel(const QString& family)
+{
+    static const std::pair<const char*, const char16_t*> kNames[] = {
+        {"NanumMyeongjo", u"나눔명조"},       {"NanumGothic", u"나눔고딕"},
+        {"NanumBarunGothic", u"나눔바른고딕"}, {"NanumSquare", u"나눔스퀘어"},
+        {"NanumGothicCoding", u"나눔고딕코딩"}, {"NanumPen", u"나눔손글씨 펜"},
+        {"NanumBrush", u"나눔손글씨 붓"},      {"NanumSquareRound", u"나눔스퀘어라운드"},
+        {"NanumBarunpen", u"나눔바른펜"},      {"NanumMyeongjo ExtraBold", u"나눔명조 ExtraBold"},
+        {"NanumGothic ExtraBold", u"나눔고딕 ExtraBold"},
+    };
+    for (const auto& [latin, korean] : kNames) {
+        if (family.compare(QLatin1String(latin), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf16(korean);
+    }
+    return family;
+}
+
 const char16_t* const kCircledDigits[] = {u"①", u"②", u"③", u"④", u"⑤"};
 
 const char16_t* const kSpecialCharacters[] = {
@@ -285,14 +303,18 @@ void CHwpctrl::BuildStandardToolBar()
     });
     m_standardActions.push_back(bar->addWidget(m_styleBox));
 
-    m_fontBox = new QFontComboBox(bar);
-    m_fontBox->setWritingSystem(QFontDatabase::Korean);
+    // The Korean fonts under their Korean names: short, and what teachers know them by.
+    m_fontBox = new QComboBox(bar);
     m_fontBox->setToolTip(QStringLiteral("글꼴"));
-    connect(m_fontBox, &QComboBox::activated, this, [this](int) {
-        const QFont font = m_fontBox->currentFont();
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Korean))
+        m_fontBox->addItem(FontLabel(family), family);
+    connect(m_fontBox, &QComboBox::activated, this, [this](int index) {
+        const QString family = m_fontBox->itemData(index).toString();
+        if (family.isEmpty())
+            return;
         QTextCharFormat format;
-        format.setFontFamilies({font.family()});
-        format.setProperty(kFaceNameProperty, font.family());
+        format.setFontFamilies({family});
+        format.setProperty(kFaceNameProperty, family);
         MergeCharFormat(format);
     });
     m_standardActions.push_back(bar->addWidget(m_fontBox));
@@ -608,8 +630,15 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
     const QSignalBlocker blockFont(m_fontBox);
     const QSignalBlocker blockSize(m_sizeBox);
     const QStringList families = format.fontFamilies().toStringList();
-    if (!families.isEmpty())
-        m_fontBox->setCurrentFont(QFont(families.front()));
+    if (!families.isEmpty()) {
+        const QString family = families.front();
+        int index = m_fontBox->findData(family, Qt::UserRole, Qt::MatchFixedString);
+        if (index < 0) {
+            m_fontBox->addItem(FontLabel(family), family);
+            index = m_fontBox->count() - 1;
+        }
+        m_fontBox->setCurrentIndex(index);
+    }
     // Wide enough for the shown name: a cut name is no name.
     const int nameWidth = m_fontBox->fontMetrics().horizontalAdvance(m_fontBox->currentText());
     m_fontBox->setFixedWidth(std::clamp(nameWidth + 26, 60, 220));

@@ -22,7 +22,6 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
-class QFontComboBox;
 class QMenu;
 class QMenuBar;
 class QTextCharFormat;
@@ -136,7 +135,7 @@ private:
     QMenu* m_insertMenu = nullptr;
     std::vector<ContextMenuFiller> m_contextMenuFillers;
     QComboBox* m_styleBox = nullptr;
-    QFontComboBox* m_fontBox = nullptr;
+    QComboBox* m_fontBox = nullptr;
     QComboBox* m_sizeBox = nullptr;
     QAction* m_boldAction = nullptr;
     QAction* m_italicAction = nullptr;

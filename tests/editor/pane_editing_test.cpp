@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QTest>
@@ -196,6 +197,13 @@ TEST_F(SixPanes, TheToolRowHasIconsWithKoreanTipsAndTheObjectCommands)
     }
     QTest::keyClick(Focus(5), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(inserted, 1);
+    // The font's name shows whole.
+    for (auto* box : pane.ToolBar()->findChildren<QComboBox*>()) {
+        if (box->toolTip() != QStringLiteral("글꼴"))
+            continue;
+        EXPECT_FALSE(box->currentText().isEmpty());
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->currentText()) + 16) << box->currentText().toStdString();
+    }
     ASSERT_TRUE(pane.InsertMenu());
     EXPECT_EQ(pane.InsertMenu()->title(), QStringLiteral("입력"));
 
