@@ -1,5 +1,6 @@
 #include "editor/hwpctrl.h"
 
+#include "editor/equation_tools.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
@@ -227,6 +228,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
 
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
+    InstallEquationTools(*this);
 
     m_document->Clear();
     ShowDocument(std::move(m_document));
