@@ -111,7 +111,10 @@ protected:
     {
         std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
         if (fillContextMenu)
-            fillContextMenu(*menu, cursorForPosition(viewport()->mapFrom(this, event->pos())));
+            // A click's menu event comes through the viewport in its coordinates; the key's, the view's.
+            fillContextMenu(*menu, cursorForPosition(event->reason() == QContextMenuEvent::Mouse
+                                                         ? event->pos()
+                                                         : viewport()->mapFrom(this, event->pos())));
         menu->exec(event->globalPos());
     }
 

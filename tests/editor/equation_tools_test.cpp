@@ -186,6 +186,20 @@ TEST_F(EquationTools, AFractionSitsOnItsOwnBaselineInThePaneAndOnThePage)
     }
     check(pane, 1, "pane");
 
+    // At 200 % the pane lays out at twice the dpi; the equation stays on the baseline.
+    auto view = m_pane->CreateParameterSet(u"ViewProperties");
+    view->SetItem(u"ZoomType", 0);
+    view->SetItem(u"ZoomRatio", 200);
+    m_pane->ViewProperties(*view);
+    ASSERT_EQ(m_pane->ZoomRatio(), 200);
+    QImage zoomed(1200, 400, QImage::Format_RGB32);
+    zoomed.fill(Qt::white);
+    {
+        QPainter painter(&zoomed);
+        text.drawContents(&painter);
+    }
+    check(zoomed, 2, "pane at 200 %");
+
     const editor::PagedLayout paged(m_pane->Document());
     QImage page(paged.SheetPixelWidth(300), 700, QImage::Format_RGB32);
     paged.PaintBand(page, 0, 0, 300);
@@ -332,6 +346,17 @@ TEST_F(EquationTools, ADoubleClickOrTheContextMenuEditsTheEquationUndoably)
     const QStringList entries = menuEntries(middle);
     EXPECT_TRUE(entries.contains(QStringLiteral("수식 고치기"))) << entries.join(u'|').toStdString();
     EXPECT_FALSE(menuEntries(QPoint(after.left() + 200, middle.y())).contains(QStringLiteral("수식 고치기")));
+
+    // A narrow equation after wide letters: the click finds it, not the letter beside it.
+    m_pane->TextView()->moveCursor(QTextCursor::End);
+    Type(*m_pane, u"가나다라마바");
+    ASSERT_TRUE(editor::InsertEquation(*m_pane, QStringLiteral("x")));
+    const int narrow = m_pane->Document().Text().characterCount() - 2;
+    at.setPosition(narrow);
+    const int left = view->cursorRect(at).left();
+    at.setPosition(narrow + 1);
+    const QPoint onX((left + view->cursorRect(at).left()) / 2, view->cursorRect(at).center().y());
+    EXPECT_TRUE(menuEntries(onX).contains(QStringLiteral("수식 고치기")));
 }
 
 TEST_F(EquationTools, EquationsInTheSamplesKeepTheirScriptsThroughAPaneAndASave)
