@@ -73,7 +73,6 @@ public:
     {
         setObjectName(QStringLiteral("equation_preview"));
         setMinimumSize(360, 120);
-        setAutoFillBackground(false);
     }
 
     void SetScript(const QString& script)
@@ -282,6 +281,8 @@ bool ReplaceEquation(CHwpctrl& pane, int position, const QString& script)
 
 bool EditEquation(CHwpctrl& pane, std::optional<int> position)
 {
+    if (pane.TextView()->isReadOnly())
+        return false;
     std::optional<hwp::Equation> equation;
     if (position)
         equation = EquationAt(pane.Document().Text(), *position);
