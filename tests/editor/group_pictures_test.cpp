@@ -1,19 +1,14 @@
 // Pictures inside grouped drawing objects are drawn where the group holds them.
 #include "tests/editor/editor_testing.h"
-#include "tests/hwp/hwp_testing.h"
 
-#include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/object_painters.h"
-#include "editor/page_render.h"
 #include "hwp/picture.h"
-#include "hwp/reader.h"
 #include "hwp/records.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
-#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -122,59 +117,6 @@ TEST_F(GroupPictures, EachMemberPictureIsDrawnInItsPlaceScaledWithTheGroup)
         EXPECT_LT(right.red(), 30);
         EXPECT_EQ(image.pixelColor(5, midY), QColor(Qt::white)) << "nothing outside the group";
     }
-}
-
-TEST_F(GroupPictures, GroupedPicturesOfTheSamplesPrintTheirPixels)
-{
-    // Whichever sample holds a group with a picture inside: its page shows more than frames.
-    const std::string folder = hwp_testing::SamplesFolder();
-    if (folder.empty())
-        GTEST_SKIP() << "no sample documents";
-    int groups = 0;
-    for (const std::string& path : hwp_testing::SamplePaths()) {
-        hwp::Document document;
-        try {
-            document = hwp::ReadDocument(path);
-        } catch (const std::exception&) {
-            continue;
-        }
-        for (const hwp::Section& section : document.sections)
-            for (const hwp::Paragraph& paragraph : section.paragraphs)
-                for (const hwp::Control& control : paragraph.controls) {
-                    if (control.ctrlId != hwp::kDrawingCtrlId || hwp::IsPicture(control))
-                        continue;
-                    bool holdsPicture = false;
-                    bool isGroup = false;
-                    for (const hwp::ObjectRecord& record : control.records) {
-                        if (record.tag != hwp::tag::kShapeComponent || record.data.size() < 4)
-                            continue;
-                        std::uint32_t id = 0;
-                        std::memcpy(&id, record.data.data(), 4);
-                        isGroup |= record.level == 1 && id == kContainerId;
-                        holdsPicture |= record.level >= 2 && id == hwp::kPictureComponentId;
-                    }
-                    if (!isGroup || !holdsPicture)
-                        continue;
-                    ++groups;
-                    SCOPED_TRACE(path);
-                    auto origin = std::make_shared<const hwp::Document>(document);
-                    const editor::KeptObject group{control, origin};
-                    const auto painter = editor::KeptObjectPainterFor(control);
-                    const QSizeF size = painter->Size(group);
-                    QImage image(std::max(8, static_cast<int>(size.width())), std::max(8, static_cast<int>(size.height())),
-                                 QImage::Format_RGB32);
-                    image.fill(Qt::white);
-                    QPainter on(&image);
-                    painter->Paint(on, QRectF(QPointF(0, 0), size), 1.0, group);
-                    on.end();
-                    QSet<QRgb> colours;
-                    for (int y = 0; y < image.height(); y += 2)
-                        for (int x = 0; x < image.width(); x += 2)
-                            colours.insert(image.pixel(x, y));
-                    EXPECT_GT(colours.size(), 16) << "an image, not a frame";
-                }
-    }
-    RecordProperty("groups_with_pictures", groups);
 }
 
 } // namespace
