@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using editor_testing::PaneTest;
 
 namespace {
@@ -237,6 +239,18 @@ TEST_F(PictureTools, ResizingWritesTheSizeIntoTheControlAndUndoesInOneStep)
     EXPECT_NEAR(rect.width(), 200, 1) << "200 pixels at 96 dpi and 100 %";
     QTest::mouseClick(viewport, Qt::LeftButton, {}, rect.center().toPoint());
     EXPECT_EQ(m_pane->TextView()->textCursor().selectedText(), QString(QChar::ObjectReplacementCharacter));
+    // The handles stand on the corners of the picture as drawn.
+    const QImage shown = viewport->grab().toImage();
+    if (const char* folder = std::getenv("VARNEL_PAGE_IMAGES"))
+        shown.save(QString::fromUtf8(folder) + "/selected-picture.png");
+    const QPoint inside = rect.topLeft().toPoint() + QPoint(8, 8);
+    // (under the selection's tint)
+    EXPECT_GT(shown.pixelColor(inside).red(), shown.pixelColor(inside).blue() + 20) << "the picture's red half";
+    int handle = 0;
+    for (int dy = -3; dy <= 3; ++dy)
+        for (int dx = -3; dx <= 3; ++dx)
+            handle += shown.pixelColor(rect.bottomRight().toPoint() + QPoint(dx, dy)) == QColor(0x30, 0x60, 0xC0);
+    EXPECT_GT(handle, 4);
     const QPoint corner = rect.bottomRight().toPoint();
     QTest::mousePress(viewport, Qt::LeftButton, {}, corner);
     for (int step = 1; step <= 5; ++step)
