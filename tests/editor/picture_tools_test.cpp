@@ -1,5 +1,6 @@
 // Inserting, resizing, pasting and saving pictures in a pane.
 #include "tests/editor/editor_testing.h"
+#include "tests/hwp/object_testing.h"
 
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
@@ -130,6 +131,18 @@ TEST_F(PictureTools, AnInsertedPictureSavesAsAPictureControlWithItsBytesAndReope
     EXPECT_EQ(pictures[0].first.object.width, 9000);
     EXPECT_EQ(pictures[0].first.object.height, 6000);
     EXPECT_TRUE(pictures[0].first.object.inlineAsChar);
+
+    // The independent reader names each picture's own item and finds its bytes there.
+    const hwp_testing::OracleObjects oracle = hwp_testing::OracleObjectsOf(PathOf("two.hwp"));
+    if (oracle.available) {
+        ASSERT_TRUE(oracle.parsed) << oracle.error;
+        ASSERT_EQ(oracle.pictures.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(oracle.pictures[i].binDataId, pictures[i].first.binItemId);
+            EXPECT_EQ(oracle.pictures[i].extension, "png");
+            EXPECT_EQ(oracle.pictures[i].base64, hwp_testing::Base64(pictures[i].second));
+        }
+    }
 
     // Opened again and saved once more, the same bytes.
     ASSERT_TRUE(m_pane->OpenDocument(PathU16("two.hwp"), u"HWP"));
