@@ -1,8 +1,10 @@
 #include "editor/hwpctrl.h"
 
+#include "editor/equation_tools.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
+#include "editor/picture_tools.h"
 #include "editor/tool_icons.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -115,7 +117,10 @@ protected:
     {
         std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
         if (fillContextMenu)
-            fillContextMenu(*menu, cursorForPosition(viewport()->mapFrom(this, event->pos())));
+            // A click's menu event comes through the viewport in its coordinates; the key's, the view's.
+            fillContextMenu(*menu, cursorForPosition(event->reason() == QContextMenuEvent::Mouse
+                                                         ? event->pos()
+                                                         : viewport()->mapFrom(this, event->pos())));
         menu->exec(event->globalPos());
     }
 
@@ -129,12 +134,20 @@ protected:
 
     bool canInsertFromMimeData(const QMimeData* source) const override
     {
-        return dynamic_cast<const PaneMimeData*>(source) != nullptr || QTextEdit::canInsertFromMimeData(source);
+        return dynamic_cast<const PaneMimeData*>(source) != nullptr || HasPastablePicture(*source) ||
+               QTextEdit::canInsertFromMimeData(source);
     }
 
     void insertFromMimeData(const QMimeData* source) override
     {
         const auto* pane = dynamic_cast<const PaneMimeData*>(source);
+        auto* control = qobject_cast<CHwpctrl*>(parentWidget());
+        if (pane == nullptr && control != nullptr && !isReadOnly() && HasPastablePicture(*source)) {
+            QString error;
+            if (!InsertPictureFromMimeData(*control, *source, error))
+                PicturePrompts().showMessage(*control, error);
+            return;
+        }
         if (pane == nullptr || isReadOnly()) {
             QTextEdit::insertFromMimeData(source);
             return;
@@ -250,8 +263,11 @@ CHwpctrl::CHwpctrl(QWidget* parent)
             fill(menu, at);
     };
 
+    InstallPictureTools(*this);
+
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
+    InstallEquationTools(*this);
 
     m_document->Clear();
     ShowDocument(std::move(m_document));
