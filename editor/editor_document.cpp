@@ -1,6 +1,7 @@
 #include "editor/editor_document.h"
 
 #include "editor/kept_objects.h"
+#include "editor/table_mapping.h"
 
 #include <QTextBlock>
 
@@ -68,7 +69,7 @@ bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
         edit.setPosition(block.position());
         edit.setBlockFormat(blockFormat);
-        edit.setBlockCharFormat(style.charFormat);
+        SetBlockCharFormatKeepingCell(edit, style.charFormat);
         edit.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
         if (edit.hasSelection())
             edit.setCharFormat(style.charFormat);

@@ -3,6 +3,8 @@
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
+#include "editor/table_mapping.h"
+#include "editor/table_tools.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -230,6 +232,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
 
     m_document->Clear();
     ShowDocument(std::move(m_document));
+    InstallTableTools(*this);
 }
 
 CHwpctrl::~CHwpctrl()
@@ -711,7 +714,7 @@ bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keep
         QTextCursor first(startBlock);
         first.setBlockFormat(firstBlockFormat);
         if (keepCharShapes)
-            first.setBlockCharFormat(firstCharFormat);
+            SetBlockCharFormatKeepingCell(first, firstCharFormat);
     }
     cursor.endEditBlock();
     m_view->setTextCursor(cursor);
