@@ -446,7 +446,7 @@ void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& o
 
 } // namespace
 
-std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
 {
     auto result = std::make_unique<EditorDocument>();
     result->SetOrigin(std::make_shared<hwp::Document>(source));
@@ -598,7 +598,9 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
                 const hwp::Control& control = paragraph.controls[nextControl++];
                 auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
                 flush();
-                if (const std::optional<hwp::Table> table = TableToShow(control, depth)) {
+                const std::optional<hwp::Table> table =
+                    tablesShown == TablesShown::AsTables ? TableToShow(control, depth) : std::nullopt;
+                if (table) {
                     InsertTextTable(at, *table, kept, document,
                                     [&](QTextCursor& inside, const std::vector<hwp::Paragraph>& paragraphs) {
                                         bool firstInCell = true;
@@ -941,10 +943,10 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     return document;
 }
 
-std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path)
+std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables)
 {
     try {
-        return ToEditorDocument(hwp::ReadDocument(path));
+        return ToEditorDocument(hwp::ReadDocument(path), tables);
     } catch (const std::exception&) {
         // HwpError for a damaged or refused file; anything else the reader lets through
         // must not take the pane down either.

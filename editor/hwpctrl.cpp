@@ -654,7 +654,9 @@ void CHwpctrl::InsertPlainText(const QString& text)
 
 bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes)
 {
-    std::unique_ptr<EditorDocument> inserted = ReadHwpFile(path.toStdString());
+    // Inserted documents keep their tables whole: the text is laid into this document's
+    // paragraphs, which a table of the text engine would be taken apart by.
+    std::unique_ptr<EditorDocument> inserted = ReadHwpFile(path.toStdString(), TablesShown::AsObjects);
     if (!inserted)
         return false;
     QTextDocument& source = inserted->Text();

@@ -134,6 +134,44 @@ bool CoversGrid(const hwp::Table& table)
     return covered == std::size_t{table.rows} * table.columns;
 }
 
+// Whether the pane's paragraphs of a cell say what the cell's original paragraphs say:
+// the same text, runs and controls, shapes equal but for the border fill they name
+// (text brought from another document keeps the id it had there).
+bool SameAsRead(const std::vector<hwp::Paragraph>& shown, const std::vector<hwp::Paragraph>& read,
+                const hwp::Document& document)
+{
+    if (shown.size() != read.size())
+        return false;
+    const auto charShape = [&](std::uint32_t id) {
+        hwp::CharShape shape = id < document.charShapes.size() ? document.charShapes[id] : hwp::CharShape{};
+        shape.borderFillId = 0;
+        return shape;
+    };
+    const auto paraShape = [&](std::uint16_t id) {
+        hwp::ParaShape shape = id < document.paraShapes.size() ? document.paraShapes[id] : hwp::ParaShape{};
+        shape.borderFillId = 0;
+        return shape;
+    };
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const hwp::Paragraph& a = shown[i];
+        const hwp::Paragraph& b = read[i];
+        if (a.text != b.text || a.breakFlags != b.breakFlags || a.fields != b.fields || a.fieldEnds != b.fieldEnds ||
+            a.controls.size() != b.controls.size() || a.charShapes.size() != b.charShapes.size() ||
+            !(paraShape(a.paraShapeId) == paraShape(b.paraShapeId)))
+            return false;
+        for (std::size_t k = 0; k < a.controls.size(); ++k) {
+            if (a.controls[k].position != b.controls[k].position || a.controls[k].records != b.controls[k].records)
+                return false;
+        }
+        for (std::size_t k = 0; k < a.charShapes.size(); ++k) {
+            if (a.charShapes[k].position != b.charShapes[k].position ||
+                !(charShape(a.charShapes[k].charShapeId) == charShape(b.charShapes[k].charShapeId)))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<hwp::Table> TableToShow(const hwp::Control& control, int depth)
@@ -467,6 +505,14 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             if (!sameFill)
                 cell.borderFillId = hwp::FindOrAddBorderFill(document, view);
             cell.paragraphs = read(place);
+            // An untouched cell keeps its paragraphs as read (their styles and border fills
+            // imported with the table).
+            if (samePlace) {
+                const hwp::TableCell* was = hwp::CellAt(*before, cell.row, cell.column);
+                if (was && was->row == cell.row && was->column == cell.column &&
+                    SameAsRead(cell.paragraphs, was->paragraphs, document))
+                    cell.paragraphs = was->paragraphs;
+            }
             table.cells.push_back(std::move(cell));
         }
     }
