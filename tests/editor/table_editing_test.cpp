@@ -2,6 +2,7 @@
 // edited like any text and written back as real tables; the table commands.
 #include "tests/editor/editor_testing.h"
 #include "tests/hwp/hwp_testing.h"
+#include "tests/hwp/object_testing.h"
 
 #include "editor/hwp_mapping.h"
 #include "editor/table_mapping.h"
@@ -326,6 +327,44 @@ TEST_F(TableEditing, TheCommandsAreInTheInsertMenuTheToolBarAndTheTablesContextM
             action->trigger();
     }
     EXPECT_EQ(made->rows(), 3);
+}
+
+TEST_F(TableEditing, TheIndependentReaderFindsTheCellsOfATableMadeInThePane)
+{
+    QTextTable* table = editor::InsertNewTable(*m_pane, 3, 3);
+    ASSERT_NE(table, nullptr);
+    for (const char16_t* text : {u"가", u"나", u"다", u"라", u"마", u"바", u"사", u"아", u"자"}) {
+        if (std::u16string_view(text) != u"가")
+            editor::MoveToNextCell(*m_pane);
+        TypeAtCaret(Q(text));
+    }
+    QTextCursor select = table->cellAt(1, 1).firstCursorPosition();
+    select.setPosition(table->cellAt(2, 2).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+    m_pane->TextView()->setTextCursor(select);
+    ASSERT_TRUE(editor::MergeTableCells(*m_pane));
+    const hwp::Document saved = SaveAndRead("oracle.hwp");
+    const hwp_testing::OracleObjects oracle = hwp_testing::OracleObjectsOf(PathOf("oracle.hwp"));
+    if (!oracle.available)
+        GTEST_SKIP() << "node or @ohah/hwpjs is not installed";
+    ASSERT_TRUE(oracle.parsed) << oracle.error;
+    ASSERT_EQ(oracle.tables.size(), 1u);
+    const hwp::Table ours = hwp::ReadTable(saved.sections.front().paragraphs.front().controls.at(0));
+    EXPECT_EQ(oracle.tables[0].rows, 3);
+    EXPECT_EQ(oracle.tables[0].columns, 3);
+    const std::vector<std::u16string> texts = hwp::CellTexts(ours);
+    ASSERT_EQ(oracle.tables[0].cells.size(), ours.cells.size());
+    for (std::size_t i = 0; i < ours.cells.size(); ++i) {
+        const hwp_testing::OracleCell& cell = oracle.tables[0].cells[i];
+        EXPECT_EQ(cell.row, ours.cells[i].row);
+        EXPECT_EQ(cell.column, ours.cells[i].column);
+        EXPECT_EQ(cell.rowSpan, ours.cells[i].rowSpan);
+        EXPECT_EQ(cell.columnSpan, ours.cells[i].columnSpan);
+        EXPECT_EQ(hwp_testing::OracleView(cell.text), hwp_testing::OracleView(texts[i]));
+    }
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(ours.cells[4].rowSpan, 2);
+    // Cells of one row join with a space, rows as paragraphs of their own.
+    EXPECT_EQ(texts[4], u"마 바\n아 자") << "a merge keeps the text of every cell it takes";
 }
 
 } // namespace
