@@ -367,4 +367,29 @@ TEST_F(TableEditing, TheIndependentReaderFindsTheCellsOfATableMadeInThePane)
     EXPECT_EQ(texts[4], u"마 바\n아 자") << "a merge keeps the text of every cell it takes";
 }
 
+TEST_F(TableEditing, AStyleAppliedInAMergedCellKeepsTheCellsSpanAndLines)
+{
+    const std::u16string path = WriteTemplate("sf_exam_format.hwp");
+    ASSERT_TRUE(m_pane->OpenDocument(path, u"HWP"));
+    m_pane->RunAction(u"MoveDocEnd");
+    QTextTable* table = editor::InsertNewTable(*m_pane, 2, 2);
+    ASSERT_NE(table, nullptr);
+    table->mergeCells(0, 0, 1, 2);
+    ASSERT_TRUE(editor::SetTableCellBackground(*m_pane, QColor(0xFF, 0xEE, 0xDD)));
+    TypeAtCaret(QStringLiteral("제목"));
+    QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
+    cell.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    ASSERT_GT(m_pane->Document().Styles().size(), 2u);
+    ASSERT_TRUE(m_pane->Document().ApplyStyle(2, cell));
+    EXPECT_EQ(table->cellAt(0, 0).columnSpan(), 2);
+    const QTextTableCellFormat format = table->cellAt(0, 0).format().toTableCellFormat();
+    EXPECT_GT(format.topBorder(), 0);
+    EXPECT_EQ(format.background().color(), QColor(0xFF, 0xEE, 0xDD));
+
+    const hwp::Document saved = SaveAndRead("styled.hwp");
+    const std::vector<TableSummary> tables = TablesOf(saved);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].cells.front(), "0,0 1x2: 제목");
+}
+
 } // namespace
