@@ -112,7 +112,7 @@ protected:
 
 TEST_F(ObjectPainters, TablesDrawTheirRulingLinesAndTheCellsText)
 {
-    for (const char* name : {"table.hwp", "borderfill.hwp"}) {
+    for (const char* name : {"table.hwp", "borderfill.hwp", "table-position.hwp"}) {
         SCOPED_TRACE(name);
         const std::string path = SamplePath(name);
         if (path.empty())
