@@ -1,5 +1,6 @@
 #include "editor/hwpctrl.h"
 
+#include "editor/equation_tools.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
@@ -113,7 +114,10 @@ protected:
     {
         std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
         if (fillContextMenu)
-            fillContextMenu(*menu, cursorForPosition(viewport()->mapFrom(this, event->pos())));
+            // A click's menu event comes through the viewport in its coordinates; the key's, the view's.
+            fillContextMenu(*menu, cursorForPosition(event->reason() == QContextMenuEvent::Mouse
+                                                         ? event->pos()
+                                                         : viewport()->mapFrom(this, event->pos())));
         menu->exec(event->globalPos());
     }
 
@@ -241,6 +245,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
 
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
+    InstallEquationTools(*this);
 
     m_document->Clear();
     ShowDocument(std::move(m_document));

@@ -8,12 +8,17 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPaintDevice>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextObjectInterface>
 
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <tuple>
 
 namespace editor {
 
@@ -124,6 +129,89 @@ QString SectionLabel()
     return QStringLiteral("구역 나누기");
 }
 
+void EnsurePainters()
+{
+    static std::once_flag painters;
+    std::call_once(painters, RegisterObjectPainters);
+}
+
+// Qt's layout gives an inline object no descent unless its format is aligned to the
+// middle; then the object's ascent is (height + shift) / 2 and its descent the rest, for
+// a shift that depends on the format's font and the device. Objects on a baseline of
+// their own take that alignment and a height that holds their part above and below the
+// text's baseline. The shift is measured once per font and device on a scratch document
+// with an object far taller than any line, so the baseline drawn on is the one Qt used.
+constexpr int kProbeObjectType = QTextFormat::UserObject + 2;
+constexpr double kProbeHeight = 4000;
+
+class ProbeHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    using QObject::QObject;
+    QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat&) override { return {1, kProbeHeight}; }
+    void drawObject(QPainter*, const QRectF&, QTextDocument*, int, const QTextFormat&) override {}
+};
+
+double MeasureMiddleShift(const QTextDocument& document, const QTextCharFormat& format)
+{
+    QTextDocument scratch;
+    scratch.setDefaultFont(document.defaultFont());
+    scratch.setUseDesignMetrics(document.useDesignMetrics());
+    if (document.documentLayout() != nullptr)
+        scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    auto* probe = new ProbeHandler(scratch.documentLayout());
+    scratch.documentLayout()->registerHandler(kProbeObjectType, probe);
+    QTextCharFormat probed = WithoutKeptObject(format);
+    probed.setObjectType(kProbeObjectType);
+    probed.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    QTextCursor(&scratch).insertText(QString(QChar::ObjectReplacementCharacter), probed);
+    scratch.documentLayout()->documentSize();   // lays it out
+    const QTextLayout* layout = scratch.begin().layout();
+    if (layout == nullptr || layout->lineCount() < 1)
+        return 0;
+    const QTextLine line = layout->lineAt(0);
+    return std::clamp(line.ascent() - line.descent(), -kProbeHeight / 2, kProbeHeight / 2);
+}
+
+double MiddleShift(const QTextDocument& document, const QTextCharFormat& format)
+{
+    static std::mutex mutex;
+    static std::map<std::tuple<QString, QString, int, bool>, double> shifts;
+    const QPaintDevice* device = document.documentLayout() != nullptr ? document.documentLayout()->paintDevice()
+                                                                      : nullptr;
+    const auto key = std::make_tuple(format.font().key(), document.defaultFont().key(),
+                                     device != nullptr ? device->logicalDpiY() : 0, document.useDesignMetrics());
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto found = shifts.find(key); found != shifts.end())
+            return found->second;
+    }
+    const double shift = MeasureMiddleShift(document, format);
+    const std::lock_guard lock(mutex);
+    if (shifts.size() > 256)
+        shifts.clear();
+    shifts[key] = shift;
+    return shift;
+}
+
+// An object laid out on its own baseline: the part of its box above and below it.
+struct BaselineBox {
+    double ascent = 0;
+    double descent = 0;
+};
+
+std::optional<BaselineBox> OwnBaseline(const KeptObject& object, const QTextFormat& format, double scale,
+                                       const QSizeF& size)
+{
+    if (format.toCharFormat().verticalAlignment() != QTextCharFormat::AlignMiddle)
+        return std::nullopt;
+    const double descent = std::clamp(KeptObjectPainterFor(object.control)->Descent(object) * scale, 0.0,
+                                      size.height());
+    return BaselineBox{size.height() - descent, descent};
+}
+
 class KeptObjectHandler : public QObject, public QTextObjectInterface {
     Q_OBJECT
     Q_INTERFACES(QTextObjectInterface)
@@ -133,15 +221,34 @@ public:
 
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override
     {
-        return LayoutSize(format) * LayoutScale(document);
+        const double scale = LayoutScale(document);
+        const QSizeF size = LayoutSize(format) * scale;
+        const KeptObjectRef object = KeptObjectOf(format);
+        const std::optional<BaselineBox> box = object && document != nullptr
+                                                   ? OwnBaseline(*object, format, scale, size)
+                                                   : std::nullopt;
+        if (!box)
+            return size;
+        // Tall enough that (height + shift) / 2 holds the ascent and the rest the descent.
+        const double shift = MiddleShift(*document, format.toCharFormat());
+        return {size.width(), std::max({size.height(), 2 * box->ascent - shift, 2 * box->descent + shift})};
     }
 
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
                     const QTextFormat& format) override
     {
         const double scale = LayoutScale(document);
-        if (const KeptObjectRef object = KeptObjectOf(format))
-            KeptObjectPainterFor(object->control)->Paint(*painter, rect, scale, *object);
+        if (const KeptObjectRef object = KeptObjectOf(format)) {
+            QRectF box = rect;
+            const QSizeF size = LayoutSize(format) * scale;
+            if (const std::optional<BaselineBox> own =
+                    document != nullptr ? OwnBaseline(*object, format, scale, size) : std::nullopt) {
+                const double shift = MiddleShift(*document, format.toCharFormat());
+                const double baseline = rect.top() + (rect.height() + shift) / 2;
+                box = QRectF(rect.left(), baseline - own->ascent, rect.width(), size.height());
+            }
+            KeptObjectPainterFor(object->control)->Paint(*painter, box, scale, *object);
+        }
         else if (KeptFieldEndOf(format))
             PaintFieldEnd(*painter, rect, scale);
         else if (SectionStartOf(format))
@@ -173,7 +280,12 @@ QTextCharFormat Marked(const QTextCharFormat& around, int property, const QVaria
 
 QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef object)
 {
-    return Marked(around, kKeptObjectProperty, QVariant::fromValue(std::move(object)));
+    EnsurePainters();
+    const bool ownBaseline = object && KeptObjectPainterFor(object->control)->OnOwnBaseline();
+    QTextCharFormat format = Marked(around, kKeptObjectProperty, QVariant::fromValue(std::move(object)));
+    if (ownBaseline)
+        format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    return format;
 }
 
 QTextCharFormat KeptFieldEndFormat(const QTextCharFormat& around, KeptObjectRef field)
@@ -214,6 +326,9 @@ QTextCharFormat WithoutKeptObject(QTextCharFormat format)
     format.clearProperty(kKeptObjectProperty);
     format.clearProperty(kKeptFieldEndProperty);
     format.clearProperty(kKeptSectionProperty);
+    // Only objects are aligned to the middle (to sit on their own baseline).
+    if (format.verticalAlignment() == QTextCharFormat::AlignMiddle)
+        format.clearProperty(QTextFormat::TextVerticalAlignment);
     return format;
 }
 
@@ -274,8 +389,7 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
 
 void InstallKeptObjectHandler(QTextDocument& document)
 {
-    static std::once_flag painters;
-    std::call_once(painters, RegisterObjectPainters);
+    EnsurePainters();
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     auto* handler = layout->findChild<KeptObjectHandler*>(QString(), Qt::FindDirectChildrenOnly);
     if (handler == nullptr)

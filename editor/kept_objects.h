@@ -67,6 +67,11 @@ public:
     virtual ~KeptObjectPainter() = default;
     virtual QSizeF Size(const KeptObject& object) const = 0;
     virtual void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const = 0;
+    // Objects that sit on a baseline of their own, like a character (equations), say so
+    // here and give how far of their Size lies below it; the rest sit on the text's
+    // baseline with their bottom.
+    virtual bool OnOwnBaseline() const { return false; }
+    virtual double Descent(const KeptObject&) const { return 0; }
 };
 
 // The painter for controls with this id (e.g. 't','b','l',' '), replacing the one before;

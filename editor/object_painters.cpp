@@ -452,6 +452,30 @@ double BaseSizePixels(const hwp::Equation& equation)
     return points * kLayoutDpi / 72.0;
 }
 
+// Where a typeset equation goes in its box: the typeset box scaled into the recorded one
+// (another typesetter's metrics may differ a little), centred across, on the baseline the
+// file records as far as the glyphs allow.
+struct EquationPlace {
+    double unit = 0;       // base size, in the box's pixels
+    double left = 0;
+    double baseline = 0;   // from the box's top
+};
+
+std::optional<EquationPlace> PlaceEquation(const hwp::Equation& equation, const math::EquationLayout& layout,
+                                           QSizeF box, double scale)
+{
+    const double height = layout.ascent + layout.descent;
+    if (layout.width <= 0 || height <= 0 || box.width() <= 0 || box.height() <= 0)
+        return std::nullopt;
+    EquationPlace place;
+    place.unit = BaseSizePixels(equation) * scale;
+    place.unit = std::min({place.unit * 4, box.width() / layout.width, box.height() / height});
+    place.left = (box.width() - layout.width * place.unit) / 2;
+    place.baseline = std::clamp(box.height() * std::clamp<int>(equation.baseline, 0, 100) / 100.0,
+                                layout.ascent * place.unit, box.height() - layout.descent * place.unit);
+    return place;
+}
+
 class EquationPainter : public KeptObjectPainter {
 public:
     QSizeF Size(const KeptObject& object) const override
@@ -466,6 +490,20 @@ public:
         return {std::max(4.0, layout->width * unit), std::max(4.0, (layout->ascent + layout->descent) * unit)};
     }
 
+    bool OnOwnBaseline() const override { return true; }
+
+    double Descent(const KeptObject& object) const override
+    {
+        const QSizeF size = Size(object);
+        const std::optional<hwp::Equation> equation = Read(object);
+        if (!equation)
+            return 0;
+        if (!CanUseFonts())
+            return size.height() * (100 - std::clamp<int>(equation->baseline, 0, 100)) / 100.0;
+        const std::optional<EquationPlace> place = PlaceEquation(*equation, *LayoutFor(equation->script), size, 1);
+        return place ? size.height() - place->baseline : 0;
+    }
+
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
     {
         const std::optional<hwp::Equation> equation = Read(object);
@@ -474,21 +512,16 @@ public:
             return;
         }
         const std::shared_ptr<const math::EquationLayout> layout = LayoutFor(equation->script);
-        const double height = layout->ascent + layout->descent;
-        if (layout->width <= 0 || height <= 0)
+        const std::optional<EquationPlace> place = PlaceEquation(*equation, *layout, rect.size(), scale);
+        if (!place)
             return;
-        // The typeset box scaled into the recorded one (another typesetter's metrics may
-        // differ a little), centred across, on the baseline the file records.
-        double unit = BaseSizePixels(*equation) * scale;
-        unit = std::min({unit * 4, rect.width() / layout->width, rect.height() / height});
-        const double left = rect.left() + (rect.width() - layout->width * unit) / 2;
-        double baseline = rect.top() + rect.height() * std::clamp<int>(equation->baseline, 0, 100) / 100.0;
-        baseline = std::clamp(baseline, rect.top() + layout->ascent * unit, rect.bottom() - layout->descent * unit);
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
         {
             const std::lock_guard lock(MathMutex());
-            math::PaintEquation(painter, *layout, MathFont(), QPointF(left, baseline), unit, FromColorRef(equation->color));
+            math::PaintEquation(painter, *layout, MathFont(),
+                                QPointF(rect.left() + place->left, rect.top() + place->baseline), place->unit,
+                                FromColorRef(equation->color));
         }
         painter.restore();
     }

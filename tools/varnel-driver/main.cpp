@@ -14,6 +14,7 @@
 // Message boxes and the file chooser are answered by the driver as they come up, so a
 // script never stalls on a modal window.
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -22,6 +23,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -35,7 +37,10 @@
 
 #include "app/varnel_app.h"
 #include "app/varnel_dlg.h"
+#include "editor/equation_tools.h"
+#include "editor/hwp_mapping.h"
 #include "editor/hwpctrl.h"
+#include "hwp/equation.h"
 #include "support/launch_values.h"
 
 using namespace dlg;
@@ -147,6 +152,40 @@ public:
                 .arg(QString::fromStdString(g_webServer)));
         for (const auto& p : kPaneNames)
             Log(QString("pane %1 %2").arg(QLatin1String(p.name), PaneText(p.id)));
+        // The panes' texts show an equation as one object character; its script apart.
+        for (const auto& p : kPaneNames) {
+            const hwp::Document document = editor::ToHwpDocument(m_dialog.Pane(p.id)->Document());
+            for (const hwp::Section& section : document.sections)
+                for (const hwp::Paragraph& paragraph : section.paragraphs)
+                    for (const hwp::Control& control : paragraph.controls)
+                        if (hwp::IsEquation(control))
+                            Log(QString("equation %1 %2").arg(QLatin1String(p.name),
+                                                              QString::fromStdU16String(hwp::ReadEquation(control).script)));
+        }
+    }
+
+    // "수식 넣기" at the end of the pane; the equation dialog gets `script` and 확인.
+    void InsertEquation(int paneId, const QString& script)
+    {
+        editor::CHwpctrl* pane = m_dialog.Pane(paneId);
+        pane->TextView()->setFocus();
+        pane->TextView()->moveCursor(QTextCursor::End);
+        QAction* insert = pane->findChild<QAction*>(QStringLiteral("insert_equation"));
+        if (insert == nullptr) {
+            Log("no insert_equation");
+            return;
+        }
+        QTimer::singleShot(m_stepMs, [this, script] {
+            auto* dialog = qobject_cast<editor::EquationDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                Log("no equation dialog");
+                return;
+            }
+            QTest::keyClicks(dialog->ScriptBox(), script);
+            Shot("2-equation-dialog");
+            dialog->accept();
+        });
+        insert->trigger();
     }
 
     // Runs the remaining steps once `path` exists.
@@ -376,6 +415,19 @@ void BusyProbeScript(Script& s)
     SaveAndClose(s);
 }
 
+// An objective question whose question holds the quadratic formula, typed in the
+// equation dialog, saved.
+void EquationScript(Script& s)
+{
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("방정식 ax^2 + bx + c = 0 의 근은 ")); });
+    s.Add([&s] { s.InsertEquation(IDC_PANE_QUESTION, QStringLiteral("x = {-b +- sqrt {b^2 - 4ac}} over {2a}")); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral(" 이다. 옳은 것은?")); });
+    s.Add([&s] { s.Type(IDC_PANE_OPTIONS, kOptions); });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, kAnswer); });
+    s.Add([&s] { s.Type(IDC_PANE_EXPLAIN, kExplain); });
+    SaveAndClose(s);
+}
+
 // Opens, shows what the launch record gave, types, closes: start-up with odd records.
 void ProbeScript(Script& s)
 {
@@ -392,7 +444,7 @@ constexpr NamedScript kScripts[] = {
     {"demo", DemoScript},           {"switch-types", SwitchTypesScript}, {"reopen", ReopenScript},
     {"resave", ResaveScript},       {"pick-passage", PickPassageScript}, {"wait-then-save", WaitThenSaveScript},
     {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
-    {"pick-only", PickOnlyScript},
+    {"pick-only", PickOnlyScript},   {"equation", EquationScript},
 };
 
 } // namespace
