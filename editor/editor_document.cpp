@@ -1,6 +1,7 @@
 #include "editor/editor_document.h"
 
 #include "editor/kept_objects.h"
+#include "editor/table_mapping.h"
 
 #include <QTextBlock>
 #include <QTextTable>
@@ -116,7 +117,7 @@ bool EditorDocument::ApplyStyle(int index, const QTextCursor& cursor)
                                 StyledRun(style.charFormat, fragment.charFormat(), oldStyle)});
             }
             edit.setBlockFormat(blockFormat);
-            edit.setBlockCharFormat(StyledRun(style.charFormat, block.charFormat(), oldStyle));
+            SetBlockCharFormatKeepingCell(edit, StyledRun(style.charFormat, block.charFormat(), oldStyle));
             for (const Run& run : runs) {
                 edit.setPosition(run.from);
                 edit.setPosition(run.to, QTextCursor::KeepAnchor);

@@ -286,13 +286,13 @@ bool EditEquation(CHwpctrl& pane, std::optional<int> position)
     std::optional<hwp::Equation> equation;
     if (position)
         equation = EquationAt(pane.Document().Text(), *position);
-    if (!equation)
-        position.reset();
+    // No equation there: a new one goes in at the caret.
+    const int replaced = equation ? *position : -1;
     EquationDialog dialog(equation ? QString::fromStdU16String(equation->script) : QString(), &pane);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    const bool changed = position ? ReplaceEquation(pane, *position, dialog.Script())
-                                  : InsertEquation(pane, dialog.Script());
+    const bool changed = replaced >= 0 ? ReplaceEquation(pane, replaced, dialog.Script())
+                                       : InsertEquation(pane, dialog.Script());
     pane.TextView()->setFocus();
     return changed;
 }

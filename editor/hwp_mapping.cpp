@@ -1,16 +1,20 @@
 #include "editor/hwp_mapping.h"
 
 #include "editor/kept_objects.h"
+#include "editor/table_mapping.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <set>
 #include <type_traits>
@@ -465,7 +469,7 @@ void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& o
 
 } // namespace
 
-std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
 {
     auto result = std::make_unique<EditorDocument>();
     result->SetOrigin(std::make_shared<hwp::Document>(source));
@@ -529,6 +533,134 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
     // Kept fields whose end stands in a later paragraph, in the order they began.
     std::vector<KeptObjectRef> laterEnds;
     bool firstParagraph = true;
+    // One paragraph at `at`: it takes the block `at` stands in when `first`, a new block
+    // otherwise. Tables the pane shows as tables of the text engine take their cells'
+    // paragraphs one level deeper; the block after a table continues its paragraph.
+    std::function<void(QTextCursor&, const hwp::Paragraph&, bool, KeptSectionRef, int)> insertParagraph;
+    insertParagraph = [&](QTextCursor& at, const hwp::Paragraph& paragraph, bool first, KeptSectionRef sectionStart,
+                          int depth) {
+        QTextBlockFormat format = blockFormat(paragraph.paraShapeId);
+        format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
+        if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !firstParagraph && depth == 0)
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        // Breaks inside a cell are nothing the pane lays out; they are kept as read.
+        if (depth > 0 && paragraph.breakFlags != 0)
+            format.setProperty(kCellBreakFlagsProperty, static_cast<int>(paragraph.breakFlags));
+        const QTextCharFormat firstFormat =
+            charFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
+        if (first) {
+            at.setBlockFormat(format);
+            SetBlockCharFormatKeepingCell(at, firstFormat);
+        } else {
+            at.insertBlock(format, firstFormat);
+        }
+        firstParagraph = false;
+        if (sectionStart)
+            at.insertText(objectCharacter, SectionStartFormat(firstFormat, std::move(sectionStart)));
+
+        // Text index -> position in the pane; each kept control is one object
+        // character before its index, a kept field's end one more at its end.
+        const std::u16string& raw = paragraph.text;
+        std::vector<int> shown(raw.size() + 1, 0);
+        std::size_t run = 0;
+        std::size_t nextControl = 0;
+        std::size_t nextFieldEnd = 0;
+        struct OpenField {
+            std::size_t end;
+            KeptObjectRef field;
+        };
+        std::vector<OpenField> openFields;
+        QTextCharFormat current = firstFormat;
+        QString pending;
+        auto flush = [&] {
+            if (!pending.isEmpty())
+                at.insertText(pending, current);
+            pending.clear();
+        };
+        auto closeFields = [&](std::size_t index) {
+            for (auto it = openFields.begin(); it != openFields.end();) {
+                if (it->end <= index) {
+                    flush();
+                    at.insertText(objectCharacter, KeptFieldEndFormat(current, it->field));
+                    it = openFields.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        };
+        for (std::size_t i = 0; i <= raw.size(); ++i) {
+            while (run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= i) {
+                flush();
+                current = charFormat(paragraph.charShapes[run].charShapeId);
+                ++run;
+            }
+            for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
+                 ++nextFieldEnd) {
+                // The end of a field begun in an earlier paragraph, found by the id it
+                // carries; one whose start is nowhere keeps its id alone.
+                const std::uint32_t id = paragraph.fieldEnds[nextFieldEnd].second;
+                KeptObjectRef field;
+                for (auto later = laterEnds.rbegin(); later != laterEnds.rend(); ++later) {
+                    if (FieldEndId((*later)->control) == id) {
+                        field = *later;
+                        laterEnds.erase(std::next(later).base());
+                        break;
+                    }
+                }
+                if (!field) {
+                    hwp::Control alone;
+                    alone.code = kFieldBeginCode;
+                    alone.ctrlId = id;
+                    field = std::make_shared<const KeptObject>(KeptObject{alone, origin});
+                }
+                flush();
+                at.insertText(objectCharacter, KeptFieldEndFormat(current, field));
+            }
+            closeFields(i);
+            while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i) {
+                const hwp::Control& control = paragraph.controls[nextControl++];
+                auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
+                flush();
+                const std::optional<hwp::Table> table =
+                    tablesShown == TablesShown::AsTables ? TableToShow(control, depth) : std::nullopt;
+                if (table) {
+                    InsertTextTable(at, *table, kept, document,
+                                    [&](QTextCursor& inside, const std::vector<hwp::Paragraph>& paragraphs) {
+                                        bool firstInCell = true;
+                                        for (const hwp::Paragraph& cellParagraph : paragraphs) {
+                                            insertParagraph(inside, cellParagraph, firstInCell, nullptr, depth + 1);
+                                            firstInCell = false;
+                                        }
+                                    });
+                    QTextBlockFormat continuation = format;
+                    continuation.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+                    continuation.setProperty(kContinuesParagraphProperty, true);
+                    at.setBlockFormat(continuation);
+                    SetBlockCharFormatKeepingCell(at, current);
+                    continue;
+                }
+                at.insertText(objectCharacter, KeptObjectFormat(current, kept));
+                if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
+                    laterEnds.push_back(kept);
+                } else if (control.code == kFieldBeginCode) {
+                    openFields.push_back({std::clamp<std::size_t>(control.end, i, raw.size()), kept});
+                    closeFields(i);
+                }
+            }
+            shown[i] = at.position() + static_cast<int>(pending.size());
+            if (i == raw.size())
+                break;
+            const char16_t unit = raw[i];
+            pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
+        }
+        flush();
+        closeFields(raw.size());
+        for (const hwp::Field& field : paragraph.fields) {
+            const std::size_t begin = std::min<std::size_t>(field.begin, raw.size());
+            const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
+            fields.push_back({&field, shown[begin], shown[end]});
+        }
+    };
     for (std::size_t sectionIndex = 0; sectionIndex < document.sections.size(); ++sectionIndex) {
         const hwp::Section& section = document.sections[sectionIndex];
         // Every section after the first starts with a character that carries its
@@ -542,108 +674,8 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source)
             sectionStart = std::move(kept);
         }
         for (const hwp::Paragraph& paragraph : section.paragraphs) {
-            QTextBlockFormat format = blockFormat(paragraph.paraShapeId);
-            format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
-            if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !firstParagraph)
-                format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            const QTextCharFormat firstFormat =
-                charFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
-            if (firstParagraph) {
-                cursor.setBlockFormat(format);
-                cursor.setBlockCharFormat(firstFormat);
-            } else {
-                cursor.insertBlock(format, firstFormat);
-            }
-            firstParagraph = false;
-            if (sectionStart) {
-                cursor.insertText(objectCharacter, SectionStartFormat(firstFormat, std::move(sectionStart)));
-                sectionStart.reset();
-            }
-
-            // Text index -> position in the pane; each kept control is one object
-            // character before its index, a kept field's end one more at its end.
-            const std::u16string& raw = paragraph.text;
-            std::vector<int> shown(raw.size() + 1, 0);
-            std::size_t run = 0;
-            std::size_t nextControl = 0;
-            std::size_t nextFieldEnd = 0;
-            struct OpenField {
-                std::size_t end;
-                KeptObjectRef field;
-            };
-            std::vector<OpenField> openFields;
-            QTextCharFormat current = firstFormat;
-            QString pending;
-            auto flush = [&] {
-                if (!pending.isEmpty())
-                    cursor.insertText(pending, current);
-                pending.clear();
-            };
-            auto closeFields = [&](std::size_t at) {
-                for (auto it = openFields.begin(); it != openFields.end();) {
-                    if (it->end <= at) {
-                        flush();
-                        cursor.insertText(objectCharacter, KeptFieldEndFormat(current, it->field));
-                        it = openFields.erase(it);
-                    } else {
-                        ++it;
-                    }
-                }
-            };
-            for (std::size_t i = 0; i <= raw.size(); ++i) {
-                while (run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= i) {
-                    flush();
-                    current = charFormat(paragraph.charShapes[run].charShapeId);
-                    ++run;
-                }
-                for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
-                     ++nextFieldEnd) {
-                    // The end of a field begun in an earlier paragraph, found by the id it
-                    // carries; one whose start is nowhere keeps its id alone.
-                    const std::uint32_t id = paragraph.fieldEnds[nextFieldEnd].second;
-                    KeptObjectRef field;
-                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend(); ++later) {
-                        if (FieldEndId((*later)->control) == id) {
-                            field = *later;
-                            laterEnds.erase(std::next(later).base());
-                            break;
-                        }
-                    }
-                    if (!field) {
-                        hwp::Control alone;
-                        alone.code = kFieldBeginCode;
-                        alone.ctrlId = id;
-                        field = std::make_shared<const KeptObject>(KeptObject{alone, origin});
-                    }
-                    flush();
-                    cursor.insertText(objectCharacter, KeptFieldEndFormat(current, field));
-                }
-                closeFields(i);
-                while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i) {
-                    const hwp::Control& control = paragraph.controls[nextControl++];
-                    auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
-                    flush();
-                    cursor.insertText(objectCharacter, KeptObjectFormat(current, kept));
-                    if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
-                        laterEnds.push_back(kept);
-                    } else if (control.code == kFieldBeginCode) {
-                        openFields.push_back({std::clamp<std::size_t>(control.end, i, raw.size()), kept});
-                        closeFields(i);
-                    }
-                }
-                shown[i] = cursor.position() + static_cast<int>(pending.size());
-                if (i == raw.size())
-                    break;
-                const char16_t unit = raw[i];
-                pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
-            }
-            flush();
-            closeFields(raw.size());
-            for (const hwp::Field& field : paragraph.fields) {
-                const std::size_t begin = std::min<std::size_t>(field.begin, raw.size());
-                const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
-                fields.push_back({&field, shown[begin], shown[end]});
-            }
+            insertParagraph(cursor, paragraph, firstParagraph, std::move(sectionStart), 0);
+            sectionStart.reset();
         }
     }
     if (firstParagraph)
@@ -728,25 +760,42 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     };
     std::vector<LaterEnd> laterEnds;
     const QTextDocument& text = source.Text();
-    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+    struct OpenField {
+        KeptObjectRef field;
+        std::size_t control;
+    };
+    // A paragraph being assembled from its blocks: the block it starts with and, after
+    // each table standing in it, the block that continues it.
+    struct Assembly {
         hwp::Paragraph paragraph;
+        QTextCharFormat firstCharFormat;
+        KeptSectionRef startsSection;
+        std::vector<OpenField> openFields;
+    };
+    const auto start = [&](const QTextBlock& block) {
+        Assembly assembly;
         const QTextBlockFormat format = block.blockFormat();
-        paragraph.paraShapeId = tables.ParaShapeId(format);
+        assembly.paragraph.paraShapeId = tables.ParaShapeId(format);
         const int styleId = format.hasProperty(kStyleIndexProperty) ? format.intProperty(kStyleIndexProperty) : 0;
-        paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < styleCount ? styleId : 0);
+        assembly.paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < styleCount ? styleId : 0);
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
-            paragraph.breakFlags |= hwp::kBreakPage;
-
+            assembly.paragraph.breakFlags |= hwp::kBreakPage;
+        if (QTextCursor(block).currentTable())
+            assembly.paragraph.breakFlags |= static_cast<std::uint8_t>(format.intProperty(kCellBreakFlagsProperty));
+        assembly.firstCharFormat = block.charFormat();
+        // A cell's first block shares its char format with the cell: the cell's background
+        // is no shading of the paragraph's letters.
+        if (const QTextTable* table = QTextCursor(block).currentTable();
+            table && table->cellAt(block.position()).firstPosition() == block.position())
+            assembly.firstCharFormat.clearProperty(QTextFormat::BackgroundBrush);
+        return assembly;
+    };
+    const auto append = [&](const QTextBlock& block, Assembly& assembly) {
+        hwp::Paragraph& paragraph = assembly.paragraph;
         // Position in the block -> text index: object characters take no room in the
         // model's text, their controls stand beside it.
         const int blockStart = block.position();
         std::vector<std::uint32_t> textIndex(static_cast<std::size_t>(block.length()), 0);
-        KeptSectionRef startsSection;
-        struct OpenField {
-            KeptObjectRef field;
-            std::size_t control;
-        };
-        std::vector<OpenField> openFields;
         for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
@@ -772,12 +821,13 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                     control.position = at;
                     control.end = at;
                     if (control.code == kFieldBeginCode)
-                        openFields.push_back({object, paragraph.controls.size()});
+                        assembly.openFields.push_back({object, paragraph.controls.size()});
                     paragraph.controls.push_back(std::move(control));
                 } else if (const KeptObjectRef field = KeptFieldEndOf(charFormat)) {
                     // The latest open start of that field, in this paragraph or an earlier one;
                     // an end whose start is gone goes too, one read without its start stays.
                     bool closed = false;
+                    auto& openFields = assembly.openFields;
                     for (auto open = openFields.rbegin(); open != openFields.rend() && !closed; ++open) {
                         if (open->field == field) {
                             paragraph.controls[open->control].end = at;
@@ -794,47 +844,111 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                     }
                     if (!closed && field->control.records.empty())
                         paragraph.fieldEnds.emplace_back(at, field->control.ctrlId);
-                } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !startsSection) {
-                    startsSection = kept;
+                } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !assembly.startsSection) {
+                    assembly.startsSection = kept;
                 }
             }
         }
         textIndex.back() = static_cast<std::uint32_t>(paragraph.text.size());
-        if (paragraph.charShapes.empty())
-            paragraph.charShapes.push_back({0, tables.CharShapeId(WithoutKeptObject(block.charFormat()))});
-        paragraph.charShapes.front().position = 0;
 
         const int blockEnd = blockStart + block.length() - 1;
         for (const FieldRange& range : source.Fields()) {
-            const int start = range.start.position();
-            if (start < blockStart || start > blockEnd)
+            const int begin = range.start.position();
+            if (begin < blockStart || begin > blockEnd)
                 continue;
+            const int end = std::clamp(source.FieldEnd(range), begin, blockEnd);
             hwp::Field field;
             field.name = ToU16(range.name);
             field.command = ToU16(range.command);
             field.guide = ToU16(range.guide);
             field.editableInForm = range.editableInForm;
-            field.begin = textIndex[static_cast<std::size_t>(start - blockStart)];
-            field.end = textIndex[static_cast<std::size_t>(source.FieldEnd(range) - blockStart)];
+            field.begin = textIndex[static_cast<std::size_t>(begin - blockStart)];
+            field.end = textIndex[static_cast<std::size_t>(end - blockStart)];
             if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
                 continue;
             paragraph.fields.push_back(field);
         }
-
-        // A section character starts a new section with this paragraph (the first
-        // paragraph of the document always belongs to the first section).
-        if (startsSection && !section.paragraphs.empty()) {
+    };
+    const auto close = [&](Assembly& assembly) {
+        hwp::Paragraph& paragraph = assembly.paragraph;
+        if (paragraph.charShapes.empty())
+            paragraph.charShapes.push_back({0, tables.CharShapeId(WithoutKeptObject(assembly.firstCharFormat))});
+        paragraph.charShapes.front().position = 0;
+    };
+    // Body paragraphs: a section character starts a new section with its paragraph (the
+    // first paragraph of the document always belongs to the first section).
+    const auto finishBody = [&](Assembly& assembly) {
+        close(assembly);
+        if (assembly.startsSection && !section.paragraphs.empty()) {
             document.sections.push_back(std::move(section));
-            section = startsSection->section;
+            section = assembly.startsSection->section;
             section.paragraphs.clear();
-            ImportDefinitions(*startsSection->origin, section, document);
+            ImportDefinitions(*assembly.startsSection->origin, section, document);
         }
-        for (const OpenField& open : openFields) {
-            paragraph.controls[open.control].end = hwp::kEndsInLaterParagraph;
+        for (const OpenField& open : assembly.openFields) {
+            assembly.paragraph.controls[open.control].end = hwp::kEndsInLaterParagraph;
             laterEnds.push_back({open.field, document.sections.size(), section.paragraphs.size(), open.control, false});
         }
-        section.paragraphs.push_back(std::move(paragraph));
-    }
+        section.paragraphs.push_back(std::move(assembly.paragraph));
+    };
+    // Paragraphs in a table's cell: a field left open ends with its paragraph.
+    const auto finishCell = [&](Assembly& assembly, std::vector<hwp::Paragraph>& out) {
+        close(assembly);
+        for (const OpenField& open : assembly.openFields)
+            assembly.paragraph.controls[open.control].end = static_cast<std::uint32_t>(assembly.paragraph.text.size());
+        out.push_back(std::move(assembly.paragraph));
+    };
+    // The blocks and frames from `it` on; `cell` collects a cell's paragraphs, null for
+    // the body. Frames other than tables (from pasted rich text) give their blocks as
+    // paragraphs of their own.
+    std::function<void(QTextFrame::iterator, std::vector<hwp::Paragraph>*)> collect;
+    collect = [&](QTextFrame::iterator it, std::vector<hwp::Paragraph>* cell) {
+        std::optional<Assembly> open;
+        const auto finish = [&] {
+            if (!open)
+                return;
+            if (cell)
+                finishCell(*open, *cell);
+            else
+                finishBody(*open);
+            open.reset();
+        };
+        bool afterTable = false;
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame* frame = it.currentFrame()) {
+                auto* table = qobject_cast<QTextTable*>(frame);
+                if (!table) {
+                    finish();
+                    collect(frame->begin(), cell);
+                    afterTable = false;
+                    continue;
+                }
+                if (!open)
+                    open = start(text.findBlock(frame->firstPosition() - 1));
+                hwp::Control control = TableControlFrom(*table, document, [&](const QTextTableCell& inCell) {
+                    std::vector<hwp::Paragraph> paragraphs;
+                    collect(inCell.begin(), &paragraphs);
+                    return paragraphs;
+                });
+                control.position = static_cast<std::uint32_t>(open->paragraph.text.size());
+                control.end = control.position;
+                open->paragraph.controls.push_back(std::move(control));
+                afterTable = true;
+                continue;
+            }
+            const QTextBlock block = it.currentBlock();
+            if (!block.isValid())
+                continue;
+            if (!(afterTable && open && block.blockFormat().boolProperty(kContinuesParagraphProperty))) {
+                finish();
+                open = start(block);
+            }
+            append(block, *open);
+            afterTable = false;
+        }
+        finish();
+    };
+    collect(text.rootFrame()->begin(), nullptr);
     if (section.paragraphs.empty()) {
         hwp::Paragraph empty;
         empty.charShapes.push_back({0, 0});
@@ -852,10 +966,10 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
     return document;
 }
 
-std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path)
+std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables)
 {
     try {
-        return ToEditorDocument(hwp::ReadDocument(path));
+        return ToEditorDocument(hwp::ReadDocument(path), tables);
     } catch (const std::exception&) {
         // HwpError for a damaged or refused file; anything else the reader lets through
         // must not take the pane down either.

@@ -18,11 +18,17 @@
 
 namespace editor {
 
-std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document);
+// Tables the text engine can lay out are shown as its tables, to be edited cell by cell
+// (editor/table_mapping.h), or all tables stay kept objects drawn whole (for documents
+// assembled from others, where nothing is edited).
+enum class TablesShown { AsTables, AsObjects };
+
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document,
+                                                 TablesShown tables = TablesShown::AsTables);
 hwp::Document ToHwpDocument(const EditorDocument& document);
 
 // Null when the file is missing, unreadable or not an HWP document we can read.
-std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path);
+std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables = TablesShown::AsTables);
 // Replaces the file in one instant; false when it cannot be written.
 bool WriteHwpFile(const EditorDocument& document, const std::string& path);
 

@@ -5,6 +5,8 @@
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
 #include "editor/picture_tools.h"
+#include "editor/table_mapping.h"
+#include "editor/table_tools.h"
 #include "editor/tool_icons.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -264,6 +266,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     };
 
     InstallPictureTools(*this);
+    InstallTableTools(*this);
 
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
@@ -958,7 +961,9 @@ void CHwpctrl::InsertPlainText(const QString& text)
 
 bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes)
 {
-    std::unique_ptr<EditorDocument> inserted = ReadHwpFile(path.toStdString());
+    // Inserted documents keep their tables whole: the text is laid into this document's
+    // paragraphs, which a table of the text engine would be taken apart by.
+    std::unique_ptr<EditorDocument> inserted = ReadHwpFile(path.toStdString(), TablesShown::AsObjects);
     if (!inserted)
         return false;
     QTextDocument& source = inserted->Text();
@@ -1018,7 +1023,7 @@ bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keep
         QTextCursor first(startBlock);
         first.setBlockFormat(firstBlockFormat);
         if (keepCharShapes)
-            first.setBlockCharFormat(firstCharFormat);
+            SetBlockCharFormatKeepingCell(first, firstCharFormat);
     }
     cursor.endEditBlock();
     m_view->setTextCursor(cursor);

@@ -115,7 +115,9 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     painter.scale(scale, scale);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    const QRectF body(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight);
+    // A table wider than the body runs into the right margin as the file has it.
+    const QRectF body(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
+                      bodyHeight);
     // Only the part of the body inside this band, in layout coordinates.
     const QRectF band = painter.transform().inverted().mapRect(QRectF(0, 0, image.width(), image.height()));
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
@@ -137,7 +139,8 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
     // Qt's layout only clips here: a block that runs on into the next page is written whole,
     // so that page's first lines also stand, clipped and invisible, in this one.
-    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight));
+    m_text->drawContents(&painter, QRectF(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight,
+                                          HwpUnitsToLayout(m_page.SheetWidth()), bodyHeight));
     painter.restore();
 }
 

@@ -17,12 +17,17 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 #include <QTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -32,6 +37,7 @@
 #include "editor/hwpctrl.h"
 #include "editor/kept_objects.h"
 #include "editor/picture_tools.h"
+#include "editor/table_tools.h"
 #include "hwp/picture.h"
 #include "store/archive.h"
 #include "support/launch_values.h"
@@ -726,3 +732,116 @@ TEST_F(DialogTest, AFigureInTheQuestionIsSavedReopenedFromTheArchivesAndPrinted)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<QTextTable*> TablesIn(QTextDocument& text)
+{
+    std::vector<QTextTable*> out;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        QTextTable* table = QTextCursor(block).currentTable();
+        if (table && std::find(out.begin(), out.end(), table) == out.end())
+            out.push_back(table);
+    }
+    return out;
+}
+
+QString CellText(QTextTable& table, int row, int column)
+{
+    const QTextTableCell cell = table.cellAt(row, column);
+    QTextCursor cursor = cell.firstCursorPosition();
+    cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    return cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+// Rows of the image holding a dark run at least `length` pixels long: ruling lines.
+int RulingRows(const QImage& image, int length)
+{
+    int rows = 0;
+    bool previous = false;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0, longest = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            run = qGray(image.pixel(x, y)) < 100 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        const bool line = longest >= length;
+        rows += line && !previous;
+        previous = line;
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBoth)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    Type(IDC_PANE_QUESTION, QStringLiteral("다음 표를 보고 물음에 답하시오.\n"));
+    editor::CHwpctrl& question = *dialog.Pane(IDC_PANE_QUESTION);
+    QTextTable* table = editor::InsertNewTable(question, 3, 3);
+    ASSERT_NE(table, nullptr);
+    const QStringList data{QStringLiteral("구분"), QStringLiteral("A"), QStringLiteral("B"),
+                           QStringLiteral("질량"), QStringLiteral("2 kg"), QStringLiteral("3 kg"),
+                           QStringLiteral("부피"), QStringLiteral("1 L"), QStringLiteral("4 L")};
+    for (const QString& text : data) {
+        question.TextView()->textCursor().insertText(text);
+        if (&text != &data.back())
+            editor::MoveToNextCell(question);
+    }
+    editor::CHwpctrl& options = *dialog.Pane(IDC_PANE_OPTIONS);
+    options.RunAction(u"MoveDocEnd");
+    ASSERT_NE(editor::InsertBoxTable(options), nullptr);
+    options.TextView()->textCursor().insertText(QStringLiteral("ㄱ. A의 밀도가 더 크다.\nㄴ. B의 부피가 더 크다."));
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① ㄱ\n② ㄴ\n③ ㄱ, ㄴ"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("③"));
+    Type(IDC_PANE_EXPLAIN, QStringLiteral("둘 다 옳다."));
+    {
+        MessageBoxes boxes;
+        dialog.m_onSave();
+        EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('\n')).toStdString();
+    }
+    const std::string folder = Workspace() + "/local_exam/ek-1";
+    ASSERT_TRUE(fs::exists(folder + "/1.dat"));
+
+    // The print images show the table's and the box's lines.
+    int printed = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".png" || name.find("print") == std::string::npos)
+            continue;
+        const QImage image(QString::fromStdString(entry.path().string()));
+        ASSERT_FALSE(image.isNull()) << name;
+        const int rows = RulingRows(image, image.width() / 3);
+        if (name.find("question") != std::string::npos || name.find("exam") != std::string::npos) {
+            EXPECT_GE(rows, 4) << name << ": the 3 x 3 table's four ruling lines";
+        }
+        if (name.find("objective") != std::string::npos || name.find("option") != std::string::npos) {
+            EXPECT_GE(rows, 2) << name << ": the box's top and bottom";
+        }
+        printed += rows > 0;
+        if (const char* keep = std::getenv("VARNEL_PAGE_IMAGES"))
+            fs::copy_file(entry.path(), fs::path(keep) / name, fs::copy_options::overwrite_existing);
+    }
+    EXPECT_GE(printed, 2);
+
+    // Reopened from the archives alone, both come back as tables with their texts.
+    for (const char* name : {"obj-exam.hwp", "obj-objective.hwp", "obj-answer.hwp", "obj-explain.hwp"})
+        fs::remove(folder + "/" + name);
+    dialog.Core().ResetPaneDocuments(1);
+    ASSERT_TRUE(TablesIn(question.Document().Text()).empty());
+    dialog.Core().m_pExamRecord->m_strExamLocal = "local_exam";
+    dialog.Core().LoadQuestionText(store_testing::ReadFile(folder + "/1.dat"));
+    const std::vector<QTextTable*> questionTables = TablesIn(question.Document().Text());
+    ASSERT_EQ(questionTables.size(), 1u);
+    ASSERT_EQ(questionTables[0]->rows(), 3);
+    ASSERT_EQ(questionTables[0]->columns(), 3);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(CellText(*questionTables[0], i / 3, i % 3), data[i]);
+    const std::vector<QTextTable*> optionTables = TablesIn(options.Document().Text());
+    ASSERT_EQ(optionTables.size(), 1u);
+    EXPECT_EQ(optionTables[0]->rows(), 1);
+    EXPECT_EQ(CellText(*optionTables[0], 0, 0),
+              QStringLiteral("<보기>\nㄱ. A의 밀도가 더 크다.\nㄴ. B의 부피가 더 크다."));
+    EXPECT_TRUE(Contains(IDC_PANE_OPTIONS, u"③ ㄱ, ㄴ"));
+}

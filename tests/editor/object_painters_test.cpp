@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -111,7 +112,7 @@ protected:
 
 TEST_F(ObjectPainters, TablesDrawTheirRulingLinesAndTheCellsText)
 {
-    for (const char* name : {"table.hwp", "borderfill.hwp"}) {
+    for (const char* name : {"table.hwp", "borderfill.hwp", "table-position.hwp"}) {
         SCOPED_TRACE(name);
         const std::string path = SamplePath(name);
         if (path.empty())
@@ -143,6 +144,54 @@ TEST_F(ObjectPainters, ATableOfTheDocumentShowsItsCellsTextInsideItsLines)
     EXPECT_EQ(Distinct(rows).size(), 2u);
     EXPECT_EQ(Distinct(columns).size(), 3u);
     EXPECT_GT(InkBetweenLines(page, rows, columns), 200) << "the cells' letters";
+}
+
+// A table of `width` HwpUnit, 2 x 2 ruled cells, standing in the first paragraph.
+std::unique_ptr<editor::EditorDocument> WithTable(hwp::HwpUnit width, std::int16_t spacing = 0,
+                                                  std::optional<hwp::ColorRef> tableBackground = std::nullopt)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"본문"});
+    const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
+    hwp::Table table = hwp::NewTable(2, 2, width, ruled);
+    table.cellSpacing = spacing;
+    if (tableBackground)
+        table.borderFillId = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}, tableBackground));
+    hwp::FitTableSize(table);
+    document.sections[0].paragraphs[0].controls.push_back(hwp::WriteTable(table, document));
+    return editor::ToEditorDocument(document);
+}
+
+TEST_F(ObjectPainters, ATableWiderThanTheBodyRunsIntoTheMarginAtItsWidth)
+{
+    const std::unique_ptr<editor::EditorDocument> narrow = WithTable(1000);
+    const editor::PageSetup& page = narrow->Page();
+    const hwp::HwpUnit width = page.BodyWidth() * 11 / 10;
+    const std::unique_ptr<editor::EditorDocument> pane = WithTable(width);
+    const double dpi = 150;
+    const QImage image = PageImage(*pane, 0, dpi);
+    const std::vector<int> columns = Distinct(RulingLines(image, false, 20));
+    ASSERT_EQ(columns.size(), 3u);
+    const double bodyRight = (page.BodyLeft() + page.BodyWidth()) * dpi / 7200;
+    EXPECT_GT(columns.back(), bodyRight + 50) << "not squeezed into the body";
+    EXPECT_NEAR(columns.back() - columns.front(), width * dpi / 7200, 4);
+}
+
+TEST_F(ObjectPainters, CellsApartShowTheTablesOwnFillBetweenThem)
+{
+    const QColor grey(0x80, 0xC0, 0x80);
+    const hwp::ColorRef fill = static_cast<hwp::ColorRef>(grey.red()) | (static_cast<hwp::ColorRef>(grey.green()) << 8) |
+                               (static_cast<hwp::ColorRef>(grey.blue()) << 16);
+    const QImage apart = PageImage(*WithTable(20000, 300, fill), 0, 150);
+    const QImage together = PageImage(*WithTable(20000, 0, fill), 0, 150);
+    const auto count = [&](const QImage& image) {
+        int pixels = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                pixels += image.pixel(x, y) == grey.rgb();
+        return pixels;
+    };
+    EXPECT_GT(count(apart), 500) << "the fill shows in the spacing";
+    EXPECT_EQ(count(together), 0) << "cells side by side cover it";
 }
 
 // The part of `with` that differs from `without`, and how many colours it holds.

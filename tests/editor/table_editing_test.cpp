@@ -1,0 +1,395 @@
+// Tables in the pane: read tables become tables of the text engine whose cells are
+// edited like any text and written back as real tables; the table commands.
+#include "tests/editor/editor_testing.h"
+#include "tests/hwp/hwp_testing.h"
+#include "tests/hwp/object_testing.h"
+
+#include "editor/hwp_mapping.h"
+#include "editor/table_mapping.h"
+#include "editor/table_tools.h"
+#include "hwp/border_fill.h"
+#include "hwp/reader.h"
+#include "hwp/table.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using editor_testing::Q;
+using editor_testing::U16;
+
+std::string SamplePath(const std::string& name)
+{
+    const std::string folder = hwp_testing::SamplesFolder();
+    return folder.empty() ? std::string() : folder + "/" + name;
+}
+
+// What must survive of a table: its grid, every cell's place, spans and text, and the
+// tables inside its cells.
+struct TableSummary {
+    int rows = 0;
+    int columns = 0;
+    std::vector<std::string> cells;   // "row,column rowSpan x columnSpan: text"
+
+    bool operator==(const TableSummary&) const = default;
+};
+
+void CollectTables(const std::vector<hwp::Paragraph>& paragraphs, std::vector<TableSummary>& out)
+{
+    for (const hwp::Paragraph& paragraph : paragraphs) {
+        for (const hwp::Control& control : paragraph.controls) {
+            if (!hwp::IsTable(control))
+                continue;
+            const hwp::Table table = hwp::ReadTable(control);
+            TableSummary summary{table.rows, table.columns, {}};
+            const std::vector<std::u16string> texts = hwp::CellTexts(table);
+            for (std::size_t i = 0; i < table.cells.size(); ++i) {
+                const hwp::TableCell& cell = table.cells[i];
+                summary.cells.push_back(std::to_string(cell.row) + "," + std::to_string(cell.column) + " " +
+                                        std::to_string(cell.rowSpan) + "x" + std::to_string(cell.columnSpan) + ": " +
+                                        Q(texts[i]).toStdString());
+            }
+            out.push_back(summary);
+            for (const hwp::TableCell& cell : table.cells)
+                CollectTables(cell.paragraphs, out);
+        }
+    }
+}
+
+std::vector<TableSummary> TablesOf(const hwp::Document& document)
+{
+    std::vector<TableSummary> out;
+    for (const hwp::Section& section : document.sections)
+        CollectTables(section.paragraphs, out);
+    return out;
+}
+
+std::vector<QTextTable*> TextTables(QTextDocument& text)
+{
+    std::vector<QTextTable*> out;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        QTextTable* table = QTextCursor(block).currentTable();
+        if (table && (out.empty() || out.back() != table) && std::find(out.begin(), out.end(), table) == out.end())
+            out.push_back(table);
+    }
+    return out;
+}
+
+QString CellText(QTextTable& table, int row, int column)
+{
+    const QTextTableCell cell = table.cellAt(row, column);
+    QTextCursor cursor = cell.firstCursorPosition();
+    cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    return cursor.selectedText();
+}
+
+class TableEditing : public editor_testing::PaneTest {
+protected:
+    void TypeAtCaret(const QString& text) { m_pane->TextView()->textCursor().insertText(text); }
+
+    hwp::Document SaveAndRead(const std::string& name)
+    {
+        const std::string path = PathOf(name);
+        EXPECT_TRUE(m_pane->SaveDocumentAs(U16(QString::fromStdString(path)), u"HWP"));
+        return hwp::ReadDocument(path);
+    }
+
+    QTextTable* OnlyTable()
+    {
+        const std::vector<QTextTable*> tables = TextTables(m_pane->Document().Text());
+        EXPECT_EQ(tables.size(), 1u);
+        return tables.empty() ? nullptr : tables.front();
+    }
+};
+
+TEST_F(TableEditing, SampleTablesOpenAsTablesAndSaveBackWithEveryCellAndSpan)
+{
+    int shown = 0;
+    for (const char* name : {"table.hwp", "table-position.hwp", "borderfill.hwp", "multicolumns-in-common-controls.hwp"}) {
+        SCOPED_TRACE(name);
+        const std::string path = SamplePath(name);
+        if (path.empty())
+            GTEST_SKIP() << "no sample documents";
+        const hwp::Document read = hwp::ReadDocument(path);
+        const std::vector<TableSummary> before = TablesOf(read);
+        ASSERT_FALSE(before.empty());
+        const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(read);
+        shown += static_cast<int>(TextTables(pane->Text()).size());
+        const hwp::Document written = editor::ToHwpDocument(*pane);
+        EXPECT_EQ(TablesOf(written), before);
+        // Untouched, a table comes back record for record.
+        const hwp::Document again = editor::ToHwpDocument(*editor::ToEditorDocument(written));
+        ASSERT_EQ(again.sections.size(), written.sections.size());
+        for (std::size_t s = 0; s < written.sections.size(); ++s) {
+            ASSERT_EQ(again.sections[s].paragraphs.size(), written.sections[s].paragraphs.size());
+            for (std::size_t p = 0; p < written.sections[s].paragraphs.size(); ++p)
+                EXPECT_EQ(again.sections[s].paragraphs[p].controls, written.sections[s].paragraphs[p].controls);
+        }
+        std::size_t tablesBefore = 0;
+        for (const hwp::Paragraph& paragraph : read.sections.front().paragraphs)
+            tablesBefore += std::count_if(paragraph.controls.begin(), paragraph.controls.end(), hwp::IsTable);
+        std::size_t tablesAfter = 0;
+        for (const hwp::Paragraph& paragraph : written.sections.front().paragraphs)
+            tablesAfter += std::count_if(paragraph.controls.begin(), paragraph.controls.end(), hwp::IsTable);
+        EXPECT_EQ(tablesAfter, tablesBefore);
+        EXPECT_EQ(written.sections.front().paragraphs.size(), read.sections.front().paragraphs.size());
+    }
+    EXPECT_GT(shown, 3);
+}
+
+TEST_F(TableEditing, TextTypedIntoACellIsSavedInThatCellAndTheOthersStay)
+{
+    const std::string path = SamplePath("table.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    ASSERT_TRUE(m_pane->OpenDocument(U16(QString::fromStdString(path)), u"HWP"));
+    const std::vector<QTextTable*> tables = TextTables(m_pane->Document().Text());
+    ASSERT_FALSE(tables.empty());
+    QTextTable* table = tables.front();
+    m_pane->TextView()->setTextCursor(table->cellAt(0, 0).firstCursorPosition());
+    TypeAtCaret(QStringLiteral("새 글"));
+
+    const hwp::Document before = hwp::ReadDocument(path);
+    const hwp::Document after = SaveAndRead("edited.hwp");
+    const std::vector<TableSummary> was = TablesOf(before);
+    const std::vector<TableSummary> now = TablesOf(after);
+    ASSERT_EQ(now.size(), was.size());
+    ASSERT_EQ(now.front().cells.size(), was.front().cells.size());
+    EXPECT_NE(now.front().cells.front().find("새 글"), std::string::npos) << now.front().cells.front();
+    for (std::size_t i = 1; i < was.front().cells.size(); ++i)
+        EXPECT_EQ(now.front().cells[i], was.front().cells[i]);
+    for (std::size_t t = 1; t < was.size(); ++t)
+        EXPECT_EQ(now[t], was[t]);
+}
+
+TEST_F(TableEditing, ANewTableGetsTextByTabAndARowFromTheLastCell)
+{
+    Type(*m_pane, u"다음 표를 보고 물음에 답하시오.");
+    QTextTable* table = editor::InsertNewTable(*m_pane, 2, 3);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(editor::InsertNewTable(*m_pane, 0, 3), nullptr);
+    EXPECT_EQ(editor::InsertNewTable(*m_pane, 2, editor::kMaxNewTableColumns + 1), nullptr);
+    const char16_t* texts[] = {u"가", u"나", u"다", u"1", u"2", u"3", u"끝"};
+    for (const char16_t* text : texts) {
+        TypeAtCaret(Q(text));
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(m_pane->TextView(), &tab);
+    }
+    // Six cells, then Tab in the last one made a third row; "끝" stands in its first cell.
+    ASSERT_EQ(table->rows(), 3);
+    EXPECT_EQ(CellText(*table, 2, 0), QStringLiteral("끝"));
+    EXPECT_EQ(table->cellAt(m_pane->TextView()->textCursor()).column(), 1);
+    QKeyEvent back(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
+    QApplication::sendEvent(m_pane->TextView(), &back);
+    EXPECT_EQ(m_pane->TextView()->textCursor().currentTable(), table);
+    EXPECT_EQ(table->cellAt(m_pane->TextView()->textCursor()).column(), 0);
+    EXPECT_TRUE(editor::InsertTableRow(*m_pane));
+    EXPECT_EQ(table->rows(), 4);
+    EXPECT_TRUE(editor::RemoveTableRow(*m_pane));
+    EXPECT_EQ(table->rows(), 3);
+
+    const hwp::Document saved = SaveAndRead("new-table.hwp");
+    const std::vector<TableSummary> tables = TablesOf(saved);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].rows, 3);
+    EXPECT_EQ(tables[0].columns, 3);
+    EXPECT_EQ(tables[0].cells[0], "0,0 1x1: 가");
+    EXPECT_EQ(tables[0].cells[5], "1,2 1x1: 3");
+    EXPECT_EQ(tables[0].cells[6], "2,0 1x1: 끝");
+    // The text before stays its own paragraph; the table stands in the next one, as wide
+    // as the body, ruled.
+    const auto& paragraphs = saved.sections.front().paragraphs;
+    ASSERT_GE(paragraphs.size(), 2u);
+    EXPECT_EQ(paragraphs[0].text, u"다음 표를 보고 물음에 답하시오.");
+    EXPECT_TRUE(paragraphs[0].controls.empty());
+    ASSERT_EQ(paragraphs[1].controls.size(), 1u);
+    const hwp::Table written = hwp::ReadTable(paragraphs[1].controls[0]);
+    EXPECT_TRUE(written.object.inlineAsChar);
+    EXPECT_NEAR(written.object.width, m_pane->Document().Page().BodyWidth(), 10);
+    const hwp::BorderFillView lines = hwp::ReadBorderFill(saved.borderFills.at(written.cells[0].borderFillId - 1u));
+    EXPECT_EQ(lines.lines[0].kind, 1);
+    EXPECT_EQ(lines.lines[3].kind, 1);
+}
+
+TEST_F(TableEditing, MergedSplitWidenedAndColouredCellsAreSavedSo)
+{
+    QTextTable* table = editor::InsertNewTable(*m_pane, 3, 3);
+    ASSERT_NE(table, nullptr);
+    // Merge the top row's first two cells.
+    QTextCursor select = table->cellAt(0, 0).firstCursorPosition();
+    select.setPosition(table->cellAt(0, 1).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+    m_pane->TextView()->setTextCursor(select);
+    ASSERT_TRUE(m_pane->TextView()->textCursor().hasComplexSelection());
+    EXPECT_TRUE(editor::MergeTableCells(*m_pane));
+    TypeAtCaret(QStringLiteral("제목"));
+    EXPECT_TRUE(editor::SetTableCellBackground(*m_pane, QColor(0xDD, 0xEE, 0xFF)));
+    // A plain cell splits into two side by side: four columns now.
+    m_pane->TextView()->setTextCursor(table->cellAt(1, 0).firstCursorPosition());
+    EXPECT_TRUE(editor::SplitTableCell(*m_pane));
+    EXPECT_EQ(table->columns(), 4);
+    EXPECT_TRUE(editor::InsertTableColumn(*m_pane));
+    EXPECT_EQ(table->columns(), 5);
+    EXPECT_TRUE(editor::RemoveTableColumn(*m_pane));
+    EXPECT_TRUE(editor::InsertTableRow(*m_pane));
+    EXPECT_EQ(table->rows(), 4);
+    m_pane->TextView()->setTextCursor(table->cellAt(3, 3).firstCursorPosition());
+    EXPECT_TRUE(editor::SetTableCellLines(*m_pane, hwp::BorderLine{0, 0, 0}));
+
+    const hwp::Document saved = SaveAndRead("merged.hwp");
+    const std::vector<TableSummary> tables = TablesOf(saved);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].rows, 4);
+    EXPECT_EQ(tables[0].columns, 4);
+    const hwp::Table written = hwp::ReadTable(saved.sections.front().paragraphs.back().controls.empty()
+                                                  ? saved.sections.front().paragraphs.front().controls.at(0)
+                                                  : saved.sections.front().paragraphs.back().controls.at(0));
+    const hwp::TableCell* title = hwp::CellAt(written, 0, 0);
+    ASSERT_NE(title, nullptr);
+    // The merged pair spans the first two columns of three, which became three of four.
+    EXPECT_EQ(title->columnSpan, 3);
+    const hwp::BorderFillView fill = hwp::ReadBorderFill(saved.borderFills.at(title->borderFillId - 1u));
+    ASSERT_TRUE(fill.Background().has_value());
+    EXPECT_EQ(*fill.Background(), 0xFFEEDDu);
+    const hwp::TableCell* plain = hwp::CellAt(written, 3, 3);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(hwp::ReadBorderFill(saved.borderFills.at(plain->borderFillId - 1u)).lines[0].kind, 0);
+    // The split pair shares the column's width; the table keeps its width.
+    EXPECT_NEAR(written.object.width, m_pane->Document().Page().BodyWidth(), 10);
+    const std::vector<hwp::HwpUnit> widths = hwp::ColumnWidths(written);
+    ASSERT_EQ(widths.size(), 4u);
+    EXPECT_NEAR(widths[0], widths[1], 2);
+    EXPECT_NEAR(widths[0] * 2, widths[2], 4);
+}
+
+TEST_F(TableEditing, ABoxHasItsCentredCaptionAboveItsContentAndComesBackFromTheFile)
+{
+    ASSERT_NE(editor::InsertBoxTable(*m_pane), nullptr);
+    TypeAtCaret(QStringLiteral("ㄱ. 첫째 보기"));
+    const hwp::Document saved = SaveAndRead("box.hwp");
+    const std::vector<TableSummary> tables = TablesOf(saved);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].rows, 1);
+    EXPECT_EQ(tables[0].cells[0], "0,0 1x1: <보기>\nㄱ. 첫째 보기");
+    const hwp::Table box = hwp::ReadTable(saved.sections.front().paragraphs.front().controls.at(0));
+    const hwp::TableCell& cell = box.cells.at(0);
+    EXPECT_EQ(saved.paraShapes.at(cell.paragraphs.at(0).paraShapeId).alignment, hwp::Alignment::Center);
+    EXPECT_NE(saved.paraShapes.at(cell.paragraphs.at(1).paraShapeId).alignment, hwp::Alignment::Center);
+    EXPECT_EQ(cell.verticalAlign, hwp::CellVerticalAlign::Top);
+    EXPECT_EQ(hwp::ReadBorderFill(saved.borderFills.at(cell.borderFillId - 1u)).lines[2].width, 6);
+
+    // Reopened, it is a table of the pane again with the same text.
+    ASSERT_TRUE(m_pane->OpenDocument(U16(QString::fromStdString(PathOf("box.hwp"))), u"HWP"));
+    QTextTable* shown = OnlyTable();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(CellText(*shown, 0, 0), QStringLiteral("<보기>") + QChar(QChar::ParagraphSeparator) + QStringLiteral("ㄱ. 첫째 보기"));
+}
+
+TEST_F(TableEditing, TheCommandsAreInTheInsertMenuTheToolBarAndTheTablesContextMenu)
+{
+    bool table = false, box = false;
+    for (QToolBar* bar : m_pane->findChildren<QToolBar*>()) {
+        for (QAction* action : bar->actions()) {
+            table = table || action->objectName() == QStringLiteral("insert_table");
+            box = box || action->objectName() == QStringLiteral("insert_box");
+        }
+    }
+    EXPECT_TRUE(table);
+    EXPECT_TRUE(box);
+    QStringList inMenu;
+    for (QAction* action : m_pane->InsertMenu()->actions())
+        inMenu << action->text();
+    EXPECT_TRUE(inMenu.contains(QStringLiteral("표 만들기")));
+    EXPECT_TRUE(inMenu.contains(QStringLiteral("보기 상자")));
+
+    QTextTable* made = editor::InsertNewTable(*m_pane, 2, 2);
+    ASSERT_NE(made, nullptr);
+    QMenu* editing = nullptr;
+    for (QAction* action : m_pane->InsertMenu()->actions()) {
+        if (action->menu() && action->text() == QStringLiteral("표 고치기"))
+            editing = action->menu();
+    }
+    ASSERT_NE(editing, nullptr);
+    m_pane->TextView()->setTextCursor(made->cellAt(1, 1).firstCursorPosition());
+    for (QAction* action : editing->actions()) {
+        if (action->text() == QStringLiteral("줄 추가"))
+            action->trigger();
+    }
+    EXPECT_EQ(made->rows(), 3);
+}
+
+TEST_F(TableEditing, TheIndependentReaderFindsTheCellsOfATableMadeInThePane)
+{
+    QTextTable* table = editor::InsertNewTable(*m_pane, 3, 3);
+    ASSERT_NE(table, nullptr);
+    for (const char16_t* text : {u"가", u"나", u"다", u"라", u"마", u"바", u"사", u"아", u"자"}) {
+        if (std::u16string_view(text) != u"가")
+            editor::MoveToNextCell(*m_pane);
+        TypeAtCaret(Q(text));
+    }
+    QTextCursor select = table->cellAt(1, 1).firstCursorPosition();
+    select.setPosition(table->cellAt(2, 2).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+    m_pane->TextView()->setTextCursor(select);
+    ASSERT_TRUE(editor::MergeTableCells(*m_pane));
+    const hwp::Document saved = SaveAndRead("oracle.hwp");
+    const hwp_testing::OracleObjects oracle = hwp_testing::OracleObjectsOf(PathOf("oracle.hwp"));
+    if (!oracle.available)
+        GTEST_SKIP() << "node or @ohah/hwpjs is not installed";
+    ASSERT_TRUE(oracle.parsed) << oracle.error;
+    ASSERT_EQ(oracle.tables.size(), 1u);
+    const hwp::Table ours = hwp::ReadTable(saved.sections.front().paragraphs.front().controls.at(0));
+    EXPECT_EQ(oracle.tables[0].rows, 3);
+    EXPECT_EQ(oracle.tables[0].columns, 3);
+    const std::vector<std::u16string> texts = hwp::CellTexts(ours);
+    ASSERT_EQ(oracle.tables[0].cells.size(), ours.cells.size());
+    for (std::size_t i = 0; i < ours.cells.size(); ++i) {
+        const hwp_testing::OracleCell& cell = oracle.tables[0].cells[i];
+        EXPECT_EQ(cell.row, ours.cells[i].row);
+        EXPECT_EQ(cell.column, ours.cells[i].column);
+        EXPECT_EQ(cell.rowSpan, ours.cells[i].rowSpan);
+        EXPECT_EQ(cell.columnSpan, ours.cells[i].columnSpan);
+        EXPECT_EQ(hwp_testing::OracleView(cell.text), hwp_testing::OracleView(texts[i]));
+    }
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(ours.cells[4].rowSpan, 2);
+    // Cells of one row join with a space, rows as paragraphs of their own.
+    EXPECT_EQ(texts[4], u"마 바\n아 자") << "a merge keeps the text of every cell it takes";
+}
+
+TEST_F(TableEditing, AStyleAppliedInAMergedCellKeepsTheCellsSpanAndLines)
+{
+    const std::u16string path = WriteTemplate("sf_exam_format.hwp");
+    ASSERT_TRUE(m_pane->OpenDocument(path, u"HWP"));
+    m_pane->RunAction(u"MoveDocEnd");
+    QTextTable* table = editor::InsertNewTable(*m_pane, 2, 2);
+    ASSERT_NE(table, nullptr);
+    table->mergeCells(0, 0, 1, 2);
+    ASSERT_TRUE(editor::SetTableCellBackground(*m_pane, QColor(0xFF, 0xEE, 0xDD)));
+    TypeAtCaret(QStringLiteral("제목"));
+    QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
+    cell.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    ASSERT_GT(m_pane->Document().Styles().size(), 2u);
+    ASSERT_TRUE(m_pane->Document().ApplyStyle(2, cell));
+    EXPECT_EQ(table->cellAt(0, 0).columnSpan(), 2);
+    const QTextTableCellFormat format = table->cellAt(0, 0).format().toTableCellFormat();
+    EXPECT_GT(format.topBorder(), 0);
+    EXPECT_EQ(format.background().color(), QColor(0xFF, 0xEE, 0xDD));
+
+    const hwp::Document saved = SaveAndRead("styled.hwp");
+    const std::vector<TableSummary> tables = TablesOf(saved);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].cells.front(), "0,0 1x2: 제목");
+}
+
+} // namespace
