@@ -12,6 +12,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QActionGroup>
+#include <QBoxLayout>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -252,13 +253,24 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     m_standardBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
                                                 "QToolButton { padding: 0px; margin: 0px; }"
                                                 "QComboBox { padding: 0px 2px; }"));
+    m_standardBar->setMovable(false);
+    m_drawBar = new QToolBar(QStringLiteral("TOOLBAR_DRAW"), this);
+    m_drawBar->setIconSize(m_standardBar->iconSize());
+    m_drawBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_drawBar->setStyleSheet(m_standardBar->styleSheet());
+    m_drawBar->setMovable(false);
     BuildStandardToolBar();
     BuildDrawToolBar();
     BuildMenus();
 
-    layout->addWidget(m_standardBar);
+    m_toolRow = new QBoxLayout(QBoxLayout::LeftToRight);
+    m_toolRow->setSpacing(0);
+    m_toolRow->addWidget(m_standardBar);
+    m_toolRow->addWidget(m_drawBar, 1);
+    layout->addLayout(m_toolRow);
     layout->addWidget(m_view, 1);
     m_standardBar->hide();
+    m_drawBar->hide();
 
     static_cast<PaneTextEdit*>(m_view)->fillContextMenu = [this](QMenu& menu, const QTextCursor& at) {
         for (const ContextMenuFiller& fill : m_contextMenuFillers)
@@ -310,6 +322,17 @@ void CHwpctrl::BuildStandardToolBar()
     m_menuButton->setMenu(m_mainMenu);
     m_menuButton->setAutoRaise(true);
     m_menuAction = bar->addWidget(m_menuButton);
+
+    // Undo and redo at the front; cut, copy and paste have their keys and live in the menus,
+    // which leaves room in a narrow pane for the formats.
+    m_undoAction = addTool(QStringLiteral("되돌리기"), "edit-undo", ToolPicture::Undo, [this] { m_view->undo(); });
+    AddPaneShortcut(m_undoAction, {QKeySequence::Undo});
+    m_redoAction = addTool(QStringLiteral("다시 실행"), "edit-redo", ToolPicture::Redo, [this] { m_view->redo(); });
+    AddPaneShortcut(m_redoAction, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_undoAction->setToolTip(QStringLiteral("되돌리기 (Ctrl+Z)"));
+    m_redoAction->setToolTip(QStringLiteral("다시 실행 (Ctrl+Y)"));
+    m_standardActions.push_back(m_undoAction);
+    m_standardActions.push_back(m_redoAction);
 
     m_styleBox = new QComboBox(bar);
     m_styleBox->setToolTip(QStringLiteral("스타일"));
@@ -413,17 +436,6 @@ void CHwpctrl::BuildStandardToolBar()
     m_alignButton->setIcon(m_alignGroup->actions().front()->icon());
     m_standardActions.push_back(bar->addWidget(m_alignButton));
 
-    m_undoAction = addTool(QStringLiteral("되돌리기"), "edit-undo", ToolPicture::Undo, [this] { m_view->undo(); });
-    AddPaneShortcut(m_undoAction, {QKeySequence::Undo});
-    m_redoAction = addTool(QStringLiteral("다시 실행"), "edit-redo", ToolPicture::Redo, [this] { m_view->redo(); });
-    AddPaneShortcut(m_redoAction, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    m_undoAction->setToolTip(QStringLiteral("되돌리기 (Ctrl+Z)"));
-    m_redoAction->setToolTip(QStringLiteral("다시 실행 (Ctrl+Y)"));
-    m_standardActions.push_back(m_undoAction);
-    m_standardActions.push_back(m_redoAction);
-    m_standardActions.push_back(addTool(QStringLiteral("오려 두기"), "edit-cut", ToolPicture::Cut, [this] { m_view->cut(); }));
-    m_standardActions.push_back(addTool(QStringLiteral("복사하기"), "edit-copy", ToolPicture::Copy, [this] { m_view->copy(); }));
-    m_standardActions.push_back(addTool(QStringLiteral("붙이기"), "edit-paste", ToolPicture::Paste, [this] { m_view->paste(); }));
 
     QAction* zoomIn = new QAction(QStringLiteral("확대"), this);
     connect(zoomIn, &QAction::triggered, this, [this] { SetZoom(m_zoomRatio + 10); });
@@ -437,9 +449,9 @@ void CHwpctrl::BuildStandardToolBar()
 
 void CHwpctrl::BuildDrawToolBar()
 {
-    QToolBar* bar = m_standardBar;
-    // The colour buttons go in front of the undo group: formats first, clipboard last.
-    QAction* before = m_undoAction;
+    QToolBar* bar = m_drawBar;
+    // The colour buttons and the special characters end the row.
+    QAction* before = nullptr;
     auto colorButton = [&](bool highlight) {
         auto* button = new QToolButton(bar);
         button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -497,9 +509,14 @@ void CHwpctrl::BuildMenus()
     edit->addAction(m_undoAction);
     edit->addAction(m_redoAction);
     edit->addSeparator();
-    edit->addAction(QStringLiteral("오려 두기"), m_view, &QTextEdit::cut);
-    edit->addAction(QStringLiteral("복사하기"), m_view, &QTextEdit::copy);
-    edit->addAction(QStringLiteral("붙이기"), m_view, &QTextEdit::paste);
+    // The text view handles these keys itself; the menu only names them.
+    const auto keyText = [](QKeySequence::StandardKey key) { return QKeySequence(key).toString(QKeySequence::NativeText); };
+    edit->addAction(ToolIcon("edit-cut", ToolPicture::Cut), QStringLiteral("오려 두기\t%1").arg(keyText(QKeySequence::Cut)),
+                    m_view, &QTextEdit::cut);
+    edit->addAction(ToolIcon("edit-copy", ToolPicture::Copy), QStringLiteral("복사하기\t%1").arg(keyText(QKeySequence::Copy)),
+                    m_view, &QTextEdit::copy);
+    edit->addAction(ToolIcon("edit-paste", ToolPicture::Paste), QStringLiteral("붙이기\t%1").arg(keyText(QKeySequence::Paste)),
+                    m_view, &QTextEdit::paste);
     edit->addSeparator();
     edit->addAction(QStringLiteral("모두 선택"), m_view, &QTextEdit::selectAll);
 
@@ -583,7 +600,8 @@ void CHwpctrl::AddToolBarAction(QAction* action)
             break;
         }
     }
-    m_standardBar->insertAction(before, action);
+    m_drawBar->insertAction(before, action);
+    PlaceToolBars();
     m_objectActions.push_back(action);
     std::sort(m_objectActions.begin(), m_objectActions.end(), [](QAction* a, QAction* b) {
         return a->property("varnelObjectRank").toInt() < b->property("varnelObjectRank").toInt();
@@ -661,6 +679,7 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
     // Wide enough for the shown name: a cut name is no name.
     const int nameWidth = m_fontBox->fontMetrics().horizontalAdvance(m_fontBox->currentText());
     m_fontBox->setFixedWidth(std::clamp(nameWidth + 26, 60, 220));
+    PlaceToolBars();
     if (format.fontPointSize() > 0)
         m_sizeBox->setEditText(QString::number(format.fontPointSize()));
     m_boldAction->setChecked(format.fontWeight() >= QFont::DemiBold);
@@ -866,6 +885,23 @@ void CHwpctrl::ShowToolBar(std::int32_t show)
     for (QAction* action : m_drawActions)
         action->setVisible(wanted(u"TOOLBAR_DRAW"));
     m_standardBar->setVisible(wanted(u"TOOLBAR_MENU") || wanted(u"TOOLBAR_STANDARD") || wanted(u"TOOLBAR_DRAW"));
+    m_drawBar->setVisible(wanted(u"TOOLBAR_DRAW"));
+    PlaceToolBars();
+}
+
+void CHwpctrl::PlaceToolBars()
+{
+    // One row where both bars fit whole; in a narrow pane (a passage beside the panes on a
+    // laptop screen) the drawing tools go to a second row rather than behind the "»" button.
+    const bool fits = m_drawBar->isHidden()
+        || m_standardBar->sizeHint().width() + m_drawBar->sizeHint().width() <= width();
+    m_toolRow->setDirection(fits ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}
+
+void CHwpctrl::resizeEvent(QResizeEvent* event)
+{
+    PlaceToolBars();
+    QWidget::resizeEvent(event);
 }
 
 std::unique_ptr<ParameterSet> CHwpctrl::CreateParameterSet(std::u16string_view name)

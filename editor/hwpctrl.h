@@ -19,6 +19,7 @@
 #include <set>
 #include <vector>
 
+class QBoxLayout;
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -66,8 +67,9 @@ public:
     int ZoomRatio() const { return m_zoomRatio; }
     void SetZoom(int ratio);
     void FitZoomToWidth();
-    // The tool row and its popups, for tests.
+    // The tool row (standard tools, then the drawing and object tools) and its popups, for tests.
     QToolBar* ToolBar() const { return m_standardBar; }
+    QToolBar* DrawToolBar() const { return m_drawBar; }
     QWidget* SpecialCharacterGrid() const { return m_specialGrid; }
     bool IsToolBarVisible(std::u16string_view name) const;
     // Replaces the shown document (after a successful read).
@@ -89,6 +91,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class PaneAction;
@@ -114,7 +117,10 @@ private:
     std::unique_ptr<EditorDocument> m_document;
     QTextEdit* m_view = nullptr;
     QMenu* m_mainMenu = nullptr;
-    QToolBar* m_standardBar = nullptr; // the one tool row
+    QToolBar* m_standardBar = nullptr; // the tool row: the standard tools,
+    QToolBar* m_drawBar = nullptr;     // and the drawing tools beside them, or below where the pane is narrow
+    QBoxLayout* m_toolRow = nullptr;
+    void PlaceToolBars();
     QToolButton* m_menuButton = nullptr;
     QAction* m_menuAction = nullptr;
     std::vector<QAction*> m_standardActions;

@@ -203,6 +203,61 @@ TEST_F(DialogTest, TheWindowAndItsButtonsStayOnTheScreenAndThePanesTakeTheSpace)
     EXPECT_GT(dialog.Control(IDC_PANE_QUESTION)->height(), before.height() + 20);
 }
 
+// Every tool of a pane's row shows in the row itself, none behind the row's "»" button.
+void ExpectWholeToolBar(QToolBar* bar)
+{
+    ASSERT_TRUE(bar->isVisible());
+    std::string widths;
+    for (QAction* action : bar->actions()) {
+        if (!action->isVisible() || action->isSeparator())
+            continue;
+        QWidget* widget = bar->widgetForAction(action);
+        ASSERT_TRUE(widget) << action->toolTip().toStdString();
+        widths += action->toolTip().toStdString() + "=" + std::to_string(widget->width()) + " ";
+        EXPECT_TRUE(widget->isVisible()) << action->toolTip().toStdString() << " of a row " << bar->width() << " wide";
+        EXPECT_TRUE(bar->rect().contains(widget->geometry())) << action->toolTip().toStdString();
+    }
+    for (auto* button : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"), Qt::FindDirectChildrenOnly))
+        EXPECT_FALSE(button->isVisible()) << "the row is " << bar->width() << " wide: " << widths;
+    for (auto* box : bar->findChildren<QComboBox*>()) {
+        if (box->toolTip() != QStringLiteral("글꼴"))
+            continue;
+        EXPECT_FALSE(box->currentText().isEmpty());
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->currentText()) + 16) << box->currentText().toStdString();
+    }
+}
+
+void ExpectWholeToolRow(editor::CHwpctrl& pane)
+{
+    ExpectWholeToolBar(pane.ToolBar());
+    ExpectWholeToolBar(pane.DrawToolBar());
+    // Both bars within the pane.
+    for (QToolBar* bar : {pane.ToolBar(), pane.DrawToolBar()})
+        EXPECT_TRUE(pane.rect().contains(QRect(bar->mapTo(&pane, QPoint(0, 0)), bar->size())));
+}
+
+TEST_F(DialogTest, EveryToolOfAPaneShowsInItsRowOnALaptopScreenWithThePassage)
+{
+    for (const QSize screen : {QSize(1366, 768), QSize(1280, 720)}) {
+        SCOPED_TRACE(::testing::Message() << screen.width() << "x" << screen.height());
+        CVarnelDlg& dialog = Open(screen.width(), screen.height());
+        Click(dialog, IDC_HAS_PASSAGE);
+        dialog.show();
+        QApplication::processEvents();
+        dialog.layout()->activate();
+        QApplication::processEvents();
+        for (int id : {IDC_PANE_PASSAGE, IDC_PANE_QUESTION, IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN}) {
+            SCOPED_TRACE(id);
+            editor::CHwpctrl* pane = dialog.Pane(id);
+            if (!pane->isVisible())
+                continue;
+            EXPECT_LT(pane->width(), 480);
+            ExpectWholeToolRow(*pane);
+        }
+        m_dialog.reset();
+    }
+}
+
 TEST_F(DialogTest, TemplateScaleStaysTheZoomRuleOfLowScreens)
 {
     CVarnelDlg& full = Open(1920, 1080);

@@ -173,15 +173,23 @@ TEST_F(SixPanes, TheToolRowHasIconsWithKoreanTipsAndTheObjectCommands)
         EXPECT_TRUE(action->isVisible()) << name;
     }
     QStringList order;
-    for (QAction* action : pane.ToolBar()->actions()) {
+    for (QAction* action : pane.DrawToolBar()->actions()) {
         if (action->objectName().startsWith(QLatin1String("insert_")))
             order << action->objectName();
     }
     // (The pane's own picture and equation tools are there already.)
     order.removeDuplicates();
     EXPECT_EQ(order, (QStringList{"insert_table", "insert_box", "insert_picture", "insert_equation"}));
-    for (const QString& tip : {QStringLiteral("되돌리기"), QStringLiteral("다시 실행"), QStringLiteral("오려 두기"),
-                               QStringLiteral("복사하기"), QStringLiteral("붙이기"), QStringLiteral("진하게"),
+    // Undo and redo lead the row; cut, copy and paste are in the menu under their keys.
+    EXPECT_TRUE(pane.ToolBar()->actions().value(1)->toolTip().startsWith(QStringLiteral("되돌리기")));
+    QStringList editMenu;
+    for (QAction* menu : qobject_cast<QToolButton*>(pane.ToolBar()->widgetForAction(pane.ToolBar()->actions().value(0)))->menu()->actions())
+        if (menu->text() == QStringLiteral("편집"))
+            for (QAction* action : menu->menu()->actions())
+                editMenu << action->text();
+    EXPECT_TRUE(editMenu.contains(QStringLiteral("붙이기\t") + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText)))
+        << editMenu.join(u',').toStdString();
+    for (const QString& tip : {QStringLiteral("되돌리기"), QStringLiteral("다시 실행"), QStringLiteral("진하게"),
                                QStringLiteral("기울임"), QStringLiteral("밑줄"), QStringLiteral("위 첨자"),
                                QStringLiteral("아래 첨자")}) {
         QAction* action = ToolAction(pane, tip);
