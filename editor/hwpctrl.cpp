@@ -9,6 +9,7 @@
 #include "editor/table_tools.h"
 #include "editor/tool_icons.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QActionGroup>
@@ -717,6 +718,11 @@ void CHwpctrl::RefreshStyleBox()
     int number = 1;
     for (const TextStyle& style : m_document->Styles())
         m_styleBox->addItem(QStringLiteral("%1 %2").arg(number++).arg(style.name));
+    // The box stays narrow (its number and the start of the name); its list shows the names whole.
+    int widest = 0;
+    for (int i = 0; i < m_styleBox->count(); ++i)
+        widest = std::max(widest, m_styleBox->view()->fontMetrics().horizontalAdvance(m_styleBox->itemText(i)));
+    m_styleBox->view()->setMinimumWidth(widest + 24);
     OnCursorMoved();
 }
 
