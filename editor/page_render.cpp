@@ -28,6 +28,8 @@ namespace {
 // Rows painted at a time: 20 MB at 600 dpi, and few text lines straddle two bands.
 constexpr int kBandRows = 1024;
 constexpr int kMaxSide = 32767;
+// Layout pixels: far less than any line, more than the layout's rounding of page edges.
+constexpr double kPageEdgeHair = 2;
 
 void PutLe16(unsigned char* at, std::uint32_t value)
 {
@@ -135,9 +137,33 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    // Qt's layout only clips here: a block that runs on into the next page is written whole,
-    // so that page's first lines also stand, clipped and invisible, in this one.
-    m_text->drawContents(&painter, QRectF(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight));
+    const QRectF body(0, page * bodyHeight, HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight);
+    painter.setClipRect(body, Qt::IntersectClip);
+    // Block by block rather than through the document's layout, which writes lines of a
+    // paragraph that began on the page before (clipped out of sight, but text to every PDF
+    // reader) wherever a page breaks inside a paragraph. Here only the lines that meet the
+    // body are written, and as a line pushed onto the next page begins exactly at this
+    // page's foot, a hair inside the body keeps each line on its own page.
+    const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
+    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        QTextLayout* text = block.layout();
+        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
+            continue;
+        const QRectF bounds = layout->blockBoundingRect(block);
+        if (bounds.bottom() < lines.top() || bounds.top() > lines.bottom())
+            continue;
+        const QBrush background = block.blockFormat().background();
+        if (background.style() != Qt::NoBrush)
+            painter.fillRect(bounds, background);
+        painter.setPen(Qt::black);
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const double top = bounds.top() + line.y();
+            if (top + line.height() >= lines.top() && top <= lines.bottom())
+                line.draw(&painter, bounds.topLeft());
+        }
+    }
     painter.restore();
 }
 
