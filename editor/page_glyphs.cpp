@@ -214,11 +214,16 @@ private:
 PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 {
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        bool leavesPainting = false;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
             QRgb colour = 0;
-            if (!fragment.isValid() || !DrawnFromGlyphs(format) || !PlainTextColour(format, colour))
+            const bool fromGlyphs = fragment.isValid() && DrawnFromGlyphs(format) && PlainTextColour(format, colour);
+            leavesPainting = leavesPainting || !fromGlyphs || format.fontUnderline() ||
+                             format.underlineStyle() != QTextCharFormat::NoUnderline ||
+                             format.background().style() != Qt::NoBrush;
+            if (!fromGlyphs)
                 continue;
             if (!m_ranges.empty() && m_ranges.back().colour == colour &&
                 m_ranges.back().position + m_ranges.back().length == fragment.position() &&
@@ -227,6 +232,12 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
                 continue;
             }
             m_ranges.push_back({fragment.position(), fragment.length(), colour});
+        }
+        if (block.blockNumber() >= 0) {
+            const auto number = static_cast<std::size_t>(block.blockNumber());
+            if (m_blockLeavesPainting.size() <= number)
+                m_blockLeavesPainting.resize(number + 1, true);
+            m_blockLeavesPainting[number] = leavesPainting;
         }
     }
     QTextCursor cursor(&text);
@@ -257,6 +268,13 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
         }
     }
     cursor.endEditBlock();
+}
+
+bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block) const
+{
+    const int number = block.blockNumber();
+    return number < 0 || static_cast<std::size_t>(number) >= m_blockLeavesPainting.size() ||
+           m_blockLeavesPainting[static_cast<std::size_t>(number)];
 }
 
 int PageGlyphs::FontIndex(const QRawFont& font)

@@ -123,9 +123,45 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
     if (clip.isEmpty())
         return;
-    m_text->drawContents(&painter, clip);
-    if (!m_glyphs)
+    if (!m_glyphs) {
+        m_text->drawContents(&painter, clip);
         return;
+    }
+    if (!m_text->rootFrame()->childFrames().isEmpty()) {
+        // Frames and tables paint their own borders: left to the document's layout.
+        m_text->drawContents(&painter, clip);
+        PaintGlyphs(image, painter, clip);
+        return;
+    }
+    // What the document's layout would paint here, but for blocks whose text is all drawn
+    // from glyphs below: their transparent lines would still cost Qt an outline per glyph.
+    painter.setClipRect(clip);
+    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        QTextLayout* text = block.layout();
+        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
+            continue;
+        const QRectF bounds = layout->blockBoundingRect(block);
+        if (bounds.bottom() < clip.top() || bounds.top() > clip.bottom())
+            continue;
+        const QBrush background = block.blockFormat().background();
+        if (background.style() != Qt::NoBrush)
+            painter.fillRect(bounds, background);
+        if (!m_glyphs->LeavesPaintingIn(block))
+            continue;
+        painter.setPen(Qt::black);
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const double lineTop = bounds.top() + line.y();
+            if (lineTop <= clip.bottom() && lineTop + line.height() >= clip.top())
+                line.draw(&painter, bounds.topLeft());
+        }
+    }
+    PaintGlyphs(image, painter, clip);
+}
+
+void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const
+{
     const QTransform toDevice = painter.transform();
     painter.end();
     m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect());
