@@ -403,19 +403,42 @@ void ForEachControl(DocumentT& document, Visit visit)
 }
 
 // A bin data item by what it holds: the same picture under another stream id is the same.
-const hwp::Bytes& BinDataKey(const hwp::BinDataItem& item)
+// Its stream stands in as a digest (length and 64-bit FNV-1a), so the keys and the probe
+// below cost bytes, not a copy of every picture; two streams taken for one by the digest
+// only keep an item that could have gone.
+hwp::Bytes StreamDigest(const hwp::Bytes& stream)
 {
-    return item.stream.empty() ? item.record : item.stream;
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint8_t byte : stream)
+        hash = (hash ^ byte) * 1099511628211ull;
+    hwp::Bytes digest(16);
+    for (std::size_t i = 0; i < 8; ++i) {
+        digest[i] = static_cast<std::uint8_t>(hash >> (8 * i));
+        digest[8 + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(stream.size()) >> (8 * i));
+    }
+    return digest;
+}
+
+hwp::Bytes BinDataKey(const hwp::BinDataItem& item)
+{
+    return item.stream.empty() ? item.record : StreamDigest(item.stream);
 }
 
 // What bin data the objects of `document` refer to, as ImportControl follows them.
 std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
 {
+    hwp::Document light = hwp::ShapeTablesOf(document);
+    for (const hwp::BinDataItem& item : document.binData) {
+        hwp::BinDataItem digest{item.record, item.streamName, {}};
+        if (!item.stream.empty())
+            digest.stream = StreamDigest(item.stream);
+        light.binData.push_back(std::move(digest));
+    }
     hwp::Document probe = hwp::ShapeTablesOf(document);
-    ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(document, control, probe); });
+    ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(light, control, probe); });
     std::set<hwp::Bytes> keys;
     for (const hwp::BinDataItem& item : probe.binData)
-        keys.insert(BinDataKey(item));
+        keys.insert(item.stream.empty() ? item.record : item.stream);
     return keys;
 }
 
@@ -431,7 +454,7 @@ void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& o
     const std::set<hwp::Bytes> now = ReferencedBinData(document);
     bool unused = false;
     for (std::size_t i = 0; i < origin.binData.size(); ++i) {
-        const hwp::Bytes& key = BinDataKey(document.binData[i]);
+        const hwp::Bytes key = BinDataKey(document.binData[i]);
         if (before.count(key) == 0)
             return;
         unused = unused || now.count(key) == 0;

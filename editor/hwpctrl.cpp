@@ -3,6 +3,7 @@
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/page_render.h"
+#include "editor/picture_tools.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -124,12 +125,20 @@ protected:
 
     bool canInsertFromMimeData(const QMimeData* source) const override
     {
-        return dynamic_cast<const PaneMimeData*>(source) != nullptr || QTextEdit::canInsertFromMimeData(source);
+        return dynamic_cast<const PaneMimeData*>(source) != nullptr || HasPastablePicture(*source) ||
+               QTextEdit::canInsertFromMimeData(source);
     }
 
     void insertFromMimeData(const QMimeData* source) override
     {
         const auto* pane = dynamic_cast<const PaneMimeData*>(source);
+        auto* control = qobject_cast<CHwpctrl*>(parentWidget());
+        if (pane == nullptr && control != nullptr && !isReadOnly() && HasPastablePicture(*source)) {
+            QString error;
+            if (!InsertPictureFromMimeData(*control, *source, error))
+                PicturePrompts().showMessage(*control, error);
+            return;
+        }
         if (pane == nullptr || isReadOnly()) {
             QTextEdit::insertFromMimeData(source);
             return;
@@ -224,6 +233,8 @@ CHwpctrl::CHwpctrl(QWidget* parent)
         for (const ContextMenuFiller& fill : m_contextMenuFillers)
             fill(menu, at);
     };
+
+    InstallPictureTools(*this);
 
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
