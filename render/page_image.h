@@ -1,10 +1,11 @@
 // Page images of the question's parts: the first page of a pane, or of the assembled
 // print document, as a half-size PNG in the question's or the passage's folder.
 //
-// The pane renders its first page at 600 dpi into a temporary 24-bit BMP beside the
-// image; the BMP is halved into a 300-dpi, 32-bit ARGB PNG and deleted. The preview
-// assembly (preview.h) exports every part this way; the image cropper then measures the
-// PNGs and leaves its cropped print images beside them.
+// The pane's first page is painted at 600 dpi and halved into a 300-dpi, 32-bit ARGB PNG,
+// band by band from the pane's document; a control that lends no document renders a
+// temporary 24-bit BMP beside the image instead, which is halved the same way and
+// deleted. The preview assembly (preview.h) exports every part this way; the image
+// cropper then measures the PNGs and leaves its cropped print images beside them.
 #pragma once
 
 #include <condition_variable>
