@@ -23,6 +23,8 @@
 
 namespace editor {
 
+class EditorDocument;
+
 // The value of one item of a parameter set: a number or a text.
 using ParameterValue = std::variant<std::int32_t, std::u16string>;
 
@@ -127,6 +129,11 @@ public:
     // written.
     virtual bool RenderPageImage(std::u16string_view path, std::int32_t page, std::int32_t dpi,
                                  std::int32_t bits, std::u16string_view format) = 0;
+
+    // The document the pane shows, when page images may be drawn from it directly (a copy
+    // of it is laid out on the caller's thread and may then be painted on another). Null
+    // where only RenderPageImage can give a page.
+    virtual const EditorDocument* PageSource() const { return nullptr; }
 };
 
 } // namespace editor

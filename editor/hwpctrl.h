@@ -58,6 +58,7 @@ public:
     CaretIndicator GetCaretIndicator() override;
     bool RenderPageImage(std::u16string_view path, std::int32_t page, std::int32_t dpi, std::int32_t bits,
                          std::u16string_view format) override;
+    const EditorDocument* PageSource() const override { return m_document.get(); }
 
     // For the pane's own tools and for tests.
     EditorDocument& Document() { return *m_document; }

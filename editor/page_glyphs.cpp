@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace editor {
 
@@ -62,16 +64,166 @@ inline std::uint32_t Blend(std::uint32_t dst, std::uint32_t colour, unsigned alp
     return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
+// Outlines flattened to within this many pixels: well under what the coverage resolves.
+constexpr double kFlatness = 0.03;
+
+// The coverage of a filled outline as exact areas, the way Qt's own antialiasing
+// rasteriser computes it: every edge adds, to the cells of each row it crosses, the
+// signed area it sweeps and hands on the rest to the next cell; a running sum along the
+// row is then the coverage, non-zero winding clamped to one. Glyphs are filled here
+// rather than through QPainter, which hands each larger fill to its thread pool.
+class CoverageRaster {
+public:
+    CoverageRaster(int width, int height)
+        : m_width(width), m_height(height), m_stride(width + 2),
+          m_cells(static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(height), 0.0f)
+    {
+    }
+
+    void Fill(const QPainterPath& path, double dx, double dy)
+    {
+        QPointF start, last;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element element = path.elementAt(i);
+            const QPointF at(element.x + dx, element.y + dy);
+            switch (element.type) {
+            case QPainterPath::MoveToElement:
+                Line(last, start);
+                start = last = at;
+                break;
+            case QPainterPath::LineToElement:
+                Line(last, at);
+                last = at;
+                break;
+            case QPainterPath::CurveToElement: {
+                if (i + 2 >= path.elementCount())
+                    return;
+                const QPointF c2(path.elementAt(i + 1).x + dx, path.elementAt(i + 1).y + dy);
+                const QPointF end(path.elementAt(i + 2).x + dx, path.elementAt(i + 2).y + dy);
+                Cubic(last, at, c2, end);
+                last = end;
+                i += 2;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        Line(last, start);
+    }
+
+    void Store(QImage& alpha) const
+    {
+        for (int y = 0; y < m_height; ++y) {
+            const float* cell = m_cells.data() + static_cast<std::size_t>(y) * m_stride;
+            uchar* out = alpha.scanLine(y);
+            float sum = 0;
+            for (int x = 0; x < m_width; ++x) {
+                sum += cell[x];
+                const float cover = std::min(1.0f, std::abs(sum));
+                out[x] = static_cast<uchar>(cover * 255.0f + 0.5f);
+            }
+        }
+    }
+
+private:
+    void Cubic(QPointF p0, QPointF p1, QPointF p2, QPointF p3)
+    {
+        // Segments enough for the flatness (the bound on a cubic's second differences).
+        const QPointF d1 = p0 - 2 * p1 + p2;
+        const QPointF d2 = p1 - 2 * p2 + p3;
+        const double dd = std::sqrt(std::max(QPointF::dotProduct(d1, d1), QPointF::dotProduct(d2, d2)));
+        const int steps = std::clamp(static_cast<int>(std::ceil(std::sqrt(0.75 * dd / kFlatness))), 1, 256);
+        QPointF previous = p0;
+        for (int k = 1; k <= steps; ++k) {
+            const double t = static_cast<double>(k) / steps;
+            const double u = 1 - t;
+            const QPointF point = u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
+            Line(previous, point);
+            previous = point;
+        }
+    }
+
+    void Line(QPointF from, QPointF to)
+    {
+        // The outline lies inside the image but for rounding.
+        const auto inside = [this](QPointF p) {
+            return QPointF(std::clamp(p.x(), 0.0, static_cast<double>(m_width)),
+                           std::clamp(p.y(), 0.0, static_cast<double>(m_height)));
+        };
+        from = inside(from);
+        to = inside(to);
+        if (from.y() == to.y())
+            return;
+        double direction = 1;
+        if (from.y() > to.y()) {
+            std::swap(from, to);
+            direction = -1;
+        }
+        const double y0 = from.y();
+        const double y1 = to.y();
+        const double slope = (to.x() - from.x()) / (y1 - y0);
+        double x = from.x();
+        const int rowEnd = std::min(m_height, static_cast<int>(std::ceil(y1)));
+        for (int row = static_cast<int>(y0); row < rowEnd; ++row) {
+            const double dy = std::min(row + 1.0, y1) - std::max(static_cast<double>(row), y0);
+            const double xNext = std::clamp(x + slope * dy, 0.0, static_cast<double>(m_width));
+            const double d = dy * direction;
+            const double left = std::min(x, xNext);
+            const double right = std::max(x, xNext);
+            const double leftFloor = std::floor(left);
+            const int l = static_cast<int>(leftFloor);
+            const int r = static_cast<int>(std::ceil(right));
+            float* cell = m_cells.data() + static_cast<std::size_t>(row) * m_stride;
+            if (r <= l + 1) {
+                // Within one cell: the part of the row right of the edge's middle.
+                const double middle = 0.5 * (x + xNext) - leftFloor;
+                cell[l] += static_cast<float>(d - d * middle);
+                cell[l + 1] += static_cast<float>(d * middle);
+            } else {
+                const double s = 1.0 / (right - left);
+                const double leftFraction = left - leftFloor;
+                const double first = 0.5 * s * (1 - leftFraction) * (1 - leftFraction);
+                const double rightFraction = right - r + 1;
+                const double lastPart = 0.5 * s * rightFraction * rightFraction;
+                cell[l] += static_cast<float>(d * first);
+                if (r == l + 2) {
+                    cell[l + 1] += static_cast<float>(d * (1 - first - lastPart));
+                } else {
+                    const double second = s * (1.5 - leftFraction);
+                    cell[l + 1] += static_cast<float>(d * (second - first));
+                    for (int c = l + 2; c < r - 1; ++c)
+                        cell[c] += static_cast<float>(d * s);
+                    const double upToLast = second + (r - l - 3) * s;
+                    cell[r - 1] += static_cast<float>(d * (1 - upToLast - lastPart));
+                }
+                cell[r] += static_cast<float>(d * lastPart);
+            }
+            x = xNext;
+        }
+    }
+
+    int m_width;
+    int m_height;
+    int m_stride;
+    std::vector<float> m_cells;
+};
+
 } // namespace
 
 PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 {
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        bool leavesPainting = false;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
             QRgb colour = 0;
-            if (!fragment.isValid() || !DrawnFromGlyphs(format) || !PlainTextColour(format, colour))
+            const bool fromGlyphs = fragment.isValid() && DrawnFromGlyphs(format) && PlainTextColour(format, colour);
+            leavesPainting = leavesPainting || !fromGlyphs || format.fontUnderline() ||
+                             format.underlineStyle() != QTextCharFormat::NoUnderline ||
+                             format.background().style() != Qt::NoBrush;
+            if (!fromGlyphs)
                 continue;
             if (!m_ranges.empty() && m_ranges.back().colour == colour &&
                 m_ranges.back().position + m_ranges.back().length == fragment.position() &&
@@ -80,6 +232,12 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
                 continue;
             }
             m_ranges.push_back({fragment.position(), fragment.length(), colour});
+        }
+        if (block.blockNumber() >= 0) {
+            const auto number = static_cast<std::size_t>(block.blockNumber());
+            if (m_blockLeavesPainting.size() <= number)
+                m_blockLeavesPainting.resize(number + 1, true);
+            m_blockLeavesPainting[number] = leavesPainting;
         }
     }
     QTextCursor cursor(&text);
@@ -110,6 +268,13 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
         }
     }
     cursor.endEditBlock();
+}
+
+bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block) const
+{
+    const int number = block.blockNumber();
+    return number < 0 || static_cast<std::size_t>(number) >= m_blockLeavesPainting.size() ||
+           m_blockLeavesPainting[static_cast<std::size_t>(number)];
 }
 
 int PageGlyphs::FontIndex(const QRawFont& font)
@@ -188,11 +353,9 @@ const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyp
     coverage.alpha = QImage(width, height, QImage::Format_Alpha8);
     if (coverage.alpha.isNull())
         return coverage;
-    coverage.alpha.fill(0);
-    QPainter painter(&coverage.alpha);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(phase.x() - coverage.left, phase.y() - coverage.top);
-    painter.fillPath(outline->second, Qt::black);
+    CoverageRaster raster(width, height);
+    raster.Fill(outline->second, phase.x() - coverage.left, phase.y() - coverage.top);
+    raster.Store(coverage.alpha);
     return coverage;
 }
 

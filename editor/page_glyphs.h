@@ -18,6 +18,7 @@
 #include <QRawFont>
 #include <QRect>
 #include <QRgb>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTransform>
 
@@ -37,6 +38,10 @@ public:
     // `clip` (image pixels). `toDevice` maps document coordinates to the image's pixels: a
     // scale and a translation.
     void Paint(QImage& image, const QTransform& toDevice, const QRect& clip);
+
+    // False when every piece of the block is plain text that Paint draws, with nothing
+    // (underline, background, object) left for the layout to paint: its lines can be skipped.
+    bool LeavesPaintingIn(const QTextBlock& block) const;
 
 private:
     struct Range {
@@ -63,6 +68,7 @@ private:
 
     QTextDocument& m_text;
     std::vector<Range> m_ranges;
+    std::vector<bool> m_blockLeavesPainting; // by block number
     bool m_collected = false;
     std::vector<Run> m_runs;
     std::vector<QRawFont> m_fonts;

@@ -28,6 +28,8 @@ namespace {
 // Rows painted at a time: 20 MB at 600 dpi, and few text lines straddle two bands.
 constexpr int kBandRows = 1024;
 constexpr int kMaxSide = 32767;
+// Layout pixels: far less than any line, more than the layout's rounding of page edges.
+constexpr double kPageEdgeHair = 2;
 
 void PutLe16(unsigned char* at, std::uint32_t value)
 {
@@ -123,9 +125,45 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
     if (clip.isEmpty())
         return;
-    m_text->drawContents(&painter, clip);
-    if (!m_glyphs)
+    if (!m_glyphs) {
+        m_text->drawContents(&painter, clip);
         return;
+    }
+    if (!m_text->rootFrame()->childFrames().isEmpty()) {
+        // Frames and tables paint their own borders: left to the document's layout.
+        m_text->drawContents(&painter, clip);
+        PaintGlyphs(image, painter, clip);
+        return;
+    }
+    // What the document's layout would paint here, but for blocks whose text is all drawn
+    // from glyphs below: their transparent lines would still cost Qt an outline per glyph.
+    painter.setClipRect(clip);
+    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        QTextLayout* text = block.layout();
+        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
+            continue;
+        const QRectF bounds = layout->blockBoundingRect(block);
+        if (bounds.bottom() < clip.top() || bounds.top() > clip.bottom())
+            continue;
+        const QBrush background = block.blockFormat().background();
+        if (background.style() != Qt::NoBrush)
+            painter.fillRect(bounds, background);
+        if (!m_glyphs->LeavesPaintingIn(block))
+            continue;
+        painter.setPen(Qt::black);
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const double lineTop = bounds.top() + line.y();
+            if (lineTop <= clip.bottom() && lineTop + line.height() >= clip.top())
+                line.draw(&painter, bounds.topLeft());
+        }
+    }
+    PaintGlyphs(image, painter, clip);
+}
+
+void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const
+{
     const QTransform toDevice = painter.transform();
     painter.end();
     m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect());
@@ -137,10 +175,42 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    // Qt's layout only clips here: a block that runs on into the next page is written whole,
-    // so that page's first lines also stand, clipped and invisible, in this one.
-    m_text->drawContents(&painter, QRectF(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight,
-                                          HwpUnitsToLayout(m_page.SheetWidth()), bodyHeight));
+    // A table wider than the body runs into the right margin as the file has it.
+    const QRectF body(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
+                      bodyHeight);
+    if (!m_text->rootFrame()->childFrames().isEmpty()) {
+        // Tables paint their own rulings, so they are left to the document's layout, which
+        // also writes, clipped, the lines of a paragraph broken across this page's edges.
+        m_text->drawContents(&painter, body);
+        painter.restore();
+        return;
+    }
+    painter.setClipRect(body, Qt::IntersectClip);
+    // Block by block rather than through the document's layout, which writes lines of a
+    // paragraph that began on the page before (clipped out of sight, but text to every PDF
+    // reader) wherever a page breaks inside a paragraph. Here only the lines that meet the
+    // body are written, and as a line pushed onto the next page begins exactly at this
+    // page's foot, a hair inside the body keeps each line on its own page.
+    const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
+    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        QTextLayout* text = block.layout();
+        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
+            continue;
+        const QRectF bounds = layout->blockBoundingRect(block);
+        if (bounds.bottom() < lines.top() || bounds.top() > lines.bottom())
+            continue;
+        const QBrush background = block.blockFormat().background();
+        if (background.style() != Qt::NoBrush)
+            painter.fillRect(bounds, background);
+        painter.setPen(Qt::black);
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const double top = bounds.top() + line.y();
+            if (top + line.height() >= lines.top() && top <= lines.bottom())
+                line.draw(&painter, bounds.topLeft());
+        }
+    }
     painter.restore();
 }
 

@@ -36,6 +36,9 @@ public:
     int SheetPixelHeight(double dpi) const;
 
 private:
+    // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
+    void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const;
+
     PageSetup m_page;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;

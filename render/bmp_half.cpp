@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include <emmintrin.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,6 +106,25 @@ inline std::uint32_t AverageBlock(const unsigned char* a, const unsigned char* b
     const unsigned green = a[1] + a[bpp + 1] + b[1] + b[bpp + 1] + 2;
     const unsigned red = a[2] + a[bpp + 2] + b[2] + b[bpp + 2] + 2;
     return 0xFF000000u | ((red >> 2) << 16) | ((green >> 2) << 8) | (blue >> 2);
+}
+
+// Eight blocks of 32-bit pixels, the same sums as AverageBlock, four bytes at a time.
+inline void AverageEightBlocks(const unsigned char* a, const unsigned char* b, std::uint32_t* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i two = _mm_set1_epi16(2);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (int k = 0; k < 4; ++k) {
+        const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * k));
+        const __m128i bottom = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k));
+        // Pixels 0 and 1 of the four in `low`, 2 and 3 in `high`, column pairs summed.
+        const __m128i low = _mm_add_epi16(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero));
+        const __m128i high = _mm_add_epi16(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero));
+        __m128i sums = _mm_unpacklo_epi64(_mm_add_epi16(low, _mm_srli_si128(low, 8)),
+                                          _mm_add_epi16(high, _mm_srli_si128(high, 8)));
+        sums = _mm_srli_epi16(_mm_add_epi16(sums, two), 2);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k), _mm_or_si128(_mm_packus_epi16(sums, sums), opaque));
+    }
 }
 
 inline bool AllWhite48(const unsigned char* p)
@@ -219,8 +239,7 @@ void HalveRowPair(const unsigned char* top, const unsigned char* bottom, int bpp
                 std::fill_n(out + x, 8, 0xFFFFFFFFu);
                 continue;
             }
-            for (int i = 0; i < 8; ++i)
-                out[x + i] = AverageBlock(a + 8 * i, b + 8 * i, 4);
+            AverageEightBlocks(a, b, out + x);
         }
     }
     for (; x < outWidth; ++x)

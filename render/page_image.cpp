@@ -9,9 +9,10 @@
 
 #include <QImage>
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cstdio>
-#include <future>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -21,8 +22,10 @@ namespace {
 // The page the preview shows, at twice the dpi of the image it keeps.
 constexpr std::int32_t kRenderDpi = 600;
 constexpr std::int32_t kRenderBits = 24;
-// Rows painted at a time, as the pane's render does; even, so row pairs never straddle bands.
-constexpr int kBandRows = 1024;
+// Rows painted at a time: 2.5 MB at 600 dpi, which the halving reads back while it is
+// still in the caches (bands of 1024 rows measured a fifth more CPU, most of it the
+// kernel's page faults); even, so row pairs never straddle bands.
+constexpr int kBandRows = 128;
 constexpr int kMaxSide = 32767;
 
 std::u16string Utf16Path(const std::string& path)
@@ -63,6 +66,13 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
                      PageImageQueue* queue)
 {
     PageImagePaths paths = PageImagePathsFor(record, partName);
+    if (const editor::EditorDocument* document = control.PageSource()) {
+        const editor::PagedLayout layout(*document);
+        if (queue != nullptr)
+            return queue->Write(layout, 0, std::move(paths.image));
+        PageImageQueue now;
+        return now.Write(layout, 0, std::move(paths.image));
+    }
     const bool rendered = control.RenderPageImage(Utf16Path(paths.bitmap), 0, kRenderDpi, kRenderBits, u"bmp");
     if (queue != nullptr)
         queue->Convert(std::move(paths.bitmap), std::move(paths.image));
@@ -70,6 +80,25 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
         ConvertPageBitmap(paths.bitmap, paths.image);
     return rendered;
 }
+
+// One page's PNG as its bands arrive; used by the worker only. Written to the temporary
+// file and renamed over the image when there is one, else straight to the image (a save's
+// scratch image, removed when it fails).
+struct PageImageQueue::PageSink {
+    PageSink(std::string temporaryPath, std::string imagePath, int width, int height, bool* writtenFlag)
+        : temporary(std::move(temporaryPath)), image(std::move(imagePath)),
+          png(temporary.empty() ? image : temporary, width, height), row(static_cast<std::size_t>(width)),
+          written(writtenFlag)
+    {
+        ok = png.IsOpen();
+    }
+    std::string temporary;
+    std::string image;
+    PngRowWriter png;
+    std::vector<std::uint32_t> row;
+    bool* written;
+    bool ok;
+};
 
 PageImageQueue::~PageImageQueue()
 {
@@ -85,19 +114,91 @@ PageImageQueue::~PageImageQueue()
 
 void PageImageQueue::Convert(std::string bitmapPath, std::string imagePath)
 {
+    Job job;
+    job.bitmap = std::move(bitmapPath);
+    job.image = std::move(imagePath);
+    Add(std::move(job));
+}
+
+QImage PageImageQueue::TakeBand(int width, int height)
+{
+    std::unique_lock lock(m_mutex);
+    // A few bands waiting keep the worker busy; more would only hold memory.
+    m_changed.wait(lock, [this] { return m_bandsQueued < 4 || m_inline; });
+    while (!m_spareBands.empty()) {
+        QImage band = std::move(m_spareBands.back());
+        m_spareBands.pop_back();
+        if (band.width() == width && band.height() == height)
+            return band;
+    }
+    lock.unlock();
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
+bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written)
+{
+    return Write(layout, page, std::move(imagePath), written, false);
+}
+
+bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written,
+                           bool replaceInOneInstant)
+{
+    if (written != nullptr)
+        *written = false;
+    const int width = layout.SheetPixelWidth(kRenderDpi);
+    const int height = layout.SheetPixelHeight(kRenderDpi);
+    if (page < 0 || page >= layout.PageCount() || width > kMaxSide || height > kMaxSide || width < 2 || height < 2) {
+        if (!replaceInOneInstant)
+            std::remove(imagePath.c_str());
+        return false;
+    }
+    std::string temporary;
+    if (replaceInOneInstant) {
+        temporary = MakeTemporaryPathBeside(imagePath);
+        if (temporary.empty())
+            return true;
+    }
+    const int outHeight = height / 2;
+    auto sink = std::make_shared<PageSink>(std::move(temporary), std::move(imagePath), width / 2, outHeight, written);
+    for (int top = 0; top < 2 * outHeight; top += kBandRows) {
+        Job job;
+        job.page = sink;
+        job.band = TakeBand(width, std::min(kBandRows, height));
+        job.pairs = std::min(kBandRows, 2 * outHeight - top) / 2;
+        const bool spoilt = job.band.isNull();
+        if (spoilt)
+            job.pairs = -1;
+        else
+            layout.PaintBand(job.band, page, top, kRenderDpi);
+        Add(std::move(job));
+        if (spoilt)
+            break;
+    }
+    Job end;
+    end.page = std::move(sink);
+    Add(std::move(end));
+    return true;
+}
+
+void PageImageQueue::Add(Job job)
+{
     {
         const std::lock_guard lock(m_mutex);
-        m_jobs.emplace_back(std::move(bitmapPath), std::move(imagePath));
+        if (job.page && job.pairs != 0)
+            ++m_bandsQueued;
+        m_jobs.push_back(std::move(job));
     }
     m_changed.notify_all();
-    if (!m_worker.joinable()) {
+    if (!m_worker.joinable() && !m_inline) {
         try {
             m_worker = std::thread(&PageImageQueue::Work, this, false);
         } catch (const std::system_error&) {
-            // No second thread to be had: convert here instead.
-            Work(true);
+            // No second thread to be had: work here instead, now and from now on.
+            m_inline = true;
         }
     }
+    if (m_inline)
+        Work(true);
 }
 
 void PageImageQueue::Finish()
@@ -115,12 +216,43 @@ void PageImageQueue::Work(bool untilEmpty)
         m_changed.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
         if (m_jobs.empty())
             return;
-        const auto [bitmap, image] = std::move(m_jobs.front());
+        Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_busy = true;
         lock.unlock();
-        ConvertPageBitmap(bitmap, image);
+        if (!job.page) {
+            ConvertPageBitmap(job.bitmap, job.image);
+        } else if (job.pairs != 0) {
+            PageSink& sink = *job.page;
+            sink.ok = sink.ok && job.pairs > 0;
+            for (int i = 0; sink.ok && i < job.pairs; ++i) {
+                HalveRowPair(job.band.constScanLine(2 * i), job.band.constScanLine(2 * i + 1), 4,
+                             static_cast<int>(sink.row.size()), sink.row.data());
+                sink.png.WriteRow(sink.row.data());
+            }
+        } else {
+            PageSink& sink = *job.page;
+            // The writer removes its file when it fails.
+            bool done = sink.png.Finish() && sink.ok;
+            if (!sink.temporary.empty()) {
+                if (done)
+                    done = CommitTemporaryFile(sink.temporary, sink.image);
+                else
+                    std::remove(sink.temporary.c_str());
+            } else if (!done) {
+                // An image of an earlier save must not pass for this one.
+                std::remove(sink.image.c_str());
+            }
+            if (sink.written != nullptr)
+                *sink.written = done;
+        }
         lock.lock();
+        if (job.page && job.pairs != 0) {
+            --m_bandsQueued;
+            if (!job.band.isNull())
+                m_spareBands.push_back(std::move(job.band));
+        }
+        job.page.reset();
         m_busy = false;
         m_changed.notify_all();
     }
@@ -129,55 +261,14 @@ void PageImageQueue::Work(bool untilEmpty)
 bool WritePageImage(const editor::EditorDocument& document, int page, const std::string& pngPath)
 {
     const editor::PagedLayout layout(document);
-    if (page < 0 || page >= layout.PageCount())
-        return false;
-    const int width = layout.SheetPixelWidth(kRenderDpi);
-    const int height = layout.SheetPixelHeight(kRenderDpi);
-    if (width > kMaxSide || height > kMaxSide || width < 2 || height < 2)
-        return false;
-    const int outWidth = width / 2;
-    const int outHeight = height / 2;
-    const std::string temporary = MakeTemporaryPathBeside(pngPath);
-    if (temporary.empty())
-        return false;
-    bool ok = false;
-    {
-        PngRowWriter png(temporary, outWidth, outHeight);
-        ok = png.IsOpen();
-        QImage bands[2];
-        for (QImage& band : bands) {
-            band = QImage(width, std::min(kBandRows, height), QImage::Format_RGB32);
-            ok = ok && !band.isNull();
-        }
-        std::vector<std::uint32_t> row(static_cast<std::size_t>(outWidth));
-        const auto halveBand = [&](const QImage& band, int pairs) {
-            for (int i = 0; i < pairs; ++i) {
-                HalveRowPair(band.constScanLine(2 * i), band.constScanLine(2 * i + 1), 4, outWidth, row.data());
-                png.WriteRow(row.data());
-            }
-        };
-        std::future<void> halving;
-        int next = 0;
-        for (int top = 0; ok && top < 2 * outHeight; top += kBandRows) {
-            QImage& band = bands[next];
-            next ^= 1;
-            layout.PaintBand(band, page, top, kRenderDpi);
-            const int pairs = std::min(kBandRows, 2 * outHeight - top) / 2;
-            if (halving.valid())
-                halving.get();
-            try {
-                halving = std::async(std::launch::async, halveBand, std::cref(band), pairs);
-            } catch (const std::system_error&) {
-                halveBand(band, pairs);
-            }
-        }
-        if (halving.valid())
-            halving.get();
-        ok = png.Finish() && ok;
-    }
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return CommitTemporaryFile(temporary, pngPath);
+    return WritePageImage(layout, page, pngPath);
+}
+
+bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath)
+{
+    bool written = false;
+    PageImageQueue queue;
+    queue.Write(layout, page, pngPath, &written, true);
+    queue.Finish();
+    return written;
 }

@@ -1,22 +1,28 @@
 // Page images of the question's parts: the first page of a pane, or of the assembled
 // print document, as a half-size PNG in the question's or the passage's folder.
 //
-// The pane renders its first page at 600 dpi into a temporary 24-bit BMP beside the
-// image; the BMP is halved into a 300-dpi, 32-bit ARGB PNG and deleted. The preview
-// assembly (preview.h) exports every part this way; the image cropper then measures the
-// PNGs and leaves its cropped print images beside them.
+// The pane's first page is painted at 600 dpi and halved into a 300-dpi, 32-bit ARGB PNG,
+// band by band from the pane's document; a control that lends no document renders a
+// temporary 24-bit BMP beside the image instead, which is halved the same way and
+// deleted. The preview assembly (preview.h) exports every part this way; the image
+// cropper then measures the PNGs and leaves its cropped print images beside them.
 #pragma once
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <string_view>
+#include <vector>
+
+#include <QImage>
 
 #include "editor/editor_control.h"
 #include "editor/editor_document.h"
+#include "editor/page_render.h"
 #include "store/exam_record.h"
 
 struct PageImagePaths {
@@ -35,15 +41,18 @@ PageImagePaths PageImagePathsFor(const ExamRecord& record, std::string_view part
 // error); an older PNG at `imagePath` is then removed.
 bool ConvertPageBitmap(const std::string& bitmapPath, const std::string& imagePath);
 
-// Renders the control's first page and converts it as above. The result is only the
-// render's: the conversion is tried in any case, and its failure shows as a missing PNG.
+// The control's first page as its PNG: painted straight from the control's document when
+// it lends one (PageSource), else rendered to the bitmap and converted as above. True
+// when the page was rendered (or painted): a failed conversion or write shows only as a
+// missing PNG.
 bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName);
 
-
-// Conversions on the second core: while the dialog's thread renders the next pane, the
-// bitmap before it is halved and written here, in the order given. Finish (and the
-// destructor) wait until every queued PNG is written and every bitmap deleted, so the
-// files are all there before anything reads them.
+// Page images on the second core. Pages are painted on the caller's thread (fonts and
+// layouts stay with the thread that made them), a band at a time; halving and compressing
+// the bands, or converting a bitmap, is done here in the order given, while the caller
+// goes on to paint the next band or the next pane. Finish (and the destructor) wait until
+// every queued PNG is written and every bitmap deleted, so the files are all there before
+// anything reads them.
 class PageImageQueue {
 public:
     PageImageQueue() = default;
@@ -52,17 +61,38 @@ public:
     PageImageQueue& operator=(const PageImageQueue&) = delete;
 
     void Convert(std::string bitmapPath, std::string imagePath);
+    // Paints page `page` (0-based) of `layout` now and queues its PNG for `imagePath`, as
+    // WritePageImage writes it; on failure no PNG is left there, not even an older one.
+    // `written`, when given, says after Finish whether the PNG was written. False when
+    // the page does not exist or is too large.
+    bool Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written = nullptr);
     void Finish();
 
 private:
+    friend bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath);
+    struct PageSink;
+    struct Job {
+        std::string bitmap; // a bitmap to convert, or
+        std::string image;
+        std::shared_ptr<PageSink> page; // a band of a page being written
+        QImage band;
+        int pairs = 0; // row pairs of the band; 0: the page is complete
+    };
+    bool Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written,
+               bool replaceInOneInstant);
+    void Add(Job job);
+    QImage TakeBand(int width, int height);
     // On the worker until stopped; on the caller's thread (untilEmpty) when no worker could start.
     void Work(bool untilEmpty);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::pair<std::string, std::string>> m_jobs;
+    std::deque<Job> m_jobs;
+    int m_bandsQueued = 0;
+    std::vector<QImage> m_spareBands;
     bool m_busy = false;
     bool m_stop = false;
+    bool m_inline = false; // no worker: jobs run at once on the caller's thread
     std::thread m_worker;
 };
 
@@ -76,3 +106,5 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
 // `pngPath` is replaced in one instant, or left as it was. False when the page does not
 // exist or the file cannot be written.
 bool WritePageImage(const editor::EditorDocument& document, int page, const std::string& pngPath);
+// The same from a copy already laid out.
+bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath);

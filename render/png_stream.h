@@ -39,6 +39,7 @@ private:
     bool m_finished = false;
     z_stream m_zip{};
     bool m_zipOpen = false;
+    std::uint32_t m_adler = 1; // of the uncompressed rows
     std::vector<unsigned char> m_previous; // the row above, as it was passed in
     std::vector<unsigned char> m_filtered; // filter byte, then the row's differences
     std::vector<unsigned char> m_out;

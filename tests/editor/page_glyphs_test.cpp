@@ -12,7 +12,9 @@
 
 namespace {
 
-std::unique_ptr<editor::EditorDocument> FullKoreanPage()
+// With a table (a frame, left to Qt's layout) or without (the layout's lines painted
+// block by block, plain ones skipped).
+std::unique_ptr<editor::EditorDocument> FullKoreanPage(bool withTable = true)
 {
     auto document = editor::ToEditorDocument(templates::MakeStyledDocument(6));
     QTextCursor cursor(&document->Text());
@@ -38,7 +40,7 @@ std::unique_ptr<editor::EditorDocument> FullKoreanPage()
             struck.setFontStrikeOut(true);
             cursor.insertText(QStringLiteral("지운 글자 "), struck);
         }
-        if (i == 8) {
+        if (i == 8 && withTable) {
             QTextTable* table = cursor.insertTable(2, 2);
             for (int cell = 0; cell < 4; ++cell) {
                 QTextCursor inCell = table->cellAt(cell / 2, cell % 2).firstCursorPosition();
@@ -125,7 +127,9 @@ protected:
 
 TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixel)
 {
-    const auto document = FullKoreanPage();
+  for (const bool withTable : {true, false}) {
+    SCOPED_TRACE(withTable ? "with a table" : "without frames");
+    const auto document = FullKoreanPage(withTable);
     const QImage reference = PaintPage(*document, editor::PageOutput::Vector, 600);
     const QImage drawn = PaintPage(*document, editor::PageOutput::Bitmap, 600);
     ASSERT_EQ(reference.size(), QSize(4961, 7016));
@@ -138,7 +142,7 @@ TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixe
         Halved(drawn).save(QString::fromLocal8Bit(keep) + "/glyphs.png");
     }
     // A page full of text: a tenth or more of it is ink.
-    EXPECT_GT(full.inked, 2'000'000) << "the page holds text";
+    EXPECT_GT(full.inked, 1'500'000) << "the page holds text";
     // Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
     // slightly; a missing, doubled or misplaced glyph would cost whole strokes.
     EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
@@ -148,6 +152,7 @@ TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixe
     EXPECT_LT(half.above32, 0.00005);
     std::printf("600 dpi: mean %.4f, largest %d, above 32 %.6f; halved: mean %.4f, largest %d, above 32 %.6f\n",
                 full.mean, full.largest, full.above32, half.mean, half.largest, half.above32);
+  }
 }
 
 TEST_F(PageGlyphImages, ColouredTextKeepsItsColourAndItsUnderline)

@@ -8,6 +8,8 @@
 #include "tools/templates/template_documents.h"
 
 #include <QImageReader>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <utility>
 
 using namespace render_testing;
 
@@ -48,6 +51,59 @@ QImage ReadImage(const std::string& path)
     return reader.read().convertToFormat(QImage::Format_ARGB32);
 }
 
+// Keeps the text a painter writes, in order, and nothing else: what a PDF reader finds.
+class TextRecorder : public QPaintEngine {
+public:
+    TextRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { text += item.text(); }
+    Type type() const override { return QPaintEngine::User; }
+    QString text;
+};
+
+class TextDevice : public QPaintDevice {
+public:
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    QString Take() { return std::exchange(m_engine.text, QString()); }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 20000;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+        default:
+            return 1;
+        }
+    }
+
+private:
+    mutable TextRecorder m_engine;
+};
+
+QString WithoutSpaces(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("\\s+"))).remove(QChar(0x2029));
+}
+
 class PageOutput : public RenderTest {};
 
 TEST_F(PageOutput, ThePageImageWrittenStraightIsTheImageASaveExports)
@@ -76,6 +132,26 @@ TEST_F(PageOutput, APageImageThatCannotBeMadeLeavesTheOldFileAlone)
     EXPECT_FALSE(WritePageImage(*document, 0, PathOf("missing/folder.png")));
 }
 
+TEST_F(PageOutput, EveryLineIsWrittenOnItsOwnPageOnly)
+{
+    // Paragraphs of several lines, so pages break inside them as well as between them.
+    const auto document = KoreanPages(15, 4);
+    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+    ASSERT_GE(layout.PageCount(), 2);
+    TextDevice device;
+    QString all;
+    for (int page = 0; page < layout.PageCount(); ++page) {
+        QPainter painter(&device);
+        layout.PaintPage(painter, page);
+        painter.end();
+        const QString text = WithoutSpaces(device.Take());
+        EXPECT_FALSE(text.isEmpty()) << "page " << page;
+        all += text;
+    }
+    // In order and each once: the pages together are the document.
+    EXPECT_EQ(all.toStdString(), WithoutSpaces(document->Text().toPlainText()).toStdString());
+}
+
 TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
 {
     // Paragraphs of several lines, so pages break inside them.
@@ -102,13 +178,27 @@ TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
     const QString text =
         QString::fromUtf8(process.readAllStandardOutput()).replace(QRegularExpression(QStringLiteral("\\s+")), " ");
     EXPECT_TRUE(text.contains(QStringLiteral("윗글의 중심 내용으로 가장 알맞은 것은?"))) << text.left(200).toStdString();
-    // Every paragraph is there (a page break inside a paragraph also leaves the next
-    // page's first line as clipped text on the page before; not checked here).
+    // Every paragraph there once, on one page, the pages in order.
     std::map<int, int> seen;
-    auto matches = QRegularExpression(QStringLiteral("문단 (\\d+)")).globalMatch(text);
-    while (matches.hasNext())
-        ++seen[matches.next().captured(1).toInt()];
+    int last = 0;
+    for (int page = 1; page <= pages; ++page) {
+        QProcess one;
+        one.start(extractor, {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page),
+                              QString::fromStdString(PathOf("pages.pdf")), QStringLiteral("-")});
+        ASSERT_TRUE(one.waitForFinished(30000));
+        const QString pageText = QString::fromUtf8(one.readAllStandardOutput())
+                                     .replace(QRegularExpression(QStringLiteral("\\s+")), " ");
+        auto matches = QRegularExpression(QStringLiteral("문단 (\\d+)")).globalMatch(pageText);
+        while (matches.hasNext()) {
+            const int tag = matches.next().captured(1).toInt();
+            ++seen[tag];
+            EXPECT_EQ(tag, last + 1) << "page " << page;
+            last = tag;
+        }
+    }
     EXPECT_EQ(seen.size(), 60u);
+    for (const auto& [tag, count] : seen)
+        EXPECT_EQ(count, 1) << "문단 " << tag;
 }
 
 // The program as a user runs it.
