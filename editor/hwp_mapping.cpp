@@ -1,5 +1,7 @@
 #include "editor/hwp_mapping.h"
 
+#include "hwp/border_fill.h"
+
 #include "editor/kept_objects.h"
 #include "editor/table_mapping.h"
 #include "hwp/objects.h"
@@ -72,18 +74,6 @@ QString ToQString(const std::u16string& text)
 std::u16string ToU16(const QString& text)
 {
     return text.toStdU16String();
-}
-
-QColor FromColorRef(hwp::ColorRef color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
-hwp::ColorRef ToColorRef(const QColor& color)
-{
-    return static_cast<hwp::ColorRef>(color.red()) | (static_cast<hwp::ColorRef>(color.green()) << 8) |
-           (static_cast<hwp::ColorRef>(color.blue()) << 16);
 }
 
 QString FaceNameOf(const hwp::Document& document, int lang, std::uint16_t id)
@@ -984,6 +974,29 @@ bool WriteHwpFile(const EditorDocument& document, const std::string& path)
         return true;
     } catch (const std::exception&) {
         return false;
+    }
+}
+
+QColor FromColorRef(hwp::ColorRef color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+hwp::ColorRef ToColorRef(const QColor& color)
+{
+    return static_cast<hwp::ColorRef>(color.red()) | (static_cast<hwp::ColorRef>(color.green()) << 8) |
+           (static_cast<hwp::ColorRef>(color.blue()) << 16);
+}
+
+std::optional<hwp::BorderFillView> BorderFillAt(const hwp::Document& document, std::uint16_t id)
+{
+    if (id == 0 || id > document.borderFills.size())
+        return std::nullopt;
+    try {
+        return hwp::ReadBorderFill(document.borderFills[id - 1]);
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
 }
 

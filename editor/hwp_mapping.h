@@ -11,9 +11,14 @@
 #pragma once
 
 #include "editor/editor_document.h"
+#include "hwp/border_fill.h"
 #include "hwp/document.h"
 
+#include <QColor>
+
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace editor {
@@ -31,5 +36,12 @@ hwp::Document ToHwpDocument(const EditorDocument& document);
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables = TablesShown::AsTables);
 // Replaces the file in one instant; false when it cannot be written.
 bool WriteHwpFile(const EditorDocument& document, const std::string& path);
+
+// HWP colours (0x00BBGGRR) and the text engine's.
+QColor FromColorRef(hwp::ColorRef color);
+hwp::ColorRef ToColorRef(const QColor& color);
+// The border fill `id` (counted from 1; 0 is none) of `document`; none when it is missing
+// or cannot be read.
+std::optional<hwp::BorderFillView> BorderFillAt(const hwp::Document& document, std::uint16_t id);
 
 } // namespace editor

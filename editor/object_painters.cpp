@@ -51,12 +51,6 @@ constexpr std::size_t kMaxDrawnCells = 20000;
 // No table is taller than two B4 sheets (layout pixels), as the default box.
 constexpr double kMaxTableLayout = 2 * 103180 * 96.0 / 7200;
 
-QColor FromColorRef(hwp::ColorRef color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 // Fonts need a GUI application. Without one (a tool reading a document before it paints)
 // objects measure as the file records them, without laying out their text.
 bool CanUseFonts()
@@ -567,17 +561,6 @@ SharedCache<const KeptObject*, LaidOutTable>& TableCache()
     return *cache;
 }
 
-std::optional<hwp::BorderFillView> BorderFillOf(const hwp::Document& document, std::uint16_t id)
-{
-    if (id == 0 || id > document.borderFills.size())
-        return std::nullopt;
-    try {
-        return hwp::ReadBorderFill(document.borderFills[id - 1]);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
 // The origin's shape tables without its body, for one cell's paragraphs.
 hwp::Document CellDocumentBase(const hwp::Document& origin, bool withBinData)
 {
@@ -662,7 +645,7 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
         out.box = QRectF(left, 0, right - left, 0);
         out.verticalAlign = cell.verticalAlign;
         if (object.origin)
-            out.fill = BorderFillOf(*object.origin, cell.borderFillId);
+            out.fill = BorderFillAt(*object.origin, cell.borderFillId);
         if (base)
             out.text = LayOutCellText(*base, cell, HwpUnitsToLayout(innerWidth), laidOut->layoutDevice, out.textHeight);
         if (cell.rowSpan == 1 && cell.row < heights.size())

@@ -138,28 +138,34 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     // What the document's layout would paint here, but for blocks whose text is all drawn
     // from glyphs below: their transparent lines would still cost Qt an outline per glyph.
     painter.setClipRect(clip);
+    DrawLines(painter, clip, [this](const QTextBlock& block) { return m_glyphs->LeavesPaintingIn(block); });
+    PaintGlyphs(image, painter, clip);
+}
+
+void PagedLayout::DrawLines(QPainter& painter, const QRectF& area,
+                            const std::function<bool(const QTextBlock&)>& drawsText) const
+{
     QAbstractTextDocumentLayout* layout = m_text->documentLayout();
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
         QTextLayout* text = block.layout();
         if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
             continue;
         const QRectF bounds = layout->blockBoundingRect(block);
-        if (bounds.bottom() < clip.top() || bounds.top() > clip.bottom())
+        if (bounds.bottom() < area.top() || bounds.top() > area.bottom())
             continue;
         const QBrush background = block.blockFormat().background();
         if (background.style() != Qt::NoBrush)
             painter.fillRect(bounds, background);
-        if (!m_glyphs->LeavesPaintingIn(block))
+        if (!drawsText(block))
             continue;
         painter.setPen(Qt::black);
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
-            const double lineTop = bounds.top() + line.y();
-            if (lineTop <= clip.bottom() && lineTop + line.height() >= clip.top())
+            const double top = bounds.top() + line.y();
+            if (top <= area.bottom() && top + line.height() >= area.top())
                 line.draw(&painter, bounds.topLeft());
         }
     }
-    PaintGlyphs(image, painter, clip);
 }
 
 void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const
@@ -192,25 +198,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     // body are written, and as a line pushed onto the next page begins exactly at this
     // page's foot, a hair inside the body keeps each line on its own page.
     const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
-    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
-    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
-        QTextLayout* text = block.layout();
-        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
-            continue;
-        const QRectF bounds = layout->blockBoundingRect(block);
-        if (bounds.bottom() < lines.top() || bounds.top() > lines.bottom())
-            continue;
-        const QBrush background = block.blockFormat().background();
-        if (background.style() != Qt::NoBrush)
-            painter.fillRect(bounds, background);
-        painter.setPen(Qt::black);
-        for (int i = 0; i < text->lineCount(); ++i) {
-            const QTextLine line = text->lineAt(i);
-            const double top = bounds.top() + line.y();
-            if (top + line.height() >= lines.top() && top <= lines.bottom())
-                line.draw(&painter, bounds.topLeft());
-        }
-    }
+    DrawLines(painter, lines, [](const QTextBlock&) { return true; });
     painter.restore();
 }
 

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,9 @@ public:
 private:
     // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
     void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const;
+    // Paints block backgrounds and, where `drawsText` says so, the lines meeting `area`:
+    // what the document's layout paints, without the lines outside it.
+    void DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawsText) const;
 
     PageSetup m_page;
     QImage m_layoutDevice;

@@ -1,6 +1,7 @@
 #include "editor/table_mapping.h"
 
 #include "editor/editor_document.h"
+#include "editor/hwp_mapping.h"
 #include "hwp/objects.h"
 
 #include <QTextCursor>
@@ -19,18 +20,6 @@ constexpr double kMinShownLine = 0.75;
 constexpr hwp::HwpUnit kNewCellHeight = 1282;
 // Columns of a table pasted from elsewhere without fixed widths.
 constexpr double kDefaultColumnPixels = 80;
-
-QColor FromColorRef(hwp::ColorRef color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
-hwp::ColorRef ToColorRef(const QColor& color)
-{
-    return static_cast<hwp::ColorRef>(color.red()) | (static_cast<hwp::ColorRef>(color.green()) << 8) |
-           (static_cast<hwp::ColorRef>(color.blue()) << 16);
-}
 
 bool Near(double a, double b)
 {
@@ -105,17 +94,6 @@ Side SideOf(const QTextTableCellFormat& format, int side)
     case 1: return {format.rightBorder(), format.rightBorderStyle(), format.rightBorderBrush().color()};
     case 2: return {format.topBorder(), format.topBorderStyle(), format.topBorderBrush().color()};
     default: return {format.bottomBorder(), format.bottomBorderStyle(), format.bottomBorderBrush().color()};
-    }
-}
-
-std::optional<hwp::BorderFillView> BorderFillAt(const hwp::Document& document, std::uint16_t id)
-{
-    if (id == 0 || id > document.borderFills.size())
-        return std::nullopt;
-    try {
-        return hwp::ReadBorderFill(document.borderFills[id - 1]);
-    } catch (const std::exception&) {
-        return std::nullopt;
     }
 }
 
