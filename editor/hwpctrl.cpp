@@ -6,6 +6,7 @@
 #include "editor/page_render.h"
 #include "editor/picture_tools.h"
 #include "editor/table_mapping.h"
+#include "editor/table_rows.h"
 #include "editor/table_tools.h"
 #include "editor/tool_icons.h"
 
@@ -735,6 +736,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     old.reset();
     m_scanOpen = false;
     ApplyZoom();
+    KeepTableRowsFitted(m_document->Text());
     RefreshStyleBox();
     QTextCursor cursor(&m_document->Text());
     m_view->setTextCursor(cursor);
@@ -756,6 +758,8 @@ void CHwpctrl::ApplyZoom()
     m_view->setLineWrapColumnOrWidth(
         static_cast<int>(HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0));
     text.markContentsDirty(0, text.characterCount());
+    // Text grows by the ratio in whole device pixels: the extra height rows need follows.
+    FitTableRows(text);
     if (m_zoomButton) {
         m_zoomButton->setText(QStringLiteral("%1%").arg(m_zoomRatio));
         PlaceZoomButton();

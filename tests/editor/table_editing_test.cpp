@@ -273,6 +273,70 @@ TEST_F(TableEditing, MergedSplitWidenedAndColouredCellsAreSavedSo)
     EXPECT_NEAR(widths[0] * 2, widths[2], 4);
 }
 
+TEST_F(TableEditing, OutsideAndInsideLinesOfASelectionAreWrittenOnTheirSidesOnly)
+{
+    const hwp::BorderLine thick{1, 6, 0};
+    for (const editor::CellSides sides : {editor::CellSides::Outside, editor::CellSides::Inside}) {
+        const bool outside = sides == editor::CellSides::Outside;
+        SCOPED_TRACE(outside ? "outside" : "inside");
+        m_pane->ClearDocument(0);
+        Type(*m_pane, u"표 앞");
+        QTextTable* table = editor::InsertNewTable(*m_pane, 3, 3);
+        ASSERT_NE(table, nullptr);
+        // The lower right 2 x 2 of the grid.
+        QTextCursor select = table->cellAt(1, 1).firstCursorPosition();
+        select.setPosition(table->cellAt(2, 2).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+        m_pane->TextView()->setTextCursor(select);
+        ASSERT_TRUE(m_pane->TextView()->textCursor().hasComplexSelection());
+        EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, sides));
+
+        const hwp::Document saved = SaveAndRead(outside ? "outside.hwp" : "inside.hwp");
+        const hwp::Control* control = nullptr;
+        for (const hwp::Paragraph& paragraph : saved.sections.front().paragraphs)
+            for (const hwp::Control& each : paragraph.controls)
+                control = hwp::IsTable(each) ? &each : control;
+        ASSERT_NE(control, nullptr);
+        const hwp::Table written = hwp::ReadTable(*control);
+        const auto lines = [&](int row, int column) {
+            const hwp::TableCell* cell = hwp::CellAt(written, static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(column));
+            return hwp::ReadBorderFill(saved.borderFills.at(cell->borderFillId - 1u)).lines;
+        };
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c));
+                const bool selected = r >= 1 && c >= 1;
+                // Left, right, top, bottom: on the 2 x 2's outline?
+                const bool outline[4] = {c == 1, c == 2, r == 1, r == 2};
+                const auto drawn = lines(r, c);
+                for (std::size_t side = 0; side < 4; ++side) {
+                    const bool thickHere = selected && (outside ? outline[side] : !outline[side]);
+                    EXPECT_EQ(drawn[side].width, thickHere ? 6 : 1) << "side " << side;
+                    EXPECT_EQ(drawn[side].kind, 1) << "side " << side;
+                }
+            }
+        }
+    }
+    // One side of the outline, and none at all.
+    m_pane->ClearDocument(0);
+    QTextTable* table = editor::InsertNewTable(*m_pane, 2, 2);
+    ASSERT_NE(table, nullptr);
+    QTextCursor select = table->cellAt(0, 0).firstCursorPosition();
+    select.setPosition(table->cellAt(1, 1).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+    m_pane->TextView()->setTextCursor(select);
+    EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, editor::CellSides::Top));
+    const auto shown = [&](int row, int column) {
+        return editor::CellBorderFill(table->cellAt(row, column).format().toTableCellFormat()).lines;
+    };
+    EXPECT_EQ(shown(0, 1)[2].width, 6);
+    EXPECT_EQ(shown(0, 1)[3].width, 1);
+    EXPECT_EQ(shown(1, 1)[2].width, 1);
+    EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, editor::CellSides::None));
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c)
+            for (const hwp::BorderLine& line : shown(r, c))
+                EXPECT_EQ(line.kind, 0);
+}
+
 TEST_F(TableEditing, ABoxHasItsCentredCaptionAboveItsContentAndComesBackFromTheFile)
 {
     ASSERT_NE(editor::InsertBoxTable(*m_pane), nullptr);
