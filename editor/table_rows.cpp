@@ -172,11 +172,15 @@ public:
     explicit RowFitter(QTextDocument& text) : QObject(&text), m_text(text)
     {
         setObjectName(QLatin1String(kFitterName));
-        connect(&text, &QTextDocument::contentsChange, this, [this] { Schedule(); });
+        connect(&text, &QTextDocument::contentsChange, this, [this] {
+            if (!m_fitting)
+                Schedule();
+        });
     }
 
 private:
-    // After the change: the document's layout hears of it after this signal.
+    // After the change: the document's layout hears of it after this signal. The fit's
+    // own changes ask for no other fit (a fit settles what it can in its passes).
     void Schedule()
     {
         if (m_pending)
@@ -184,12 +188,15 @@ private:
         m_pending = true;
         QTimer::singleShot(0, this, [this] {
             m_pending = false;
+            m_fitting = true;
             FitTableRows(m_text);
+            m_fitting = false;
         });
     }
 
     QTextDocument& m_text;
     bool m_pending = false;
+    bool m_fitting = false;
 };
 
 } // namespace

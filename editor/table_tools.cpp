@@ -127,6 +127,7 @@ CellRange SelectedCells(CHwpctrl& pane)
     return range;
 }
 
+// `change(format, cell, range)` on each cell of the range.
 template <typename Change>
 bool ChangeCells(CHwpctrl& pane, Change change)
 {
@@ -141,7 +142,7 @@ bool ChangeCells(CHwpctrl& pane, Change change)
             if (cell.row() != r || cell.column() != c)
                 continue;
             QTextTableCellFormat format = cell.format().toTableCellFormat();
-            change(format);
+            change(format, cell, range);
             cell.setFormat(format);
         }
     }
@@ -394,47 +395,34 @@ bool SplitTableCell(CHwpctrl& pane)
 
 bool SetTableCellLines(CHwpctrl& pane, const hwp::BorderLine& line, CellSides sides)
 {
-    const CellRange range = SelectedCells(pane);
-    if (!range.table)
-        return false;
-    QTextCursor edit = Caret(pane);
-    edit.beginEditBlock();
-    for (int r = range.row; r < range.row + range.rows; ++r) {
-        for (int c = range.column; c < range.column + range.columns; ++c) {
-            QTextTableCell cell = range.table->cellAt(r, c);
-            if (cell.row() != r || cell.column() != c)
-                continue;
-            // Left, right, top, bottom: on the selection's outline or between its cells.
-            const bool outline[4] = {c == range.column, c + cell.columnSpan() >= range.column + range.columns,
-                                     r == range.row, r + cell.rowSpan() >= range.row + range.rows};
-            QTextTableCellFormat format = cell.format().toTableCellFormat();
-            hwp::BorderFillView fill = BorderFillShown(format, CellBorderFill(format));
-            for (std::size_t side = 0; side < 4; ++side) {
-                bool set = false;
-                switch (sides) {
-                case CellSides::All:
-                case CellSides::None: set = true; break;
-                case CellSides::Outside: set = outline[side]; break;
-                case CellSides::Inside: set = !outline[side]; break;
-                case CellSides::Left: set = side == 0 && outline[0]; break;
-                case CellSides::Right: set = side == 1 && outline[1]; break;
-                case CellSides::Top: set = side == 2 && outline[2]; break;
-                case CellSides::Bottom: set = side == 3 && outline[3]; break;
-                }
-                if (set)
-                    fill.lines[side] = sides == CellSides::None ? hwp::BorderLine{0, 0, line.color} : line;
+    return ChangeCells(pane, [&](QTextTableCellFormat& format, const QTextTableCell& cell, const CellRange& range) {
+        const int r = cell.row(), c = cell.column();
+        // Left, right, top, bottom: on the selection's outline or between its cells.
+        const bool outline[4] = {c == range.column, c + cell.columnSpan() >= range.column + range.columns,
+                                 r == range.row, r + cell.rowSpan() >= range.row + range.rows};
+        hwp::BorderFillView fill = BorderFillShown(format, CellBorderFill(format));
+        for (std::size_t side = 0; side < 4; ++side) {
+            bool set = false;
+            switch (sides) {
+            case CellSides::All:
+            case CellSides::None: set = true; break;
+            case CellSides::Outside: set = outline[side]; break;
+            case CellSides::Inside: set = !outline[side]; break;
+            case CellSides::Left: set = side == 0 && outline[0]; break;
+            case CellSides::Right: set = side == 1 && outline[1]; break;
+            case CellSides::Top: set = side == 2 && outline[2]; break;
+            case CellSides::Bottom: set = side == 3 && outline[3]; break;
             }
-            SetCellBorderFill(format, fill);
-            cell.setFormat(format);
+            if (set)
+                fill.lines[side] = sides == CellSides::None ? hwp::BorderLine{0, 0, line.color} : line;
         }
-    }
-    edit.endEditBlock();
-    return true;
+        SetCellBorderFill(format, fill);
+    });
 }
 
 bool SetTableCellBackground(CHwpctrl& pane, std::optional<QColor> color)
 {
-    return ChangeCells(pane, [&](QTextTableCellFormat& format) {
+    return ChangeCells(pane, [&](QTextTableCellFormat& format, const QTextTableCell&, const CellRange&) {
         hwp::BorderFillView fill = BorderFillShown(format, CellBorderFill(format));
         fill.fillKinds |= hwp::kFillColor;
         fill.backgroundColor = color ? static_cast<hwp::ColorRef>(color->red()) |
