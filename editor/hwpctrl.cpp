@@ -63,8 +63,11 @@ std::u16string PlainText(const QTextDocument& text, int from, int to, std::u16st
                         else
                             out.push_back(unit);
                     }
-                } else {
-                    out.push_back(c == QChar::LineSeparator ? u'\n' : c.unicode());
+                } else if (c != QChar::LineSeparator) {
+                    out.push_back(c.unicode());
+                } else if (format.objectType() != kKeptObjectType) {
+                    // An object's own separator (a caption's) is no line of the text.
+                    out.push_back(u'\n');
                 }
             }
         }

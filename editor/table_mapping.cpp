@@ -209,6 +209,39 @@ std::optional<hwp::Table> TableToShow(const hwp::Control& control, int depth)
     return table;
 }
 
+KeptObjectRef ShownCaption(const hwp::Table& table, const hwp::Control& control, std::shared_ptr<const hwp::Document> origin)
+{
+    if (table.caption.empty() || control.records.empty() || !hwp::ReadCaption(table.caption))
+        return nullptr;
+    // The table's header (its width) and the caption's records, for the painter.
+    hwp::Control shown;
+    shown.code = control.code;
+    shown.ctrlId = kShownCaptionCtrlId;
+    shown.records.push_back(control.records.front());
+    // A header of its own id, so that the object imports into another document as any.
+    hwp::Bytes& header = shown.records.front().data;
+    if (header.size() < 4)
+        return nullptr;
+    for (std::size_t b = 0; b < 4; ++b)
+        header[b] = static_cast<std::uint8_t>(kShownCaptionCtrlId >> (8 * b));
+    shown.records.insert(shown.records.end(), table.caption.begin(), table.caption.end());
+    return std::make_shared<const KeptObject>(KeptObject{std::move(shown), std::move(origin)});
+}
+
+bool IsShownCaption(const KeptObject& object)
+{
+    return object.control.ctrlId == kShownCaptionCtrlId;
+}
+
+bool ShownCaptionAbove(const KeptObject& object)
+{
+    if (!IsShownCaption(object) || object.control.records.size() < 2)
+        return false;
+    const std::vector<hwp::ObjectRecord> records(object.control.records.begin() + 1, object.control.records.end());
+    const std::optional<hwp::TableCaption> caption = hwp::ReadCaption(records);
+    return caption && (caption->side == hwp::CaptionSide::Top || caption->side == hwp::CaptionSide::Left);
+}
+
 void ShowBorderFill(QTextTableCellFormat& format, const hwp::BorderFillView& fill)
 {
     const auto& lines = fill.lines;
