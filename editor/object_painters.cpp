@@ -599,14 +599,22 @@ std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::T
     return text;
 }
 
-std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
+// A layout for `object`, its text to be laid out at 96 dpi exactly, as the page layout:
+// text breaks its lines as the body does.
+template <typename LaidOut>
+std::shared_ptr<LaidOut> NewLayout(const KeptObject& object)
 {
-    auto laidOut = std::make_shared<LaidOutTable>();
+    auto laidOut = std::make_shared<LaidOut>();
     laidOut->control = object.control;
     laidOut->origin = object.origin;
-    // 96 dpi exactly, as the page layout: the cells break lines as the body does.
     laidOut->layoutDevice.setDotsPerMeterX(3780);
     laidOut->layoutDevice.setDotsPerMeterY(3780);
+    return laidOut;
+}
+
+std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
+{
+    auto laidOut = NewLayout<LaidOutTable>(object);
 
     const hwp::Table table = hwp::ReadTable(object.control);
     const std::vector<hwp::HwpUnit> widths = hwp::ColumnWidths(table);
@@ -679,16 +687,23 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     return laidOut;
 }
 
-std::shared_ptr<LaidOutTable> TableFor(const KeptObject& object)
+// The cached layout of `object`, made by `layOut` when the cache has none for it.
+template <typename LaidOut>
+std::shared_ptr<LaidOut> CachedLayout(SharedCache<const KeptObject*, LaidOut>& cache, const KeptObject& object,
+                                      std::shared_ptr<LaidOut> (*layOut)(const KeptObject&))
 {
-    SharedCache<const KeptObject*, LaidOutTable>& cache = TableCache();
     if (auto found = cache.Find(&object)) {
         if (found->origin.lock() == object.origin && found->control == object.control)
             return found;
     }
-    std::shared_ptr<LaidOutTable> laidOut = LayOutTable(object);
+    std::shared_ptr<LaidOut> laidOut = layOut(object);
     cache.Put(&object, laidOut);
     return laidOut;
+}
+
+std::shared_ptr<LaidOutTable> TableFor(const KeptObject& object)
+{
+    return CachedLayout(TableCache(), object, &LayOutTable);
 }
 
 Qt::PenStyle PenStyleOf(std::uint8_t kind)
@@ -870,11 +885,7 @@ struct LaidOutCaption {
 
 std::shared_ptr<LaidOutCaption> LayOutCaption(const KeptObject& object)
 {
-    auto laidOut = std::make_shared<LaidOutCaption>();
-    laidOut->control = object.control;
-    laidOut->origin = object.origin;
-    laidOut->layoutDevice.setDotsPerMeterX(3780);
-    laidOut->layoutDevice.setDotsPerMeterY(3780);
+    auto laidOut = NewLayout<LaidOutCaption>(object);
     const std::vector<hwp::ObjectRecord>& records = object.control.records;
     if (records.size() < 2 || !object.origin)
         return laidOut;
@@ -906,14 +917,7 @@ SharedCache<const KeptObject*, LaidOutCaption>& CaptionCache()
 
 std::shared_ptr<LaidOutCaption> CaptionFor(const KeptObject& object)
 {
-    SharedCache<const KeptObject*, LaidOutCaption>& cache = CaptionCache();
-    if (auto found = cache.Find(&object)) {
-        if (found->origin.lock() == object.origin && found->control == object.control)
-            return found;
-    }
-    std::shared_ptr<LaidOutCaption> laidOut = LayOutCaption(object);
-    cache.Put(&object, laidOut);
-    return laidOut;
+    return CachedLayout(CaptionCache(), object, &LayOutCaption);
 }
 
 class CaptionPainter : public KeptObjectPainter {

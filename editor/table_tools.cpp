@@ -178,6 +178,16 @@ private:
     CHwpctrl& m_pane;
 };
 
+// The dialog with OK and Cancel under its rows, shown; whether it was accepted.
+bool Accepted(QDialog& dialog, QFormLayout& layout)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout.addRow(buttons);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 bool AskTableSize(QWidget* parent, int& rows, int& columns)
 {
     QDialog dialog(parent);
@@ -193,11 +203,7 @@ bool AskTableSize(QWidget* parent, int& rows, int& columns)
     columnBox->setObjectName(QStringLiteral("table_columns"));
     layout->addRow(QStringLiteral("줄 수"), rowBox);
     layout->addRow(QStringLiteral("칸 수"), columnBox);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!Accepted(dialog, *layout))
         return false;
     rows = rowBox->value();
     columns = columnBox->value();
@@ -227,11 +233,7 @@ void AskCellLines(CHwpctrl& pane)
                      [sideBox, kindBox] { kindBox->setEnabled(sideBox->currentData().toInt() != static_cast<int>(CellSides::None)); });
     layout->addRow(QStringLiteral("적용 범위"), sideBox);
     layout->addRow(QStringLiteral("선 종류"), kindBox);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!Accepted(dialog, *layout))
         return;
     const hwp::BorderLine lines[] = {{0, 0, 0}, kThinLine, kBoxLine, {8, 7, 0}, {3, 1, 0}};
     SetTableCellLines(pane, lines[std::clamp(kindBox->currentIndex(), 0, 4)],
