@@ -847,6 +847,8 @@ bool CHwpctrl::TypeAsWord(const QKeyEvent& key)
         cursor.beginEditBlock();
     cursor.insertText(typed);
     cursor.endEditBlock();
+    // Now rather than later: the fit joins this step, and the next letter joins it too.
+    FitTableRows(*text);
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
     m_typing = {text, cursor.position(), text->availableUndoSteps(), blank};

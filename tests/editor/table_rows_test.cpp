@@ -14,6 +14,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -234,6 +235,23 @@ TEST_F(TableRows, UndoTakesTheTextAndItsExtraHeightInOneStep)
     QApplication::processEvents();
     EXPECT_GT(RowPitch(1), tall + 50);
     EXPECT_FALSE(Text().isRedoAvailable());
+}
+
+TEST_F(TableRows, AWordTypedIntoATallRowIsOneUndoStepThoughItsLinesChangeTheRow)
+{
+    ShowTallRow();
+    m_pane->TextView()->setTextCursor(m_table->cellAt(1, 0).lastCursorPosition());
+    const QString word = QStringLiteral("가나다라마바사아자차카타파하가나다라마바사아자차카타파하");
+    for (const QChar letter : word) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(letter));
+        QApplication::sendEvent(m_pane->TextView(), &key);
+        QApplication::processEvents();
+    }
+    const QTextBlock cell = m_table->cellAt(1, 0).lastCursorPosition().block();
+    ASSERT_EQ(cell.text(), QStringLiteral("답") + word);
+    ASSERT_GT(cell.layout()->lineCount(), 2) << "the word wraps, so the cell's text height changes as it is typed";
+    Text().undo();
+    EXPECT_EQ(m_table->cellAt(1, 0).lastCursorPosition().block().text(), QStringLiteral("답"));
 }
 
 TEST_F(TableRows, NewTablesAreWrittenAsTallAsTheirText)
