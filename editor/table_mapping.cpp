@@ -567,7 +567,7 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             }
             // The file's heights stand for untouched text, which other programs lay out in
             // their own fonts; the height of new or edited text is what the pane lays out.
-            needed.push_back(untouched ? 0 : static_cast<hwp::HwpUnit>(std::ceil(LayoutToHwpUnits(NaturalCellHeight(place)))));
+            needed.push_back(untouched ? 0 : static_cast<hwp::HwpUnit>(std::lround(LayoutToHwpUnits(FileCellHeight(place)))));
             table.cells.push_back(std::move(cell));
         }
     }

@@ -246,6 +246,54 @@ double NaturalCellHeight(const QTextTableCell& cell)
     return content + FileTopPadding(format) + FileBottomPadding(format) + (collapsed ? lines / 2 : lines);
 }
 
+double FileCellHeight(const QTextTableCell& cell)
+{
+    const QTextCursor first = cell.firstCursorPosition();
+    QTextDocument* text = first.document();
+    const QTextTable* table = qobject_cast<const QTextTable*>(first.currentFrame());
+    if (!text || !table)
+        return NaturalCellHeight(cell);
+    const double scale = DeviceScale(*text);
+    const int last = cell.lastCursorPosition().position();
+    double height = 0;
+    double after = 0;   // the spacing after the paragraph before
+    bool firstBlock = true;
+    for (QTextBlock block = first.block(); block.isValid() && block.position() <= last; block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        // A table inside the cell: the text engine's measure of the whole cell.
+        if (QTextCursor(block).currentFrame() != table || !layout)
+            return NaturalCellHeight(cell);
+        double letters = 0;   // the tallest letters' size, layout pixels
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QFont font = it.fragment().charFormat().font();
+            letters = std::max(letters, font.pointSizeF() > 0 ? font.pointSizeF() * kLayoutDpi / 72.0 : font.pixelSize());
+        }
+        if (letters <= 0)
+            letters = block.charFormat().font().pointSizeF() * kLayoutDpi / 72.0;
+        const QTextBlockFormat format = block.blockFormat();
+        if (!firstBlock)
+            height += after + format.topMargin();
+        const double spacing = format.lineHeight();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            // A line holding an object (an equation, a picture) is as tall as the engine has it.
+            const double shown = layout->lineAt(i).height() / scale;
+            const double line = shown > 1.5 * letters ? shown : letters;
+            const bool between = i + 1 < layout->lineCount();
+            switch (format.lineHeightType()) {
+            case QTextBlockFormat::ProportionalHeight: height += between ? line * spacing / 100.0 : line; break;
+            case QTextBlockFormat::FixedHeight: height += spacing; break;
+            case QTextBlockFormat::MinimumHeight: height += std::max(line, spacing); break;
+            case QTextBlockFormat::LineDistanceHeight: height += between ? line + spacing : line; break;
+            default: height += line; break;
+            }
+        }
+        after = format.bottomMargin();
+        firstBlock = false;
+    }
+    const QTextTableCellFormat format = cell.format().toTableCellFormat();
+    return height + FileTopPadding(format) + FileBottomPadding(format);
+}
+
 bool FitTableRows(QTextDocument& text)
 {
     bool changed = false;

@@ -32,6 +32,12 @@ void ClearExtraPadding(QTextTableCellFormat& format);
 // (96 dpi, whatever the zoom): at least what its rows must hold.
 double NaturalCellHeight(const QTextTableCell& cell);
 
+// How tall the file counts the cell: its lines as high as their letters' size, the line
+// spacing between them but not after the last, the spacing between paragraphs, and its
+// own margins; layout pixels. What a grown row is written with (the text engine's
+// lines are taller than the file's for the same letters).
+double FileCellHeight(const QTextTableCell& cell);
+
 // Gives every cell of the document's tables (nested ones too) the extra its rows need.
 // A change is folded into the last undo step (it belongs to the edit that made it
 // necessary) and leaves the modified flag as it was. Returns whether anything changed.

@@ -264,10 +264,30 @@ TEST_F(TableRows, NewTablesAreWrittenAsTallAsTheirText)
     QApplication::processEvents();
     const hwp::Table saved = SavedTable(m_pane->Document());
     ASSERT_EQ(saved.cells.size(), 1u);
-    const double natural = editor::NaturalCellHeight(box->cellAt(0, 0));
-    EXPECT_GE(saved.cells[0].height, static_cast<hwp::HwpUnit>(editor::LayoutToHwpUnits(natural)));
-    EXPECT_GT(saved.cells[0].height, 4 * 1000) << "four lines of 10 pt";
+    // Four lines as the file counts them: no taller than the text engine lays them out.
+    const QTextTableCell cell = box->cellAt(0, 0);
+    const double size = cell.firstCursorPosition().block().charFormat().font().pointSizeF();
+    EXPECT_GT(saved.cells[0].height, 4 * 100 * size);
+    EXPECT_LE(saved.cells[0].height, editor::LayoutToHwpUnits(editor::NaturalCellHeight(cell)) + 1);
     EXPECT_EQ(saved.object.height, saved.cells[0].height);
+
+    // A row of one line: the letters' size and the cell's margins, as the file makes such
+    // rows, or the new row's height when that is more.
+    m_pane->TextView()->moveCursor(QTextCursor::End);
+    QTextTable* table = editor::InsertNewTable(*m_pane, 1, 2);
+    ASSERT_TRUE(table);
+    Type(*m_pane, u"칸");
+    QApplication::processEvents();
+    const hwp::Document document = editor::ToHwpDocument(m_pane->Document());
+    const hwp::Control* last = nullptr;
+    for (const hwp::Paragraph& paragraph : document.sections[0].paragraphs)
+        for (const hwp::Control& control : paragraph.controls)
+            last = hwp::IsTable(control) ? &control : last;
+    ASSERT_TRUE(last);
+    const hwp::Table row = hwp::ReadTable(*last);
+    const double letters = table->cellAt(0, 0).firstCursorPosition().block().charFormat().font().pointSizeF();
+    for (const hwp::TableCell& each : row.cells)
+        EXPECT_NEAR(each.height, std::max(1282.0, 100 * letters + 282), 20);
 }
 
 } // namespace
