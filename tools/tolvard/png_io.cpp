@@ -79,16 +79,16 @@ struct PlainPng {
 
 enum class Parse { Plain, Other, Damaged };
 
-Parse ParsePlain(const std::vector<unsigned char>& bytes, PlainPng& png)
+Parse ParsePlain(const unsigned char* bytes, std::size_t size, PlainPng& png)
 {
-    if (bytes.size() < 8 + 25 || std::memcmp(bytes.data(), kSignature, 8) != 0)
+    if (size < 8 + 25 || std::memcmp(bytes, kSignature, 8) != 0)
         return Parse::Damaged;
     std::size_t at = 8;
     bool header = false;
-    while (at + 12 <= bytes.size()) {
+    while (at + 12 <= size) {
         const std::uint32_t length = Be32(&bytes[at]);
         const unsigned char* type = &bytes[at + 4];
-        if (length > bytes.size() - at - 12)
+        if (length > size - at - 12)
             return Parse::Damaged;
         const unsigned char* data = &bytes[at + 8];
         if (!header) {
@@ -210,10 +210,10 @@ QImage DecodePlain(const PlainPng& png)
 }
 
 // Every other kind of PNG (palettes, grey, 16 bits, interlacing, transparency chunks).
-QImage DecodeWithSpng(const std::vector<unsigned char>& bytes)
+QImage DecodeWithSpng(const unsigned char* bytes, std::size_t size)
 {
     Context context(spng_ctx_new(0));
-    if (!context || spng_set_png_buffer(context.get(), bytes.data(), bytes.size()) != 0)
+    if (!context || spng_set_png_buffer(context.get(), bytes, size) != 0)
         return {};
     // The pages come from the editor moments before: checksums guard against nothing the
     // size limits below do not already bound.
@@ -225,13 +225,13 @@ QImage DecodeWithSpng(const std::vector<unsigned char>& bytes)
     if (header.width == 0 || header.height == 0 ||
         static_cast<long long>(header.width) * header.height > kMaxPixels)
         return {};
-    std::size_t size = 0;
-    if (spng_decoded_image_size(context.get(), SPNG_FMT_RGBA8, &size) != 0)
+    std::size_t decoded = 0;
+    if (spng_decoded_image_size(context.get(), SPNG_FMT_RGBA8, &decoded) != 0)
         return {};
     QImage image(static_cast<int>(header.width), static_cast<int>(header.height), QImage::Format_RGBA8888);
-    if (image.isNull() || static_cast<std::size_t>(image.sizeInBytes()) != size)
+    if (image.isNull() || static_cast<std::size_t>(image.sizeInBytes()) != decoded)
         return {};
-    if (spng_decode_image(context.get(), image.bits(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0)
+    if (spng_decode_image(context.get(), image.bits(), decoded, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0)
         return {};
     spng_phys phys{};
     if (spng_get_phys(context.get(), &phys) == 0 && phys.unit_specifier == 1 && phys.ppu_x > 0 && phys.ppu_y > 0) {
@@ -280,12 +280,17 @@ QImage ReadPng(const std::string& path)
     std::vector<unsigned char> bytes;
     if (!ReadWholeFile(path, bytes))
         return {};
+    return DecodePng(bytes.data(), bytes.size());
+}
+
+QImage DecodePng(const unsigned char* data, std::size_t size)
+{
     PlainPng png;
-    switch (ParsePlain(bytes, png)) {
+    switch (ParsePlain(data, size, png)) {
     case Parse::Damaged:
         return {};
     case Parse::Other:
-        return DecodeWithSpng(bytes);
+        return DecodeWithSpng(data, size);
     case Parse::Plain:
         break;
     }

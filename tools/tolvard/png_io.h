@@ -7,6 +7,7 @@
 
 #include <QImage>
 
+#include <cstddef>
 #include <string>
 
 namespace tolvard {
@@ -19,6 +20,8 @@ inline constexpr long long kMaxPixels = 80'000'000;
 // pixels with the file's resolution; a null image when the file is missing, not a PNG,
 // damaged or too large.
 QImage ReadPng(const std::string& path);
+// The same for a PNG file's bytes in memory.
+QImage DecodePng(const unsigned char* data, std::size_t size);
 
 // Writes an RGBA8888 or ARGB32 image as a 32-bit RGBA PNG with its resolution, quickly
 // (unfiltered rows, libdeflate level 2). False when the image is null or the file cannot be written.
