@@ -87,6 +87,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     m_text->setUseDesignMetrics(true);
     m_text->setDefaultFont(document.Text().defaultFont());
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
+    SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
