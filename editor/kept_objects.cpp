@@ -94,6 +94,10 @@ void PaintFieldBegin(QPainter& painter, const QRectF& rect, double scale)
 
 constexpr char16_t kFieldBeginCode = 3;
 
+// Set while the layout draws an object for print: the painters' fallback boxes, which
+// name the object, then leave its room blank.
+thread_local bool t_drawingForPrint = false;
+
 // Objects without a painter of their own: the pane shows what they are; print leaves
 // their room blank (a name in place of an object is no part of a printed page), and
 // controls without a size take none there.
@@ -117,12 +121,6 @@ public:
         if (view.print && !hwp::ControlPlacement(object.control))
             return {0, 0};
         return Size(object);
-    }
-    void PaintIn(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object,
-                 const KeptObjectView& view) const override
-    {
-        if (!view.print)
-            Paint(painter, rect, scale, object);
     }
 };
 
@@ -304,8 +302,12 @@ public:
             const double baseline = rect.top() + (rect.height() + shift) / 2;
             box = QRectF(rect.left(), baseline - own->ascent, rect.width(), size.height());
         }
-        if (const KeptObjectRef object = KeptObjectOf(format))
+        if (const KeptObjectRef object = KeptObjectOf(format)) {
+            const bool before = t_drawingForPrint;
+            t_drawingForPrint = view.print;
             KeptObjectPainterFor(object->control)->PaintIn(*painter, box, scale, *object, view);
+            t_drawingForPrint = before;
+        }
         else if (KeptFieldEndOf(format) && !view.print)
             PaintFieldEnd(*painter, rect, scale);
         else if (SectionStartOf(format))
@@ -417,6 +419,8 @@ QSizeF KeptObjectBoxSize(const KeptObject& object)
 
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object)
 {
+    if (t_drawingForPrint)
+        return;
     if (!hwp::ControlPlacement(object.control)) {
         PaintLabelBox(painter, rect, scale, Label(object));
         return;
@@ -426,6 +430,8 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
 
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label)
 {
+    if (t_drawingForPrint)
+        return;
     painter.save();
     QPen pen(QColor(0x80, 0x80, 0x80));
     pen.setWidthF(std::max(1.0, scale));

@@ -97,6 +97,7 @@ public:
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter);
 std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control& control);
 // What the default painter does, for painters that draw only some objects of their id.
+// In print they draw nothing: a name in place of an object is no part of a printed page.
 QSizeF KeptObjectBoxSize(const KeptObject& object);
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
 // The same frame with another label (a linked picture's file name), shortened to fit.

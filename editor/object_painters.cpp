@@ -959,6 +959,20 @@ public:
 
 } // namespace
 
+std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
+                                                 const std::vector<hwp::Paragraph>& paragraphs, double width,
+                                                 QPaintDevice& device, double& height)
+{
+    bool holdsObjects = false;
+    for (const hwp::Paragraph& paragraph : paragraphs)
+        holdsObjects = holdsObjects || !paragraph.controls.empty();
+    hwp::Document base = CellDocumentBase(origin, holdsObjects);
+    hwp::TableCell cell;
+    cell.paragraphs = paragraphs;
+    height = 0;
+    return LayOutCellText(base, cell, width, device, height);
+}
+
 void RegisterObjectPainters()
 {
     RegisterControlPainters();

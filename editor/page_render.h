@@ -15,6 +15,7 @@ namespace editor {
 // A copy of the document laid out on its pages (body width and height of the page
 // definition, in layout pixels). The copy leaves the pane's document and caret alone.
 class PageGlyphs;
+class PageFurniture;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
 // through the painter as real text, for vector output such as PDF.
@@ -47,6 +48,7 @@ private:
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
+    std::unique_ptr<PageFurniture> m_furniture;
 };
 
 // Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted
