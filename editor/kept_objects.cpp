@@ -507,6 +507,43 @@ std::u16string KeptObjectText(const QTextFormat& format)
     return {};
 }
 
+QString KeptObjectToolTip(const QTextFormat& format)
+{
+    constexpr int kMaxTipText = 300;
+    if (const KeptObjectRef object = KeptObjectOf(format)) {
+        QString tip = Label(*object);
+        QString text = QString::fromStdU16String(hwp::ControlText(object->control)).trimmed();
+        if (text.size() > kMaxTipText)
+            text = text.left(kMaxTipText) + QChar(0x2026);
+        if (!text.isEmpty())
+            tip += QStringLiteral(": ") + text;
+        return tip;
+    }
+    if (const KeptObjectRef field = KeptFieldEndOf(format))
+        return Label(*field) + QStringLiteral(" 끝");
+    if (SectionStartOf(format))
+        return QStringLiteral("구역 나누기");
+    return {};
+}
+
+QString KeptObjectToolTipAt(const QTextDocument& document, int position)
+{
+    for (const int at : {position, position - 1}) {
+        if (at < 0 || at >= document.characterCount())
+            continue;
+        const QTextBlock block = document.findBlock(at);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (at < fragment.position() || at >= fragment.position() + fragment.length())
+                continue;
+            const QString tip = KeptObjectToolTip(fragment.charFormat());
+            if (!tip.isEmpty())
+                return tip;
+        }
+    }
+    return {};
+}
+
 } // namespace editor
 
 #include "kept_objects.moc"

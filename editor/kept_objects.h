@@ -125,6 +125,12 @@ void InstallKeptObjectHandler(QTextDocument& document);
 // scan returns it; empty for field ends, sections and objects without text.
 std::u16string KeptObjectText(const QTextFormat& format);
 
+// What the pane tells about the object under the mouse: its kind and, for notes,
+// headers and other objects holding text, that text (shortened). Empty for other formats.
+QString KeptObjectToolTip(const QTextFormat& format);
+// The same for the object character at or just before `position` of `document`.
+QString KeptObjectToolTipAt(const QTextDocument& document, int position);
+
 } // namespace editor
 
 Q_DECLARE_METATYPE(editor::KeptObjectRef)
