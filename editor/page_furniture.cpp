@@ -226,10 +226,16 @@ void PageFurniture::PaintNotes(QPainter& painter, int page, const QRectF& area) 
     const auto paintNotes = [&](const hwp::NoteShape& shape, double ruleY, const std::unique_ptr<EditorDocument>& text) {
         if (shape.lineKind != 0) {
             const double length = shape.separatorLength > 0 ? HwpUnitsToLayout(shape.separatorLength) : width / 3;
+            // A hairline is at least one pixel of the device, drawn crisp.
+            const QTransform& toDevice = painter.transform();
+            const double pixel = 1.0 / std::max(1e-6, std::hypot(toDevice.m11(), toDevice.m12()));
             QPen pen(FromColorRef(shape.lineColor));
-            pen.setWidthF(std::max(0.5, HwpUnitsToLayout(hwp::BorderLineWidth(shape.lineWidth))));
+            pen.setWidthF(std::max(pixel, HwpUnitsToLayout(hwp::BorderLineWidth(shape.lineWidth))));
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing, false);
             painter.setPen(pen);
             painter.drawLine(QPointF(left, ruleY), QPointF(left + std::min(length, width), ruleY));
+            painter.restore();
         }
         painter.save();
         painter.translate(left, ruleY + HwpUnitsToLayout(std::max<hwp::HwpUnit>(0, shape.belowSeparator)));
