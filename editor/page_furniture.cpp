@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -108,6 +109,60 @@ unsigned PageFurniture::HiddenOn(int page) const
             hidden |= records.front().data[4] | (records.front().data[5] << 8);
     }
     return hidden;
+}
+
+double PageFurniture::FootnoteRoom(int page) const
+{
+    if (const auto known = m_footnoteRoom.find(page); known != m_footnoteRoom.end())
+        return known->second;
+    double room = 0;
+    std::vector<hwp::Paragraph> footnotes;
+    for (const Anchored& anchored : m_footnotes) {
+        if (anchored.page != page)
+            continue;
+        if (std::optional<hwp::Note> note = hwp::ReadNote(anchored.control))
+            footnotes.insert(footnotes.end(), note->paragraphs.begin(), note->paragraphs.end());
+    }
+    if (!footnotes.empty() && m_origin) {
+        const hwp::Control* sectionDef = FirstSectionDef(m_origin.get());
+        const hwp::NoteShape shape = sectionDef != nullptr ? hwp::ReadNoteShape(*sectionDef, false) : hwp::NoteShape{};
+        double height = 0;
+        if (LayOutParagraphs(*m_origin, footnotes, HwpUnitsToLayout(m_page.BodyWidth()), m_layoutDevice, height))
+            room = height + HwpUnitsToLayout(std::max<hwp::HwpUnit>(0, shape.belowSeparator) +
+                                             std::max<hwp::HwpUnit>(0, shape.aboveSeparator));
+    }
+    m_footnoteRoom[page] = room;
+    return room;
+}
+
+void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin)
+{
+    const double bodyHeight = std::max(1.0, HwpUnitsToLayout(page.BodyHeight()));
+    // Each round moves one paragraph; a few dozen cover any exam document.
+    for (int round = 0; round < 64; ++round) {
+        const PageFurniture furniture(text, page, origin);
+        if (!furniture.HasFootnotes())
+            return;
+        QAbstractTextDocumentLayout* layout = text.documentLayout();
+        bool moved = false;
+        for (QTextBlock block = text.begin(); block.isValid() && !moved; block = block.next()) {
+            if (text.frameAt(block.position()) != text.rootFrame())
+                continue;
+            const QRectF bounds = layout->blockBoundingRect(block);
+            const int on = static_cast<int>(std::floor(std::max(0.0, bounds.top()) / bodyHeight));
+            const double room = furniture.FootnoteRoom(on);
+            // A paragraph first on its page gains nothing on the next.
+            if (room <= 0 || bounds.bottom() <= (on + 1) * bodyHeight - room + 0.5 ||
+                bounds.top() <= on * bodyHeight + 0.5)
+                continue;
+            QTextBlockFormat format = block.blockFormat();
+            format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(block).setBlockFormat(format);
+            moved = true;
+        }
+        if (!moved)
+            return;
+    }
 }
 
 void PageFurniture::Paint(QPainter& painter, int page, const QRectF& area) const

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QRectF>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,10 @@ public:
 
     // The page number page `page` prints (1 for the first unless the file says otherwise).
     int PageNumber(int page) const;
+    // Layout pixels at the foot of the body that the footnotes of page `page` take, with
+    // their rule and the space around it; 0 without footnotes.
+    double FootnoteRoom(int page) const;
+    bool HasFootnotes() const { return !m_footnotes.empty(); }
 
 private:
     struct Anchored {
@@ -55,6 +60,12 @@ private:
     std::vector<Anchored> m_newNumbers;
     std::vector<Anchored> m_footnotes;
     std::vector<Anchored> m_endnotes;
+    mutable std::map<int, double> m_footnoteRoom;
 };
+
+// Paragraphs of `text` (its top level) that would run into the footnotes of their page
+// start the next page instead, until every page holds its notes. Call it on the laid-out
+// copy that pages are painted from, before PageFurniture reads it.
+void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin);
 
 } // namespace editor

@@ -92,6 +92,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
+    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef());
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef());
 }
 

@@ -242,6 +242,36 @@ TEST_F(PageFurniture, FootnotesPrintAtTheFootOfTheBodyUnderAShortRuleAndEndnotes
                     .empty());
 }
 
+TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
+{
+    const std::string path = SamplePath("footnote-endnote.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    hwp::Document source = hwp::ReadDocument(path);
+    std::vector<hwp::Paragraph>& paragraphs = source.sections[0].paragraphs;
+    paragraphs.resize(1);   // the footnotes' paragraph, without the endnotes
+    hwp::Paragraph line = paragraphs[0];
+    line.controls.clear();
+    for (int i = 0; i < 80; ++i)
+        paragraphs.push_back(line);
+    const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+    const editor::PageSetup& page = document->Page();
+    EXPECT_EQ(editor::PagedLayout(*document).PageCount(), 2);
+    const QImage image = PageImage(*document);
+    const double bodyTop = Pixels(page.BodyTop());
+    const double bodyBottom = bodyTop + Pixels(page.BodyHeight());
+    const double bodyWidth = Pixels(page.BodyWidth());
+    int rule = -1;
+    for (const int y : InkRows(image, bodyTop, bodyBottom)) {
+        if (LongestRun(image, y) > bodyWidth / 4)
+            rule = y;
+    }
+    ASSERT_GT(rule, bodyTop + Pixels(page.BodyHeight()) / 2) << "the rule at the foot of the body";
+    // The space above the rule is free of the body's text.
+    EXPECT_TRUE(InkRows(image, rule - Pixels(850) + 1, rule).empty());
+    EXPECT_FALSE(InkRows(image, rule - Pixels(850) - Pixels(2000), rule - Pixels(850)).empty()) << "text up to it";
+}
+
 TEST_F(PageFurniture, ThePaneTellsANotesTextOverItsReference)
 {
     const std::string path = SamplePath("footnote-endnote.hwp");
