@@ -111,18 +111,24 @@ unsigned PageFurniture::HiddenOn(int page) const
     return hidden;
 }
 
+std::vector<hwp::Paragraph> PageFurniture::FootnotesOn(int page) const
+{
+    std::vector<hwp::Paragraph> paragraphs;
+    for (const Anchored& anchored : m_footnotes) {
+        if (anchored.page != page)
+            continue;
+        if (std::optional<hwp::Note> note = hwp::ReadNote(anchored.control))
+            paragraphs.insert(paragraphs.end(), note->paragraphs.begin(), note->paragraphs.end());
+    }
+    return paragraphs;
+}
+
 double PageFurniture::FootnoteRoom(int page) const
 {
     if (const auto known = m_footnoteRoom.find(page); known != m_footnoteRoom.end())
         return known->second;
     double room = 0;
-    std::vector<hwp::Paragraph> footnotes;
-    for (const Anchored& anchored : m_footnotes) {
-        if (anchored.page != page)
-            continue;
-        if (std::optional<hwp::Note> note = hwp::ReadNote(anchored.control))
-            footnotes.insert(footnotes.end(), note->paragraphs.begin(), note->paragraphs.end());
-    }
+    const std::vector<hwp::Paragraph> footnotes = FootnotesOn(page);
     if (!footnotes.empty() && m_origin) {
         const hwp::Control* sectionDef = FirstSectionDef(m_origin.get());
         const hwp::NoteShape shape = sectionDef != nullptr ? hwp::ReadNoteShape(*sectionDef, false) : hwp::NoteShape{};
@@ -298,13 +304,7 @@ void PageFurniture::PaintNotes(QPainter& painter, int page, const QRectF& area) 
         painter.restore();
     };
 
-    std::vector<hwp::Paragraph> footnotes;
-    for (const Anchored& anchored : m_footnotes) {
-        if (anchored.page != page)
-            continue;
-        if (std::optional<hwp::Note> note = hwp::ReadNote(anchored.control))
-            footnotes.insert(footnotes.end(), note->paragraphs.begin(), note->paragraphs.end());
-    }
+    const std::vector<hwp::Paragraph> footnotes = FootnotesOn(page);
     if (!footnotes.empty()) {
         const hwp::NoteShape shape =
             sectionDef != nullptr ? hwp::ReadNoteShape(*sectionDef, false) : hwp::NoteShape{};

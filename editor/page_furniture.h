@@ -46,6 +46,8 @@ private:
     void PaintHeaders(QPainter& painter, int page, const QRectF& area) const;
     void PaintPageNumber(QPainter& painter, int page) const;
     void PaintNotes(QPainter& painter, int page, const QRectF& area) const;
+    // The paragraphs of the footnotes referred to on `page`, in order.
+    std::vector<hwp::Paragraph> FootnotesOn(int page) const;
     // Bits of the latest page-hiding control on `page`: 1 header, 2 footer, 32 page number.
     unsigned HiddenOn(int page) const;
 

@@ -138,15 +138,21 @@ std::u16string FormatNumber(std::uint32_t number, std::uint8_t shape, char16_t u
     return Digits(number);
 }
 
-std::u16string AutoNumber::Text() const
+std::u16string DecoratedNumber(char16_t prefix, std::uint32_t number, std::uint8_t shape, char16_t suffix,
+                               char16_t userSymbol)
 {
     std::u16string out;
     if (prefix != 0)
         out += prefix;
-    out += FormatNumber(number, Shape(), userSymbol);
+    out += FormatNumber(number, shape, userSymbol);
     if (suffix != 0)
         out += suffix;
     return out;
+}
+
+std::u16string AutoNumber::Text() const
+{
+    return DecoratedNumber(prefix, number, Shape(), suffix, userSymbol);
 }
 
 // Auto number header: id, properties (4), number (2), user symbol, prefix, suffix (2 each).
@@ -195,13 +201,7 @@ PageNumberPlace PageNumberPosition::Place() const
 
 std::u16string PageNumberPosition::Text(std::uint32_t page) const
 {
-    std::u16string out;
-    if (prefix != 0)
-        out += prefix;
-    out += FormatNumber(page, Shape(), userSymbol);
-    if (suffix != 0)
-        out += suffix;
-    return out;
+    return DecoratedNumber(prefix, page, Shape(), suffix, userSymbol);
 }
 
 // Page number position header: id, properties (4), user symbol, prefix, suffix, dash.

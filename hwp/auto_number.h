@@ -48,6 +48,9 @@ constexpr std::uint8_t kUserSymbol = 0x81;     // the user's symbol, repeated
 // `number` in `shape`; digits for a shape the format does not define or a number the
 // shape has no letter for. Never empty but for a user symbol of 0.
 std::u16string FormatNumber(std::uint32_t number, std::uint8_t shape, char16_t userSymbol = 0);
+// The same between its decoration characters (0: none), as numbers print: "1)", "(가)".
+std::u16string DecoratedNumber(char16_t prefix, std::uint32_t number, std::uint8_t shape, char16_t suffix,
+                               char16_t userSymbol = 0);
 
 struct AutoNumber {
     std::uint32_t properties = 0;   // kind bits 0..3, shape bits 4..11, superscript bit 12

@@ -37,13 +37,7 @@ std::optional<std::vector<Paragraph>> FirstList(const Control& control)
 
 std::u16string Note::ReferenceText() const
 {
-    std::u16string out;
-    if (prefix != 0)
-        out += prefix;
-    out += FormatNumber(number, shape);
-    if (suffix != 0)
-        out += suffix;
-    return out;
+    return DecoratedNumber(prefix, number, shape, suffix);
 }
 
 // Note header: id, number (4), prefix, suffix (2 each), shape (4).
