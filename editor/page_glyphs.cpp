@@ -214,15 +214,17 @@ private:
 PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 {
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
-        bool leavesPainting = false;
+        std::vector<std::pair<int, int>> leftToLayout;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
             QRgb colour = 0;
             const bool fromGlyphs = fragment.isValid() && DrawnFromGlyphs(format) && PlainTextColour(format, colour);
-            leavesPainting = leavesPainting || !fromGlyphs || format.fontUnderline() ||
-                             format.underlineStyle() != QTextCharFormat::NoUnderline ||
-                             format.background().style() != Qt::NoBrush;
+            if (!fromGlyphs || format.fontUnderline() || format.underlineStyle() != QTextCharFormat::NoUnderline ||
+                format.background().style() != Qt::NoBrush) {
+                const int start = fragment.position() - block.position();
+                leftToLayout.emplace_back(start, start + fragment.length());
+            }
             if (!fromGlyphs)
                 continue;
             if (!m_ranges.empty() && m_ranges.back().colour == colour &&
@@ -235,9 +237,9 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
         }
         if (block.blockNumber() >= 0) {
             const auto number = static_cast<std::size_t>(block.blockNumber());
-            if (m_blockLeavesPainting.size() <= number)
-                m_blockLeavesPainting.resize(number + 1, true);
-            m_blockLeavesPainting[number] = leavesPainting;
+            if (m_leftToLayout.size() <= number)
+                m_leftToLayout.resize(number + 1, {{0, 0x7fffffff}});
+            m_leftToLayout[number] = std::move(leftToLayout);
         }
     }
     QTextCursor cursor(&text);
@@ -272,9 +274,20 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 
 bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block) const
 {
+    return LeavesPaintingIn(block, 0, block.length());
+}
+
+bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block, int from, int length) const
+{
+    // Blocks unknown here (none should be) are the layout's.
     const int number = block.blockNumber();
-    return number < 0 || static_cast<std::size_t>(number) >= m_blockLeavesPainting.size() ||
-           m_blockLeavesPainting[static_cast<std::size_t>(number)];
+    if (number < 0 || static_cast<std::size_t>(number) >= m_leftToLayout.size())
+        return true;
+    for (const auto& [start, end] : m_leftToLayout[static_cast<std::size_t>(number)]) {
+        if (start < from + length && end > from)
+            return true;
+    }
+    return false;
 }
 
 int PageGlyphs::FontIndex(const QRawFont& font)

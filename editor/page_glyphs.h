@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace editor {
@@ -42,6 +43,8 @@ public:
     // False when every piece of the block is plain text that Paint draws, with nothing
     // (underline, background, object) left for the layout to paint: its lines can be skipped.
     bool LeavesPaintingIn(const QTextBlock& block) const;
+    // The same for the characters [from, from + length) of the block (a line of it).
+    bool LeavesPaintingIn(const QTextBlock& block, int from, int length) const;
 
 private:
     struct Range {
@@ -68,7 +71,9 @@ private:
 
     QTextDocument& m_text;
     std::vector<Range> m_ranges;
-    std::vector<bool> m_blockLeavesPainting; // by block number
+    // By block number: the spans of the block (start, end, in the block) that the layout
+    // still paints; none when Paint draws all of it.
+    std::vector<std::vector<std::pair<int, int>>> m_leftToLayout;
     bool m_collected = false;
     std::vector<Run> m_runs;
     std::vector<QRawFont> m_fonts;
