@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
@@ -215,6 +216,16 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 {
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         std::vector<std::pair<int, int>> leftToLayout;
+        // The layout reports a block's place in a cell without the cell's vertical offset
+        // (centred or bottom-aligned content), so such cells' text is left to it.
+        if (const QTextTable* table = QTextCursor(block).currentTable()) {
+            const auto align = table->cellAt(block.position()).format().verticalAlignment();
+            if (align == QTextCharFormat::AlignMiddle || align == QTextCharFormat::AlignBottom) {
+                m_leftToLayout.resize(std::max<std::size_t>(m_leftToLayout.size(), block.blockNumber() + 1));
+                m_leftToLayout[static_cast<std::size_t>(block.blockNumber())] = {{0, 0x7fffffff}};
+                continue;
+            }
+        }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();

@@ -190,18 +190,22 @@ void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::fu
         QTextLayout* text = block.layout();
         if (!block.isVisible() || text == nullptr || text->lineCount() == 0 || !drawn(block))
             continue;
-        const QRectF bounds = layout->blockBoundingRect(block);
-        if (bounds.bottom() < area.top() || bounds.top() > area.bottom())
+        // The layout's origin; its lines lie where they lie from there, which is lower
+        // than the block's bounding rectangle says when a page break in a cell pushed its
+        // first line down.
+        const QPointF origin = layout->blockBoundingRect(block).topLeft();
+        const QRectF lines = text->boundingRect().translated(origin);
+        if (lines.bottom() < area.top() || lines.top() > area.bottom())
             continue;
         const QBrush background = block.blockFormat().background();
         if (background.style() != Qt::NoBrush)
-            painter.fillRect(bounds, background);
+            painter.fillRect(lines, background);
         painter.setPen(Qt::black);
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
-            const double top = bounds.top() + line.y();
+            const double top = origin.y() + line.y();
             if (top <= area.bottom() && top + line.height() >= area.top() && drawsLine(block, line))
-                line.draw(&painter, bounds.topLeft());
+                line.draw(&painter, origin);
         }
     }
 }
