@@ -135,6 +135,13 @@ private:
     std::vector<QTextBlock> m_hidden;
 };
 
+const BlockOrigins& PagedLayout::Origins() const
+{
+    if (!m_origins)
+        m_origins = std::make_unique<BlockOrigins>(*m_text);
+    return *m_origins;
+}
+
 bool PagedLayout::InCell(const QTextBlock& block) const
 {
     return m_text->frameAt(block.position()) != m_text->rootFrame();
@@ -185,7 +192,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
 void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawn,
                             const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const
 {
-    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    const BlockOrigins& origins = Origins();
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
         QTextLayout* text = block.layout();
         if (!block.isVisible() || text == nullptr || text->lineCount() == 0 || !drawn(block))
@@ -193,7 +200,7 @@ void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::fu
         // The layout's origin; its lines lie where they lie from there, which is lower
         // than the block's bounding rectangle says when a page break in a cell pushed its
         // first line down.
-        const QPointF origin = layout->blockBoundingRect(block).topLeft();
+        const QPointF origin = origins.Of(block);
         const QRectF lines = text->boundingRect().translated(origin);
         if (lines.bottom() < area.top() || lines.top() > area.bottom())
             continue;
@@ -214,7 +221,7 @@ void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& cl
 {
     const QTransform toDevice = painter.transform();
     painter.end();
-    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect());
+    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect(), Origins());
 }
 
 void PagedLayout::PaintPage(QPainter& painter, int page) const
