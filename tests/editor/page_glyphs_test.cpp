@@ -124,6 +124,17 @@ QImage Halved(const QImage& image)
     return half;
 }
 
+// Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
+// slightly; a missing, doubled or misplaced glyph would cost whole strokes.
+void ExpectLikeQtsPainting(const Difference& full, const Difference& half)
+{
+    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
+    EXPECT_LT(full.above32, 0.0005);
+    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
+    EXPECT_LE(half.largest, 48);
+    EXPECT_LT(half.above32, 0.00005);
+}
+
 class PageGlyphImages : public ::testing::Test {
 protected:
     void SetUp() override { editor_testing::EnsureApplication(); }
@@ -147,13 +158,7 @@ TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixe
     }
     // A page full of text: a tenth or more of it is ink.
     EXPECT_GT(full.inked, 1'500'000) << "the page holds text";
-    // Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
-    // slightly; a missing, doubled or misplaced glyph would cost whole strokes.
-    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
-    EXPECT_LT(full.above32, 0.0005);
-    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
-    EXPECT_LE(half.largest, 48);
-    EXPECT_LT(half.above32, 0.00005);
+    ExpectLikeQtsPainting(full, half);
     std::printf("600 dpi: mean %.4f, largest %d, above 32 %.6f; halved: mean %.4f, largest %d, above 32 %.6f\n",
                 full.mean, full.largest, full.above32, half.mean, half.largest, half.above32);
   }
@@ -241,11 +246,7 @@ TEST_F(PageGlyphTables, ATablePageMatchesQtsOwnPaintingAndKeepsEveryRulingExactl
     const Difference full = Compare(reference, drawn);
     const Difference half = Compare(Halved(reference), Halved(drawn));
     EXPECT_GT(full.inked, 100'000) << "the page holds text and rulings";
-    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
-    EXPECT_LT(full.above32, 0.0005);
-    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
-    EXPECT_LE(half.largest, 48);
-    EXPECT_LT(half.above32, 0.00005);
+    ExpectLikeQtsPainting(full, half);
     if (const char* keep = std::getenv("VARNEL_KEEP_GLYPH_IMAGES")) {
         reference.save(QString::fromLocal8Bit(keep) + "/table-qt.png");
         drawn.save(QString::fromLocal8Bit(keep) + "/table-glyphs.png");
