@@ -614,6 +614,14 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, Ta
                 const std::optional<hwp::Table> table =
                     tablesShown == TablesShown::AsTables ? TableToShow(control, depth) : std::nullopt;
                 if (table) {
+                    const KeptObjectRef caption = ShownCaption(*table, control, origin);
+                    const bool captionAbove = caption && ShownCaptionAbove(*caption);
+                    // On a line of its own next to the table: a line separator of the
+                    // caption's (no save writes it) parts it from the paragraph's text.
+                    const QString separator(QChar::LineSeparator);
+                    if (captionAbove)
+                        at.insertText(at.positionInBlock() > 0 ? separator + objectCharacter : objectCharacter,
+                                      KeptObjectFormat(current, caption));
                     InsertTextTable(at, *table, kept, document,
                                     [&](QTextCursor& inside, const std::vector<hwp::Paragraph>& paragraphs) {
                                         bool firstInCell = true;
@@ -627,6 +635,9 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, Ta
                     continuation.setProperty(kContinuesParagraphProperty, true);
                     at.setBlockFormat(continuation);
                     SetBlockCharFormatKeepingCell(at, current);
+                    if (caption && !captionAbove)
+                        at.insertText(i < raw.size() ? objectCharacter + separator : objectCharacter,
+                                      KeptObjectFormat(current, caption));
                     continue;
                 }
                 at.insertText(objectCharacter, KeptObjectFormat(current, kept));
@@ -799,6 +810,10 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                 const auto at = static_cast<std::uint32_t>(paragraph.text.size());
                 textIndex[offset + static_cast<std::size_t>(k)] = at;
                 if (!objects || fragmentText[k] != QChar::ObjectReplacementCharacter) {
+                    if (objects && fragmentText[k] == QChar::LineSeparator) {
+                        if (const KeptObjectRef object = KeptObjectOf(charFormat); object && IsShownCaption(*object))
+                            continue;
+                    }
                     if (!shapeId)
                         shapeId = tables.CharShapeId(WithoutKeptObject(charFormat));
                     if (paragraph.charShapes.empty() || paragraph.charShapes.back().charShapeId != *shapeId)
@@ -807,6 +822,9 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                     continue;
                 }
                 if (const KeptObjectRef object = KeptObjectOf(charFormat)) {
+                    // Written with its table, as read.
+                    if (IsShownCaption(*object))
+                        continue;
                     hwp::Control control = hwp::ImportControl(*object->origin, object->control, document);
                     control.position = at;
                     control.end = at;

@@ -6,6 +6,7 @@
 #include "editor/page_render.h"
 #include "editor/picture_tools.h"
 #include "editor/table_mapping.h"
+#include "editor/table_rows.h"
 #include "editor/table_tools.h"
 #include "editor/tool_icons.h"
 
@@ -62,8 +63,11 @@ std::u16string PlainText(const QTextDocument& text, int from, int to, std::u16st
                         else
                             out.push_back(unit);
                     }
-                } else {
-                    out.push_back(c == QChar::LineSeparator ? u'\n' : c.unicode());
+                } else if (c != QChar::LineSeparator) {
+                    out.push_back(c.unicode());
+                } else if (format.objectType() != kKeptObjectType) {
+                    // An object's own separator (a caption's) is no line of the text.
+                    out.push_back(u'\n');
                 }
             }
         }
@@ -735,6 +739,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     old.reset();
     m_scanOpen = false;
     ApplyZoom();
+    KeepTableRowsFitted(m_document->Text());
     RefreshStyleBox();
     QTextCursor cursor(&m_document->Text());
     m_view->setTextCursor(cursor);
@@ -756,6 +761,8 @@ void CHwpctrl::ApplyZoom()
     m_view->setLineWrapColumnOrWidth(
         static_cast<int>(HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0));
     text.markContentsDirty(0, text.characterCount());
+    // Text grows by the ratio in whole device pixels: the extra height rows need follows.
+    FitTableRows(text);
     if (m_zoomButton) {
         m_zoomButton->setText(QStringLiteral("%1%").arg(m_zoomRatio));
         PlaceZoomButton();
@@ -840,6 +847,8 @@ bool CHwpctrl::TypeAsWord(const QKeyEvent& key)
         cursor.beginEditBlock();
     cursor.insertText(typed);
     cursor.endEditBlock();
+    // Now rather than later: the fit joins this step, and the next letter joins it too.
+    FitTableRows(*text);
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
     m_typing = {text, cursor.position(), text->availableUndoSteps(), blank};

@@ -3,6 +3,7 @@
 #include "editor/editor_document.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
+#include "editor/table_mapping.h"
 #include "hwp/border_fill.h"
 #include "hwp/equation.h"
 #include "hwp/picture.h"
@@ -598,14 +599,22 @@ std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::T
     return text;
 }
 
-std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
+// A layout for `object`, its text to be laid out at 96 dpi exactly, as the page layout:
+// text breaks its lines as the body does.
+template <typename LaidOut>
+std::shared_ptr<LaidOut> NewLayout(const KeptObject& object)
 {
-    auto laidOut = std::make_shared<LaidOutTable>();
+    auto laidOut = std::make_shared<LaidOut>();
     laidOut->control = object.control;
     laidOut->origin = object.origin;
-    // 96 dpi exactly, as the page layout: the cells break lines as the body does.
     laidOut->layoutDevice.setDotsPerMeterX(3780);
     laidOut->layoutDevice.setDotsPerMeterY(3780);
+    return laidOut;
+}
+
+std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
+{
+    auto laidOut = NewLayout<LaidOutTable>(object);
 
     const hwp::Table table = hwp::ReadTable(object.control);
     const std::vector<hwp::HwpUnit> widths = hwp::ColumnWidths(table);
@@ -678,16 +687,23 @@ std::shared_ptr<LaidOutTable> LayOutTable(const KeptObject& object)
     return laidOut;
 }
 
-std::shared_ptr<LaidOutTable> TableFor(const KeptObject& object)
+// The cached layout of `object`, made by `layOut` when the cache has none for it.
+template <typename LaidOut>
+std::shared_ptr<LaidOut> CachedLayout(SharedCache<const KeptObject*, LaidOut>& cache, const KeptObject& object,
+                                      std::shared_ptr<LaidOut> (*layOut)(const KeptObject&))
 {
-    SharedCache<const KeptObject*, LaidOutTable>& cache = TableCache();
     if (auto found = cache.Find(&object)) {
         if (found->origin.lock() == object.origin && found->control == object.control)
             return found;
     }
-    std::shared_ptr<LaidOutTable> laidOut = LayOutTable(object);
+    std::shared_ptr<LaidOut> laidOut = layOut(object);
     cache.Put(&object, laidOut);
     return laidOut;
+}
+
+std::shared_ptr<LaidOutTable> TableFor(const KeptObject& object)
+{
+    return CachedLayout(TableCache(), object, &LayOutTable);
 }
 
 Qt::PenStyle PenStyleOf(std::uint8_t kind)
@@ -852,8 +868,98 @@ public:
 
 } // namespace
 
+namespace {
+
+// A table's caption laid out as its paragraphs say, at the table's width (beside the
+// table: at the caption's own width).
+struct LaidOutCaption {
+    hwp::Control control;
+    std::weak_ptr<const hwp::Document> origin;
+    QImage layoutDevice{1, 1, QImage::Format_RGB32};
+    std::unique_ptr<EditorDocument> text;
+    QSizeF size;          // layout pixels, the gap included
+    double gap = 0;       // layout pixels
+    bool below = true;
+    std::mutex paintMutex;
+};
+
+std::shared_ptr<LaidOutCaption> LayOutCaption(const KeptObject& object)
+{
+    auto laidOut = NewLayout<LaidOutCaption>(object);
+    const std::vector<hwp::ObjectRecord>& records = object.control.records;
+    if (records.size() < 2 || !object.origin)
+        return laidOut;
+    const std::optional<hwp::TableCaption> caption =
+        hwp::ReadCaption(std::vector<hwp::ObjectRecord>(records.begin() + 1, records.end()));
+    if (!caption)
+        return laidOut;
+    const hwp::Bytes& header = records.front().data;
+    const hwp::ObjectProperties table = hwp::ReadObjectProperties(
+        std::string_view(reinterpret_cast<const char*>(header.data()), header.size()), "table control header");
+    const bool beside = caption->side == hwp::CaptionSide::Left || caption->side == hwp::CaptionSide::Right;
+    const double width = HwpUnitsToLayout(std::max<hwp::HwpUnit>(1, beside && caption->width > 0 ? caption->width : table.width));
+    hwp::Document base = CellDocumentBase(*object.origin, false);
+    hwp::TableCell cell;
+    cell.paragraphs = caption->paragraphs;
+    double height = 0;
+    laidOut->text = LayOutCellText(base, cell, width, laidOut->layoutDevice, height);
+    laidOut->gap = HwpUnitsToLayout(std::max<std::int16_t>(0, caption->gap));
+    laidOut->below = caption->side == hwp::CaptionSide::Bottom || caption->side == hwp::CaptionSide::Right;
+    laidOut->size = QSizeF(width, std::min(height, kMaxTableLayout) + laidOut->gap);
+    return laidOut;
+}
+
+SharedCache<const KeptObject*, LaidOutCaption>& CaptionCache()
+{
+    static auto* cache = new SharedCache<const KeptObject*, LaidOutCaption>(kMaxCachedTables);
+    return *cache;
+}
+
+std::shared_ptr<LaidOutCaption> CaptionFor(const KeptObject& object)
+{
+    return CachedLayout(CaptionCache(), object, &LayOutCaption);
+}
+
+class CaptionPainter : public KeptObjectPainter {
+public:
+    QSizeF Size(const KeptObject& object) const override
+    {
+        if (!CanUseFonts())
+            return {1, 1};
+        try {
+            const QSizeF size = CaptionFor(object)->size;
+            return {std::max(1.0, size.width()), std::max(1.0, size.height())};
+        } catch (const std::exception&) {
+            return {1, 1};
+        }
+    }
+
+    void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        if (!CanUseFonts())
+            return;
+        std::shared_ptr<LaidOutCaption> caption;
+        try {
+            caption = CaptionFor(object);
+        } catch (const std::exception&) {
+            return;
+        }
+        if (!caption->text)
+            return;
+        const std::lock_guard lock(caption->paintMutex);
+        painter.save();
+        painter.translate(rect.left(), rect.top() + (caption->below ? caption->gap * scale : 0.0));
+        painter.scale(scale, scale);
+        caption->text->Text().drawContents(&painter);
+        painter.restore();
+    }
+};
+
+} // namespace
+
 void RegisterObjectPainters()
 {
+    RegisterKeptObjectPainter(kShownCaptionCtrlId, std::make_shared<CaptionPainter>());
     RegisterKeptObjectPainter(hwp::kDrawingCtrlId, std::make_shared<DrawingPainter>());
     RegisterKeptObjectPainter(kEquationCtrlId, std::make_shared<EquationPainter>());
     RegisterKeptObjectPainter(hwp::kTableCtrlId, std::make_shared<TablePainter>());

@@ -2,6 +2,7 @@
 
 #include "editor/kept_objects.h"
 #include "editor/page_glyphs.h"
+#include "editor/table_rows.h"
 #include "support/files.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -88,6 +89,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
+    FitTableRows(*m_text);
 }
 
 PagedLayout::~PagedLayout() = default;

@@ -2,12 +2,14 @@
 
 #include "editor/editor_document.h"
 #include "editor/hwp_mapping.h"
+#include "editor/table_rows.h"
 #include "hwp/objects.h"
 
 #include <QTextCursor>
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace editor {
 
@@ -150,6 +152,40 @@ bool SameAsRead(const std::vector<hwp::Paragraph>& shown, const std::vector<hwp:
     return true;
 }
 
+// Rows whose cells need more than the file's height grow to it; the cells spanning them
+// with them. `needed` is per cell of `table`, 0 for a cell that asks nothing. Whether a
+// row grew.
+bool GrowRows(hwp::Table& table, const std::vector<hwp::HwpUnit>& needed)
+{
+    std::vector<hwp::HwpUnit> heights = hwp::RowHeights(table);
+    bool grown = false;
+    for (int pass = 0; pass < 2; ++pass) {
+        // One-row cells first: a merged cell takes what its rows already give.
+        for (std::size_t i = 0; i < table.cells.size() && i < needed.size(); ++i) {
+            const hwp::TableCell& cell = table.cells[i];
+            if ((cell.rowSpan == 1) != (pass == 0) || needed[i] <= 0 || cell.row >= heights.size())
+                continue;
+            const std::size_t last = std::min<std::size_t>(heights.size(), std::size_t{cell.row} + cell.rowSpan) - 1;
+            std::int64_t sum = 0;
+            for (std::size_t r = cell.row; r <= last; ++r)
+                sum += heights[r];
+            if (needed[i] > sum) {
+                heights[last] += static_cast<hwp::HwpUnit>(needed[i] - sum);
+                grown = true;
+            }
+        }
+    }
+    if (!grown)
+        return false;
+    for (hwp::TableCell& cell : table.cells) {
+        std::int64_t sum = 0;
+        for (std::size_t r = cell.row; r < heights.size() && r < std::size_t{cell.row} + cell.rowSpan; ++r)
+            sum += heights[r];
+        cell.height = static_cast<hwp::HwpUnit>(std::clamp<std::int64_t>(sum, 1, 0x7FFFFFFF));
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<hwp::Table> TableToShow(const hwp::Control& control, int depth)
@@ -171,6 +207,39 @@ std::optional<hwp::Table> TableToShow(const hwp::Control& control, int depth)
         !CoversGrid(table))
         return std::nullopt;
     return table;
+}
+
+KeptObjectRef ShownCaption(const hwp::Table& table, const hwp::Control& control, std::shared_ptr<const hwp::Document> origin)
+{
+    if (table.caption.empty() || control.records.empty() || !hwp::ReadCaption(table.caption))
+        return nullptr;
+    // The table's header (its width) and the caption's records, for the painter.
+    hwp::Control shown;
+    shown.code = control.code;
+    shown.ctrlId = kShownCaptionCtrlId;
+    shown.records.push_back(control.records.front());
+    // A header of its own id, so that the object imports into another document as any.
+    hwp::Bytes& header = shown.records.front().data;
+    if (header.size() < 4)
+        return nullptr;
+    for (std::size_t b = 0; b < 4; ++b)
+        header[b] = static_cast<std::uint8_t>(kShownCaptionCtrlId >> (8 * b));
+    shown.records.insert(shown.records.end(), table.caption.begin(), table.caption.end());
+    return std::make_shared<const KeptObject>(KeptObject{std::move(shown), std::move(origin)});
+}
+
+bool IsShownCaption(const KeptObject& object)
+{
+    return object.control.ctrlId == kShownCaptionCtrlId;
+}
+
+bool ShownCaptionAbove(const KeptObject& object)
+{
+    if (!IsShownCaption(object) || object.control.records.size() < 2)
+        return false;
+    const std::vector<hwp::ObjectRecord> records(object.control.records.begin() + 1, object.control.records.end());
+    const std::optional<hwp::TableCaption> caption = hwp::ReadCaption(records);
+    return caption && (caption->side == hwp::CaptionSide::Top || caption->side == hwp::CaptionSide::Left);
 }
 
 void ShowBorderFill(QTextTableCellFormat& format, const hwp::BorderFillView& fill)
@@ -264,7 +333,8 @@ void SetBlockCharFormatKeepingCell(QTextCursor& cursor, const QTextCharFormat& f
                             (id >= QTextFormat::TableCellTopPadding && id <= QTextFormat::TableCellRightPadding) ||
                             (id >= QTextFormat::TableCellTopBorder && id <= QTextFormat::TableCellRightBorderBrush) ||
                             id == QTextFormat::TextVerticalAlignment || id == kTableCellProperty ||
-                            id == kCellBorderFillProperty;
+                            id == kCellBorderFillProperty || id == kCellExtraTopProperty ||
+                            id == kCellExtraBottomProperty;
         if (ofCell)
             after.setProperty(id, it.value());
     }
@@ -432,6 +502,7 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             sameGrid = c < was.size() && std::abs(was[c] - widths[c]) <= 1;
     }
 
+    std::vector<hwp::HwpUnit> needed;   // per cell written, 0: as the file has it
     for (int r = 0; r < shown.rows(); ++r) {
         for (int c = 0; c < shown.columns(); ++c) {
             const QTextTableCell place = shown.cellAt(r, c);
@@ -446,8 +517,8 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             cell.columnSpan = static_cast<std::uint16_t>(place.columnSpan());
             const bool samePlace = stored && sameGrid && stored->row == cell.row && stored->column == cell.column &&
                                    stored->rowSpan == cell.rowSpan && stored->columnSpan == cell.columnSpan;
-            const double padding[4] = {cellFormat.leftPadding(), cellFormat.rightPadding(), cellFormat.topPadding(),
-                                       cellFormat.bottomPadding()};
+            const double padding[4] = {cellFormat.leftPadding(), cellFormat.rightPadding(), FileTopPadding(cellFormat),
+                                       FileBottomPadding(cellFormat)};
             for (std::size_t side = 0; side < 4; ++side) {
                 if (!stored || !Near(padding[side], HwpUnitsToLayout(std::max<std::int16_t>(0, cell.margins[side]))))
                     cell.margins[side] = ToMargin(padding[side]);
@@ -485,20 +556,32 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             cell.paragraphs = read(place);
             // An untouched cell keeps its paragraphs as read (their styles and border fills
             // imported with the table).
+            bool untouched = false;
             if (samePlace) {
                 const hwp::TableCell* was = hwp::CellAt(*before, cell.row, cell.column);
                 if (was && was->row == cell.row && was->column == cell.column &&
-                    SameAsRead(cell.paragraphs, was->paragraphs, document))
+                    SameAsRead(cell.paragraphs, was->paragraphs, document)) {
                     cell.paragraphs = was->paragraphs;
+                    untouched = true;
+                }
             }
+            // The file's heights stand for untouched text, which other programs lay out in
+            // their own fonts; the height of new or edited text is what the pane lays out.
+            needed.push_back(untouched ? 0 : static_cast<hwp::HwpUnit>(std::lround(LayoutToHwpUnits(FileCellHeight(place)))));
             table.cells.push_back(std::move(cell));
         }
     }
+    const bool grown = GrowRows(table, needed);
     if (!sameGrid) {
         std::erase_if(table.zones, [&](const hwp::TableZone& zone) {
             return zone.endRow >= table.rows || zone.endColumn >= table.columns;
         });
         hwp::FitTableSize(table);
+    } else if (grown) {
+        const std::vector<hwp::HwpUnit> heights = hwp::RowHeights(table);
+        const std::int64_t height = std::accumulate(heights.begin(), heights.end(), std::int64_t{0}) +
+                                    std::int64_t{table.cellSpacing} * (table.rows + 1);
+        table.object.height = static_cast<hwp::HwpUnit>(std::clamp<std::int64_t>(height, 0, 0x7FFFFFFF));
     }
     if (table.borderFillId == 0)
         table.borderFillId = table.cells.empty() ? 1 : table.cells.front().borderFillId;

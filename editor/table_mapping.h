@@ -41,6 +41,20 @@ constexpr std::size_t kMaxShownTableCells = 2000;
 // A cell as read, without its paragraphs.
 using TableCellRef = std::shared_ptr<const hwp::TableCell>;
 
+// A table's caption shows as one object character beside the table (at the end of the
+// paragraph before it when it stands above, at the start of the one after when below),
+// drawn from the caption's paragraphs. It is for reading only: the caption is written
+// back with the table as read, and a save writes nothing for this character.
+constexpr std::uint32_t kShownCaptionCtrlId = 0x7E636170;   // '~','c','a','p': no control of a file
+
+// The object that shows `table`'s caption (`control`, the table's own control, read from
+// `origin`), or null when it has none. Captions beside the table show above (left) or
+// below (right) it.
+KeptObjectRef ShownCaption(const hwp::Table& table, const hwp::Control& control,
+                           std::shared_ptr<const hwp::Document> origin);
+bool IsShownCaption(const KeptObject& object);
+bool ShownCaptionAbove(const KeptObject& object);
+
 // The table to show as a table of the text engine, or nothing when `control` stays a kept
 // object (not a table, damaged, or one the text engine cannot place; see above).
 std::optional<hwp::Table> TableToShow(const hwp::Control& control, int depth);

@@ -5,10 +5,10 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSpinBox>
@@ -127,6 +127,7 @@ CellRange SelectedCells(CHwpctrl& pane)
     return range;
 }
 
+// `change(format, cell, range)` on each cell of the range.
 template <typename Change>
 bool ChangeCells(CHwpctrl& pane, Change change)
 {
@@ -141,7 +142,7 @@ bool ChangeCells(CHwpctrl& pane, Change change)
             if (cell.row() != r || cell.column() != c)
                 continue;
             QTextTableCellFormat format = cell.format().toTableCellFormat();
-            change(format);
+            change(format, cell, range);
             cell.setFormat(format);
         }
     }
@@ -177,6 +178,16 @@ private:
     CHwpctrl& m_pane;
 };
 
+// The dialog with OK and Cancel under its rows, shown; whether it was accepted.
+bool Accepted(QDialog& dialog, QFormLayout& layout)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout.addRow(buttons);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 bool AskTableSize(QWidget* parent, int& rows, int& columns)
 {
     QDialog dialog(parent);
@@ -192,11 +203,7 @@ bool AskTableSize(QWidget* parent, int& rows, int& columns)
     columnBox->setObjectName(QStringLiteral("table_columns"));
     layout->addRow(QStringLiteral("줄 수"), rowBox);
     layout->addRow(QStringLiteral("칸 수"), columnBox);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!Accepted(dialog, *layout))
         return false;
     rows = rowBox->value();
     columns = columnBox->value();
@@ -205,17 +212,32 @@ bool AskTableSize(QWidget* parent, int& rows, int& columns)
 
 void AskCellLines(CHwpctrl& pane)
 {
-    const QStringList kinds{QStringLiteral("선 없음"), QStringLiteral("가는 실선 (0.12 mm)"),
-                            QStringLiteral("굵은 실선 (0.4 mm)"), QStringLiteral("이중 실선 (0.5 mm)"),
-                            QStringLiteral("점선 (0.12 mm)")};
-    bool chosen = false;
-    const QString kind = QInputDialog::getItem(&pane, QStringLiteral("셀 테두리"), QStringLiteral("선 종류"), kinds, 1,
-                                               false, &chosen);
-    if (!chosen)
+    QDialog dialog(&pane);
+    dialog.setWindowTitle(QStringLiteral("셀 테두리"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* sideBox = new QComboBox(&dialog);
+    sideBox->setObjectName(QStringLiteral("cell_sides"));
+    const std::pair<const char16_t*, CellSides> sides[] = {
+        {u"모두", CellSides::All},   {u"바깥쪽", CellSides::Outside}, {u"안쪽", CellSides::Inside},
+        {u"위", CellSides::Top},     {u"아래", CellSides::Bottom},    {u"왼쪽", CellSides::Left},
+        {u"오른쪽", CellSides::Right}, {u"없음", CellSides::None}};
+    for (const auto& [name, side] : sides)
+        sideBox->addItem(QString::fromUtf16(name), static_cast<int>(side));
+    auto* kindBox = new QComboBox(&dialog);
+    kindBox->setObjectName(QStringLiteral("cell_line_kind"));
+    kindBox->addItems({QStringLiteral("선 없음"), QStringLiteral("가는 실선 (0.12 mm)"), QStringLiteral("굵은 실선 (0.4 mm)"),
+                       QStringLiteral("이중 실선 (0.5 mm)"), QStringLiteral("점선 (0.12 mm)")});
+    kindBox->setCurrentIndex(1);
+    // "없음" takes the lines away whatever the kind says.
+    QObject::connect(sideBox, &QComboBox::currentIndexChanged, kindBox,
+                     [sideBox, kindBox] { kindBox->setEnabled(sideBox->currentData().toInt() != static_cast<int>(CellSides::None)); });
+    layout->addRow(QStringLiteral("적용 범위"), sideBox);
+    layout->addRow(QStringLiteral("선 종류"), kindBox);
+    if (!Accepted(dialog, *layout))
         return;
-    const int index = static_cast<int>(kinds.indexOf(kind));
     const hwp::BorderLine lines[] = {{0, 0, 0}, kThinLine, kBoxLine, {8, 7, 0}, {3, 1, 0}};
-    SetTableCellLines(pane, lines[std::clamp(index, 0, 4)]);
+    SetTableCellLines(pane, lines[std::clamp(kindBox->currentIndex(), 0, 4)],
+                      static_cast<CellSides>(sideBox->currentData().toInt()));
 }
 
 void AskCellBackground(CHwpctrl& pane)
@@ -373,18 +395,36 @@ bool SplitTableCell(CHwpctrl& pane)
     return true;
 }
 
-bool SetTableCellLines(CHwpctrl& pane, const hwp::BorderLine& line)
+bool SetTableCellLines(CHwpctrl& pane, const hwp::BorderLine& line, CellSides sides)
 {
-    return ChangeCells(pane, [&](QTextTableCellFormat& format) {
+    return ChangeCells(pane, [&](QTextTableCellFormat& format, const QTextTableCell& cell, const CellRange& range) {
+        const int r = cell.row(), c = cell.column();
+        // Left, right, top, bottom: on the selection's outline or between its cells.
+        const bool outline[4] = {c == range.column, c + cell.columnSpan() >= range.column + range.columns,
+                                 r == range.row, r + cell.rowSpan() >= range.row + range.rows};
         hwp::BorderFillView fill = BorderFillShown(format, CellBorderFill(format));
-        fill.lines = {line, line, line, line};
+        for (std::size_t side = 0; side < 4; ++side) {
+            bool set = false;
+            switch (sides) {
+            case CellSides::All:
+            case CellSides::None: set = true; break;
+            case CellSides::Outside: set = outline[side]; break;
+            case CellSides::Inside: set = !outline[side]; break;
+            case CellSides::Left: set = side == 0 && outline[0]; break;
+            case CellSides::Right: set = side == 1 && outline[1]; break;
+            case CellSides::Top: set = side == 2 && outline[2]; break;
+            case CellSides::Bottom: set = side == 3 && outline[3]; break;
+            }
+            if (set)
+                fill.lines[side] = sides == CellSides::None ? hwp::BorderLine{0, 0, line.color} : line;
+        }
         SetCellBorderFill(format, fill);
     });
 }
 
 bool SetTableCellBackground(CHwpctrl& pane, std::optional<QColor> color)
 {
-    return ChangeCells(pane, [&](QTextTableCellFormat& format) {
+    return ChangeCells(pane, [&](QTextTableCellFormat& format, const QTextTableCell&, const CellRange&) {
         hwp::BorderFillView fill = BorderFillShown(format, CellBorderFill(format));
         fill.fillKinds |= hwp::kFillColor;
         fill.backgroundColor = color ? static_cast<hwp::ColorRef>(color->red()) |

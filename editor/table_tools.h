@@ -39,9 +39,13 @@ bool RemoveTableColumn(CHwpctrl& pane);
 bool MergeTableCells(CHwpctrl& pane);
 // A merged cell back into its slots; a single cell into two side by side.
 bool SplitTableCell(CHwpctrl& pane);
-// The four lines (kind 0: none) or the background (none: no background) of the selected
-// cells, or the caret's cell.
-bool SetTableCellLines(CHwpctrl& pane, const hwp::BorderLine& line);
+// Which lines of the selected cells (or the caret's cell) a line command sets: all four
+// of each cell, those on the selection's outline, those between its cells, one side of
+// the outline, or none (every line of the cells taken away).
+enum class CellSides { All, Outside, Inside, Top, Bottom, Left, Right, None };
+// The lines `sides` names (kind 0: none) or the background (none: no background) of the
+// selected cells, or the caret's cell.
+bool SetTableCellLines(CHwpctrl& pane, const hwp::BorderLine& line, CellSides sides = CellSides::All);
 bool SetTableCellBackground(CHwpctrl& pane, std::optional<QColor> color);
 // Tab: the caret to the next cell's text, a new row after the last cell. False outside a
 // table.

@@ -359,6 +359,28 @@ std::vector<HwpUnit> TrackSizes(const Table& table, std::size_t count, bool colu
 
 }  // namespace
 
+std::optional<TableCaption> ReadCaption(const std::vector<ObjectRecord>& records)
+{
+    if (records.empty() || records.front().tag != tag::kListHeader)
+        return std::nullopt;
+    try {
+        ParagraphList list = ReadParagraphList(records, 0);
+        if (list.paragraphs.empty())
+            return std::nullopt;
+        // After the paragraph count, a unit and the list bits: direction, width, gap.
+        ByteReader in(View(records.front().data), "caption list header");
+        in.Skip(8);
+        TableCaption caption;
+        caption.side = static_cast<CaptionSide>(in.U32() & 3u);
+        caption.width = in.I32();
+        caption.gap = in.I16();
+        caption.paragraphs = std::move(list.paragraphs);
+        return caption;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 std::vector<HwpUnit> ColumnWidths(const Table& table)
 {
     return TrackSizes(table, table.columns, true);

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,21 @@ struct Table {
     bool operator==(const Table&) const = default;
 };
 
+// A table's caption as its records hold it: the side of the table it stands on, the gap
+// between them, its own width (the file uses it beside the table) and its paragraphs.
+enum class CaptionSide : std::uint8_t { Left = 0, Right = 1, Top = 2, Bottom = 3 };
+struct TableCaption {
+    CaptionSide side = CaptionSide::Bottom;
+    HwpUnit width = 0;
+    std::int16_t gap = 0;   // HwpUnit
+    std::vector<Paragraph> paragraphs;
+};
+
 bool IsTable(const Control& control);
+
+// The caption of `records` (Table::caption, a list header and its paragraphs), or nothing
+// when there is none or its records are damaged.
+std::optional<TableCaption> ReadCaption(const std::vector<ObjectRecord>& records);
 
 // Throws HwpError when `control` is not a table or its records are damaged: cut short,
 // more cells than rows x columns, more grid slots than kMaxTableCells, a cell outside

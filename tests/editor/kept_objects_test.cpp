@@ -82,6 +82,8 @@ std::size_t ShownObjects(const std::vector<hwp::Paragraph>& paragraphs, int dept
     for (const hwp::Paragraph& paragraph : paragraphs) {
         for (const hwp::Control& control : paragraph.controls) {
             if (const std::optional<hwp::Table> table = editor::TableToShow(control, depth)) {
+                // Its caption is an object character beside it.
+                count += hwp::ReadCaption(table->caption).has_value();
                 for (const hwp::TableCell& cell : table->cells)
                     count += ShownObjects(cell.paragraphs, depth + 1);
             } else {
@@ -167,8 +169,12 @@ std::vector<std::u16string> PaneTexts(CHwpctrl& pane)
             afterTable = true;
             continue;
         }
-        QString shown = it.currentBlock().text();
-        shown.remove(QChar::ObjectReplacementCharacter);
+        // Object characters and what is an object's own (a caption's line separator) out.
+        QString shown;
+        for (auto fragment = it.currentBlock().begin(); !fragment.atEnd(); ++fragment) {
+            if (fragment.fragment().charFormat().objectType() != editor::kKeptObjectType)
+                shown += fragment.fragment().text();
+        }
         shown.replace(QChar::LineSeparator, QLatin1Char('\n'));
         if (afterTable && it.currentBlock().blockFormat().boolProperty(editor::kContinuesParagraphProperty))
             texts.back() += shown.toStdU16String();
@@ -189,8 +195,11 @@ std::vector<int> ObjectPositions(CHwpctrl& pane)
             const QTextFragment fragment = it.fragment();
             if (!editor::KeptObjectOf(fragment.charFormat()))
                 continue;
-            for (int k = 0; k < fragment.length(); ++k)
-                positions.push_back(fragment.position() + k);
+            const QString characters = fragment.text();
+            for (int k = 0; k < fragment.length(); ++k) {
+                if (characters[k] == QChar::ObjectReplacementCharacter)
+                    positions.push_back(fragment.position() + k);
+            }
         }
     }
     return positions;

@@ -7,7 +7,11 @@
 #include "editor/hwp_mapping.h"
 #include "editor/table_mapping.h"
 #include "editor/table_tools.h"
+#include "editor/kept_objects.h"
+#include "editor/page_render.h"
 #include "hwp/border_fill.h"
+#include "hwp/bytes.h"
+#include "hwp/paragraph_list.h"
 #include "hwp/reader.h"
 #include "hwp/table.h"
 
@@ -19,9 +23,11 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QToolBar>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -271,6 +277,166 @@ TEST_F(TableEditing, MergedSplitWidenedAndColouredCellsAreSavedSo)
     ASSERT_EQ(widths.size(), 4u);
     EXPECT_NEAR(widths[0], widths[1], 2);
     EXPECT_NEAR(widths[0] * 2, widths[2], 4);
+}
+
+TEST_F(TableEditing, OutsideAndInsideLinesOfASelectionAreWrittenOnTheirSidesOnly)
+{
+    const hwp::BorderLine thick{1, 6, 0};
+    for (const editor::CellSides sides : {editor::CellSides::Outside, editor::CellSides::Inside}) {
+        const bool outside = sides == editor::CellSides::Outside;
+        SCOPED_TRACE(outside ? "outside" : "inside");
+        m_pane->ClearDocument(0);
+        Type(*m_pane, u"표 앞");
+        QTextTable* table = editor::InsertNewTable(*m_pane, 3, 3);
+        ASSERT_NE(table, nullptr);
+        // The lower right 2 x 2 of the grid.
+        QTextCursor select = table->cellAt(1, 1).firstCursorPosition();
+        select.setPosition(table->cellAt(2, 2).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+        m_pane->TextView()->setTextCursor(select);
+        ASSERT_TRUE(m_pane->TextView()->textCursor().hasComplexSelection());
+        EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, sides));
+
+        const hwp::Document saved = SaveAndRead(outside ? "outside.hwp" : "inside.hwp");
+        const hwp::Control* control = nullptr;
+        for (const hwp::Paragraph& paragraph : saved.sections.front().paragraphs)
+            for (const hwp::Control& each : paragraph.controls)
+                control = hwp::IsTable(each) ? &each : control;
+        ASSERT_NE(control, nullptr);
+        const hwp::Table written = hwp::ReadTable(*control);
+        const auto lines = [&](int row, int column) {
+            const hwp::TableCell* cell = hwp::CellAt(written, static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(column));
+            return hwp::ReadBorderFill(saved.borderFills.at(cell->borderFillId - 1u)).lines;
+        };
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c));
+                const bool selected = r >= 1 && c >= 1;
+                // Left, right, top, bottom: on the 2 x 2's outline?
+                const bool outline[4] = {c == 1, c == 2, r == 1, r == 2};
+                const auto drawn = lines(r, c);
+                for (std::size_t side = 0; side < 4; ++side) {
+                    const bool thickHere = selected && (outside ? outline[side] : !outline[side]);
+                    EXPECT_EQ(drawn[side].width, thickHere ? 6 : 1) << "side " << side;
+                    EXPECT_EQ(drawn[side].kind, 1) << "side " << side;
+                }
+            }
+        }
+    }
+    // One side of the outline, and none at all.
+    m_pane->ClearDocument(0);
+    QTextTable* table = editor::InsertNewTable(*m_pane, 2, 2);
+    ASSERT_NE(table, nullptr);
+    QTextCursor select = table->cellAt(0, 0).firstCursorPosition();
+    select.setPosition(table->cellAt(1, 1).firstCursorPosition().position(), QTextCursor::KeepAnchor);
+    m_pane->TextView()->setTextCursor(select);
+    EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, editor::CellSides::Top));
+    const auto shown = [&](int row, int column) {
+        return editor::CellBorderFill(table->cellAt(row, column).format().toTableCellFormat()).lines;
+    };
+    EXPECT_EQ(shown(0, 1)[2].width, 6);
+    EXPECT_EQ(shown(0, 1)[3].width, 1);
+    EXPECT_EQ(shown(1, 1)[2].width, 1);
+    EXPECT_TRUE(editor::SetTableCellLines(*m_pane, thick, editor::CellSides::None));
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c)
+            for (const hwp::BorderLine& line : shown(r, c))
+                EXPECT_EQ(line.kind, 0);
+}
+
+// A document whose paragraph "본문끝" holds, after "본문", a 2 x 2 ruled table with a caption
+// on `side` (the list header: paragraph count, list bits, direction, width, gap, text width).
+hwp::Document CaptionedTable(std::uint32_t side)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"본문끝"});
+    const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
+    hwp::Control control = hwp::WriteTable(hwp::NewTable(2, 2, 20000, ruled), document);
+    hwp::ByteWriter header;
+    header.U16(1);
+    header.U16(0);
+    header.U32(0);
+    header.U32(side);
+    header.I32(8504);
+    header.I16(850);
+    header.I32(20000);
+    const std::vector<hwp::ObjectRecord> caption = hwp::WriteParagraphList(
+        hwp::ToBytes(header.Data()), {hwp_testing::TextParagraph(u"표 1. 공기의 성분")}, 1, document, 20000);
+    control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
+    control.position = 2;
+    control.end = 2;
+    document.sections[0].paragraphs[0].controls.push_back(control);
+    return document;
+}
+
+// The shown caption characters of the document's blocks, as (block number, above the table).
+std::vector<std::pair<int, bool>> ShownCaptions(QTextDocument& text)
+{
+    std::vector<std::pair<int, bool>> out;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const editor::KeptObjectRef object = editor::KeptObjectOf(it.fragment().charFormat());
+            if (object && editor::IsShownCaption(*object))
+                out.emplace_back(block.blockNumber(), editor::ShownCaptionAbove(*object));
+        }
+    }
+    return out;
+}
+
+TEST_F(TableEditing, ACaptionShowsOnItsSideOfTheTableAndIsWrittenBackAsRead)
+{
+    for (const std::uint32_t side : {3u, 2u}) {
+        const bool below = side == 3;
+        SCOPED_TRACE(below ? "below" : "above");
+        const hwp::Document document = CaptionedTable(side);
+        const std::unique_ptr<editor::EditorDocument> shown = editor::ToEditorDocument(document);
+        QTextDocument& text = shown->Text();
+        QTextTable* table = TextTables(text).at(0);
+        const int before = text.findBlock(table->firstPosition() - 1).blockNumber();
+        const int after = text.findBlock(table->lastPosition() + 1).blockNumber();
+        const std::vector<std::pair<int, bool>> captions = ShownCaptions(text);
+        ASSERT_EQ(captions.size(), 1u);
+        EXPECT_EQ(captions[0].first, below ? after : before);
+        EXPECT_EQ(captions[0].second, !below);
+        // On a line of its own, apart from the paragraph's text.
+        EXPECT_EQ(text.findBlockByNumber(captions[0].first).layout()->lineCount(), 2);
+        // Its lines drawn on that side of the table's rulings.
+        const editor::PagedLayout layout(*shown);
+        QImage page(layout.SheetPixelWidth(150), layout.SheetPixelHeight(150) / 3, QImage::Format_RGB32);
+        layout.PaintBand(page, 0, 0, 150);
+        if (const char* folder = std::getenv("VARNEL_PAGE_IMAGES"))
+            page.save(QString::fromUtf8(folder) + (below ? "/CaptionBelow.png" : "/CaptionAbove.png"));
+        std::vector<int> rows;
+        for (int y = 0; y < page.height(); ++y) {
+            int run = 0, longest = 0;
+            for (int x = 0; x < page.width(); ++x) {
+                run = qGray(page.pixel(x, y)) < 80 ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+            if (longest > 300)
+                rows.push_back(y);
+        }
+        ASSERT_FALSE(rows.empty());
+        const auto ink = [&](int from, int to) {
+            int dark = 0;
+            for (int y = std::max(0, from); y < std::min(page.height(), to); ++y)
+                for (int x = 0; x < page.width(); ++x)
+                    dark += qGray(page.pixel(x, y)) < 128;
+            return dark;
+        };
+        if (below)
+            EXPECT_GT(ink(rows.back() + 3, rows.back() + 80), 100) << "the caption under the last line";
+        else
+            EXPECT_GT(ink(rows.front() - 40, rows.front() - 3), 100) << "the caption over the first line";
+
+        // Nothing of the caption character in the file: the paragraph and its table as read.
+        const hwp::Document saved = editor::ToHwpDocument(*shown);
+        ASSERT_FALSE(saved.sections[0].paragraphs.empty());
+        const hwp::Paragraph& paragraph = saved.sections[0].paragraphs[0];
+        EXPECT_EQ(paragraph.text, u"본문끝");
+        ASSERT_EQ(paragraph.controls.size(), 1u);
+        EXPECT_EQ(paragraph.controls[0].position, 2u);
+        EXPECT_EQ(paragraph.controls[0].records, document.sections[0].paragraphs[0].controls[0].records);
+        EXPECT_EQ(saved.sections[0].paragraphs.size(), document.sections[0].paragraphs.size());
+    }
 }
 
 TEST_F(TableEditing, ABoxHasItsCentredCaptionAboveItsContentAndComesBackFromTheFile)

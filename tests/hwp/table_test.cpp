@@ -336,6 +336,18 @@ TEST(TableBuilt, ACaptionIsKeptAsReadAndWrittenBack)
     control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
     const hwp::Table table = hwp::ReadTable(control);
     EXPECT_EQ(table.caption, caption);
+    const std::optional<hwp::TableCaption> read = hwp::ReadCaption(table.caption);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->side, hwp::CaptionSide::Bottom);
+    EXPECT_EQ(read->width, 8504);
+    EXPECT_EQ(read->gap, 850);
+    ASSERT_EQ(read->paragraphs.size(), 1u);
+    EXPECT_EQ(read->paragraphs[0].text, u"표 1. 공기의 성분");
+    // Cut short: no caption rather than a wrong one.
+    std::vector<hwp::ObjectRecord> cut = table.caption;
+    cut.front().data.resize(10);
+    EXPECT_FALSE(hwp::ReadCaption(cut).has_value());
+    EXPECT_FALSE(hwp::ReadCaption({}).has_value());
     EXPECT_EQ(table.cells.size(), 4u);
     EXPECT_EQ(hwp::WriteTable(table, document, &control), control);
     EXPECT_EQ(hwp::WriteTable(table, document).records, control.records);

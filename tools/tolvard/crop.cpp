@@ -1,5 +1,7 @@
 #include "tools/tolvard/crop.h"
 
+#include "tools/tolvard/page_memory.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -101,7 +103,7 @@ QImage CropToContent(const QImage& page, int padding, QRect* content)
         *content = box;
 
     const QImage::Format format = image.isNull() ? QImage::Format_ARGB32 : image.format();
-    QImage cropped(box.width() + 2 * padding, box.height() + 2 * padding, format);
+    QImage cropped = NewPageImage(box.width() + 2 * padding, box.height() + 2 * padding, format);
     if (cropped.isNull())
         return cropped;
     cropped.fill(0xFFFFFFFFu);

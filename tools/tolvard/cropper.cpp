@@ -2,8 +2,15 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "support/files.h"
 #include "support/folders.h"
@@ -59,6 +66,40 @@ PartHeights MeasurePart(const std::string& folder, std::uint32_t key, const std:
     if (folder.empty())
         return {};
     return CropPartImage(PartImagePath(folder, key, part), CroppedImagePath(folder, key, part));
+}
+
+// Every part is read, cropped and written on its own, so two go at a time: a save waits
+// for the cropper, and each full page takes tens of milliseconds.
+void RunOnBothCores(const std::vector<std::function<void()>>& jobs)
+{
+    std::atomic<std::size_t> next{0};
+    std::mutex failedLock;
+    std::exception_ptr failed;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++) {
+            try {
+                jobs[i]();
+            } catch (...) {
+                // Handed to the caller as if the parts had run one after another.
+                const std::lock_guard<std::mutex> hold(failedLock);
+                if (!failed)
+                    failed = std::current_exception();
+            }
+        }
+    };
+    std::thread helper;
+    if (jobs.size() > 1 && std::thread::hardware_concurrency() != 1) {
+        try {
+            helper = std::thread(work);
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one does every part.
+        }
+    }
+    work();
+    if (helper.joinable())
+        helper.join();
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 } // namespace
@@ -120,30 +161,36 @@ std::string PassageFolder(const std::string& workspace, const std::string& kind,
 
 std::string CropAndMeasure(const CropRequest& request, const std::string& workspace)
 {
-    std::string answer;
-
-    PartHeights text;
+    PartHeights text, print, exam, options, answerPart, explain;
+    std::vector<std::function<void()>> parts;
     // The editor reads the passage key as signed and requires it above 0.
-    if (static_cast<std::int32_t>(request.examtextKey) > 0)
-        text = MeasurePart(PassageFolder(workspace, request.examtextLocal, request.examtextKey), request.examtextKey,
-                           "text");
-    JsonAppendInt(answer, "textprint_height", text.printHeight);
-    JsonAppendInt(answer, "textpreview_height", text.previewHeight);
+    const std::string passageFolder = static_cast<std::int32_t>(request.examtextKey) > 0
+                                          ? PassageFolder(workspace, request.examtextLocal, request.examtextKey)
+                                          : std::string();
+    if (!passageFolder.empty())
+        parts.emplace_back([&] { text = MeasurePart(passageFolder, request.examtextKey, "text"); });
 
     const std::string& type = request.examType;
-    JsonAppendText(answer, "exam_type", type);
-    if (type != "obj" && type != "sbj" && type != "des")
-        return answer;
-
-    const std::string folder = QuestionFolder(workspace, request.examLocal, request.examKey);
-    PartHeights print;
-    if (!folder.empty())
-        print = CropPartImage(PrintDocumentImagePath(folder, request.examKey, "examprint-" + type), {});
-    const PartHeights exam = MeasurePart(folder, request.examKey, type + "-exam");
+    const bool question = type == "obj" || type == "sbj" || type == "des";
     const bool objective = type == "obj";
-    const PartHeights options = objective ? MeasurePart(folder, request.examKey, "obj-objective") : PartHeights{};
-    const PartHeights answerPart = MeasurePart(folder, request.examKey, type + "-answer");
-    const PartHeights explain = MeasurePart(folder, request.examKey, type + "-explain");
+    const std::string folder = question ? QuestionFolder(workspace, request.examLocal, request.examKey) : std::string();
+    if (!folder.empty()) {
+        const std::uint32_t key = request.examKey;
+        parts.emplace_back([&, key] { print = CropPartImage(PrintDocumentImagePath(folder, key, "examprint-" + type), {}); });
+        parts.emplace_back([&, key] { exam = MeasurePart(folder, key, type + "-exam"); });
+        if (objective)
+            parts.emplace_back([&, key] { options = MeasurePart(folder, key, "obj-objective"); });
+        parts.emplace_back([&, key] { answerPart = MeasurePart(folder, key, type + "-answer"); });
+        parts.emplace_back([&, key] { explain = MeasurePart(folder, key, type + "-explain"); });
+    }
+    RunOnBothCores(parts);
+
+    std::string answer;
+    JsonAppendInt(answer, "textprint_height", text.printHeight);
+    JsonAppendInt(answer, "textpreview_height", text.previewHeight);
+    JsonAppendText(answer, "exam_type", type);
+    if (!question)
+        return answer;
 
     JsonAppendInt(answer, "examprint_height", print.printHeight);
     JsonAppendInt(answer, "exampreview_height", print.previewHeight);

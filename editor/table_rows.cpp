@@ -1,0 +1,333 @@
+#include "editor/table_rows.h"
+
+#include "editor/editor_document.h"
+#include "editor/table_mapping.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPaintDevice>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace editor {
+
+namespace {
+
+constexpr double kTolerance = 0.01;
+// A nested table's rows change the height of the cell around it: one pass per level.
+constexpr int kMaxPasses = kMaxShownTableDepth + 1;
+constexpr char kFitterName[] = "tableRowFitter";
+
+// Layout coordinates of the document per layout pixel: the pane lays out at its zoom.
+double DeviceScale(const QTextDocument& text)
+{
+    const QPaintDevice* device = text.documentLayout()->paintDevice();
+    return device && device->logicalDpiY() > 0 ? device->logicalDpiY() / kLayoutDpi : 1.0;
+}
+
+void CollectTables(const QTextFrame* frame, std::vector<QTextTable*>& out)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            out.push_back(table);
+        CollectTables(child, out);
+    }
+}
+
+// Each row's least height in layout pixels, from the heights the cells were read with:
+// a row as tall as its tallest one-row cell, and the last row under a merged cell taller
+// if the rows it spans fall short of it. Cells made in the pane ask for nothing.
+std::vector<double> RowTargets(const QTextTable& table)
+{
+    struct Span {
+        int row;
+        int rows;
+        double height;
+    };
+    std::vector<double> rows(static_cast<std::size_t>(std::max(0, table.rows())), 0.0);
+    std::vector<Span> spans;
+    for (int r = 0; r < table.rows(); ++r) {
+        for (int c = 0; c < table.columns(); ++c) {
+            const QTextTableCell cell = table.cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                continue;
+            const TableCellRef stored = cell.format().property(kTableCellProperty).value<TableCellRef>();
+            if (!stored || stored->height <= 0)
+                continue;
+            // A cell merged or split in the pane keeps the height per row it was read with.
+            const double perRow = static_cast<double>(stored->height) / std::max<int>(1, stored->rowSpan);
+            const double height = HwpUnitsToLayout(perRow * cell.rowSpan());
+            if (cell.rowSpan() == 1)
+                rows[static_cast<std::size_t>(r)] = std::max(rows[static_cast<std::size_t>(r)], height);
+            else
+                spans.push_back({r, cell.rowSpan(), height});
+        }
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.row + a.rows < b.row + b.rows; });
+    for (const Span& span : spans) {
+        const int last = std::min(span.row + span.rows, table.rows()) - 1;
+        double sum = 0;
+        for (int r = span.row; r <= last; ++r)
+            sum += rows[static_cast<std::size_t>(r)];
+        if (last >= 0 && sum < span.height)
+            rows[static_cast<std::size_t>(last)] += span.height - sum;
+    }
+    return rows;
+}
+
+// How far a block's lines take the text down, in device coordinates: with a line height
+// other than single, more than the lines' own bounding box.
+double FlowHeight(const QTextBlock& block, double scale)
+{
+    const QTextLayout* text = block.layout();
+    if (!text)
+        return 0;
+    const QTextBlockFormat format = block.blockFormat();
+    const double height = format.lineHeight();
+    double sum = 0;
+    for (int i = 0; i < text->lineCount(); ++i) {
+        const double line = text->lineAt(i).height();
+        switch (format.lineHeightType()) {
+        case QTextBlockFormat::ProportionalHeight: sum += line * height / 100.0; break;
+        case QTextBlockFormat::FixedHeight: sum += height * scale; break;
+        case QTextBlockFormat::MinimumHeight: sum += std::max(line, height * scale); break;
+        case QTextBlockFormat::LineDistanceHeight: sum += line + height * scale; break;
+        default: sum += line; break;
+        }
+    }
+    return sum;
+}
+
+double Extra(const QTextTableCellFormat& format, int property)
+{
+    return format.hasProperty(property) ? std::max(0.0, format.doubleProperty(property)) : 0.0;
+}
+
+struct CellChange {
+    QTextTable* table;
+    int row;
+    int column;
+    QTextTableCellFormat format;
+};
+
+// The changes one pass makes, measured on the layout as it stands.
+std::vector<CellChange> MeasureChanges(QTextDocument& text)
+{
+    std::vector<QTextTable*> tables;
+    CollectTables(text.rootFrame(), tables);
+    std::vector<CellChange> changes;
+    for (QTextTable* table : tables) {
+        const std::vector<double> targets = RowTargets(*table);
+        for (int r = 0; r < table->rows(); ++r) {
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                    continue;
+                QTextTableCellFormat format = cell.format().toTableCellFormat();
+                double target = 0;
+                for (int k = r; k < r + cell.rowSpan() && k < table->rows(); ++k)
+                    target += targets[static_cast<std::size_t>(k)];
+                const double top = Extra(format, kCellExtraTopProperty);
+                const double bottom = Extra(format, kCellExtraBottomProperty);
+                if (target <= 0 && top <= 0 && bottom <= 0)
+                    continue;
+                const double extra = target > 0 ? std::max(0.0, target - NaturalCellHeight(cell)) : 0.0;
+                double above = 0;
+                switch (format.verticalAlignment()) {
+                case QTextCharFormat::AlignTop: break;
+                case QTextCharFormat::AlignBottom: above = extra; break;
+                default: above = extra / 2; break;
+                }
+                const double below = extra - above;
+                if (std::abs(above - top) < kTolerance && std::abs(below - bottom) < kTolerance)
+                    continue;
+                const double fileTop = FileTopPadding(format);
+                const double fileBottom = FileBottomPadding(format);
+                format.setTopPadding(fileTop + above);
+                format.setBottomPadding(fileBottom + below);
+                if (above > 0)
+                    format.setProperty(kCellExtraTopProperty, above);
+                else
+                    format.clearProperty(kCellExtraTopProperty);
+                if (below > 0)
+                    format.setProperty(kCellExtraBottomProperty, below);
+                else
+                    format.clearProperty(kCellExtraBottomProperty);
+                changes.push_back({table, r, c, format});
+            }
+        }
+    }
+    return changes;
+}
+
+class RowFitter : public QObject {
+public:
+    explicit RowFitter(QTextDocument& text) : QObject(&text), m_text(text)
+    {
+        setObjectName(QLatin1String(kFitterName));
+        connect(&text, &QTextDocument::contentsChange, this, [this] {
+            if (!m_fitting)
+                Schedule();
+        });
+    }
+
+private:
+    // After the change: the document's layout hears of it after this signal. The fit's
+    // own changes ask for no other fit (a fit settles what it can in its passes).
+    void Schedule()
+    {
+        if (m_pending)
+            return;
+        m_pending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_pending = false;
+            m_fitting = true;
+            FitTableRows(m_text);
+            m_fitting = false;
+        });
+    }
+
+    QTextDocument& m_text;
+    bool m_pending = false;
+    bool m_fitting = false;
+};
+
+} // namespace
+
+double FileTopPadding(const QTextTableCellFormat& format)
+{
+    return std::max(0.0, format.topPadding() - Extra(format, kCellExtraTopProperty));
+}
+
+double FileBottomPadding(const QTextTableCellFormat& format)
+{
+    return std::max(0.0, format.bottomPadding() - Extra(format, kCellExtraBottomProperty));
+}
+
+void ClearExtraPadding(QTextTableCellFormat& format)
+{
+    format.setTopPadding(FileTopPadding(format));
+    format.setBottomPadding(FileBottomPadding(format));
+    format.clearProperty(kCellExtraTopProperty);
+    format.clearProperty(kCellExtraBottomProperty);
+}
+
+double NaturalCellHeight(const QTextTableCell& cell)
+{
+    const QTextCursor first = cell.firstCursorPosition();
+    QTextDocument* text = first.document();
+    if (!text)
+        return 0;
+    QAbstractTextDocumentLayout* layout = text->documentLayout();
+    const int last = cell.lastCursorPosition().position();
+    // The text engine lays a cell's first line at its top padding and ends the cell at the
+    // last line's bottom: the blocks' own margins at the ends do not count.
+    const double scale = DeviceScale(*text);
+    double top = std::numeric_limits<double>::max();
+    double bottom = std::numeric_limits<double>::lowest();
+    for (QTextBlock block = first.block(); block.isValid() && block.position() <= last; block = block.next()) {
+        const QRectF rect = layout->blockBoundingRect(block);
+        top = std::min(top, rect.top());
+        bottom = std::max(bottom, rect.top() + FlowHeight(block, scale));
+    }
+    const double content = bottom > top ? (bottom - top) / scale : 0.0;
+    const QTextTableCellFormat format = cell.format().toTableCellFormat();
+    const QTextTable* table = qobject_cast<const QTextTable*>(first.currentFrame());
+    // Collapsed lines are shared with the neighbour: half of each belongs to the cell.
+    const double lines = format.topBorder() + format.bottomBorder();
+    const bool collapsed = !table || table->format().borderCollapse();
+    return content + FileTopPadding(format) + FileBottomPadding(format) + (collapsed ? lines / 2 : lines);
+}
+
+double FileCellHeight(const QTextTableCell& cell)
+{
+    const QTextCursor first = cell.firstCursorPosition();
+    QTextDocument* text = first.document();
+    const QTextTable* table = qobject_cast<const QTextTable*>(first.currentFrame());
+    if (!text || !table)
+        return NaturalCellHeight(cell);
+    const double scale = DeviceScale(*text);
+    const int last = cell.lastCursorPosition().position();
+    double height = 0;
+    double after = 0;   // the spacing after the paragraph before
+    bool firstBlock = true;
+    for (QTextBlock block = first.block(); block.isValid() && block.position() <= last; block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        // A table inside the cell: the text engine's measure of the whole cell.
+        if (QTextCursor(block).currentFrame() != table || !layout)
+            return NaturalCellHeight(cell);
+        double letters = 0;   // the tallest letters' size, layout pixels
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QFont font = it.fragment().charFormat().font();
+            letters = std::max(letters, font.pointSizeF() > 0 ? font.pointSizeF() * kLayoutDpi / 72.0 : font.pixelSize());
+        }
+        if (letters <= 0)
+            letters = block.charFormat().font().pointSizeF() * kLayoutDpi / 72.0;
+        const QTextBlockFormat format = block.blockFormat();
+        if (!firstBlock)
+            height += after + format.topMargin();
+        const double spacing = format.lineHeight();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            // A line holding an object (an equation, a picture) is as tall as the engine has it.
+            const double shown = layout->lineAt(i).height() / scale;
+            const double line = shown > 1.5 * letters ? shown : letters;
+            const bool between = i + 1 < layout->lineCount();
+            switch (format.lineHeightType()) {
+            case QTextBlockFormat::ProportionalHeight: height += between ? line * spacing / 100.0 : line; break;
+            case QTextBlockFormat::FixedHeight: height += spacing; break;
+            case QTextBlockFormat::MinimumHeight: height += std::max(line, spacing); break;
+            case QTextBlockFormat::LineDistanceHeight: height += between ? line + spacing : line; break;
+            default: height += line; break;
+            }
+        }
+        after = format.bottomMargin();
+        firstBlock = false;
+    }
+    const QTextTableCellFormat format = cell.format().toTableCellFormat();
+    return height + FileTopPadding(format) + FileBottomPadding(format);
+}
+
+bool FitTableRows(QTextDocument& text)
+{
+    bool changed = false;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        // A change now would cost the steps to redo; the next edit fits the rows again.
+        if (text.isUndoRedoEnabled() && text.availableRedoSteps() > 0)
+            break;
+        const std::vector<CellChange> changes = MeasureChanges(text);
+        if (changes.empty())
+            break;
+        const bool wasModified = text.isModified();
+        const bool join = text.isUndoRedoEnabled() && text.availableUndoSteps() > 0;
+        QTextCursor edit(&text);
+        if (join)
+            edit.joinPreviousEditBlock();
+        else
+            edit.beginEditBlock();
+        for (const CellChange& change : changes)
+            change.table->cellAt(change.row, change.column).setFormat(change.format);
+        edit.endEditBlock();
+        if (!join && text.isUndoRedoEnabled())
+            text.clearUndoRedoStacks(QTextDocument::UndoStack);
+        if (!wasModified)
+            text.setModified(false);
+        changed = true;
+    }
+    return changed;
+}
+
+void KeepTableRowsFitted(QTextDocument& text)
+{
+    if (!text.findChild<QObject*>(QLatin1String(kFitterName), Qt::FindDirectChildrenOnly))
+        new RowFitter(text);
+    FitTableRows(text);
+}
+
+} // namespace editor
