@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextCursor>
+#include <QTextTable>
 
 #include <fstream>
 #include <iterator>
@@ -132,24 +133,45 @@ TEST_F(PageOutput, APageImageThatCannotBeMadeLeavesTheOldFileAlone)
     EXPECT_FALSE(WritePageImage(*document, 0, PathOf("missing/folder.png")));
 }
 
+// Tables among the paragraphs: a small one, and one whose tall cell runs over a page break
+// (one column, so the document's order is the pages' order).
+void AddTables(editor::EditorDocument& document)
+{
+    QTextCursor cursor(&document.Text());
+    cursor.setPosition(document.Text().findBlockByNumber(3).position());
+    QTextTable* small = cursor.insertTable(2, 2);
+    for (int cell = 0; cell < 4; ++cell)
+        small->cellAt(cell / 2, cell % 2).firstCursorPosition().insertText(QStringLiteral("표 칸 %1").arg(cell + 1));
+    cursor.setPosition(document.Text().findBlockByNumber(20).position());
+    QTextTable* tall = cursor.insertTable(1, 1);
+    QTextCursor inCell = tall->cellAt(0, 0).firstCursorPosition();
+    for (int line = 0; line < 40; ++line)
+        inCell.insertText(QStringLiteral("긴 칸의 줄 %1\n").arg(line + 1));
+}
+
 TEST_F(PageOutput, EveryLineIsWrittenOnItsOwnPageOnly)
 {
-    // Paragraphs of several lines, so pages break inside them as well as between them.
-    const auto document = KoreanPages(15, 4);
-    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
-    ASSERT_GE(layout.PageCount(), 2);
-    TextDevice device;
-    QString all;
-    for (int page = 0; page < layout.PageCount(); ++page) {
-        QPainter painter(&device);
-        layout.PaintPage(painter, page);
-        painter.end();
-        const QString text = WithoutSpaces(device.Take());
-        EXPECT_FALSE(text.isEmpty()) << "page " << page;
-        all += text;
+    for (const bool withTables : {false, true}) {
+        SCOPED_TRACE(withTables ? "with tables" : "text only");
+        // Paragraphs of several lines, so pages break inside them as well as between them.
+        const auto document = KoreanPages(15, 4);
+        if (withTables)
+            AddTables(*document);
+        const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+        ASSERT_GE(layout.PageCount(), withTables ? 3 : 2);
+        TextDevice device;
+        QString all;
+        for (int page = 0; page < layout.PageCount(); ++page) {
+            QPainter painter(&device);
+            layout.PaintPage(painter, page);
+            painter.end();
+            const QString text = WithoutSpaces(device.Take());
+            EXPECT_FALSE(text.isEmpty()) << "page " << page;
+            all += text;
+        }
+        // In order and each once: the pages together are the document.
+        EXPECT_EQ(all.toStdString(), WithoutSpaces(document->Text().toPlainText()).toStdString());
     }
-    // In order and each once: the pages together are the document.
-    EXPECT_EQ(all.toStdString(), WithoutSpaces(document->Text().toPlainText()).toStdString());
 }
 
 TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)
