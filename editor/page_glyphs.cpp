@@ -1,5 +1,7 @@
 #include "editor/page_glyphs.h"
 
+#include "editor/text_items.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QGlyphRun>
 #include <QPaintEngine>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -213,64 +216,6 @@ private:
     std::vector<float> m_cells;
 };
 
-// Keeps where the first text item is painted, nothing else.
-class FirstTextRecorder : public QPaintEngine {
-public:
-    FirstTextRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState& state) override
-    {
-        if (state.state() & QPaintEngine::DirtyTransform)
-            m_transform = state.transform();
-    }
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
-    void drawPath(const QPainterPath&) override {}
-    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-    void drawTextItem(const QPointF& at, const QTextItem&) override
-    {
-        if (!found) {
-            first = m_transform.map(at);
-            found = true;
-        }
-    }
-    Type type() const override { return QPaintEngine::User; }
-
-    bool found = false;
-    QPointF first;
-
-private:
-    QTransform m_transform;
-};
-
-class FirstTextDevice : public QPaintDevice {
-public:
-    QPaintEngine* paintEngine() const override { return &engine; }
-    mutable FirstTextRecorder engine;
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 1 << 24;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatioScaled:
-            return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-        default:
-            return 1;
-        }
-    }
-};
-
 // A block whose first line begins with text, and so is painted as a text item first.
 bool StartsWithText(const QTextBlock& block)
 {
@@ -319,15 +264,19 @@ BlockOrigins::BlockOrigins(QTextDocument& text) : m_text(text)
     }
     for (Probe& probe : probes) {
         probe.block.setVisible(true);
-        FirstTextDevice device;
+        std::optional<QPointF> first;
+        TextItemDevice device([&first](const QPointF& at, const QTextItem&) {
+            if (!first)
+                first = at;
+        });
         {
             QPainter painter(&device);
             text.drawContents(&painter);
         }
         probe.block.setVisible(false);
         // A tenth of a line off at most, else the probe found another text.
-        const double offset = device.engine.first.y() - probe.baseline;
-        if (device.engine.found && std::abs(offset) < 0.1 * probe.lineHeight)
+        const double offset = first ? first->y() - probe.baseline : 0.0;
+        if (first && std::abs(offset) < 0.1 * probe.lineHeight)
             m_tableOffsets[probe.table] = QPointF(0, offset);
     }
     for (QTextBlock& block : shown)

@@ -3,6 +3,7 @@
 
 #include "editor/hwp_mapping.h"
 #include "editor/page_render.h"
+#include "editor/text_items.h"
 #include "render/page_image.h"
 #include "render/page_pdf.h"
 #include "tools/templates/template_documents.h"
@@ -18,6 +19,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <map>
 #include <utility>
 
@@ -51,54 +53,6 @@ QImage ReadImage(const std::string& path)
     QImageReader reader(QString::fromStdString(path));
     return reader.read().convertToFormat(QImage::Format_ARGB32);
 }
-
-// Keeps the text a painter writes, in order, and nothing else: what a PDF reader finds.
-class TextRecorder : public QPaintEngine {
-public:
-    TextRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState&) override {}
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
-    void drawPath(const QPainterPath&) override {}
-    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-    void drawTextItem(const QPointF&, const QTextItem& item) override { text += item.text(); }
-    Type type() const override { return QPaintEngine::User; }
-    QString text;
-};
-
-class TextDevice : public QPaintDevice {
-public:
-    QPaintEngine* paintEngine() const override { return &m_engine; }
-    QString Take() { return std::exchange(m_engine.text, QString()); }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 20000;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-        default:
-            return 1;
-        }
-    }
-
-private:
-    mutable TextRecorder m_engine;
-};
 
 QString WithoutSpaces(QString text)
 {
@@ -159,13 +113,15 @@ TEST_F(PageOutput, EveryLineIsWrittenOnItsOwnPageOnly)
             AddTables(*document);
         const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
         ASSERT_GE(layout.PageCount(), withTables ? 3 : 2);
-        TextDevice device;
+        // The text a painter writes, in order: what a PDF reader finds.
+        QString written;
+        editor::TextItemDevice device([&written](const QPointF&, const QTextItem& item) { written += item.text(); });
         QString all;
         for (int page = 0; page < layout.PageCount(); ++page) {
             QPainter painter(&device);
             layout.PaintPage(painter, page);
             painter.end();
-            const QString text = WithoutSpaces(device.Take());
+            const QString text = WithoutSpaces(std::exchange(written, QString()));
             EXPECT_FALSE(text.isEmpty()) << "page " << page;
             all += text;
         }
