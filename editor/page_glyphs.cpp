@@ -1,15 +1,20 @@
 #include "editor/page_glyphs.h"
 
+#include "editor/text_items.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,8 +50,10 @@ bool DrawnFromGlyphs(const QTextCharFormat& format)
     // Qt draws these lines in the text's pen, which would be transparent.
     if (format.fontStrikeOut() || format.fontOverline())
         return false;
-    if (format.verticalAlignment() != QTextCharFormat::AlignNormal &&
-        format.verticalAlignment() != QTextCharFormat::AlignBaseline)
+    // Raised and lowered text leaves the baseline. Top, middle and bottom place only inline
+    // objects: text takes them from the format of the cell it is typed in.
+    if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript ||
+        format.verticalAlignment() == QTextCharFormat::AlignSubScript)
         return false;
     return format.textOutline().style() == Qt::NoPen;
 }
@@ -209,20 +216,97 @@ private:
     std::vector<float> m_cells;
 };
 
+// A block whose first line begins with text, and so is painted as a text item first.
+bool StartsWithText(const QTextBlock& block)
+{
+    QTextLayout* layout = block.layout();
+    if (layout == nullptr || layout->lineCount() == 0 || !block.isVisible() || block.text().trimmed().isEmpty())
+        return false;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat format = it.fragment().charFormat();
+        if (format.isImageFormat() || format.objectType() != QTextFormat::NoObject || format.fontStrikeOut() ||
+            format.fontOverline() || format.verticalAlignment() == QTextCharFormat::AlignSuperScript ||
+            format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+            return false;
+    }
+    return !block.text().at(0).isSpace();
+}
+
 } // namespace
+
+BlockOrigins::BlockOrigins(QTextDocument& text) : m_text(text)
+{
+    QAbstractTextDocumentLayout* layout = text.documentLayout();
+    layout->documentSize();
+    struct Probe {
+        const QTextTable* table;
+        QTextBlock block;
+        double baseline; // where the layout says its first line's baseline is
+        double lineHeight;
+    };
+    std::vector<Probe> probes;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        const auto* table = qobject_cast<const QTextTable*>(text.frameAt(block.position()));
+        if (table == nullptr || m_tableOffsets.count(table) != 0 || !StartsWithText(block))
+            continue;
+        m_tableOffsets[table] = QPointF();
+        const QTextLine line = block.layout()->lineAt(0);
+        probes.push_back({table, block, layout->blockBoundingRect(block).top() + line.y() + line.ascent(), line.height()});
+    }
+    if (probes.empty())
+        return;
+    std::vector<QTextBlock> shown;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        if (block.isVisible()) {
+            block.setVisible(false);
+            shown.push_back(block);
+        }
+    }
+    for (Probe& probe : probes) {
+        probe.block.setVisible(true);
+        std::optional<QPointF> first;
+        TextItemDevice device([&first](const QPointF& at, const QTextItem&) {
+            if (!first)
+                first = at;
+        });
+        {
+            QPainter painter(&device);
+            text.drawContents(&painter);
+        }
+        probe.block.setVisible(false);
+        // A tenth of a line off at most, else the probe found another text.
+        const double offset = first ? first->y() - probe.baseline : 0.0;
+        if (first && std::abs(offset) < 0.1 * probe.lineHeight)
+            m_tableOffsets[probe.table] = QPointF(0, offset);
+    }
+    for (QTextBlock& block : shown)
+        block.setVisible(true);
+}
+
+QPointF BlockOrigins::Of(const QTextBlock& block) const
+{
+    const QPointF origin = m_text.documentLayout()->blockBoundingRect(block).topLeft();
+    if (m_tableOffsets.empty())
+        return origin;
+    const auto* table = qobject_cast<const QTextTable*>(m_text.frameAt(block.position()));
+    const auto found = table == nullptr ? m_tableOffsets.end() : m_tableOffsets.find(table);
+    return found == m_tableOffsets.end() ? origin : origin + found->second;
+}
 
 PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 {
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
-        bool leavesPainting = false;
+        std::vector<std::pair<int, int>> leftToLayout;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
             QRgb colour = 0;
             const bool fromGlyphs = fragment.isValid() && DrawnFromGlyphs(format) && PlainTextColour(format, colour);
-            leavesPainting = leavesPainting || !fromGlyphs || format.fontUnderline() ||
-                             format.underlineStyle() != QTextCharFormat::NoUnderline ||
-                             format.background().style() != Qt::NoBrush;
+            if (!fromGlyphs || format.fontUnderline() || format.underlineStyle() != QTextCharFormat::NoUnderline ||
+                format.background().style() != Qt::NoBrush) {
+                const int start = fragment.position() - block.position();
+                leftToLayout.emplace_back(start, start + fragment.length());
+            }
             if (!fromGlyphs)
                 continue;
             if (!m_ranges.empty() && m_ranges.back().colour == colour &&
@@ -235,9 +319,9 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
         }
         if (block.blockNumber() >= 0) {
             const auto number = static_cast<std::size_t>(block.blockNumber());
-            if (m_blockLeavesPainting.size() <= number)
-                m_blockLeavesPainting.resize(number + 1, true);
-            m_blockLeavesPainting[number] = leavesPainting;
+            if (m_leftToLayout.size() <= number)
+                m_leftToLayout.resize(number + 1, {{0, 0x7fffffff}});
+            m_leftToLayout[number] = std::move(leftToLayout);
         }
     }
     QTextCursor cursor(&text);
@@ -272,9 +356,20 @@ PageGlyphs::PageGlyphs(QTextDocument& text) : m_text(text)
 
 bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block) const
 {
+    return LeavesPaintingIn(block, 0, block.length());
+}
+
+bool PageGlyphs::LeavesPaintingIn(const QTextBlock& block, int from, int length) const
+{
+    // Blocks unknown here (none should be) are the layout's.
     const int number = block.blockNumber();
-    return number < 0 || static_cast<std::size_t>(number) >= m_blockLeavesPainting.size() ||
-           m_blockLeavesPainting[static_cast<std::size_t>(number)];
+    if (number < 0 || static_cast<std::size_t>(number) >= m_leftToLayout.size())
+        return true;
+    for (const auto& [start, end] : m_leftToLayout[static_cast<std::size_t>(number)]) {
+        if (start < from + length && end > from)
+            return true;
+    }
+    return false;
 }
 
 int PageGlyphs::FontIndex(const QRawFont& font)
@@ -287,16 +382,15 @@ int PageGlyphs::FontIndex(const QRawFont& font)
     return static_cast<int>(m_fonts.size() - 1);
 }
 
-void PageGlyphs::CollectRuns()
+void PageGlyphs::CollectRuns(const BlockOrigins& origins)
 {
     m_collected = true;
-    QAbstractTextDocumentLayout* layout = m_text.documentLayout();
     for (const Range& range : m_ranges) {
         const QTextBlock block = m_text.findBlock(range.position);
         if (!block.isValid() || block.layout() == nullptr || !block.isVisible())
             continue;
         // The block's layout origin in document coordinates, frames and table cells included.
-        const QPointF origin = layout->blockBoundingRect(block).topLeft();
+        const QPointF origin = origins.Of(block);
         const QList<QGlyphRun> runs = block.layout()->glyphRuns(range.position - block.position(), range.length);
         for (const QGlyphRun& glyphRun : runs) {
             const QList<quint32> indexes = glyphRun.glyphIndexes();
@@ -359,12 +453,12 @@ const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyp
     return coverage;
 }
 
-void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& clip)
+void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins)
 {
     if (m_ranges.empty())
         return;
     if (!m_collected)
-        CollectRuns();
+        CollectRuns(origins);
     const double scale = toDevice.m11();
     if (scale != m_scale) {
         m_cache.clear();

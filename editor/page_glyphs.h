@@ -24,9 +24,28 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+class QTextTable;
+
 namespace editor {
+
+// Where the document's layout draws a block's lines from. The layout's bounding rectangle
+// of a block in a table cell can lie a fraction of a pixel off the place it paints the
+// cell's text from (a tenth of a layout pixel and more below proportionally spaced
+// paragraphs), so each table's offset is measured once: one text line of it is painted
+// into a recorder and its baseline compared with the layout's.
+class BlockOrigins {
+public:
+    // `text` is laid out; its blocks are hidden and shown again while measuring.
+    explicit BlockOrigins(QTextDocument& text);
+    QPointF Of(const QTextBlock& block) const;
+
+private:
+    QTextDocument& m_text;
+    std::unordered_map<const QTextTable*, QPointF> m_tableOffsets;
+};
 
 class PageGlyphs {
 public:
@@ -36,12 +55,14 @@ public:
 
     // Blends the text into `image` (Format_RGB32 or ARGB32_Premultiplied, opaque), within
     // `clip` (image pixels). `toDevice` maps document coordinates to the image's pixels: a
-    // scale and a translation.
-    void Paint(QImage& image, const QTransform& toDevice, const QRect& clip);
+    // scale and a translation. `origins` places the blocks (read at the first call).
+    void Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins);
 
     // False when every piece of the block is plain text that Paint draws, with nothing
     // (underline, background, object) left for the layout to paint: its lines can be skipped.
     bool LeavesPaintingIn(const QTextBlock& block) const;
+    // The same for the characters [from, from + length) of the block (a line of it).
+    bool LeavesPaintingIn(const QTextBlock& block, int from, int length) const;
 
 private:
     struct Range {
@@ -62,13 +83,15 @@ private:
         int top = 0;
     };
 
-    void CollectRuns();
+    void CollectRuns(const BlockOrigins& origins);
     int FontIndex(const QRawFont& font);
     const Coverage& CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY);
 
     QTextDocument& m_text;
     std::vector<Range> m_ranges;
-    std::vector<bool> m_blockLeavesPainting; // by block number
+    // By block number: the spans of the block (start, end, in the block) that the layout
+    // still paints; none when Paint draws all of it.
+    std::vector<std::vector<std::pair<int, int>>> m_leftToLayout;
     bool m_collected = false;
     std::vector<Run> m_runs;
     std::vector<QRawFont> m_fonts;

@@ -113,6 +113,46 @@ int PagedLayout::SheetPixelHeight(double dpi) const
     return ToPixels(m_page.SheetHeight(), dpi);
 }
 
+// Hides blocks from the document layout's own painting while it lives. Visibility is
+// only a flag the layout reads when it lays out or paints: hiding a laid-out block keeps
+// its place and every other block's, and the layout skips it before touching its lines.
+class HiddenBlocks {
+public:
+    HiddenBlocks(QTextDocument& text, const std::function<bool(const QTextBlock&)>& hide)
+    {
+        // Laid out in full first: a block laid out while hidden would take no room.
+        text.documentLayout()->documentSize();
+        for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+            if (block.isVisible() && hide(block)) {
+                block.setVisible(false);
+                m_hidden.push_back(block);
+            }
+        }
+    }
+    ~HiddenBlocks()
+    {
+        for (QTextBlock& block : m_hidden)
+            block.setVisible(true);
+    }
+    HiddenBlocks(const HiddenBlocks&) = delete;
+    HiddenBlocks& operator=(const HiddenBlocks&) = delete;
+
+private:
+    std::vector<QTextBlock> m_hidden;
+};
+
+const BlockOrigins& PagedLayout::Origins() const
+{
+    if (!m_origins)
+        m_origins = std::make_unique<BlockOrigins>(*m_text);
+    return *m_origins;
+}
+
+bool PagedLayout::InCell(const QTextBlock& block) const
+{
+    return m_text->frameAt(block.position()) != m_text->rootFrame();
+}
+
 void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
 {
     image.fill(Qt::white);
@@ -137,40 +177,49 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         return;
     }
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
-        // Frames and tables paint their own borders: left to the document's layout.
+        // Tables paint their own borders and backgrounds, and the layout paints what a cell
+        // holds right after the cell's background: left to it, but for the blocks of the body
+        // (drawn below) and the cell blocks whose text is all drawn from glyphs, whose
+        // transparent glyphs would still cost Qt an outline each.
+        const HiddenBlocks hidden(*m_text, [this](const QTextBlock& block) {
+            return !InCell(block) || !m_glyphs->LeavesPaintingIn(block);
+        });
         m_text->drawContents(&painter, clip);
-        PaintGlyphs(image, painter, clip);
-        return;
     }
-    // What the document's layout would paint here, but for blocks whose text is all drawn
-    // from glyphs below: their transparent lines would still cost Qt an outline per glyph.
+    // The body's blocks line by line: only lines with something besides plain text (an
+    // underline, a background, an object) are the layout's to paint.
     painter.setClipRect(clip);
-    DrawLines(painter, clip, [this](const QTextBlock& block) { return m_glyphs->LeavesPaintingIn(block); });
+    DrawLines(painter, clip, [this](const QTextBlock& block) { return !InCell(block); },
+              [this](const QTextBlock& block, const QTextLine& line) {
+                  return m_glyphs->LeavesPaintingIn(block, line.textStart(), line.textLength());
+              });
     PaintGlyphs(image, painter, clip);
 }
 
-void PagedLayout::DrawLines(QPainter& painter, const QRectF& area,
-                            const std::function<bool(const QTextBlock&)>& drawsText) const
+void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawn,
+                            const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const
 {
-    QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    const BlockOrigins& origins = Origins();
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
         QTextLayout* text = block.layout();
-        if (!block.isVisible() || text == nullptr || text->lineCount() == 0)
+        if (!block.isVisible() || text == nullptr || text->lineCount() == 0 || !drawn(block))
             continue;
-        const QRectF bounds = layout->blockBoundingRect(block);
-        if (bounds.bottom() < area.top() || bounds.top() > area.bottom())
+        // The layout's origin; its lines lie where they lie from there, which is lower
+        // than the block's bounding rectangle says when a page break in a cell pushed its
+        // first line down.
+        const QPointF origin = origins.Of(block);
+        const QRectF lines = text->boundingRect().translated(origin);
+        if (lines.bottom() < area.top() || lines.top() > area.bottom())
             continue;
         const QBrush background = block.blockFormat().background();
         if (background.style() != Qt::NoBrush)
-            painter.fillRect(bounds, background);
-        if (!drawsText(block))
-            continue;
+            painter.fillRect(lines, background);
         painter.setPen(Qt::black);
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
-            const double top = bounds.top() + line.y();
-            if (top <= area.bottom() && top + line.height() >= area.top())
-                line.draw(&painter, bounds.topLeft());
+            const double top = origin.y() + line.y();
+            if (top <= area.bottom() && top + line.height() >= area.top() && drawsLine(block, line))
+                line.draw(&painter, origin);
         }
     }
 }
@@ -179,7 +228,7 @@ void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& cl
 {
     const QTransform toDevice = painter.transform();
     painter.end();
-    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect());
+    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect(), Origins());
 }
 
 void PagedLayout::PaintPage(QPainter& painter, int page) const
@@ -194,20 +243,19 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     const QRectF body(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
                       bodyHeight);
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
-        // Tables paint their own rulings, so they are left to the document's layout, which
-        // also writes, clipped, the lines of a paragraph broken across this page's edges.
+        // Tables' rulings and backgrounds from the document's layout, every block hidden:
+        // the layout would write, clipped, the lines of a paragraph broken across this
+        // page's edges, in a cell as in the body.
+        const HiddenBlocks hidden(*m_text, [](const QTextBlock&) { return true; });
         m_text->drawContents(&painter, body);
-        painter.restore();
-        return;
     }
     painter.setClipRect(body, Qt::IntersectClip);
-    // Block by block rather than through the document's layout, which writes lines of a
-    // paragraph that began on the page before (clipped out of sight, but text to every PDF
-    // reader) wherever a page breaks inside a paragraph. Here only the lines that meet the
-    // body are written, and as a line pushed onto the next page begins exactly at this
-    // page's foot, a hair inside the body keeps each line on its own page.
+    // Block by block, only the lines that meet the body, so no reader finds a line on the
+    // page before or after its own; as a line pushed onto the next page begins exactly at
+    // this page's foot, a hair inside the body keeps each line on its own page.
     const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
-    DrawLines(painter, lines, [](const QTextBlock&) { return true; });
+    DrawLines(painter, lines, [](const QTextBlock&) { return true; },
+              [](const QTextBlock&, const QTextLine&) { return true; });
     painter.restore();
 }
 

@@ -10,12 +10,16 @@
 #include <memory>
 #include <string>
 
+class QTextBlock;
+class QTextLine;
+
 namespace editor {
 
 // A copy of the document laid out on its pages (body width and height of the page
 // definition, in layout pixels). The copy leaves the pane's document and caret alone.
 class PageGlyphs;
 class PageFurniture;
+class BlockOrigins;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
 // through the painter as real text, for vector output such as PDF.
@@ -40,15 +44,21 @@ public:
 private:
     // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
     void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const;
-    // Paints block backgrounds and, where `drawsText` says so, the lines meeting `area`:
-    // what the document's layout paints, without the lines outside it.
-    void DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawsText) const;
+    // Paints the backgrounds of the blocks `drawn` selects and those of their lines meeting
+    // `area` that `drawsLine` selects: what the document's layout paints, without the rest.
+    void DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawn,
+                   const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const;
+    // Whether the block is in a table cell (or another frame) rather than in the body.
+    bool InCell(const QTextBlock& block) const;
 
     PageSetup m_page;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
     std::unique_ptr<PageFurniture> m_furniture;
+    // Measured at the first painting, when the copy is laid out.
+    const BlockOrigins& Origins() const;
+    mutable std::unique_ptr<BlockOrigins> m_origins;
 };
 
 // Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted

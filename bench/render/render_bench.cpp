@@ -5,6 +5,8 @@
 // BM_QtRoundTrip is the straightforward conversion (whole-bitmap load, QPainter scaling,
 // default PNG writer) kept as the yardstick for ExportPageImage.
 #include "bench/render/full_page.h"
+#include "bench/render/objects_page.h"
+#include "editor/page_render.h"
 #include "editor/hwpctrl.h"
 #include "hwp/writer.h"
 #include "render/bmp_half.h"
@@ -285,6 +287,42 @@ void BM_FullPageWritePageImage(benchmark::State& state)
         benchmark::DoNotOptimize(WritePageImage(*document, 0, image));
 }
 
+// The objects page (tables, pictures, equations) made in a pane once and saved as HWP.
+std::string ObjectsPagePath()
+{
+    const std::string path = BenchFolder() + "/objects-page.hwp";
+    if (std::filesystem::exists(path))
+        return path;
+    const std::string base = BenchFolder() + "/objects-base.hwp";
+    editor::WriteHwpFile(*editor::ToEditorDocument(templates::MakeStyledDocument(6)), base);
+    editor::CHwpctrl pane;
+    pane.OpenDocument(U16(base), u"HWP");
+    if (!bench_pages::FillObjectsPage(pane) || !pane.SaveDocumentAs(U16(path), u"HWP")) {
+        std::fputs("render_bench: the objects page could not be made\n", stderr);
+        std::exit(1);
+    }
+    return path;
+}
+
+// The objects page beside the text page, on the save's path and on varnel-hwp image's.
+void BM_ObjectsPageExportPageImage(benchmark::State& state)
+{
+    editor::CHwpctrl pane;
+    pane.OpenDocument(U16(ObjectsPagePath()), u"HWP");
+    const ExamRecord record = BenchRecord();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ExportPageImage(pane, record, "text"));
+    state.counters["pages"] = editor::PagedLayout(pane.Document()).PageCount();
+}
+
+void BM_ObjectsPageWritePageImage(benchmark::State& state)
+{
+    const auto document = editor::ReadHwpFile(ObjectsPagePath());
+    const std::string image = BenchRecord().m_strExamtextFolder + "/objects.png";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WritePageImage(*document, 0, image));
+}
+
 // A save where every part is a full page: six images, the cropper hook, no archives (the
 // archives and the cropper itself are measured in bench/store and bench/tolvard).
 void BM_BuildPreviewDocumentsFullPages(benchmark::State& state)
@@ -301,6 +339,8 @@ void BM_BuildPreviewDocumentsFullPages(benchmark::State& state)
 BENCHMARK(BM_FullPageExportPageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_FullPageRenderOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_FullPageWritePageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_ObjectsPageExportPageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_ObjectsPageWritePageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_BuildPreviewDocumentsFullPages)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_QtRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

@@ -1,14 +1,18 @@
 // Page images drawn from cached glyphs look like Qt's own painting of the same layout.
 #include "tests/editor/editor_testing.h"
 
+#include "editor/equation_tools.h"
 #include "editor/hwp_mapping.h"
 #include "editor/page_render.h"
+#include "editor/table_tools.h"
 #include "tools/templates/template_documents.h"
 
 #include <QTextCursor>
+#include <QTextEdit>
 #include <QTextTable>
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -120,6 +124,17 @@ QImage Halved(const QImage& image)
     return half;
 }
 
+// Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
+// slightly; a missing, doubled or misplaced glyph would cost whole strokes.
+void ExpectLikeQtsPainting(const Difference& full, const Difference& half)
+{
+    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
+    EXPECT_LT(full.above32, 0.0005);
+    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
+    EXPECT_LE(half.largest, 48);
+    EXPECT_LT(half.above32, 0.00005);
+}
+
 class PageGlyphImages : public ::testing::Test {
 protected:
     void SetUp() override { editor_testing::EnsureApplication(); }
@@ -143,13 +158,7 @@ TEST_F(PageGlyphImages, AFullKoreanPageAt600DpiMatchesQtsOwnPaintingPixelForPixe
     }
     // A page full of text: a tenth or more of it is ink.
     EXPECT_GT(full.inked, 1'500'000) << "the page holds text";
-    // Glyphs land within a sixteenth of a pixel of Qt's: only edge pixels differ, and
-    // slightly; a missing, doubled or misplaced glyph would cost whole strokes.
-    EXPECT_LT(full.mean, 0.3) << "largest " << full.largest << ", above 32: " << full.above32;
-    EXPECT_LT(full.above32, 0.0005);
-    EXPECT_LT(half.mean, 0.3) << "largest " << half.largest;
-    EXPECT_LE(half.largest, 48);
-    EXPECT_LT(half.above32, 0.00005);
+    ExpectLikeQtsPainting(full, half);
     std::printf("600 dpi: mean %.4f, largest %d, above 32 %.6f; halved: mean %.4f, largest %d, above 32 %.6f\n",
                 full.mean, full.largest, full.above32, half.mean, half.largest, half.above32);
   }
@@ -173,6 +182,101 @@ TEST_F(PageGlyphImages, ColouredTextKeepsItsColourAndItsUnderline)
     }
     EXPECT_GT(red, 100) << "red glyphs and their red underline";
     EXPECT_LT(Compare(reference, drawn).mean, 0.5);
+}
+
+// Rows (or columns) of the image holding a dark run of at least `length` pixels: the
+// rulings of tables and boxes, and long underlines.
+std::vector<int> DarkRuns(const QImage& image, bool rows, int length)
+{
+    std::vector<int> found;
+    const int lines = rows ? image.height() : image.width();
+    const int along = rows ? image.width() : image.height();
+    for (int i = 0; i < lines; ++i) {
+        int run = 0, longest = 0;
+        for (int j = 0; j < along; ++j) {
+            const QRgb pixel = rows ? image.pixel(j, i) : image.pixel(i, j);
+            run = qGray(pixel) < 128 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest >= length)
+            found.push_back(i);
+    }
+    return found;
+}
+
+class PageGlyphTables : public editor_testing::PaneTest {};
+
+TEST_F(PageGlyphTables, ATablePageMatchesQtsOwnPaintingAndKeepsEveryRulingExactly)
+{
+    // A data table with a shaded cell, underlined and coloured cell text and an equation in
+    // a cell; a box of Korean lines; equations and underlines in the body between them.
+    ASSERT_TRUE(m_pane->OpenDocument(WriteTemplate("sf_text_format.hwp"), u"HWP"));
+    m_pane->RunAction(u"MoveDocEnd");
+    m_pane->InsertPlainText(QStringLiteral("다음은 세 물질의 질량과 부피를 측정하여 정리한 표이다. 표를 보고 물음에 답하시오.\n"));
+    QTextTable* table = editor::InsertNewTable(*m_pane, 4, 3);
+    ASSERT_NE(table, nullptr);
+    for (int cell = 0; cell < 12; ++cell) {
+        if (cell == 4) {
+            ASSERT_TRUE(editor::SetTableCellBackground(*m_pane, QColor(0xDD, 0xEE, 0xFF)));
+            QTextCharFormat underlined = m_pane->TextView()->textCursor().charFormat();
+            underlined.setFontUnderline(true);
+            underlined.setForeground(QColor(0xC0, 0, 0));
+            m_pane->TextView()->textCursor().insertText(QStringLiteral("밑줄 친 칸"), underlined);
+        } else if (cell == 8) {
+            ASSERT_TRUE(editor::InsertEquation(*m_pane, QStringLiteral("rho = m over V")));
+        } else {
+            m_pane->InsertPlainText(QStringLiteral("칸 %1 가나다 27.0").arg(cell + 1));
+        }
+        if (cell < 11) {
+            ASSERT_TRUE(editor::MoveToNextCell(*m_pane));
+        }
+    }
+    m_pane->RunAction(u"MoveDocEnd");
+    m_pane->InsertPlainText(QStringLiteral("\n밀도는 질량을 부피로 나눈 값으로 "));
+    ASSERT_TRUE(editor::InsertEquation(*m_pane, QStringLiteral("{m_1 + m_2} over {V_1 + V_2}")));
+    m_pane->InsertPlainText(QStringLiteral(" 와 같이 구한다. 이에 대한 설명으로 옳은 것만을 <보기>에서 있는 대로 고른 것은?\n"));
+    ASSERT_NE(editor::InsertBoxTable(*m_pane), nullptr);
+    m_pane->InsertPlainText(QStringLiteral("ㄱ. 같은 부피일 때 질량은 C가 A의 7배보다 크다.\nㄴ. 혼합물의 밀도는 두 밀도의 평균보다 작다."));
+    m_pane->RunAction(u"MoveDocEnd");
+    m_pane->InsertPlainText(QStringLiteral("\n① ㄱ    ② ㄴ    ③ ㄱ, ㄴ    ④ ㄴ, ㄷ    ⑤ ㄱ, ㄴ, ㄷ"));
+
+    // As made, and as saved and opened again (rows at the file's heights, taller than their
+    // text where the equation's row was grown).
+    ASSERT_TRUE(editor::WriteHwpFile(m_pane->Document(), PathOf("table.hwp")));
+    const auto reopened = editor::ReadHwpFile(PathOf("table.hwp"));
+    ASSERT_TRUE(reopened);
+    for (const editor::EditorDocument* document : {&m_pane->Document(), reopened.get()}) {
+    SCOPED_TRACE(document == reopened.get() ? "reopened" : "as made");
+    const QImage reference = PaintPage(*document, editor::PageOutput::Vector, 600);
+    const QImage drawn = PaintPage(*document, editor::PageOutput::Bitmap, 600);
+    ASSERT_EQ(drawn.size(), reference.size());
+    const Difference full = Compare(reference, drawn);
+    const Difference half = Compare(Halved(reference), Halved(drawn));
+    EXPECT_GT(full.inked, 100'000) << "the page holds text and rulings";
+    ExpectLikeQtsPainting(full, half);
+    if (const char* keep = std::getenv("VARNEL_KEEP_GLYPH_IMAGES")) {
+        reference.save(QString::fromLocal8Bit(keep) + "/table-qt.png");
+        drawn.save(QString::fromLocal8Bit(keep) + "/table-glyphs.png");
+    }
+    std::printf("table page, 600 dpi: mean %.4f, largest %d, above 32 %.6f; halved: mean %.4f, largest %d\n",
+                full.mean, full.largest, full.above32, half.mean, half.largest);
+
+    // The rulings are the layout's own, to the pixel: every long line where Qt draws it.
+    const std::vector<int> rows = DarkRuns(reference, true, 600);
+    const std::vector<int> columns = DarkRuns(reference, false, 150);
+    EXPECT_GE(rows.size(), 5u * 5) << "five lines of the table, two of the box, each some pixels thick";
+    EXPECT_GE(columns.size(), 4u * 5 + 2 * 5);
+    EXPECT_EQ(DarkRuns(drawn, true, 600), rows);
+    EXPECT_EQ(DarkRuns(drawn, false, 150), columns);
+    // The shaded cell keeps its background around its text.
+    long shaded = 0;
+    for (int y = 0; y < drawn.height(); y += 4) {
+        const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        for (int x = 0; x < drawn.width(); x += 4)
+            shaded += row[x] == reference.pixel(x, y) && qRed(row[x]) == 0xDD && qBlue(row[x]) == 0xFF;
+    }
+    EXPECT_GT(shaded, 1000);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "editor/hwp_mapping.h"
 #include "editor/page_render.h"
+#include "editor/text_items.h"
 #include "render/page_image.h"
 #include "render/page_pdf.h"
 #include "tools/templates/template_documents.h"
@@ -14,9 +15,11 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextCursor>
+#include <QTextTable>
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <map>
 #include <utility>
 
@@ -51,54 +54,6 @@ QImage ReadImage(const std::string& path)
     return reader.read().convertToFormat(QImage::Format_ARGB32);
 }
 
-// Keeps the text a painter writes, in order, and nothing else: what a PDF reader finds.
-class TextRecorder : public QPaintEngine {
-public:
-    TextRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState&) override {}
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
-    void drawPath(const QPainterPath&) override {}
-    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-    void drawTextItem(const QPointF&, const QTextItem& item) override { text += item.text(); }
-    Type type() const override { return QPaintEngine::User; }
-    QString text;
-};
-
-class TextDevice : public QPaintDevice {
-public:
-    QPaintEngine* paintEngine() const override { return &m_engine; }
-    QString Take() { return std::exchange(m_engine.text, QString()); }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 20000;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-        default:
-            return 1;
-        }
-    }
-
-private:
-    mutable TextRecorder m_engine;
-};
-
 QString WithoutSpaces(QString text)
 {
     return text.remove(QRegularExpression(QStringLiteral("\\s+"))).remove(QChar(0x2029));
@@ -132,24 +87,47 @@ TEST_F(PageOutput, APageImageThatCannotBeMadeLeavesTheOldFileAlone)
     EXPECT_FALSE(WritePageImage(*document, 0, PathOf("missing/folder.png")));
 }
 
+// Tables among the paragraphs: a small one, and one whose tall cell runs over a page break
+// (one column, so the document's order is the pages' order).
+void AddTables(editor::EditorDocument& document)
+{
+    QTextCursor cursor(&document.Text());
+    cursor.setPosition(document.Text().findBlockByNumber(3).position());
+    QTextTable* small = cursor.insertTable(2, 2);
+    for (int cell = 0; cell < 4; ++cell)
+        small->cellAt(cell / 2, cell % 2).firstCursorPosition().insertText(QStringLiteral("표 칸 %1").arg(cell + 1));
+    cursor.setPosition(document.Text().findBlockByNumber(20).position());
+    QTextTable* tall = cursor.insertTable(1, 1);
+    QTextCursor inCell = tall->cellAt(0, 0).firstCursorPosition();
+    for (int line = 0; line < 40; ++line)
+        inCell.insertText(QStringLiteral("긴 칸의 줄 %1\n").arg(line + 1));
+}
+
 TEST_F(PageOutput, EveryLineIsWrittenOnItsOwnPageOnly)
 {
-    // Paragraphs of several lines, so pages break inside them as well as between them.
-    const auto document = KoreanPages(15, 4);
-    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
-    ASSERT_GE(layout.PageCount(), 2);
-    TextDevice device;
-    QString all;
-    for (int page = 0; page < layout.PageCount(); ++page) {
-        QPainter painter(&device);
-        layout.PaintPage(painter, page);
-        painter.end();
-        const QString text = WithoutSpaces(device.Take());
-        EXPECT_FALSE(text.isEmpty()) << "page " << page;
-        all += text;
+    for (const bool withTables : {false, true}) {
+        SCOPED_TRACE(withTables ? "with tables" : "text only");
+        // Paragraphs of several lines, so pages break inside them as well as between them.
+        const auto document = KoreanPages(15, 4);
+        if (withTables)
+            AddTables(*document);
+        const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+        ASSERT_GE(layout.PageCount(), withTables ? 3 : 2);
+        // The text a painter writes, in order: what a PDF reader finds.
+        QString written;
+        editor::TextItemDevice device([&written](const QPointF&, const QTextItem& item) { written += item.text(); });
+        QString all;
+        for (int page = 0; page < layout.PageCount(); ++page) {
+            QPainter painter(&device);
+            layout.PaintPage(painter, page);
+            painter.end();
+            const QString text = WithoutSpaces(std::exchange(written, QString()));
+            EXPECT_FALSE(text.isEmpty()) << "page " << page;
+            all += text;
+        }
+        // In order and each once: the pages together are the document.
+        EXPECT_EQ(all.toStdString(), WithoutSpaces(document->Text().toPlainText()).toStdString());
     }
-    // In order and each once: the pages together are the document.
-    EXPECT_EQ(all.toStdString(), WithoutSpaces(document->Text().toPlainText()).toStdString());
 }
 
 TEST_F(PageOutput, ThePdfHasEveryPageAndItsTextInEmbeddedFonts)

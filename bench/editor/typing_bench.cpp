@@ -1,0 +1,111 @@
+// One typed letter in a pane, as the teacher feels it: the edit, the layout and what the
+// pane does after every change (table rows fitted to their heights), beside the same
+// letter in a pane of plain text.
+#include "editor/hwp_mapping.h"
+#include "editor/hwpctrl.h"
+#include "editor/table_tools.h"
+#include "hwp/border_fill.h"
+#include "hwp/table.h"
+
+#include <QApplication>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextTable>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void EnsureApplication()
+{
+    static int argc = 1;
+    static char name[] = "typing_bench";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance() == nullptr) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QApplication(argc, argv);
+    }
+}
+
+// Types `letters` letters at the cursor, each with the events that follow it.
+void TypeLetters(benchmark::State& state, editor::CHwpctrl& pane)
+{
+    pane.show();
+    QApplication::processEvents();
+    QTextEdit* view = pane.TextView();
+    for (auto _ : state) {
+        QTextCursor cursor = view->textCursor();
+        cursor.insertText(QStringLiteral("가"));
+        view->setTextCursor(cursor);
+        QApplication::processEvents();
+    }
+}
+
+void BM_TypeInPlainText(benchmark::State& state)
+{
+    EnsureApplication();
+    editor::CHwpctrl pane;
+    for (int i = 0; i < 40; ++i)
+        pane.InsertPlainText(QStringLiteral("봄이 오면 산과 들에 꽃이 핀다. 사람들은 창문을 연다.\n"));
+    TypeLetters(state, pane);
+}
+
+// A table of `range(0)` rows and five columns, every cell holding text; typing in its
+// middle cell.
+void BM_TypeInTable(benchmark::State& state)
+{
+    EnsureApplication();
+    editor::CHwpctrl pane;
+    const int rows = static_cast<int>(state.range(0));
+    QTextTable* table = editor::InsertNewTable(pane, rows, 5);
+    if (table == nullptr) {
+        state.SkipWithError("no table");
+        return;
+    }
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 5; ++c)
+            table->cellAt(r, c).firstCursorPosition().insertText(QStringLiteral("질량 %1 kg").arg(r * 5 + c));
+    pane.TextView()->setTextCursor(table->cellAt(rows / 2, 2).lastCursorPosition());
+    TypeLetters(state, pane);
+}
+
+// The same from a file: every cell with the height the file gives it, so each letter
+// also has the rows measured against their heights.
+void BM_TypeInFileTable(benchmark::State& state)
+{
+    EnsureApplication();
+    const int rows = static_cast<int>(state.range(0));
+    hwp::Document document = hwp::NewDocument();
+    const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
+    hwp::Table table = hwp::NewTable(static_cast<std::uint16_t>(rows), 5, 42000, ruled);
+    for (hwp::TableCell& cell : table.cells) {
+        cell.height = cell.row % 4 == 0 ? 2800 : 1282;
+        cell.paragraphs.front().text = u"질량 2 kg";
+    }
+    hwp::FitTableSize(table);
+    hwp::Paragraph& paragraph = document.sections[0].paragraphs.front();
+    paragraph.controls.push_back(hwp::WriteTable(table, document));
+    paragraph.controls.back().position = static_cast<std::uint32_t>(paragraph.text.size());
+    paragraph.controls.back().end = paragraph.controls.back().position;
+    editor::CHwpctrl pane;
+    pane.ShowDocument(editor::ToEditorDocument(document));
+    QTextTable* shown = nullptr;
+    for (QTextFrame* frame : pane.Document().Text().rootFrame()->childFrames())
+        if ((shown = qobject_cast<QTextTable*>(frame)) != nullptr)
+            break;
+    if (shown == nullptr) {
+        state.SkipWithError("the table is not shown as a table");
+        return;
+    }
+    pane.TextView()->setTextCursor(shown->cellAt(rows / 2, 2).lastCursorPosition());
+    TypeLetters(state, pane);
+}
+
+} // namespace
+
+BENCHMARK(BM_TypeInPlainText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
