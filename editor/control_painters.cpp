@@ -48,12 +48,37 @@ struct PrintedNumber {
     bool superscript = false;
 };
 
+constexpr std::uint32_t kRubyCtrlId = hwp::CtrlId('t', 'd', 'u', 't');
+constexpr std::uint32_t kOverlapCtrlId = hwp::CtrlId('t', 'c', 'p', 's');
+
+// The text a ruby ('tdut', main text first) or overlapped letters ('tcps') control holds
+// after its id: a length in units and the units; empty when the header is cut short.
+QString LeadingText(const hwp::Control& control)
+{
+    if (control.records.empty())
+        return {};
+    const hwp::Bytes& data = control.records.front().data;
+    if (data.size() < 6)
+        return {};
+    const std::size_t length = data[4] | (data[5] << 8);
+    if (data.size() < 6 + 2 * length)
+        return {};
+    QString text;
+    for (std::size_t i = 0; i < length; ++i)
+        text += QChar(static_cast<char16_t>(data[6 + 2 * i] | (data[7 + 2 * i] << 8)));
+    return text;
+}
+
 PrintedNumber NumberOf(const KeptObject& object)
 {
     if (const std::optional<hwp::AutoNumber> number = hwp::ReadAutoNumber(object.control))
         return {QString::fromStdU16String(number->Text()), number->Superscript()};
     if (const std::optional<hwp::Note> note = hwp::ReadNote(object.control))
         return {QString::fromStdU16String(note->ReferenceText()), true};
+    // A ruby prints its main text in the line (the small text above it is left out);
+    // overlapped letters print their letters.
+    if (object.control.ctrlId == kRubyCtrlId || object.control.ctrlId == kOverlapCtrlId)
+        return {LeadingText(object.control), false};
     return {};
 }
 
@@ -134,7 +159,8 @@ void RegisterControlPainters()
           hwp::kNewNumberCtrlId, hwp::kPageNumberPositionCtrlId, hwp::kHeaderCtrlId, hwp::kFooterCtrlId})
         RegisterKeptObjectPainter(id, mark);
     const auto number = std::make_shared<NumberPainter>();
-    for (const std::uint32_t id : {hwp::kAutoNumberCtrlId, hwp::kFootnoteCtrlId, hwp::kEndnoteCtrlId})
+    for (const std::uint32_t id :
+         {hwp::kAutoNumberCtrlId, hwp::kFootnoteCtrlId, hwp::kEndnoteCtrlId, kRubyCtrlId, kOverlapCtrlId})
         RegisterKeptObjectPainter(id, number);
 }
 

@@ -159,6 +159,14 @@ TEST_F(PageFurniture, AnAutoNumberPrintsItsNumberInItsShapeAsWideAsThatText)
     const double typed = CaretX(document, 5, true) - CaretX(document, 4, true);
     EXPECT_GT(printed, 1.0);
     EXPECT_NEAR(printed, typed, 0.5);
+
+    // A ruby prints its main text; a header cut short prints nothing.
+    const hwp::Control ruby = Control(hwp::CtrlId('t', 'd', 'u', 't'),
+                                      {'t', 'u', 'd', 't', 2, 0, 0x22, 0x6F, 0x57, 0x5B, 1, 0, 'a', 0}, 0);
+    EXPECT_EQ(editor::PrintedControlText(editor::KeptObject{ruby, origin}), QStringLiteral("漢字"));
+    hwp::Control cut = ruby;
+    cut.records.front().data.resize(8);
+    EXPECT_TRUE(editor::PrintedControlText(editor::KeptObject{cut, origin}).isEmpty());
 }
 
 TEST_F(PageFurniture, HeadersAndFootersPrintInTheirAreasWithTheirPageNumber)
