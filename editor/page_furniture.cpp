@@ -55,6 +55,9 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
 {
     m_layoutDevice.setDotsPerMeterX(3780);
     m_layoutDevice.setDotsPerMeterY(3780);
+    // Page numbers print in the letters the text starts with, as its first style sets them.
+    if (const QTextBlock first = text.begin(); first.isValid())
+        m_font = first.charFormat().font();
     const double bodyHeight = std::max(1.0, HwpUnitsToLayout(m_page.BodyHeight()));
     QAbstractTextDocumentLayout* layout = text.documentLayout();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {

@@ -210,6 +210,38 @@ TEST_F(PageFurniture, HeadersAndFootersPrintInTheirAreasWithTheirPageNumber)
     EXPECT_TRUE(pageNumber) << "the sample's header numbers its pages";
 }
 
+TEST_F(PageFurniture, APageNumberPositionPrintsTheNumberAtItsPlaceFromTheFilesStart)
+{
+    hwp::Document source = hwp_testing::DocumentWithTexts({u"본문"});
+    source.startNumbers.page = 7;
+    // Bottom centre, digits, no decoration.
+    source.sections[0].paragraphs[0].controls.push_back(Control(
+        hwp::kPageNumberPositionCtrlId, {'p', 'n', 'g', 'p', 0, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0));
+    const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+    const editor::PageSetup& page = document->Page();
+    const QImage image = PageImage(*document);
+    const double footerTop = Pixels(page.SheetHeight() - page.marginBottom - page.marginFooter);
+    const double footerBottom = Pixels(page.SheetHeight() - page.marginBottom);
+    const std::vector<int> rows = InkRows(image, footerTop, footerBottom);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_TRUE(InkRows(image, Pixels(page.marginTop), Pixels(page.BodyTop())).empty()) << "nothing at the top";
+    // One digit, in the middle of the body's width.
+    int left = image.width();
+    int right = -1;
+    for (const int y : rows) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(row[x]) < 160) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    const double middle = Pixels(page.BodyLeft()) + Pixels(page.BodyWidth()) / 2;
+    EXPECT_NEAR((left + right) / 2.0, middle, 3);
+    EXPECT_LT(right - left, Pixels(1000)) << "one digit, \"7\"";
+}
+
 TEST_F(PageFurniture, FootnotesPrintAtTheFootOfTheBodyUnderAShortRuleAndEndnotesAfterTheText)
 {
     const std::string path = SamplePath("footnote-endnote.hwp");
