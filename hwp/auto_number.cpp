@@ -1,5 +1,7 @@
 #include "hwp/auto_number.h"
 
+#include "hwp/bytes.h"
+
 #include <array>
 
 namespace hwp {
@@ -11,14 +13,6 @@ const Bytes* HeaderOf(const Control& control, std::uint32_t ctrlId)
     if (control.ctrlId != ctrlId || control.records.empty() || control.records.front().tag != tag::kCtrlHeader)
         return nullptr;
     return &control.records.front().data;
-}
-
-std::uint32_t Le(const Bytes& data, std::size_t at, int size)
-{
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = (value << 8) | data[at + static_cast<std::size_t>(i)];
-    return value;
 }
 
 void PutLe(Bytes& data, std::size_t at, int size, std::uint32_t value)
@@ -162,11 +156,11 @@ std::optional<AutoNumber> ReadAutoNumber(const Control& control)
     if (data == nullptr || data->size() < 16)
         return std::nullopt;
     AutoNumber number;
-    number.properties = Le(*data, 4, 4);
-    number.number = static_cast<std::uint16_t>(Le(*data, 8, 2));
-    number.userSymbol = static_cast<char16_t>(Le(*data, 10, 2));
-    number.prefix = static_cast<char16_t>(Le(*data, 12, 2));
-    number.suffix = static_cast<char16_t>(Le(*data, 14, 2));
+    number.properties = LittleEndianAt(*data, 4, 4);
+    number.number = static_cast<std::uint16_t>(LittleEndianAt(*data, 8, 2));
+    number.userSymbol = static_cast<char16_t>(LittleEndianAt(*data, 10, 2));
+    number.prefix = static_cast<char16_t>(LittleEndianAt(*data, 12, 2));
+    number.suffix = static_cast<char16_t>(LittleEndianAt(*data, 14, 2));
     return number;
 }
 
@@ -189,7 +183,7 @@ std::optional<NewNumber> ReadNewNumber(const Control& control)
     const Bytes* data = HeaderOf(control, kNewNumberCtrlId);
     if (data == nullptr || data->size() < 10)
         return std::nullopt;
-    return NewNumber{Le(*data, 4, 4), static_cast<std::uint16_t>(Le(*data, 8, 2))};
+    return NewNumber{LittleEndianAt(*data, 4, 4), static_cast<std::uint16_t>(LittleEndianAt(*data, 8, 2))};
 }
 
 PageNumberPlace PageNumberPosition::Place() const
@@ -211,12 +205,12 @@ std::optional<PageNumberPosition> ReadPageNumberPosition(const Control& control)
     if (data == nullptr || data->size() < 14)
         return std::nullopt;
     PageNumberPosition position;
-    position.properties = Le(*data, 4, 4);
-    position.userSymbol = static_cast<char16_t>(Le(*data, 8, 2));
-    position.prefix = static_cast<char16_t>(Le(*data, 10, 2));
-    position.suffix = static_cast<char16_t>(Le(*data, 12, 2));
+    position.properties = LittleEndianAt(*data, 4, 4);
+    position.userSymbol = static_cast<char16_t>(LittleEndianAt(*data, 8, 2));
+    position.prefix = static_cast<char16_t>(LittleEndianAt(*data, 10, 2));
+    position.suffix = static_cast<char16_t>(LittleEndianAt(*data, 12, 2));
     if (data->size() >= 16)
-        position.dash = static_cast<char16_t>(Le(*data, 14, 2));
+        position.dash = static_cast<char16_t>(LittleEndianAt(*data, 14, 2));
     return position;
 }
 

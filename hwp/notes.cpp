@@ -1,19 +1,12 @@
 #include "hwp/notes.h"
 
 #include "hwp/auto_number.h"
+#include "hwp/bytes.h"
 #include "hwp/error.h"
 #include "hwp/paragraph_list.h"
 
 namespace hwp {
 namespace {
-
-std::uint32_t Le(const Bytes& data, std::size_t at, int size)
-{
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = (value << 8) | data[at + static_cast<std::size_t>(i)];
-    return value;
-}
 
 bool HasHeader(const Control& control)
 {
@@ -52,13 +45,13 @@ std::optional<Note> ReadNote(const Control& control)
     note.endnote = control.ctrlId == kEndnoteCtrlId;
     const Bytes& data = control.records.front().data;
     if (data.size() >= 8)
-        note.number = Le(data, 4, 4);
+        note.number = LittleEndianAt(data, 4, 4);
     if (data.size() >= 12) {
-        note.prefix = static_cast<char16_t>(Le(data, 8, 2));
-        note.suffix = static_cast<char16_t>(Le(data, 10, 2));
+        note.prefix = static_cast<char16_t>(LittleEndianAt(data, 8, 2));
+        note.suffix = static_cast<char16_t>(LittleEndianAt(data, 10, 2));
     }
     if (data.size() >= 16)
-        note.shape = static_cast<std::uint8_t>(Le(data, 12, 4));
+        note.shape = static_cast<std::uint8_t>(LittleEndianAt(data, 12, 4));
     note.paragraphs = std::move(*paragraphs);
     return note;
 }
@@ -76,19 +69,19 @@ NoteShape ReadNoteShape(const Control& sectionDef, bool endnote)
         const Bytes& data = record.data;
         if (data.size() < 24)
             break;
-        shape.properties = Le(data, 0, 4);
-        shape.userSymbol = static_cast<char16_t>(Le(data, 4, 2));
-        shape.prefix = static_cast<char16_t>(Le(data, 6, 2));
-        shape.suffix = static_cast<char16_t>(Le(data, 8, 2));
-        shape.start = static_cast<std::uint16_t>(Le(data, 10, 2));
-        shape.separatorLength = static_cast<std::int16_t>(Le(data, 12, 2));
-        shape.aboveSeparator = static_cast<std::int16_t>(Le(data, 16, 2));
-        shape.belowSeparator = static_cast<std::int16_t>(Le(data, 18, 2));
-        shape.betweenNotes = static_cast<std::int16_t>(Le(data, 20, 2));
+        shape.properties = LittleEndianAt(data, 0, 4);
+        shape.userSymbol = static_cast<char16_t>(LittleEndianAt(data, 4, 2));
+        shape.prefix = static_cast<char16_t>(LittleEndianAt(data, 6, 2));
+        shape.suffix = static_cast<char16_t>(LittleEndianAt(data, 8, 2));
+        shape.start = static_cast<std::uint16_t>(LittleEndianAt(data, 10, 2));
+        shape.separatorLength = static_cast<std::int16_t>(LittleEndianAt(data, 12, 2));
+        shape.aboveSeparator = static_cast<std::int16_t>(LittleEndianAt(data, 16, 2));
+        shape.belowSeparator = static_cast<std::int16_t>(LittleEndianAt(data, 18, 2));
+        shape.betweenNotes = static_cast<std::int16_t>(LittleEndianAt(data, 20, 2));
         shape.lineKind = data[22];
         shape.lineWidth = data[23];
         if (data.size() >= 28)
-            shape.lineColor = Le(data, 24, 4);
+            shape.lineColor = LittleEndianAt(data, 24, 4);
         break;
     }
     return shape;
@@ -116,16 +109,16 @@ std::optional<HeaderFooter> ReadHeaderFooter(const Control& control)
     header.footer = control.ctrlId == kFooterCtrlId;
     const Bytes& data = control.records.front().data;
     if (data.size() >= 8) {
-        const std::uint32_t pages = Le(data, 4, 4) & 3;
+        const std::uint32_t pages = LittleEndianAt(data, 4, 4) & 3;
         header.pages = pages == 1 ? HeaderPages::Even : pages == 2 ? HeaderPages::Odd : HeaderPages::Both;
     }
     for (const ObjectRecord& record : control.records) {
         if (record.tag != tag::kListHeader)
             continue;
         if (record.data.size() >= 16) {
-            header.listProperties = Le(record.data, 4, 4);
-            header.width = static_cast<HwpUnit>(Le(record.data, 8, 4));
-            header.height = static_cast<HwpUnit>(Le(record.data, 12, 4));
+            header.listProperties = LittleEndianAt(record.data, 4, 4);
+            header.width = static_cast<HwpUnit>(LittleEndianAt(record.data, 8, 4));
+            header.height = static_cast<HwpUnit>(LittleEndianAt(record.data, 12, 4));
         }
         break;
     }
