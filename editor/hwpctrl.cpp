@@ -28,6 +28,8 @@
 #include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -121,6 +123,23 @@ public:
     std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
 
 protected:
+    // Kept objects tell what they are, and notes and headers their text, on hover.
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip) {
+            auto* help = static_cast<QHelpEvent*>(event);
+            const QPointF at(help->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+            const int position = document()->documentLayout()->hitTest(at, Qt::ExactHit);
+            const QString tip = position >= 0 ? KeptObjectToolTipAt(*document(), position) : QString();
+            if (tip.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), tip, viewport());
+            return true;
+        }
+        return QTextEdit::viewportEvent(event);
+    }
+
     void contextMenuEvent(QContextMenuEvent* event) override
     {
         std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));

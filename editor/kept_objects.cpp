@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 #include <QPaintDevice>
 #include <QTextBlock>
@@ -27,6 +28,9 @@ namespace {
 constexpr int kKeptObjectProperty = QTextFormat::UserProperty + 10;
 constexpr int kKeptFieldEndProperty = QTextFormat::UserProperty + 11;
 constexpr int kKeptSectionProperty = QTextFormat::UserProperty + 12;
+constexpr const char* kPrintLayoutProperty = "varnelPrintLayout";
+// Layout pixels: a control mark is a thin bar, about a hair space wide.
+constexpr double kMarkWidth = 3;
 
 // Labels are small and grey: the object is there, the text stays what one reads.
 constexpr double kLabelPixels = 11;
@@ -74,14 +78,63 @@ void PaintLabelBox(QPainter& painter, const QRectF& rect, double scale, const QS
     painter.restore();
 }
 
+// The opening mark of a kept field, mirroring its end.
+void PaintFieldBegin(QPainter& painter, const QRectF& rect, double scale)
+{
+    painter.save();
+    QPen pen(QColor(0xA0, 0xA0, 0xA0));
+    pen.setWidthF(std::max(1.0, scale));
+    painter.setPen(pen);
+    const double x = rect.left() + pen.widthF();
+    painter.drawLine(QPointF(rect.right(), rect.top()), QPointF(x, rect.top()));
+    painter.drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
+    painter.drawLine(QPointF(x, rect.bottom()), QPointF(rect.right(), rect.bottom()));
+    painter.restore();
+}
+
+constexpr char16_t kFieldBeginCode = 3;
+
+// Set while the layout draws an object for print: the painters' fallback boxes, which
+// name the object, then leave its room blank.
+thread_local bool t_drawingForPrint = false;
+
+// Objects without a painter of their own: the pane shows what they are; print leaves
+// their room blank (a name in place of an object is no part of a printed page), and
+// controls without a size take none there.
 class BoxPainter : public KeptObjectPainter {
 public:
-    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+    QSizeF Size(const KeptObject& object) const override
+    {
+        if (object.control.code == kFieldBeginCode)
+            return {4, LabelBoxSize(QStringLiteral("x")).height()};
+        return KeptObjectBoxSize(object);
+    }
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
     {
-        PaintKeptObjectBox(painter, rect, scale, object);
+        if (object.control.code == kFieldBeginCode)
+            PaintFieldBegin(painter, rect, scale);
+        else
+            PaintKeptObjectBox(painter, rect, scale, object);
+    }
+    QSizeF SizeIn(const KeptObject& object, const KeptObjectView& view) const override
+    {
+        if (view.print && !hwp::ControlPlacement(object.control))
+            return {0, 0};
+        return Size(object);
     }
 };
+
+QFontMetricsF MetricsOf(const KeptObjectView& view)
+{
+    // Layout pixels: metrics at 96 dpi, as the layout measures its text.
+    thread_local QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    return QFontMetricsF(view.format.font(), &device);
+}
 
 struct PainterRegistry {
     std::mutex mutex;
@@ -124,10 +177,6 @@ void PaintFieldEnd(QPainter& painter, const QRectF& rect, double scale)
     painter.restore();
 }
 
-QString SectionLabel()
-{
-    return QStringLiteral("구역 나누기");
-}
 
 void EnsurePainters()
 {
@@ -202,13 +251,20 @@ struct BaselineBox {
     double descent = 0;
 };
 
-std::optional<BaselineBox> OwnBaseline(const KeptObject& object, const QTextFormat& format, double scale,
+KeptObjectView ViewOf(const QTextDocument* document, const QTextFormat& format)
+{
+    return {format.toCharFormat(), IsPrintLayout(document)};
+}
+
+std::optional<BaselineBox> OwnBaseline(const QTextFormat& format, const KeptObjectView& view, double scale,
                                        const QSizeF& size)
 {
     if (format.toCharFormat().verticalAlignment() != QTextCharFormat::AlignMiddle)
         return std::nullopt;
-    const double descent = std::clamp(KeptObjectPainterFor(object.control)->Descent(object) * scale, 0.0,
-                                      size.height());
+    double descent = 0;
+    if (const KeptObjectRef object = KeptObjectOf(format))
+        descent = KeptObjectPainterFor(object->control)->DescentIn(*object, view);
+    descent = std::clamp(descent * scale, 0.0, size.height());
     return BaselineBox{size.height() - descent, descent};
 }
 
@@ -222,11 +278,10 @@ public:
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override
     {
         const double scale = LayoutScale(document);
-        const QSizeF size = LayoutSize(format) * scale;
-        const KeptObjectRef object = KeptObjectOf(format);
-        const std::optional<BaselineBox> box = object && document != nullptr
-                                                   ? OwnBaseline(*object, format, scale, size)
-                                                   : std::nullopt;
+        const KeptObjectView view = ViewOf(document, format);
+        const QSizeF size = LayoutSize(format, view) * scale;
+        const std::optional<BaselineBox> box =
+            document != nullptr ? OwnBaseline(format, view, scale, size) : std::nullopt;
         if (!box)
             return size;
         // Tall enough that (height + shift) / 2 holds the ascent and the rest the descent.
@@ -238,32 +293,36 @@ public:
                     const QTextFormat& format) override
     {
         const double scale = LayoutScale(document);
-        if (const KeptObjectRef object = KeptObjectOf(format)) {
-            QRectF box = rect;
-            const QSizeF size = LayoutSize(format) * scale;
-            if (const std::optional<BaselineBox> own =
-                    document != nullptr ? OwnBaseline(*object, format, scale, size) : std::nullopt) {
-                const double shift = MiddleShift(*document, format.toCharFormat());
-                const double baseline = rect.top() + (rect.height() + shift) / 2;
-                box = QRectF(rect.left(), baseline - own->ascent, rect.width(), size.height());
-            }
-            KeptObjectPainterFor(object->control)->Paint(*painter, box, scale, *object);
+        const KeptObjectView view = ViewOf(document, format);
+        QRectF box = rect;
+        const QSizeF size = LayoutSize(format, view) * scale;
+        if (const std::optional<BaselineBox> own =
+                document != nullptr ? OwnBaseline(format, view, scale, size) : std::nullopt) {
+            const double shift = MiddleShift(*document, format.toCharFormat());
+            const double baseline = rect.top() + (rect.height() + shift) / 2;
+            box = QRectF(rect.left(), baseline - own->ascent, rect.width(), size.height());
         }
-        else if (KeptFieldEndOf(format))
+        if (const KeptObjectRef object = KeptObjectOf(format)) {
+            const bool before = t_drawingForPrint;
+            t_drawingForPrint = view.print;
+            KeptObjectPainterFor(object->control)->PaintIn(*painter, box, scale, *object, view);
+            t_drawingForPrint = before;
+        }
+        else if (KeptFieldEndOf(format) && !view.print)
             PaintFieldEnd(*painter, rect, scale);
         else if (SectionStartOf(format))
-            PaintLabelBox(*painter, rect, scale, SectionLabel());
+            PaintControlMark(*painter, box, scale, view);
     }
 
 private:
-    static QSizeF LayoutSize(const QTextFormat& format)
+    static QSizeF LayoutSize(const QTextFormat& format, const KeptObjectView& view)
     {
         if (const KeptObjectRef object = KeptObjectOf(format))
-            return KeptObjectPainterFor(object->control)->Size(*object);
+            return KeptObjectPainterFor(object->control)->SizeIn(*object, view);
         if (KeptFieldEndOf(format))
-            return FieldEndSize();
+            return view.print ? QSizeF(0, 0) : FieldEndSize();
         if (SectionStartOf(format))
-            return LabelBoxSize(SectionLabel());
+            return ControlMarkSize(view);
         return {};
     }
 };
@@ -360,6 +419,8 @@ QSizeF KeptObjectBoxSize(const KeptObject& object)
 
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object)
 {
+    if (t_drawingForPrint)
+        return;
     if (!hwp::ControlPlacement(object.control)) {
         PaintLabelBox(painter, rect, scale, Label(object));
         return;
@@ -369,6 +430,8 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
 
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label)
 {
+    if (t_drawingForPrint)
+        return;
     painter.save();
     QPen pen(QColor(0x80, 0x80, 0x80));
     pen.setWidthF(std::max(1.0, scale));
@@ -387,6 +450,46 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
     painter.restore();
 }
 
+void SetPrintLayout(QTextDocument& document)
+{
+    document.setProperty(kPrintLayoutProperty, true);
+}
+
+bool IsPrintLayout(const QTextDocument* document)
+{
+    return document != nullptr && document->property(kPrintLayoutProperty).toBool();
+}
+
+double TextAscent(const KeptObjectView& view)
+{
+    return MetricsOf(view).ascent();
+}
+
+double TextDescent(const KeptObjectView& view)
+{
+    return MetricsOf(view).descent();
+}
+
+QSizeF ControlMarkSize(const KeptObjectView& view)
+{
+    // As high as the text above its baseline, where the layout sets an object's bottom:
+    // the line stays as high as its text makes it.
+    return {view.print ? 0.0 : kMarkWidth, TextAscent(view)};
+}
+
+void PaintControlMark(QPainter& painter, const QRectF& rect, double scale, const KeptObjectView& view)
+{
+    if (view.print || rect.width() <= 0)
+        return;
+    // A light bar from the x-height to the baseline: seen where one looks for it, not read.
+    painter.save();
+    const double baseline = rect.bottom();
+    const double top = baseline - MetricsOf(view).xHeight() * scale;
+    painter.fillRect(QRectF(rect.left() + rect.width() * 0.25, top, std::max(1.0, rect.width() * 0.5), baseline - top),
+                     QColor(0x9C, 0xB4, 0xD8));
+    painter.restore();
+}
+
 void InstallKeptObjectHandler(QTextDocument& document)
 {
     EnsurePainters();
@@ -401,6 +504,43 @@ std::u16string KeptObjectText(const QTextFormat& format)
 {
     if (const KeptObjectRef object = KeptObjectOf(format))
         return hwp::ControlText(object->control);
+    return {};
+}
+
+QString KeptObjectToolTip(const QTextFormat& format)
+{
+    constexpr int kMaxTipText = 300;
+    if (const KeptObjectRef object = KeptObjectOf(format)) {
+        QString tip = Label(*object);
+        QString text = QString::fromStdU16String(hwp::ControlText(object->control)).trimmed();
+        if (text.size() > kMaxTipText)
+            text = text.left(kMaxTipText) + QChar(0x2026);
+        if (!text.isEmpty())
+            tip += QStringLiteral(": ") + text;
+        return tip;
+    }
+    if (const KeptObjectRef field = KeptFieldEndOf(format))
+        return Label(*field) + QStringLiteral(" 끝");
+    if (SectionStartOf(format))
+        return QStringLiteral("구역 나누기");
+    return {};
+}
+
+QString KeptObjectToolTipAt(const QTextDocument& document, int position)
+{
+    for (const int at : {position, position - 1}) {
+        if (at < 0 || at >= document.characterCount())
+            continue;
+        const QTextBlock block = document.findBlock(at);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (at < fragment.position() || at >= fragment.position() + fragment.length())
+                continue;
+            const QString tip = KeptObjectToolTip(fragment.charFormat());
+            if (!tip.isEmpty())
+                return tip;
+        }
+    }
     return {};
 }
 

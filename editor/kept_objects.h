@@ -59,6 +59,14 @@ KeptSectionRef SectionStartOf(const QTextFormat& format);
 // The format without what makes it an object's, for text typed next to one.
 QTextCharFormat WithoutKeptObject(QTextCharFormat format);
 
+// How a kept object is seen where it is laid out: the char format of its character (the
+// font numbers print in) and whether the layout is for print (page images, PDF), which
+// leaves out the marks the pane shows for controls that print nothing.
+struct KeptObjectView {
+    QTextCharFormat format;
+    bool print = false;
+};
+
 // Draws the kept objects of one control id. Sizes are layout pixels (96 dpi, see
 // HwpUnitsToLayout); Paint gets the rect the text engine gave the object and the factor
 // from layout pixels to the painter's pixels (the pane's zoom).
@@ -72,6 +80,15 @@ public:
     // baseline with their bottom.
     virtual bool OnOwnBaseline() const { return false; }
     virtual double Descent(const KeptObject&) const { return 0; }
+    // The same where the view matters (objects that print as text or not at all); the
+    // layout calls these, and by default they ask the view-blind ones above.
+    virtual QSizeF SizeIn(const KeptObject& object, const KeptObjectView&) const { return Size(object); }
+    virtual double DescentIn(const KeptObject& object, const KeptObjectView&) const { return Descent(object); }
+    virtual void PaintIn(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object,
+                         const KeptObjectView&) const
+    {
+        Paint(painter, rect, scale, object);
+    }
 };
 
 // The painter for controls with this id (e.g. 't','b','l',' '), replacing the one before;
@@ -80,10 +97,25 @@ public:
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter);
 std::shared_ptr<const KeptObjectPainter> KeptObjectPainterFor(const hwp::Control& control);
 // What the default painter does, for painters that draw only some objects of their id.
+// In print they draw nothing: a name in place of an object is no part of a printed page.
 QSizeF KeptObjectBoxSize(const KeptObject& object);
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
 // The same frame with another label (a linked picture's file name), shortened to fit.
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label);
+
+// Marks `document` as laid out for print: controls that print nothing take no room and
+// leave no mark, objects without a painter of their own leave their room blank.
+void SetPrintLayout(QTextDocument& document);
+bool IsPrintLayout(const QTextDocument* document);
+
+// Controls that print nothing (bookmarks, column definitions, ...): in the pane a thin
+// mark as tall as the text that a user can see, select and delete, in print no room at
+// all. Both stand on the text's baseline, as high as the text's ascent.
+QSizeF ControlMarkSize(const KeptObjectView& view);
+void PaintControlMark(QPainter& painter, const QRectF& rect, double scale, const KeptObjectView& view);
+// The ascent and descent of the view's font, in layout pixels.
+double TextAscent(const KeptObjectView& view);
+double TextDescent(const KeptObjectView& view);
 
 // Makes `document`'s layout size and draw the three kinds of characters. Needed once per
 // document layout (again after setDocumentLayout); calling it again does no harm.
@@ -92,6 +124,12 @@ void InstallKeptObjectHandler(QTextDocument& document);
 // The text inside the object (table cells, text boxes, notes, ...) as the pane's text
 // scan returns it; empty for field ends, sections and objects without text.
 std::u16string KeptObjectText(const QTextFormat& format);
+
+// What the pane tells about the object under the mouse: its kind and, for notes,
+// headers and other objects holding text, that text (shortened). Empty for other formats.
+QString KeptObjectToolTip(const QTextFormat& format);
+// The same for the object character at or just before `position` of `document`.
+QString KeptObjectToolTipAt(const QTextDocument& document, int position);
 
 } // namespace editor
 

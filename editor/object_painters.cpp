@@ -1,5 +1,6 @@
 #include "editor/object_painters.h"
 
+#include "editor/control_painters.h"
 #include "editor/editor_document.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
@@ -592,6 +593,7 @@ std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::T
     document.setDocumentMargin(0);
     document.setUseDesignMetrics(true);
     document.documentLayout()->setPaintDevice(&device);
+    SetPrintLayout(document);
     InstallKeptObjectHandler(document);
     document.setPageSize(QSizeF(std::max(1.0, width), 1e7));
     document.setTextWidth(std::max(1.0, width));
@@ -957,8 +959,23 @@ public:
 
 } // namespace
 
+std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
+                                                 const std::vector<hwp::Paragraph>& paragraphs, double width,
+                                                 QPaintDevice& device, double& height)
+{
+    bool holdsObjects = false;
+    for (const hwp::Paragraph& paragraph : paragraphs)
+        holdsObjects = holdsObjects || !paragraph.controls.empty();
+    hwp::Document base = CellDocumentBase(origin, holdsObjects);
+    hwp::TableCell cell;
+    cell.paragraphs = paragraphs;
+    height = 0;
+    return LayOutCellText(base, cell, width, device, height);
+}
+
 void RegisterObjectPainters()
 {
+    RegisterControlPainters();
     RegisterKeptObjectPainter(kShownCaptionCtrlId, std::make_shared<CaptionPainter>());
     RegisterKeptObjectPainter(hwp::kDrawingCtrlId, std::make_shared<DrawingPainter>());
     RegisterKeptObjectPainter(kEquationCtrlId, std::make_shared<EquationPainter>());

@@ -6,7 +6,22 @@
 // every thread that paints.
 #pragma once
 
+#include "hwp/document.h"
+
+#include <memory>
+#include <vector>
+
+class QPaintDevice;
+
 namespace editor {
+
+class EditorDocument;
+
+// `paragraphs` of `origin` laid out for print `width` layout pixels wide on `device` (96
+// dpi), as table cells are; `height` gets their height. Null when they cannot be mapped.
+std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
+                                                 const std::vector<hwp::Paragraph>& paragraphs, double width,
+                                                 QPaintDevice& device, double& height);
 
 // Registers the three painters, replacing what was registered for their ids.
 // InstallKeptObjectHandler calls it once for the program.

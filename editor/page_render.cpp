@@ -1,6 +1,7 @@
 #include "editor/page_render.h"
 
 #include "editor/kept_objects.h"
+#include "editor/page_furniture.h"
 #include "editor/page_glyphs.h"
 #include "editor/table_rows.h"
 #include "support/files.h"
@@ -87,9 +88,12 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     m_text->setUseDesignMetrics(true);
     m_text->setDefaultFont(document.Text().defaultFont());
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
+    SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
+    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef());
+    m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef());
 }
 
 PagedLayout::~PagedLayout() = default;
@@ -157,6 +161,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     painter.translate(0, -top);
     const double scale = dpi / kLayoutDpi;
     painter.scale(scale, scale);
+    m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
     // A table wider than the body runs into the right margin as the file has it.
@@ -230,6 +235,8 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
 {
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    m_furniture->Paint(painter, page,
+                       QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
     // A table wider than the body runs into the right margin as the file has it.

@@ -18,6 +18,7 @@ namespace editor {
 // A copy of the document laid out on its pages (body width and height of the page
 // definition, in layout pixels). The copy leaves the pane's document and caret alone.
 class PageGlyphs;
+class PageFurniture;
 class BlockOrigins;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
@@ -54,6 +55,7 @@ private:
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
+    std::unique_ptr<PageFurniture> m_furniture;
     // Measured at the first painting, when the copy is laid out.
     const BlockOrigins& Origins() const;
     mutable std::unique_ptr<BlockOrigins> m_origins;

@@ -65,4 +65,13 @@ private:
 
 inline Bytes ToBytes(std::string_view data) { return Bytes(data.begin(), data.end()); }
 
+// The little-endian value of `size` bytes (1..4) at `at`, which the caller has checked.
+inline std::uint32_t LittleEndianAt(const Bytes& data, std::size_t at, int size)
+{
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | data[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
 }  // namespace hwp

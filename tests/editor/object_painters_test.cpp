@@ -240,7 +240,7 @@ TEST_F(ObjectPainters, PicturesShowTheirImage)
     }
 }
 
-TEST_F(ObjectPainters, APictureWhoseBytesDoNotDecodeIsAFramedBox)
+TEST_F(ObjectPainters, APictureWhoseBytesDoNotDecodePrintsAsAnObjectWithoutPainter)
 {
     const std::string path = SamplePath("shapepict-scaled.hwp");
     if (path.empty())

@@ -1,0 +1,73 @@
+// What a printed page shows outside the flow of its body text: headers and footers in
+// their areas, the page number at its place, the footnotes of the page at the foot of
+// the body under a short rule, and the endnotes after the end of the text. Found from
+// the kept objects (head, foot, pgnp, pghd, nwno, fn, en) of a laid-out document.
+#pragma once
+
+#include "editor/editor_document.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRectF>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QTextDocument;
+
+namespace editor {
+
+class PageFurniture {
+public:
+    // `text` laid out on pages of the body's height; `origin` holds the start numbers and
+    // the note shapes of the first section.
+    PageFurniture(const QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin);
+    ~PageFurniture();
+
+    // Paints page `page` (0-based) with `painter`, whose units are layout pixels from the
+    // sheet's top left corner; only what meets `area` (the same units) is drawn.
+    void Paint(QPainter& painter, int page, const QRectF& area) const;
+
+    // The page number page `page` prints (1 for the first unless the file says otherwise).
+    int PageNumber(int page) const;
+    // Layout pixels at the foot of the body that the footnotes of page `page` take, with
+    // their rule and the space around it; 0 without footnotes.
+    double FootnoteRoom(int page) const;
+    bool HasFootnotes() const { return !m_footnotes.empty(); }
+
+private:
+    struct Anchored {
+        int page = 0;
+        hwp::Control control;
+    };
+
+    void PaintHeaders(QPainter& painter, int page, const QRectF& area) const;
+    void PaintPageNumber(QPainter& painter, int page) const;
+    void PaintNotes(QPainter& painter, int page, const QRectF& area) const;
+    // The paragraphs of the footnotes referred to on `page`, in order.
+    std::vector<hwp::Paragraph> FootnotesOn(int page) const;
+    // Bits of the latest page-hiding control on `page`: 1 header, 2 footer, 32 page number.
+    unsigned HiddenOn(int page) const;
+
+    PageSetup m_page;
+    std::shared_ptr<const hwp::Document> m_origin;
+    mutable QImage m_layoutDevice;     // 96 dpi, for the text laid out as it paints
+    QFont m_font;                       // page numbers
+    double m_textEnd = 0;               // bottom of the body text, layout pixels from the first page's top
+    std::vector<Anchored> m_headers;    // headers and footers, in document order
+    std::vector<Anchored> m_numberPlaces;
+    std::vector<Anchored> m_hiding;
+    std::vector<Anchored> m_newNumbers;
+    std::vector<Anchored> m_footnotes;
+    std::vector<Anchored> m_endnotes;
+    mutable std::map<int, double> m_footnoteRoom;
+};
+
+// Paragraphs of `text` (its top level) that would run into the footnotes of their page
+// start the next page instead, until every page holds its notes. Call it on the laid-out
+// copy that pages are painted from, before PageFurniture reads it.
+void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin);
+
+} // namespace editor
