@@ -7,8 +7,11 @@
 #include "editor/table_mapping.h"
 #include "hwp/border_fill.h"
 #include "hwp/equation.h"
+#include "hwp/object_properties.h"
+#include "hwp/paragraph_list.h"
 #include "hwp/picture.h"
 #include "hwp/records.h"
+#include "hwp/shape.h"
 #include "hwp/table.h"
 #include "math/layout.h"
 #include "math/paint.h"
@@ -23,6 +26,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <list>
@@ -358,8 +362,65 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
     return members;
 }
 
-// Other drawing objects than pictures keep the default box; a group draws the pictures
-// among its members, placed as the group holds them and scaled with the group.
+Qt::PenStyle PenStyleOf(hwp::OutlineStyle style)
+{
+    switch (style) {
+    case hwp::OutlineStyle::None: return Qt::NoPen;
+    case hwp::OutlineStyle::Dash:
+    case hwp::OutlineStyle::LongDash: return Qt::DashLine;
+    case hwp::OutlineStyle::Dot:
+    case hwp::OutlineStyle::Circle: return Qt::DotLine;
+    case hwp::OutlineStyle::DashDot: return Qt::DashDotLine;
+    case hwp::OutlineStyle::DashDotDot: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+    }
+}
+
+// A rectangle, ellipse or line in the object's box, its outline inside the box.
+void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::Shape& shape)
+{
+    QPen pen(Qt::NoPen);
+    if (shape.outline != hwp::OutlineStyle::None) {
+        pen = QPen(FromColorRef(shape.outlineColor));
+        pen.setWidthF(std::max(DevicePixel(painter), std::max(0, shape.outlineWidth) * UnitsToPainter(scale)));
+        pen.setStyle(PenStyleOf(shape.outline));
+        pen.setJoinStyle(Qt::MiterJoin);
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(pen);
+    painter.setBrush(shape.fill ? QBrush(FromColorRef(*shape.fill)) : QBrush(Qt::NoBrush));
+    const double inset = pen.style() == Qt::NoPen ? 0.0 : pen.widthF() / 2;
+    const QRectF box = rect.adjusted(inset, inset, -inset, -inset);
+    switch (shape.kind) {
+    case hwp::ShapeKind::Rectangle:
+        if (shape.roundness > 0) {
+            const double radius = std::min<double>(shape.roundness, 100) / 100.0 * std::min(box.width(), box.height()) / 2;
+            painter.drawRoundedRect(box, radius, radius);
+        } else {
+            painter.drawRect(box);
+        }
+        break;
+    case hwp::ShapeKind::Ellipse:
+        painter.drawEllipse(box);
+        break;
+    case hwp::ShapeKind::Line: {
+        // The ends are given in the shape's original size; the box is its current one.
+        const double sx = rect.width() / std::max(1, shape.originalWidth);
+        const double sy = rect.height() / std::max(1, shape.originalHeight);
+        painter.drawLine(QPointF(rect.left() + shape.startX * sx, rect.top() + shape.startY * sy),
+                         QPointF(rect.left() + shape.endX * sx, rect.top() + shape.endY * sy));
+        break;
+    }
+    }
+    painter.restore();
+}
+
+void PaintTextBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
+
+// A picture draws its image, a rectangle, ellipse or line its outline and fill; a group
+// draws the pictures among its members, placed as the group holds them and scaled with
+// the group. Other drawing objects keep the default box.
 class DrawingPainter : public KeptObjectPainter {
 public:
     QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
@@ -371,6 +432,11 @@ public:
         }
         if (IsGroup(object.control) && PaintGroup(painter, rect, scale, object))
             return;
+        if (const std::optional<hwp::Shape> shape = hwp::ReadShape(object.control)) {
+            PaintShape(painter, rect, scale, *shape);
+            PaintTextBox(painter, rect, scale, object);
+            return;
+        }
         PaintKeptObjectBox(painter, rect, scale, object);
     }
 
@@ -920,6 +986,79 @@ SharedCache<const KeptObject*, LaidOutCaption>& CaptionCache()
 std::shared_ptr<LaidOutCaption> CaptionFor(const KeptObject& object)
 {
     return CachedLayout(CaptionCache(), object, &LayOutCaption);
+}
+
+// The text a drawn shape holds (a text box): its list header right under the shape's
+// component gives the inner margins and the vertical alignment.
+struct LaidOutTextBox {
+    hwp::Control control;
+    std::weak_ptr<const hwp::Document> origin;
+    QImage layoutDevice{1, 1, QImage::Format_RGB32};
+    std::unique_ptr<EditorDocument> text;
+    std::array<double, 4> margins{};   // left, right, top, bottom; layout pixels
+    double height = 0;
+    int verticalAlign = 0;             // 0 top, 1 centre, 2 bottom
+    std::mutex paintMutex;
+};
+
+std::shared_ptr<LaidOutTextBox> LayOutTextBox(const KeptObject& object)
+{
+    auto laidOut = NewLayout<LaidOutTextBox>(object);
+    const std::vector<hwp::ObjectRecord>& records = object.control.records;
+    if (!object.origin)
+        return laidOut;
+    std::size_t at = 0;
+    while (at < records.size() && !(records[at].level == 1 && records[at].tag == hwp::tag::kShapeComponent))
+        ++at;
+    if (at + 1 >= records.size() || records[at + 1].tag != hwp::tag::kListHeader || records[at + 1].level != 2)
+        return laidOut;
+    const hwp::ParagraphList list = hwp::ReadParagraphList(records, at + 1);
+    const hwp::Bytes& header = records[at + 1].data;
+    if (header.size() >= 14) {
+        laidOut->verticalAlign = static_cast<int>((U32At(header, 2) >> 21) & 3);
+        for (std::size_t side = 0; side < 4; ++side) {
+            const auto units = static_cast<std::int16_t>(header[6 + 2 * side] | (header[7 + 2 * side] << 8));
+            laidOut->margins[side] = HwpUnitsToLayout(std::max<std::int16_t>(0, units));
+        }
+    }
+    const hwp::ObjectProperties box = hwp::ReadObjectProperties(
+        std::string_view(reinterpret_cast<const char*>(records.front().data.data()), records.front().data.size()),
+        "drawing control header");
+    const double width = std::max(1.0, HwpUnitsToLayout(box.width) - laidOut->margins[0] - laidOut->margins[1]);
+    double height = 0;
+    laidOut->text = LayOutParagraphs(*object.origin, list.paragraphs, width, laidOut->layoutDevice, height);
+    laidOut->height = std::min(height, kMaxTableLayout);
+    return laidOut;
+}
+
+SharedCache<const KeptObject*, LaidOutTextBox>& TextBoxCache()
+{
+    static auto* cache = new SharedCache<const KeptObject*, LaidOutTextBox>(kMaxCachedTables);
+    return *cache;
+}
+
+void PaintTextBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object)
+{
+    if (!CanUseFonts())
+        return;
+    std::shared_ptr<LaidOutTextBox> box;
+    try {
+        box = CachedLayout(TextBoxCache(), object, &LayOutTextBox);
+    } catch (const std::exception&) {
+        return;   // a damaged list: the shape without its text
+    }
+    if (!box->text)
+        return;
+    const double inner = rect.height() / scale - box->margins[2] - box->margins[3];
+    const double room = std::max(0.0, inner - box->height);
+    const double down = box->verticalAlign == 1 ? room / 2 : box->verticalAlign == 2 ? room : 0.0;
+    const std::lock_guard lock(box->paintMutex);
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.translate(rect.left() + box->margins[0] * scale, rect.top() + (box->margins[2] + down) * scale);
+    painter.scale(scale, scale);
+    box->text->Text().drawContents(&painter);
+    painter.restore();
 }
 
 class CaptionPainter : public KeptObjectPainter {
