@@ -122,14 +122,9 @@ public:
         if (number.text.isEmpty())
             return;
         QTextLayout layout(number.text, NumberFont(view, number.superscript), &LayoutDevice());
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        if (!line.isValid()) {
-            layout.endLayout();
+        const QTextLine line = LayOutOneLine(layout);
+        if (!line.isValid())
             return;
-        }
-        line.setLineWidth(1e6);
-        layout.endLayout();
         double baseline = 0;
         if (number.superscript)
             baseline -= TextAscent(view) * kSuperscriptRaise;
@@ -148,6 +143,16 @@ public:
 QString PrintedControlText(const KeptObject& object)
 {
     return NumberOf(object).text;
+}
+
+QTextLine LayOutOneLine(QTextLayout& layout)
+{
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setLineWidth(1e6);
+    layout.endLayout();
+    return line;
 }
 
 void RegisterControlPainters()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <QTextLayout>
 
 #include "editor/kept_objects.h"
 
@@ -17,5 +18,8 @@ void RegisterControlPainters();
 // What the object prints in the text (an auto number's "1", a footnote's "1)", a ruby's
 // main text), empty for the rest.
 QString PrintedControlText(const KeptObject& object);
+
+// `layout` laid out as one line as wide as its text; the line is invalid without text.
+QTextLine LayOutOneLine(QTextLayout& layout);
 
 } // namespace editor

@@ -362,25 +362,13 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
     return members;
 }
 
-Qt::PenStyle PenStyleOf(hwp::OutlineStyle style)
-{
-    switch (style) {
-    case hwp::OutlineStyle::None: return Qt::NoPen;
-    case hwp::OutlineStyle::Dash:
-    case hwp::OutlineStyle::LongDash: return Qt::DashLine;
-    case hwp::OutlineStyle::Dot:
-    case hwp::OutlineStyle::Circle: return Qt::DotLine;
-    case hwp::OutlineStyle::DashDot: return Qt::DashDotLine;
-    case hwp::OutlineStyle::DashDotDot: return Qt::DashDotDotLine;
-    default: return Qt::SolidLine;
-    }
-}
+Qt::PenStyle PenStyleOf(std::uint8_t kind);
 
 // A rectangle, ellipse or line in the object's box, its outline inside the box.
 void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::Shape& shape)
 {
     QPen pen(Qt::NoPen);
-    if (shape.outline != hwp::OutlineStyle::None) {
+    if (shape.outline != static_cast<std::uint8_t>(hwp::LineKind::None)) {
         pen = QPen(FromColorRef(shape.outlineColor));
         pen.setWidthF(std::max(DevicePixel(painter), std::max(0, shape.outlineWidth) * UnitsToPainter(scale)));
         pen.setStyle(PenStyleOf(shape.outline));

@@ -1,5 +1,6 @@
 #include "editor/page_furniture.h"
 
+#include "editor/control_painters.h"
 #include "editor/hwp_mapping.h"
 #include "editor/kept_objects.h"
 #include "editor/object_painters.h"
@@ -241,14 +242,9 @@ void PageFurniture::PaintPageNumber(QPainter& painter, int page) const
     const int number = PageNumber(page);
     QTextLayout layout(QString::fromStdU16String(position->Text(static_cast<std::uint32_t>(std::max(0, number)))),
                        m_font, &m_layoutDevice);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (!line.isValid()) {
-        layout.endLayout();
+    const QTextLine line = LayOutOneLine(layout);
+    if (!line.isValid())
         return;
-    }
-    line.setLineWidth(1e6);
-    layout.endLayout();
     const double width = line.naturalTextWidth();
     using Place = hwp::PageNumberPlace;
     const Place place = position->Place();

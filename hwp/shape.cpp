@@ -27,13 +27,6 @@ std::string_view View(const Bytes& bytes)
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-OutlineStyle StyleOf(std::uint32_t attributes)
-{
-    const std::uint32_t kind = attributes & 0x3F;
-    return kind <= static_cast<std::uint32_t>(OutlineStyle::Double) ? static_cast<OutlineStyle>(kind)
-                                                                     : OutlineStyle::Solid;
-}
-
 } // namespace
 
 std::optional<Shape> ReadShape(const Control& control)
@@ -70,7 +63,7 @@ std::optional<Shape> ReadShape(const Control& control)
         in.Skip(kMatricesAt - in.Offset() + kMatrixBytes * (1 + 2 * static_cast<std::size_t>(matrices)));
         shape.outlineColor = in.U32();
         shape.outlineWidth = in.I32();
-        shape.outline = StyleOf(in.U32());
+        shape.outline = static_cast<std::uint8_t>(in.U32() & 0x3F);
         in.Skip(1);   // the outline's place against the edge
         if (!in.AtEnd()) {
             const std::uint32_t fill = in.U32();

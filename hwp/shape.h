@@ -6,14 +6,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "hwp/border_fill.h"
 #include "hwp/document.h"
 
 namespace hwp {
 
 enum class ShapeKind { Rectangle, Ellipse, Line };
-
-// The outline's kinds, in the order the file numbers them.
-enum class OutlineStyle : std::uint8_t { None, Solid, Dash, Dot, DashDot, DashDotDot, LongDash, Circle, Double };
 
 struct Shape {
     ShapeKind kind = ShapeKind::Rectangle;
@@ -25,7 +23,7 @@ struct Shape {
     HwpUnit height = 0;
     ColorRef outlineColor = 0;
     HwpUnit outlineWidth = 0;
-    OutlineStyle outline = OutlineStyle::Solid;
+    std::uint8_t outline = 1;       // a LineKind value, as border lines number them
     std::optional<ColorRef> fill;   // a plain colour; patterns, gradients and images are not drawn
     std::uint8_t roundness = 0;     // a rectangle's corners, percent of half its shorter side
     // A line's ends in the original size.

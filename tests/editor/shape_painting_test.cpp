@@ -48,10 +48,10 @@ TEST(Shapes, RectanglesAndLinesReadWithTheirOutlineFillAndEnds)
     ASSERT_EQ(shapes.size(), 4u);
     for (const hwp::Shape& shape : shapes)
         EXPECT_EQ(shape.kind, hwp::ShapeKind::Rectangle);
-    EXPECT_EQ(shapes[0].outline, hwp::OutlineStyle::None);
+    EXPECT_EQ(shapes[0].outline, static_cast<std::uint8_t>(hwp::LineKind::None));
     ASSERT_TRUE(shapes[0].fill);
     EXPECT_EQ(*shapes[0].fill, 0x00FFCC66u);
-    EXPECT_EQ(shapes[1].outline, hwp::OutlineStyle::Dash);
+    EXPECT_EQ(shapes[1].outline, static_cast<std::uint8_t>(hwp::LineKind::Dash));
     EXPECT_FALSE(shapes[2].fill) << "an empty rectangle";
     EXPECT_EQ(shapes[3].outlineColor, 0x003300FFu);
     EXPECT_GT(shapes[0].width, 0);
