@@ -38,6 +38,8 @@
 #include "app/varnel_app.h"
 #include "app/varnel_dlg.h"
 #include "editor/equation_tools.h"
+#include "editor/hwpctrl.h"
+#include "editor/table_tools.h"
 #include "editor/hwp_mapping.h"
 #include "editor/hwpctrl.h"
 #include "hwp/equation.h"
@@ -428,6 +430,43 @@ void EquationScript(Script& s)
     SaveAndClose(s);
 }
 
+// A data table in the question and a <보기> box in the options, typed cell by cell with Tab.
+void TableScript(Script& s)
+{
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("다음 표를 보고 물음에 답하시오.\n")); });
+    s.Add([&s] {
+        editor::CHwpctrl& pane = *s.Dialog().Pane(IDC_PANE_QUESTION);
+        pane.TextView()->setFocus();
+        pane.TextView()->moveCursor(QTextCursor::End);
+        if (editor::InsertNewTable(pane, 3, 3) == nullptr)
+            Log("no table");
+    });
+    s.Add([&s] {
+        QTextEdit* view = s.Dialog().Pane(IDC_PANE_QUESTION)->TextView();
+        const QStringList cells{QStringLiteral("구분"), QStringLiteral("A"),    QStringLiteral("B"),
+                                QStringLiteral("질량"), QStringLiteral("2 kg"), QStringLiteral("3 kg"),
+                                QStringLiteral("부피"), QStringLiteral("1 L"),  QStringLiteral("4 L")};
+        for (int i = 0; i < cells.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(view, Qt::Key_Tab);
+            view->textCursor().insertText(cells[i]);
+        }
+    });
+    s.Add([&s] {
+        editor::CHwpctrl& pane = *s.Dialog().Pane(IDC_PANE_OPTIONS);
+        pane.TextView()->setFocus();
+        pane.TextView()->moveCursor(QTextCursor::End);
+        if (editor::InsertBoxTable(pane) == nullptr)
+            Log("no box");
+        pane.TextView()->textCursor().insertText(QStringLiteral("ㄱ. A의 밀도가 더 크다.\nㄴ. B의 부피가 더 크다."));
+    });
+    s.Add([&s] { s.Type(IDC_PANE_OPTIONS, QStringLiteral("① ㄱ\n② ㄴ\n③ ㄱ, ㄴ")); });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, QStringLiteral("③")); });
+    s.Add([&s] { s.Type(IDC_PANE_EXPLAIN, QStringLiteral("둘 다 옳다.")); });
+    s.Add([&s] { s.Shot("2-filled"); });
+    SaveAndClose(s);
+}
+
 // Opens, shows what the launch record gave, types, closes: start-up with odd records.
 void ProbeScript(Script& s)
 {
@@ -444,7 +483,7 @@ constexpr NamedScript kScripts[] = {
     {"demo", DemoScript},           {"switch-types", SwitchTypesScript}, {"reopen", ReopenScript},
     {"resave", ResaveScript},       {"pick-passage", PickPassageScript}, {"wait-then-save", WaitThenSaveScript},
     {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
-    {"pick-only", PickOnlyScript},   {"equation", EquationScript},
+    {"pick-only", PickOnlyScript},   {"equation", EquationScript},       {"table", TableScript},
 };
 
 } // namespace
