@@ -6,6 +6,7 @@
 #include "editor/kept_objects.h"
 #include "editor/table_mapping.h"
 #include "hwp/border_fill.h"
+#include "hwp/bytes.h"
 #include "hwp/equation.h"
 #include "hwp/object_properties.h"
 #include "hwp/paragraph_list.h"
@@ -266,14 +267,6 @@ constexpr std::uint32_t kContainerComponentId = 0x24636F6E;   // '$','c','o','n'
 // A group of a damaged file may claim any number of members; no more are drawn.
 constexpr std::size_t kMaxGroupMembers = 4096;
 
-std::uint32_t U32At(const hwp::Bytes& data, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | data[at + static_cast<std::size_t>(i)];
-    return value;
-}
-
 double DoubleAt(const hwp::Bytes& data, std::size_t at)
 {
     std::uint64_t bits = 0;
@@ -297,7 +290,7 @@ bool IsGroup(const hwp::Control& control)
         return false;
     for (const hwp::ObjectRecord& record : control.records) {
         if (record.level == 1 && record.tag == hwp::tag::kShapeComponent)
-            return record.data.size() >= 4 && U32At(record.data, 0) == kContainerComponentId;
+            return record.data.size() >= 4 && hwp::LittleEndianAt(record.data, 0, 4) == kContainerComponentId;
     }
     return false;
 }
@@ -322,11 +315,11 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
         const hwp::Bytes& data = record.data;
         if (record.tag != hwp::tag::kShapeComponent || record.level < 2 || data.size() < 44)
             continue;
-        const std::uint32_t id = U32At(data, 0);
+        const std::uint32_t id = hwp::LittleEndianAt(data, 0, 4);
         if (id == kContainerComponentId)
             continue;   // its members follow; their matrices place them
-        const double width = static_cast<std::int32_t>(U32At(data, 16));
-        const double height = static_cast<std::int32_t>(U32At(data, 20));
+        const double width = static_cast<std::int32_t>(hwp::LittleEndianAt(data, 16, 4));
+        const double height = static_cast<std::int32_t>(hwp::LittleEndianAt(data, 20, 4));
         QRectF box(0, 0, std::max(1.0, width), std::max(1.0, height));
         const std::size_t count = data.size() >= 48 ? static_cast<std::size_t>(data[46] | (data[47] << 8)) : 0;
         if (count <= 64 && data.size() >= 48 + 48 + count * 96) {
@@ -339,9 +332,10 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
             box = (placed * MatrixAt(data, 48)).mapRect(box);
         } else {
             // No usable matrices: its offset in the group and its current size.
-            box = QRectF(static_cast<std::int32_t>(U32At(data, 4)), static_cast<std::int32_t>(U32At(data, 8)),
-                         std::max(1.0, double(static_cast<std::int32_t>(U32At(data, 24)))),
-                         std::max(1.0, double(static_cast<std::int32_t>(U32At(data, 28)))));
+            box = QRectF(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 4, 4)),
+                         static_cast<std::int32_t>(hwp::LittleEndianAt(data, 8, 4)),
+                         std::max(1.0, double(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 24, 4)))),
+                         std::max(1.0, double(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 28, 4)))));
         }
         GroupMember member{box, std::nullopt};
         if (id == hwp::kPictureComponentId && i + 1 < records.size() && records[i + 1].tag == hwp::tag::kShapePicture &&
@@ -1003,9 +997,9 @@ std::shared_ptr<LaidOutTextBox> LayOutTextBox(const KeptObject& object)
     const hwp::ParagraphList list = hwp::ReadParagraphList(records, at + 1);
     const hwp::Bytes& header = records[at + 1].data;
     if (header.size() >= 14) {
-        laidOut->verticalAlign = static_cast<int>((U32At(header, 2) >> 21) & 3);
+        laidOut->verticalAlign = static_cast<int>((hwp::LittleEndianAt(header, 2, 4) >> 21) & 3);
         for (std::size_t side = 0; side < 4; ++side) {
-            const auto units = static_cast<std::int16_t>(header[6 + 2 * side] | (header[7 + 2 * side] << 8));
+            const auto units = static_cast<std::int16_t>(hwp::LittleEndianAt(header, 6 + 2 * side, 2));
             laidOut->margins[side] = HwpUnitsToLayout(std::max<std::int16_t>(0, units));
         }
     }

@@ -15,12 +15,6 @@ const Bytes* HeaderOf(const Control& control, std::uint32_t ctrlId)
     return &control.records.front().data;
 }
 
-void PutLe(Bytes& data, std::size_t at, int size, std::uint32_t value)
-{
-    for (int i = 0; i < size; ++i)
-        data[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 std::u16string Digits(std::uint32_t number)
 {
     std::u16string out;
@@ -171,11 +165,11 @@ void WriteAutoNumber(Control& control, const AutoNumber& number)
     Bytes& data = control.records.front().data;
     if (data.size() < 16)
         data.resize(16, 0);
-    PutLe(data, 4, 4, number.properties);
-    PutLe(data, 8, 2, number.number);
-    PutLe(data, 10, 2, number.userSymbol);
-    PutLe(data, 12, 2, number.prefix);
-    PutLe(data, 14, 2, number.suffix);
+    PutLittleEndianAt(data, 4, 4, number.properties);
+    PutLittleEndianAt(data, 8, 2, number.number);
+    PutLittleEndianAt(data, 10, 2, number.userSymbol);
+    PutLittleEndianAt(data, 12, 2, number.prefix);
+    PutLittleEndianAt(data, 14, 2, number.suffix);
 }
 
 std::optional<NewNumber> ReadNewNumber(const Control& control)

@@ -74,4 +74,12 @@ inline std::uint32_t LittleEndianAt(const Bytes& data, std::size_t at, int size)
     return value;
 }
 
+// Writes the low `size` bytes (1..4) of `value` at `at`, little-endian, where the caller
+// has checked there is room.
+inline void PutLittleEndianAt(Bytes& data, std::size_t at, int size, std::uint32_t value)
+{
+    for (int i = 0; i < size; ++i)
+        data[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 }  // namespace hwp

@@ -21,17 +21,6 @@ constexpr std::size_t kWidthAt = 16;
 constexpr std::size_t kHeightAt = 20;
 constexpr std::size_t kCommonMinimum = 24;
 
-std::uint32_t Get32(const Bytes& data, std::size_t at)
-{
-    return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
-}
-
-void Put32(Bytes& data, std::size_t at, std::uint32_t value)
-{
-    for (int b = 0; b < 4; ++b) data[at + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(value >> (8 * b));
-}
-
 // The EQEDIT record's fields. Files written by the format's own program hold a 16-bit
 // value between the baseline and the version text that the published layout leaves
 // out; both shapes are read, and a record is written back in the shape it came in.
@@ -119,7 +108,7 @@ bool HasHeader(const Control& control)
 {
     return !control.records.empty() && control.records.front().tag == tag::kCtrlHeader &&
            control.records.front().data.size() >= kCommonMinimum &&
-           Get32(control.records.front().data, 0) == kEquation;
+           LittleEndianAt(control.records.front().data, 0, 4) == kEquation;
 }
 
 }  // namespace
@@ -145,11 +134,11 @@ Equation ReadEquation(const Control& control)
     eq.fontName = e.font;
     eq.properties = e.properties;
     const Bytes& header = control.records.front().data;
-    eq.inlineAsChar = (Get32(header, kPropertiesAt) & 1) != 0;
-    eq.verticalOffset = static_cast<HwpUnit>(Get32(header, kVerticalAt));
-    eq.horizontalOffset = static_cast<HwpUnit>(Get32(header, kHorizontalAt));
-    eq.width = static_cast<HwpUnit>(Get32(header, kWidthAt));
-    eq.height = static_cast<HwpUnit>(Get32(header, kHeightAt));
+    eq.inlineAsChar = (LittleEndianAt(header, kPropertiesAt, 4) & 1) != 0;
+    eq.verticalOffset = static_cast<HwpUnit>(LittleEndianAt(header, kVerticalAt, 4));
+    eq.horizontalOffset = static_cast<HwpUnit>(LittleEndianAt(header, kHorizontalAt, 4));
+    eq.width = static_cast<HwpUnit>(LittleEndianAt(header, kWidthAt, 4));
+    eq.height = static_cast<HwpUnit>(LittleEndianAt(header, kHeightAt, 4));
     return eq;
 }
 
@@ -181,12 +170,12 @@ void WriteEquation(const Equation& equation, Control& control)
         control.records.insert(control.records.begin() + 1, ObjectRecord{tag::kEqEdit, 1, std::move(data)});
     }
     Bytes& header = control.records.front().data;
-    const std::uint32_t properties = Get32(header, kPropertiesAt);
-    Put32(header, kPropertiesAt, equation.inlineAsChar ? (properties | 1u) : (properties & ~1u));
-    Put32(header, kVerticalAt, static_cast<std::uint32_t>(equation.verticalOffset));
-    Put32(header, kHorizontalAt, static_cast<std::uint32_t>(equation.horizontalOffset));
-    Put32(header, kWidthAt, static_cast<std::uint32_t>(equation.width));
-    Put32(header, kHeightAt, static_cast<std::uint32_t>(equation.height));
+    const std::uint32_t properties = LittleEndianAt(header, kPropertiesAt, 4);
+    PutLittleEndianAt(header, kPropertiesAt, 4, equation.inlineAsChar ? (properties | 1u) : (properties & ~1u));
+    PutLittleEndianAt(header, kVerticalAt, 4, static_cast<std::uint32_t>(equation.verticalOffset));
+    PutLittleEndianAt(header, kHorizontalAt, 4, static_cast<std::uint32_t>(equation.horizontalOffset));
+    PutLittleEndianAt(header, kWidthAt, 4, static_cast<std::uint32_t>(equation.width));
+    PutLittleEndianAt(header, kHeightAt, 4, static_cast<std::uint32_t>(equation.height));
 }
 
 Control NewEquationControl(const Equation& equation)

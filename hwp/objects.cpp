@@ -13,23 +13,9 @@
 namespace hwp {
 namespace {
 
-std::uint32_t Get(const Bytes& data, std::size_t at, int size)
-{
-    std::uint32_t value = 0;
-    for (int b = size - 1; b >= 0; --b)
-        value = (value << 8) | data[at + static_cast<std::size_t>(b)];
-    return value;
-}
-
-void Put(Bytes& data, std::size_t at, int size, std::uint32_t value)
-{
-    for (int b = 0; b < size; ++b)
-        data[at + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(value >> (8 * b));
-}
-
 std::uint32_t HeaderId(const Control& control)
 {
-    return control.records.empty() || control.records.front().data.size() < 4 ? 0 : Get(control.records.front().data, 0, 4);
+    return control.records.empty() || control.records.front().data.size() < 4 ? 0 : LittleEndianAt(control.records.front().data, 0, 4);
 }
 
 }  // namespace
@@ -42,11 +28,11 @@ std::optional<ObjectPlacement> ControlPlacement(const Control& control)
         return std::nullopt;
     const Bytes& data = control.records.front().data;
     ObjectPlacement placement;
-    placement.inlineAsChar = Get(data, 4, 4) & 1;
-    placement.verticalOffset = static_cast<HwpUnit>(Get(data, 8, 4));
-    placement.horizontalOffset = static_cast<HwpUnit>(Get(data, 12, 4));
-    placement.width = static_cast<HwpUnit>(Get(data, 16, 4));
-    placement.height = static_cast<HwpUnit>(Get(data, 20, 4));
+    placement.inlineAsChar = LittleEndianAt(data, 4, 4) & 1;
+    placement.verticalOffset = static_cast<HwpUnit>(LittleEndianAt(data, 8, 4));
+    placement.horizontalOffset = static_cast<HwpUnit>(LittleEndianAt(data, 12, 4));
+    placement.width = static_cast<HwpUnit>(LittleEndianAt(data, 16, 4));
+    placement.height = static_cast<HwpUnit>(LittleEndianAt(data, 20, 4));
     return placement;
 }
 
@@ -79,7 +65,7 @@ std::u16string DescribeControl(const Control& control)
         for (const ObjectRecord& record : control.records) {
             if (record.tag != tag::kShapeComponent || record.data.size() < 4)
                 continue;
-            switch (Get(record.data, 0, 4)) {
+            switch (LittleEndianAt(record.data, 0, 4)) {
             case CtrlId('$', 'p', 'i', 'c'): return u"그림";
             case CtrlId('$', 'r', 'e', 'c'): return u"사각형";
             case CtrlId('$', 'l', 'i', 'n'): return u"선";
@@ -206,14 +192,14 @@ std::size_t ImageFillBinOffset(const Bytes& data, std::size_t at)
 {
     if (at + 4 > data.size())
         return 0;
-    const std::uint32_t kind = Get(data, at, 4);
+    const std::uint32_t kind = LittleEndianAt(data, at, 4);
     std::size_t i = at + 4;
     if (kind & 1)
         i += 12;   // solid: background, pattern colour, pattern
     if (kind & 4) {   // gradation: kind, angle, centre x and y, blur, colour count, positions, colours
         if (i + 21 > data.size())
             return 0;
-        const std::size_t colours = Get(data, i + 17, 4);
+        const std::size_t colours = LittleEndianAt(data, i + 17, 4);
         if (colours > 256)
             return 0;
         i += 21 + (colours > 2 ? 4 * colours : 0) + 4 * colours;
@@ -238,52 +224,52 @@ void MapIds(std::vector<ObjectRecord>& records, IdMap& map)
             continue;
         switch (record.tag) {
         case tag::kCtrlHeader:
-            owner[level] = data.size() >= 4 ? Get(data, 0, 4) : 0;
+            owner[level] = data.size() >= 4 ? LittleEndianAt(data, 0, 4) : 0;
             tableSeen[level + 1] = false;
             break;
         case tag::kParaHeader:
             if (data.size() >= 11) {
-                Put(data, 8, 2, map.ParaShape(static_cast<std::uint16_t>(Get(data, 8, 2))));
+                PutLittleEndianAt(data, 8, 2, map.ParaShape(static_cast<std::uint16_t>(LittleEndianAt(data, 8, 2))));
                 data[10] = map.Style(data[10]);
             }
             break;
         case tag::kParaCharShape:
             for (std::size_t at = 0; at + 8 <= data.size(); at += 8)
-                Put(data, at + 4, 4, map.CharShape(Get(data, at + 4, 4)));
+                PutLittleEndianAt(data, at + 4, 4, map.CharShape(LittleEndianAt(data, at + 4, 4)));
             break;
         case tag::kTable: {
             tableSeen[level] = true;
             if (data.size() < 8)
                 break;
-            const std::size_t rows = Get(data, 4, 2);
+            const std::size_t rows = LittleEndianAt(data, 4, 2);
             std::size_t at = 18 + 2 * rows;
             if (at + 2 > data.size())
                 break;
-            Put(data, at, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, at, 2))));
+            PutLittleEndianAt(data, at, 2, map.BorderFill1(static_cast<std::uint16_t>(LittleEndianAt(data, at, 2))));
             at += 2;
             if (at + 2 > data.size())
                 break;
-            const std::size_t zones = Get(data, at, 2);
+            const std::size_t zones = LittleEndianAt(data, at, 2);
             at += 2;
             for (std::size_t z = 0; z < zones && at + 10 <= data.size(); ++z, at += 10)
-                Put(data, at + 8, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, at + 8, 2))));
+                PutLittleEndianAt(data, at + 8, 2, map.BorderFill1(static_cast<std::uint16_t>(LittleEndianAt(data, at + 8, 2))));
             break;
         }
         case tag::kListHeader:
             // A cell: its border fill follows its address, span, size and margins.
             if (level >= 1 && owner[level - 1] == kTable && tableSeen[level] && data.size() >= 34)
-                Put(data, 32, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 32, 2))));
+                PutLittleEndianAt(data, 32, 2, map.BorderFill1(static_cast<std::uint16_t>(LittleEndianAt(data, 32, 2))));
             break;
         case tag::kPageBorderFill:
             // a section definition's: property and four margins, then the border fill
             if (data.size() >= 14)
-                Put(data, 12, 2, map.BorderFill1(static_cast<std::uint16_t>(Get(data, 12, 2))));
+                PutLittleEndianAt(data, 12, 2, map.BorderFill1(static_cast<std::uint16_t>(LittleEndianAt(data, 12, 2))));
             break;
         case tag::kShapePicture:
             // border colour, width and kind, four corners, crop, inner margins, then
             // brightness, contrast, effect and the bin data id
             if (data.size() >= 73)
-                Put(data, 71, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, 71, 2))));
+                PutLittleEndianAt(data, 71, 2, map.BinData1(static_cast<std::uint16_t>(LittleEndianAt(data, 71, 2))));
             break;
         case tag::kShapeComponent: {
             // Drawn shapes may be filled with a picture: after the id (twice at the top),
@@ -292,16 +278,16 @@ void MapIds(std::vector<ObjectRecord>& records, IdMap& map)
             const std::size_t matrices = ids + 42;
             if (data.size() < matrices + 2)
                 break;
-            const std::size_t fill = matrices + 2 + 48 + 96 * Get(data, matrices, 2) + 13;
-            if (fill + 4 <= data.size() && Get(data, fill, 4) <= 7) {
+            const std::size_t fill = matrices + 2 + 48 + 96 * LittleEndianAt(data, matrices, 2) + 13;
+            if (fill + 4 <= data.size() && LittleEndianAt(data, fill, 4) <= 7) {
                 if (const std::size_t bin = ImageFillBinOffset(data, fill))
-                    Put(data, bin, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, bin, 2))));
+                    PutLittleEndianAt(data, bin, 2, map.BinData1(static_cast<std::uint16_t>(LittleEndianAt(data, bin, 2))));
             }
             break;
         }
         case tag::kShapeOle:
             if (data.size() >= 14)
-                Put(data, 12, 2, map.BinData1(static_cast<std::uint16_t>(Get(data, 12, 2))));
+                PutLittleEndianAt(data, 12, 2, map.BinData1(static_cast<std::uint16_t>(LittleEndianAt(data, 12, 2))));
             break;
         default: break;
         }
@@ -320,7 +306,7 @@ std::uint16_t Importer::BorderFill1(std::uint16_t oneBased)
     BorderFill fill = m_from.borderFills[oneBased - 1u];
     // lines: property, four sides and the diagonal of kind, width and colour each
     if (const std::size_t bin = ImageFillBinOffset(fill.data, 2 + 5 * 6))
-        Put(fill.data, bin, 2, BinData1(static_cast<std::uint16_t>(Get(fill.data, bin, 2))));
+        PutLittleEndianAt(fill.data, bin, 2, BinData1(static_cast<std::uint16_t>(LittleEndianAt(fill.data, bin, 2))));
     const auto to = static_cast<std::uint16_t>(FindOrAppend(m_to.borderFills, oneBased - 1u, fill) + 1);
     return m_borderFills[oneBased] = to;
 }
@@ -521,7 +507,7 @@ void MapDocument(Document& document, IdMap& map)
     }
     for (BorderFill& fill : document.borderFills) {
         if (const std::size_t bin = ImageFillBinOffset(fill.data, 2 + 5 * 6))
-            Put(fill.data, bin, 2, map.BinData1(static_cast<std::uint16_t>(Get(fill.data, bin, 2))));
+            PutLittleEndianAt(fill.data, bin, 2, map.BinData1(static_cast<std::uint16_t>(LittleEndianAt(fill.data, bin, 2))));
     }
 }
 

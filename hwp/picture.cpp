@@ -38,20 +38,6 @@ std::string_view View(const Bytes& bytes)
     throw HwpError("damaged picture: " + why);
 }
 
-std::uint32_t GetU32(const Bytes& data, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | data[at + static_cast<std::size_t>(i)];
-    return value;
-}
-
-void PutU32(Bytes& data, std::size_t at, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        data[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 void PutDouble(Bytes& data, std::size_t at, double value)
 {
     std::uint64_t bits = 0;
@@ -66,10 +52,10 @@ void PutDouble(Bytes& data, std::size_t at, double value)
 Bytes NewComponent()
 {
     Bytes data(kScaleMatrixAt + 2 * kMatrixSize, 0);
-    PutU32(data, 0, kPictureComponentId);
-    PutU32(data, 4, kPictureComponentId);
+    PutLittleEndianAt(data, 0, 4, kPictureComponentId);
+    PutLittleEndianAt(data, 4, 4, kPictureComponentId);
     data[18] = 1;   // local file version
-    PutU32(data, 36, 0x24000000u);
+    PutLittleEndianAt(data, 36, 4, 0x24000000u);
     data[kMatrixCountAt] = 1;
     for (std::size_t matrix : {std::size_t{52}, kScaleMatrixAt, kScaleMatrixAt + kMatrixSize}) {
         PutDouble(data, matrix, 1.0);
@@ -81,17 +67,17 @@ Bytes NewComponent()
 Bytes WriteComponent(const Picture& picture)
 {
     Bytes data = picture.component.size() >= kComponentFieldsEnd ? picture.component : NewComponent();
-    const bool resized = GetU32(data, kWidthAt) != static_cast<std::uint32_t>(picture.width) ||
-                         GetU32(data, kWidthAt + 4) != static_cast<std::uint32_t>(picture.height) ||
-                         GetU32(data, kOriginalWidthAt) != static_cast<std::uint32_t>(picture.originalWidth) ||
-                         GetU32(data, kOriginalWidthAt + 4) != static_cast<std::uint32_t>(picture.originalHeight);
-    PutU32(data, kOriginalWidthAt, static_cast<std::uint32_t>(picture.originalWidth));
-    PutU32(data, kOriginalWidthAt + 4, static_cast<std::uint32_t>(picture.originalHeight));
-    PutU32(data, kWidthAt, static_cast<std::uint32_t>(picture.width));
-    PutU32(data, kWidthAt + 4, static_cast<std::uint32_t>(picture.height));
+    const bool resized = LittleEndianAt(data, kWidthAt, 4) != static_cast<std::uint32_t>(picture.width) ||
+                         LittleEndianAt(data, kWidthAt + 4, 4) != static_cast<std::uint32_t>(picture.height) ||
+                         LittleEndianAt(data, kOriginalWidthAt, 4) != static_cast<std::uint32_t>(picture.originalWidth) ||
+                         LittleEndianAt(data, kOriginalWidthAt + 4, 4) != static_cast<std::uint32_t>(picture.originalHeight);
+    PutLittleEndianAt(data, kOriginalWidthAt, 4, static_cast<std::uint32_t>(picture.originalWidth));
+    PutLittleEndianAt(data, kOriginalWidthAt + 4, 4, static_cast<std::uint32_t>(picture.originalHeight));
+    PutLittleEndianAt(data, kWidthAt, 4, static_cast<std::uint32_t>(picture.width));
+    PutLittleEndianAt(data, kWidthAt + 4, 4, static_cast<std::uint32_t>(picture.height));
     if (resized && data.size() >= kScaleMatrixAt + kMatrixSize && data[kMatrixCountAt] + data[kMatrixCountAt + 1] > 0) {
-        PutU32(data, kRotationCentreAt, static_cast<std::uint32_t>(picture.width / 2));
-        PutU32(data, kRotationCentreAt + 4, static_cast<std::uint32_t>(picture.height / 2));
+        PutLittleEndianAt(data, kRotationCentreAt, 4, static_cast<std::uint32_t>(picture.width / 2));
+        PutLittleEndianAt(data, kRotationCentreAt + 4, 4, static_cast<std::uint32_t>(picture.height / 2));
         const double sx = picture.originalWidth > 0 ? double(picture.width) / picture.originalWidth : 1.0;
         const double sy = picture.originalHeight > 0 ? double(picture.height) / picture.originalHeight : 1.0;
         PutDouble(data, kScaleMatrixAt, sx);
@@ -263,7 +249,7 @@ bool IsPicture(const Control& control)
         return false;
     for (const ObjectRecord& record : control.records) {
         if (record.level == 1 && record.tag == kShapeComponentTag)
-            return record.data.size() >= 4 && GetU32(record.data, 0) == kPictureComponentId;
+            return record.data.size() >= 4 && LittleEndianAt(record.data, 0, 4) == kPictureComponentId;
     }
     return false;
 }
@@ -284,10 +270,10 @@ Picture ReadPicture(const Control& control)
     if (component.size() < kComponentFieldsEnd)
         Damaged("its shape component is cut short");
     picture.component = component;
-    picture.originalWidth = static_cast<HwpUnit>(GetU32(component, kOriginalWidthAt));
-    picture.originalHeight = static_cast<HwpUnit>(GetU32(component, kOriginalWidthAt + 4));
-    picture.width = static_cast<HwpUnit>(GetU32(component, kWidthAt));
-    picture.height = static_cast<HwpUnit>(GetU32(component, kWidthAt + 4));
+    picture.originalWidth = static_cast<HwpUnit>(LittleEndianAt(component, kOriginalWidthAt, 4));
+    picture.originalHeight = static_cast<HwpUnit>(LittleEndianAt(component, kOriginalWidthAt + 4, 4));
+    picture.width = static_cast<HwpUnit>(LittleEndianAt(component, kWidthAt, 4));
+    picture.height = static_cast<HwpUnit>(LittleEndianAt(component, kWidthAt + 4, 4));
     ++i;
     if (i >= records.size() || records[i].level != 2 || records[i].tag != kPictureTag)
         Damaged("its shape component has no picture record");
