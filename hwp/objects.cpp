@@ -9,6 +9,7 @@
 #include "hwp/paragraph.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/records.h"
+#include "hwp/shape.h"
 
 namespace hwp {
 namespace {
@@ -274,11 +275,10 @@ void MapIds(std::vector<ObjectRecord>& records, IdMap& map)
         case tag::kShapeComponent: {
             // Drawn shapes may be filled with a picture: after the id (twice at the top),
             // placement, the render matrices and the line comes the fill.
-            const std::size_t ids = level == 1 ? 8 : 4;
-            const std::size_t matrices = ids + 42;
-            if (data.size() < matrices + 2)
+            const std::size_t line = ShapeLineInfoAt(data, level == 1);
+            if (line == 0)
                 break;
-            const std::size_t fill = matrices + 2 + 48 + 96 * LittleEndianAt(data, matrices, 2) + 13;
+            const std::size_t fill = line + 13;
             if (fill + 4 <= data.size() && LittleEndianAt(data, fill, 4) <= 7) {
                 if (const std::size_t bin = ImageFillBinOffset(data, fill))
                     PutLittleEndianAt(data, bin, 2, map.BinData1(static_cast<std::uint16_t>(LittleEndianAt(data, bin, 2))));

@@ -17,8 +17,7 @@ constexpr std::uint32_t kEllipseId = CtrlId('$', 'e', 'l', 'l');
 constexpr std::uint32_t kLineId = CtrlId('$', 'l', 'i', 'n');
 // A top-level component: its id twice, offsets, group level and version, then the sizes.
 constexpr std::size_t kOriginalSizeAt = 20;
-constexpr std::size_t kMatrixCountAt = 50;
-constexpr std::size_t kMatricesAt = 52;
+constexpr std::size_t kMatrixCountAt = 50;   // in a top-level component
 constexpr std::size_t kMatrixBytes = 48;
 constexpr std::uint16_t kMaxMatrices = 64;
 
@@ -28,6 +27,16 @@ std::string_view View(const Bytes& bytes)
 }
 
 } // namespace
+
+std::size_t ShapeLineInfoAt(const Bytes& component, bool topLevel)
+{
+    const std::size_t count = kMatrixCountAt - (topLevel ? 0 : 4);
+    if (component.size() < count + 2)
+        return 0;
+    // The translation, then a scale and a rotation matrix per count.
+    const std::size_t line = count + 2 + kMatrixBytes * (1 + 2 * std::size_t{LittleEndianAt(component, count, 2)});
+    return line <= component.size() ? line : 0;
+}
 
 std::optional<Shape> ReadShape(const Control& control)
 {
@@ -39,8 +48,12 @@ std::optional<Shape> ReadShape(const Control& control)
         ++at;
     if (at >= records.size())
         return std::nullopt;
+    const Bytes& component = records[at].data;
+    const std::size_t lineAt = ShapeLineInfoAt(component, true);
+    if (lineAt == 0 || LittleEndianAt(component, kMatrixCountAt, 2) > kMaxMatrices)
+        return std::nullopt;
     try {
-        ByteReader in(View(records[at].data), "shape component");
+        ByteReader in(View(component), "shape component");
         const std::uint32_t id = in.U32();
         Shape shape;
         if (id == kRectangleId)
@@ -56,11 +69,7 @@ std::optional<Shape> ReadShape(const Control& control)
         shape.originalHeight = in.I32();
         shape.width = in.I32();
         shape.height = in.I32();
-        in.Skip(kMatrixCountAt - in.Offset());
-        const std::uint16_t matrices = in.U16();
-        if (matrices > kMaxMatrices)
-            return std::nullopt;
-        in.Skip(kMatricesAt - in.Offset() + kMatrixBytes * (1 + 2 * static_cast<std::size_t>(matrices)));
+        in.Skip(lineAt - in.Offset());
         shape.outlineColor = in.U32();
         shape.outlineWidth = in.I32();
         shape.outline = static_cast<std::uint8_t>(in.U32() & 0x3F);

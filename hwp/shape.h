@@ -3,6 +3,7 @@
 // as read, this is what painting it needs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -29,6 +30,11 @@ struct Shape {
     // A line's ends in the original size.
     std::int32_t startX = 0, startY = 0, endX = 0, endY = 0;
 };
+
+// Where a shape component's line info begins (its colour, width, kind and place, 13
+// bytes, then the fill): after its id (twice in a top-level object's component),
+// placement, sizes and render matrices. 0 when the record ends before it.
+std::size_t ShapeLineInfoAt(const Bytes& component, bool topLevel);
 
 // The shape a drawing control holds; nothing for pictures, groups and other kinds, or
 // when its records are cut short.
