@@ -945,7 +945,7 @@ std::shared_ptr<LaidOutCaption> LayOutCaption(const KeptObject& object)
         return laidOut;
     const hwp::Bytes& header = records.front().data;
     const hwp::ObjectProperties table = hwp::ReadObjectProperties(
-        std::string_view(reinterpret_cast<const char*>(header.data()), header.size()), "table control header");
+        hwp::View(header), "table control header");
     const bool beside = caption->side == hwp::CaptionSide::Left || caption->side == hwp::CaptionSide::Right;
     const double width = HwpUnitsToLayout(std::max<hwp::HwpUnit>(1, beside && caption->width > 0 ? caption->width : table.width));
     hwp::Document base = CellDocumentBase(*object.origin, false);
@@ -1004,7 +1004,7 @@ std::shared_ptr<LaidOutTextBox> LayOutTextBox(const KeptObject& object)
         }
     }
     const hwp::ObjectProperties box = hwp::ReadObjectProperties(
-        std::string_view(reinterpret_cast<const char*>(records.front().data.data()), records.front().data.size()),
+        hwp::View(records.front().data),
         "drawing control header");
     const double width = std::max(1.0, HwpUnitsToLayout(box.width) - laidOut->margins[0] - laidOut->margins[1]);
     double height = 0;

@@ -13,11 +13,6 @@ constexpr std::uint16_t kCompressionMask = 0x30;
 constexpr std::uint16_t kCompressionDefault = 0x00;
 constexpr std::uint16_t kCompressionOff = 0x20;
 
-std::string_view View(const Bytes& bytes)
-{
-    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
 std::uint16_t Property(const BinDataItem& item)
 {
     return item.record.size() >= 2 ? static_cast<std::uint16_t>(item.record[0] | (item.record[1] << 8)) : 0;

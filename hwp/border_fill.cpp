@@ -23,11 +23,6 @@ void WriteLine(ByteWriter& out, const BorderLine& line)
     out.U32(line.color);
 }
 
-std::string_view View(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 }  // namespace
 
 HwpUnit BorderLineWidth(std::uint8_t index)

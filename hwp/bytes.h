@@ -64,6 +64,8 @@ private:
 };
 
 inline Bytes ToBytes(std::string_view data) { return Bytes(data.begin(), data.end()); }
+// The bytes as a reader takes them.
+inline std::string_view View(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
 // The little-endian value of `size` bytes (1..4) at `at`, which the caller has checked.
 inline std::uint32_t LittleEndianAt(const Bytes& data, std::size_t at, int size)

@@ -54,7 +54,7 @@ bool ReadTail(ByteReader& in, EqEdit& e, bool withReserved)
 
 EqEdit ParseEqEdit(const Bytes& data)
 {
-    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    const std::string_view bytes = View(data);
     ByteReader in(bytes, "the equation record");
     EqEdit e;
     e.properties = in.U32();

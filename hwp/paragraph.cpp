@@ -71,8 +71,7 @@ std::u16string ReadFieldName(const std::vector<ObjectRecord>& records)
         if (record.tag != tag::kCtrlData || record.level != 1)
             continue;
         try {
-            const std::string_view data(reinterpret_cast<const char*>(record.data.data()), record.data.size());
-            ByteReader in(data, "control data record");
+            ByteReader in(View(record.data), "control data record");
             in.U16();   // set id
             const int count = in.I16();
             for (int i = 0; i < count; ++i) {
@@ -89,11 +88,6 @@ std::u16string ReadFieldName(const std::vector<ObjectRecord>& records)
         }
     }
     return {};
-}
-
-std::string_view View(const Bytes& bytes)
-{
-    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // A click-here field is modelled; every other control is kept whole.

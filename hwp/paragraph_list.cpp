@@ -179,7 +179,7 @@ std::vector<ObjectRecord> WriteParagraphList(const Bytes& listHeader, const std:
     header[1] = static_cast<std::uint8_t>(paragraphs.size() >> 8);
     std::string stream;
     AppendRecord(stream, tag::kListHeader, level,
-                 std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+                 View(header));
     Layout layout;
     layout.width = std::max<std::int64_t>(width, 1000);
     layout.pageHeight = 0x3FFFFFFF;

@@ -28,11 +28,6 @@ constexpr std::size_t kComponentFieldsEnd = 36;
 // (75 per pixel) far inside 32 bits.
 constexpr std::uint32_t kMaxImageSide = 1'000'000;
 
-std::string_view View(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 [[noreturn]] void Damaged(const std::string& why)
 {
     throw HwpError("damaged picture: " + why);

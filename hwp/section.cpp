@@ -10,11 +10,6 @@
 namespace hwp {
 namespace {
 
-std::string_view View(const Bytes& bytes)
-{
-    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
 // ---- page definition, inside the section definition
 
 PageDef ReadPageDef(std::string_view data)

@@ -21,11 +21,6 @@ constexpr std::size_t kMatrixCountAt = 50;   // in a top-level component
 constexpr std::size_t kMatrixBytes = 48;
 constexpr std::uint16_t kMaxMatrices = 64;
 
-std::string_view View(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 } // namespace
 
 std::size_t ShapeLineInfoAt(const Bytes& component, bool topLevel)

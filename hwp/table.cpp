@@ -14,11 +14,6 @@ namespace {
 
 constexpr std::uint16_t kTableTag = tag::kTable;
 
-std::string_view View(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 [[noreturn]] void Damaged(const std::string& why)
 {
     throw HwpError("damaged table: " + why);
