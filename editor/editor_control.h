@@ -1,3 +1,9 @@
+// editor/: the pane as the rest of the program sees it. This header is the way in; behind
+// it CHwpctrl (hwpctrl.h, the widget), the pane operations (pane_ops.h), the tool icons
+// (tool_icons.h) and the authoring commands for tables, pictures and equations
+// (table_tools.h, picture_tools.h, equation_tools.h). The document a pane holds is in
+// document/, its printed pages in page/.
+//
 // EditorControl: one rich-text editor pane, as the rest of the program sees it.
 //
 // The dialog holds six of them: the passage, question, options, answer and explanation

@@ -1,7 +1,7 @@
 #include "editor/equation_tools.h"
 
 #include "editor/hwpctrl.h"
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 #include "math/paint.h"
 #include "math/qt_font.h"
 

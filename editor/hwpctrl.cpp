@@ -1,12 +1,12 @@
 #include "editor/hwpctrl.h"
 
 #include "editor/equation_tools.h"
-#include "editor/hwp_mapping.h"
-#include "editor/kept_objects.h"
-#include "editor/page_render.h"
+#include "document/hwp_mapping.h"
+#include "document/kept_objects.h"
+#include "page/page_render.h"
 #include "editor/picture_tools.h"
-#include "editor/table_mapping.h"
-#include "editor/table_rows.h"
+#include "document/table_mapping.h"
+#include "document/table_rows.h"
 #include "editor/table_tools.h"
 #include "editor/tool_icons.h"
 

@@ -1,12 +1,12 @@
 // CHwpctrl: the editor pane widget, the one implementation of EditorControl.
 //
 // A menu bar and two tool bars above a QTextEdit that shows an EditorDocument. Documents
-// come from and go to HWP files through editor/hwp_mapping.h; page images through
-// editor/page_render.h.
+// come from and go to HWP files through document/hwp_mapping.h; page images through
+// page/page_render.h.
 #pragma once
 
 #include "editor/editor_control.h"
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 
 #include <QColor>
 #include <QImage>

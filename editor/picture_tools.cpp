@@ -1,7 +1,7 @@
 #include "editor/picture_tools.h"
 
 #include "editor/hwpctrl.h"
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 #include "hwp/error.h"
 #include "hwp/picture.h"
 

@@ -2,7 +2,7 @@
 // resizing the selected picture by dragging one of its corners.
 //
 // An inserted picture is a real picture control (hwp::InsertPicture) kept as one object
-// character (editor/kept_objects.h) whose origin is a small document holding only its
+// character (document/kept_objects.h) whose origin is a small document holding only its
 // bin-data item; a save imports it like any object read from a file, so the file gets
 // the picture control and its BinData stream. A new size is written into the control
 // (hwp::SetPictureSize) by a char format change the text engine undoes like any edit.

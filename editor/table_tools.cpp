@@ -1,7 +1,7 @@
 #include "editor/table_tools.h"
 
 #include "editor/hwpctrl.h"
-#include "editor/table_mapping.h"
+#include "document/table_mapping.h"
 
 #include <QAction>
 #include <QColorDialog>

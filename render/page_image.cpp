@@ -3,7 +3,7 @@
 #include "render/bmp_half.h"
 #include "render/png_stream.h"
 
-#include "editor/page_render.h"
+#include "page/page_render.h"
 #include "support/files.h"
 #include "support/text.h"
 

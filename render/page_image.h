@@ -21,8 +21,8 @@
 #include <QImage>
 
 #include "editor/editor_control.h"
-#include "editor/editor_document.h"
-#include "editor/page_render.h"
+#include "document/editor_document.h"
+#include "page/page_render.h"
 #include "store/exam_record.h"
 
 struct PageImagePaths {

@@ -1,6 +1,6 @@
 #include "render/page_pdf.h"
 
-#include "editor/page_render.h"
+#include "page/page_render.h"
 #include "support/files.h"
 
 #include <QPageLayout>

@@ -2,7 +2,7 @@
 // embedded fonts (teachers print and pass these on).
 #pragma once
 
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 
 #include <string>
 

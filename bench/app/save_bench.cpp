@@ -17,7 +17,7 @@
 
 #include "app/varnel_dlg.h"
 #include "bench/render/full_page.h"
-#include "editor/hwp_mapping.h"
+#include "document/hwp_mapping.h"
 #include "editor/hwpctrl.h"
 #include "support/launch_values.h"
 

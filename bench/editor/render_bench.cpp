@@ -1,8 +1,8 @@
 // One A4 page of Korean exam text rendered to a 24-bit BMP at 600 dpi, as every saved
 // part and print document is.
-#include "editor/editor_document.h"
-#include "editor/hwp_mapping.h"
-#include "editor/page_render.h"
+#include "document/editor_document.h"
+#include "document/hwp_mapping.h"
+#include "page/page_render.h"
 #include "tools/templates/template_documents.h"
 
 #include <QGuiApplication>

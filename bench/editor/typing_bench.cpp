@@ -1,7 +1,7 @@
 // One typed letter in a pane, as the teacher feels it: the edit, the layout and what the
 // pane does after every change (table rows fitted to their heights), beside the same
 // letter in a pane of plain text.
-#include "editor/hwp_mapping.h"
+#include "document/hwp_mapping.h"
 #include "editor/hwpctrl.h"
 #include "editor/table_tools.h"
 #include "hwp/border_fill.h"

@@ -1,9 +1,9 @@
 // A question document with twenty photographs of about 2 MB each (JPEG): read, every
 // page painted, one page rendered at 600 dpi as a saved part is, and written back; and
 // the peak memory of the whole process.
-#include "editor/editor_document.h"
-#include "editor/hwp_mapping.h"
-#include "editor/page_render.h"
+#include "document/editor_document.h"
+#include "document/hwp_mapping.h"
+#include "page/page_render.h"
 #include "editor/picture_tools.h"
 #include "tools/templates/template_documents.h"
 

@@ -2,8 +2,8 @@
 // glyphs recur about as often as in a real passage.
 #pragma once
 
-#include "editor/editor_document.h"
-#include "editor/hwp_mapping.h"
+#include "document/editor_document.h"
+#include "document/hwp_mapping.h"
 #include "tools/templates/template_documents.h"
 
 #include <QStringList>

@@ -6,7 +6,7 @@
 // default PNG writer) kept as the yardstick for ExportPageImage.
 #include "bench/render/full_page.h"
 #include "bench/render/objects_page.h"
-#include "editor/page_render.h"
+#include "page/page_render.h"
 #include "editor/hwpctrl.h"
 #include "hwp/writer.h"
 #include "render/bmp_half.h"

@@ -36,7 +36,7 @@
 #include "app/dialog_layout.h"
 #include "app/varnel_dlg.h"
 #include "editor/hwpctrl.h"
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 #include "editor/picture_tools.h"
 #include "editor/table_tools.h"
 #include "hwp/picture.h"

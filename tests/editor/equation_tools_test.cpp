@@ -4,9 +4,9 @@
 #include "tests/hwp/hwp_testing.h"
 
 #include "editor/equation_tools.h"
-#include "editor/hwp_mapping.h"
-#include "editor/kept_objects.h"
-#include "editor/page_render.h"
+#include "document/hwp_mapping.h"
+#include "document/kept_objects.h"
+#include "page/page_render.h"
 #include "hwp/equation.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"

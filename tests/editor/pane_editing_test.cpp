@@ -3,7 +3,7 @@
 // the zoom that fits the text's width, and the tool row.
 #include "tests/editor/editor_testing.h"
 
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 #include "tests/editor/editor_testing.h"
 #include "tests/hwp/object_testing.h"
 
-#include "editor/kept_objects.h"
-#include "editor/page_render.h"
+#include "document/kept_objects.h"
+#include "page/page_render.h"
 #include "editor/picture_tools.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"

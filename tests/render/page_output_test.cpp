@@ -1,9 +1,9 @@
 // Page images and PDFs of whole documents, and `varnel-hwp image` / `varnel-hwp pdf`.
 #include "tests/render/render_testing.h"
 
-#include "editor/hwp_mapping.h"
-#include "editor/page_render.h"
-#include "editor/text_items.h"
+#include "document/hwp_mapping.h"
+#include "page/page_render.h"
+#include "page/text_items.h"
 #include "render/page_image.h"
 #include "render/page_pdf.h"
 #include "tools/templates/template_documents.h"

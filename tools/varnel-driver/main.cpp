@@ -40,7 +40,7 @@
 #include "editor/equation_tools.h"
 #include "editor/hwpctrl.h"
 #include "editor/table_tools.h"
-#include "editor/hwp_mapping.h"
+#include "document/hwp_mapping.h"
 #include "editor/hwpctrl.h"
 #include "hwp/equation.h"
 #include "support/launch_values.h"

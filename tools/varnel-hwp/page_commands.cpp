@@ -3,8 +3,8 @@
 // varnel-hwp pdf IN.hwp OUT.pdf                every page, real text with embedded fonts
 #include "tools/varnel-hwp/page_commands.h"
 
-#include "editor/hwp_mapping.h"
-#include "editor/page_render.h"
+#include "document/hwp_mapping.h"
+#include "page/page_render.h"
 #include "hwp/error.h"
 #include "hwp/reader.h"
 #include "render/page_image.h"

@@ -3,9 +3,9 @@
 #include "tests/editor/editor_testing.h"
 #include "tests/hwp/hwp_testing.h"
 
-#include "editor/hwp_mapping.h"
-#include "editor/object_painters.h"
-#include "editor/page_render.h"
+#include "document/hwp_mapping.h"
+#include "page/object_painters.h"
+#include "page/page_render.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"

@@ -1,9 +1,9 @@
-#include "editor/hwp_mapping.h"
+#include "document/hwp_mapping.h"
 
 #include "hwp/border_fill.h"
 
-#include "editor/kept_objects.h"
-#include "editor/table_mapping.h"
+#include "document/kept_objects.h"
+#include "document/table_mapping.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"

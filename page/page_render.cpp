@@ -1,9 +1,9 @@
-#include "editor/page_render.h"
+#include "page/page_render.h"
 
-#include "editor/kept_objects.h"
-#include "editor/page_furniture.h"
-#include "editor/page_glyphs.h"
-#include "editor/table_rows.h"
+#include "document/kept_objects.h"
+#include "page/page_furniture.h"
+#include "page/page_glyphs.h"
+#include "document/table_rows.h"
 #include "support/files.h"
 
 #include <QAbstractTextDocumentLayout>

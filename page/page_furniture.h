@@ -4,7 +4,7 @@
 // the kept objects (head, foot, pgnp, pghd, nwno, fn, en) of a laid-out document.
 #pragma once
 
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 
 #include <QFont>
 #include <QImage>

@@ -5,12 +5,12 @@
 // shapes block formats, styles TextStyles, click-here fields FieldRanges, the first
 // section's page definition the PageSetup. Every kept control (table, picture, header,
 // field, ...) is one object character at its text position and every later section
-// starts with one (editor/kept_objects.h); writing back imports each control into the
+// starts with one (document/kept_objects.h); writing back imports each control into the
 // new document (hwp::ImportControl), so untouched objects come back byte for byte and
 // objects pasted from another pane's document keep the shapes they refer to.
 #pragma once
 
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 #include "hwp/border_fill.h"
 #include "hwp/document.h"
 
@@ -24,7 +24,7 @@
 namespace editor {
 
 // Tables the text engine can lay out are shown as its tables, to be edited cell by cell
-// (editor/table_mapping.h), or all tables stay kept objects drawn whole (for documents
+// (document/table_mapping.h), or all tables stay kept objects drawn whole (for documents
 // assembled from others, where nothing is edited).
 enum class TablesShown { AsTables, AsObjects };
 

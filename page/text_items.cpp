@@ -1,4 +1,4 @@
-#include "editor/text_items.h"
+#include "page/text_items.h"
 
 #include <utility>
 

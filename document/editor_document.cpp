@@ -1,7 +1,7 @@
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 
-#include "editor/kept_objects.h"
-#include "editor/table_mapping.h"
+#include "document/kept_objects.h"
+#include "document/table_mapping.h"
 
 #include <QTextBlock>
 #include <QTextTable>

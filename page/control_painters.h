@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTextLayout>
 
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 
 namespace editor {
 

@@ -15,7 +15,7 @@
 // kMaxShownTableDepth; tables of more than kMaxShownTableCells cells.
 #pragma once
 
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 #include "hwp/border_fill.h"
 #include "hwp/table.h"
 

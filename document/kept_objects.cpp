@@ -1,7 +1,6 @@
-#include "editor/kept_objects.h"
+#include "document/kept_objects.h"
 
-#include "editor/editor_document.h"
-#include "editor/object_painters.h"
+#include "document/editor_document.h"
 #include "hwp/objects.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -178,10 +177,18 @@ void PaintFieldEnd(QPainter& painter, const QRectF& rect, double scale)
 }
 
 
+// Set once, before main, by the painters' own library (page/): constant-initialized so
+// no order of static initializers can see it half set.
+using RegisterPainters = void (*)();
+constinit RegisterPainters g_registerPainters = nullptr;
+
 void EnsurePainters()
 {
     static std::once_flag painters;
-    std::call_once(painters, RegisterObjectPainters);
+    std::call_once(painters, [] {
+        if (g_registerPainters != nullptr)
+            g_registerPainters();
+    });
 }
 
 // Qt's layout gives an inline object no descent unless its format is aligned to the
@@ -339,8 +346,7 @@ QTextCharFormat Marked(const QTextCharFormat& around, int property, const QVaria
 
 QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef object)
 {
-    EnsurePainters();
-    const bool ownBaseline = object && KeptObjectPainterFor(object->control)->OnOwnBaseline();
+    const bool ownBaseline = object && SitsOnOwnBaseline(object->control);
     QTextCharFormat format = Marked(around, kKeptObjectProperty, QVariant::fromValue(std::move(object)));
     if (ownBaseline)
         format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
@@ -389,6 +395,16 @@ QTextCharFormat WithoutKeptObject(QTextCharFormat format)
     if (format.verticalAlignment() == QTextCharFormat::AlignMiddle)
         format.clearProperty(QTextFormat::TextVerticalAlignment);
     return format;
+}
+
+void SetPainterRegistration(void (*registerPainters)())
+{
+    g_registerPainters = registerPainters;
+}
+
+bool SitsOnOwnBaseline(const hwp::Control& control)
+{
+    return control.ctrlId == kEquationCtrlId;
 }
 
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter)

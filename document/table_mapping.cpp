@@ -1,8 +1,8 @@
-#include "editor/table_mapping.h"
+#include "document/table_mapping.h"
 
-#include "editor/editor_document.h"
-#include "editor/hwp_mapping.h"
-#include "editor/table_rows.h"
+#include "document/editor_document.h"
+#include "document/hwp_mapping.h"
+#include "document/table_rows.h"
 #include "hwp/objects.h"
 
 #include <QTextCursor>

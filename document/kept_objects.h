@@ -3,7 +3,7 @@
 // engine, whose char format carries the control and the document its ids refer to. The
 // text engine moves, copies, deletes and undoes that character like any other, so the
 // object keeps its data through every edit; a save carries it into the new document with
-// hwp::ImportControl (editor/hwp_mapping.cpp).
+// hwp::ImportControl (document/hwp_mapping.cpp).
 //
 // How an object is drawn is looked up by its control id in a small registry: the
 // default draws a framed box of the object's real size with its kind written small
@@ -75,10 +75,8 @@ public:
     virtual ~KeptObjectPainter() = default;
     virtual QSizeF Size(const KeptObject& object) const = 0;
     virtual void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const = 0;
-    // Objects that sit on a baseline of their own, like a character (equations), say so
-    // here and give how far of their Size lies below it; the rest sit on the text's
-    // baseline with their bottom.
-    virtual bool OnOwnBaseline() const { return false; }
+    // For objects on a baseline of their own (SitsOnOwnBaseline): how far of their Size
+    // lies below it. The rest sit on the text's baseline with their bottom.
     virtual double Descent(const KeptObject&) const { return 0; }
     // The same where the view matters (objects that print as text or not at all); the
     // layout calls these, and by default they ask the view-blind ones above.
@@ -90,6 +88,17 @@ public:
         Paint(painter, rect, scale, object);
     }
 };
+
+// Equations sit on a baseline of their own, like a character; every other object sits on
+// the text's baseline with its bottom.
+constexpr std::uint32_t kEquationCtrlId = 0x65716564;   // 'e','q','e','d'
+bool SitsOnOwnBaseline(const hwp::Control& control);
+
+// The painters that draw objects for real (tables, pictures, equations, shapes, controls)
+// live with the printed page (page/object_painters.h), above this folder. That library
+// hands its registration over before main; the first object format or layout runs it
+// once. Without it every object is drawn as the default box.
+void SetPainterRegistration(void (*registerPainters)());
 
 // The painter for controls with this id (e.g. 't','b','l',' '), replacing the one before;
 // null puts the default back. Page images may be painted on another thread: painters

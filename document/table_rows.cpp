@@ -1,7 +1,7 @@
-#include "editor/table_rows.h"
+#include "document/table_rows.h"
 
-#include "editor/editor_document.h"
-#include "editor/table_mapping.h"
+#include "document/editor_document.h"
+#include "document/table_mapping.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintDevice>

@@ -1,10 +1,10 @@
-#include "editor/object_painters.h"
+#include "page/object_painters.h"
 
-#include "editor/control_painters.h"
-#include "editor/editor_document.h"
-#include "editor/hwp_mapping.h"
-#include "editor/kept_objects.h"
-#include "editor/table_mapping.h"
+#include "page/control_painters.h"
+#include "document/editor_document.h"
+#include "document/hwp_mapping.h"
+#include "document/kept_objects.h"
+#include "document/table_mapping.h"
 #include "hwp/border_fill.h"
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
@@ -44,7 +44,6 @@ namespace editor {
 
 namespace {
 
-constexpr std::uint32_t kEquationCtrlId = 0x65716564;   // 'e','q','e','d'
 
 // A few documents' worth of objects; past that the oldest entries go. Images count by
 // their decoded bytes, so twenty large photographs do not all stay in memory: with the
@@ -533,8 +532,6 @@ public:
         const double unit = BaseSizePixels(*equation);
         return {std::max(4.0, layout->width * unit), std::max(4.0, (layout->ascent + layout->descent) * unit)};
     }
-
-    bool OnOwnBaseline() const override { return true; }
 
     double Descent(const KeptObject& object) const override
     {
@@ -1093,6 +1090,11 @@ std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
     height = 0;
     return LayOutCellText(base, cell, width, device, height);
 }
+
+namespace {
+// Whatever program links these painters lays out with them (document/kept_objects.h).
+const bool kPaintersHandedOver = (SetPainterRegistration(&RegisterObjectPainters), true);
+} // namespace
 
 void RegisterObjectPainters()
 {

@@ -2,8 +2,8 @@
 // definition, fields, kept objects and kept fields, later sections.
 #include "tests/editor/editor_testing.h"
 
-#include "editor/hwp_mapping.h"
-#include "editor/kept_objects.h"
+#include "document/hwp_mapping.h"
+#include "document/kept_objects.h"
 #include "hwp/records.h"
 #include "tools/templates/template_documents.h"
 

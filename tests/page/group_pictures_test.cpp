@@ -1,8 +1,8 @@
 // Pictures inside grouped drawing objects are drawn where the group holds them.
 #include "tests/editor/editor_testing.h"
 
-#include "editor/kept_objects.h"
-#include "editor/object_painters.h"
+#include "document/kept_objects.h"
+#include "page/object_painters.h"
 #include "hwp/picture.h"
 #include "hwp/records.h"
 

@@ -1,4 +1,4 @@
-#include "editor/control_painters.h"
+#include "page/control_painters.h"
 
 #include "hwp/auto_number.h"
 #include "hwp/notes.h"

@@ -1,6 +1,6 @@
-#include "editor/page_glyphs.h"
+#include "page/page_glyphs.h"
 
-#include "editor/text_items.h"
+#include "page/text_items.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGlyphRun>

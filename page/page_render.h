@@ -1,7 +1,22 @@
-// Page layout and page images of an editor document, headless.
+// page/: a document laid out on pages and painted, headless. Who calls it: the pane
+// (editor/) for its page view and caret indicator, render/ for page images, PDFs and the
+// print document, varnel-hwp for its image and pdf commands. This header is the way in.
+//
+// A tour:
+//   - page_render.h     PagedLayout: a copy of an EditorDocument laid out on its pages,
+//                       painted page by page into images (this header);
+//   - page_glyphs.h     the glyph cache that makes repeated pages cheap;
+//   - object_painters.h tables, pictures, equations, shapes and captions as printed; they
+//                       register with the kept-object registry (document/kept_objects.h);
+//   - control_painters.h controls that print as marks or numbers (auto numbers, notes,
+//                       rubies) or not at all;
+//   - page_furniture.h  headers, footers, page numbers and notes around the body;
+//   - text_items.h      a paint device that hands on the text a painter writes (tests,
+//                       the PDF text layer).
+// Nothing here includes editor/: no widgets.
 #pragma once
 
-#include "editor/editor_document.h"
+#include "document/editor_document.h"
 
 #include <QImage>
 #include <QPainter>

@@ -2,8 +2,8 @@
 #include "tests/editor/editor_testing.h"
 
 #include "editor/equation_tools.h"
-#include "editor/hwp_mapping.h"
-#include "editor/page_render.h"
+#include "document/hwp_mapping.h"
+#include "page/page_render.h"
 #include "editor/table_tools.h"
 #include "tools/templates/template_documents.h"
 

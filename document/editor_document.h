@@ -1,7 +1,16 @@
-// The document behind a pane: Qt rich text plus what HWP keeps beside the text (the
-// numbered styles, the click-here fields and the page definition). Headless: the
-// widget shows it, the HWP mapping fills and reads it, page rendering paints it.
-// Kept objects (tables, pictures, ...) are characters of the text (editor/kept_objects.h).
+// document/: the document behind a pane, headless. Who calls it: the pane (editor/)
+// shows and edits it, page/ lays it out and paints it, varnel-hwp reads and writes
+// files through it.
+//
+// A tour:
+//   - editor_document.h  EditorDocument: Qt rich text plus what HWP keeps beside the text
+//                        (numbered styles, click-here fields, page definition; here);
+//   - hwp_mapping.h      hwp::Document <-> EditorDocument, and reading and writing files;
+//   - kept_objects.h     every control of a file as one object character of the text,
+//                        and the registry of the painters that size and draw it;
+//   - table_mapping.h    a file's table <-> a table of the text engine, cell by cell;
+//   - table_rows.h       rows at least as tall as the file's cells.
+// Nothing here includes page/ or editor/.
 #pragma once
 
 #include <QString>
