@@ -460,34 +460,34 @@ void InsertTextTable(QTextCursor& cursor, const hwp::Table& table, KeptObjectRef
     cursor.setPosition(shown->lastPosition() + 1);
 }
 
-hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, const CellReader& read)
-{
-    const QTextTableFormat format = shown.format();
-    const KeptObjectRef kept = format.property(kTableControlProperty).value<KeptObjectRef>();
-    std::optional<hwp::Control> original;
-    std::optional<hwp::Table> before;
-    if (kept && kept->origin) {
-        try {
-            original = hwp::ImportControl(*kept->origin, kept->control, document);
-            before = hwp::ReadTable(*original);
-        } catch (const std::exception&) {
-            original.reset();
-            before.reset();
-        }
-    }
-    hwp::Table table;
-    if (before) {
-        table = *before;
-    } else {
-        table = hwp::NewTable(1, 1, 1000, 1);
-        table.borderFillId = 0;
-    }
-    table.rows = static_cast<std::uint16_t>(shown.rows());
-    table.columns = static_cast<std::uint16_t>(shown.columns());
-    table.cells.clear();
+namespace {
 
+// The table control a shown table was read from, imported into `document`, and the table
+// it holds; neither for a new table or one that cannot be read.
+struct TableAsRead {
+    std::optional<hwp::Control> control;
+    std::optional<hwp::Table> table;
+};
+
+TableAsRead ReadShownTable(const QTextTableFormat& format, hwp::Document& document)
+{
+    const KeptObjectRef kept = format.property(kTableControlProperty).value<KeptObjectRef>();
+    TableAsRead read;
+    if (!kept || !kept->origin)
+        return read;
+    try {
+        read.control = hwp::ImportControl(*kept->origin, kept->control, document);
+        read.table = hwp::ReadTable(*read.control);
+    } catch (const std::exception&) {
+        return {};
+    }
+    return read;
+}
+
+std::vector<hwp::HwpUnit> ShownColumnWidths(const QTextTableFormat& format, std::size_t columns)
+{
     const QList<QTextLength> constraints = format.columnWidthConstraints();
-    std::vector<hwp::HwpUnit> widths(table.columns, 0);
+    std::vector<hwp::HwpUnit> widths(columns, 0);
     for (std::size_t c = 0; c < widths.size(); ++c) {
         double pixels = kDefaultColumnPixels;
         if (c < static_cast<std::size_t>(constraints.size()) &&
@@ -495,82 +495,118 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
             pixels = constraints[static_cast<qsizetype>(c)].rawValue();
         widths[c] = static_cast<hwp::HwpUnit>(std::max(1L, std::lround(LayoutToHwpUnits(pixels))));
     }
-    bool sameGrid = before && before->rows == table.rows && before->columns == table.columns;
-    if (sameGrid) {
-        const std::vector<hwp::HwpUnit> was = hwp::ColumnWidths(*before);
-        for (std::size_t c = 0; c < widths.size() && sameGrid; ++c)
-            sameGrid = c < was.size() && std::abs(was[c] - widths[c]) <= 1;
-    }
+    return widths;
+}
 
-    std::vector<hwp::HwpUnit> needed;   // per cell written, 0: as the file has it
-    for (int r = 0; r < shown.rows(); ++r) {
-        for (int c = 0; c < shown.columns(); ++c) {
-            const QTextTableCell place = shown.cellAt(r, c);
-            if (!place.isValid() || place.row() != r || place.column() != c)
-                continue;
-            const QTextTableCellFormat cellFormat = place.format().toTableCellFormat();
-            const TableCellRef stored = cellFormat.property(kTableCellProperty).value<TableCellRef>();
-            hwp::TableCell cell = stored ? *stored : hwp::TableCell{};
-            cell.row = static_cast<std::uint16_t>(r);
-            cell.column = static_cast<std::uint16_t>(c);
-            cell.rowSpan = static_cast<std::uint16_t>(place.rowSpan());
-            cell.columnSpan = static_cast<std::uint16_t>(place.columnSpan());
-            const bool samePlace = stored && sameGrid && stored->row == cell.row && stored->column == cell.column &&
-                                   stored->rowSpan == cell.rowSpan && stored->columnSpan == cell.columnSpan;
-            const double padding[4] = {cellFormat.leftPadding(), cellFormat.rightPadding(), FileTopPadding(cellFormat),
-                                       FileBottomPadding(cellFormat)};
-            for (std::size_t side = 0; side < 4; ++side) {
-                if (!stored || !Near(padding[side], HwpUnitsToLayout(std::max<std::int16_t>(0, cell.margins[side]))))
-                    cell.margins[side] = ToMargin(padding[side]);
-            }
-            if (!samePlace) {
-                hwp::HwpUnit width = 0;
-                for (int k = c; k < c + place.columnSpan() && k < static_cast<int>(widths.size()); ++k)
-                    width += widths[static_cast<std::size_t>(k)];
-                cell.width = width;
-                const hwp::HwpUnit perRow =
-                    stored ? std::max<hwp::HwpUnit>(1, stored->height / std::max<int>(1, stored->rowSpan)) : kNewCellHeight;
-                cell.height = perRow * cell.rowSpan;
-                // The text width after the border fill id, when the cell records one.
-                if (cell.rest.size() >= 4) {
-                    const auto text = static_cast<std::uint32_t>(std::max<hwp::HwpUnit>(0, cell.width - cell.margins[0] - cell.margins[1]));
-                    for (std::size_t b = 0; b < 4; ++b)
-                        cell.rest[b] = static_cast<std::uint8_t>(text >> (8 * b));
-                }
-            }
-            switch (cellFormat.verticalAlignment()) {
-            case QTextCharFormat::AlignTop: cell.verticalAlign = hwp::CellVerticalAlign::Top; break;
-            case QTextCharFormat::AlignBottom: cell.verticalAlign = hwp::CellVerticalAlign::Bottom; break;
-            case QTextCharFormat::AlignMiddle: cell.verticalAlign = hwp::CellVerticalAlign::Center; break;
-            default: break;
-            }
-            const hwp::BorderFillView base = CellBorderFill(cellFormat);
-            const hwp::BorderFillView view = BorderFillShown(cellFormat, base);
-            const QByteArray keptBytes = cellFormat.property(kCellBorderFillProperty).toByteArray();
-            const bool sameFill = stored && view == base && stored->borderFillId >= 1 &&
-                                  stored->borderFillId <= document.borderFills.size() &&
-                                  QByteArray(reinterpret_cast<const char*>(document.borderFills[stored->borderFillId - 1u].data.data()),
-                                             static_cast<qsizetype>(document.borderFills[stored->borderFillId - 1u].data.size())) == keptBytes;
-            if (!sameFill)
-                cell.borderFillId = hwp::FindOrAddBorderFill(document, view);
-            cell.paragraphs = read(place);
-            // An untouched cell keeps its paragraphs as read (their styles and border fills
-            // imported with the table).
-            bool untouched = false;
-            if (samePlace) {
-                const hwp::TableCell* was = hwp::CellAt(*before, cell.row, cell.column);
-                if (was && was->row == cell.row && was->column == cell.column &&
-                    SameAsRead(cell.paragraphs, was->paragraphs, document)) {
-                    cell.paragraphs = was->paragraphs;
-                    untouched = true;
-                }
-            }
-            // The file's heights stand for untouched text, which other programs lay out in
-            // their own fonts; the height of new or edited text is what the pane lays out.
-            needed.push_back(untouched ? 0 : static_cast<hwp::HwpUnit>(std::lround(LayoutToHwpUnits(FileCellHeight(place)))));
-            table.cells.push_back(std::move(cell));
+// Whether the grid is the one read: the same rows and columns, widths within a unit.
+bool SameGrid(const std::optional<hwp::Table>& before, const hwp::Table& table,
+              const std::vector<hwp::HwpUnit>& widths)
+{
+    if (!before || before->rows != table.rows || before->columns != table.columns)
+        return false;
+    const std::vector<hwp::HwpUnit> was = hwp::ColumnWidths(*before);
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+        if (c >= was.size() || std::abs(was[c] - widths[c]) > 1)
+            return false;
+    }
+    return true;
+}
+
+// The cell's margins from its padding; a cell that moved or changed its span also its
+// width from the columns, its height per row and the text width it records.
+void PlaceCell(hwp::TableCell& cell, const QTextTableCellFormat& cellFormat, const hwp::TableCell* stored,
+               bool samePlace, const std::vector<hwp::HwpUnit>& widths)
+{
+    const double padding[4] = {cellFormat.leftPadding(), cellFormat.rightPadding(), FileTopPadding(cellFormat),
+                               FileBottomPadding(cellFormat)};
+    for (std::size_t side = 0; side < 4; ++side) {
+        if (!stored || !Near(padding[side], HwpUnitsToLayout(std::max<std::int16_t>(0, cell.margins[side]))))
+            cell.margins[side] = ToMargin(padding[side]);
+    }
+    if (samePlace)
+        return;
+    hwp::HwpUnit width = 0;
+    for (std::size_t k = cell.column; k < std::size_t{cell.column} + cell.columnSpan && k < widths.size(); ++k)
+        width += widths[k];
+    cell.width = width;
+    const hwp::HwpUnit perRow =
+        stored ? std::max<hwp::HwpUnit>(1, stored->height / std::max<int>(1, stored->rowSpan)) : kNewCellHeight;
+    cell.height = perRow * cell.rowSpan;
+    // The text width after the border fill id, when the cell records one.
+    if (cell.rest.size() >= 4) {
+        const auto text =
+            static_cast<std::uint32_t>(std::max<hwp::HwpUnit>(0, cell.width - cell.margins[0] - cell.margins[1]));
+        for (std::size_t b = 0; b < 4; ++b)
+            cell.rest[b] = static_cast<std::uint8_t>(text >> (8 * b));
+    }
+}
+
+void SetCellAlignment(hwp::TableCell& cell, const QTextTableCellFormat& cellFormat)
+{
+    switch (cellFormat.verticalAlignment()) {
+    case QTextCharFormat::AlignTop: cell.verticalAlign = hwp::CellVerticalAlign::Top; break;
+    case QTextCharFormat::AlignBottom: cell.verticalAlign = hwp::CellVerticalAlign::Bottom; break;
+    case QTextCharFormat::AlignMiddle: cell.verticalAlign = hwp::CellVerticalAlign::Center; break;
+    default: break;
+    }
+}
+
+// A cell keeps the border fill it was read with while its lines and fill are unchanged.
+void SetCellBorderFill(hwp::TableCell& cell, const QTextTableCellFormat& cellFormat, const hwp::TableCell* stored,
+                       hwp::Document& document)
+{
+    const hwp::BorderFillView base = CellBorderFill(cellFormat);
+    const hwp::BorderFillView view = BorderFillShown(cellFormat, base);
+    const QByteArray keptBytes = cellFormat.property(kCellBorderFillProperty).toByteArray();
+    bool sameFill = stored && view == base && stored->borderFillId >= 1 &&
+                    stored->borderFillId <= document.borderFills.size();
+    if (sameFill) {
+        const hwp::Bytes& data = document.borderFills[stored->borderFillId - 1u].data;
+        sameFill = QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size())) == keptBytes;
+    }
+    if (!sameFill)
+        cell.borderFillId = hwp::FindOrAddBorderFill(document, view);
+}
+
+// The cell at `place` as it will be written. `needed` gets the height its text asks for:
+// the file's heights stand for untouched text, which other programs lay out in their own
+// fonts; the height of new or edited text is what the pane lays out.
+hwp::TableCell CellFrom(const QTextTableCell& place, const TableAsRead& asRead, bool sameGrid,
+                        const std::vector<hwp::HwpUnit>& widths, hwp::Document& document, const CellReader& read,
+                        std::vector<hwp::HwpUnit>& needed)
+{
+    const QTextTableCellFormat cellFormat = place.format().toTableCellFormat();
+    const TableCellRef stored = cellFormat.property(kTableCellProperty).value<TableCellRef>();
+    hwp::TableCell cell = stored ? *stored : hwp::TableCell{};
+    cell.row = static_cast<std::uint16_t>(place.row());
+    cell.column = static_cast<std::uint16_t>(place.column());
+    cell.rowSpan = static_cast<std::uint16_t>(place.rowSpan());
+    cell.columnSpan = static_cast<std::uint16_t>(place.columnSpan());
+    const bool samePlace = stored && sameGrid && stored->row == cell.row && stored->column == cell.column &&
+                           stored->rowSpan == cell.rowSpan && stored->columnSpan == cell.columnSpan;
+    PlaceCell(cell, cellFormat, stored.get(), samePlace, widths);
+    SetCellAlignment(cell, cellFormat);
+    SetCellBorderFill(cell, cellFormat, stored.get(), document);
+    cell.paragraphs = read(place);
+    // An untouched cell keeps its paragraphs as read (their styles and border fills
+    // imported with the table).
+    bool untouched = false;
+    if (samePlace) {
+        const hwp::TableCell* was = hwp::CellAt(*asRead.table, cell.row, cell.column);
+        if (was && was->row == cell.row && was->column == cell.column &&
+            SameAsRead(cell.paragraphs, was->paragraphs, document)) {
+            cell.paragraphs = was->paragraphs;
+            untouched = true;
         }
     }
+    needed.push_back(untouched ? 0 : static_cast<hwp::HwpUnit>(std::lround(LayoutToHwpUnits(FileCellHeight(place)))));
+    return cell;
+}
+
+// Rows grown for their text; a new grid drops the zones outside it and takes its size
+// from the cells, the grid read only grows in height.
+void FitTableToCells(hwp::Table& table, const std::vector<hwp::HwpUnit>& needed, bool sameGrid)
+{
     const bool grown = GrowRows(table, needed);
     if (!sameGrid) {
         std::erase_if(table.zones, [&](const hwp::TableZone& zone) {
@@ -583,9 +619,39 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
                                     std::int64_t{table.cellSpacing} * (table.rows + 1);
         table.object.height = static_cast<hwp::HwpUnit>(std::clamp<std::int64_t>(height, 0, 0x7FFFFFFF));
     }
+}
+
+} // namespace
+
+hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, const CellReader& read)
+{
+    const QTextTableFormat format = shown.format();
+    const TableAsRead asRead = ReadShownTable(format, document);
+    hwp::Table table;
+    if (asRead.table) {
+        table = *asRead.table;
+    } else {
+        table = hwp::NewTable(1, 1, 1000, 1);
+        table.borderFillId = 0;
+    }
+    table.rows = static_cast<std::uint16_t>(shown.rows());
+    table.columns = static_cast<std::uint16_t>(shown.columns());
+    table.cells.clear();
+    const std::vector<hwp::HwpUnit> widths = ShownColumnWidths(format, table.columns);
+    const bool sameGrid = SameGrid(asRead.table, table, widths);
+
+    std::vector<hwp::HwpUnit> needed;   // per cell written, 0: as the file has it
+    for (int r = 0; r < shown.rows(); ++r) {
+        for (int c = 0; c < shown.columns(); ++c) {
+            const QTextTableCell place = shown.cellAt(r, c);
+            if (place.isValid() && place.row() == r && place.column() == c)
+                table.cells.push_back(CellFrom(place, asRead, sameGrid, widths, document, read, needed));
+        }
+    }
+    FitTableToCells(table, needed, sameGrid);
     if (table.borderFillId == 0)
         table.borderFillId = table.cells.empty() ? 1 : table.cells.front().borderFillId;
-    return hwp::WriteTable(table, document, original ? &*original : nullptr);
+    return hwp::WriteTable(table, document, asRead.control ? &*asRead.control : nullptr);
 }
 
 } // namespace editor
