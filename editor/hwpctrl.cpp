@@ -237,6 +237,17 @@ const char16_t* const kSpecialCharacters[] = {
     u"㉠", u"㉡", u"㉢", u"㉣", u"㉤", u"⑴", u"⑵", u"⑶", u"⑷", u"⑸", u"Ⅰ", u"Ⅱ", u"Ⅲ", u"Ⅳ",
     u"±", u"×", u"÷", u"≠", u"≤", u"≥", u"∞", u"√", u"°", u"℃", u"π", u"∴", u"∵", u"♠"};
 
+// A tool button of `bar` with its picture and tip; `handler` runs in `context`.
+template <typename Handler>
+QAction* AddTool(QToolBar* bar, QObject* context, const QString& tip, const char* theme, ToolPicture picture,
+                 Handler handler)
+{
+    QAction* action = bar->addAction(ToolIcon(theme, picture), tip);
+    action->setToolTip(tip);
+    QObject::connect(action, &QAction::triggered, context, handler);
+    return action;
+}
+
 } // namespace
 
 // An action made by CreateAction: remembers its name and runs on the pane.
@@ -330,34 +341,46 @@ QAction* CHwpctrl::AddPaneShortcut(QAction* action, const QList<QKeySequence>& k
 
 void CHwpctrl::BuildStandardToolBar()
 {
-    QToolBar* bar = m_standardBar;
-    auto addTool = [&](const QString& tip, const char* theme, ToolPicture picture, auto handler) {
-        QAction* action = bar->addAction(ToolIcon(theme, picture), tip);
-        action->setToolTip(tip);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
-    };
+    AddMenuButton();
+    AddUndoRedo();
+    AddTextBoxes();
+    AddCharToggles();
+    AddAlignButton();
+    AddZoomKeys();
+}
 
-    // The menus of the pane behind one button at the front of the row.
-    m_menuButton = new QToolButton(bar);
+// The menus of the pane behind one button at the front of the row.
+void CHwpctrl::AddMenuButton()
+{
+    m_menuButton = new QToolButton(m_standardBar);
     m_menuButton->setIcon(ToolIcon("application-menu", ToolPicture::Menu));
     m_menuButton->setToolTip(QStringLiteral("메뉴"));
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setMenu(m_mainMenu);
     m_menuButton->setAutoRaise(true);
-    m_menuAction = bar->addWidget(m_menuButton);
+    m_menuAction = m_standardBar->addWidget(m_menuButton);
+}
 
-    // Undo and redo at the front; cut, copy and paste have their keys and live in the menus,
-    // which leaves room in a narrow pane for the formats.
-    m_undoAction = addTool(QStringLiteral("되돌리기"), "edit-undo", ToolPicture::Undo, [this] { m_view->undo(); });
+// Undo and redo at the front; cut, copy and paste have their keys and live in the menus,
+// which leaves room in a narrow pane for the formats.
+void CHwpctrl::AddUndoRedo()
+{
+    m_undoAction = AddTool(m_standardBar, this, QStringLiteral("되돌리기"), "edit-undo", ToolPicture::Undo,
+                           [this] { m_view->undo(); });
     AddPaneShortcut(m_undoAction, {QKeySequence::Undo});
-    m_redoAction = addTool(QStringLiteral("다시 실행"), "edit-redo", ToolPicture::Redo, [this] { m_view->redo(); });
+    m_redoAction = AddTool(m_standardBar, this, QStringLiteral("다시 실행"), "edit-redo", ToolPicture::Redo,
+                           [this] { m_view->redo(); });
     AddPaneShortcut(m_redoAction, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_undoAction->setToolTip(QStringLiteral("되돌리기 (Ctrl+Z)"));
     m_redoAction->setToolTip(QStringLiteral("다시 실행 (Ctrl+Y)"));
     m_standardActions.push_back(m_undoAction);
     m_standardActions.push_back(m_redoAction);
+}
 
+// The style, font and size boxes.
+void CHwpctrl::AddTextBoxes()
+{
+    QToolBar* bar = m_standardBar;
     m_styleBox = new QComboBox(bar);
     m_styleBox->setToolTip(QStringLiteral("스타일"));
     m_styleBox->setMinimumContentsLength(4);
@@ -401,10 +424,14 @@ void CHwpctrl::BuildStandardToolBar()
         MergeCharFormat(format);
     });
     m_standardActions.push_back(bar->addWidget(m_sizeBox));
+}
 
+// Bold, italic, underline, superscript and subscript: checkable, each with its key.
+void CHwpctrl::AddCharToggles()
+{
     auto addToggle = [&](const QString& tip, const char* theme, ToolPicture picture, const QList<QKeySequence>& keys,
                          auto apply) {
-        QAction* action = addTool(tip, theme, picture, [this, apply](bool on) {
+        QAction* action = AddTool(m_standardBar, this, tip, theme, picture, [this, apply](bool on) {
             QTextCharFormat format;
             apply(format, on);
             MergeCharFormat(format);
@@ -431,7 +458,11 @@ void CHwpctrl::BuildStandardToolBar()
                             [](QTextCharFormat& f, bool on) {
                                 f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
                             });
+}
 
+// The four alignments behind one button that shows the current one.
+void CHwpctrl::AddAlignButton()
+{
     m_alignGroup = new QActionGroup(this);
     auto* alignMenu = new QMenu(this);
     const struct {
@@ -452,15 +483,18 @@ void CHwpctrl::BuildStandardToolBar()
         const Qt::Alignment chosen = a.alignment;
         connect(action, &QAction::triggered, this, [this, chosen] { ApplyAlignment(chosen); });
     }
-    m_alignButton = new QToolButton(bar);
+    m_alignButton = new QToolButton(m_standardBar);
     m_alignButton->setPopupMode(QToolButton::InstantPopup);
     m_alignButton->setMenu(alignMenu);
     m_alignButton->setAutoRaise(true);
     m_alignButton->setToolTip(QStringLiteral("정렬"));
     m_alignButton->setIcon(m_alignGroup->actions().front()->icon());
-    m_standardActions.push_back(bar->addWidget(m_alignButton));
+    m_standardActions.push_back(m_standardBar->addWidget(m_alignButton));
+}
 
-
+// Zoom has keys and menu entries, no button.
+void CHwpctrl::AddZoomKeys()
+{
     QAction* zoomIn = new QAction(QStringLiteral("확대"), this);
     connect(zoomIn, &QAction::triggered, this, [this] { SetZoom(m_zoomRatio + 10); });
     AddPaneShortcut(zoomIn, {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});

@@ -106,6 +106,12 @@ private:
 
     void BuildMenus();
     void BuildStandardToolBar();
+    void AddMenuButton();
+    void AddUndoRedo();
+    void AddTextBoxes();
+    void AddCharToggles();
+    void AddAlignButton();
+    void AddZoomKeys();
     void BuildDrawToolBar();
     void ApplyZoom();
     void RefreshStyleBox();
