@@ -457,46 +457,128 @@ void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& o
         hwp::DropUnusedBinData(document);
 }
 
-} // namespace
-
-std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
-{
-    auto result = std::make_unique<EditorDocument>();
-    result->SetOrigin(std::make_shared<hwp::Document>(source));
-    const hwp::Document& document = result->Origin();
-
-    std::vector<QTextCharFormat> charFormats;
-    charFormats.reserve(document.charShapes.size());
-    for (const hwp::CharShape& shape : document.charShapes) {
-        charFormats.push_back(CharFormatFrom(document, shape));
-        charFormats.back().setProperty(kBaseCharShapeIdProperty, static_cast<qulonglong>(charFormats.size() - 1));
+// Reads a document into a pane's text, paragraph by paragraph. Each kept control becomes
+// one object character before its text index; a kept field's end one more at its end.
+class PaneReader {
+public:
+    PaneReader(const hwp::Document& source, TablesShown tablesShown)
+        : m_result(std::make_unique<EditorDocument>()), m_tablesShown(tablesShown)
+    {
+        m_result->SetOrigin(std::make_shared<hwp::Document>(source));
+        m_origin = m_result->OriginRef();
+        MakeFormats();
     }
-    std::vector<QTextBlockFormat> blockFormats;
-    blockFormats.reserve(document.paraShapes.size());
-    for (const hwp::ParaShape& shape : document.paraShapes) {
-        blockFormats.push_back(BlockFormatFrom(shape));
-        blockFormats.back().setProperty(kBaseParaShapeIdProperty, static_cast<qulonglong>(blockFormats.size() - 1));
+
+    std::unique_ptr<EditorDocument> Read()
+    {
+        ReadStyles();
+        ReadPage();
+        QTextDocument& text = m_result->Text();
+        QTextCursor cursor(&text);
+        cursor.beginEditBlock();
+        ReadSections(cursor);
+        if (m_firstParagraph)
+            cursor.setBlockCharFormat(m_result->DefaultCharFormat());
+        cursor.endEditBlock();
+        AddFields();
+        text.clearUndoRedoStacks();
+        text.setModified(false);
+        return std::move(m_result);
     }
-    auto charFormat = [&](std::uint32_t id) {
-        return id < charFormats.size() ? charFormats[id] : result->DefaultCharFormat();
+
+private:
+    struct PendingField {
+        const hwp::Field* field;
+        int start;
+        int end;
     };
-    auto blockFormat = [&](std::uint32_t id) { return id < blockFormats.size() ? blockFormats[id] : QTextBlockFormat(); };
+    struct OpenField {
+        std::size_t end;
+        KeptObjectRef field;
+    };
+    // One paragraph's text on its way into the pane: what is typed is gathered and
+    // inserted with its char format when the format changes or an object comes.
+    struct Run {
+        QTextCursor& at;
+        QTextCharFormat current;
+        QString pending;
+        std::vector<OpenField> openFields;
 
-    for (const hwp::Style& style : document.styles) {
-        TextStyle textStyle;
-        textStyle.name = ToQString(style.name);
-        textStyle.englishName = ToQString(style.englishName);
-        textStyle.charFormat = charFormat(style.charShapeId);
-        textStyle.blockFormat = blockFormat(style.paraShapeId);
-        textStyle.kind = static_cast<int>(style.kind);
-        textStyle.nextStyle = style.nextStyleId;
-        textStyle.languageId = style.langId;
-        result->Styles().push_back(textStyle);
+        void Flush()
+        {
+            if (!pending.isEmpty())
+                at.insertText(pending, current);
+            pending.clear();
+        }
+        void InsertObject(const QTextCharFormat& format)
+        {
+            Flush();
+            at.insertText(QString(QChar::ObjectReplacementCharacter), format);
+        }
+        // Fields that end at or before `index` get their end character.
+        void CloseFields(std::size_t index)
+        {
+            for (auto it = openFields.begin(); it != openFields.end();) {
+                if (it->end <= index) {
+                    InsertObject(KeptFieldEndFormat(current, it->field));
+                    it = openFields.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+    };
+
+    const hwp::Document& Document() const { return m_result->Origin(); }
+
+    void MakeFormats()
+    {
+        const hwp::Document& document = Document();
+        m_charFormats.reserve(document.charShapes.size());
+        for (const hwp::CharShape& shape : document.charShapes) {
+            m_charFormats.push_back(CharFormatFrom(document, shape));
+            m_charFormats.back().setProperty(kBaseCharShapeIdProperty,
+                                             static_cast<qulonglong>(m_charFormats.size() - 1));
+        }
+        m_blockFormats.reserve(document.paraShapes.size());
+        for (const hwp::ParaShape& shape : document.paraShapes) {
+            m_blockFormats.push_back(BlockFormatFrom(shape));
+            m_blockFormats.back().setProperty(kBaseParaShapeIdProperty,
+                                              static_cast<qulonglong>(m_blockFormats.size() - 1));
+        }
     }
 
-    if (!document.sections.empty()) {
-        const hwp::PageDef& page = document.sections.front().page;
-        PageSetup& setup = result->Page();
+    QTextCharFormat CharFormat(std::uint32_t id) const
+    {
+        return id < m_charFormats.size() ? m_charFormats[id] : m_result->DefaultCharFormat();
+    }
+    QTextBlockFormat BlockFormat(std::uint32_t id) const
+    {
+        return id < m_blockFormats.size() ? m_blockFormats[id] : QTextBlockFormat();
+    }
+
+    void ReadStyles()
+    {
+        for (const hwp::Style& style : Document().styles) {
+            TextStyle textStyle;
+            textStyle.name = ToQString(style.name);
+            textStyle.englishName = ToQString(style.englishName);
+            textStyle.charFormat = CharFormat(style.charShapeId);
+            textStyle.blockFormat = BlockFormat(style.paraShapeId);
+            textStyle.kind = static_cast<int>(style.kind);
+            textStyle.nextStyle = style.nextStyleId;
+            textStyle.languageId = style.langId;
+            m_result->Styles().push_back(textStyle);
+        }
+    }
+
+    // The first section's page is the pane's.
+    void ReadPage()
+    {
+        if (Document().sections.empty())
+            return;
+        const hwp::PageDef& page = Document().sections.front().page;
+        PageSetup& setup = m_result->Page();
         setup.paperWidth = page.width;
         setup.paperHeight = page.height;
         setup.marginLeft = page.leftMargin;
@@ -509,248 +591,224 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, Ta
         setup.landscape = page.landscape;
     }
 
-    QTextDocument& text = result->Text();
-    QTextCursor cursor(&text);
-    cursor.beginEditBlock();
-    struct PendingField {
-        const hwp::Field* field;
-        int start;
-        int end;
-    };
-    std::vector<PendingField> fields;
-    const std::shared_ptr<const hwp::Document>& origin = result->OriginRef();
-    const QString objectCharacter(QChar::ObjectReplacementCharacter);
-    // Kept fields whose end stands in a later paragraph, in the order they began.
-    std::vector<KeptObjectRef> laterEnds;
-    bool firstParagraph = true;
+    // Every section after the first starts with a character that carries its definition.
+    void ReadSections(QTextCursor& cursor)
+    {
+        const std::vector<hwp::Section>& sections = Document().sections;
+        for (std::size_t sectionIndex = 0; sectionIndex < sections.size(); ++sectionIndex) {
+            const hwp::Section& section = sections[sectionIndex];
+            KeptSectionRef sectionStart;
+            if (sectionIndex > 0) {
+                auto kept = std::make_shared<KeptSection>();
+                kept->section = section;
+                kept->section.paragraphs.clear();
+                kept->origin = m_origin;
+                sectionStart = std::move(kept);
+            }
+            for (const hwp::Paragraph& paragraph : section.paragraphs) {
+                InsertParagraph(cursor, paragraph, m_firstParagraph, std::move(sectionStart), 0);
+                sectionStart.reset();
+            }
+        }
+    }
+
     // One paragraph at `at`: it takes the block `at` stands in when `first`, a new block
     // otherwise. Tables the pane shows as tables of the text engine take their cells'
     // paragraphs one level deeper; the block after a table continues its paragraph.
-    std::function<void(QTextCursor&, const hwp::Paragraph&, bool, KeptSectionRef, int)> insertParagraph;
-    insertParagraph = [&](QTextCursor& at, const hwp::Paragraph& paragraph, bool first, KeptSectionRef sectionStart,
-                          int depth) {
-        QTextBlockFormat format = blockFormat(paragraph.paraShapeId);
+    void InsertParagraph(QTextCursor& at, const hwp::Paragraph& paragraph, bool first, KeptSectionRef sectionStart,
+                         int depth)
+    {
+        QTextBlockFormat format = BlockFormat(paragraph.paraShapeId);
         format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
-        if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !firstParagraph && depth == 0)
+        if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !m_firstParagraph && depth == 0)
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         // Breaks inside a cell are nothing the pane lays out; they are kept as read.
         if (depth > 0 && paragraph.breakFlags != 0)
             format.setProperty(kCellBreakFlagsProperty, static_cast<int>(paragraph.breakFlags));
         const QTextCharFormat firstFormat =
-            charFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
+            CharFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
         if (first) {
             at.setBlockFormat(format);
             SetBlockCharFormatKeepingCell(at, firstFormat);
         } else {
             at.insertBlock(format, firstFormat);
         }
-        firstParagraph = false;
+        m_firstParagraph = false;
         if (sectionStart)
-            at.insertText(objectCharacter, SectionStartFormat(firstFormat, std::move(sectionStart)));
+            at.insertText(QString(QChar::ObjectReplacementCharacter),
+                          SectionStartFormat(firstFormat, std::move(sectionStart)));
+        InsertText(at, paragraph, format, firstFormat, depth);
+    }
 
-        // Text index -> position in the pane; each kept control is one object
-        // character before its index, a kept field's end one more at its end.
+    // The paragraph's text, its char shapes, controls and field ends, in text order;
+    // then its click-here fields at the positions their text landed on.
+    void InsertText(QTextCursor& at, const hwp::Paragraph& paragraph, const QTextBlockFormat& format,
+                    const QTextCharFormat& firstFormat, int depth)
+    {
         const std::u16string& raw = paragraph.text;
         std::vector<int> shown(raw.size() + 1, 0);
-        std::size_t run = 0;
+        Run run{at, firstFormat, {}, {}};
+        std::size_t shape = 0;
         std::size_t nextControl = 0;
         std::size_t nextFieldEnd = 0;
-        struct OpenField {
-            std::size_t end;
-            KeptObjectRef field;
-        };
-        std::vector<OpenField> openFields;
-        QTextCharFormat current = firstFormat;
-        QString pending;
-        auto flush = [&] {
-            if (!pending.isEmpty())
-                at.insertText(pending, current);
-            pending.clear();
-        };
-        auto closeFields = [&](std::size_t index) {
-            for (auto it = openFields.begin(); it != openFields.end();) {
-                if (it->end <= index) {
-                    flush();
-                    at.insertText(objectCharacter, KeptFieldEndFormat(current, it->field));
-                    it = openFields.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-        };
         for (std::size_t i = 0; i <= raw.size(); ++i) {
-            while (run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= i) {
-                flush();
-                current = charFormat(paragraph.charShapes[run].charShapeId);
-                ++run;
+            while (shape < paragraph.charShapes.size() && paragraph.charShapes[shape].position <= i) {
+                run.Flush();
+                run.current = CharFormat(paragraph.charShapes[shape].charShapeId);
+                ++shape;
             }
             for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
-                 ++nextFieldEnd) {
-                // The end of a field begun in an earlier paragraph, found by the id it
-                // carries; one whose start is nowhere keeps its id alone.
-                const std::uint32_t id = paragraph.fieldEnds[nextFieldEnd].second;
-                KeptObjectRef field;
-                for (auto later = laterEnds.rbegin(); later != laterEnds.rend(); ++later) {
-                    if (FieldEndId((*later)->control) == id) {
-                        field = *later;
-                        laterEnds.erase(std::next(later).base());
-                        break;
-                    }
-                }
-                if (!field) {
-                    hwp::Control alone;
-                    alone.code = kFieldBeginCode;
-                    alone.ctrlId = id;
-                    field = std::make_shared<const KeptObject>(KeptObject{alone, origin});
-                }
-                flush();
-                at.insertText(objectCharacter, KeptFieldEndFormat(current, field));
-            }
-            closeFields(i);
-            while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i) {
-                const hwp::Control& control = paragraph.controls[nextControl++];
-                auto kept = std::make_shared<const KeptObject>(KeptObject{control, origin});
-                flush();
-                const std::optional<hwp::Table> table =
-                    tablesShown == TablesShown::AsTables ? TableToShow(control, depth) : std::nullopt;
-                if (table) {
-                    const KeptObjectRef caption = ShownCaption(*table, control, origin);
-                    const bool captionAbove = caption && ShownCaptionAbove(*caption);
-                    // On a line of its own next to the table: a line separator of the
-                    // caption's (no save writes it) parts it from the paragraph's text.
-                    const QString separator(QChar::LineSeparator);
-                    if (captionAbove)
-                        at.insertText(at.positionInBlock() > 0 ? separator + objectCharacter : objectCharacter,
-                                      KeptObjectFormat(current, caption));
-                    InsertTextTable(at, *table, kept, document,
-                                    [&](QTextCursor& inside, const std::vector<hwp::Paragraph>& paragraphs) {
-                                        bool firstInCell = true;
-                                        for (const hwp::Paragraph& cellParagraph : paragraphs) {
-                                            insertParagraph(inside, cellParagraph, firstInCell, nullptr, depth + 1);
-                                            firstInCell = false;
-                                        }
-                                    });
-                    QTextBlockFormat continuation = format;
-                    continuation.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-                    continuation.setProperty(kContinuesParagraphProperty, true);
-                    at.setBlockFormat(continuation);
-                    SetBlockCharFormatKeepingCell(at, current);
-                    if (caption && !captionAbove)
-                        at.insertText(i < raw.size() ? objectCharacter + separator : objectCharacter,
-                                      KeptObjectFormat(current, caption));
-                    continue;
-                }
-                at.insertText(objectCharacter, KeptObjectFormat(current, kept));
-                if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
-                    laterEnds.push_back(kept);
-                } else if (control.code == kFieldBeginCode) {
-                    openFields.push_back({std::clamp<std::size_t>(control.end, i, raw.size()), kept});
-                    closeFields(i);
-                }
-            }
-            shown[i] = at.position() + static_cast<int>(pending.size());
+                 ++nextFieldEnd)
+                run.InsertObject(KeptFieldEndFormat(run.current, LaterFieldEnd(paragraph.fieldEnds[nextFieldEnd].second)));
+            run.CloseFields(i);
+            while (nextControl < paragraph.controls.size() && paragraph.controls[nextControl].position <= i)
+                InsertControl(run, paragraph.controls[nextControl++], format, i, raw.size(), depth);
+            shown[i] = at.position() + static_cast<int>(run.pending.size());
             if (i == raw.size())
                 break;
             const char16_t unit = raw[i];
-            pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
+            run.pending += unit == u'\n' ? QChar(QChar::LineSeparator) : QChar(unit);
         }
-        flush();
-        closeFields(raw.size());
+        run.Flush();
+        run.CloseFields(raw.size());
         for (const hwp::Field& field : paragraph.fields) {
             const std::size_t begin = std::min<std::size_t>(field.begin, raw.size());
             const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
-            fields.push_back({&field, shown[begin], shown[end]});
-        }
-    };
-    for (std::size_t sectionIndex = 0; sectionIndex < document.sections.size(); ++sectionIndex) {
-        const hwp::Section& section = document.sections[sectionIndex];
-        // Every section after the first starts with a character that carries its
-        // definition; the first one's is the pane's page.
-        KeptSectionRef sectionStart;
-        if (sectionIndex > 0) {
-            auto kept = std::make_shared<KeptSection>();
-            kept->section = section;
-            kept->section.paragraphs.clear();
-            kept->origin = origin;
-            sectionStart = std::move(kept);
-        }
-        for (const hwp::Paragraph& paragraph : section.paragraphs) {
-            insertParagraph(cursor, paragraph, firstParagraph, std::move(sectionStart), 0);
-            sectionStart.reset();
+            m_fields.push_back({&field, shown[begin], shown[end]});
         }
     }
-    if (firstParagraph)
-        cursor.setBlockCharFormat(result->DefaultCharFormat());
-    cursor.endEditBlock();
-    for (const PendingField& pending : fields) {
-        FieldRange& field = result->AddField(ToQString(pending.field->name), pending.start, pending.end);
-        field.command = ToQString(pending.field->command);
-        field.guide = ToQString(pending.field->guide);
-        field.editableInForm = pending.field->editableInForm;
-    }
-    text.clearUndoRedoStacks();
-    text.setModified(false);
-    return result;
-}
 
-hwp::Document ToHwpDocument(const EditorDocument& source)
-{
-    hwp::Document document;
-    const hwp::Document& origin = source.Origin();
-    document.version = origin.version;
-    document.headerFlags = hwp::kHeaderCompressed;
-    // Streams no record names are nobody's to drop; bin data that objects use comes with
-    // the objects.
-    document.unlistedBinData = origin.unlistedBinData;
-    document.binData = origin.binData;
-    ShapeTables tables(source, document);
-
-    for (const TextStyle& style : source.Styles()) {
-        hwp::Style out;
-        out.name = ToU16(style.name);
-        out.englishName = ToU16(style.englishName);
-        out.kind = style.kind == 1 ? hwp::StyleKind::Character : hwp::StyleKind::Paragraph;
-        out.nextStyleId = static_cast<std::uint8_t>(std::clamp(style.nextStyle, 0, 255));
-        out.langId = static_cast<std::int16_t>(style.languageId);
-        out.charShapeId = static_cast<std::uint16_t>(tables.CharShapeId(style.charFormat));
-        out.paraShapeId = tables.ParaShapeId(style.blockFormat);
-        document.styles.push_back(out);
-    }
-    if (document.styles.empty()) {
-        hwp::Style normal;
-        normal.name = u"바탕글";
-        normal.englishName = u"Normal";
-        normal.charShapeId = static_cast<std::uint16_t>(tables.CharShapeId(source.DefaultCharFormat()));
-        normal.paraShapeId = tables.ParaShapeId(QTextBlockFormat());
-        document.styles.push_back(normal);
-    }
-    const int styleCount = static_cast<int>(std::min<std::size_t>(document.styles.size(), 256));
-    for (hwp::Style& style : document.styles) {
-        if (style.nextStyleId >= styleCount)
-            style.nextStyleId = 0;
+    // The end of a field begun in an earlier paragraph, found by the id it carries; one
+    // whose start is nowhere keeps its id alone.
+    KeptObjectRef LaterFieldEnd(std::uint32_t id)
+    {
+        for (auto later = m_laterEnds.rbegin(); later != m_laterEnds.rend(); ++later) {
+            if (FieldEndId((*later)->control) == id) {
+                KeptObjectRef field = *later;
+                m_laterEnds.erase(std::next(later).base());
+                return field;
+            }
+        }
+        hwp::Control alone;
+        alone.code = kFieldBeginCode;
+        alone.ctrlId = id;
+        return std::make_shared<const KeptObject>(KeptObject{alone, m_origin});
     }
 
-    // The first section's definition as read (what the model keeps beside the page), the
-    // page as the pane has it.
-    hwp::Section section;
-    if (!origin.sections.empty()) {
-        section = origin.sections.front();
-        section.paragraphs.clear();
-        ImportDefinitions(origin, section, document);
+    // A control at text index `index` of a paragraph `length` long.
+    void InsertControl(Run& run, const hwp::Control& control, const QTextBlockFormat& format, std::size_t index,
+                       std::size_t length, int depth)
+    {
+        auto kept = std::make_shared<const KeptObject>(KeptObject{control, m_origin});
+        run.Flush();
+        if (m_tablesShown == TablesShown::AsTables) {
+            if (const std::optional<hwp::Table> table = TableToShow(control, depth)) {
+                InsertShownTable(run, *table, std::move(kept), format, index < length, depth);
+                return;
+            }
+        }
+        run.InsertObject(KeptObjectFormat(run.current, kept));
+        if (control.code == kFieldBeginCode && control.end == hwp::kEndsInLaterParagraph) {
+            m_laterEnds.push_back(std::move(kept));
+        } else if (control.code == kFieldBeginCode) {
+            run.openFields.push_back({std::clamp<std::size_t>(control.end, index, length), std::move(kept)});
+            run.CloseFields(index);
+        }
     }
-    const PageSetup& page = source.Page();
-    section.page.width = page.paperWidth;
-    section.page.height = page.paperHeight;
-    section.page.leftMargin = page.marginLeft;
-    section.page.rightMargin = page.marginRight;
-    section.page.topMargin = page.marginTop;
-    section.page.bottomMargin = page.marginBottom;
-    section.page.headerMargin = page.marginHeader;
-    section.page.footerMargin = page.marginFooter;
-    section.page.gutterMargin = page.marginGutter;
-    section.page.landscape = page.landscape;
 
-    // Kept fields left open at their paragraph's end: their end stands in a later one, or
+    // A table of the text engine, with its caption on a line of its own next to it: a
+    // line separator of the caption's (no save writes it) parts it from the paragraph's
+    // text. `textFollows` when the paragraph goes on after the table.
+    void InsertShownTable(Run& run, const hwp::Table& table, KeptObjectRef kept, const QTextBlockFormat& format,
+                          bool textFollows, int depth)
+    {
+        QTextCursor& at = run.at;
+        const KeptObjectRef caption = ShownCaption(table, kept->control, m_origin);
+        const bool captionAbove = caption && ShownCaptionAbove(*caption);
+        const QString objectCharacter(QChar::ObjectReplacementCharacter);
+        const QString separator(QChar::LineSeparator);
+        if (captionAbove)
+            at.insertText(at.positionInBlock() > 0 ? separator + objectCharacter : objectCharacter,
+                          KeptObjectFormat(run.current, caption));
+        InsertTextTable(at, table, kept, Document(),
+                        [&](QTextCursor& inside, const std::vector<hwp::Paragraph>& paragraphs) {
+                            bool firstInCell = true;
+                            for (const hwp::Paragraph& cellParagraph : paragraphs) {
+                                InsertParagraph(inside, cellParagraph, firstInCell, nullptr, depth + 1);
+                                firstInCell = false;
+                            }
+                        });
+        QTextBlockFormat continuation = format;
+        continuation.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        continuation.setProperty(kContinuesParagraphProperty, true);
+        at.setBlockFormat(continuation);
+        SetBlockCharFormatKeepingCell(at, run.current);
+        if (caption && !captionAbove)
+            at.insertText(textFollows ? objectCharacter + separator : objectCharacter,
+                          KeptObjectFormat(run.current, caption));
+    }
+
+    void AddFields()
+    {
+        for (const PendingField& pending : m_fields) {
+            FieldRange& field = m_result->AddField(ToQString(pending.field->name), pending.start, pending.end);
+            field.command = ToQString(pending.field->command);
+            field.guide = ToQString(pending.field->guide);
+            field.editableInForm = pending.field->editableInForm;
+        }
+    }
+
+    std::unique_ptr<EditorDocument> m_result;
+    std::shared_ptr<const hwp::Document> m_origin;
+    TablesShown m_tablesShown;
+    std::vector<QTextCharFormat> m_charFormats;
+    std::vector<QTextBlockFormat> m_blockFormats;
+    std::vector<PendingField> m_fields;
+    // Kept fields whose end stands in a later paragraph, in the order they began.
+    std::vector<KeptObjectRef> m_laterEnds;
+    bool m_firstParagraph = true;
+};
+
+// Writes a pane's text back as a document: styles, the sections' definitions and the
+// paragraphs, assembled from the blocks (a paragraph with a table in it is several
+// blocks) and the tables' cells.
+class HwpAssembler {
+public:
+    explicit HwpAssembler(const EditorDocument& source)
+        : m_source(source), m_origin(source.Origin()), m_tables(source, m_document)
+    {
+        m_document.version = m_origin.version;
+        m_document.headerFlags = hwp::kHeaderCompressed;
+        // Streams no record names are nobody's to drop; bin data that objects use comes
+        // with the objects.
+        m_document.unlistedBinData = m_origin.unlistedBinData;
+        m_document.binData = m_origin.binData;
+    }
+
+    hwp::Document Assemble()
+    {
+        WriteStyles();
+        StartFirstSection();
+        Collect(m_source.Text().rootFrame()->begin(), nullptr);
+        if (m_section.paragraphs.empty()) {
+            hwp::Paragraph empty;
+            empty.charShapes.push_back({0, 0});
+            m_section.paragraphs.push_back(empty);
+        }
+        m_document.sections.push_back(std::move(m_section));
+        // A field whose end was deleted ends with its paragraph.
+        for (const LaterEnd& later : m_laterEnds) {
+            if (!later.found) {
+                hwp::Paragraph& paragraph = m_document.sections[later.section].paragraphs[later.paragraph];
+                paragraph.controls[later.control].end = static_cast<std::uint32_t>(paragraph.text.size());
+            }
+        }
+        DropBinDataOfDeletedObjects(m_document, m_origin);
+        return std::move(m_document);
+    }
+
+private:
+    // A kept field left open at its paragraph's end: its end stands in a later one, or
     // was deleted.
     struct LaterEnd {
         KeptObjectRef field;
@@ -759,8 +817,6 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
         std::size_t control;
         bool found;
     };
-    std::vector<LaterEnd> laterEnds;
-    const QTextDocument& text = source.Text();
     struct OpenField {
         KeptObjectRef field;
         std::size_t control;
@@ -773,12 +829,65 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
         KeptSectionRef startsSection;
         std::vector<OpenField> openFields;
     };
-    const auto start = [&](const QTextBlock& block) {
+
+    void WriteStyles()
+    {
+        for (const TextStyle& style : m_source.Styles()) {
+            hwp::Style out;
+            out.name = ToU16(style.name);
+            out.englishName = ToU16(style.englishName);
+            out.kind = style.kind == 1 ? hwp::StyleKind::Character : hwp::StyleKind::Paragraph;
+            out.nextStyleId = static_cast<std::uint8_t>(std::clamp(style.nextStyle, 0, 255));
+            out.langId = static_cast<std::int16_t>(style.languageId);
+            out.charShapeId = static_cast<std::uint16_t>(m_tables.CharShapeId(style.charFormat));
+            out.paraShapeId = m_tables.ParaShapeId(style.blockFormat);
+            m_document.styles.push_back(out);
+        }
+        if (m_document.styles.empty()) {
+            hwp::Style normal;
+            normal.name = u"바탕글";
+            normal.englishName = u"Normal";
+            normal.charShapeId = static_cast<std::uint16_t>(m_tables.CharShapeId(m_source.DefaultCharFormat()));
+            normal.paraShapeId = m_tables.ParaShapeId(QTextBlockFormat());
+            m_document.styles.push_back(normal);
+        }
+        m_styleCount = static_cast<int>(std::min<std::size_t>(m_document.styles.size(), 256));
+        for (hwp::Style& style : m_document.styles) {
+            if (style.nextStyleId >= m_styleCount)
+                style.nextStyleId = 0;
+        }
+    }
+
+    // The first section's definition as read (what the model keeps beside the page), the
+    // page as the pane has it.
+    void StartFirstSection()
+    {
+        if (!m_origin.sections.empty()) {
+            m_section = m_origin.sections.front();
+            m_section.paragraphs.clear();
+            ImportDefinitions(m_origin, m_section, m_document);
+        }
+        const PageSetup& page = m_source.Page();
+        hwp::PageDef& out = m_section.page;
+        out.width = page.paperWidth;
+        out.height = page.paperHeight;
+        out.leftMargin = page.marginLeft;
+        out.rightMargin = page.marginRight;
+        out.topMargin = page.marginTop;
+        out.bottomMargin = page.marginBottom;
+        out.headerMargin = page.marginHeader;
+        out.footerMargin = page.marginFooter;
+        out.gutterMargin = page.marginGutter;
+        out.landscape = page.landscape;
+    }
+
+    Assembly Start(const QTextBlock& block)
+    {
         Assembly assembly;
         const QTextBlockFormat format = block.blockFormat();
-        assembly.paragraph.paraShapeId = tables.ParaShapeId(format);
+        assembly.paragraph.paraShapeId = m_tables.ParaShapeId(format);
         const int styleId = format.hasProperty(kStyleIndexProperty) ? format.intProperty(kStyleIndexProperty) : 0;
-        assembly.paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < styleCount ? styleId : 0);
+        assembly.paragraph.styleId = static_cast<std::uint8_t>(styleId >= 0 && styleId < m_styleCount ? styleId : 0);
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             assembly.paragraph.breakFlags |= hwp::kBreakPage;
         if (QTextCursor(block).currentTable())
@@ -790,81 +899,110 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
             table && table->cellAt(block.position()).firstPosition() == block.position())
             assembly.firstCharFormat.clearProperty(QTextFormat::BackgroundBrush);
         return assembly;
-    };
-    const auto append = [&](const QTextBlock& block, Assembly& assembly) {
-        hwp::Paragraph& paragraph = assembly.paragraph;
-        // Position in the block -> text index: object characters take no room in the
-        // model's text, their controls stand beside it.
+    }
+
+    // The block's text and objects onto the paragraph, then the click-here fields that
+    // start in it. Object characters take no room in the model's text, their controls
+    // stand beside it.
+    void Append(const QTextBlock& block, Assembly& assembly)
+    {
         const int blockStart = block.position();
+        // Position in the block -> text index.
         std::vector<std::uint32_t> textIndex(static_cast<std::size_t>(block.length()), 0);
         for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid())
+            if (fragment.isValid())
+                AppendFragment(fragment, static_cast<std::size_t>(fragment.position() - blockStart), textIndex,
+                               assembly);
+        }
+        textIndex.back() = static_cast<std::uint32_t>(assembly.paragraph.text.size());
+        AppendFields(blockStart, blockStart + block.length() - 1, textIndex, assembly.paragraph);
+    }
+
+    void AppendFragment(const QTextFragment& fragment, std::size_t offset, std::vector<std::uint32_t>& textIndex,
+                        Assembly& assembly)
+    {
+        hwp::Paragraph& paragraph = assembly.paragraph;
+        const QTextCharFormat charFormat = fragment.charFormat();
+        const QString fragmentText = fragment.text();
+        const bool objects = charFormat.objectType() == kKeptObjectType;
+        std::optional<std::uint32_t> shapeId;
+        for (qsizetype k = 0; k < fragmentText.size(); ++k) {
+            const auto at = static_cast<std::uint32_t>(paragraph.text.size());
+            textIndex[offset + static_cast<std::size_t>(k)] = at;
+            if (objects && fragmentText[k] == QChar::ObjectReplacementCharacter) {
+                AppendObject(charFormat, at, assembly);
                 continue;
-            const QTextCharFormat charFormat = fragment.charFormat();
-            const QString fragmentText = fragment.text();
-            const auto offset = static_cast<std::size_t>(fragment.position() - blockStart);
-            const bool objects = charFormat.objectType() == kKeptObjectType;
-            std::optional<std::uint32_t> shapeId;
-            for (qsizetype k = 0; k < fragmentText.size(); ++k) {
-                const auto at = static_cast<std::uint32_t>(paragraph.text.size());
-                textIndex[offset + static_cast<std::size_t>(k)] = at;
-                if (!objects || fragmentText[k] != QChar::ObjectReplacementCharacter) {
-                    if (objects && fragmentText[k] == QChar::LineSeparator) {
-                        if (const KeptObjectRef object = KeptObjectOf(charFormat); object && IsShownCaption(*object))
-                            continue;
-                    }
-                    if (!shapeId)
-                        shapeId = tables.CharShapeId(WithoutKeptObject(charFormat));
-                    if (paragraph.charShapes.empty() || paragraph.charShapes.back().charShapeId != *shapeId)
-                        paragraph.charShapes.push_back({at, *shapeId});
-                    paragraph.text.push_back(ModelUnit(fragmentText[k]));
+            }
+            // The line separator that puts a shown caption on a line of its own is the
+            // caption's, written with its table.
+            if (objects && fragmentText[k] == QChar::LineSeparator) {
+                if (const KeptObjectRef object = KeptObjectOf(charFormat); object && IsShownCaption(*object))
                     continue;
-                }
-                if (const KeptObjectRef object = KeptObjectOf(charFormat)) {
-                    // Written with its table, as read.
-                    if (IsShownCaption(*object))
-                        continue;
-                    hwp::Control control = hwp::ImportControl(*object->origin, object->control, document);
-                    control.position = at;
-                    control.end = at;
-                    if (control.code == kFieldBeginCode)
-                        assembly.openFields.push_back({object, paragraph.controls.size()});
-                    paragraph.controls.push_back(std::move(control));
-                } else if (const KeptObjectRef field = KeptFieldEndOf(charFormat)) {
-                    // The latest open start of that field, in this paragraph or an earlier one;
-                    // an end whose start is gone goes too, one read without its start stays.
-                    bool closed = false;
-                    auto& openFields = assembly.openFields;
-                    for (auto open = openFields.rbegin(); open != openFields.rend() && !closed; ++open) {
-                        if (open->field == field) {
-                            paragraph.controls[open->control].end = at;
-                            openFields.erase(std::next(open).base());
-                            closed = true;
-                        }
-                    }
-                    for (auto later = laterEnds.rbegin(); later != laterEnds.rend() && !closed; ++later) {
-                        if (later->field == field && !later->found) {
-                            later->found = true;
-                            paragraph.fieldEnds.emplace_back(at, FieldEndId(field->control));
-                            closed = true;
-                        }
-                    }
-                    if (!closed && field->control.records.empty())
-                        paragraph.fieldEnds.emplace_back(at, field->control.ctrlId);
-                } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !assembly.startsSection) {
-                    assembly.startsSection = kept;
-                }
+            }
+            if (!shapeId)
+                shapeId = m_tables.CharShapeId(WithoutKeptObject(charFormat));
+            if (paragraph.charShapes.empty() || paragraph.charShapes.back().charShapeId != *shapeId)
+                paragraph.charShapes.push_back({at, *shapeId});
+            paragraph.text.push_back(ModelUnit(fragmentText[k]));
+        }
+    }
+
+    // An object character at text index `at`: a kept control, a field's end or the start
+    // of a section.
+    void AppendObject(const QTextCharFormat& charFormat, std::uint32_t at, Assembly& assembly)
+    {
+        hwp::Paragraph& paragraph = assembly.paragraph;
+        if (const KeptObjectRef object = KeptObjectOf(charFormat)) {
+            // Written with its table, as read.
+            if (IsShownCaption(*object))
+                return;
+            hwp::Control control = hwp::ImportControl(*object->origin, object->control, m_document);
+            control.position = at;
+            control.end = at;
+            if (control.code == kFieldBeginCode)
+                assembly.openFields.push_back({object, paragraph.controls.size()});
+            paragraph.controls.push_back(std::move(control));
+        } else if (const KeptObjectRef field = KeptFieldEndOf(charFormat)) {
+            CloseField(field, at, assembly);
+        } else if (const KeptSectionRef kept = SectionStartOf(charFormat); kept && !assembly.startsSection) {
+            assembly.startsSection = kept;
+        }
+    }
+
+    // The latest open start of that field, in this paragraph or an earlier one; an end
+    // whose start is gone goes too, one read without its start stays.
+    void CloseField(const KeptObjectRef& field, std::uint32_t at, Assembly& assembly)
+    {
+        hwp::Paragraph& paragraph = assembly.paragraph;
+        auto& openFields = assembly.openFields;
+        for (auto open = openFields.rbegin(); open != openFields.rend(); ++open) {
+            if (open->field == field) {
+                paragraph.controls[open->control].end = at;
+                openFields.erase(std::next(open).base());
+                return;
             }
         }
-        textIndex.back() = static_cast<std::uint32_t>(paragraph.text.size());
+        for (auto later = m_laterEnds.rbegin(); later != m_laterEnds.rend(); ++later) {
+            if (later->field == field && !later->found) {
+                later->found = true;
+                paragraph.fieldEnds.emplace_back(at, FieldEndId(field->control));
+                return;
+            }
+        }
+        if (field->control.records.empty())
+            paragraph.fieldEnds.emplace_back(at, field->control.ctrlId);
+    }
 
-        const int blockEnd = blockStart + block.length() - 1;
-        for (const FieldRange& range : source.Fields()) {
+    // The click-here fields that start in the block [blockStart, blockEnd].
+    void AppendFields(int blockStart, int blockEnd, const std::vector<std::uint32_t>& textIndex,
+                      hwp::Paragraph& paragraph) const
+    {
+        for (const FieldRange& range : m_source.Fields()) {
             const int begin = range.start.position();
             if (begin < blockStart || begin > blockEnd)
                 continue;
-            const int end = std::clamp(source.FieldEnd(range), begin, blockEnd);
+            const int end = std::clamp(m_source.FieldEnd(range), begin, blockEnd);
             hwp::Field field;
             field.name = ToU16(range.name);
             field.command = ToU16(range.command);
@@ -876,49 +1014,57 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                 continue;
             paragraph.fields.push_back(field);
         }
-    };
-    const auto close = [&](Assembly& assembly) {
+    }
+
+    void Close(Assembly& assembly)
+    {
         hwp::Paragraph& paragraph = assembly.paragraph;
         if (paragraph.charShapes.empty())
-            paragraph.charShapes.push_back({0, tables.CharShapeId(WithoutKeptObject(assembly.firstCharFormat))});
+            paragraph.charShapes.push_back({0, m_tables.CharShapeId(WithoutKeptObject(assembly.firstCharFormat))});
         paragraph.charShapes.front().position = 0;
-    };
+    }
+
     // Body paragraphs: a section character starts a new section with its paragraph (the
     // first paragraph of the document always belongs to the first section).
-    const auto finishBody = [&](Assembly& assembly) {
-        close(assembly);
-        if (assembly.startsSection && !section.paragraphs.empty()) {
-            document.sections.push_back(std::move(section));
-            section = assembly.startsSection->section;
-            section.paragraphs.clear();
-            ImportDefinitions(*assembly.startsSection->origin, section, document);
+    void FinishBody(Assembly& assembly)
+    {
+        Close(assembly);
+        if (assembly.startsSection && !m_section.paragraphs.empty()) {
+            m_document.sections.push_back(std::move(m_section));
+            m_section = assembly.startsSection->section;
+            m_section.paragraphs.clear();
+            ImportDefinitions(*assembly.startsSection->origin, m_section, m_document);
         }
         for (const OpenField& open : assembly.openFields) {
             assembly.paragraph.controls[open.control].end = hwp::kEndsInLaterParagraph;
-            laterEnds.push_back({open.field, document.sections.size(), section.paragraphs.size(), open.control, false});
+            m_laterEnds.push_back(
+                {open.field, m_document.sections.size(), m_section.paragraphs.size(), open.control, false});
         }
-        section.paragraphs.push_back(std::move(assembly.paragraph));
-    };
+        m_section.paragraphs.push_back(std::move(assembly.paragraph));
+    }
+
     // Paragraphs in a table's cell: a field left open ends with its paragraph.
-    const auto finishCell = [&](Assembly& assembly, std::vector<hwp::Paragraph>& out) {
-        close(assembly);
+    void FinishCell(Assembly& assembly, std::vector<hwp::Paragraph>& out)
+    {
+        Close(assembly);
         for (const OpenField& open : assembly.openFields)
             assembly.paragraph.controls[open.control].end = static_cast<std::uint32_t>(assembly.paragraph.text.size());
         out.push_back(std::move(assembly.paragraph));
-    };
+    }
+
     // The blocks and frames from `it` on; `cell` collects a cell's paragraphs, null for
     // the body. Frames other than tables (from pasted rich text) give their blocks as
     // paragraphs of their own.
-    std::function<void(QTextFrame::iterator, std::vector<hwp::Paragraph>*)> collect;
-    collect = [&](QTextFrame::iterator it, std::vector<hwp::Paragraph>* cell) {
+    void Collect(QTextFrame::iterator it, std::vector<hwp::Paragraph>* cell)
+    {
         std::optional<Assembly> open;
         const auto finish = [&] {
             if (!open)
                 return;
             if (cell)
-                finishCell(*open, *cell);
+                FinishCell(*open, *cell);
             else
-                finishBody(*open);
+                FinishBody(*open);
             open.reset();
         };
         bool afterTable = false;
@@ -927,20 +1073,13 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                 auto* table = qobject_cast<QTextTable*>(frame);
                 if (!table) {
                     finish();
-                    collect(frame->begin(), cell);
+                    Collect(frame->begin(), cell);
                     afterTable = false;
                     continue;
                 }
                 if (!open)
-                    open = start(text.findBlock(frame->firstPosition() - 1));
-                hwp::Control control = TableControlFrom(*table, document, [&](const QTextTableCell& inCell) {
-                    std::vector<hwp::Paragraph> paragraphs;
-                    collect(inCell.begin(), &paragraphs);
-                    return paragraphs;
-                });
-                control.position = static_cast<std::uint32_t>(open->paragraph.text.size());
-                control.end = control.position;
-                open->paragraph.controls.push_back(std::move(control));
+                    open = Start(m_source.Text().findBlock(frame->firstPosition() - 1));
+                AppendTable(*table, open->paragraph);
                 afterTable = true;
                 continue;
             }
@@ -949,29 +1088,46 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
                 continue;
             if (!(afterTable && open && block.blockFormat().boolProperty(kContinuesParagraphProperty))) {
                 finish();
-                open = start(block);
+                open = Start(block);
             }
-            append(block, *open);
+            Append(block, *open);
             afterTable = false;
         }
         finish();
-    };
-    collect(text.rootFrame()->begin(), nullptr);
-    if (section.paragraphs.empty()) {
-        hwp::Paragraph empty;
-        empty.charShapes.push_back({0, 0});
-        section.paragraphs.push_back(empty);
     }
-    document.sections.push_back(std::move(section));
-    // A field whose end was deleted ends with its paragraph.
-    for (const LaterEnd& later : laterEnds) {
-        if (!later.found) {
-            hwp::Paragraph& paragraph = document.sections[later.section].paragraphs[later.paragraph];
-            paragraph.controls[later.control].end = static_cast<std::uint32_t>(paragraph.text.size());
-        }
+
+    // A table of the text engine as a control at the paragraph's end so far.
+    void AppendTable(const QTextTable& table, hwp::Paragraph& paragraph)
+    {
+        hwp::Control control = TableControlFrom(table, m_document, [&](const QTextTableCell& inCell) {
+            std::vector<hwp::Paragraph> paragraphs;
+            Collect(inCell.begin(), &paragraphs);
+            return paragraphs;
+        });
+        control.position = static_cast<std::uint32_t>(paragraph.text.size());
+        control.end = control.position;
+        paragraph.controls.push_back(std::move(control));
     }
-    DropBinDataOfDeletedObjects(document, origin);
-    return document;
+
+    const EditorDocument& m_source;
+    const hwp::Document& m_origin;
+    hwp::Document m_document;
+    ShapeTables m_tables;
+    hwp::Section m_section;
+    std::vector<LaterEnd> m_laterEnds;
+    int m_styleCount = 0;
+};
+
+} // namespace
+
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
+{
+    return PaneReader(source, tablesShown).Read();
+}
+
+hwp::Document ToHwpDocument(const EditorDocument& source)
+{
+    return HwpAssembler(source).Assemble();
 }
 
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables)
