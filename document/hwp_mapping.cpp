@@ -627,6 +627,12 @@ private:
             format.setProperty(kCellBreakFlagsProperty, static_cast<int>(paragraph.breakFlags));
         const QTextCharFormat firstFormat =
             CharFormat(paragraph.charShapes.empty() ? 0 : paragraph.charShapes.front().charShapeId);
+        // The text engine needs a block after a table; where the paragraph holding the
+        // table ends with it, the next paragraph takes that block, so it stands right
+        // under the table as it does on paper.
+        const QTextBlock block = at.block();
+        if (!first && block.length() == 1 && block.blockFormat().boolProperty(kContinuesParagraphProperty))
+            first = true;
         if (first) {
             at.setBlockFormat(format);
             SetBlockCharFormatKeepingCell(at, firstFormat);

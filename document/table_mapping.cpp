@@ -19,7 +19,6 @@ namespace {
 // file stays visible on screen; the file's width is what is kept and written.
 constexpr double kMinShownLine = 0.75;
 // A new cell's height: one 10-pt line and its margins, as hwp::NewTable makes them.
-constexpr hwp::HwpUnit kNewCellHeight = 1282;
 // Columns of a table pasted from elsewhere without fixed widths.
 constexpr double kDefaultColumnPixels = 80;
 
@@ -349,7 +348,9 @@ QTextTableFormat NewTextTableFormat(const std::vector<double>& widths)
     format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
     format.setCellSpacing(0);
     format.setCellPadding(0);
-    format.setMargin(0);
+    // A new table stands with the room around it that a save gives it; a table read keeps
+    // its own.
+    format.setMargin(HwpUnitsToLayout(hwp::kNewTableOuterMargin));
     format.setAlignment(Qt::AlignLeft);
     QList<QTextLength> constraints;
     for (const double width : widths)
@@ -530,7 +531,7 @@ void PlaceCell(hwp::TableCell& cell, const QTextTableCellFormat& cellFormat, con
         width += widths[k];
     cell.width = width;
     const hwp::HwpUnit perRow =
-        stored ? std::max<hwp::HwpUnit>(1, stored->height / std::max<int>(1, stored->rowSpan)) : kNewCellHeight;
+        stored ? std::max<hwp::HwpUnit>(1, stored->height / std::max<int>(1, stored->rowSpan)) : hwp::kNewTableRowHeight;
     cell.height = perRow * cell.rowSpan;
     // The text width after the border fill id, when the cell records one.
     if (cell.rest.size() >= 4) {

@@ -87,7 +87,8 @@ void SetCellBorderFill(QTextTableCellFormat& format, const hwp::BorderFillView& 
 // sets a block's char format and, in a cell's first block, keeps what belongs to the cell.
 void SetBlockCharFormatKeepingCell(QTextCursor& cursor, const QTextCharFormat& format);
 
-// The table format of a new table: columns of `widths` layout pixels, collapsed borders.
+// The table format of a new table: columns of `widths` layout pixels, collapsed borders,
+// 1 mm around it as a save writes it.
 QTextTableFormat NewTextTableFormat(const std::vector<double>& widths);
 // The cell format of a new cell: padding of 1.8 mm / 0.5 mm and `fill`.
 QTextTableCellFormat NewTextTableCellFormat(const hwp::BorderFillView& fill, Qt::Alignment vertical = Qt::AlignVCenter);

@@ -2,6 +2,7 @@
 
 #include "document/editor_document.h"
 #include "document/table_mapping.h"
+#include "hwp/table.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintDevice>
@@ -43,7 +44,7 @@ void CollectTables(const QTextFrame* frame, std::vector<QTextTable*>& out)
 
 // Each row's least height in layout pixels, from the heights the cells were read with:
 // a row as tall as its tallest one-row cell, and the last row under a merged cell taller
-// if the rows it spans fall short of it. Cells made in the pane ask for nothing.
+// if the rows it spans fall short of it.
 std::vector<double> RowTargets(const QTextTable& table)
 {
     struct Span {
@@ -59,10 +60,12 @@ std::vector<double> RowTargets(const QTextTable& table)
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
             const TableCellRef stored = cell.format().property(kTableCellProperty).value<TableCellRef>();
-            if (!stored || stored->height <= 0)
+            if (stored && stored->height <= 0)
                 continue;
-            // A cell merged or split in the pane keeps the height per row it was read with.
-            const double perRow = static_cast<double>(stored->height) / std::max<int>(1, stored->rowSpan);
+            // A cell merged or split in the pane keeps the height per row it was read with;
+            // a cell made in the pane is as tall as a save writes it.
+            const double perRow = stored ? static_cast<double>(stored->height) / std::max<int>(1, stored->rowSpan)
+                                         : static_cast<double>(hwp::kNewTableRowHeight);
             const double height = HwpUnitsToLayout(perRow * cell.rowSpan());
             if (cell.rowSpan() == 1)
                 rows[static_cast<std::size_t>(r)] = std::max(rows[static_cast<std::size_t>(r)], height);

@@ -92,6 +92,14 @@ QTextTable* InsertTableAt(CHwpctrl& pane, int rows, int columns, const hwp::Bord
             cell.setFormat(cellFormat);
         }
     }
+    // The text engine starts the block after the table with no format of ours; text typed
+    // there looks, and is saved, as the paragraph the table went into.
+    QTextCursor after(table->lastCursorPosition());
+    after.movePosition(QTextCursor::NextBlock);
+    if (after.block().isValid() && after.block().position() > table->lastPosition()) {
+        after.setBlockFormat(paragraph);
+        after.setBlockCharFormat(text);
+    }
     cursor.endEditBlock();
     QTextCursor first = table->cellAt(0, 0).firstCursorPosition();
     first.setCharFormat(text);

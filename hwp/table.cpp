@@ -424,12 +424,11 @@ Table NewTable(std::uint16_t rows, std::uint16_t columns, HwpUnit width, std::ui
     Table table;
     table.object.inlineAsChar = true;
     table.object.numbering = NumberingKind::Table;
-    table.object.outerMargins = {283, 283, 283, 283};   // 1 mm
+    table.object.outerMargins = {kNewTableOuterMargin, kNewTableOuterMargin, kNewTableOuterMargin, kNewTableOuterMargin};
     table.rows = rows;
     table.columns = columns;
     table.borderFillId = borderFillId;
     const HwpUnit cellWidth = std::max<HwpUnit>(width / columns, 1);
-    constexpr HwpUnit kCellHeight = 282 + 1000;   // one 10-pt line and the margins
     Paragraph empty;
     empty.paraShapeId = paraShapeId;
     empty.charShapes.push_back(CharShapeRun{0, charShapeId});
@@ -439,7 +438,7 @@ Table NewTable(std::uint16_t rows, std::uint16_t columns, HwpUnit width, std::ui
             cell.row = r;
             cell.column = c;
             cell.width = cellWidth;
-            cell.height = kCellHeight;
+            cell.height = kNewTableRowHeight;
             cell.borderFillId = borderFillId;
             cell.rest = {0, 0, 0, 0};
             const HwpUnit textWidth = cellWidth - cell.margins[0] - cell.margins[1];

@@ -142,6 +142,11 @@ TableCell* CellAt(Table& table, std::uint16_t row, std::uint16_t column);
 // The text of each cell, paragraphs joined with u'\n', in file order.
 std::vector<std::u16string> CellTexts(const Table& table);
 
+// What a new table starts with: 1 mm around it, and rows one 10-pt line high with the
+// cells' margins.
+constexpr std::int16_t kNewTableOuterMargin = 283;
+constexpr HwpUnit kNewTableRowHeight = 282 + 1000;
+
 // A new inline table of rows x columns equal cells across `width`, each cell holding
 // one empty paragraph with `paraShapeId` and `charShapeId`, its lines and background
 // from border fill `borderFillId` (1-based; see FindOrAddBorderFill).

@@ -35,11 +35,14 @@
 
 #include "app/dialog_layout.h"
 #include "app/varnel_dlg.h"
+#include "document/hwp_mapping.h"
+#include "editor/equation_tools.h"
 #include "editor/hwpctrl.h"
 #include "document/kept_objects.h"
 #include "editor/picture_tools.h"
 #include "editor/table_tools.h"
 #include "hwp/picture.h"
+#include "render/page_image.h"
 #include "store/archive.h"
 #include "support/launch_values.h"
 #include "support/text.h"
@@ -836,6 +839,7 @@ int RulingRows(const QImage& image, int length)
 
 } // namespace
 
+
 TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBoth)
 {
     CVarnelDlg& dialog = Open(1920, 1080);
@@ -857,7 +861,18 @@ TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBo
     options.TextView()->textCursor().insertText(QStringLiteral("ㄱ. A의 밀도가 더 크다.\nㄴ. B의 부피가 더 크다."));
     Type(IDC_PANE_OPTIONS, QStringLiteral("① ㄱ\n② ㄴ\n③ ㄱ, ㄴ"));
     Type(IDC_PANE_ANSWER, QStringLiteral("③"));
-    Type(IDC_PANE_EXPLAIN, QStringLiteral("둘 다 옳다."));
+    // An equation and a picture beside the text, so every kind of object is printed.
+    editor::CHwpctrl& explain = *dialog.Pane(IDC_PANE_EXPLAIN);
+    Type(IDC_PANE_EXPLAIN, QStringLiteral("둘 다 옳다. 밀도는 "));
+    ASSERT_TRUE(editor::InsertEquation(explain, QStringLiteral("rho = m over V")));
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QString error;
+    ASSERT_TRUE(editor::InsertPictureBytes(explain, png, error)) << error.toStdString();
     {
         MessageBoxes boxes;
         dialog.m_onSave();
@@ -865,6 +880,17 @@ TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBo
     }
     const std::string folder = Workspace() + "/local_exam/ek-1";
     ASSERT_TRUE(fs::exists(folder + "/1.dat"));
+
+    // What a save prints of each part is the page of the file it wrote, pixel for pixel.
+    for (const std::string part : {"obj-exam", "obj-objective", "obj-answer", "obj-explain"}) {
+        const std::unique_ptr<editor::EditorDocument> written = editor::ReadHwpFile(folder + "/" + part + ".hwp");
+        ASSERT_NE(written, nullptr) << part;
+        const std::string again = m_scratch / (part + ".png");
+        ASSERT_TRUE(WritePageImage(*written, 0, again)) << part;
+        const QImage saved(QString::fromStdString(folder + "/1-print-" + part + "001.png"));
+        ASSERT_FALSE(saved.isNull()) << part;
+        EXPECT_TRUE(saved == QImage(QString::fromStdString(again))) << part << ": the save printed another layout";
+    }
 
     // The print images show the table's and the box's lines.
     int printed = 0;
