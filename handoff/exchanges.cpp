@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "handoff/channel.h"
+#include "platform/run_lock.h"
 #include "store/archive.h"
 #include "store/exam_open.h"
 #include "store/local_store.h"
@@ -18,7 +19,29 @@
 namespace handoff {
 namespace {
 
+std::unique_ptr<platform::RunLock> s_runLock;
 std::unique_ptr<LauncherChannel> s_launcherChannel;
+
+// This run's lock, taken over from the launcher that started us or taken afresh; false,
+// after saying why, when another run of this user holds it or it cannot be made.
+bool TakeRunLock(DialogCore& core)
+{
+    if (s_runLock)
+        return true;
+    platform::RunLockAttempt attempt = platform::TakeRunLock(kRunLockName);
+    if (attempt.lock) {
+        s_runLock = std::move(attempt.lock);
+        return true;
+    }
+    if (attempt.error.empty()) {
+        const std::string holder = attempt.holder > 0 ? "(프로세스 " + std::to_string(attempt.holder) + ")" : "";
+        core.View().ShowMessage("문제 편집 창이 이미 열려 있습니다" + holder +
+                                ". 열려 있는 창에서 작업을 마치고 닫은 뒤 다시 실행하세요.");
+    } else {
+        core.View().ShowMessage("실행 잠금 파일을 만들 수 없어 시작하지 않습니다: " + attempt.error);
+    }
+    return false;
+}
 
 // A sibling program runs: the dialog shows it and keeps painting.
 std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word, const std::string& program,
@@ -80,6 +103,9 @@ private:
 
 bool AcquireLaunchRecord(DialogCore& core)
 {
+    if (!TakeRunLock(core))
+        return false;
+    RemoveStaleChannels();
     s_launcherChannel = LauncherChannel::Open();
     if (s_launcherChannel)
         return ReadLaunchRecord(core, s_launcherChannel->LaunchText());
@@ -122,7 +148,11 @@ bool ReadLaunchRecord(DialogCore& core, std::string_view text)
     }
 }
 
-void ReleaseLauncherChannel() { s_launcherChannel.reset(); }
+void ReleaseLauncherChannel()
+{
+    s_launcherChannel.reset();
+    s_runLock.reset();
+}
 
 // --- passage picker -----------------------------------------------------------------
 
@@ -311,6 +341,6 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
     }
 }
 
-bool NotifyLauncherSaved() { return AnswerLauncher("EXAM_SAVE"); }
+bool NotifyLauncherSaved() { return s_launcherChannel && s_launcherChannel->Answer("EXAM_SAVE"); }
 
 } // namespace handoff

@@ -15,9 +15,12 @@
 namespace handoff {
 
 // --- launch record ------------------------------------------------------------------
-// Takes the launch text from the Launcher's block, or from "<data>/exam.dat" when there
-// is none, and applies it. The block stays mapped for the rest of the run. False when
-// applying it failed: the dialog must close (its reason has been shown).
+// Takes the run lock (one editor per user; taken over from the launcher that started
+// us), removes what ended runs left on the channels, then takes the launch text from the
+// Launcher's block, or from "<data>/exam.dat" when there is none, and applies it. The
+// block stays mapped and the lock held for the rest of the run. False when another run
+// holds the lock or applying the record failed: the dialog must close (its reason has
+// been shown).
 bool AcquireLaunchRecord(DialogCore& core);
 
 // Sets g_userKey, g_schoolKey and g_webServer from "user_info", then opens "exam_info"
@@ -25,7 +28,8 @@ bool AcquireLaunchRecord(DialogCore& core);
 // False when an error interrupted it; its message is shown first.
 bool ReadLaunchRecord(DialogCore& core, std::string_view text);
 
-// Unmaps the Launcher's block (the run is over, or a test starts afresh).
+// Unmaps the Launcher's block and gives up the run lock (the run is over, or a test
+// starts afresh).
 void ReleaseLauncherChannel();
 
 // --- passage picker -----------------------------------------------------------------
@@ -55,7 +59,8 @@ void ReadExamHeights(ExamHeights& heights, const JsonObject& answer, const std::
 // close. Nothing happens without a current record. An error while writing is shown and
 // the question stays open.
 void OnSave(DialogCore& core, const ExamPackHook& pack);
-// "EXAM_SAVE" at 2048 of the Launcher's block and its event set; false when there is no block.
+// "EXAM_SAVE" at 2048 of the Launcher's block and its event set; false when no launcher
+// started this run, its block is gone or made anew by another, or the launcher has gone.
 bool NotifyLauncherSaved();
 
 } // namespace handoff

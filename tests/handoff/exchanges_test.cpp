@@ -34,6 +34,9 @@ protected:
     {
         setenv("VARNEL_PROGRAM_FILES", (m_scratch / "opt").c_str(), 1);
         setenv("XDG_DATA_HOME", (m_scratch / "data").c_str(), 1);
+        fs::create_directories(m_scratch / "runtime");
+        fs::permissions(m_scratch / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (m_scratch / "runtime").c_str(), 1);
         unsetenv("VARNEL_TEST_ANSWER");
         setenv("VARNEL_TEST_REQUEST_FILE", (m_scratch / "request.txt").c_str(), 1);
         g_schoolKey = g_userKey = 0;
@@ -50,8 +53,8 @@ protected:
     void TearDown() override
     {
         handoff::ReleaseLauncherChannel();
-        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "VARNEL_TEST_ANSWER", "VARNEL_TEST_REQUEST_FILE",
-                              "VARNEL_TEST_DELAY_MS"})
+        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "VARNEL_TEST_ANSWER",
+                              "VARNEL_TEST_REQUEST_FILE", "VARNEL_TEST_DELAY_MS"})
             unsetenv(v);
         g_schoolKey = g_userKey = 0;
         g_webServer.clear();
