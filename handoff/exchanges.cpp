@@ -43,9 +43,12 @@ bool TakeRunLock(DialogCore& core)
     return false;
 }
 
-// A sibling program runs: the dialog shows it and keeps painting.
+// A sibling program runs: the dialog shows it and keeps painting. A fault while waiting
+// (in the event processing that keeps the dialog painting) ends the wait without an
+// answer and is said; the question stays as it was. The tool is not stopped.
 std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word, const std::string& program,
-                                       const std::string& request, const std::string& status)
+                                       const std::string& request, const std::string& status,
+                                       const std::string& faultMessage)
 {
     dlg::DialogView& view = core.View();
     // Cleared on every way out, an exception included: a dialog left busy takes no input
@@ -54,9 +57,20 @@ std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word
         dlg::DialogView& view;
         ~BusyScope() { view.SetBusy({}); }
     };
-    view.SetBusy(status);
-    const BusyScope busy{view};
-    return RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
+    std::string fault;
+    {
+        view.SetBusy(status);
+        const BusyScope busy{view};
+        try {
+            return RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
+        } catch (const std::exception& error) {
+            fault = error.what();
+        } catch (...) {
+            fault = "알 수 없는 오류";
+        }
+    }
+    view.ShowMessage(faultMessage + " (" + fault + ")");
+    return std::nullopt;
 }
 
 // The panes as the user left them, kept outside the workspace while a save runs. The
@@ -169,7 +183,8 @@ std::string PickerRequest()
 void OnLoadPassage(DialogCore& core)
 {
     auto answer = RunToolBusy(core, kFennickWord, GetInstallFolder() + "/urk/Fennick", PickerRequest(),
-                              "지문 선택 창에서 지문을 고르는 중입니다…");
+                              "지문 선택 창에서 지문을 고르는 중입니다…",
+                              "지문 선택 창을 기다리는 중에 오류가 나서 고른 지문을 받지 못했습니다. 문제는 그대로입니다.");
     if (answer)
         ApplyPickerAnswer(core, *answer);
 }
@@ -249,7 +264,8 @@ void RunImageCropper(DialogCore& core)
     if (!core.m_pExamRecord)
         return;
     auto answer = RunToolBusy(core, kTolvardWord, GetInstallFolder() + "/urk/Tolvard",
-                              CropperRequest(*core.m_pExamRecord, core.m_nQuestionType), "인쇄 이미지를 만드는 중입니다…");
+                              CropperRequest(*core.m_pExamRecord, core.m_nQuestionType), "인쇄 이미지를 만드는 중입니다…",
+                              "인쇄 이미지를 자르는 프로그램을 기다리는 중에 오류가 나서 인쇄 높이를 받지 못했습니다.");
     if (answer && core.m_pExamRecord)
         ApplyCropperAnswer(*core.m_pExamRecord, *answer);
 }

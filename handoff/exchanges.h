@@ -35,7 +35,8 @@ void ReleaseLauncherChannel();
 // --- passage picker -----------------------------------------------------------------
 // {"school_key":S,"user_key":U,"content_type":"examtext","web_svr":"…"}
 std::string PickerRequest();
-// "지문 불러오기": runs "<install>/urk/Fennick" and applies its answer.
+// "지문 불러오기": runs "<install>/urk/Fennick" and applies its answer. A fault while
+// waiting is said and leaves the question as it was.
 void OnLoadPassage(DialogCore& core);
 // A question answer ("content_type":"exam") opens that question; a passage answer sets
 // the current record's passage and shows it.
@@ -48,6 +49,7 @@ std::string PickedPassageFolder(const std::string& workspace, const std::string&
 std::string QuestionTypeText(std::int32_t questionType);
 std::string CropperRequest(const ExamRecord& record, std::int32_t questionType);
 // Runs "<install>/urk/Tolvard" on the current question and keeps the heights it answers.
+// A fault while waiting is said and leaves the heights as they were.
 void RunImageCropper(DialogCore& core);
 // Keeps the heights of a cropper answer in the record.
 void ApplyCropperAnswer(ExamRecord& record, std::string_view answer);
