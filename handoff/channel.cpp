@@ -65,7 +65,8 @@ std::optional<LauncherMark> ReadLauncherMark(const std::uint8_t* block, std::siz
     if (!text.starts_with(key))
         return std::nullopt;
     const std::size_t start = text.find(kLauncherStartKey, key.size());
-    const auto pid = ParseNumber(text.substr(key.size(), start == std::string::npos ? std::string::npos : start - key.size()), 9);
+    const std::size_t pidLength = start == std::string::npos ? std::string::npos : start - key.size();
+    const auto pid = ParseNumber(text.substr(key.size(), pidLength), 9);
     if (!pid || *pid == 0)
         return std::nullopt;
     LauncherMark mark{static_cast<int>(*pid), 0};

@@ -181,7 +181,8 @@ TEST_F(Faults, HangingCropperKeepsTheDialogPaintingAndRefusingInput)
 
     // The cropper runs once the dialog is busy, but its first line may not have run yet.
     const auto started = std::chrono::steady_clock::now() + 180s;
-    while (ReadWholeFile(pidFile.string()).find('\n') == std::string::npos && std::chrono::steady_clock::now() < started)
+    auto written = [&] { return ReadWholeFile(pidFile.string()).find('\n') != std::string::npos; };
+    while (!written() && std::chrono::steady_clock::now() < started)
         std::this_thread::sleep_for(50ms);
     const pid_t cropper = std::atoi(ReadWholeFile(pidFile.string()).c_str());
     ASSERT_GT(cropper, 1) << "the cropper never started";

@@ -51,14 +51,18 @@ protected:
             command += " " + Quote(argument);
         return Shell(command);
     }
+    static std::vector<std::string> ReadLines(const fs::path& file)
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
     static bool WaitForLine(const fs::path& log, const std::string& prefix, Child& child)
     {
         for (int i = 0; i < 3600; ++i) {
-            std::vector<std::string> lines;
-            std::ifstream in(log);
-            for (std::string line; std::getline(in, line);)
-                lines.push_back(line);
-            if (!LinesStartingWith(lines, prefix).empty())
+            if (!LinesStartingWith(ReadLines(log), prefix).empty())
                 return true;
             if (!child.Running())
                 return false;
@@ -69,7 +73,8 @@ protected:
     // The process that holds this test's run lock, as its lock file names it.
     int LockHolder() const
     {
-        return std::atoi(ReadWholeFile((RuntimeFolder() / (platform::ScopedName(handoff::kRunLockName) + ".lock")).string()).c_str());
+        const fs::path lock = RuntimeFolder() / (platform::ScopedName(handoff::kRunLockName) + ".lock");
+        return std::atoi(ReadWholeFile(lock.string()).c_str());
     }
 };
 
@@ -90,13 +95,11 @@ TEST_F(Runs, ASecondLaunchOfTheSameUserIsRefusedWhileAnEditorIsOpen)
     EXPECT_NE(second.output.find("already open (process " + std::to_string(editor) + ")"), std::string::npos)
         << second.output;
 
-    const fs::path otherLog = Root() / "on-its-own.log";
-    int status = -1;
-    const auto own = Start(VARNEL_DRIVER, {}, DriverEnvironment("demo", {{"VARNEL_DRIVER_LOG", otherLog.string()}}));
-    status = own->Wait(3min);
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(ReadWholeFile(otherLog.string()).find("message 문제 편집 창이 이미 열려 있습니다"), std::string::npos)
-        << ReadWholeFile(otherLog.string());
+    const fs::path ownLog = Root() / "on-its-own.log";
+    const auto own = Start(VARNEL_DRIVER, {}, DriverEnvironment("probe", {{"VARNEL_DRIVER_LOG", ownLog.string()}}));
+    EXPECT_EQ(own->Wait(3min), 0);
+    const std::string refused = "문제 편집 창이 이미 열려 있습니다(프로세스 " + std::to_string(editor) + ")";
+    EXPECT_EQ(LinesStartingWith(ReadLines(ownLog), "message " + refused).size(), 1u) << ReadWholeFile(ownLog.string());
 
     std::ofstream(go.string()) << "go";
     EXPECT_EQ(first->Wait(3min), 0) << "the first launcher was not told of its save";
@@ -171,14 +174,8 @@ TEST_F(Runs, TwoUsersOnOneMachineBothWork)
     EXPECT_EQ(theirs->Wait(3min), 0) << "their launcher was not told of their save";
     EXPECT_TRUE(DatParses(QuestionFolder(1001, Workspace(1001, 42)) / "1001.dat"));
     EXPECT_TRUE(DatParses(QuestionFolder(1001, otherWorkspace) / "1001.dat"));
-    for (const auto& log : {Log(), [&] {
-             std::vector<std::string> lines;
-             std::ifstream in(otherLog);
-             for (std::string line; std::getline(in, line);)
-                 lines.push_back(line);
-             return lines;
-         }()})
-        EXPECT_TRUE(LinesStartingWith(log, "message ").empty());
+    EXPECT_TRUE(LinesStartingWith(Log(), "message ").empty());
+    EXPECT_TRUE(LinesStartingWith(ReadLines(otherLog), "message ").empty());
 }
 
 // An editor killed while its cropper runs leaves the cropper's block and event behind;
@@ -198,7 +195,8 @@ TEST_F(Runs, WhatAKilledRunLeftIsRemovedAtTheNextStart)
     // run under another tag, still going on.
     const handoff::ChannelNames launcher = handoff::LauncherChannelNames();
     {
-        auto block = platform::CreateSharedBlock(launcher.block, handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize);
+        const std::size_t size = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
+        auto block = platform::CreateSharedBlock(launcher.block, size);
         ASSERT_TRUE(block);
         block->SetUnlinkOnClose(false);
         auto ended = Start("/bin/true", {}, {});

@@ -157,7 +157,8 @@ TEST_F(ToolExchange, ChannelOfAnotherUserIsRefused)
 
     auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
     ASSERT_TRUE(event);
-    ASSERT_EQ(chown(("/dev/shm/sem." + platform::SystemObjectName(names.event).substr(1)).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    const std::string eventFile = "/dev/shm/sem." + platform::SystemObjectName(names.event).substr(1);
+    ASSERT_EQ(chown(eventFile.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     EXPECT_EQ(Exchange("answer:x"), std::nullopt);
     EXPECT_FALSE(ToolRan());
 }
