@@ -22,40 +22,94 @@ bool WriteText(platform::SharedBlock& block, std::size_t offset, std::size_t end
     return true;
 }
 
-// A block whose pid mark names a process that no longer exists.
+// A block whose mark names a launcher that is gone.
 bool LauncherGone(platform::SharedBlock& block)
 {
-    const int pid = ReadLauncherPid(block.Data(), block.Size());
-    return pid > 0 && !platform::ProcessExists(pid);
+    const auto mark = ReadLauncherMark(block.Data(), block.Size());
+    return mark && !LauncherAlive(*mark);
+}
+
+// Decimal digits only, at most `digits` of them.
+std::optional<std::uint64_t> ParseNumber(const std::string& text, std::size_t digits)
+{
+    if (text.empty() || text.size() > digits || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoull(text);
 }
 
 } // namespace
 
-bool WriteLauncherPid(std::uint8_t* block, std::size_t size, int pid)
+bool WriteLauncherMark(std::uint8_t* block, std::size_t size, const LauncherMark& mark)
 {
     if (size < kLauncherPidOffset + kLauncherPidAreaSize)
         return false;
-    const std::string mark = kLauncherPidKey + std::to_string(pid);
+    std::string text = kLauncherPidKey + std::to_string(mark.pid);
+    if (mark.startTime != 0)
+        text += kLauncherStartKey + std::to_string(mark.startTime);
     std::memset(block + kLauncherPidOffset, 0, kLauncherPidAreaSize);
-    std::memcpy(block + kLauncherPidOffset, mark.data(), mark.size());
+    std::memcpy(block + kLauncherPidOffset, text.data(), text.size());
     return true;
+}
+
+bool WriteLauncherPid(std::uint8_t* block, std::size_t size, int pid)
+{
+    return WriteLauncherMark(block, size, {pid, platform::ProcessStartTime(pid).value_or(0)});
+}
+
+std::optional<LauncherMark> ReadLauncherMark(const std::uint8_t* block, std::size_t size)
+{
+    if (size < kLauncherPidOffset + kLauncherPidAreaSize)
+        return std::nullopt;
+    const std::string text = ReadBoundedText(block + kLauncherPidOffset, kLauncherPidAreaSize);
+    const std::string key = kLauncherPidKey;
+    if (!text.starts_with(key))
+        return std::nullopt;
+    const std::size_t start = text.find(kLauncherStartKey, key.size());
+    const std::size_t pidLength = start == std::string::npos ? std::string::npos : start - key.size();
+    const auto pid = ParseNumber(text.substr(key.size(), pidLength), 9);
+    if (!pid || *pid == 0)
+        return std::nullopt;
+    LauncherMark mark{static_cast<int>(*pid), 0};
+    if (start != std::string::npos) {
+        const auto ticks = ParseNumber(text.substr(start + std::strlen(kLauncherStartKey)), 19);
+        if (!ticks || *ticks == 0)
+            return std::nullopt;
+        mark.startTime = *ticks;
+    }
+    return mark;
 }
 
 int ReadLauncherPid(const std::uint8_t* block, std::size_t size)
 {
-    if (size < kLauncherPidOffset + kLauncherPidAreaSize)
-        return 0;
-    const std::string mark = ReadBoundedText(block + kLauncherPidOffset, kLauncherPidAreaSize);
-    const std::string key = kLauncherPidKey;
-    if (!mark.starts_with(key) || mark.size() == key.size() || mark.size() > key.size() + 9)
-        return 0;
-    int pid = 0;
-    for (char c : mark.substr(key.size())) {
-        if (c < '0' || c > '9')
-            return 0;
-        pid = pid * 10 + (c - '0');
+    const auto mark = ReadLauncherMark(block, size);
+    return mark ? mark->pid : 0;
+}
+
+bool LauncherAlive(const LauncherMark& mark)
+{
+    if (!platform::ProcessExists(mark.pid))
+        return false;
+    if (const auto started = platform::ProcessStartTime(mark.pid))
+        return mark.startTime == 0 || *started == mark.startTime;
+    // No start time for a process that exists: it has ended and waits to be collected,
+    // unless the system tells no start times at all (then its pid is all we have).
+    return !platform::ProcessStartTime(platform::CurrentProcessId()).has_value();
+}
+
+void RemoveStaleChannels()
+{
+    for (const char* word : {kFennickWord, kTolvardWord}) {
+        const ChannelNames names = ChannelNamesFor(word);
+        platform::RemoveSharedBlock(names.block);
+        platform::RemoveNamedEvent(names.event);
     }
-    return pid;
+    const ChannelNames launcher = LauncherChannelNames();
+    auto block = platform::OpenSharedBlock(launcher.block);
+    if (block && LauncherGone(*block)) {
+        block.reset();
+        platform::RemoveSharedBlock(launcher.block);
+        platform::RemoveNamedEvent(launcher.event);
+    }
 }
 
 ChannelNames ChannelNamesFor(const std::string& word)
@@ -98,7 +152,8 @@ std::optional<std::string> RunToolExchange(const std::string& channelWord, const
     return ReadBoundedText(block->Data() + kAnswerOffset, kToolBlockSize - kAnswerOffset);
 }
 
-LauncherChannel::LauncherChannel(std::unique_ptr<platform::SharedBlock> block) : m_block(std::move(block)) {}
+LauncherChannel::LauncherChannel(ChannelNames names, std::unique_ptr<platform::SharedBlock> block)
+    : m_names(std::move(names)), m_block(std::move(block)) {}
 LauncherChannel::~LauncherChannel() = default;
 
 std::unique_ptr<LauncherChannel> LauncherChannel::Open(const ChannelNames& names)
@@ -107,7 +162,7 @@ std::unique_ptr<LauncherChannel> LauncherChannel::Open(const ChannelNames& names
     if (!block) {
         // An empty block cannot be mapped, but it is there: a launch with an empty text.
         if (platform::SharedBlockSize(names.block) == std::optional<std::size_t>(0))
-            return std::unique_ptr<LauncherChannel>(new LauncherChannel(nullptr));
+            return std::unique_ptr<LauncherChannel>(new LauncherChannel(names, nullptr));
         return nullptr;
     }
     if (LauncherGone(*block)) {
@@ -116,7 +171,7 @@ std::unique_ptr<LauncherChannel> LauncherChannel::Open(const ChannelNames& names
         platform::RemoveNamedEvent(names.event);
         return nullptr;
     }
-    return std::unique_ptr<LauncherChannel>(new LauncherChannel(std::move(block)));
+    return std::unique_ptr<LauncherChannel>(new LauncherChannel(names, std::move(block)));
 }
 
 std::string LauncherChannel::LaunchText() const
@@ -124,9 +179,11 @@ std::string LauncherChannel::LaunchText() const
     return m_block ? ReadBoundedText(m_block->Data(), m_block->Size()) : std::string();
 }
 
-bool AnswerLauncher(const std::string& answer, const ChannelNames& names)
+namespace {
+
+// AnswerLauncher on an opened block.
+bool AnswerBlock(std::unique_ptr<platform::SharedBlock> block, const std::string& answer, const ChannelNames& names)
 {
-    auto block = platform::OpenSharedBlock(names.block);
     if (!block || block->Size() <= kAnswerOffset || LauncherGone(*block))
         return false;
     // The answer area ends where a pid mark begins.
@@ -141,6 +198,23 @@ bool AnswerLauncher(const std::string& answer, const ChannelNames& names)
     WriteText(*block, kAnswerOffset, end, answer);
     block.reset();
     return event->Set();
+}
+
+} // namespace
+
+bool LauncherChannel::Answer(const std::string& answer) const
+{
+    if (!m_block)
+        return false;
+    auto block = platform::OpenSharedBlock(m_names.block);
+    if (!block || block->Identity() != m_block->Identity())
+        return false;
+    return AnswerBlock(std::move(block), answer, m_names);
+}
+
+bool AnswerLauncher(const std::string& answer, const ChannelNames& names)
+{
+    return AnswerBlock(platform::OpenSharedBlock(names.block), answer, names);
 }
 
 ToolChannel::ToolChannel(std::unique_ptr<platform::SharedBlock> block, std::unique_ptr<platform::NamedEvent> event)

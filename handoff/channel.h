@@ -9,7 +9,8 @@
 // - the Launcher: it creates its block before starting the program; the program reads
 //   the launch text (LauncherChannel) and after a save answers there (AnswerLauncher).
 //
-// Names are bare ("__FENNICK_SHARE_MAPPING_NAME__"); platform/ adds what the OS needs.
+// Names are bare ("__FENNICK_SHARE_MAPPING_NAME__"); platform/ adds what the OS needs,
+// the user among it (platform/object_names.h).
 #pragma once
 
 #include <cstddef>
@@ -34,12 +35,19 @@ inline constexpr const char* kFennickWord = "FENNICK";
 inline constexpr const char* kTolvardWord = "TOLVARD";
 inline constexpr const char* kLauncherWord = "VARNEL_MEM";
 
-// The Launcher's block may carry, past both areas, the text "VARNEL_LAUNCHER_PID=<n>"
-// with its terminator: the process that made the block. A block whose maker is gone
-// was left by a crashed launcher and is not a launch. Blocks without it are trusted.
+// The Launcher's block may carry, past both areas, the text
+// "VARNEL_LAUNCHER_PID=<pid> START=<ticks>" with its terminator: the process that made
+// the block and when it started (platform::ProcessStartTime), so that another process
+// given the same pid later is not taken for it. A block whose maker is gone was left by a
+// crashed launcher and is not a launch. Blocks without a mark are trusted; a mark without
+// a start time is checked by its pid alone.
 inline constexpr std::size_t kLauncherPidOffset = kToolBlockSize;
 inline constexpr std::size_t kLauncherPidAreaSize = 64;
 inline constexpr const char* kLauncherPidKey = "VARNEL_LAUNCHER_PID=";
+inline constexpr const char* kLauncherStartKey = " START=";
+
+// The run lock (platform/run_lock.h) of the launcher and the editor it starts.
+inline constexpr const char* kRunLockName = "varnel-editor";
 
 struct ChannelNames {
     std::string block;
@@ -66,11 +74,27 @@ std::optional<std::string> RunToolExchange(const std::string& channelWord, const
                                            const std::string& request,
                                            const std::function<void()>& whileWaiting = {});
 
-// Writes the pid mark into a Launcher block of at least kLauncherPidOffset +
-// kLauncherPidAreaSize bytes; false when the block is smaller.
+struct LauncherMark {
+    int pid = 0;
+    std::uint64_t startTime = 0; // 0: the mark gives none
+};
+
+// Writes the mark into a Launcher block of at least kLauncherPidOffset +
+// kLauncherPidAreaSize bytes; false when the block is smaller. WriteLauncherPid marks
+// process `pid` with its start time when the system tells it.
+bool WriteLauncherMark(std::uint8_t* block, std::size_t size, const LauncherMark& mark);
 bool WriteLauncherPid(std::uint8_t* block, std::size_t size, int pid);
-// The pid of the mark, or 0 when the block has none.
+// The mark, or none when the block has none (or a malformed one); ReadLauncherPid gives
+// its pid or 0.
+std::optional<LauncherMark> ReadLauncherMark(const std::uint8_t* block, std::size_t size);
 int ReadLauncherPid(const std::uint8_t* block, std::size_t size);
+// The marked process still runs (not ended, not a pid given to another process since).
+bool LauncherAlive(const LauncherMark& mark);
+
+// What ended runs of this user left behind, removed when a run starts (with the run lock
+// held, so no exchange of ours is under way): the tool channels' blocks and events, which
+// only an editor makes, and a Launcher block whose launcher has gone, with its event.
+void RemoveStaleChannels();
 
 // The program's view of the Launcher's block, kept open for the whole run.
 class LauncherChannel {
@@ -84,8 +108,14 @@ public:
     // The launch text at offset 0, up to its terminator or the end of the block.
     std::string LaunchText() const;
 
+    // Answers the launcher that made this block, as AnswerLauncher does, and no other:
+    // false, with nothing written, when the name now holds another block (this one was
+    // removed, or another launcher made one anew) or when this one was empty.
+    bool Answer(const std::string& answer) const;
+
 private:
-    explicit LauncherChannel(std::unique_ptr<platform::SharedBlock> block);
+    LauncherChannel(ChannelNames names, std::unique_ptr<platform::SharedBlock> block);
+    ChannelNames m_names;
     std::unique_ptr<platform::SharedBlock> m_block;
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "handoff/channel.h"
+#include "platform/run_lock.h"
 #include "store/archive.h"
 #include "store/exam_open.h"
 #include "store/local_store.h"
@@ -18,11 +19,36 @@
 namespace handoff {
 namespace {
 
+std::unique_ptr<platform::RunLock> s_runLock;
 std::unique_ptr<LauncherChannel> s_launcherChannel;
 
-// A sibling program runs: the dialog shows it and keeps painting.
+// This run's lock, taken over from the launcher that started us or taken afresh; false,
+// after saying why, when another run of this user holds it or it cannot be made.
+bool TakeRunLock(DialogCore& core)
+{
+    if (s_runLock)
+        return true;
+    platform::RunLockAttempt attempt = platform::TakeRunLock(kRunLockName);
+    if (attempt.lock) {
+        s_runLock = std::move(attempt.lock);
+        return true;
+    }
+    if (attempt.error.empty()) {
+        const std::string holder = attempt.holder > 0 ? "(프로세스 " + std::to_string(attempt.holder) + ")" : "";
+        core.View().ShowMessage("문제 편집 창이 이미 열려 있습니다" + holder +
+                                ". 열려 있는 창에서 작업을 마치고 닫은 뒤 다시 실행하세요.");
+    } else {
+        core.View().ShowMessage("실행 잠금 파일을 만들 수 없어 시작하지 않습니다: " + attempt.error);
+    }
+    return false;
+}
+
+// A sibling program runs: the dialog shows it and keeps painting. A fault while waiting
+// (in the event processing that keeps the dialog painting) ends the wait without an
+// answer and is said; the question stays as it was. The tool is not stopped.
 std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word, const std::string& program,
-                                       const std::string& request, const std::string& status)
+                                       const std::string& request, const std::string& status,
+                                       const std::string& faultMessage)
 {
     dlg::DialogView& view = core.View();
     // Cleared on every way out, an exception included: a dialog left busy takes no input
@@ -31,9 +57,20 @@ std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word
         dlg::DialogView& view;
         ~BusyScope() { view.SetBusy({}); }
     };
-    view.SetBusy(status);
-    const BusyScope busy{view};
-    return RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
+    std::string fault;
+    {
+        view.SetBusy(status);
+        const BusyScope busy{view};
+        try {
+            return RunToolExchange(word, program, request, [&view] { view.WhileBusy(); });
+        } catch (const std::exception& error) {
+            fault = error.what();
+        } catch (...) {
+            fault = "알 수 없는 오류";
+        }
+    }
+    view.ShowMessage(faultMessage + " (" + fault + ")");
+    return std::nullopt;
 }
 
 // The panes as the user left them, kept outside the workspace while a save runs. The
@@ -80,6 +117,9 @@ private:
 
 bool AcquireLaunchRecord(DialogCore& core)
 {
+    if (!TakeRunLock(core))
+        return false;
+    RemoveStaleChannels();
     s_launcherChannel = LauncherChannel::Open();
     if (s_launcherChannel)
         return ReadLaunchRecord(core, s_launcherChannel->LaunchText());
@@ -122,7 +162,11 @@ bool ReadLaunchRecord(DialogCore& core, std::string_view text)
     }
 }
 
-void ReleaseLauncherChannel() { s_launcherChannel.reset(); }
+void ReleaseLauncherChannel()
+{
+    s_launcherChannel.reset();
+    s_runLock.reset();
+}
 
 // --- passage picker -----------------------------------------------------------------
 
@@ -139,7 +183,8 @@ std::string PickerRequest()
 void OnLoadPassage(DialogCore& core)
 {
     auto answer = RunToolBusy(core, kFennickWord, GetInstallFolder() + "/urk/Fennick", PickerRequest(),
-                              "지문 선택 창에서 지문을 고르는 중입니다…");
+                              "지문 선택 창에서 지문을 고르는 중입니다…",
+                              "지문 선택 창을 기다리는 중에 오류가 나서 고른 지문을 받지 못했습니다. 문제는 그대로입니다.");
     if (answer)
         ApplyPickerAnswer(core, *answer);
 }
@@ -219,7 +264,8 @@ void RunImageCropper(DialogCore& core)
     if (!core.m_pExamRecord)
         return;
     auto answer = RunToolBusy(core, kTolvardWord, GetInstallFolder() + "/urk/Tolvard",
-                              CropperRequest(*core.m_pExamRecord, core.m_nQuestionType), "인쇄 이미지를 만드는 중입니다…");
+                              CropperRequest(*core.m_pExamRecord, core.m_nQuestionType), "인쇄 이미지를 만드는 중입니다…",
+                              "인쇄 이미지를 자르는 프로그램을 기다리는 중에 오류가 나서 인쇄 높이를 받지 못했습니다.");
     if (answer && core.m_pExamRecord)
         ApplyCropperAnswer(*core.m_pExamRecord, *answer);
 }
@@ -311,6 +357,6 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
     }
 }
 
-bool NotifyLauncherSaved() { return AnswerLauncher("EXAM_SAVE"); }
+bool NotifyLauncherSaved() { return s_launcherChannel && s_launcherChannel->Answer("EXAM_SAVE"); }
 
 } // namespace handoff

@@ -15,9 +15,12 @@
 namespace handoff {
 
 // --- launch record ------------------------------------------------------------------
-// Takes the launch text from the Launcher's block, or from "<data>/exam.dat" when there
-// is none, and applies it. The block stays mapped for the rest of the run. False when
-// applying it failed: the dialog must close (its reason has been shown).
+// Takes the run lock (one editor per user; taken over from the launcher that started
+// us), removes what ended runs left on the channels, then takes the launch text from the
+// Launcher's block, or from "<data>/exam.dat" when there is none, and applies it. The
+// block stays mapped and the lock held for the rest of the run. False when another run
+// holds the lock or applying the record failed: the dialog must close (its reason has
+// been shown).
 bool AcquireLaunchRecord(DialogCore& core);
 
 // Sets g_userKey, g_schoolKey and g_webServer from "user_info", then opens "exam_info"
@@ -25,13 +28,15 @@ bool AcquireLaunchRecord(DialogCore& core);
 // False when an error interrupted it; its message is shown first.
 bool ReadLaunchRecord(DialogCore& core, std::string_view text);
 
-// Unmaps the Launcher's block (the run is over, or a test starts afresh).
+// Unmaps the Launcher's block and gives up the run lock (the run is over, or a test
+// starts afresh).
 void ReleaseLauncherChannel();
 
 // --- passage picker -----------------------------------------------------------------
 // {"school_key":S,"user_key":U,"content_type":"examtext","web_svr":"…"}
 std::string PickerRequest();
-// "지문 불러오기": runs "<install>/urk/Fennick" and applies its answer.
+// "지문 불러오기": runs "<install>/urk/Fennick" and applies its answer. A fault while
+// waiting is said and leaves the question as it was.
 void OnLoadPassage(DialogCore& core);
 // A question answer ("content_type":"exam") opens that question; a passage answer sets
 // the current record's passage and shows it.
@@ -44,6 +49,7 @@ std::string PickedPassageFolder(const std::string& workspace, const std::string&
 std::string QuestionTypeText(std::int32_t questionType);
 std::string CropperRequest(const ExamRecord& record, std::int32_t questionType);
 // Runs "<install>/urk/Tolvard" on the current question and keeps the heights it answers.
+// A fault while waiting is said and leaves the heights as they were.
 void RunImageCropper(DialogCore& core);
 // Keeps the heights of a cropper answer in the record.
 void ApplyCropperAnswer(ExamRecord& record, std::string_view answer);
@@ -55,7 +61,8 @@ void ReadExamHeights(ExamHeights& heights, const JsonObject& answer, const std::
 // close. Nothing happens without a current record. An error while writing is shown and
 // the question stays open.
 void OnSave(DialogCore& core, const ExamPackHook& pack);
-// "EXAM_SAVE" at 2048 of the Launcher's block and its event set; false when there is no block.
+// "EXAM_SAVE" at 2048 of the Launcher's block and its event set; false when no launcher
+// started this run, its block is gone or made anew by another, or the launcher has gone.
 bool NotifyLauncherSaved();
 
 } // namespace handoff

@@ -2,7 +2,9 @@
 // left a zombie: if it outlives its handle, a reaper collects it when it ends.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,5 +28,11 @@ std::unique_ptr<ChildProcess> StartProcess(const std::string& program, const std
 // This process's id, and whether a process of that id still exists (another user's too).
 int CurrentProcessId();
 bool ProcessExists(int pid);
+
+// When the process started, in clock ticks after boot (/proc/<pid>/stat, field 22): with
+// the pid it names one process, as a pid alone does not once the pid is reused. None when
+// there is no such process, it has ended (also when nobody collected it yet), or the
+// system does not tell (no /proc).
+std::optional<std::uint64_t> ProcessStartTime(int pid);
 
 } // namespace platform

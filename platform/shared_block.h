@@ -18,6 +18,9 @@ public:
     virtual std::uint8_t* Data() = 0;
     virtual std::size_t Size() const = 0;
     virtual bool Created() const = 0;
+    // The same for every opening of one block, and told apart from any other block that
+    // exists while this one is open: a block made anew under the same name differs.
+    virtual std::uint64_t Identity() const = 0;
     // Whether closing removes the name; by default only the side that created it does.
     virtual void SetUnlinkOnClose(bool unlink) = 0;
 };

@@ -3,6 +3,8 @@
 #include <csignal>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -78,6 +80,33 @@ bool ProcessExists(int pid)
     if (pid <= 0)
         return false;
     return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+std::optional<std::uint64_t> ProcessStartTime(int pid)
+{
+    if (pid <= 0)
+        return std::nullopt;
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    if (!file || !std::getline(file, stat))
+        return std::nullopt;
+    // The program name (field 2) is in parentheses and may hold blanks and parentheses
+    // itself; the fields after it start at the last ')'.
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    fields >> field; // field 3, the state
+    if (field.empty() || field == "Z" || field == "X")
+        return std::nullopt;
+    for (int number = 4; number <= 22; ++number) {
+        if (!(fields >> field))
+            return std::nullopt;
+    }
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos || field.size() > 19)
+        return std::nullopt;
+    return std::stoull(field);
 }
 
 } // namespace platform

@@ -13,9 +13,9 @@ namespace {
 
 class PosixSharedBlock final : public SharedBlock {
 public:
-    PosixSharedBlock(void* data, std::size_t size, std::string name, bool created)
+    PosixSharedBlock(void* data, std::size_t size, std::string name, bool created, std::uint64_t inode)
         : m_data(static_cast<std::uint8_t*>(data)), m_size(size), m_name(std::move(name)), m_created(created),
-          m_unlink(created) {}
+          m_unlink(created), m_inode(inode) {}
 
     ~PosixSharedBlock() override
     {
@@ -27,6 +27,8 @@ public:
     std::uint8_t* Data() override { return m_data; }
     std::size_t Size() const override { return m_size; }
     bool Created() const override { return m_created; }
+    // The file of the name in /dev/shm: its inode stays taken while anyone maps it.
+    std::uint64_t Identity() const override { return m_inode; }
     void SetUnlinkOnClose(bool unlink) override { m_unlink = unlink; }
 
 private:
@@ -35,6 +37,7 @@ private:
     std::string m_name;
     bool m_created;
     bool m_unlink;
+    std::uint64_t m_inode;
 };
 
 struct Fd {
@@ -78,7 +81,7 @@ std::unique_ptr<SharedBlock> CreateSharedBlock(const std::string& name, std::siz
             shm_unlink(objectName.c_str());
         return nullptr;
     }
-    return std::make_unique<PosixSharedBlock>(data, size, objectName, created);
+    return std::make_unique<PosixSharedBlock>(data, size, objectName, created, st.st_ino);
 }
 
 std::unique_ptr<SharedBlock> OpenSharedBlock(const std::string& name)
@@ -95,7 +98,7 @@ std::unique_ptr<SharedBlock> OpenSharedBlock(const std::string& name)
     void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, handle.fd, 0);
     if (data == MAP_FAILED)
         return nullptr;
-    return std::make_unique<PosixSharedBlock>(data, size, objectName, false);
+    return std::make_unique<PosixSharedBlock>(data, size, objectName, false, st.st_ino);
 }
 
 std::optional<std::size_t> SharedBlockSize(const std::string& name)

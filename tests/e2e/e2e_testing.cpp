@@ -110,6 +110,26 @@ std::unique_ptr<Child> Start(const std::string& program, const std::vector<std::
     return std::make_unique<Child>(pid);
 }
 
+std::vector<pid_t> ProgramsRunningFrom(const fs::path& folder)
+{
+    const std::string prefix = folder.string() + "/";
+    std::vector<pid_t> found;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        // The program, or the script that an interpreter runs.
+        std::ifstream cmdline(entry.path() / "cmdline");
+        std::string program, script;
+        std::getline(cmdline, program, '\0');
+        std::getline(cmdline, script, '\0');
+        if (program.starts_with(prefix) || script.starts_with(prefix))
+            found.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return found;
+}
+
 std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix)
 {
     std::vector<std::string> out;
@@ -128,6 +148,11 @@ void System::SetUp()
     ASSERT_NE(mkdtemp(pattern), nullptr);
     m_root = pattern;
     m_log = m_root / "driver.log";
+    // Channels, run lock and runtime folder of this test alone: tests may run side by side.
+    m_tag = "e2e" + m_root.filename().string().substr(std::string("varnel-e2e-").size());
+    setenv("VARNEL_CHANNEL_TAG", m_tag.c_str(), 1);
+    fs::create_directories(RuntimeFolder());
+    fs::permissions(RuntimeFolder(), fs::perms::owner_all);
     fs::create_directories(DataFolder());
     fs::create_directories(Urk());
     for (const auto& entry : fs::directory_iterator(VARNEL_STAGE "/urk"))
@@ -138,6 +163,9 @@ void System::TearDown()
 {
     ReleaseLauncherSide();
     if (!m_root.empty()) {
+        // Sibling programs that outlived an editor the test killed (a hanging cropper).
+        for (const pid_t pid : ProgramsRunningFrom(m_root))
+            ::kill(pid, SIGKILL);
         // A read-only or mounted piece of the tree would stop the removal.
         Shell("umount -l " + Quote((m_root / "mnt").string()) + " 2>/dev/null");
         std::error_code ignored;
@@ -159,7 +187,8 @@ std::map<std::string, std::string> System::DriverEnvironment(const std::string& 
     std::map<std::string, std::string> environment = {
         {"VARNEL_PROGRAM_FILES", (m_root / "opt").string()},
         {"XDG_DATA_HOME", (m_root / "data").string()},
-        {"XDG_RUNTIME_DIR", m_root.string()},
+        {"XDG_RUNTIME_DIR", RuntimeFolder().string()},
+        {"VARNEL_CHANNEL_TAG", m_tag},
         {"QT_QPA_PLATFORM", "offscreen"},
         {"VARNEL_DRIVER_SCRIPT", script},
         {"VARNEL_DRIVER_LOG", m_log.string()},

@@ -49,11 +49,16 @@ private:
 std::unique_ptr<Child> Start(const std::string& program, const std::vector<std::string>& arguments,
                              const std::map<std::string, std::string>& environment);
 
+// Processes whose program (or script) lies below `folder`, such as the sibling programs
+// an editor of the test started: they go on after that editor was killed.
+std::vector<pid_t> ProgramsRunningFrom(const fs::path& folder);
+
 // The lines of the driver's log that start with `prefix` (the prefix cut off).
 std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix);
 
 // One test's world: <root>/data (XDG_DATA_HOME), <root>/opt (VARNEL_PROGRAM_FILES) whose
-// urk/ links to the staged install folder's items, and the driver's log.
+// urk/ links to the staged install folder's items, <root>/runtime (XDG_RUNTIME_DIR), the
+// driver's log, and channel names of its own (VARNEL_CHANNEL_TAG).
 class System : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -66,6 +71,8 @@ protected:
         return DataFolder() / std::to_string(school) / std::to_string(user);
     }
     fs::path Urk() const { return m_root / "opt" / "korvane" / "telquin" / "urk"; }
+    // XDG_RUNTIME_DIR of the programs the test starts: the run lock lies there.
+    fs::path RuntimeFolder() const { return m_root / "runtime"; }
     // Puts a shell script in place of the staged tool `name` (Tolvard, Fennick).
     void ReplaceTool(const std::string& name, const std::string& script);
 
@@ -87,6 +94,8 @@ protected:
 
     fs::path m_root;
     fs::path m_log;
+    // VARNEL_CHANNEL_TAG of this test, in this process and the programs it starts.
+    std::string m_tag;
     std::unique_ptr<platform::SharedBlock> m_block;
     std::unique_ptr<platform::NamedEvent> m_event;
 };

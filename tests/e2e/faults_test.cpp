@@ -136,8 +136,12 @@ TEST_F(Faults, KillDuringSaveLeavesOldOrNewAndReopens)
         close(watch);
         EXPECT_TRUE(killed) << "the save never touched " << trigger;
         driver->Wait(10s);
-        // A cropper the editor had started may still finish its work; let it.
-        std::this_thread::sleep_for(1s);
+        // A cropper the killed editor had started goes on writing its images into the
+        // folder; what the folder holds is settled once it has ended, however long that takes.
+        const auto settled = std::chrono::steady_clock::now() + 180s;
+        while (!ProgramsRunningFrom(Root()).empty() && std::chrono::steady_clock::now() < settled)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(ProgramsRunningFrom(Root()).empty()) << "a sibling program of the killed editor never ended";
         ExpectQuestionOneWhole(Workspace());
     }
     ExpectReopensQuestionOne(Workspace());
@@ -166,7 +170,7 @@ TEST_F(Faults, CrashingCropperStillSaves)
 TEST_F(Faults, HangingCropperKeepsTheDialogPaintingAndRefusingInput)
 {
     const fs::path pidFile = Root() / "tolvard.pid";
-    ReplaceTool("Tolvard", "echo $$ > " + Quote(pidFile.string()) + "\nexec sleep 300");
+    ReplaceTool("Tolvard", "echo $$ > " + Quote(pidFile.string()) + "\nwhile :; do sleep 1; done");
     auto driver = StartDriver("busy-probe");
     ASSERT_TRUE(WaitForLogLine([this] { return Log(); }, *driver, "busy ", 8)) << "the dialog never waited";
     const auto busy = LinesStartingWith(Log(), "busy ");
@@ -175,8 +179,13 @@ TEST_F(Faults, HangingCropperKeepsTheDialogPaintingAndRefusingInput)
     auto paints = [](const std::string& line) { return std::stoi(line.substr(line.find("paints=") + 7)); };
     EXPECT_GT(paints(busy.back()), paints(busy.front())) << "no painting while waiting";
 
-    const pid_t cropper = std::stoi(ReadWholeFile(pidFile.string()));
-    ASSERT_GT(cropper, 1);
+    // The cropper runs once the dialog is busy, but its first line may not have run yet.
+    const auto started = std::chrono::steady_clock::now() + 180s;
+    auto written = [&] { return ReadWholeFile(pidFile.string()).find('\n') != std::string::npos; };
+    while (!written() && std::chrono::steady_clock::now() < started)
+        std::this_thread::sleep_for(50ms);
+    const pid_t cropper = std::atoi(ReadWholeFile(pidFile.string()).c_str());
+    ASSERT_GT(cropper, 1) << "the cropper never started";
     kill(cropper, SIGKILL);
     EXPECT_EQ(driver->Wait(180s), 0);
     const DialogState after = StateAt(Log(), "after-save");

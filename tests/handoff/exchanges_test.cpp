@@ -34,6 +34,9 @@ protected:
     {
         setenv("VARNEL_PROGRAM_FILES", (m_scratch / "opt").c_str(), 1);
         setenv("XDG_DATA_HOME", (m_scratch / "data").c_str(), 1);
+        fs::create_directories(m_scratch / "runtime");
+        fs::permissions(m_scratch / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (m_scratch / "runtime").c_str(), 1);
         unsetenv("VARNEL_TEST_ANSWER");
         setenv("VARNEL_TEST_REQUEST_FILE", (m_scratch / "request.txt").c_str(), 1);
         g_schoolKey = g_userKey = 0;
@@ -50,8 +53,8 @@ protected:
     void TearDown() override
     {
         handoff::ReleaseLauncherChannel();
-        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "VARNEL_TEST_ANSWER", "VARNEL_TEST_REQUEST_FILE",
-                              "VARNEL_TEST_DELAY_MS"})
+        for (const char* v : {"VARNEL_PROGRAM_FILES", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "VARNEL_TEST_ANSWER",
+                              "VARNEL_TEST_REQUEST_FILE", "VARNEL_TEST_DELAY_MS"})
             unsetenv(v);
         g_schoolKey = g_userKey = 0;
         g_webServer.clear();
@@ -338,6 +341,13 @@ TEST_F(Exchanges, APickerAnswerThatLeavesTheWorkspaceChangesNothing)
     EXPECT_TRUE(m_passage.opened.empty() || m_passage.opened.find("..") == std::string::npos);
 }
 
+bool ChannelLeft(const char* word)
+{
+    const auto names = handoff::ChannelNamesFor(word);
+    return platform::OpenSharedBlock(names.block) != nullptr ||
+           platform::OpenNamedEvent(names.event, platform::OpenMode::OpenExisting) != nullptr;
+}
+
 // A view whose busy wait fails, as an error inside the event processing would.
 class ThrowingBusyView : public FakeView {
 public:
@@ -346,21 +356,33 @@ public:
     bool busy = false;
 };
 
-TEST_F(Exchanges, AnErrorInTheBusyWaitStillEndsTheBusyState)
+// The fault stays where it arose: said, no answer taken, the question and the dialog as
+// they were (not busy, so it takes input and can be closed), the channel released.
+TEST_F(Exchanges, AnErrorInTheBusyWaitIsSaidAndLeavesTheQuestion)
 {
     ThrowingBusyView view;
     DialogCore core(view, editor::PaneSet{&m_passage, &m_question, &m_options, &m_answer, &m_explain, &m_work});
     core.StartNewQuestion();
-    // The stand-in cropper runs until the wait has looked at least once.
-    setenv("VARNEL_TEST_ANSWER", "{}", 1);
+    const std::string folder = core.m_pExamRecord->m_strExamFolder;
+    // The stand-ins run until the wait has looked at least once, and would answer.
     setenv("VARNEL_TEST_DELAY_MS", "300", 1);
-    EXPECT_THROW(handoff::RunImageCropper(core), std::runtime_error);
+    setenv("VARNEL_TEST_ANSWER", R"({"exam_type":"obj","exam_print_height":11})", 1);
+    EXPECT_NO_THROW(handoff::RunImageCropper(core));
     EXPECT_FALSE(view.busy);
-    EXPECT_THROW(handoff::OnLoadPassage(core), std::runtime_error);
+    EXPECT_FALSE(core.m_pExamRecord->m_pObjHeights) << "an answer taken after the fault";
+    setenv("VARNEL_TEST_ANSWER", R"({"content_type":"examtext","examtext_key":8,"examtext_local":"local_examtext"})", 1);
+    EXPECT_NO_THROW(handoff::OnLoadPassage(core));
     EXPECT_FALSE(view.busy);
-    unsetenv("VARNEL_TEST_DELAY_MS");
-    // Let the stand-ins end before the next case makes the channels again.
+    EXPECT_EQ(core.m_pExamRecord->m_nExamtextKey, 0u);
+    EXPECT_EQ(core.m_pExamRecord->m_strExamFolder, folder);
+    EXPECT_FALSE(view.IsChecked(IDC_HAS_PASSAGE));
+    ASSERT_EQ(view.messages.size(), 2u);
+    for (const std::string& message : view.messages)
+        EXPECT_NE(message.find("fault in the busy wait"), std::string::npos) << message;
+    // The stand-ins answer into channels already released.
     usleep(500 * 1000);
+    EXPECT_FALSE(ChannelLeft(handoff::kTolvardWord));
+    EXPECT_FALSE(ChannelLeft(handoff::kFennickWord));
 }
 
 TEST_F(Exchanges, SavingAnEmptyQuestionShowsWhyAndWritesNothing)

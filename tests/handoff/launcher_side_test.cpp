@@ -1,7 +1,9 @@
 #include <cstring>
-#include <unistd.h>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "platform/object_names.h"
 #include "platform/process.h"
 #include "tests/handoff/channel_test_support.h"
 
@@ -107,6 +109,79 @@ TEST(LauncherSide, ABlockWhoseLauncherIsGoneIsNoLaunchAndIsRemoved)
     RemoveChannel(word);
 }
 
+// Marks of processes that run, ended, ended unseen (not collected yet) or whose pid now
+// belongs to another process (here: ours, with a start time not ours).
+TEST(LauncherSide, OnlyAMarkOfTheVeryProcessThatStillRunsIsAlive)
+{
+    const int self = platform::CurrentProcessId();
+    const auto started = platform::ProcessStartTime(self);
+    ASSERT_TRUE(started) << "no start times on this system";
+    const pid_t zombie = fork();
+    if (zombie == 0)
+        _exit(0);
+    ASSERT_TRUE(WaitUntil([&] { return !platform::ProcessStartTime(zombie); }));
+    const struct {
+        const char* what;
+        handoff::LauncherMark mark;
+        bool alive;
+    } cases[] = {
+        {"running, start time given", {self, *started}, true},
+        {"running, pid alone", {self, 0}, true},
+        {"pid reused", {self, *started + 1}, false},
+        {"ended", {PidOfAnEndedProcess(), 0}, false},
+        {"ended, not collected", {zombie, 0}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(handoff::LauncherAlive(c.mark), c.alive) << c.what;
+    waitpid(zombie, nullptr, 0);
+}
+
+// The launcher that started the editor is the one told, and no other: not a process
+// that got its pid later, not a launcher that made the block anew under the same name.
+TEST(LauncherSide, OnlyTheLauncherThatStartedTheEditorIsTold)
+{
+    const std::string word = UniqueWord("REUSED");
+    const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
+    const std::size_t size = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
+    const int self = platform::CurrentProcessId();
+    const std::uint64_t started = platform::ProcessStartTime(self).value_or(1);
+    auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+    ASSERT_TRUE(event);
+    {
+        auto block = platform::CreateSharedBlock(names.block, size);
+        ASSERT_TRUE(block);
+        block->SetUnlinkOnClose(false);
+        ASSERT_TRUE(handoff::WriteLauncherMark(block->Data(), size, {self, started + 1}));
+        EXPECT_EQ(handoff::ReadLauncherMark(block->Data(), size)->startTime, started + 1);
+    }
+    EXPECT_FALSE(handoff::AnswerLauncher("EXAM_SAVE", names)) << "a reused pid is not the launcher";
+    EXPECT_EQ(handoff::LauncherChannel::Open(names), nullptr);
+    EXPECT_FALSE(platform::OpenSharedBlock(names.block)) << "its block is removed";
+    EXPECT_FALSE(event->Wait(std::chrono::milliseconds(0)));
+
+    event.reset(); // removed with the block; made anew as a launcher would
+    event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
+    ASSERT_TRUE(event && event->Created());
+    auto first = platform::CreateSharedBlock(names.block, size);
+    ASSERT_TRUE(first && handoff::WriteLauncherPid(first->Data(), size, self));
+    auto channel = handoff::LauncherChannel::Open(names);
+    ASSERT_TRUE(channel);
+    first.reset(); // that launcher ends; another, alive, makes the block anew
+    auto second = platform::CreateSharedBlock(names.block, size);
+    ASSERT_TRUE(second && second->Created());
+    ASSERT_TRUE(handoff::WriteLauncherPid(second->Data(), size, self));
+    EXPECT_FALSE(channel->Answer("EXAM_SAVE"));
+    EXPECT_EQ(second->Data()[handoff::kAnswerOffset], 0);
+    EXPECT_FALSE(event->Wait(std::chrono::milliseconds(0)));
+    // Its own block, still there, is answered.
+    auto own = handoff::LauncherChannel::Open(names);
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(own->Answer("EXAM_SAVE"));
+    EXPECT_EQ(handoff::ReadBoundedText(second->Data() + handoff::kAnswerOffset, 16), "EXAM_SAVE");
+    EXPECT_TRUE(event->Wait(std::chrono::milliseconds(0)));
+    RemoveChannel(word);
+}
+
 TEST(LauncherSide, ABlockOfALiveLauncherOrWithoutAPidIsALaunch)
 {
     const std::string word = UniqueWord("LIVE");
@@ -137,7 +212,7 @@ TEST(LauncherSide, AnEmptyBlockIsALaunchWithAnEmptyText)
         ASSERT_TRUE(block);
         block->SetUnlinkOnClose(false);
     }
-    ASSERT_EQ(truncate(("/dev/shm/" + names.block).c_str(), 0), 0);
+    ASSERT_EQ(truncate(("/dev/shm" + platform::SystemObjectName(names.block)).c_str(), 0), 0);
     auto channel = handoff::LauncherChannel::Open(names);
     ASSERT_TRUE(channel);
     EXPECT_EQ(channel->LaunchText(), "");

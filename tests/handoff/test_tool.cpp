@@ -15,6 +15,7 @@
 
 #include "handoff/channel.h"
 #include "platform/named_event.h"
+#include "platform/object_names.h"
 #include "platform/shared_block.h"
 
 namespace {
@@ -118,8 +119,8 @@ int main()
     }
     if (mode == "modes") {
         const handoff::ChannelNames names = handoff::ChannelNamesFor(word);
-        const std::string block = Mode(("/dev/shm/" + names.block).c_str());
-        const std::string event = Mode(("/dev/shm/sem." + names.event).c_str());
+        const std::string block = Mode(("/dev/shm" + platform::SystemObjectName(names.block)).c_str());
+        const std::string event = Mode(("/dev/shm/sem." + platform::SystemObjectName(names.event).substr(1)).c_str());
         return channel->Answer(block + " " + event) ? 0 : 5;
     }
     return 7;

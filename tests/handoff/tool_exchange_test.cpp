@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/object_names.h"
 #include "tests/handoff/channel_test_support.h"
 
 namespace {
@@ -148,7 +149,7 @@ TEST_F(ToolExchange, ChannelOfAnotherUserIsRefused)
     auto block = platform::CreateSharedBlock(names.block, handoff::kToolBlockSize);
     ASSERT_TRUE(block);
     std::memset(block->Data(), 0x5A, handoff::kToolBlockSize);
-    ASSERT_EQ(chown(("/dev/shm/" + names.block).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chown(("/dev/shm" + platform::SystemObjectName(names.block)).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     EXPECT_EQ(Exchange("answer:x"), std::nullopt);
     EXPECT_FALSE(ToolRan());
     EXPECT_EQ(block->Data()[0], 0x5A); // nothing written into it
@@ -156,7 +157,8 @@ TEST_F(ToolExchange, ChannelOfAnotherUserIsRefused)
 
     auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
     ASSERT_TRUE(event);
-    ASSERT_EQ(chown(("/dev/shm/sem." + names.event).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    const std::string eventFile = "/dev/shm/sem." + platform::SystemObjectName(names.event).substr(1);
+    ASSERT_EQ(chown(eventFile.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     EXPECT_EQ(Exchange("answer:x"), std::nullopt);
     EXPECT_FALSE(ToolRan());
 }

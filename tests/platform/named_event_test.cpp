@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/named_event.h"
+#include "platform/object_names.h"
 
 using namespace std::chrono_literals;
 using platform::OpenMode;
@@ -15,7 +16,7 @@ std::string TestName(const char* what) { return "__VARNEL_TEST_EVENT_" + std::st
 bool Exists(const std::string& name)
 {
     struct stat st {};
-    return stat(("/dev/shm/sem." + name).c_str(), &st) == 0;
+    return stat(("/dev/shm/sem." + platform::SystemObjectName(name).substr(1)).c_str(), &st) == 0;
 }
 
 TEST(NamedEvent, IsAutoResetWithAtMostOneSignalPending)
@@ -70,10 +71,10 @@ TEST(NamedEvent, IsPrivateToItsUser)
     auto e = platform::OpenNamedEvent(name, OpenMode::CreateOrOpen);
     ASSERT_TRUE(e);
     struct stat st {};
-    ASSERT_EQ(stat(("/dev/shm/sem." + name).c_str(), &st), 0);
+    ASSERT_EQ(stat(("/dev/shm/sem." + platform::SystemObjectName(name).substr(1)).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     if (geteuid() == 0) {
-        ASSERT_EQ(chown(("/dev/shm/sem." + name).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(("/dev/shm/sem." + platform::SystemObjectName(name).substr(1)).c_str(), 65534, 65534), 0);
         EXPECT_FALSE(platform::OpenNamedEvent(name, OpenMode::OpenExisting));
         EXPECT_FALSE(platform::OpenNamedEvent(name, OpenMode::CreateOrOpen));
     }

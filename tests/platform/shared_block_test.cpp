@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/object_names.h"
 #include "platform/shared_block.h"
 
 namespace {
@@ -53,10 +54,10 @@ TEST(SharedBlock, MissingOrForeignBlocksAreRefused)
     auto block = platform::CreateSharedBlock(name, 4096);
     ASSERT_TRUE(block);
     struct stat st {};
-    ASSERT_EQ(stat(("/dev/shm/" + name).c_str(), &st), 0);
+    ASSERT_EQ(stat(("/dev/shm" + platform::SystemObjectName(name)).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     if (geteuid() == 0) {
-        ASSERT_EQ(chown(("/dev/shm/" + name).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(("/dev/shm" + platform::SystemObjectName(name)).c_str(), 65534, 65534), 0);
         EXPECT_FALSE(platform::OpenSharedBlock(name));
         EXPECT_FALSE(platform::CreateSharedBlock(name, 4096));
     }

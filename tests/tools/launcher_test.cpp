@@ -42,6 +42,11 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
         m_record = m_dir / "record.json";
+        // A run lock and channels of this case alone: a stand-in that stays holds them.
+        fs::create_directories(m_dir / "runtime");
+        fs::permissions(m_dir / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (m_dir / "runtime").c_str(), 1);
+        setenv("VARNEL_CHANNEL_TAG", m_dir.filename().c_str(), 1);
         setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
         setenv("VARNEL_STAND_IN_RECORD", m_record.c_str(), 1);
         setenv("VARNEL_STAND_IN_MODE", "save", 1);

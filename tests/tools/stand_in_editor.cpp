@@ -29,8 +29,8 @@ int main()
     if (mode == "quit")
         return 3;
     if (mode == "other")
-        return handoff::AnswerLauncher("CANCELLED") ? 0 : 5;
-    if (!handoff::AnswerLauncher("EXAM_SAVE"))
+        return channel->Answer("CANCELLED") ? 0 : 5;
+    if (!channel->Answer("EXAM_SAVE"))
         return 5;
     if (mode == "stay") {
         const int null = open("/dev/null", O_RDWR);

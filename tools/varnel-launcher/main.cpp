@@ -14,6 +14,7 @@
 #include "handoff/channel.h"
 #include "platform/named_event.h"
 #include "platform/process.h"
+#include "platform/run_lock.h"
 #include "platform/shared_block.h"
 #include "support/files.h"
 #include "support/folders.h"
@@ -24,8 +25,8 @@ namespace {
 
 constexpr const char* kSaveAnswer = "EXAM_SAVE";
 // Record at 0 with its terminator before the answer area, answer area up to 4096, then
-// our process id, so that an editor started after we crashed does not take our block
-// for a launch.
+// our process id and start time, so that an editor started after we crashed does not
+// take our block for a launch, nor another process given our pid later for us.
 constexpr std::size_t kBlockSize = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
 
 // 0 save, 1 no save, 2 nothing was started (bad arguments, unusable question, no editor).
@@ -41,8 +42,12 @@ const char* const kHelp =
     "workspace. Then starts the editor (by default `varnel` beside this program) and waits\n"
     "until it reports a save or ends.\n"
     "\n"
+    "One editor runs per user at a time: while one is open (started by a launcher or on its\n"
+    "own), a second launch is refused.\n"
+    "\n"
     "Exit status: 0 the question was saved (\"EXAM_SAVE\"), 1 the editor ended without a\n"
-    "save, 2 nothing was started (bad arguments, a record over 2047 bytes, no editor).\n";
+    "save, 2 nothing was started (bad arguments, a record over 2047 bytes, no editor, an\n"
+    "editor of this user already open).\n";
 
 struct Options {
     std::optional<std::uint32_t> schoolKey;
@@ -219,7 +224,23 @@ int main(int argc, char** argv)
     if (access(editor.c_str(), X_OK) != 0)
         return Refuse("no editor program at " + editor + (options.editor.empty() ? " (name one with --editor)" : ""));
 
+    // One run per user: its channel names are the user's, so a second one would cross the first.
+    platform::RunLockAttempt lock = platform::TakeRunLock(handoff::kRunLockName);
+    if (!lock.lock && lock.error.empty())
+        return Refuse("an editor of this user is already open" +
+                      (lock.holder > 0 ? " (process " + std::to_string(lock.holder) + ")" : std::string()) +
+                      "; finish and close it, then launch again");
+    if (!lock.lock)
+        return Refuse("cannot take the run lock: " + lock.error);
+    handoff::RemoveStaleChannels();
+
     const handoff::ChannelNames names = handoff::LauncherChannelNames();
+    if (auto other = platform::OpenSharedBlock(names.block)) {
+        // Left by a launcher that takes no run lock, and still in use.
+        const auto mark = handoff::ReadLauncherMark(other->Data(), other->Size());
+        if (mark && handoff::LauncherAlive(*mark))
+            return Refuse("the launcher channel is in use by process " + std::to_string(mark->pid));
+    }
     // The event first, so that it exists before the editor can answer. Both names are
     // ours for this run, also when a crashed run left them behind.
     auto event = platform::OpenNamedEvent(names.event, platform::OpenMode::CreateOrOpen);
@@ -240,6 +261,8 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // The editor holds the lock with us and goes on holding it should we end first.
+    lock.lock->ShareWithNextChild();
     auto child = platform::StartProcess(editor, {});
     if (!child)
         return Refuse("cannot start the editor " + editor);
