@@ -590,17 +590,7 @@ void CVarnelDlg::PostClose()
     });
 }
 
-bool CVarnelDlg::HasUnsavedChanges() const
-{
-    if (m_core->HasUnsavedWork())
-        return true;
-    for (int id : {IDC_PANE_PASSAGE, IDC_PANE_QUESTION, IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN}) {
-        editor::CHwpctrl* pane = Pane(id);
-        if (pane && !pane->isHidden() && pane->Document().Text().isModified())
-            return true;
-    }
-    return false;
-}
+bool CVarnelDlg::HasUnsavedChanges() const { return m_core->HasUnsavedChanges(); }
 
 void CVarnelDlg::closeEvent(QCloseEvent* event)
 {

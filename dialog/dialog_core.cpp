@@ -3,12 +3,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
+#include "document/editor_document.h"
 #include "store/archive.h"
 #include "store/local_store.h"
 #include "support/files.h"
 #include "support/folders.h"
 #include "support/text.h"
+#include "support/write_failure.h"
 
 int PaneControlId(int code)
 {
@@ -31,6 +34,7 @@ std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text).value_or
 const char* const kTypePictures[] = {"obj_y", "obj_n", "sbj_y", "sbj_n", "des_y", "des_n"};
 
 const char kEraseQuestion[] = "지우시겠습니까?";
+const char kReplaceUnsavedQuestion[] = "저장하지 않은 내용이 있습니다. 저장하지 않고 다른 문제를 열까요?";
 
 std::string ImagePath(const std::string& name) { return GetInstallFolder() + "/urk/image/" + name + ".png"; }
 
@@ -50,6 +54,8 @@ DialogCore::~DialogCore()
 
 void DialogCore::InitDialog()
 {
+    // A save that a crash or a kill interrupted: finished when it was decided, else undone.
+    RecoverPackageStages(PackageJournalFolder(GetDataFolder()));
     FitToScreen();
     m_strTemplatePrefix = "sf";
     SetUpEditorPanes();
@@ -107,7 +113,11 @@ void DialogCore::ScaleControl(int id, bool scaleTop)
     m_view.MoveControl(id, scaled);
 }
 
-void DialogCore::OnClose() { m_pExamRecord.reset(); }
+void DialogCore::OnClose()
+{
+    m_pStages.reset();
+    m_pExamRecord.reset();
+}
 
 // ---------------------------------------------------------------------------------------
 // Level, difficulty and type controls
@@ -192,10 +202,21 @@ void DialogCore::OnTypeButton(int id)
     const std::int32_t current = m_nQuestionType;
     // Stored: the panes' documents went to the question's folder and the panes are empty.
     bool stored = false;
-    if (current > 0 && current != code && m_buildPreviewDocuments)
-        stored = m_buildPreviewDocuments(false);
+    if (current > 0 && current != code && m_buildPreviewDocuments) {
+        const WriteFailureWatch failures;
+        {
+            StagedFolders staged(*this);
+            stored = staged.Ready() && m_buildPreviewDocuments(false);
+            if (!stored)
+                staged.Unused();
+        }
+        // The documents are safe; an image that could not be written is not, so say so.
+        if (stored && failures.First())
+            m_view.ShowMessage("유형을 바꾸며 문서의 이미지를 저장하지 못했습니다. " + WriteFailureCause(failures.First()->error) +
+                               "\n파일: " + LivePathOf(failures.First()->path));
+    }
     if (stored)
-        m_bUnsavedWork = true; // in the folder, but not in the package until a save
+        m_bUnsavedWork = true; // in the staged package, not in the question's folder until a save
 
     const std::int32_t picture = current == code && *image == onIndex ? offIndex : onIndex;
     // What the panes hold for the type being left is kept before anything replaces it.
@@ -212,7 +233,7 @@ void DialogCore::OnTypeButton(int id)
     // Only a passage that was just stored (and so emptied) comes back from its file; one
     // that was not stored is still in its pane as typed.
     if (stored && m_pExamRecord->HasPassage())
-        OpenPaneDocument(m_pExamRecord->m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
+        OpenPaneDocument(WorkingFolder(m_pExamRecord->m_strExamtextFolder) + "/text.hwp", editor::kPanePassage);
     m_nQuestionType = code;
     if (!stored && m_nShownType == code) {
         // The panes still show this type's unstored documents (it was only switched off).
@@ -420,6 +441,8 @@ bool DialogCore::RestoreDrafts(std::int32_t type)
 
 void DialogCore::DropDrafts()
 {
+    // The staged package belonged to the question before too.
+    m_pStages.reset();
     m_passageStash.reset();
     for (const auto& [type, codes] : m_drafts) {
         for (int code : codes)
@@ -469,7 +492,7 @@ void DialogCore::SelectTypeDocumentsNow()
 
 void DialogCore::OpenTypeDocuments(const std::string& word)
 {
-    const std::string folder = m_pExamRecord ? m_pExamRecord->m_strExamFolder : std::string();
+    const std::string folder = m_pExamRecord ? WorkingFolder(m_pExamRecord->m_strExamFolder) : std::string();
     OpenPaneDocument(folder + "/" + word + "-exam.hwp", editor::kPaneQuestion);
     std::string options;
     if (word == "obj") {
@@ -688,7 +711,13 @@ void DialogCore::OnLoadQuestion()
     if (path.empty())
         return;
     try {
-        switch (LoadQuestionFile(m_pExamRecord, path, workspace, *this)) {
+        QuestionFile file = ReadQuestionFile(path, workspace);
+        if (file.result == LoadQuestionResult::Opened && HasUnsavedChanges() && !m_view.AskYesNo(kReplaceUnsavedQuestion))
+            return;
+        if (file.result == LoadQuestionResult::Opened &&
+            !::LoadQuestionText(m_pExamRecord, file.text, workspace, *this, file.storeKind))
+            file.result = LoadQuestionResult::NotAQuestion;
+        switch (file.result) {
         case LoadQuestionResult::Opened:
             break;
         case LoadQuestionResult::Unreadable:
@@ -697,10 +726,97 @@ void DialogCore::OnLoadQuestion()
         case LoadQuestionResult::NotAQuestion:
             m_view.ShowMessage("문제 파일의 내용이 올바르지 않습니다: " + path);
             break;
+        case LoadQuestionResult::PassageRecord:
+            m_view.ShowMessage("지문의 기록 파일은 문제로 열 수 없습니다. 문제 폴더(ek-번호)의 .dat 파일을 고르세요: " + path);
+            break;
+        case LoadQuestionResult::NotInQuestionFolder:
+            m_view.ShowMessage("작업 폴더의 문제 폴더(ek-번호)에 있는 문제 파일만 열 수 있습니다: " + path);
+            break;
         }
     } catch (const ArchiveError& error) {
         m_view.ShowMessage(error.what());
     }
+}
+
+bool DialogCore::PaneChanged(int code) const
+{
+    const editor::EditorControl* pane = m_panes.ForCode(code);
+    const editor::EditorDocument* document = pane ? pane->PageSource() : nullptr;
+    return document && m_view.IsControlShown(PaneControlId(code)) && document->Text().isModified();
+}
+
+bool DialogCore::HasUnsavedChanges() const
+{
+    if (HasUnsavedWork())
+        return true;
+    for (int code = editor::kPanePassage; code <= editor::kPaneExplain; ++code) {
+        if (PaneChanged(code))
+            return true;
+    }
+    return false;
+}
+
+bool DialogCore::PassageHoldsUnsavedText()
+{
+    return m_panes.passage && m_view.IsControlShown(IDC_PANE_PASSAGE) && (m_bUnsavedWork || PaneChanged(editor::kPanePassage)) &&
+           editor::PaneHoldsText(*m_panes.passage);
+}
+
+std::vector<std::int32_t> DialogCore::DraftTypes() const
+{
+    std::vector<std::int32_t> types;
+    for (const auto& [type, codes] : m_drafts)
+        types.push_back(type);
+    return types;
+}
+
+// ---------------------------------------------------------------------------------------
+// The pending package
+
+PackageStages& DialogCore::Stages()
+{
+    if (!m_pStages)
+        m_pStages = std::make_unique<PackageStages>(PackageJournalFolder(GetDataFolder()));
+    return *m_pStages;
+}
+
+std::string DialogCore::WorkingFolder(const std::string& live) const
+{
+    return m_pStages ? m_pStages->Working(live) : live;
+}
+
+std::string DialogCore::LivePathOf(const std::string& path) const
+{
+    return m_pStages ? m_pStages->LivePathOf(path) : path;
+}
+
+DialogCore::StagedFolders::StagedFolders(DialogCore& core) : m_core(core), m_madeHere(!core.HasPendingPackage())
+{
+    ExamRecord* record = core.m_pExamRecord.get();
+    if (!record)
+        return;
+    std::string question = core.Stages().Stage(record->m_strExamFolder, record->m_strExamLocal == kLocalExamKind);
+    std::string passage;
+    if (record->HasPassage())
+        passage = core.Stages().Stage(record->m_strExamtextFolder, record->m_strExamtextLocal == kLocalExamtextKind);
+    if (question.empty() || (record->HasPassage() && passage.empty()))
+        return;
+    m_record = record;
+    m_question = std::exchange(record->m_strExamFolder, question);
+    if (record->HasPassage())
+        m_passage = std::exchange(record->m_strExamtextFolder, passage);
+    m_ready = true;
+}
+
+DialogCore::StagedFolders::~StagedFolders()
+{
+    if (m_ready && m_core.m_pExamRecord.get() == m_record) {
+        m_core.m_pExamRecord->m_strExamFolder = m_question;
+        if (!m_passage.empty())
+            m_core.m_pExamRecord->m_strExamtextFolder = m_passage;
+    }
+    if ((m_unused || !m_ready) && m_madeHere && m_core.m_pStages)
+        m_core.m_pStages->Discard();
 }
 
 void DialogCore::StartNewQuestion()

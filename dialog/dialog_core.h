@@ -28,6 +28,7 @@
 #include "store/exam_open.h"
 #include "store/exam_record.h"
 #include "store/exam_writer.h"
+#include "store/package_stage.h"
 #include "support/json.h"
 
 // The dialog control id of a pane code 2..6; 0 otherwise.
@@ -112,6 +113,12 @@ public:
     // Whether anything typed for this question exists only in the dialog: documents of
     // a type that was left before they could be stored, or m_bUnsavedWork.
     bool HasUnsavedWork() const { return m_bUnsavedWork || !m_drafts.empty(); }
+    // HasUnsavedWork, or a shown pane changed since it was opened or saved.
+    bool HasUnsavedChanges() const;
+    // The passage pane is shown with text that no save has packed.
+    bool PassageHoldsUnsavedText();
+    // The types left before their panes were complete; a save does not carry them.
+    std::vector<std::int32_t> DraftTypes() const;
 
     // --- passage column --------------------------------------------------------------
     void OnHasPassageClicked();
@@ -124,9 +131,45 @@ public:
     void OpenExamRecord(const JsonObject& object, bool keepRecord);
     void LoadQuestionText(std::string_view text);
     // The "문제 불러오기" button: a .dat chosen in the workspace, opened with the store kind
-    // of its path; when it cannot be opened one message says why and nothing changes.
+    // of its folder. A file that is not a question's record in a question folder gets one
+    // message saying why, and unsaved work is replaced only after a yes; otherwise
+    // nothing changes.
     void OnLoadQuestion();
     void StartNewQuestion();
+
+    // --- the pending package ---------------------------------------------------------
+    // Staged copies of the question's and the passage's folders (store/package_stage.h):
+    // the documents a type switch stores and everything a save writes go there, and the
+    // save switches them in at its end. Made on first use; dropped with the question.
+    PackageStages& Stages();
+    bool HasPendingPackage() const { return m_pStages && !m_pStages->Empty(); }
+    // Where the files of the folder `live` are read while a package is pending.
+    std::string WorkingFolder(const std::string& live) const;
+    // A path inside a staged copy as the user knows it (inside the live folder).
+    std::string LivePathOf(const std::string& path) const;
+
+    // While it lives, the current record's folders are their staged copies (made when
+    // missing), so the assembly, the cropper and the record writer write there alone.
+    // Not ready, with the failure noted, when a copy could not be made.
+    class StagedFolders {
+    public:
+        explicit StagedFolders(DialogCore& core);
+        ~StagedFolders();
+        StagedFolders(const StagedFolders&) = delete;
+        StagedFolders& operator=(const StagedFolders&) = delete;
+        bool Ready() const { return m_ready; }
+        // Nothing was written after all: copies made by this scope go again at its end.
+        void Unused() { m_unused = true; }
+
+    private:
+        DialogCore& m_core;
+        const ExamRecord* m_record = nullptr;
+        std::string m_question;
+        std::string m_passage;
+        bool m_madeHere = false;
+        bool m_ready = false;
+        bool m_unused = false;
+    };
 
     // ExamOpenView
     void ShowTypeControls(const ExamRecord& record, const ExamTypeControls& controls) override;
@@ -141,6 +184,8 @@ private:
         DialogCore& m_core;
     };
     void ReportUnreadableDocuments();
+    // Whether the pane of `code` is shown and changed since it was opened or saved.
+    bool PaneChanged(int code) const;
     void SelectTypeDocumentsNow();
     void EnableOptionsPaneFor(std::int32_t type);
 
@@ -178,4 +223,5 @@ private:
     };
     std::optional<PassageStash> m_passageStash;
     int m_nOpenBatch = 0;
+    std::unique_ptr<PackageStages> m_pStages;
 };

@@ -10,17 +10,22 @@
 #include "store/archive.h"
 #include "store/exam_open.h"
 #include "store/local_store.h"
+#include "store/package_stage.h"
 #include "support/files.h"
 #include "support/folders.h"
 #include "support/json_build.h"
 #include "support/launch_values.h"
 #include "support/text.h"
+#include "support/write_failure.h"
 
 namespace handoff {
 namespace {
 
 std::unique_ptr<platform::RunLock> s_runLock;
 std::unique_ptr<LauncherChannel> s_launcherChannel;
+
+const char kReplaceUnsavedQuestion[] = "저장하지 않은 내용이 있습니다. 저장하지 않고 고른 문제를 열까요?";
+const char kReplacePassageQuestion[] = "입력한 지문이 있습니다. 고른 지문으로 바꿀까요?";
 
 // This run's lock, taken over from the launcher that started us or taken afresh; false,
 // after saying why, when another run of this user holds it or it cannot be made.
@@ -203,7 +208,10 @@ void ApplyPickerAnswer(DialogCore& core, std::string_view answer)
         if (!root || root->kind != JsonKind::Object)
             return;
         const JsonObject object = JsonObjectOf(root.get());
+        dlg::DialogView& view = core.View();
         if (JsonGetText(object, "content_type") == "exam") {
+            if (core.HasUnsavedChanges() && !view.AskYesNo(kReplaceUnsavedQuestion))
+                return;
             core.OpenExamRecord(object, false);
             return;
         }
@@ -214,12 +222,13 @@ void ApplyPickerAnswer(DialogCore& core, std::string_view answer)
         const std::string kind = JsonGetText(object, "examtext_local");
         if (!IsStoreKindName(kind))
             return;
+        if (core.PassageHoldsUnsavedText() && !view.AskYesNo(kReplacePassageQuestion))
+            return;
         ExamRecord& record = *core.m_pExamRecord;
         record.m_nExamtextKey = static_cast<std::uint32_t>(JsonGetInt(object, "examtext_key"));
         record.m_strExamtextLocal = kind;
         record.m_strExamtextFolder =
             PickedPassageFolder(GetWorkspaceFolder(), record.m_strExamtextLocal, record.m_nExamtextKey);
-        dlg::DialogView& view = core.View();
         if (view.IsChecked(dlg::IDC_HAS_PASSAGE)) {
             core.OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
         } else {
@@ -256,6 +265,11 @@ std::string CropperRequest(const ExamRecord& record, std::int32_t questionType)
     JsonAppendUInt(request, "examtext_key", record.m_nExamtextKey);
     JsonAppendText(request, "examtext_local", record.m_strExamtextLocal);
     JsonAppendText(request, "exam_type", QuestionTypeText(questionType));
+    // During a save the images lie in the staged copies beside the item folders.
+    if (const auto staged = StagedFolderName(record.m_strExamFolder))
+        JsonAppendText(request, "exam_stage", *staged);
+    if (const auto staged = StagedFolderName(record.m_strExamtextFolder); staged && record.HasPassage())
+        JsonAppendText(request, "examtext_stage", *staged);
     return request;
 }
 
@@ -276,6 +290,9 @@ void ApplyCropperAnswer(ExamRecord& record, std::string_view answer)
     if (!root || root->kind != JsonKind::Object)
         return;
     const JsonObject object = JsonObjectOf(root.get());
+    // A cropped image the cropper could not write: the save must not pass for complete.
+    if (object.count(u"write_error"))
+        NoteWriteFailure(JsonGetInt(object, "write_error"), JsonGetText(object, "write_file"));
     if (record.HasPassage()) {
         if (!record.m_pTextHeights)
             record.m_pTextHeights = std::make_unique<TextHeights>();
@@ -313,27 +330,91 @@ void ReadExamHeights(ExamHeights& heights, const JsonObject& answer, const std::
 
 // --- save ---------------------------------------------------------------------------
 
+namespace {
+
+enum class SaveStep {
+    Stopped,  // the check refused, or a document could not be written: both were said
+    Failed,   // something could not be written or switched in: not said yet
+    Saved,    // the new package is the question's package
+};
+
+// "주관식, 서술형" for the left types whose documents a save would drop.
+std::string TypeNames(const std::vector<std::int32_t>& types)
+{
+    std::string names;
+    for (std::int32_t type : types) {
+        const char* name = type == kQuestionTypeObj ? "객관식" : type == kQuestionTypeSbj ? "주관식" : "서술형";
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    return names;
+}
+
+// Everything of the save into the staged copies, then switched in; the record's folders
+// point at the copies only meanwhile.
+SaveStep WritePackage(DialogCore& core, const ExamPackHook& pack, const WriteFailureWatch& failures)
+{
+    ExamRecord& record = *core.m_pExamRecord;
+    // The level shown is the question's level from now on.
+    record.m_strStageId = core.m_strLevel;
+    {
+        DialogCore::StagedFolders staged(core);
+        if (!staged.Ready())
+            return SaveStep::Failed;
+        if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true)) {
+            // Refused before anything was written: no copy of this save stays behind.
+            if (!failures.First())
+                staged.Unused();
+            return SaveStep::Stopped;
+        }
+        if (!WriteExamRecord(record, core.TypeControls(), pack) || failures.First())
+            return SaveStep::Failed;
+    }
+    std::vector<std::string> folders;
+    if (record.HasPassage())
+        folders.push_back(record.m_strExamtextFolder);
+    folders.push_back(record.m_strExamFolder);
+    return core.Stages().Commit(folders) ? SaveStep::Saved : SaveStep::Failed;
+}
+
+std::string SaveFailureMessage(const DialogCore& core, const std::optional<WriteFailure>& failure)
+{
+    if (!failure)
+        return "문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.";
+    return "문제를 저장하지 못했습니다. " + WriteFailureCause(failure->error) + "\n파일: " + core.LivePathOf(failure->path);
+}
+
+} // namespace
+
 void OnSave(DialogCore& core, const ExamPackHook& pack)
 {
     if (!core.m_pExamRecord)
         return;
+    // The package carries the current type's documents and those stored before; what was
+    // typed for a type left unfinished ends with this question.
+    if (const auto drafts = core.DraftTypes();
+        !drafts.empty() && !core.View().AskYesNo("작성을 마치지 않은 " + TypeNames(drafts) +
+                                                 " 내용은 저장되지 않고 버려집니다. 저장할까요?"))
+        return;
     const TypedPanes typed(core.Panes());
-    bool written = false;
+    const WriteFailureWatch failures;
+    bool saved = false;
     try {
-        if (core.m_buildPreviewDocuments && !core.m_buildPreviewDocuments(true)) {
+        switch (WritePackage(core, pack, failures)) {
+        case SaveStep::Stopped:
             // The panes keep what was typed (the check or a write failed, and said so).
             core.m_bUnsavedWork = true;
             return;
-        }
-        if (!WriteExamRecord(*core.m_pExamRecord, core.TypeControls(), pack)) {
+        case SaveStep::Failed:
             // Nothing may look saved that is not: the question stays, with what was typed.
             core.SelectTypeDocuments();
             typed.Restore();
             core.m_bUnsavedWork = true;
-            core.View().ShowMessage("문제를 저장하지 못했습니다. 저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
+            core.View().ShowMessage(SaveFailureMessage(core, failures.First()));
             return;
+        case SaveStep::Saved:
+            break;
         }
-        written = true;
+        saved = true;
         if (core.m_pExamRecord->m_strExamLocal != "exam") {
             core.m_pExamRecord.reset();
             core.StartNewQuestion();
@@ -349,11 +430,12 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
         core.View().ShowMessage("문제는 저장했지만 실행 프로그램에 저장을 알리지 못했습니다. "
                                 "실행 프로그램이 아직 떠 있는지 확인하고 다시 저장하세요.");
     } catch (const std::exception& error) {
-        if (!written) {
+        if (!saved) {
             typed.Restore();
             core.m_bUnsavedWork = true;
         }
-        core.View().ShowMessage(error.what());
+        // The first write that failed says more than what failed after it.
+        core.View().ShowMessage(!saved && failures.First() ? SaveFailureMessage(core, failures.First()) : error.what());
     }
 }
 

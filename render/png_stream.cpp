@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include <emmintrin.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "support/write_failure.h"
 
 namespace {
 
@@ -108,6 +111,8 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR)
+            continue;
         if (done <= 0)
             return false;
         data += done;
@@ -130,16 +135,24 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height)
     if (deflateInit2(&m_zip, 1, Z_DEFLATED, -15, kMemoryLevel, Z_DEFAULT_STRATEGY) != Z_OK)
         return;
     m_zipOpen = true;
+    // A new file, never the old one truncated: a hard link to it (a package being staged
+    // beside the current one) keeps the old bytes.
+    ::unlink(path.c_str());
     m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        NoteWriteFailure(errno, path);
         return;
+    }
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     m_previous.assign(rowBytes, 0);
     m_filtered.resize(rowBytes + 1);
     m_out.resize(kChunkData);
 
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    errno = 0;
     m_failed = !WriteAll(m_fd, kSignature, sizeof kSignature);
+    if (m_failed)
+        NoteWriteFailure(errno, path);
     unsigned char header[13] = {};
     PutBe32(header, static_cast<std::uint32_t>(width));
     PutBe32(header + 4, static_cast<std::uint32_t>(height));
@@ -176,8 +189,11 @@ void PngRowWriter::WriteChunk(const char* type, const unsigned char* data, std::
         crc = crc32(crc, data, static_cast<uInt>(size));
     unsigned char tail[4];
     PutBe32(tail, static_cast<std::uint32_t>(crc));
+    errno = 0;
     m_failed = !WriteAll(m_fd, head, sizeof head) || (size > 0 && !WriteAll(m_fd, data, size)) ||
                !WriteAll(m_fd, tail, sizeof tail);
+    if (m_failed)
+        NoteWriteFailure(errno, m_path);
 }
 
 void PngRowWriter::Deflate(int flush)
@@ -236,6 +252,8 @@ bool PngRowWriter::Finish()
         WriteChunk("IEND", nullptr, 0);
     }
     const bool closed = ::close(m_fd) == 0;
+    if (!closed && !m_failed)
+        NoteWriteFailure(errno, m_path);
     m_fd = -1;
     m_finished = m_rows == m_height && !m_failed && closed;
     if (!m_finished)

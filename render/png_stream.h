@@ -14,7 +14,8 @@
 
 class PngRowWriter {
 public:
-    // Creates (or replaces) the file; IsOpen says whether that worked.
+    // Creates the file, in place of any file at the path (unlinked, not truncated); IsOpen
+    // says whether that worked. Write failures are noted (support/write_failure.h).
     PngRowWriter(const std::string& path, int width, int height);
     ~PngRowWriter();
     PngRowWriter(const PngRowWriter&) = delete;

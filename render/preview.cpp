@@ -4,7 +4,10 @@
 #include "support/folders.h"
 
 #include "support/text.h"
+#include "support/write_failure.h"
 
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -84,6 +87,28 @@ void MarkTypePresent(DialogCore& dialog, ExamRecord& record, std::int32_t questi
 }
 
 const char kNoAnswerMarkQuestion[] = "정답 번호가 없습니다. 그대로 저장할까요?";
+
+// The cropped print images of the part's earlier crop: this assembly crops the part
+// anew, and one that fails must leave no image of the old text in the package.
+void ForgetPrintImages(const ExamRecord& record, std::string_view partName)
+{
+    const bool passage = partName == "text";
+    const std::string& folder = passage ? record.m_strExamtextFolder : record.m_strExamFolder;
+    const std::uint32_t key = passage ? record.m_nExamtextKey : record.m_nExamKey;
+    const std::string name = "print-" + std::string(partName) + ".png";
+    std::remove((folder + "/" + name).c_str());
+    std::remove((folder + "/" + std::to_string(key) + "-" + name).c_str());
+}
+
+std::string DocumentFailureMessage(const DialogCore& dialog, const std::string& path,
+                                   const std::optional<WriteFailure>& failure)
+{
+    if (!failure)
+        return "문서를 저장하지 못했습니다: " + dialog.LivePathOf(path) +
+               "\n저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.";
+    return "문서를 저장하지 못했습니다. " + WriteFailureCause(failure->error) + "\n파일: " +
+           dialog.LivePathOf(failure->path);
+}
 
 } // namespace
 
@@ -200,13 +225,14 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     // Emptied only once every document is written: a failed write keeps all panes as typed.
     std::vector<editor::EditorControl*> stored;
     auto store = [&](editor::EditorControl& pane, const std::string& path, std::string_view partName) {
+        const WriteFailureWatch failure;
+        ForgetPrintImages(record, partName);
         if (StorePaneDocument(dialog, pane, path, partName, &images)) {
             stored.push_back(&pane);
             return true;
         }
         if (showMessages)
-            dialog.View().ShowMessage("문서를 저장하지 못했습니다: " + path +
-                                      "\n저장 폴더의 쓰기 권한과 남은 공간을 확인하세요.");
+            dialog.View().ShowMessage(DocumentFailureMessage(dialog, path, failure.First()));
         return false;
     };
 

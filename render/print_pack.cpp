@@ -2,7 +2,9 @@
 
 #include "store/archive.h"
 #include "support/files.h"
+#include "support/write_failure.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -36,8 +38,12 @@ std::string PrintImageName(const ExamRecord& record, std::string_view partName)
     // The cropper's image of this save replaces the packaged one; without a new crop
     // the image already packaged stays.
     const std::string source = folder + "/" + std::to_string(key) + "-" + name;
-    if (PathExists(source) && std::rename(source.c_str(), target.c_str()) == 0)
-        return name;
+    if (PathExists(source)) {
+        if (std::rename(source.c_str(), target.c_str()) == 0)
+            return name;
+        // The package would go without this part's image.
+        NoteWriteFailure(errno, target);
+    }
     return PathExists(target) ? name : std::string();
 }
 

@@ -10,6 +10,7 @@
 #include <zip.h>
 
 #include "support/files.h"
+#include "support/write_failure.h"
 
 namespace {
 
@@ -187,8 +188,10 @@ void WriteEmptyArchive(const std::string& temporary, const std::string& path)
 {
     static const char kEndRecord[22] = {'P', 'K', 5, 6};
     Descriptor fd(open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (fd.Get() < 0 || !WriteAll(fd.Get(), kEndRecord, sizeof kEndRecord) || !fd.Close())
+    if (fd.Get() < 0 || !WriteAll(fd.Get(), kEndRecord, sizeof kEndRecord) || !fd.Close()) {
+        NoteWriteFailure(errno, path);
         throw ArchiveError(FaultOfErrno(errno), path);
+    }
 }
 
 // One entry's way out of the archive, settled before anything is written.
@@ -379,8 +382,10 @@ bool PackArchive(std::int32_t key, const std::vector<std::string>& names, const 
     std::vector<std::unique_ptr<char[]>> buffers;
     int code = 0;
     ArchivePtr archive(zip_open(temporary.Path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-    if (!archive)
+    if (!archive) {
+        NoteWriteFailure(errno, path);
         throw ArchiveError(FaultOfCode(code, errno), path);
+    }
 
     bool result = true;
     std::size_t added = 0;
@@ -391,6 +396,8 @@ bool PackArchive(std::int32_t key, const std::vector<std::string>& names, const 
         if (!PathExists(file))
             continue;
         if (!AddFile(archive.get(), file, name, buffers)) {
+            // The archive would go without a member its folder holds.
+            NoteWriteFailure(errno, file);
             result = false;
             break;
         }
@@ -401,8 +408,11 @@ bool PackArchive(std::int32_t key, const std::vector<std::string>& names, const 
         archive.reset();
         WriteEmptyArchive(temporary.Path(), path);
     } else {
-        if (zip_close(archive.get()) != 0)
+        if (zip_close(archive.get()) != 0) {
+            zip_error_t* error = zip_get_error(archive.get());
+            NoteWriteFailure(zip_error_system_type(error) == ZIP_ET_SYS ? zip_error_code_system(error) : EIO, path);
             throw ArchiveError(FaultOf(zip_get_error(archive.get())), path);
+        }
         archive.release();
     }
     if (!temporary.CommitTo(path))

@@ -1,5 +1,7 @@
 #include "store/exam_open.h"
 
+#include <filesystem>
+
 #include "store/archive.h"
 #include "store/local_store.h"
 #include "support/files.h"
@@ -175,13 +177,92 @@ std::optional<std::string> QuestionFileStoreKind(const std::string& path, const 
     return std::nullopt;
 }
 
+namespace {
+
+// N of "<prefix>N" when the name is exactly how N is written, and N is an item's number
+// (above 0 as a signed number); 0 otherwise.
+std::uint32_t ItemNumber(const std::string& name, const std::string& prefix)
+{
+    if (!name.starts_with(prefix) || name.size() == prefix.size() || name.size() > prefix.size() + 10)
+        return 0;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.front() == '0')
+        return 0;
+    const unsigned long long value = std::stoull(digits);
+    return value <= 0x7FFFFFFFull ? static_cast<std::uint32_t>(value) : 0;
+}
+
+std::string Lexical(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return (error ? std::filesystem::path(path) : canonical).lexically_normal().string();
+}
+
+// Where a chosen .dat lies: the question folder it belongs to (store kind and number),
+// or why it is none.
+LoadQuestionResult PlaceOfQuestionFile(const std::string& path, const std::string& workspace, std::string& kind,
+                                       std::uint32_t& number)
+{
+    const std::filesystem::path file(Lexical(path));
+    const std::string folder = file.parent_path().filename().string();
+    number = ItemNumber(folder, "ek-");
+    const std::string relative =
+        workspace.empty() ? std::string() : file.lexically_relative(Lexical(workspace)).string();
+    const auto slash = relative.find('/');
+    kind = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const std::string name = file.filename().string();
+    if (ItemNumber(folder, "etk-") != 0 || kind == kLocalExamtextKind || kind == "examtext")
+        return LoadQuestionResult::PassageRecord;
+    if (number == 0 || name != std::to_string(number) + ".dat" || relative.starts_with("../") ||
+        !IsPlainFolderName(kind))
+        return LoadQuestionResult::NotInQuestionFolder;
+    const std::string rule = kind == kLocalExamKind ? "ek-" + std::to_string(number)
+                                                    : QuestionFolderPath(static_cast<std::int32_t>(number));
+    if (relative != kind + "/" + rule + "/" + name)
+        return LoadQuestionResult::NotInQuestionFolder;
+    return LoadQuestionResult::Opened;
+}
+
+} // namespace
+
+QuestionFile ReadQuestionFile(const std::string& path, const std::string& workspace)
+{
+    QuestionFile file;
+    const std::string text = ReadWholeFile(path);
+    if (text.empty())
+        return file;
+    std::string kind;
+    std::uint32_t number = 0;
+    file.result = PlaceOfQuestionFile(path, workspace, kind, number);
+    if (file.result != LoadQuestionResult::Opened)
+        return file;
+    const JsonOwnedPtr root = ParseJsonUtf8(text);
+    if (!root || root->kind != JsonKind::Object) {
+        file.result = LoadQuestionResult::NotAQuestion;
+        return file;
+    }
+    const JsonObject object = JsonObjectOf(root.get());
+    if (!object.count(u"exam_key") && object.count(u"textprint_height")) {
+        file.result = LoadQuestionResult::PassageRecord; // a passage's record moved into a question folder
+        return file;
+    }
+    if (JsonGetInt(object, "exam_key") != static_cast<std::int32_t>(number)) {
+        file.result = LoadQuestionResult::NotAQuestion;
+        return file;
+    }
+    file.text = text;
+    file.storeKind = kind;
+    return file;
+}
+
 LoadQuestionResult LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path,
                                     const std::string& workspace, ExamOpenView& view)
 {
-    const std::string text = ReadWholeFile(path);
-    if (text.empty())
-        return LoadQuestionResult::Unreadable;
-    if (!LoadQuestionText(current, text, workspace, view, QuestionFileStoreKind(path, workspace)))
+    const QuestionFile file = ReadQuestionFile(path, workspace);
+    if (file.result != LoadQuestionResult::Opened)
+        return file.result;
+    if (!LoadQuestionText(current, file.text, workspace, view, file.storeKind))
         return LoadQuestionResult::NotAQuestion;
     return LoadQuestionResult::Opened;
 }

@@ -86,10 +86,28 @@ bool LoadQuestionText(std::unique_ptr<ExamRecord>& current, std::string_view tex
 // none (the current question's kind stays).
 std::optional<std::string> QuestionFileStoreKind(const std::string& path, const std::string& workspace);
 
-enum class LoadQuestionResult { Opened, Unreadable, NotAQuestion };
+enum class LoadQuestionResult {
+    Opened,
+    Unreadable,     // missing, unreadable, empty
+    NotAQuestion,   // not one JSON object, or not the record of the question its folder names
+    PassageRecord,  // a passage's .dat
+    NotInQuestionFolder, // outside the workspace's question folders
+};
 
-// What follows the question file dialog: the file's text opened with the store kind of
-// its path. Nothing changes unless the result is Opened; raises ArchiveError as above.
+// A chosen .dat checked before anything changes: a question's record lies in a question
+// folder of the workspace ("local_exam/ek-N/N.dat", or "<kind>/d6-…/ek-N/N.dat" for a
+// kind other than the passages') and names that question ("exam_key" N). `text` and
+// `storeKind` are set when the result is Opened.
+struct QuestionFile {
+    LoadQuestionResult result = LoadQuestionResult::Unreadable;
+    std::string text;
+    std::string storeKind;
+};
+QuestionFile ReadQuestionFile(const std::string& path, const std::string& workspace);
+
+// What follows the question file dialog: the file checked (ReadQuestionFile), then its
+// text opened with the store kind of its folder. Nothing changes unless the result is
+// Opened; raises ArchiveError as above.
 LoadQuestionResult LoadQuestionFile(std::unique_ptr<ExamRecord>& current, const std::string& path,
                                     const std::string& workspace, ExamOpenView& view);
 

@@ -49,7 +49,7 @@ struct ExamRecord {
     std::string m_strDesState;
     std::string m_strObjAnswer;         // ascending answer numbers joined by commas
     std::string m_strSbjAnswer;         // written, never filled
-    std::string m_strStageId;           // school level as received
+    std::string m_strStageId;           // school level: as received, then as saved
     std::unique_ptr<TextHeights> m_pTextHeights;
     std::unique_ptr<ExamHeights> m_pObjHeights;
     std::unique_ptr<ExamHeights> m_pSbjHeights;

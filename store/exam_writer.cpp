@@ -68,6 +68,9 @@ std::string BuildExamRecordText(const ExamRecord& record, const TypeOptions& opt
         JsonAppendRaw(json, "sbj_list", BuildHeightsList("sbj", *record.m_pSbjHeights));
     if (record.m_pDesHeights)
         JsonAppendRaw(json, "des_list", BuildHeightsList("des", *record.m_pDesHeights));
+    // Last, after every key readers knew before it, so the level comes back on opening.
+    if (!record.m_strStageId.empty())
+        JsonAppendText(json, "stage_id", record.m_strStageId);
     return json;
 }
 

@@ -41,7 +41,8 @@ TypeOptions ComputeTypeOptions(const TypeControlsState& controls);
 // and for "obj" the options last.
 std::string BuildHeightsList(std::string_view typeWord, const ExamHeights& heights);
 
-// The question .dat text: passage keys only with a passage, height lists only where measured.
+// The question .dat text: passage keys only with a passage, height lists only where
+// measured, then the school level ("stage_id") when the record has one.
 std::string BuildExamRecordText(const ExamRecord& record, const TypeOptions& options);
 
 // The passage .dat text; a passage never measured gets both heights 0.

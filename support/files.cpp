@@ -84,8 +84,10 @@ std::string MakeTemporaryPathBeside(const std::string& path)
 {
     const std::string folder = FolderOf(path);
     struct stat st {};
-    if (path.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (path.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        NoteWriteFailure(path.empty() ? EINVAL : ENOENT, path);
         return {};
+    }
     // Created with 0666 so the kernel applies the umask, as a plain create would; the
     // process umask is never touched (other threads create files meanwhile).
     static std::atomic<unsigned> s_counter{0};
@@ -100,9 +102,12 @@ std::string MakeTemporaryPathBeside(const std::string& path)
             close(fd);
             return candidate;
         }
-        if (errno != EEXIST)
+        if (errno != EEXIST) {
+            NoteWriteFailure(errno, path);
             return {};
+        }
     }
+    NoteWriteFailure(EEXIST, path);
     return {};
 }
 
@@ -112,11 +117,13 @@ bool CommitTemporaryFile(const std::string& temporary, const std::string& path)
         unlink(temporary.c_str());
         return false;
     }
+    // Some file systems report a full disk only when the data is flushed or closed.
     int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     bool synced = fd >= 0 && fsync(fd) == 0;
     if (fd >= 0)
-        close(fd);
+        synced = close(fd) == 0 && synced;
     if (!synced || rename(temporary.c_str(), path.c_str()) != 0) {
+        NoteWriteFailure(errno, path);
         unlink(temporary.c_str());
         return false;
     }

@@ -1,8 +1,11 @@
 // Whole-file text input and output for the launch file and the question records.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
+
+#include "support/write_failure.h"
 
 // Whether anything (file or folder) exists at the path.
 bool PathExists(const std::string& path);
@@ -17,11 +20,13 @@ std::string ReadWholeFile(const std::string& path);
 
 // Replaces the file in one instant: the content goes to a temporary file in the same
 // folder, is flushed to disk and renamed over the old one. Nothing happens when the
-// folder is missing; a failed write leaves the old file as it was. True on success.
+// folder is missing; a failed write leaves the old file as it was. True on success;
+// a failure is noted for a WriteFailureWatch (support/write_failure.h) with the path.
 bool WriteWholeFile(const std::string& path, const std::string& content);
 
 // The same atomic replacement for callers that produce the bytes themselves: `write`
-// gets the temporary path and returns whether it wrote it completely.
+// gets the temporary path and returns whether it wrote it completely, leaving errno set
+// when it did not.
 template <typename Writer>
 bool ReplaceFileAtomically(const std::string& path, Writer&& write);
 
@@ -35,7 +40,9 @@ bool ReplaceFileAtomically(const std::string& path, Writer&& write)
     const std::string temporary = MakeTemporaryPathBeside(path);
     if (temporary.empty())
         return false;
+    errno = 0;
     if (!write(temporary)) {
+        NoteWriteFailure(errno, path);
         CommitTemporaryFile(temporary, {});
         return false;
     }

@@ -25,11 +25,17 @@ bool EnsureDirectory(const std::string& input)
     std::string path = input;
     if (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    if (path.empty() || path.front() != '/')
+    if (path.empty() || path.front() != '/') {
+        errno = EINVAL;
         return false;
+    }
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0)
+    if (stat(path.c_str(), &st) == 0) {
+        // errno says why, for the message of a save that cannot make its folder.
+        if (!S_ISDIR(st.st_mode))
+            errno = ENOTDIR;
         return S_ISDIR(st.st_mode);
+    }
     const auto slash = path.rfind('/');
     if (slash > 0 && !EnsureDirectory(path.substr(0, slash)))
         return false;

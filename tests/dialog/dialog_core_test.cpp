@@ -451,6 +451,37 @@ TEST_F(DialogCoreTest, LoadQuestionTakesTheStoreKindFromWhereTheFileLies)
     EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
 }
 
+TEST_F(DialogCoreTest, LoadQuestionRefusesWhatIsNoQuestionAndAsksBeforeDroppingUnsavedWork)
+{
+    m_core->StartNewQuestion();
+    const std::uint32_t key = m_core->m_pExamRecord->m_nExamKey;
+    m_view.chosenFile = Workspace() + "/local_examtext/etk-3/3.dat";
+    WriteFile(m_view.chosenFile, R"({"examtext_key":3,"textprint_height":10,"textpreview_height":3})");
+    m_core->OnLoadQuestion();
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, key);
+    EXPECT_EQ(m_core->m_pExamRecord->m_strExamLocal, "local_exam");
+    ASSERT_EQ(m_view.messages.size(), 1u);
+    EXPECT_NE(m_view.messages[0].find("지문"), std::string::npos) << m_view.messages[0];
+
+    // Work no save has packed: "no" keeps it, and nothing is opened.
+    m_view.messages.clear();
+    m_view.chosenFile = Workspace() + "/local_exam/ek-5/5.dat";
+    WriteFile(m_view.chosenFile, R"({"exam_key":5,"obj_option":"D"})");
+    m_core->m_bUnsavedWork = true;
+    m_view.answerYes = false;
+    ClearCalls();
+    m_core->OnLoadQuestion();
+    ASSERT_EQ(m_view.asked.size(), 1u);
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, key);
+    EXPECT_TRUE(m_question.calls.empty());
+    EXPECT_TRUE(m_core->m_bUnsavedWork);
+    m_view.answerYes = true;
+    m_core->OnLoadQuestion();
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, 5u);
+    EXPECT_FALSE(m_core->m_bUnsavedWork);
+    EXPECT_TRUE(m_view.messages.empty());
+}
+
 TEST_F(DialogCoreTest, LaunchRecordHookDecidesStartOrClose)
 {
     m_core->m_applyLaunchRecord = [] { return false; };

@@ -49,6 +49,11 @@ public:
     int ScreenWidth() const override { return screenWidth; }
     int ScreenHeight() const override { return screenHeight; }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text) override
+    {
+        asked.push_back(text);
+        return answerYes;
+    }
     std::string ChooseQuestionFile(const std::string& folder) override
     {
         chooserFolder = folder;
@@ -69,6 +74,8 @@ public:
     int screenWidth = 1920;
     int screenHeight = 1080;
     std::vector<std::string> messages;
+    std::vector<std::string> asked;
+    bool answerYes = true;
     std::string chosenFile;
     std::string chooserFolder;
     int closeRequests = 0;

@@ -1,12 +1,17 @@
 #include "tests/e2e/e2e_testing.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
+#include <sys/inotify.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -379,6 +384,116 @@ DialogState StateAt(const std::vector<std::string>& log, const std::string& chec
         }
     }
     return state;
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+namespace {
+constexpr std::uint32_t kWatched = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE;
+}
+
+FolderWatch::FolderWatch(const std::vector<fs::path>& folders) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+{
+    EXPECT_GE(m_fd, 0) << "no inotify: " << std::strerror(errno);
+    for (const auto& folder : folders)
+        Add(folder);
+}
+
+FolderWatch::~FolderWatch()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+void FolderWatch::Add(const fs::path& folder)
+{
+    const int watch = inotify_add_watch(m_fd, folder.c_str(), kWatched);
+    // A folder removed meanwhile is no fault; running out of watches is.
+    EXPECT_TRUE(watch >= 0 || errno == ENOENT) << folder << ": " << std::strerror(errno);
+    if (watch >= 0)
+        m_folders[watch] = folder;
+}
+
+bool FolderWatch::WaitFor(const std::function<bool(const Event&)>& wanted, Child& child, std::chrono::seconds timeout)
+{
+    // A staged copy's files are seen only once its folder is watched: this thread reads the
+    // events ahead of the busy machine's other work (where it may; root may), and the
+    // children started later get the usual priority back.
+    struct Priority {
+        int before = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        Priority() { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10); }
+        ~Priority() { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), before); }
+    } const priority;
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (bool running = true; running && std::chrono::steady_clock::now() < end;) {
+        // Once the child has ended, what it did before is still read: a slow reader under
+        // load must not miss the event.
+        running = child.Running();
+        pollfd p{m_fd, POLLIN, 0};
+        if (poll(&p, 1, running ? 100 : 0) <= 0)
+            continue;
+        alignas(inotify_event) char buffer[16384];
+        const ssize_t got = read(m_fd, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < got;) {
+            const auto* raw = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + raw->len);
+            const auto folder = m_folders.find(raw->wd);
+            if (folder == m_folders.end() || raw->len == 0)
+                continue;
+            const Event event{folder->second, raw->name, raw->mask};
+            if ((raw->mask & IN_ISDIR) && (raw->mask & (IN_CREATE | IN_MOVED_TO)))
+                Add(event.folder / event.name);
+            if (wanted(event))
+                return true;
+        }
+        // After the child's end, reading goes on while events come.
+        running = running || got > 0;
+    }
+    return false;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent)
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        std::getline(in, stat);
+        // "pid (comm) state ppid …": the name may hold spaces and parentheses.
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 1));
+        std::string state;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent)
+            children.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return children;
+}
+
+void AdoptOrphans() { prctl(PR_SET_CHILD_SUBREAPER, 1); }
+
+bool ReapOrphans(std::chrono::seconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, WNOHANG);
+        if (pid > 0)
+            continue;
+        if (pid < 0)
+            return errno == ECHILD;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 } // namespace e2e

@@ -8,7 +8,9 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -127,5 +129,43 @@ extern const char* const kQuestionText;
 extern const char* const kOptionsText;
 extern const char* const kAnswerText;
 extern const char* const kExplainText;
+
+} // namespace e2e
+
+namespace e2e {
+
+// --- watching a save at work -------------------------------------------------------------
+
+// File events in the watched folders and in every folder made in them afterwards (the
+// staged copy of a package), so a test can act the moment a save touches a file.
+class FolderWatch {
+public:
+    struct Event {
+        fs::path folder;
+        std::string name;
+        std::uint32_t mask = 0;
+    };
+    explicit FolderWatch(const std::vector<fs::path>& folders);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // Waits until an event satisfies `wanted`; false when `child` ended or time ran out first.
+    bool WaitFor(const std::function<bool(const Event&)>& wanted, Child& child, std::chrono::seconds timeout);
+
+private:
+    void Add(const fs::path& folder);
+    int m_fd = -1;
+    std::map<int, fs::path> m_folders;
+};
+
+// The processes whose parent is `parent` (the editor that a launcher started).
+std::vector<pid_t> ChildrenOf(pid_t parent);
+// This process becomes the reaper of orphaned descendants: a cropper whose editor was
+// killed ends up here and can be waited for.
+void AdoptOrphans();
+// Waits until every adopted orphan has ended. Only while no Child is still unreaped:
+// it waits for any child.
+bool ReapOrphans(std::chrono::seconds timeout);
 
 } // namespace e2e

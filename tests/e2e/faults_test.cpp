@@ -100,41 +100,28 @@ TEST_F(Faults, KillDuringSaveLeavesOldOrNewAndReopens)
     const fs::path question = Workspace() / "local_exam" / "ek-1";
     const fs::path passage = Workspace() / "local_examtext" / "etk-1";
 
-    // Each point: the folder and a part of the file name whose first change triggers the kill.
-    const std::pair<fs::path, std::string> points[] = {
-        {question, "obj-objective.hwp"}, // the panes are being saved
-        {passage, "text.hwp"},           // the passage document
-        {question, "1.dat"},             // the record
-        {question, "1-exam.zip"},        // the documents' archive
-        {question, "1-print.zip"},       // the print images' archive
+    // Each point: a part of the file name whose first write, in the staged copy of the
+    // package beside the folder, triggers the kill.
+    const char* const points[] = {
+        "obj-objective.hwp", // the panes are being saved
+        "text.hwp",          // the passage document
+        "1.dat",             // the record
+        "1-exam.zip",        // the documents' archive
+        "1-print.zip",       // the print images' archive
     };
-    for (const auto& [folder, trigger] : points) {
-        SCOPED_TRACE("killed at the first change of " + trigger);
+    AdoptOrphans();
+    for (const std::string trigger : points) {
+        SCOPED_TRACE("killed at the first write of " + trigger);
         ClearLog();
-        const int watch = inotify_init1(IN_NONBLOCK);
-        ASSERT_GE(watch, 0);
-        inotify_add_watch(watch, folder.c_str(), IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE);
+        FolderWatch watch({question.parent_path(), passage.parent_path()});
         auto driver = StartDriver("resave", {{"VARNEL_DRIVER_OPEN", (question / "1.dat").string()}});
-        bool killed = false;
-        const auto end = std::chrono::steady_clock::now() + 180s;
-        while (!killed && driver->Running() && std::chrono::steady_clock::now() < end) {
-            pollfd p{watch, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0)
-                continue;
-            alignas(inotify_event) char buffer[8192];
-            const ssize_t got = read(watch, buffer, sizeof buffer);
-            for (ssize_t at = 0; at < got;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->len > 0 && std::string(event->name).find(trigger) != std::string::npos) {
-                    driver->Kill(SIGKILL);
-                    killed = true;
-                    break;
-                }
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
-        }
-        close(watch);
-        EXPECT_TRUE(killed) << "the save never touched " << trigger;
+        const bool seen = watch.WaitFor(
+            [&](const FolderWatch::Event& event) {
+                return (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && event.name.find(trigger) != std::string::npos;
+            },
+            *driver, 180s);
+        driver->Kill(SIGKILL);
+        EXPECT_TRUE(seen) << "the save never wrote " << trigger;
         driver->Wait(10s);
         // A cropper the killed editor had started goes on writing its images into the
         // folder; what the folder holds is settled once it has ended, however long that takes.

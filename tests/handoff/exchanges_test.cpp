@@ -394,14 +394,75 @@ TEST_F(Exchanges, SavingAnEmptyQuestionShowsWhyAndWritesNothing)
     EXPECT_EQ(m_view.messages[0], "문제는 필수입력 사항입니다.");
     EXPECT_FALSE(fs::exists(m_core->m_pExamRecord->m_strExamFolder));
 
-    // A folder that cannot be written: the failure is said, not a new question.
+    const fs::path store = fs::path(m_core->m_pExamRecord->m_strExamFolder).parent_path();
+    EXPECT_TRUE(!fs::exists(store) || fs::is_empty(store)) << "no staged copy of a refused save stays";
+
+    // A folder that cannot be made (a file lies where the store's folder belongs): the
+    // failure is said, not a new question.
     m_view.messages.clear();
+    fs::remove_all(Workspace() + "/local_exam");
+    WriteFile(Workspace() + "/local_exam", "a file, not a folder");
     m_core->m_buildPreviewDocuments = [](bool) { return true; };
     const std::uint32_t key = m_core->m_pExamRecord->m_nExamKey;
     handoff::OnSave(*m_core, {});
     EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, key);
     ASSERT_EQ(m_view.messages.size(), 1u);
     EXPECT_NE(m_view.messages[0].find("저장하지 못했습니다"), std::string::npos);
+}
+
+// A crop the cropper could not write (its disk is full): the save names the cause and
+// the file as the user knows it, switches nothing in, and keeps the question.
+TEST_F(Exchanges, AFailedWriteAnywhereInTheSaveIsSaidWithItsCauseAndNothingChanges)
+{
+    handoff::AcquireLaunchRecord(*m_core);
+    ExamRecord& record = *m_core->m_pExamRecord;
+    const std::string live = record.m_strExamFolder;
+    const std::uint32_t key = record.m_nExamKey;
+    m_core->m_buildPreviewDocuments = [this](bool) {
+        const std::string staged = m_core->m_pExamRecord->m_strExamFolder;
+        handoff::ApplyCropperAnswer(*m_core->m_pExamRecord,
+                                    R"({"exam_type":"obj","write_error":28,"write_file":")" + staged +
+                                        R"(/1-print-obj-exam.png"})");
+        return true;
+    };
+    handoff::OnSave(*m_core, {});
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, key) << "no next question after a failed save";
+    EXPECT_EQ(m_core->m_pExamRecord->m_strExamFolder, live);
+    EXPECT_FALSE(fs::exists(live));
+    ASSERT_EQ(m_view.messages.size(), 1u);
+    EXPECT_NE(m_view.messages[0].find("디스크 공간이 부족합니다"), std::string::npos) << m_view.messages[0];
+    EXPECT_NE(m_view.messages[0].find(live + "/1-print-obj-exam.png"), std::string::npos) << m_view.messages[0];
+    EXPECT_TRUE(m_core->HasUnsavedWork());
+}
+
+// Work that would be lost is asked about first: the documents of a type left unfinished
+// on a save, a typed passage on picking another. "No" changes nothing.
+TEST_F(Exchanges, ASaveOrAPickThatWouldDropWorkAsksFirst)
+{
+    handoff::AcquireLaunchRecord(*m_core);
+    m_core->m_buildPreviewDocuments = [](bool) { return false; }; // the objective panes are unfinished
+    m_core->OnTypeButton(IDC_TYPE_SBJ);
+    ASSERT_EQ(m_core->DraftTypes(), std::vector<std::int32_t>{kQuestionTypeObj});
+    m_core->m_buildPreviewDocuments = [](bool) { return true; };
+    m_view.answerYes = false;
+    const std::uint32_t key = m_core->m_pExamRecord->m_nExamKey;
+    handoff::OnSave(*m_core, {});
+    ASSERT_EQ(m_view.asked.size(), 1u);
+    EXPECT_NE(m_view.asked[0].find("객관식"), std::string::npos) << m_view.asked[0];
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamKey, key);
+    EXPECT_FALSE(fs::exists(m_core->m_pExamRecord->m_strExamFolder + "/" + std::to_string(key) + ".dat"));
+
+    m_view.SetChecked(IDC_HAS_PASSAGE, true);
+    m_core->SetPassageMode(false);
+    m_passage.text = u"손으로 쓴 지문";
+    m_core->m_bUnsavedWork = true;
+    const std::uint32_t passage = m_core->m_pExamRecord->m_nExamtextKey;
+    handoff::ApplyPickerAnswer(*m_core, R"({"content_type":"examtext","examtext_key":9,"examtext_local":"local_examtext"})");
+    EXPECT_EQ(m_view.asked.size(), 2u);
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamtextKey, passage);
+    m_view.answerYes = true;
+    handoff::ApplyPickerAnswer(*m_core, R"({"content_type":"examtext","examtext_key":9,"examtext_local":"local_examtext"})");
+    EXPECT_EQ(m_core->m_pExamRecord->m_nExamtextKey, 9u);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <QImageReader>
 
+#include <unistd.h>
+
 using namespace render_testing;
 
 namespace {
@@ -51,6 +53,26 @@ TEST_F(PngRows, AnUnfinishedOrUnwritableImageLeavesNoFile)
     EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{});
     EXPECT_FALSE(HalveBitmapToPng(PathOf("absent.bmp"), PathOf("absent.png")));
     EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{});
+}
+
+// A package being staged holds hard links to the current package's images: writing the
+// staged image must leave the current one as it was.
+TEST_F(PngRows, AnImageIsWrittenAnewNeverThroughItsHardLinks)
+{
+    const std::uint32_t row[2] = {0xFF000000u, 0xFFFFFFFFu};
+    {
+        PngRowWriter png(PathOf("current.png"), 2, 1);
+        png.WriteRow(row);
+        ASSERT_TRUE(png.Finish());
+    }
+    ASSERT_EQ(link(PathOf("current.png").c_str(), PathOf("staged.png").c_str()), 0);
+    const std::string before = ReadBytes(PathOf("current.png"));
+    PngRowWriter png(PathOf("staged.png"), 2, 2);
+    png.WriteRow(row);
+    png.WriteRow(row);
+    ASSERT_TRUE(png.Finish());
+    EXPECT_EQ(ReadBytes(PathOf("current.png")), before);
+    EXPECT_NE(ReadBytes(PathOf("staged.png")), before);
 }
 
 } // namespace

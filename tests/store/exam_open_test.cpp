@@ -236,11 +236,14 @@ TEST(LoadQuestionText, AWrittenLocalRecordOpensAgainAsTheSameQuestion)
     saved.m_strExamFolder = workspace / "local_exam/ek-4";
     saved.m_strDifficulty = "d1";
     saved.m_strObjAnswer = "3";
+    saved.m_strStageId = "elem";
     fs::create_directories(saved.m_strExamFolder);
     TypeControlsState controls;
     controls.objButtonImage = 0;
     controls.desButtonImage = 4;
     WriteExamRecord(saved, controls);
+    // The level goes after every key the readers knew before it.
+    EXPECT_TRUE(ReadFile(saved.m_strExamFolder + "/4.dat").ends_with(R"("sbj_answer":"","stage_id":"elem"})"));
 
     auto current = std::make_unique<ExamRecord>();
     current->m_strExamLocal = "exam";  // the question open before
@@ -251,6 +254,7 @@ TEST(LoadQuestionText, AWrittenLocalRecordOpensAgainAsTheSameQuestion)
     EXPECT_EQ(current->m_strExamFolder, saved.m_strExamFolder);
     EXPECT_EQ(current->m_strDifficulty, "d1");
     EXPECT_EQ(current->m_strObjAnswer, "3");
+    EXPECT_EQ(current->m_strStageId, "elem") << "an elementary question reopens as one";
     EXPECT_EQ(view.m_controls, (ExamTypeControls{0, 3, 4, kQuestionTypeObj, kQuestionTypeObj}));
 }
 
@@ -275,6 +279,50 @@ TEST(LoadQuestionFile, AnUnreadableFileKeepsTheStoreKindOfTheOpenQuestion)
     EXPECT_EQ(LoadQuestionFile(current, inExam, workspace.Path(), view), LoadQuestionResult::Opened);
     EXPECT_EQ(current->m_strExamLocal, "exam");
     EXPECT_EQ(current->m_strExamFolder, workspace / "exam/d6-000/d4-00/d2-00/ek-4");
+}
+
+// "문제 불러오기" takes a question's record in a question folder of the workspace only.
+TEST(ReadQuestionFile, OnlyAQuestionsRecordInAQuestionFolderOfTheWorkspaceOpens)
+{
+    ScratchFolder workspace;
+    ScratchFolder elsewhere;
+    const std::string question = R"({"exam_key":4,"obj_option":"D"})";
+    const std::string passage = R"({"examtext_key":3,"textprint_height":10,"textpreview_height":3})";
+    struct Case {
+        std::string path;
+        std::string text;
+        LoadQuestionResult result;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {workspace / "local_exam/ek-4/4.dat", question, LoadQuestionResult::Opened, "local_exam"},
+        {workspace / "exam/d6-000/d4-00/d2-00/ek-4/4.dat", question, LoadQuestionResult::Opened, "exam"},
+        {workspace / "local_examtext/etk-3/3.dat", passage, LoadQuestionResult::PassageRecord, ""},
+        {workspace / "examtext/d4-00/d2-00/etk-3/3.dat", passage, LoadQuestionResult::PassageRecord, ""},
+        {workspace / "local_exam/ek-4/4.dat", passage, LoadQuestionResult::PassageRecord, ""},
+        {workspace / "local_exam_old/ek-4/4.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {workspace / "exam/ek-4/4.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {workspace / "local_exam/ek-4/5.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {workspace / "local_exam/ek-04/04.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {workspace / "4.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {elsewhere / "local_exam/ek-4/4.dat", question, LoadQuestionResult::NotInQuestionFolder, ""},
+        {workspace / "local_exam/ek-5/5.dat", question, LoadQuestionResult::NotAQuestion, ""},
+        {workspace / "local_exam/ek-6/6.dat", "[6]", LoadQuestionResult::NotAQuestion, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + c.text);
+        WriteFile(c.path, c.text);
+        const QuestionFile file = ReadQuestionFile(c.path, workspace.Path());
+        EXPECT_EQ(file.result, c.result);
+        EXPECT_EQ(file.storeKind, c.kind);
+        // A refused file changes nothing.
+        auto current = std::make_unique<ExamRecord>();
+        current->m_nExamKey = 8;
+        RecordingView view;
+        EXPECT_EQ(LoadQuestionFile(current, c.path, workspace.Path(), view), c.result);
+        EXPECT_EQ(current->m_nExamKey, c.result == LoadQuestionResult::Opened ? 4u : 8u);
+        EXPECT_EQ(view.m_calls.empty(), c.result != LoadQuestionResult::Opened);
+    }
 }
 
 TEST(QuestionFileStoreKind, TheFolderBelowTheWorkspaceElseTheLocalStoreElseNone)

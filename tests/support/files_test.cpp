@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "support/files.h"
+#include "support/write_failure.h"
 
 namespace fs = std::filesystem;
 
@@ -122,6 +123,40 @@ TEST_F(Files, WritingIntoAMissingFolderDoesNothing)
 {
     EXPECT_FALSE(WriteWholeFile(Path("nofolder/x.dat"), "x"));
     EXPECT_FALSE(fs::exists(Path("nofolder")));
+}
+
+// A failed write is noted with its file, and its cause is told in the user's words; the
+// first failure is the one kept.
+TEST_F(Files, AFailedWriteIsNotedWithItsFileAndCause)
+{
+    const WriteFailureWatch outer;
+    {
+        const WriteFailureWatch inner;
+        EXPECT_FALSE(WriteWholeFile(Path("nofolder/x.dat"), "x"));
+        EXPECT_FALSE(ReplaceFileAtomically(Path("y.dat"), [](const std::string&) {
+            errno = ENOSPC;
+            return false;
+        }));
+        ASSERT_TRUE(inner.First());
+        EXPECT_EQ(inner.First()->error, ENOENT);
+        EXPECT_EQ(inner.First()->path, Path("nofolder/x.dat"));
+    }
+    ASSERT_TRUE(outer.First());
+    EXPECT_EQ(outer.First()->path, Path("nofolder/x.dat"));
+    {
+        const WriteFailureWatch later;
+        EXPECT_FALSE(ReplaceFileAtomically(Path("y.dat"), [](const std::string&) {
+            errno = ENOSPC;
+            return false;
+        }));
+        ASSERT_TRUE(later.First());
+        EXPECT_EQ(later.First()->path, Path("y.dat"));
+    }
+    EXPECT_EQ(WriteFailureCause(ENOSPC), "디스크 공간이 부족합니다.");
+    EXPECT_EQ(WriteFailureCause(EDQUOT), "디스크 공간이 부족합니다.");
+    for (int error : {EACCES, EPERM, EROFS})
+        EXPECT_EQ(WriteFailureCause(error), "쓰기 권한이 없습니다.") << error;
+    EXPECT_NE(WriteFailureCause(EIO).find("파일을 쓸 수 없습니다"), std::string::npos);
 }
 
 TEST_F(Files, AFailedWriteLeavesTheOldFileIntact)

@@ -118,7 +118,7 @@ TEST_F(PickerWorkspace, QuestionAnswerIsItsRecordWithContentTypeAndStoreKind)
     const std::string record =
         "{\"examtext_key\":7,\"examtext_local\":\"local_examtext\",\"exam_key\":12,\"exam_name\":\"\","
         "\"difficulty\":\"d2\",\"obj_option\":\"D\",\"sbj_option\":\"N\",\"des_option\":\"N\",\"obj_answer\":\"2\","
-        "\"sbj_answer\":\"\",\"obj_list\":[{\"print_height\":410,\"preview_height\":305}]}";
+        "\"sbj_answer\":\"\",\"obj_list\":[{\"print_height\":410,\"preview_height\":305}],\"stage_id\":\"elem\"}";
     WriteFile(m_workspace / "local_exam/ek-12/12.dat", record + "\n");
     WriteFile(m_workspace / "exam/d6-000/d4-00/d2-00/ek-12/12.dat", "{\"exam_key\":12,\"content_type\":\"x\"}");
     const auto items = Scan();
@@ -142,7 +142,7 @@ TEST_F(PickerWorkspace, LongRecordDropsItsHeightListsToFitTheChannel)
     for (int i = 0; i < 60; ++i)
         lists += std::string(i ? "," : "") + "{\"print_height\":410,\"preview_height\":305}";
     WriteFile(m_workspace / "local_exam/ek-3/3.dat",
-              "{\"exam_key\":3,\"exam_name\":\"긴 \\\"기록\\\"\",\"obj_list\":[" + lists + "],\"difficulty\":\"d4\"}");
+              "{\"exam_key\":3,\"exam_name\":\"긴 \\\"기록\\\"\",\"obj_list\":[" + lists + "],\"difficulty\":\"d4\",\"stage_id\":\"elem\"}");
     const auto items = Scan();
     ASSERT_EQ(items.size(), 1u);
     const std::string answer = fennick::AnswerFor(items[0]);
@@ -154,6 +154,7 @@ TEST_F(PickerWorkspace, LongRecordDropsItsHeightListsToFitTheChannel)
     EXPECT_EQ(JsonGetInt(members, "exam_key"), 3);
     EXPECT_EQ(JsonGetText(members, "exam_name"), "긴 \"기록\"");
     EXPECT_EQ(JsonGetText(members, "difficulty"), "d4");
+    EXPECT_EQ(JsonGetText(members, "stage_id"), "elem") << "the level travels with the question";
     EXPECT_EQ(JsonGetText(members, "exam_local"), "local_exam");
     EXPECT_FALSE(members.count(u"obj_list"));
 

@@ -248,6 +248,34 @@ TEST_F(CropWorkspace, QuestionWithoutPassageLeavesThePassageFolderAlone)
     EXPECT_FALSE(fs::exists(m_passage / "7-print-text.png"));
 }
 
+// During a save the editor's images lie in staged copies beside the item folders: the
+// crops go there, the item folders stay as they are, and a crop that cannot be written
+// is named in the answer.
+TEST_F(CropWorkspace, AStagedSaveIsCroppedInItsCopyAndAFailedCropIsNamed)
+{
+    const fs::path staged = m_workspace / "local_exam" / ".ek-12.saving-Ab3";
+    fs::create_directories(staged);
+    WritePage(staged / "12-print-obj-exam001.png", 100);
+    WritePage(staged / "12-print-obj-answer001.png", 30);
+    fs::create_directories(staged / "12-print-obj-answer.png"); // a folder where the crop belongs
+    tolvard::CropRequest request = Request("obj");
+    request.examStage = staged.filename().string();
+    const JsonOwnedPtr root = ParseJsonUtf8(tolvard::CropAndMeasure(request, m_workspace.string()));
+    const JsonObject answer = Members(root);
+    EXPECT_EQ(JsonGetInt(answer, "exam_print_height"), 100 + 2 * kPadding);
+    EXPECT_TRUE(fs::exists(staged / "12-print-obj-exam.png"));
+    EXPECT_TRUE(fs::is_empty(m_question));
+    EXPECT_EQ(JsonGetInt(answer, "write_error"), EISDIR);
+    EXPECT_EQ(JsonGetText(answer, "write_file"), (staged / "12-print-obj-answer.png").string());
+
+    // Only a staged copy of that very item folder, beside it.
+    const std::string folder = m_question.string();
+    EXPECT_EQ(tolvard::StagedFolder(folder, ""), folder);
+    EXPECT_EQ(tolvard::StagedFolder(folder, ".ek-12.saving-x"), (m_workspace / "local_exam/.ek-12.saving-x").string());
+    for (const char* stage : {"..", "../x", ".ek-12.saving-", ".ek-13.saving-x", "ek-12", ".ek-12.saving-x/..", "x"})
+        EXPECT_EQ(tolvard::StagedFolder(folder, stage), "") << stage;
+}
+
 TEST(StoreFolders, FollowTheStoreRulesAndRefuseKindsThatLeaveTheWorkspace)
 {
     EXPECT_EQ(tolvard::QuestionFolder("/w", "local_exam", 12), "/w/local_exam/ek-12");

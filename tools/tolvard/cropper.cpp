@@ -16,6 +16,7 @@
 #include "support/folders.h"
 #include "support/json.h"
 #include "support/json_build.h"
+#include "support/write_failure.h"
 #include "tools/tolvard/crop.h"
 #include "tools/tolvard/png_io.h"
 
@@ -118,6 +119,8 @@ std::optional<CropRequest> ParseCropRequest(const std::string& text)
     request.examtextKey = JsonGetUInt(object, "examtext_key");
     request.examtextLocal = JsonGetText(object, "examtext_local");
     request.examType = JsonGetText(object, "exam_type");
+    request.examStage = JsonGetText(object, "exam_stage");
+    request.examtextStage = JsonGetText(object, "examtext_stage");
     return request;
 }
 
@@ -159,21 +162,36 @@ std::string PassageFolder(const std::string& workspace, const std::string& kind,
     return workspace + "/examtext/" + PassageFolderPath(static_cast<std::int32_t>(key));
 }
 
+std::string StagedFolder(const std::string& folder, const std::string& stage)
+{
+    if (stage.empty() || folder.empty())
+        return folder;
+    const auto slash = folder.rfind('/');
+    const std::string name = folder.substr(slash + 1);
+    if (slash == std::string::npos || stage.find('/') != std::string::npos || stage.find('\0') != std::string::npos ||
+        !stage.starts_with("." + name + ".saving-") || stage.size() == name.size() + 9)
+        return {};
+    return folder.substr(0, slash + 1) + stage;
+}
+
 std::string CropAndMeasure(const CropRequest& request, const std::string& workspace)
 {
     PartHeights text, print, exam, options, answerPart, explain;
     std::vector<std::function<void()>> parts;
     // The editor reads the passage key as signed and requires it above 0.
-    const std::string passageFolder = static_cast<std::int32_t>(request.examtextKey) > 0
-                                          ? PassageFolder(workspace, request.examtextLocal, request.examtextKey)
-                                          : std::string();
+    const std::string passageFolder =
+        static_cast<std::int32_t>(request.examtextKey) > 0
+            ? StagedFolder(PassageFolder(workspace, request.examtextLocal, request.examtextKey), request.examtextStage)
+            : std::string();
     if (!passageFolder.empty())
         parts.emplace_back([&] { text = MeasurePart(passageFolder, request.examtextKey, "text"); });
 
     const std::string& type = request.examType;
     const bool question = type == "obj" || type == "sbj" || type == "des";
     const bool objective = type == "obj";
-    const std::string folder = question ? QuestionFolder(workspace, request.examLocal, request.examKey) : std::string();
+    const std::string folder =
+        question ? StagedFolder(QuestionFolder(workspace, request.examLocal, request.examKey), request.examStage)
+                 : std::string();
     if (!folder.empty()) {
         const std::uint32_t key = request.examKey;
         parts.emplace_back([&, key] { print = CropPartImage(PrintDocumentImagePath(folder, key, "examprint-" + type), {}); });
@@ -183,12 +201,17 @@ std::string CropAndMeasure(const CropRequest& request, const std::string& worksp
         parts.emplace_back([&, key] { answerPart = MeasurePart(folder, key, type + "-answer"); });
         parts.emplace_back([&, key] { explain = MeasurePart(folder, key, type + "-explain"); });
     }
+    const WriteFailureWatch failures;
     RunOnBothCores(parts);
 
     std::string answer;
     JsonAppendInt(answer, "textprint_height", text.printHeight);
     JsonAppendInt(answer, "textpreview_height", text.previewHeight);
     JsonAppendText(answer, "exam_type", type);
+    if (const auto failure = failures.First()) {
+        JsonAppendInt(answer, "write_error", failure->error);
+        JsonAppendText(answer, "write_file", failure->path);
+    }
     if (!question)
         return answer;
 

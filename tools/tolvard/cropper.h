@@ -23,6 +23,10 @@ struct CropRequest {
     std::uint32_t examtextKey = 0;
     std::string examtextLocal;
     std::string examType;   // "obj", "sbj", "des" or anything else
+    // During a save the editor writes into staged copies beside the item folders
+    // (".ek-12.saving-…"); these name them. Empty: the item folders themselves.
+    std::string examStage;
+    std::string examtextStage;
 };
 
 // Null when the text is not a JSON object.
@@ -44,8 +48,14 @@ PartHeights CropPartImage(const std::string& source, const std::string& target);
 std::string QuestionFolder(const std::string& workspace, const std::string& kind, std::uint32_t key);
 std::string PassageFolder(const std::string& workspace, const std::string& kind, std::uint32_t key);
 
+// The staged copy `stage` beside `folder` when it is one of that folder (".<name>.saving-…",
+// one plain name); `folder` itself when `stage` is empty; empty for anything else.
+std::string StagedFolder(const std::string& folder, const std::string& stage);
+
 // Does the whole job for a parsed request in the given workspace and returns the
-// answer text.
+// answer text. A cropped image that could not be written is named in the answer
+// ("write_error": the error number, "write_file": the file), so the save does not pass
+// for complete.
 std::string CropAndMeasure(const CropRequest& request, const std::string& workspace);
 
 // The request text as read from the channel to the answer text. A request that is not

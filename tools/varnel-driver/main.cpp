@@ -146,7 +146,10 @@ public:
         } else {
             line += " no-record";
         }
-        line += QString(" type=%1 has_passage=%2").arg(core.m_nQuestionType).arg(m_dialog.IsChecked(IDC_HAS_PASSAGE));
+        line += QString(" type=%1 has_passage=%2 level=%3")
+                    .arg(core.m_nQuestionType)
+                    .arg(m_dialog.IsChecked(IDC_HAS_PASSAGE))
+                    .arg(QString::fromStdString(core.m_strLevel));
         Log(line);
         Log(QString("launch school=%1 user=%2 server=%3")
                 .arg(g_schoolKey)
@@ -345,6 +348,19 @@ void ResaveScript(Script& s)
     SaveAndClose(s);
 }
 
+// The question as it opened (from the launch record) gets a line added to its question
+// and, when it has one, to its passage; then it is saved.
+void AppendScript(Script& s)
+{
+    s.Add([&s] { s.LogState("opened"); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("\n두 번째 저장")); });
+    s.Add([&s] {
+        if (s.Dialog().IsChecked(IDC_HAS_PASSAGE))
+            s.Type(IDC_PANE_PASSAGE, QStringLiteral("\n지문도 고쳤습니다."));
+    });
+    SaveAndClose(s);
+}
+
 // One objective question without a passage, saved.
 void ObjectiveScript(Script& s)
 {
@@ -484,6 +500,7 @@ constexpr NamedScript kScripts[] = {
     {"resave", ResaveScript},       {"pick-passage", PickPassageScript}, {"wait-then-save", WaitThenSaveScript},
     {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
     {"pick-only", PickOnlyScript},   {"equation", EquationScript},       {"table", TableScript},
+    {"append", AppendScript},
 };
 
 } // namespace
