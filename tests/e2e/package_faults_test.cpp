@@ -304,6 +304,9 @@ TEST_F(PackageFaults, AnElementaryQuestionReopensAsElementary)
     fs::create_directories(data / m_question.folder);
     auto first = StartLauncher(data, "demo", true);
     ASSERT_EQ(first->Wait(180s), 0);
+    // The launcher ends when it is told of the save; the editor is still closing, and a
+    // second launch of the same user is refused until it has.
+    ASSERT_TRUE(ReapOrphans(180s)) << "the editor never closed after its save";
     ClearLog();
     auto again = StartLauncher(data, "probe");
     again->Wait(180s);
