@@ -87,6 +87,19 @@ NoteShape ReadNoteShape(const Control& sectionDef, bool endnote)
     return shape;
 }
 
+SectionPaging ReadSectionPaging(const Control& sectionDef)
+{
+    SectionPaging paging;
+    if (!HasHeader(sectionDef))
+        return paging;
+    const Bytes& data = sectionDef.records.front().data;
+    if (data.size() >= 8)
+        paging.hiddenOnFirstPage = LittleEndianAt(data, 4, 4) & 0x3Fu;
+    if (data.size() >= 22)
+        paging.pageStart = static_cast<std::uint16_t>(LittleEndianAt(data, 20, 2));
+    return paging;
+}
+
 bool HeaderFooter::PrintsOn(int pageNumber) const
 {
     switch (pages) {

@@ -53,6 +53,16 @@ struct NoteShape {
 // The footnote shape (endnote: the second) of a section definition, or the defaults.
 NoteShape ReadNoteShape(const Control& sectionDef, bool endnote);
 
+// What a section definition ('secd') says of the section's pages. Its header: id,
+// properties (4: what its first page hides, bits as a page-hiding control's: 1 header,
+// 2 footer, 0x20 page number), column gap, grids (2 each), tab stop (4), numbering
+// shape (2), page number (2).
+struct SectionPaging {
+    unsigned hiddenOnFirstPage = 0;
+    std::uint16_t pageStart = 0;   // the number its first page prints; 0: it goes on counting
+};
+SectionPaging ReadSectionPaging(const Control& sectionDef);
+
 // Which pages a header or footer prints on.
 enum class HeaderPages : std::uint8_t { Both = 0, Even = 1, Odd = 2 };
 

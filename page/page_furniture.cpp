@@ -51,9 +51,22 @@ const hwp::Control* FirstSectionDef(const hwp::Document* origin)
 } // namespace
 
 PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
-                             std::shared_ptr<const hwp::Document> origin)
-    : m_page(page), m_origin(std::move(origin)), m_layoutDevice(1, 1, QImage::Format_RGB32), m_font(text.defaultFont())
+                             std::shared_ptr<const hwp::Document> origin, KeptSectionRef section,
+                             FurnitureCarry carried, bool last)
+    : m_page(page), m_origin(std::move(origin)), m_section(std::move(section)), m_firstNumber(carried.nextNumber),
+      m_last(last), m_layoutDevice(1, 1, QImage::Format_RGB32), m_font(text.defaultFont())
 {
+    if (m_section) {
+        if (const std::uint16_t start = hwp::ReadSectionPaging(m_section->section.sectionDef).pageStart; start > 0)
+            m_firstNumber = start;
+    }
+    // What the sections before left in force comes before what this one gives.
+    for (hwp::Control& control : carried.headers)
+        m_headers.push_back({0, std::move(control)});
+    for (hwp::Control& control : carried.numberPlaces)
+        m_numberPlaces.push_back({0, std::move(control)});
+    for (hwp::Control& control : carried.endnotes)
+        m_endnotes.push_back({0, std::move(control)});
     m_layoutDevice.setDotsPerMeterX(3780);
     m_layoutDevice.setDotsPerMeterY(3780);
     // Page numbers print in the letters the text starts with, as its first style sets them.
@@ -93,9 +106,29 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
 
 PageFurniture::~PageFurniture() = default;
 
+FurnitureCarry PageFurniture::Carry(int pages) const
+{
+    FurnitureCarry carry;
+    carry.nextNumber = PageNumber(std::max(1, pages) - 1) + 1;
+    for (const Anchored& anchored : m_headers)
+        carry.headers.push_back(anchored.control);
+    for (const Anchored& anchored : m_numberPlaces)
+        carry.numberPlaces.push_back(anchored.control);
+    for (const Anchored& anchored : m_endnotes)
+        carry.endnotes.push_back(anchored.control);
+    return carry;
+}
+
+const hwp::Control* PageFurniture::SectionDef() const
+{
+    return m_section ? &m_section->section.sectionDef : FirstSectionDef(m_origin.get());
+}
+
 int PageFurniture::PageNumber(int page) const
 {
-    int number = m_origin && m_origin->startNumbers.page > 0 ? m_origin->startNumbers.page + page : page + 1;
+    int number = m_firstNumber > 0                                   ? m_firstNumber + page
+                 : m_origin && m_origin->startNumbers.page > 0 ? m_origin->startNumbers.page + page
+                                                                     : page + 1;
     for (const Anchored& anchored : m_newNumbers) {
         const std::optional<hwp::NewNumber> restart = hwp::ReadNewNumber(anchored.control);
         if (restart && anchored.page <= page && restart->Kind() == static_cast<std::uint8_t>(hwp::NumberKind::Page))
@@ -107,6 +140,8 @@ int PageFurniture::PageNumber(int page) const
 unsigned PageFurniture::HiddenOn(int page) const
 {
     unsigned hidden = 0;
+    if (const hwp::Control* sectionDef = SectionDef(); page == 0 && sectionDef != nullptr)
+        hidden = hwp::ReadSectionPaging(*sectionDef).hiddenOnFirstPage;
     for (const Anchored& anchored : m_hiding) {
         const std::vector<hwp::ObjectRecord>& records = anchored.control.records;
         if (anchored.page == page && !records.empty() && records.front().data.size() >= 6)
@@ -134,7 +169,7 @@ double PageFurniture::FootnoteRoom(int page) const
     double room = 0;
     const std::vector<hwp::Paragraph> footnotes = FootnotesOn(page);
     if (!footnotes.empty() && m_origin) {
-        const hwp::Control* sectionDef = FirstSectionDef(m_origin.get());
+        const hwp::Control* sectionDef = SectionDef();
         const hwp::NoteShape shape = sectionDef != nullptr ? hwp::ReadNoteShape(*sectionDef, false) : hwp::NoteShape{};
         double height = 0;
         if (LayOutParagraphs(*m_origin, footnotes, HwpUnitsToLayout(m_page.BodyWidth()), m_layoutDevice, height))
@@ -145,12 +180,13 @@ double PageFurniture::FootnoteRoom(int page) const
     return room;
 }
 
-void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin)
+void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin,
+                          KeptSectionRef section)
 {
     const double bodyHeight = std::max(1.0, HwpUnitsToLayout(page.BodyHeight()));
     // Each round moves one paragraph; a few dozen cover any exam document.
     for (int round = 0; round < 64; ++round) {
-        const PageFurniture furniture(text, page, origin);
+        const PageFurniture furniture(text, page, origin, section);
         if (!furniture.HasFootnotes())
             return;
         QAbstractTextDocumentLayout* layout = text.documentLayout();
@@ -281,7 +317,7 @@ void PageFurniture::PaintNotes(QPainter& painter, int page, const QRectF& area) 
     const QRectF body(left, bodyTop, width, bodyHeight);
     if (!body.intersects(area))
         return;
-    const hwp::Control* sectionDef = FirstSectionDef(m_origin.get());
+    const hwp::Control* sectionDef = SectionDef();
     // The rule above the notes and the notes under it, its top at `ruleY`.
     const auto paintNotes = [&](const hwp::NoteShape& shape, double ruleY, const std::unique_ptr<EditorDocument>& text) {
         if (shape.lineKind != 0) {
@@ -322,7 +358,7 @@ void PageFurniture::PaintNotes(QPainter& painter, int page, const QRectF& area) 
             endnotes.insert(endnotes.end(), note->paragraphs.begin(), note->paragraphs.end());
     }
     const int lastPage = static_cast<int>(std::floor(std::max(0.0, m_textEnd - 0.5) / std::max(1.0, bodyHeight)));
-    if (!endnotes.empty() && page == lastPage) {
+    if (!endnotes.empty() && page == lastPage && m_last) {
         const hwp::NoteShape shape = sectionDef != nullptr ? hwp::ReadNoteShape(*sectionDef, true) : hwp::NoteShape{};
         double height = 0;
         const std::unique_ptr<EditorDocument> text = LayOutParagraphs(*m_origin, endnotes, width, m_layoutDevice, height);

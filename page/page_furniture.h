@@ -5,6 +5,7 @@
 #pragma once
 
 #include "document/editor_document.h"
+#include "document/kept_objects.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,12 +20,27 @@ class QTextDocument;
 
 namespace editor {
 
+// What the furniture of a section takes over from the sections before it: their pages'
+// count goes on, and their headers, footers, page number places and endnotes stay in
+// force until the section gives its own (endnotes print after the last section's text).
+struct FurnitureCarry {
+    int nextNumber = 0;                      // the number its first page prints; 0: the document's start
+    std::vector<hwp::Control> headers;       // headers and footers, in document order
+    std::vector<hwp::Control> numberPlaces;
+    std::vector<hwp::Control> endnotes;
+};
+
 class PageFurniture {
 public:
     // `text` laid out on pages of the body's height; `origin` holds the start numbers and
-    // the note shapes of the first section.
-    PageFurniture(const QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin);
+    // the note shapes of the first section. `section` is the definition of a later section
+    // whose text `text` is (null: the first section's); `last` says no section follows.
+    PageFurniture(const QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin,
+                  KeptSectionRef section = nullptr, FurnitureCarry carried = {}, bool last = true);
     ~PageFurniture();
+
+    // What the next section takes over, this section being `pages` pages long.
+    FurnitureCarry Carry(int pages) const;
 
     // Paints page `page` (0-based) with `painter`, whose units are layout pixels from the
     // sheet's top left corner; only what meets `area` (the same units) is drawn.
@@ -48,11 +64,17 @@ private:
     void PaintNotes(QPainter& painter, int page, const QRectF& area) const;
     // The paragraphs of the footnotes referred to on `page`, in order.
     std::vector<hwp::Paragraph> FootnotesOn(int page) const;
-    // Bits of the latest page-hiding control on `page`: 1 header, 2 footer, 32 page number.
+    // Bits of the latest page-hiding control on `page` (and, on the section's first page,
+    // of what the section hides there): 1 header, 2 footer, 32 page number.
     unsigned HiddenOn(int page) const;
+    // The definition of this section: its note shapes and what its first page hides.
+    const hwp::Control* SectionDef() const;
 
     PageSetup m_page;
     std::shared_ptr<const hwp::Document> m_origin;
+    KeptSectionRef m_section;
+    int m_firstNumber = 0;              // 0: from the document's start numbers
+    bool m_last = true;
     mutable QImage m_layoutDevice;     // 96 dpi, for the text laid out as it paints
     QFont m_font;                       // page numbers
     double m_textEnd = 0;               // bottom of the body text, layout pixels from the first page's top
@@ -68,6 +90,7 @@ private:
 // Paragraphs of `text` (its top level) that would run into the footnotes of their page
 // start the next page instead, until every page holds its notes. Call it on the laid-out
 // copy that pages are painted from, before PageFurniture reads it.
-void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin);
+void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin,
+                          KeptSectionRef section = nullptr);
 
 } // namespace editor

@@ -3,6 +3,7 @@
 #include "document/kept_objects.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
+#include "page/vector_text.h"
 #include "document/table_rows.h"
 #include "support/files.h"
 
@@ -72,15 +73,72 @@ int ToPixels(std::int32_t hwpUnits, double dpi)
     return pixels < 1 ? 1 : pixels > 1e9 ? 1000000000 : static_cast<int>(pixels);
 }
 
+PageSetup PageSetupOf(const hwp::PageDef& page)
+{
+    PageSetup setup;
+    setup.paperWidth = page.width;
+    setup.paperHeight = page.height;
+    setup.marginLeft = page.leftMargin;
+    setup.marginRight = page.rightMargin;
+    setup.marginTop = page.topMargin;
+    setup.marginBottom = page.bottomMargin;
+    setup.marginHeader = page.headerMargin;
+    setup.marginFooter = page.footerMargin;
+    setup.marginGutter = page.gutterMargin;
+    setup.landscape = page.landscape;
+    return setup;
+}
+
+// Leaves in `text` only the blocks from position `from` (a block's start) to the block
+// before position `to` (-1: to the end). The first block kept keeps its own formats, and
+// starts its first page without a break.
+void KeepBlocks(QTextDocument& text, int from, int to)
+{
+    QTextCursor cursor(&text);
+    if (to > 0) {
+        cursor.setPosition(to - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    const QTextBlock first = text.findBlock(from);
+    QTextBlockFormat format = first.blockFormat();
+    format.setPageBreakPolicy(format.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+    const QTextCharFormat charFormat = first.charFormat();
+    cursor.setPosition(0);
+    cursor.setPosition(from, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.setBlockFormat(format);
+    cursor.setBlockCharFormat(charFormat);
+}
+
 } // namespace
 
+// Where a section's blocks are in the document, and its page.
+struct PagedLayout::Section {
+    int from = 0;           // position of its first block
+    int to = -1;            // position of the next section's first block; -1: the end
+    PageSetup page;
+    KeptSectionRef kept;    // null for the first section
+};
+
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
-    : m_page(document.Page()), m_layoutDevice(1, 1, QImage::Format_RGB32),
+    : PagedLayout(document, output, SectionsOf(document), 0, FurnitureCarry{})
+{
+}
+
+PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, const std::vector<Section>& sections,
+                         std::size_t index, FurnitureCarry carried)
+    : m_page(sections[index].page), m_layoutDevice(1, 1, QImage::Format_RGB32),
       m_text(document.Text().clone(nullptr))
 {
+    const Section& section = sections[index];
     m_text->setUndoRedoEnabled(false);
+    if (sections.size() > 1)
+        KeepBlocks(*m_text, section.from, section.to);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
+    else if (output == PageOutput::Pdf)
+        m_vectorText = std::make_unique<VectorText>(*m_text);
     // 96 dpi exactly: QImage reports round(dotsPerMeter * 0.0254).
     m_layoutDevice.setDotsPerMeterX(3780);
     m_layoutDevice.setDotsPerMeterY(3780);
@@ -92,25 +150,83 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
     InstallKeptObjectHandler(*m_text);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
-    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef());
-    m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef());
+    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
+    m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
+                                                  std::move(carried), index + 1 == sections.size());
+    if (index != 0)
+        return;
+    // Each later section after the one before it, counting its pages on.
+    FurnitureCarry next = m_furniture->Carry(OwnPageCount());
+    for (std::size_t later = 1; later < sections.size(); ++later) {
+        m_later.push_back(std::unique_ptr<PagedLayout>(new PagedLayout(document, output, sections, later, std::move(next))));
+        next = m_later.back()->m_furniture->Carry(m_later.back()->OwnPageCount());
+    }
+}
+
+// A section starts at a top-level block holding the character of a section start (its
+// first character, as the document is read). One in the first block starts nothing: the
+// first section's page is the document's.
+std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& document)
+{
+    std::vector<Section> sections(1);
+    sections.front().page = document.Page();
+    const QTextDocument& text = document.Text();
+    for (QTextBlock block = text.begin().next(); block.isValid(); block = block.next()) {
+        if (text.frameAt(block.position()) != text.rootFrame())
+            continue;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            KeptSectionRef kept = SectionStartOf(it.fragment().charFormat());
+            if (!kept)
+                continue;
+            sections.back().to = block.position();
+            Section& section = sections.emplace_back();
+            section.from = block.position();
+            section.page = PageSetupOf(kept->section.page);
+            section.kept = std::move(kept);
+            break;
+        }
+    }
+    return sections;
 }
 
 PagedLayout::~PagedLayout() = default;
 
-int PagedLayout::PageCount() const
+int PagedLayout::OwnPageCount() const
 {
     return std::max(1, m_text->pageCount());
 }
 
-int PagedLayout::SheetPixelWidth(double dpi) const
+int PagedLayout::PageCount() const
 {
-    return ToPixels(m_page.SheetWidth(), dpi);
+    int pages = OwnPageCount();
+    for (const auto& later : m_later)
+        pages += later->OwnPageCount();
+    return pages;
 }
 
-int PagedLayout::SheetPixelHeight(double dpi) const
+std::pair<const PagedLayout*, int> PagedLayout::Locate(int page) const
 {
-    return ToPixels(m_page.SheetHeight(), dpi);
+    const PagedLayout* section = this;
+    for (std::size_t i = 0; i < m_later.size() && page >= section->OwnPageCount(); ++i) {
+        page -= section->OwnPageCount();
+        section = m_later[i].get();
+    }
+    return {section, page};
+}
+
+const PageSetup& PagedLayout::PageOf(int page) const
+{
+    return Locate(page).first->m_page;
+}
+
+int PagedLayout::SheetPixelWidth(int page, double dpi) const
+{
+    return ToPixels(PageOf(page).SheetWidth(), dpi);
+}
+
+int PagedLayout::SheetPixelHeight(int page, double dpi) const
+{
+    return ToPixels(PageOf(page).SheetHeight(), dpi);
 }
 
 // Hides blocks from the document layout's own painting while it lives. Visibility is
@@ -155,6 +271,10 @@ bool PagedLayout::InCell(const QTextBlock& block) const
 
 void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
 {
+    if (const auto [section, local] = Locate(page); section != this) {
+        section->PaintBand(image, local, top, dpi);
+        return;
+    }
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
@@ -172,8 +292,18 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
     if (clip.isEmpty())
         return;
-    if (!m_glyphs) {
+    if (!m_glyphs && !m_vectorText) {
         m_text->drawContents(&painter, clip);
+        return;
+    }
+    if (m_vectorText) {
+        if (!m_text->rootFrame()->childFrames().isEmpty()) {
+            const HiddenBlocks hidden(*m_text, [](const QTextBlock&) { return true; });
+            m_text->drawContents(&painter, clip);
+        }
+        painter.setClipRect(clip);
+        DrawLines(painter, clip, [](const QTextBlock&) { return true; },
+                  [](const QTextBlock&, const QTextLine&) { return true; });
         return;
     }
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
@@ -218,8 +348,16 @@ void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::fu
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
             const double top = origin.y() + line.y();
-            if (top <= area.bottom() && top + line.height() >= area.top() && drawsLine(block, line))
+            if (top > area.bottom() || top + line.height() < area.top() || !drawsLine(block, line))
+                continue;
+            if (!m_vectorText) {
                 line.draw(&painter, origin);
+                continue;
+            }
+            // Qt paints what is not plain text; with no pen it leaves the plain text out.
+            painter.setPen(Qt::NoPen);
+            line.draw(&painter, origin);
+            m_vectorText->DrawLine(painter, block, line, origin);
         }
     }
 }
@@ -233,6 +371,10 @@ void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& cl
 
 void PagedLayout::PaintPage(QPainter& painter, int page) const
 {
+    if (const auto [section, local] = Locate(page); section != this) {
+        section->PaintPage(painter, local);
+        return;
+    }
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     m_furniture->Paint(painter, page,
@@ -266,8 +408,8 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
     const PagedLayout layout(document);
     if (page >= layout.PageCount())
         return false;
-    const int width = layout.SheetPixelWidth(dpi);
-    const int height = layout.SheetPixelHeight(dpi);
+    const int width = layout.SheetPixelWidth(page, dpi);
+    const int height = layout.SheetPixelHeight(page, dpi);
     // A page definition read from a file may be absurd; the painter cannot go past this.
     if (width > kMaxSide || height > kMaxSide)
         return false;

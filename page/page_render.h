@@ -12,7 +12,8 @@
 //                       rubies) or not at all;
 //   - page_furniture.h  headers, footers, page numbers and notes around the body;
 //   - text_items.h      a paint device that hands on the text a painter writes (tests,
-//                       the PDF text layer).
+//                       the PDF text layer);
+//   - vector_text.h     the text of PDF pages drawn from glyph runs at its exact size.
 // Nothing here includes editor/: no widgets.
 #pragma once
 
@@ -24,6 +25,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QTextBlock;
 class QTextLine;
@@ -32,13 +35,21 @@ namespace editor {
 
 // A copy of the document laid out on its pages (body width and height of the page
 // definition, in layout pixels). The copy leaves the pane's document and caret alone.
+//
+// Every section is laid out on pages of its own definition: the first on the document's
+// Page(), each later one, from the character that starts it (KeptSection), on its own
+// paper, orientation and margins. Pages are numbered through the document.
 class PageGlyphs;
 class PageFurniture;
 class BlockOrigins;
+class VectorText;
+struct FurnitureCarry;
 
-// How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
-// through the painter as real text, for vector output such as PDF.
-enum class PageOutput { Bitmap, Vector };
+// How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h); through
+// the painter as real text, as Qt paints it; or through the painter with the plain text
+// drawn from the layout's glyph runs at the exact size of its char shapes, as a PDF
+// carries it (vector_text.h).
+enum class PageOutput { Bitmap, Vector, Pdf };
 
 class PagedLayout {
 public:
@@ -46,21 +57,37 @@ public:
     ~PagedLayout();
 
     int PageCount() const;
+    // The page definition page `page` is laid out on: its section's (the last section's
+    // past the end).
+    const PageSetup& PageOf(int page) const;
     // Paints the band [top, top + image.height()) of page `page` at `dpi`, on white.
-    // The image is Format_RGB32.
+    // The image is Format_RGB32. But for PDF output, text is as large as the layout's
+    // fonts, which Qt holds in whole layout pixels (a 10-point char shape prints at 13 px,
+    // 9.75 points).
     void PaintBand(QImage& image, int page, int top, double dpi) const;
-    // Vector output only: paints page `page` with `painter`, whose coordinates are layout
-    // pixels from the sheet's top left corner. Nothing is filled behind it.
+    // Vector and PDF output only: paints page `page` with `painter`, whose coordinates are
+    // layout pixels from the sheet's top left corner. Nothing is filled behind it.
     void PaintPage(QPainter& painter, int page) const;
-    // Pixels of the whole sheet at `dpi`.
-    int SheetPixelWidth(double dpi) const;
-    int SheetPixelHeight(double dpi) const;
+    // Pixels of the whole sheet of page `page` at `dpi`; without a page, of the first.
+    int SheetPixelWidth(int page, double dpi) const;
+    int SheetPixelHeight(int page, double dpi) const;
+    int SheetPixelWidth(double dpi) const { return SheetPixelWidth(0, dpi); }
+    int SheetPixelHeight(double dpi) const { return SheetPixelHeight(0, dpi); }
 
 private:
+    struct Section;
+    static std::vector<Section> SectionsOf(const EditorDocument& document);
+    PagedLayout(const EditorDocument& document, PageOutput output, const std::vector<Section>& sections,
+                std::size_t index, FurnitureCarry carried);
+    // The layout of the section that holds page `page`, and the page's index in it.
+    std::pair<const PagedLayout*, int> Locate(int page) const;
+    int OwnPageCount() const;
+
     // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
     void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const;
     // Paints the backgrounds of the blocks `drawn` selects and those of their lines meeting
     // `area` that `drawsLine` selects: what the document's layout paints, without the rest.
+    // For PDF output the plain text of the lines is drawn from glyph runs (vector_text.h).
     void DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawn,
                    const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const;
     // Whether the block is in a table cell (or another frame) rather than in the body.
@@ -70,7 +97,11 @@ private:
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
+    std::unique_ptr<VectorText> m_vectorText; // PDF output only
     std::unique_ptr<PageFurniture> m_furniture;
+    // The sections after the first, each laid out on its own pages; this object lays out
+    // the first.
+    std::vector<std::unique_ptr<PagedLayout>> m_later;
     // Measured at the first painting, when the copy is laid out.
     const BlockOrigins& Origins() const;
     mutable std::unique_ptr<BlockOrigins> m_origins;

@@ -145,8 +145,8 @@ bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::str
 {
     if (written != nullptr)
         *written = false;
-    const int width = layout.SheetPixelWidth(kRenderDpi);
-    const int height = layout.SheetPixelHeight(kRenderDpi);
+    const int width = layout.SheetPixelWidth(page, kRenderDpi);
+    const int height = layout.SheetPixelHeight(page, kRenderDpi);
     if (page < 0 || page >= layout.PageCount() || width > kMaxSide || height > kMaxSide || width < 2 || height < 2) {
         if (!replaceInOneInstant)
             std::remove(imagePath.c_str());

@@ -1,0 +1,127 @@
+// A document of several sections: each prints on pages of its own definition, the page
+// numbers go on through the document, and headers and footers stay in force across a
+// section break but for what a section's first page hides.
+#include "tests/editor/editor_testing.h"
+#include "tests/hwp/hwp_testing.h"
+
+#include "document/hwp_mapping.h"
+#include "hwp/reader.h"
+#include "page/object_painters.h"
+#include "page/page_render.h"
+#include "page/text_items.h"
+
+#include <QPainter>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Written {
+    QString text;    // without white space
+    std::vector<std::pair<QPointF, QString>> items;   // each at its place, in layout pixels
+
+    QPointF Where(const QString& part) const
+    {
+        for (const auto& [at, item] : items) {
+            if (item.contains(part))
+                return at;
+        }
+        return {-1, -1};
+    }
+};
+
+// What page `page` writes, as a PDF reader finds it.
+Written PageText(const editor::PagedLayout& layout, int page)
+{
+    Written written;
+    editor::TextItemDevice device([&written](const QPointF& at, const QTextItem& item) {
+        written.items.emplace_back(at, item.text());
+        written.text += item.text();
+    });
+    QPainter painter(&device);
+    layout.PaintPage(painter, page);
+    painter.end();
+    written.text.remove(QRegularExpression(QStringLiteral("\\s+")));
+    return written;
+}
+
+hwp::Paragraph Paragraph(std::u16string text, std::uint8_t breakFlags = 0)
+{
+    hwp::Paragraph paragraph;
+    paragraph.text = std::move(text);
+    paragraph.charShapes.push_back(hwp::CharShapeRun{});
+    paragraph.breakFlags = breakFlags;
+    return paragraph;
+}
+
+class PageSections : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        editor_testing::EnsureApplication();
+        editor::RegisterObjectPainters();
+    }
+};
+
+TEST_F(PageSections, ALaterSectionPrintsOnItsOwnPageAndGoesOnWithTheHeadersAndPageNumbersBeforeIt)
+{
+    const std::string folder = hwp_testing::SamplesFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "no sample documents";
+    // The sample's one section: a header numbering its pages, a footer on odd pages, one
+    // line of text. It ends here on a table, right before the second section.
+    hwp::Document source = hwp::ReadDocument(folder + "/headerfooter.hwp");
+    ASSERT_EQ(source.sections.size(), 1u);
+    hwp::Paragraph table = Paragraph(u"표");
+    table.controls.push_back(hwp_testing::TableControl(source, {u"표의 칸"}));
+    table.controls.back().position = table.controls.back().end = 1;
+    source.sections[0].paragraphs.push_back(table);
+    // A second section, landscape with wider margins, over two pages. Its definition is the
+    // first's otherwise.
+    hwp::Section second = source.sections[0];
+    second.page.landscape = true;
+    second.page.leftMargin = 3 * second.page.leftMargin;
+    second.paragraphs = {Paragraph(u"둘째 구역"), Paragraph(u"둘째 구역의 둘째 쪽", hwp::kBreakPage)};
+    ASSERT_GE(second.sectionDef.records.front().data.size(), 8u);
+
+    for (const bool hideFirstHeader : {true, false}) {
+        SCOPED_TRACE(hideFirstHeader ? "its first page hides the header" : "nothing hidden");
+        hwp::Document twoSections = source;
+        twoSections.sections.push_back(second);
+        if (hideFirstHeader)
+            twoSections.sections.back().sectionDef.records.front().data[4] |= 1;
+        const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(twoSections);
+
+        const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+        ASSERT_EQ(layout.PageCount(), 3);
+        EXPECT_EQ(layout.SheetPixelWidth(0, 300), 2480);
+        EXPECT_EQ(layout.SheetPixelHeight(0, 300), 3508);
+        for (const int page : {1, 2}) {
+            EXPECT_EQ(layout.SheetPixelWidth(page, 300), 3508) << "page " << page;
+            EXPECT_EQ(layout.SheetPixelHeight(page, 300), 2480) << "page " << page;
+            EXPECT_EQ(layout.PageOf(page).marginLeft, second.page.leftMargin);
+        }
+        EXPECT_EQ(layout.SheetPixelWidth(3, 300), 3508) << "past the end: the last section's";
+        EXPECT_EQ(editor::PagedLayout(*document).PageCount(), 3) << "page images alike";
+
+        const Written one = PageText(layout, 0);
+        const Written two = PageText(layout, 1);
+        const Written three = PageText(layout, 2);
+        EXPECT_EQ(one.text, QStringLiteral("Header이것은머리말입니다1.Footer이것은꼬리말입니다.첫페이지표표의칸"));
+        EXPECT_EQ(two.text, hideFirstHeader ? QStringLiteral("둘째구역") : QStringLiteral("Header이것은머리말입니다2.둘째구역"))
+            << "no footer on an even page";
+        EXPECT_EQ(three.text, QStringLiteral("Header이것은머리말입니다3.Footer이것은꼬리말입니다.둘째구역의둘째쪽"));
+        // The second section's text begins at its own margin, at the top of its body.
+        const editor::PageSetup& page = layout.PageOf(1);
+        const QPointF at = two.Where(QStringLiteral("둘째"));
+        EXPECT_NEAR(at.x(), editor::HwpUnitsToLayout(page.BodyLeft()), 1.0);
+        EXPECT_GT(at.y(), editor::HwpUnitsToLayout(page.BodyTop()));
+        EXPECT_LT(at.y(), editor::HwpUnitsToLayout(page.BodyTop() + 1500));
+    }
+}
+
+} // namespace
