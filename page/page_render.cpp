@@ -1,6 +1,7 @@
 #include "page/page_render.h"
 
 #include "document/kept_objects.h"
+#include "document/paragraph_heads.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
 #include "document/table_rows.h"
@@ -79,6 +80,9 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
       m_text(document.Text().clone(nullptr))
 {
     m_text->setUndoRedoEnabled(false);
+    // Counted and given their room before the glyph cache takes the text's colours.
+    m_heads = std::make_unique<ParagraphHeads>(*m_text, document.OriginRef());
+    m_heads->FitRooms(*m_text);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     // 96 dpi exactly: QImage reports round(dotsPerMeter * 0.0254).
@@ -172,8 +176,10 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
     if (clip.isEmpty())
         return;
+    const auto origin = [this](const QTextBlock& block) { return Origins().Of(block); };
     if (!m_glyphs) {
         m_text->drawContents(&painter, clip);
+        m_heads->Paint(painter, *m_text, clip, origin);
         return;
     }
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
@@ -193,6 +199,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
               [this](const QTextBlock& block, const QTextLine& line) {
                   return m_glyphs->LeavesPaintingIn(block, line.textStart(), line.textLength());
               });
+    m_heads->Paint(painter, *m_text, clip, origin);
     PaintGlyphs(image, painter, clip);
 }
 
@@ -256,6 +263,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
     DrawLines(painter, lines, [](const QTextBlock&) { return true; },
               [](const QTextBlock&, const QTextLine&) { return true; });
+    m_heads->Paint(painter, *m_text, lines, [this](const QTextBlock& block) { return Origins().Of(block); });
     painter.restore();
 }
 

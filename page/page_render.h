@@ -35,6 +35,7 @@ namespace editor {
 class PageGlyphs;
 class PageFurniture;
 class BlockOrigins;
+class ParagraphHeads;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h), or
 // through the painter as real text, for vector output such as PDF.
@@ -69,6 +70,7 @@ private:
     PageSetup m_page;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
+    std::unique_ptr<ParagraphHeads> m_heads; // numbers and bullets before paragraphs
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
     std::unique_ptr<PageFurniture> m_furniture;
     // Measured at the first painting, when the copy is laid out.
