@@ -9,7 +9,9 @@
 //   - kept_objects.h     every control of a file as one object character of the text,
 //                        and the registry of the painters that size and draw it;
 //   - table_mapping.h    a file's table <-> a table of the text engine, cell by cell;
-//   - table_rows.h       rows at least as tall as the file's cells.
+//   - table_rows.h       rows at least as tall as the file's cells;
+//   - paragraph_heads.h  numbers, bullets and outline numbers before paragraphs, counted,
+//                        given their room and drawn (for the pane and the page).
 // Nothing here includes page/ or editor/.
 #pragma once
 

@@ -3,6 +3,7 @@
 #include "hwp/border_fill.h"
 
 #include "document/kept_objects.h"
+#include "document/paragraph_heads.h"
 #include "document/table_mapping.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
@@ -172,9 +173,11 @@ std::int32_t ToUnits(double pixels)
     return static_cast<std::int32_t>(std::lround(LayoutToHwpUnits(pixels)));
 }
 
-// Writes into `shape` (the base the format came from) what the format says differently.
-hwp::ParaShape ParaShapeFrom(const QTextBlockFormat& format, const hwp::ParaShape& base)
+// Writes into `shape` (the base the format came from) what the format says differently;
+// the room of a paragraph head is none of it.
+hwp::ParaShape ParaShapeFrom(const QTextBlockFormat& shown, const hwp::ParaShape& base)
 {
+    const QTextBlockFormat format = WithoutHeadRoom(shown);
     hwp::ParaShape shape = base;
     const QTextBlockFormat reference = BlockFormatFrom(base);
     const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask;
@@ -236,6 +239,7 @@ public:
     ShapeTables(const EditorDocument& source, hwp::Document& target) : m_target(target)
     {
         const hwp::Document& origin = source.Origin();
+        m_origin = &origin;
         m_target.faces = origin.faces;
         m_target.borderFills = origin.borderFills;
         m_target.tabDefs = origin.tabDefs;
@@ -312,6 +316,10 @@ public:
         hwp::ParaShape base = m_defaultPara;
         ShapeFromBytes(format.property(kBaseParaShapeProperty), base);
         hwp::ParaShape shape = ParaShapeFrom(format, base);
+        // A paragraph from another file numbers with that file's numbering or bullet.
+        const HeadSourceRef source = format.property(kHeadSourceProperty).value<HeadSourceRef>();
+        if (source && source.get() != m_origin)
+            shape.numberingId = hwp::ImportHead(*source, shape.headKind, shape.numberingId, m_target);
         if (shape.tabDefId >= m_target.tabDefs.size())
             shape.tabDefId = 0;
         if (shape.borderFillId > m_target.borderFills.size())
@@ -353,6 +361,7 @@ private:
     }
 
     hwp::Document& m_target;
+    const hwp::Document* m_origin = nullptr;
     hwp::CharShape m_defaultChar;
     hwp::ParaShape m_defaultPara;
 };
@@ -480,6 +489,7 @@ public:
         if (m_firstParagraph)
             cursor.setBlockCharFormat(m_result->DefaultCharFormat());
         cursor.endEditBlock();
+        ParagraphHeads(text, m_origin).FitRooms(text);
         AddFields();
         text.clearUndoRedoStacks();
         text.setModified(false);
@@ -545,6 +555,8 @@ private:
             m_blockFormats.push_back(BlockFormatFrom(shape));
             m_blockFormats.back().setProperty(kBaseParaShapeIdProperty,
                                               static_cast<qulonglong>(m_blockFormats.size() - 1));
+            if (shape.headKind != hwp::HeadKind::None)
+                m_blockFormats.back().setProperty(kHeadSourceProperty, QVariant::fromValue<HeadSourceRef>(m_origin));
         }
     }
 
@@ -1155,6 +1167,21 @@ bool WriteHwpFile(const EditorDocument& document, const std::string& path)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::optional<hwp::ParaShape> ParaShapeOf(const QTextBlockFormat& format)
+{
+    hwp::ParaShape shape;
+    if (!ShapeFromBytes(format.property(kBaseParaShapeProperty), shape))
+        return std::nullopt;
+    return shape;
+}
+
+QTextCharFormat CharFormatOf(const hwp::Document& document, std::uint32_t id)
+{
+    if (id >= document.charShapes.size())
+        return CharFormatFrom(document, hwp::CharShape{});
+    return CharFormatFrom(document, document.charShapes[id]);
 }
 
 QColor FromColorRef(hwp::ColorRef color)

@@ -37,6 +37,13 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown
 // Replaces the file in one instant; false when it cannot be written.
 bool WriteHwpFile(const EditorDocument& document, const std::string& path);
 
+// The para shape a block format was made from (with what the format says differently
+// left out); none for a format not read from a file.
+std::optional<hwp::ParaShape> ParaShapeOf(const QTextBlockFormat& format);
+// The char format char shape `id` of `document` shows as; the default one when there is
+// no such shape.
+QTextCharFormat CharFormatOf(const hwp::Document& document, std::uint32_t id);
+
 // HWP colours (0x00BBGGRR) and the text engine's.
 QColor FromColorRef(hwp::ColorRef color);
 hwp::ColorRef ToColorRef(const QColor& color);

@@ -3,6 +3,7 @@
 #include "editor/equation_tools.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
+#include "document/paragraph_heads.h"
 #include "page/page_render.h"
 #include "editor/picture_tools.h"
 #include "document/table_mapping.h"
@@ -22,6 +23,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -123,6 +126,22 @@ public:
     std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
 
 protected:
+    // Paragraph heads are drawn over the text, in the room their blocks keep for them.
+    void paintEvent(QPaintEvent* event) override
+    {
+        QTextEdit::paintEvent(event);
+        const ParagraphHeads* heads = KeptParagraphHeads(*document());
+        if (heads == nullptr || heads->Empty())
+            return;
+        QPainter painter(viewport());
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        const QPointF scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        painter.translate(-scrolled);
+        const QAbstractTextDocumentLayout* layout = document()->documentLayout();
+        heads->Paint(painter, *document(), QRectF(event->rect()).translated(scrolled),
+                     [layout](const QTextBlock& block) { return layout->blockBoundingRect(block).topLeft(); });
+    }
+
     // Kept objects tell what they are, and notes and headers their text, on hover.
     bool viewportEvent(QEvent* event) override
     {
@@ -793,6 +812,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     m_scanOpen = false;
     ApplyZoom();
     KeepTableRowsFitted(m_document->Text());
+    KeepParagraphHeads(m_document->Text(), m_document->OriginRef(), [view = m_view] { view->viewport()->update(); });
     RefreshStyleBox();
     QTextCursor cursor(&m_document->Text());
     m_view->setTextCursor(cursor);
@@ -814,8 +834,10 @@ void CHwpctrl::ApplyZoom()
     m_view->setLineWrapColumnOrWidth(
         static_cast<int>(HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0));
     text.markContentsDirty(0, text.characterCount());
-    // Text grows by the ratio in whole device pixels: the extra height rows need follows.
+    // Text grows by the ratio in whole device pixels: the extra height rows need follows,
+    // and the room of paragraph heads, whose letters grow too.
     FitTableRows(text);
+    RecountParagraphHeads(text);
     if (m_zoomButton) {
         m_zoomButton->setText(QStringLiteral("%1%").arg(m_zoomRatio));
         PlaceZoomButton();

@@ -154,6 +154,9 @@ void WriteCharShape(ByteWriter& out, const CharShape& shape)
 constexpr std::uint32_t kParaOldLineSpacing = 3u;
 constexpr std::uint32_t kParaAlignment = 7u << 2;
 constexpr std::uint32_t kParaLineSpacingKind = 0x1Fu;
+constexpr std::uint32_t kParaHeadKind = 3u << 23;
+constexpr std::uint32_t kParaHeadLevel = 7u << 25;
+constexpr std::uint32_t kParaNamed1 = kParaOldLineSpacing | kParaAlignment | kParaHeadKind | kParaHeadLevel;
 
 ParaShape ReadParaShape(std::string_view data)
 {
@@ -162,7 +165,9 @@ ParaShape ReadParaShape(std::string_view data)
     const std::uint32_t property1 = in.U32();
     const std::uint32_t alignment = (property1 & kParaAlignment) >> 2;
     shape.alignment = static_cast<Alignment>(alignment <= 5 ? alignment : 0);
-    shape.otherProperties1 = property1 & ~(kParaOldLineSpacing | kParaAlignment);
+    shape.headKind = static_cast<HeadKind>((property1 & kParaHeadKind) >> 23);
+    shape.headLevel = static_cast<std::uint8_t>((property1 & kParaHeadLevel) >> 25);
+    shape.otherProperties1 = property1 & ~kParaNamed1;
     // The file holds margins, indent and paragraph spacing at twice their size in HwpUnit.
     shape.leftMargin = in.I32() / 2;
     shape.rightMargin = in.I32() / 2;
@@ -198,8 +203,9 @@ void WriteParaShape(ByteWriter& out, const ParaShape& shape)
     const auto kind = static_cast<std::uint32_t>(shape.lineSpacingKind);
     // Readers of the old field know no "at least": they get "fixed" instead.
     const std::uint32_t oldKind = kind == 3 ? 1 : kind;
-    out.U32((shape.otherProperties1 & ~(kParaOldLineSpacing | kParaAlignment)) |
-            ((static_cast<std::uint32_t>(shape.alignment) << 2) & kParaAlignment) | oldKind);
+    out.U32((shape.otherProperties1 & ~kParaNamed1) | ((static_cast<std::uint32_t>(shape.alignment) << 2) & kParaAlignment) |
+            ((static_cast<std::uint32_t>(shape.headKind) << 23) & kParaHeadKind) |
+            ((static_cast<std::uint32_t>(shape.headLevel) << 25) & kParaHeadLevel) | oldKind);
     for (std::int32_t value : {shape.leftMargin, shape.rightMargin, shape.indent, shape.spacingBefore, shape.spacingAfter})
         out.I32(std::clamp(value, -0x3FFFFFFF, 0x3FFFFFFF) * 2);
     out.I32(shape.lineSpacing);

@@ -89,6 +89,10 @@ struct CharShape {
 
 enum class Alignment : std::uint8_t { Justify = 0, Left = 1, Right = 2, Center = 3, Distribute = 4, Divide = 5 };
 
+// What a paragraph starts with, drawn before its text: nothing, its section's outline
+// number, a number of a numbering definition or a bullet.
+enum class HeadKind : std::uint8_t { None = 0, Outline = 1, Number = 2, Bullet = 3 };
+
 enum class LineSpacingKind : std::uint8_t {
     Percent = 0,        // lineSpacing is % of the font size (160 = the usual default)
     Fixed = 1,          // lineSpacing is the line height in HwpUnit
@@ -109,11 +113,15 @@ struct ParaShape {
     LineSpacingKind lineSpacingKind = LineSpacingKind::Percent;
     std::int32_t lineSpacing = 160;
     std::uint16_t tabDefId = 0;
-    std::uint16_t numberingId = 0;   // numbering or bullet id, by the heading kind
+    // Numbering (HeadKind::Number) or bullet (HeadKind::Bullet) id, counted from 1; 0 none.
+    // Outline paragraphs take their section's numbering.
+    std::uint16_t numberingId = 0;
+    HeadKind headKind = HeadKind::None;
+    std::uint8_t headLevel = 0;   // 0-based: level 1 is 0
     std::uint16_t borderFillId = 0;  // 1-based in the file; 0 = none
     std::array<std::int16_t, 4> borderOffsets{};   // left, right, top, bottom; HwpUnit
-    // Property bits this model does not name (heading kind, widow control, line
-    // breaking, ...), kept as read; alignment and line spacing kind win over them.
+    // Property bits this model does not name (widow control, line breaking, ...), kept as
+    // read; alignment, line spacing kind and the head win over them.
     std::uint32_t otherProperties1 = 0;
     std::uint32_t properties2 = 0;
     std::uint32_t otherProperties3 = 0;
@@ -135,8 +143,9 @@ struct Style {
     bool operator==(const Style&) const = default;
 };
 
-// A record kept as read for tables the model does not interpret (tab definitions,
-// numberings, bullets): para shapes refer to them by index.
+// A record kept as read for tables the model keeps as bytes (tab definitions, and
+// numberings and bullets, whose parsed view is hwp/numbering.h): para shapes refer to
+// them by index.
 struct RawRecord {
     Bytes data;
 

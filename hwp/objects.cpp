@@ -6,6 +6,7 @@
 #include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/error.h"
+#include "hwp/numbering.h"
 #include "hwp/paragraph.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/records.h"
@@ -137,6 +138,7 @@ public:
     Importer(const Document& from, Document& to) : m_from(from), m_to(to) {}
 
     Control Import(const Control& control);
+    std::uint16_t HeadId(HeadKind kind, std::uint16_t id);
 
 private:
     [[noreturn]] static void Missing(const std::string& what, std::size_t id)
@@ -165,6 +167,9 @@ private:
     std::uint16_t ParaShape(std::uint16_t id) override;
     std::uint8_t Style(std::uint8_t id) override;
     std::uint16_t Raw(const std::vector<RawRecord>& from, std::vector<RawRecord>& to, std::size_t id, const char* what);
+    // A numbering's or bullet's record with the char shapes its heads print in (and a
+    // picture bullet's bin data) found or added in `to`.
+    RawRecord Heads(const RawRecord& record, bool bullet);
 
     const Document& m_from;
     Document& m_to;
@@ -364,6 +369,44 @@ std::uint16_t Importer::Raw(const std::vector<RawRecord>& from, std::vector<RawR
     return static_cast<std::uint16_t>(FindOrAppend(to, id, record));
 }
 
+std::uint16_t Importer::HeadId(HeadKind kind, std::uint16_t id)
+{
+    // Numbering and bullet ids count from 1; which table by the head kind. Outline
+    // paragraphs name no numbering of their own.
+    if (id == 0 || (kind != HeadKind::Number && kind != HeadKind::Bullet))
+        return id;
+    const bool bullet = kind == HeadKind::Bullet;
+    auto& memo = bullet ? m_bullets : m_numberings;
+    if (!memo.count(id)) {
+        const auto& from = bullet ? m_from.bullets : m_from.numberings;
+        if (id > from.size())
+            Missing(bullet ? "bullet" : "numbering", id);
+        auto& to = bullet ? m_to.bullets : m_to.numberings;
+        memo[id] = static_cast<std::uint16_t>(1 + FindOrAppend(to, id - 1u, Heads(from[id - 1u], bullet)));
+    }
+    return memo[id];
+}
+
+RawRecord Importer::Heads(const RawRecord& record, bool bullet)
+{
+    const auto charShape = [this](std::uint32_t id) { return id == kOwnCharShape ? id : CharShape(id); };
+    try {
+        if (bullet) {
+            Bullet read = ReadBullet(record);
+            read.head.charShapeId = charShape(read.head.charShapeId);
+            if (read.hasPicture && read.picture.binItemId > 0 && read.picture.binItemId <= 0xFFFF)
+                read.picture.binItemId = BinData1(static_cast<std::uint16_t>(read.picture.binItemId));
+            return WriteBullet(read);
+        }
+        Numbering read = ReadNumbering(record);
+        for (NumberingLevel& level : read.levels)
+            level.head.charShapeId = charShape(level.head.charShapeId);
+        return WriteNumbering(read);
+    } catch (const HwpError&) {
+        return record;   // what cannot be followed goes as it is
+    }
+}
+
 std::uint16_t Importer::ParaShape(std::uint16_t id)
 {
     if (const auto found = m_paraShapes.find(id); found != m_paraShapes.end())
@@ -377,18 +420,7 @@ std::uint16_t Importer::ParaShape(std::uint16_t id)
             m_tabDefs[tab] = Raw(m_from.tabDefs, m_to.tabDefs, tab, "tab definition");
         shape.tabDefId = m_tabDefs[tab];
     }
-    // Numbering and bullet ids count from 1; which table by the heading kind.
-    const unsigned heading = (shape.otherProperties1 >> 23) & 3;
-    if (shape.numberingId != 0 && (heading == 2 || heading == 3)) {
-        const bool bullet = heading == 3;
-        auto& memo = bullet ? m_bullets : m_numberings;
-        const std::uint16_t number = shape.numberingId;
-        if (!memo.count(number))
-            memo[number] = static_cast<std::uint16_t>(
-                1 + Raw(bullet ? m_from.bullets : m_from.numberings, bullet ? m_to.bullets : m_to.numberings, number - 1u,
-                        bullet ? "bullet" : "numbering"));
-        shape.numberingId = memo[number];
-    }
+    shape.numberingId = HeadId(shape.headKind, shape.numberingId);
     shape.borderFillId = BorderFill1(shape.borderFillId);
     const auto to = static_cast<std::uint16_t>(FindOrAppend(m_to.paraShapes, id, shape));
     return m_paraShapes[id] = to;
@@ -470,6 +502,28 @@ Control ImportControl(const Document& from, const Control& control, Document& to
         to.styles.resize(sizes[6]);
         to.binData.resize(sizes[7]);
         throw;
+    }
+}
+
+std::uint16_t ImportHead(const Document& from, HeadKind kind, std::uint16_t id, Document& to)
+{
+    const std::size_t sizes[] = {to.borderFills.size(), to.charShapes.size(), to.numberings.size(), to.bullets.size(),
+                                 to.binData.size()};
+    PerLang<std::size_t> faces{};
+    for (int lang = 0; lang < kLangCount; ++lang)
+        faces[static_cast<std::size_t>(lang)] = to.faces[static_cast<std::size_t>(lang)].size();
+    try {
+        Importer importer(from, to);
+        return importer.HeadId(kind, id);
+    } catch (const HwpError&) {
+        for (int lang = 0; lang < kLangCount; ++lang)
+            to.faces[static_cast<std::size_t>(lang)].resize(faces[static_cast<std::size_t>(lang)]);
+        to.borderFills.resize(sizes[0]);
+        to.charShapes.resize(sizes[1]);
+        to.numberings.resize(sizes[2]);
+        to.bullets.resize(sizes[3]);
+        to.binData.resize(sizes[4]);
+        return 0;
     }
 }
 

@@ -42,6 +42,11 @@ std::u16string ControlText(const Control& control);
 // Throws HwpError when the records refer to an id that `from` does not have.
 Control ImportControl(const Document& from, const Control& control, Document& to);
 
+// The id in `to` (counted from 1) of numbering or bullet `id` of `from`, by `kind`, found
+// or added there with the char shapes its heads print in; 0 when `from` has no such one.
+// Other kinds keep their id.
+std::uint16_t ImportHead(const Document& from, HeadKind kind, std::uint16_t id, Document& to);
+
 // Removes the bin data items nothing refers to any more (no kept object, section
 // definition or border fill), with their streams, and renumbers the references to the
 // others. For after objects were deleted. Returns how many it removed.

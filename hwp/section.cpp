@@ -167,6 +167,16 @@ Control ColumnDefFor(const Section& section)
 
 }  // namespace
 
+std::uint16_t OutlineNumberingId(const Section& section)
+{
+    // Header: id, property, column gap, two grids, default tab stop, then the numbering.
+    constexpr std::size_t kAt = 18;
+    if (section.sectionDef.ctrlId != kSecd || section.sectionDef.records.empty())
+        return 0;
+    const Bytes& header = section.sectionDef.records.front().data;
+    return header.size() >= kAt + 2 ? static_cast<std::uint16_t>(LittleEndianAt(header, kAt, 2)) : 0;
+}
+
 Section ReadSection(std::string_view stream, std::size_t index, const Document& document)
 {
     const std::string name = "BodyText/Section" + std::to_string(index);

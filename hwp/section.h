@@ -16,4 +16,8 @@ Section ReadSection(std::string_view stream, std::size_t index, const Document& 
 // The section stream (not yet deflated). `fieldIds` numbers the fields document-wide.
 std::string WriteSection(const Section& section, const Document& document, std::uint32_t& fieldIds);
 
+// The numbering the section's outline paragraphs count in (counted from 1; 0 none), as
+// its definition names it.
+std::uint16_t OutlineNumberingId(const Section& section);
+
 }  // namespace hwp

@@ -1,6 +1,7 @@
 #include "page/page_render.h"
 
 #include "document/kept_objects.h"
+#include "document/paragraph_heads.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
 #include "page/vector_text.h"
@@ -133,8 +134,16 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, cons
 {
     const Section& section = sections[index];
     m_text->setUndoRedoEnabled(false);
-    if (sections.size() > 1)
+    // Counted over the whole document (numbers go on across sections) and given their
+    // room before the glyph cache takes the text's colours.
+    m_heads = std::make_unique<ParagraphHeads>(*m_text, document.OriginRef());
+    m_heads->FitRooms(*m_text);
+    if (sections.size() > 1) {
+        const int first = m_text->findBlock(section.from).blockNumber();
+        const int end = section.to > 0 ? m_text->findBlock(section.to).blockNumber() : m_text->blockCount();
         KeepBlocks(*m_text, section.from, section.to);
+        m_heads->KeepBlocks(first, end - first);
+    }
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -292,8 +301,10 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
     if (clip.isEmpty())
         return;
+    const auto origin = [this](const QTextBlock& block) { return Origins().Of(block); };
     if (!m_glyphs && !m_vectorText) {
         m_text->drawContents(&painter, clip);
+        m_heads->Paint(painter, *m_text, clip, origin);
         return;
     }
     if (m_vectorText) {
@@ -304,6 +315,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         painter.setClipRect(clip);
         DrawLines(painter, clip, [](const QTextBlock&) { return true; },
                   [](const QTextBlock&, const QTextLine&) { return true; });
+        m_heads->Paint(painter, *m_text, clip, origin);
         return;
     }
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
@@ -323,6 +335,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
               [this](const QTextBlock& block, const QTextLine& line) {
                   return m_glyphs->LeavesPaintingIn(block, line.textStart(), line.textLength());
               });
+    m_heads->Paint(painter, *m_text, clip, origin);
     PaintGlyphs(image, painter, clip);
 }
 
@@ -398,6 +411,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
     DrawLines(painter, lines, [](const QTextBlock&) { return true; },
               [](const QTextBlock&, const QTextLine&) { return true; });
+    m_heads->Paint(painter, *m_text, lines, [this](const QTextBlock& block) { return Origins().Of(block); });
     painter.restore();
 }
 

@@ -44,6 +44,7 @@ class PageFurniture;
 class BlockOrigins;
 class VectorText;
 struct FurnitureCarry;
+class ParagraphHeads;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h); through
 // the painter as real text, as Qt paints it; or through the painter with the plain text
@@ -96,6 +97,7 @@ private:
     PageSetup m_page;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
+    std::unique_ptr<ParagraphHeads> m_heads; // numbers and bullets before paragraphs
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
     std::unique_ptr<VectorText> m_vectorText; // PDF output only
     std::unique_ptr<PageFurniture> m_furniture;
