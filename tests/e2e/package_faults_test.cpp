@@ -116,6 +116,9 @@ protected:
     // the first time with the question handed over, afterwards with the saved one.
     std::unique_ptr<Child> StartLauncher(const fs::path& data, const std::string& script, bool first = false)
     {
+        // A launcher ends when it is told of the save while its editor is still closing, and
+        // a second launch of the same user is refused until that editor has.
+        EXPECT_TRUE(ReapOrphans(180s)) << "an editor of an earlier launch never closed";
         const fs::path question = Root() / "q.json";
         std::ofstream(question) << R"({"exam_key":1001,"exam_local":"exam","obj_option":"D","sbj_option":"N",)"
                                 << R"("des_option":"N","difficulty":"d2"})";
@@ -304,9 +307,6 @@ TEST_F(PackageFaults, AnElementaryQuestionReopensAsElementary)
     fs::create_directories(data / m_question.folder);
     auto first = StartLauncher(data, "demo", true);
     ASSERT_EQ(first->Wait(180s), 0);
-    // The launcher ends when it is told of the save; the editor is still closing, and a
-    // second launch of the same user is refused until it has.
-    ASSERT_TRUE(ReapOrphans(180s)) << "the editor never closed after its save";
     ClearLog();
     auto again = StartLauncher(data, "probe");
     again->Wait(180s);
