@@ -97,7 +97,13 @@ void KeepBlocks(QTextDocument& text, int from, int to)
 {
     QTextCursor cursor(&text);
     if (to > 0) {
+        // From the end of the block before, unless that block is inside a table: then the
+        // block at `to` is the one a table is always followed by, and stays, emptied.
+        cursor.setPosition(to);
+        const QTextFrame* frame = cursor.currentFrame();
         cursor.setPosition(to - 1);
+        if (cursor.currentFrame() != frame)
+            cursor.setPosition(to);
         cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
