@@ -15,6 +15,7 @@
 #include <QTextObjectInterface>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -334,20 +335,27 @@ private:
     }
 };
 
-QTextCharFormat Marked(const QTextCharFormat& around, int property, const QVariant& value)
+QTextCharFormat Marked(const QTextCharFormat& around, int property, const QVariant& value, const void* address)
 {
     QTextCharFormat format = WithoutKeptObject(around);
     format.setObjectType(kKeptObjectType);
-    format.setProperty(property, value);
+    SetReference(format, property, value, address);
     return format;
 }
 
 } // namespace
 
+void SetReference(QTextFormat& format, int property, const QVariant& reference, const void* address)
+{
+    format.setProperty(property, reference);
+    format.setProperty(kReferenceHashProperty, static_cast<int>(std::hash<const void*>{}(address)));
+}
+
 QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef object)
 {
     const bool ownBaseline = object && SitsOnOwnBaseline(object->control);
-    QTextCharFormat format = Marked(around, kKeptObjectProperty, QVariant::fromValue(std::move(object)));
+    const void* address = object.get();
+    QTextCharFormat format = Marked(around, kKeptObjectProperty, QVariant::fromValue(std::move(object)), address);
     if (ownBaseline)
         format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
     return format;
@@ -355,12 +363,14 @@ QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef ob
 
 QTextCharFormat KeptFieldEndFormat(const QTextCharFormat& around, KeptObjectRef field)
 {
-    return Marked(around, kKeptFieldEndProperty, QVariant::fromValue(std::move(field)));
+    const void* address = field.get();
+    return Marked(around, kKeptFieldEndProperty, QVariant::fromValue(std::move(field)), address);
 }
 
 QTextCharFormat SectionStartFormat(const QTextCharFormat& around, KeptSectionRef section)
 {
-    return Marked(around, kKeptSectionProperty, QVariant::fromValue(std::move(section)));
+    const void* address = section.get();
+    return Marked(around, kKeptSectionProperty, QVariant::fromValue(std::move(section)), address);
 }
 
 KeptObjectRef KeptObjectOf(const QTextFormat& format)
@@ -391,6 +401,7 @@ QTextCharFormat WithoutKeptObject(QTextCharFormat format)
     format.clearProperty(kKeptObjectProperty);
     format.clearProperty(kKeptFieldEndProperty);
     format.clearProperty(kKeptSectionProperty);
+    format.clearProperty(kReferenceHashProperty);
     // Only objects are aligned to the middle (to sit on their own baseline).
     if (format.verticalAlignment() == QTextCharFormat::AlignMiddle)
         format.clearProperty(QTextFormat::TextVerticalAlignment);

@@ -47,6 +47,14 @@ using KeptSectionRef = std::shared_ptr<const KeptSection>;
 // The object type of all three kinds of characters (QTextFormat::objectType()).
 constexpr int kKeptObjectType = QTextFormat::UserObject + 1;
 
+// Qt finds a format among a document's by its hash, and hashes a property of a type it
+// does not know (our shared references) by the type's name alone: formats told apart only
+// by such a reference would share one hash, and each new one be compared with all the
+// others, so that a paragraph of N objects would cost N². The reference's address beside
+// it, as an int, spreads them.
+constexpr int kReferenceHashProperty = QTextFormat::UserProperty + 14;
+void SetReference(QTextFormat& format, int property, const QVariant& reference, const void* address);
+
 // `around` with the object type and the object: the format of its U+FFFC.
 QTextCharFormat KeptObjectFormat(const QTextCharFormat& around, KeptObjectRef object);
 QTextCharFormat KeptFieldEndFormat(const QTextCharFormat& around, KeptObjectRef field);

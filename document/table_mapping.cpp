@@ -332,7 +332,7 @@ void SetBlockCharFormatKeepingCell(QTextCursor& cursor, const QTextCharFormat& f
                             (id >= QTextFormat::TableCellTopPadding && id <= QTextFormat::TableCellRightPadding) ||
                             (id >= QTextFormat::TableCellTopBorder && id <= QTextFormat::TableCellRightBorderBrush) ||
                             id == QTextFormat::TextVerticalAlignment || id == kTableCellProperty ||
-                            id == kCellBorderFillProperty || id == kCellExtraTopProperty ||
+                            id == kReferenceHashProperty || id == kCellBorderFillProperty || id == kCellExtraTopProperty ||
                             id == kCellExtraBottomProperty;
         if (ofCell)
             after.setProperty(id, it.value());
@@ -381,7 +381,8 @@ void InsertTextTable(QTextCursor& cursor, const hwp::Table& table, KeptObjectRef
     for (const hwp::HwpUnit width : hwp::ColumnWidths(table))
         widths.push_back(HwpUnitsToLayout(std::max<hwp::HwpUnit>(width, 1)));
     QTextTableFormat format = NewTextTableFormat(widths);
-    format.setProperty(kTableControlProperty, QVariant::fromValue(std::move(object)));
+    const void* address = object.get();
+    SetReference(format, kTableControlProperty, QVariant::fromValue(std::move(object)), address);
     const auto& margins = table.object.outerMargins;
     format.setLeftMargin(HwpUnitsToLayout(std::max<std::int16_t>(0, margins[0])));
     format.setRightMargin(HwpUnitsToLayout(std::max<std::int16_t>(0, margins[1])));
@@ -455,7 +456,8 @@ void InsertTextTable(QTextCursor& cursor, const hwp::Table& table, KeptObjectRef
         }
         auto kept = std::make_shared<hwp::TableCell>(cell);
         kept->paragraphs.clear();
-        cellFormat.setProperty(kTableCellProperty, QVariant::fromValue(TableCellRef(std::move(kept))));
+        const void* address = kept.get();
+        SetReference(cellFormat, kTableCellProperty, QVariant::fromValue(TableCellRef(std::move(kept))), address);
         place.setFormat(cellFormat);
     }
     cursor.setPosition(shown->lastPosition() + 1);

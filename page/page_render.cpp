@@ -15,6 +15,7 @@
 #include <QTextObjectInterface>
 
 #include <algorithm>
+#include <limits>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -249,11 +250,13 @@ int PagedLayout::SheetPixelHeight(int page, double dpi) const
 // its place and every other block's, and the layout skips it before touching its lines.
 class HiddenBlocks {
 public:
-    HiddenBlocks(QTextDocument& text, const std::function<bool(const QTextBlock&)>& hide)
+    // Of the blocks numbered [first, end), those `hide` picks.
+    HiddenBlocks(QTextDocument& text, std::pair<int, int> blocks, const std::function<bool(const QTextBlock&)>& hide)
     {
         // Laid out in full first: a block laid out while hidden would take no room.
         text.documentLayout()->documentSize();
-        for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock block = text.findBlockByNumber(blocks.first); block.isValid() && block.blockNumber() < blocks.second;
+             block = block.next()) {
             if (block.isVisible() && hide(block)) {
                 block.setVisible(false);
                 m_hidden.push_back(block);
@@ -277,6 +280,33 @@ const BlockOrigins& PagedLayout::Origins() const
     if (!m_origins)
         m_origins = std::make_unique<BlockOrigins>(*m_text);
     return *m_origins;
+}
+
+std::pair<int, int> PagedLayout::BlocksMeeting(const QRectF& area) const
+{
+    if (m_lowestBottom.empty()) {
+        const BlockOrigins& origins = Origins();
+        const auto count = static_cast<std::size_t>(m_text->blockCount());
+        m_lowestBottom.assign(count, -std::numeric_limits<double>::infinity());
+        m_highestTop.assign(count, std::numeric_limits<double>::infinity());
+        for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+            const auto number = static_cast<std::size_t>(block.blockNumber());
+            if (number >= count || block.layout() == nullptr)
+                continue;
+            // Both where the layout puts the block and where its lines are drawn from.
+            const QRectF rect = m_text->documentLayout()->blockBoundingRect(block);
+            const QRectF lines = block.layout()->boundingRect().translated(origins.Of(block));
+            m_lowestBottom[number] = std::max(rect.bottom(), lines.bottom());
+            m_highestTop[number] = std::min(rect.top(), lines.top());
+        }
+        for (std::size_t i = 1; i < count; ++i)
+            m_lowestBottom[i] = std::max(m_lowestBottom[i], m_lowestBottom[i - 1]);
+        for (std::size_t i = count; i-- > 1;)
+            m_highestTop[i - 1] = std::min(m_highestTop[i - 1], m_highestTop[i]);
+    }
+    const auto first = std::lower_bound(m_lowestBottom.begin(), m_lowestBottom.end(), area.top()) - m_lowestBottom.begin();
+    const auto end = std::upper_bound(m_highestTop.begin(), m_highestTop.end(), area.bottom()) - m_highestTop.begin();
+    return {static_cast<int>(first), static_cast<int>(std::max(first, end))};
 }
 
 bool PagedLayout::InCell(const QTextBlock& block) const
@@ -315,7 +345,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     }
     if (m_vectorText) {
         if (!m_text->rootFrame()->childFrames().isEmpty()) {
-            const HiddenBlocks hidden(*m_text, [](const QTextBlock&) { return true; });
+            const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), [](const QTextBlock&) { return true; });
             m_text->drawContents(&painter, clip);
         }
         painter.setClipRect(clip);
@@ -329,7 +359,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         // holds right after the cell's background: left to it, but for the blocks of the body
         // (drawn below) and the cell blocks whose text is all drawn from glyphs, whose
         // transparent glyphs would still cost Qt an outline each.
-        const HiddenBlocks hidden(*m_text, [this](const QTextBlock& block) {
+        const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), [this](const QTextBlock& block) {
             return !InCell(block) || !m_glyphs->LeavesPaintingIn(block);
         });
         m_text->drawContents(&painter, clip);
@@ -349,7 +379,9 @@ void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::fu
                             const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const
 {
     const BlockOrigins& origins = Origins();
-    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+    const auto [first, end] = BlocksMeeting(area);
+    for (QTextBlock block = m_text->findBlockByNumber(first); block.isValid() && block.blockNumber() < end;
+         block = block.next()) {
         QTextLayout* text = block.layout();
         if (!block.isVisible() || text == nullptr || text->lineCount() == 0 || !drawn(block))
             continue;
@@ -407,7 +439,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
         // Tables' rulings and backgrounds from the document's layout, every block hidden:
         // the layout would write, clipped, the lines of a paragraph broken across this
         // page's edges, in a cell as in the body.
-        const HiddenBlocks hidden(*m_text, [](const QTextBlock&) { return true; });
+        const HiddenBlocks hidden(*m_text, BlocksMeeting(body), [](const QTextBlock&) { return true; });
         m_text->drawContents(&painter, body);
     }
     painter.setClipRect(body, Qt::IntersectClip);

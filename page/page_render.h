@@ -107,6 +107,12 @@ private:
     // Measured at the first painting, when the copy is laid out.
     const BlockOrigins& Origins() const;
     mutable std::unique_ptr<BlockOrigins> m_origins;
+    // Where the blocks lie, so that painting a page visits the blocks near it, not every
+    // block of the document: the bottom of the lowest block up to each block number, and the
+    // top of the highest from each on (layout pixels).
+    std::pair<int, int> BlocksMeeting(const QRectF& area) const;
+    mutable std::vector<double> m_lowestBottom;
+    mutable std::vector<double> m_highestTop;
 };
 
 // Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted
