@@ -8,6 +8,7 @@
 #include "hwp/bytes.h"
 #include "hwp/container.h"
 #include "hwp/docinfo.h"
+#include "hwp/limits.h"
 #include "hwp/records.h"
 #include "hwp/section.h"
 
@@ -78,6 +79,7 @@ Document ReadDocumentFromBytes(std::string_view bytes)
     }
     // Ids that point nowhere would only fail later, in whoever uses the document.
     CheckDocument(document);
+    CheckLimits(document);
     return document;
 }
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
 
 #include "hwp/container.h"
+#include "hwp/limits.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
 #include "hwp/writer.h"
@@ -17,29 +19,6 @@
 namespace {
 
 using namespace hwp_testing;
-
-// Our own question document with its record streams unpacked, ready to be damaged.
-struct Unpacked {
-    hwp::StreamMap streams;
-    std::string docInfo;
-    std::string section;
-};
-
-Unpacked Unpack(const hwp::Document& document)
-{
-    Unpacked out;
-    out.streams = hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
-    out.docInfo = hwp::InflateRaw(out.streams.at("DocInfo"), "DocInfo");
-    out.section = hwp::InflateRaw(out.streams.at("BodyText/Section0"), "Section0");
-    return out;
-}
-
-std::string Pack(Unpacked unpacked, const std::string& docInfo, const std::string& section)
-{
-    unpacked.streams["DocInfo"] = hwp::DeflateRaw(docInfo);
-    unpacked.streams["BodyText/Section0"] = hwp::DeflateRaw(section);
-    return hwp::WriteCompoundFile(unpacked.streams);
-}
 
 std::string ErrorOf(std::string_view bytes)
 {
@@ -326,23 +305,76 @@ TEST(HwpBadInput, WriterRefusesDocumentsWithDanglingIds)
     }
 }
 
-TEST(HwpBadInput, ExtremeSizesFromADamagedFileStillWriteAndReadBack)
+// Values no word processor writes, as a damaged file holds them: they write, and reading
+// them back refuses the document by the record that holds them, before anyone lays it out.
+TEST(HwpBadInput, ValuesPastWhatALayoutCanTakeAreRefusedByTheirRecord)
 {
-    hwp::Document document = DocumentWithTexts({u"가나다 abc", u"줄\n바꿈"});
-    document.charShapes.front().size = INT32_MAX;
-    document.paraShapes.front().lineSpacing = INT32_MAX;
-    document.paraShapes.front().leftMargin = INT32_MIN;
-    document.paraShapes.front().spacingBefore = INT32_MAX;
-    hwp::PageDef& page = document.sections.front().page;
-    page.width = INT32_MIN;
-    page.leftMargin = INT32_MAX;
-    page.height = INT32_MAX;
-    page.topMargin = INT32_MIN;
-    document.sections.front().columnCount = 255;
-    document.sections.front().columnGap = INT32_MAX;
-    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
-    EXPECT_EQ(read.sections.front().paragraphs, document.sections.front().paragraphs);
-    EXPECT_EQ(read.sections.front().page, page);
+    using Change = std::function<void(hwp::Document&)>;
+    const auto manyParagraphs = [](std::int32_t spacing, int count) {
+        return [spacing, count](hwp::Document& document) {
+            document.paraShapes.front().spacingAfter = spacing;
+            auto& paragraphs = document.sections.front().paragraphs;
+            paragraphs.resize(static_cast<std::size_t>(count), paragraphs.front());
+        };
+    };
+    const struct {
+        const char* name;
+        Change change;
+        std::string refusal;   // empty: read as it is
+    } cases[] = {
+        {"spacing found by flipping a byte", [](hwp::Document& d) { d.paraShapes.front().spacingAfter = 0x3F800000; },
+         "para shape 0: spacing after 1065353216 is out of range"},
+        {"negative left margin", [](hwp::Document& d) { d.paraShapes.front().leftMargin = INT32_MIN; },
+         "para shape 0: left margin"},
+        {"line spacing of 500 lines", [](hwp::Document& d) { d.paraShapes.front().lineSpacing = 50000; },
+         "para shape 0: line spacing 50000 is out of range (0 to 5000 %)"},
+        {"char size", [](hwp::Document& d) { d.charShapes.front().size = INT32_MAX; }, "char shape 0: size"},
+        {"paper height", [](hwp::Document& d) { d.sections.front().page.height = -1694498680; },
+         "BodyText/Section0 page definition: paper height -1694498680 is out of range (10 mm to 1189 mm)"},
+        {"paper width", [](hwp::Document& d) { d.sections.front().page.width = 0; }, "paper width 0"},
+        {"top margin", [](hwp::Document& d) { d.sections.front().page.topMargin = INT32_MIN; }, "top margin"},
+        {"a table too tall",
+         [](hwp::Document& d) {
+             hwp::Control table = TableControl(d, {u"칸"});
+             auto& data = table.records.front().data;   // the common object header: height at byte 20
+             const std::int32_t height = 20 * hwp::kMaxPaperSide;
+             std::memcpy(data.data() + 20, &height, 4);
+             d.sections.front().paragraphs.front().controls.push_back(table);
+         },
+         "BodyText/Section0 paragraph 1: an object's height"},
+        {"a thousand paragraphs a page apart", manyParagraphs(hwp::kMaxParagraphLength, 1000),
+         ": the document comes to more than 2000 A4 pages by here"},
+        {"every value at its largest", [](hwp::Document& d) {
+             d.paraShapes.front().spacingBefore = hwp::kMaxParagraphLength;
+             d.paraShapes.front().indent = -hwp::kMaxParagraphLength;
+             d.paraShapes.front().lineSpacing = hwp::kMaxLineSpacingPercent;
+             d.sections.front().page.width = d.sections.front().page.height = hwp::kMaxPaperSide;
+         }, ""},
+        {"the largest letters", [](hwp::Document& d) { d.charShapes.front().size = hwp::kMaxCharSize; }, ""},
+        {"three hundred paragraphs a page apart", manyParagraphs(hwp::kMaxParagraphLength, 300), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hwp::Document document = DocumentWithTexts({u"가나다 abc", u"줄\n바꿈"});
+        c.change(document);
+        const std::string bytes = hwp::WriteDocumentToBytes(document);
+        if (c.refusal.empty())
+            EXPECT_EQ(hwp::ReadDocumentFromBytes(bytes).sections.front().paragraphs, document.sections.front().paragraphs);
+        else
+            ExpectErrorMentions(bytes, c.refusal);
+    }
+}
+
+TEST(HwpBadInput, AParagraphOfTooManyObjectsIsRefused)
+{
+    hwp::Document document = DocumentWithTexts({u"표"});
+    const hwp::Control table = TableControl(document, {u"칸"});
+    auto& controls = document.sections.front().paragraphs.front().controls;
+    controls.assign(hwp::kMaxObjectsPerParagraph, table);
+    EXPECT_NO_THROW(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document)));
+    controls.push_back(table);
+    ExpectErrorMentions(hwp::WriteDocumentToBytes(document),
+                        "BodyText/Section0 paragraph 1: it holds 10001 objects; at most 10000 are taken");
 }
 
 TEST(HwpBadInput, AFailedWriteLeavesTheOldFileWhole)

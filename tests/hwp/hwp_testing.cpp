@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "hwp/bytes.h"
+#include "hwp/container.h"
+#include "hwp/writer.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/records.h"
 #include "support/json.h"
@@ -348,6 +350,22 @@ ScratchFolder::~ScratchFolder()
     std::error_code error;
     if (!m_path.empty())
         fs::remove_all(m_path, error);
+}
+
+Unpacked Unpack(const hwp::Document& document)
+{
+    Unpacked out;
+    out.streams = hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+    out.docInfo = hwp::InflateRaw(out.streams.at("DocInfo"), "DocInfo");
+    out.section = hwp::InflateRaw(out.streams.at("BodyText/Section0"), "Section0");
+    return out;
+}
+
+std::string Pack(Unpacked unpacked, const std::string& docInfo, const std::string& section)
+{
+    unpacked.streams["DocInfo"] = hwp::DeflateRaw(docInfo);
+    unpacked.streams["BodyText/Section0"] = hwp::DeflateRaw(section);
+    return hwp::WriteCompoundFile(unpacked.streams);
 }
 
 }  // namespace hwp_testing

@@ -2,6 +2,7 @@
 // the hwpjs oracle and a scratch folder.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,15 @@ std::vector<std::vector<std::u16string>> InnerTexts(const hwp::Document& documen
 // A text as hwpjs reports it: its para_text leaves out line breaks inside a paragraph.
 std::u16string OracleView(std::u16string text);
 std::vector<std::vector<std::u16string>> OracleView(std::vector<std::vector<std::u16string>> texts);
+
+// A document's record streams unpacked, ready to be damaged, and packed again.
+struct Unpacked {
+    std::map<std::string, std::string> streams;
+    std::string docInfo;
+    std::string section;
+};
+Unpacked Unpack(const hwp::Document& document);
+std::string Pack(Unpacked unpacked, const std::string& docInfo, const std::string& section);
 
 // What the shell command prints on its standard output.
 std::string CommandOutput(const std::string& command);
