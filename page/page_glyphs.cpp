@@ -270,8 +270,10 @@ BlockOrigins::BlockOrigins(QTextDocument& text) : m_text(text)
                 first = at;
         });
         {
+            // Only around its table: drawing the whole document for each table would cost
+            // a paragraph of many tables the square of their number.
             QPainter painter(&device);
-            text.drawContents(&painter);
+            text.drawContents(&painter, layout->frameBoundingRect(const_cast<QTextTable*>(probe.table)));
         }
         probe.block.setVisible(false);
         // A tenth of a line off at most, else the probe found another text.
