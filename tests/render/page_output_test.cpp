@@ -270,6 +270,8 @@ TEST_F(PageCommands, ImagePagesOfSeveralDocumentsAtADpiIntoAFolder)
     result = Run({"image", Q("two.hwp"), Q("small.png"), "--page", "2", "--dpi", "100"});
     EXPECT_EQ(result.status, 0) << result.error;
     EXPECT_EQ(ReadImage(PathOf("small.png")).width(), 827);
+    EXPECT_EQ(Run({"image", Q("two.hwp"), Q("second.png"), "--pages", "2"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(PathOf("second.png")), ReadFileBytes(PathOf("saved.png")));
 }
 
 TEST_F(PageCommands, PdfsIntoAFolderAndADocumentNamedAsTheOutputIsLeftAlone)

@@ -457,6 +457,8 @@ int RunImage(const Invocation& invocation)
             std::vector<std::string> arguments = {"image", invocation.inputs[0], invocation.output};
             if (invocation.page)
                 arguments.insert(arguments.end(), {"--page", *invocation.page});
+            else if (!invocation.pages.empty())
+                arguments.insert(arguments.end(), {"--page", std::to_string(invocation.pages[0].first)});
             return RunPageCommand(arguments);
         }
         int page = 1;
