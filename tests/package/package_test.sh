@@ -35,6 +35,10 @@ deb=${debs[0]}
 [ -f "$deb" ] || fail "no varnel_${version}_*.deb in $work/out"
 echo "made $(basename "$deb") ($(du -k "$deb" | cut -f1) KiB) in $(($(date +%s) - started)) s"
 
+if command -v lintian >/dev/null 2>&1; then
+  lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian found errors"; }
+fi
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 libzip4 libgsf-1-114 libspng0 fonts-nanum fonts-lmodern qt6-qpa-plugins breeze-icon-theme; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed: $depends"
