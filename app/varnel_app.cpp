@@ -6,6 +6,8 @@ CVarnelApp::CVarnelApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Varnel"));
     setOrganizationName(QStringLiteral("korvane"));
+    // The installed desktop entry: docks and Wayland compositors match windows to it.
+    setDesktopFileName(QStringLiteral("com.korvane.Varnel"));
 }
 
 bool CVarnelApp::InitInstance()

@@ -65,7 +65,8 @@ CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
     : QDialog(parent), m_screenSize(std::move(screenSize))
 {
     setWindowTitle(QStringLiteral("Varnel"));
-    setWindowIcon(MakeIcon());
+    // The installed application icon where the icon themes have it, else our own drawing.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("com.korvane.Varnel"), MakeIcon()));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
     CreateControls();
     // Centred on the screen, as the dialog template asks; the layout adapts from there.

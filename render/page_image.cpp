@@ -20,7 +20,7 @@
 namespace {
 
 // The page the preview shows, at twice the dpi of the image it keeps.
-constexpr std::int32_t kRenderDpi = 600;
+constexpr std::int32_t kRenderDpi = 2 * kImageDpi;
 constexpr std::int32_t kRenderBits = 24;
 // Rows painted at a time: 2.5 MB at 600 dpi, which the halving reads back while it is
 // still in the caches (bands of 1024 rows measured a fifth more CPU, most of it the
@@ -137,17 +137,23 @@ QImage PageImageQueue::TakeBand(int width, int height)
 
 bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written)
 {
-    return Write(layout, page, std::move(imagePath), written, false);
+    return Write(layout, page, std::move(imagePath), written, false, kImageDpi);
+}
+
+bool PageImageQueue::Replace(const editor::PagedLayout& layout, int page, std::string imagePath, int dpi, bool* written)
+{
+    return Write(layout, page, std::move(imagePath), written, true, dpi);
 }
 
 bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written,
-                           bool replaceInOneInstant)
+                           bool replaceInOneInstant, int dpi)
 {
     if (written != nullptr)
         *written = false;
-    const int width = layout.SheetPixelWidth(page, kRenderDpi);
-    const int height = layout.SheetPixelHeight(page, kRenderDpi);
-    if (page < 0 || page >= layout.PageCount() || width > kMaxSide || height > kMaxSide || width < 2 || height < 2) {
+    const int renderDpi = 2 * std::clamp(dpi, kMinImageDpi, kMaxImageDpi);
+    const int width = layout.SheetPixelWidth(page, renderDpi);
+    const int height = layout.SheetPixelHeight(page, renderDpi);
+    if (dpi != renderDpi / 2 || page < 0 || page >= layout.PageCount() || width > kMaxSide || height > kMaxSide || width < 2 || height < 2) {
         if (!replaceInOneInstant)
             std::remove(imagePath.c_str());
         return false;
@@ -169,7 +175,7 @@ bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::str
         if (spoilt)
             job.pairs = -1;
         else
-            layout.PaintBand(job.band, page, top, kRenderDpi);
+            layout.PaintBand(job.band, page, top, renderDpi);
         Add(std::move(job));
         if (spoilt)
             break;
@@ -268,7 +274,7 @@ bool WritePageImage(const editor::PagedLayout& layout, int page, const std::stri
 {
     bool written = false;
     PageImageQueue queue;
-    queue.Write(layout, page, pngPath, &written, true);
+    queue.Write(layout, page, pngPath, &written, true, kImageDpi);
     queue.Finish();
     return written;
 }

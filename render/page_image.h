@@ -66,6 +66,9 @@ public:
     // `written`, when given, says after Finish whether the PNG was written. False when
     // the page does not exist or is too large.
     bool Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written = nullptr);
+    // As Write, at `dpi` (a save's images are kImageDpi), and the file at `imagePath` is
+    // replaced in one instant or left as it was.
+    bool Replace(const editor::PagedLayout& layout, int page, std::string imagePath, int dpi, bool* written);
     void Finish();
 
 private:
@@ -79,7 +82,7 @@ private:
         int pairs = 0; // row pairs of the band; 0: the page is complete
     };
     bool Write(const editor::PagedLayout& layout, int page, std::string imagePath, bool* written,
-               bool replaceInOneInstant);
+               bool replaceInOneInstant, int dpi);
     void Add(Job job);
     QImage TakeBand(int width, int height);
     // On the worker until stopped; on the caller's thread (untilEmpty) when no worker could start.
@@ -99,6 +102,13 @@ private:
 // As above, with the conversion handed to `queue` (done at once when it is null).
 bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, std::string_view partName,
                      PageImageQueue* queue);
+
+// The resolution of a save's page images: painted at twice this and halved.
+constexpr int kImageDpi = 300;
+// The resolutions a page image may be asked for: a 1200-dpi image is painted at 2400 dpi,
+// which an A3 sheet still fits in the painter's sides.
+constexpr int kMinImageDpi = 24;
+constexpr int kMaxImageDpi = 1200;
 
 // The image a save exports of page `page` (0-based) of a document: the same 600-dpi
 // render and halving into the same PNG, without the bitmap file between them. Bands are

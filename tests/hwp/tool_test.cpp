@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <sys/wait.h>
 
@@ -19,13 +20,13 @@ struct ToolRun {
     std::string err;
 };
 
-// `before` runs the tool, as `timeout 9` does.
-ToolRun RunTool(const ScratchFolder& scratch, const std::string& arguments, const std::string& before = {})
+// `locale` goes before the program as the shell's variables ("LANG=ko_KR.UTF-8").
+ToolRun RunTool(const ScratchFolder& scratch, const std::string& arguments, const std::string& locale = "LANG=C.UTF-8")
 {
     const std::string out = scratch.File("stdout.txt");
     const std::string err = scratch.File("stderr.txt");
-    const std::string command =
-        before + " '" + VARNEL_HWP_TOOL + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    const std::string command = "LC_ALL= LC_MESSAGES= " + locale + " '" + VARNEL_HWP_TOOL + "' " + arguments + " >'" + out +
+                                "' 2>'" + err + "'";
     const int raw = std::system(command.c_str());
     ToolRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -112,13 +113,121 @@ TEST(HwpTool, DamagedDocumentsArePrintedOrRefusedInTime)
         WriteFile(file, Pack(unpacked, docInfo, section));
         for (const std::string command : {"image", "pdf"}) {
             const std::string out = scratch.File(command == "pdf" ? "out.pdf" : "out.png");
-            const ToolRun run = RunTool(scratch, command + " '" + file + "' '" + out + "'", "timeout -s KILL 30");
+            const ToolRun run = RunTool(scratch, command + " '" + file + "' '" + out + "'", "LANG=C.UTF-8 timeout -s KILL 30");
             EXPECT_TRUE(run.status == 0 || run.status == 1)
                 << "round " << round << ", " << command << ": status " << run.status << " " << run.err;
             printed += run.status == 0;
         }
     }
     EXPECT_GT(printed, 0) << "no damage was harmless: the check proves nothing";
+}
+
+TEST(HwpTool, CommandLinesGetTheirDocumentedExitStatus)
+{
+    ScratchFolder scratch;
+    hwp::WriteDocument(QuestionDocument(), scratch.File("q.hwp"));
+    const std::string q = " '" + scratch.File("q.hwp") + "'";
+    const std::string folder = " -o '" + scratch.File("out") + "'";
+    const struct {
+        std::string arguments;
+        int status;
+        const char* says; // on standard output for 0, standard error otherwise
+    } cases[] = {
+        {"--help", 0, "Exit status: 0 everything was done; 1 a document"},
+        {"info --help", 0, "usage: varnel-hwp COMMAND"},
+        {"--version", 0, "varnel-hwp " VARNEL_VERSION "\n"},
+        {"", 2, "usage"},
+        {"frobnicate" + q, 2, "unknown command \"frobnicate\""},
+        {"text", 2, "no document named"},
+        {"text --frob" + q, 2, "unknown option \"--frob\""},
+        {"text --pages 1" + q, 2, "belong to image"},
+        {"image --dpi 5" + folder + q, 2, "--dpi takes a number from 24 to 1200"},
+        {"image --pages 3-1" + folder + q, 2, "--pages takes pages"},
+        {"image --pages 1-2" + q + q, 2, "several pages need -o DIR"},
+        {"pdf" + q, 2, "give IN OUT, or -o DIR"},
+        {"rewrite -o" , 2, "-o needs a value"},
+        {"info" + q + " '" + scratch.File("none.hwp") + "'", 1, "none.hwp"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(scratch, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
+        EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(scratch.File("out"))) << "a usage error does nothing";
+}
+
+TEST(HwpTool, SeveralDocumentsGoIntoTheFolderAndABadOneDoesNotStopTheOthers)
+{
+    ScratchFolder scratch;
+    hwp::WriteDocument(DocumentWithTexts({u"첫 문서"}), scratch.File("a.hwp"));
+    std::filesystem::create_directory(scratch.File("other"));
+    hwp::WriteDocument(DocumentWithTexts({u"둘째 문서"}), scratch.File("other/b.HWP"));
+    WriteFile(scratch.File("junk.hwp"), "this is not a document");
+    const std::string inputs = " '" + scratch.File("a.hwp") + "' '" + scratch.File("junk.hwp") + "' '" +
+                               scratch.File("other/b.HWP") + "'";
+
+    ToolRun run = RunTool(scratch, "text -o '" + scratch.File("out/texts") + "'" + inputs);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("junk.hwp: not an HWP 5.0 document"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(scratch.File("out/texts/a.txt")), "첫 문서\n");
+    EXPECT_EQ(ReadFile(scratch.File("out/texts/b.txt")), "둘째 문서\n");
+    EXPECT_FALSE(std::filesystem::exists(scratch.File("out/texts/junk.txt")));
+
+    run = RunTool(scratch, "info -o '" + scratch.File("out") + "'" + inputs);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(ReadFile(scratch.File("out/b.info.txt")).find("version: 5.0.3.0"), std::string::npos);
+
+    // Without -o the documents follow each other on standard output, each under its name.
+    run = RunTool(scratch, "text '" + scratch.File("a.hwp") + "' '" + scratch.File("other/b.HWP") + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "==> " + scratch.File("a.hwp") + " <==\n첫 문서\n\n==> " + scratch.File("other/b.HWP") +
+                           " <==\n둘째 문서\n");
+}
+
+TEST(HwpTool, RewriteIntoAFolderNeverWritesOverADocumentOrAnEarlierOutput)
+{
+    ScratchFolder scratch;
+    hwp::WriteDocument(DocumentWithTexts({u"하나"}), scratch.File("a.hwp"));
+    std::filesystem::create_directory(scratch.File("other"));
+    hwp::WriteDocument(DocumentWithTexts({u"같은 이름"}), scratch.File("other/a.hwp"));
+    const std::string before = ReadFile(scratch.File("a.hwp"));
+
+    ToolRun run = RunTool(scratch, "rewrite -o '" + scratch.Path() + "' '" + scratch.File("a.hwp") + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is the document itself"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(scratch.File("a.hwp")), before);
+
+    run = RunTool(scratch, "rewrite -o '" + scratch.File("out") + "' '" + scratch.File("a.hwp") + "' '" +
+                               scratch.File("other/a.hwp") + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is written for an earlier document already"), std::string::npos) << run.err;
+    EXPECT_EQ(hwp::ReadDocument(scratch.File("out/a.hwp")).sections, hwp::ReadDocument(scratch.File("a.hwp")).sections)
+        << "the first of the two";
+}
+
+TEST(HwpTool, MessagesAreKoreanForAKoreanLocale)
+{
+    ScratchFolder scratch;
+    WriteFile(scratch.File("junk.hwp"), "this is not a document");
+    const std::string junk = " '" + scratch.File("junk.hwp") + "'";
+    const struct {
+        std::string locale;
+        std::string arguments;
+        const char* says;
+    } cases[] = {
+        {"LANG=ko_KR.UTF-8", "text" + junk, "junk.hwp: HWP 5.0 문서가 아닙니다: OLE2 복합 파일이 아니거나 손상되었습니다"},
+        {"LANG=ko_KR.UTF-8", "info '" + scratch.File("none.hwp") + "'", "none.hwp: 파일을 열 수 없습니다"},
+        {"LANG=ko_KR.UTF-8", "frobnicate", "모르는 명령 \"frobnicate\"\n사용법: varnel-hwp"},
+        {"LANG=ko_KR.UTF-8", "--help", "사용법: varnel-hwp 명령"},
+        {"LANG=en_US.UTF-8 LC_MESSAGES=ko_KR.UTF-8", "text" + junk, "HWP 5.0 문서가 아닙니다"},
+        {"LANG=ko_KR.UTF-8 LC_ALL=de_DE.UTF-8", "text" + junk, "not an HWP 5.0 document"},
+        {"LANG=de_DE.UTF-8", "frobnicate", "unknown command"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(scratch, c.arguments, c.locale);
+        EXPECT_NE((run.status == 0 ? run.out : run.err).find(c.says), std::string::npos)
+            << c.locale << " " << c.arguments << "\n" << run.err;
+    }
 }
 
 }  // namespace

@@ -243,4 +243,53 @@ TEST_F(PageCommands, BadInputGetsAReasonAndLeavesTheOutputAlone)
     EXPECT_FALSE(Exists(PathOf("out.pdf")));
 }
 
+TEST_F(PageCommands, ImagePagesOfSeveralDocumentsAtADpiIntoAFolder)
+{
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(60), PathOf("two.hwp")));
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(3), PathOf("one.hwp")));
+    const QString out = Q("pages");
+    // A range stops at each document's end; a page of its own must exist.
+    Result result = Run({"image", "-o", out, "--pages", "1-3", "--dpi", "150", Q("two.hwp"), Q("one.hwp")});
+    EXPECT_EQ(result.status, 0) << result.error;
+    const QImage first = ReadImage(PathOf("pages/two-1.png"));
+    EXPECT_EQ(first.size(), QSize(1240, 1754));
+    EXPECT_FALSE(first == ReadImage(PathOf("pages/two-2.png")));
+    EXPECT_EQ(ReadImage(PathOf("pages/one-1.png")).size(), QSize(1240, 1754));
+    EXPECT_FALSE(Exists(PathOf("pages/two-3.png")));
+    EXPECT_FALSE(Exists(PathOf("pages/one-2.png")));
+    // At 300 dpi without --pages: every page, as a save draws it.
+    result = Run({"image", "-o", Q("all"), Q("two.hwp")});
+    EXPECT_EQ(result.status, 0) << result.error;
+    ASSERT_TRUE(WritePageImage(*editor::ReadHwpFile(PathOf("two.hwp")), 1, PathOf("saved.png")));
+    EXPECT_EQ(ReadFileBytes(PathOf("all/two-2.png")), ReadFileBytes(PathOf("saved.png")));
+
+    result = Run({"image", "-o", out, "--pages", "2,3", Q("one.hwp"), Q("two.hwp")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.error.find("one.hwp has 1 page; there is no page 2"), std::string::npos) << result.error;
+    // The single-document form takes --dpi too.
+    result = Run({"image", Q("two.hwp"), Q("small.png"), "--page", "2", "--dpi", "100"});
+    EXPECT_EQ(result.status, 0) << result.error;
+    EXPECT_EQ(ReadImage(PathOf("small.png")).width(), 827);
+    EXPECT_EQ(Run({"image", Q("two.hwp"), Q("second.png"), "--pages", "2"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(PathOf("second.png")), ReadFileBytes(PathOf("saved.png")));
+}
+
+TEST_F(PageCommands, PdfsIntoAFolderAndADocumentNamedAsTheOutputIsLeftAlone)
+{
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(3), PathOf("a.hwp")));
+    ASSERT_TRUE(editor::WriteHwpFile(*KoreanPages(4), PathOf("b.hwp")));
+    EXPECT_EQ(Run({"pdf", "-o", Q("out"), Q("a.hwp"), Q("b.hwp")}).status, 0);
+    EXPECT_EQ(ReadFileBytes(PathOf("out/a.pdf")).substr(0, 5), "%PDF-");
+    EXPECT_EQ(ReadFileBytes(PathOf("out/b.pdf")).substr(0, 5), "%PDF-");
+
+    // `pdf a.hwp b.hwp` meant two documents: b.hwp is not written over.
+    const std::string kept = ReadFileBytes(PathOf("b.hwp"));
+    for (const char* command : {"pdf", "image"}) {
+        const Result result = Run({command, Q("a.hwp"), Q("b.hwp")});
+        EXPECT_EQ(result.status, 2) << command;
+        EXPECT_NE(result.error.find("is an HWP document, not the output"), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(ReadFileBytes(PathOf("b.hwp")), kept);
+}
+
 } // namespace

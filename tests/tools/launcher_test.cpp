@@ -123,6 +123,36 @@ TEST_F(Launcher, EditorEndingWithoutASaveIsNoSave)
     EXPECT_NE(outcome.output.find("CANCELLED"), std::string::npos) << outcome.output;
 }
 
+TEST_F(Launcher, LocalModeStartsTheEditorOnTheLocalStoreWithoutAServer)
+{
+    setenv("VARNEL_STAND_IN_MODE", "close", 1);
+    Outcome outcome = Run({"--local", "--editor", VARNEL_STAND_IN_EDITOR});
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("the editor was closed"), std::string::npos) << outcome.output;
+    EXPECT_FALSE(ChannelLeft());
+    const JsonOwnedPtr record = Record();
+    const JsonObject user = JsonGetObject(JsonObjectOf(record.get()), "user_info");
+    EXPECT_EQ(JsonGetInt(user, "school_key"), 0);
+    EXPECT_EQ(JsonGetInt(user, "user_key"), 0);
+    EXPECT_EQ(JsonGetText(user, "web_svr"), "");
+    EXPECT_TRUE(JsonGetObject(JsonObjectOf(record.get()), "exam_info").empty()) << "a new local question";
+
+    setenv("VARNEL_STAND_IN_MODE", "quit", 1);
+    outcome = Run({"--local", "--school-key", "7", "--user-key", "8", "--editor", VARNEL_STAND_IN_EDITOR});
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_NE(outcome.output.find("the editor failed (exit status 3)"), std::string::npos) << outcome.output;
+    EXPECT_EQ(JsonGetInt(JsonGetObject(JsonObjectOf(Record().get()), "user_info"), "school_key"), 7);
+
+    for (const auto& extra : std::vector<std::vector<std::string>>{
+             {"--server", "http://exam.example/api"}, {"--exam-key", "3", "--exam-local", "local_exam"}}) {
+        std::vector<std::string> arguments = {"--local", "--editor", VARNEL_STAND_IN_EDITOR};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, 2) << outcome.output;
+        EXPECT_NE(outcome.output.find("--local takes no server and no question"), std::string::npos) << outcome.output;
+    }
+}
+
 TEST_F(Launcher, SaveEndsTheWaitWhileTheEditorKeepsRunning)
 {
     setenv("VARNEL_STAND_IN_MODE", "stay", 1);

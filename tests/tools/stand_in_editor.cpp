@@ -2,6 +2,7 @@
 // $VARNEL_STAND_IN_RECORD, then does what $VARNEL_STAND_IN_MODE says:
 //   save   answer "EXAM_SAVE" and end     quit   end without answering (exit 3)
 //   other  answer "CANCELLED" and end     stay   answer "EXAM_SAVE" and keep running
+//   close  end without answering (exit 0), as an editor the user closed
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,8 @@ int main()
     }
     if (mode == "quit")
         return 3;
+    if (mode == "close")
+        return 0;
     if (mode == "other")
         return channel->Answer("CANCELLED") ? 0 : 5;
     if (!channel->Answer("EXAM_SAVE"))

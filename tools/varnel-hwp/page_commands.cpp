@@ -9,6 +9,7 @@
 #include "hwp/reader.h"
 #include "render/page_image.h"
 #include "render/page_pdf.h"
+#include "tools/varnel-hwp/messages.h"
 
 #include <QGuiApplication>
 
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,7 +29,7 @@ namespace {
 
 int Fail(const std::string& message)
 {
-    std::fprintf(stderr, "varnel-hwp: %s\n", message.c_str());
+    ReportError(message);
     return 1;
 }
 
@@ -178,4 +180,36 @@ int RunPageCommand(int argc, char** argv)
     if (command == "pdf")
         return RunPdf(argc, argv);
     return -1;
+}
+
+int WriteImagePages(const std::string& in, int dpi, const PageChoice& choose)
+{
+    EnsureApplication();
+    auto document = ReadInput(in);
+    if (!document)
+        return 1;
+    const editor::PagedLayout layout(*document);
+    std::string complaint;
+    const std::vector<ImageOutput> outputs = choose(layout.PageCount(), complaint);
+    if (!complaint.empty())
+        return Fail(complaint);
+    for (const ImageOutput& output : outputs) {
+        if (const std::string problem = OutputProblem(output.path); !problem.empty())
+            return Fail(problem);
+    }
+    int status = 0;
+    // One queue: a page is halved and compressed while the next one is painted.
+    PageImageQueue queue;
+    const auto written = std::make_unique<bool[]>(outputs.size());
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (!queue.Replace(layout, outputs[i].page - 1, outputs[i].path, dpi, &written[i]))
+            status = Fail("page " + std::to_string(outputs[i].page) + " of " + in + " is too large for an image at " +
+                          std::to_string(dpi) + " dpi");
+    }
+    queue.Finish();
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (!written[i] && status == 0)
+            status = Fail(outputs[i].path + ": could not be written");
+    }
+    return status;
 }

@@ -35,6 +35,7 @@ enum ExitCode { kSaved = 0, kNotSaved = 1, kRefused = 2 };
 const char* const kHelp =
     "usage: varnel-launcher --school-key N --user-key N --server ADDRESS\n"
     "                       [--question FILE | --exam-key N --exam-local KIND] [--editor PROGRAM]\n"
+    "       varnel-launcher --local [--school-key N --user-key N] [--editor PROGRAM]\n"
     "\n"
     "Hands the editor a launch record for the school, user and server, and optionally a\n"
     "question to open: a JSON file (given \"exam_local\":\"exam\" when it names no store kind),\n"
@@ -42,12 +43,17 @@ const char* const kHelp =
     "workspace. Then starts the editor (by default `varnel` beside this program) and waits\n"
     "until it reports a save or ends.\n"
     "\n"
+    "--local starts the editor on the local store, as a teacher without a question bank\n"
+    "works: no server, a new question of the local store (school and user 0 unless given);\n"
+    "its saves stay in the workspace and the editor stays open until it is closed.\n"
+    "\n"
     "One editor runs per user at a time: while one is open (started by a launcher or on its\n"
     "own), a second launch is refused.\n"
     "\n"
     "Exit status: 0 the question was saved (\"EXAM_SAVE\"), 1 the editor ended without a\n"
     "save, 2 nothing was started (bad arguments, a record over 2047 bytes, no editor, an\n"
-    "editor of this user already open).\n";
+    "editor of this user already open). With --local: 0 the editor was closed, 1 it failed,\n"
+    "2 as above.\n";
 
 struct Options {
     std::optional<std::uint32_t> schoolKey;
@@ -57,6 +63,7 @@ struct Options {
     std::optional<std::uint32_t> examKey;
     std::string examLocal;
     std::string editor;
+    bool local = false;
 };
 
 std::atomic<bool> g_interrupted{false};
@@ -93,6 +100,10 @@ std::string ParseArguments(int argc, char** argv, Options& options, bool& help)
             help = true;
             return {};
         }
+        if (name == "--local" && !value) {
+            options.local = true;
+            continue;
+        }
         if (!value) {
             if (i + 1 >= argc)
                 return name + " needs a value (see --help)";
@@ -114,6 +125,14 @@ std::string ParseArguments(int argc, char** argv, Options& options, bool& help)
         } else {
             return "unknown option " + name + " (see --help)";
         }
+    }
+    if (options.local) {
+        if (options.server || !options.questionFile.empty() || options.examKey || !options.examLocal.empty())
+            return "--local takes no server and no question: the teacher opens questions in the editor";
+        // The workspace of the editor started without a launcher: school 0, user 0.
+        options.schoolKey = options.schoolKey.value_or(0);
+        options.userKey = options.userKey.value_or(0);
+        options.server = "";
     }
     if (!options.schoolKey || !options.userKey || !options.server)
         return "--school-key, --user-key and --server are required (see --help)";
@@ -283,6 +302,15 @@ int main(int argc, char** argv)
         }
     }
 
+    if (!answered && options.local) {
+        // Local saves start the next question in the same editor; closing it ends the work.
+        if (child->ExitStatus() != 0) {
+            std::printf("the editor failed (exit status %d)\n", child->ExitStatus());
+            return kNotSaved;
+        }
+        std::printf("the editor was closed\n");
+        return kSaved;
+    }
     if (!answered) {
         std::printf("the editor ended without a save (exit status %d)\n", child->ExitStatus());
         return kNotSaved;
