@@ -1247,6 +1247,8 @@ void CHwpctrl::EndTextScan()
     m_scanOpen = false;
 }
 
+int CHwpctrl::CaretPosition() const { return m_view->textCursor().position(); }
+
 CaretIndicator CHwpctrl::GetCaretIndicator()
 {
     CaretIndicator indicator;
