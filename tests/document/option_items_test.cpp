@@ -3,6 +3,7 @@
 // marks and answer in step: the layout that fits, the answer's marks, the points mark.
 #include "tests/editor/editor_testing.h"
 
+#include "document/hwp_mapping.h"
 #include "document/option_items.h"
 #include "editor/equation_tools.h"
 #include "editor/picture_tools.h"
@@ -165,6 +166,13 @@ TEST_F(OptionItemsTest, OptionsAreLaidOutInTheArrangementThatFitsWithTheirConten
     ASSERT_EQ(tabs.size(), 4);
     EXPECT_DOUBLE_EQ(tabs[0].position, 120.0);
     EXPECT_EQ(editor::CurrentArrangement(Text(), scan), OptionArrangement::OneRow);
+    // The stops go into the file and come back: the options line up again when reopened.
+    ASSERT_TRUE(editor::WriteHwpFile(m_pane->Document(), PathOf("row.hwp")));
+    const auto reread = editor::ReadHwpFile(PathOf("row.hwp"));
+    ASSERT_TRUE(reread);
+    const editor::OptionScan rescan = editor::ScanOptions(reread->Text());
+    ASSERT_TRUE(rescan.Found());
+    EXPECT_EQ(reread->Text().findBlock(rescan.items[0].markStart).blockFormat().tabPositions(), tabs);
 
     // A long option does not fit a fifth of the line: two columns, then one per line.
     std::vector<editor::OptionContent> contents = editor::ItemContents(Text(), scan);
