@@ -299,7 +299,26 @@ void CVarnelDlg::AddOptionsMenu()
     m_relayoutTimer = new QTimer(this);
     m_relayoutTimer->setSingleShot(true);
     m_relayoutTimer->setInterval(800);
-    connect(m_relayoutTimer, &QTimer::timeout, this, [this] { structure::RelayOutOptions(*m_core); });
+    connect(m_relayoutTimer, &QTimer::timeout, this, [this, pane] {
+        // The caret stays in its option at its place there, also when the options move.
+        QTextEdit* view = pane->TextView();
+        const editor::OptionScan before = editor::ScanOptions(*view->document());
+        const int caret = view->textCursor().position();
+        int item = -1;
+        for (std::size_t i = 0; i < before.items.size(); ++i)
+            if (before.items[i].contentStart <= caret)
+                item = static_cast<int>(i);
+        if (!structure::RelayOutOptions(*m_core) || item < 0)
+            return;
+        const editor::OptionScan after = editor::ScanOptions(*view->document());
+        if (item >= static_cast<int>(after.items.size()))
+            return;
+        const editor::OptionItem& was = before.items[static_cast<std::size_t>(item)];
+        const editor::OptionItem& now = after.items[static_cast<std::size_t>(item)];
+        QTextCursor cursor = view->textCursor();
+        cursor.setPosition(std::min(now.contentStart + std::max(0, caret - was.contentStart), now.contentEnd));
+        view->setTextCursor(cursor);
+    });
     connect(pane->TextView(), &QTextEdit::textChanged, m_relayoutTimer, qOverload<>(&QTimer::start));
 }
 

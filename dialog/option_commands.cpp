@@ -48,7 +48,10 @@ std::string WhyNoItems(OptionScanResult result)
 OptionArrangement WantedArrangement(const QTextDocument& document, const OptionScan& scan)
 {
     const QVariant chosen = document.property(kArrangementProperty);
-    return chosen.isValid() ? static_cast<OptionArrangement>(chosen.toInt()) : editor::CurrentArrangement(document, scan);
+    if (chosen.isValid())
+        return static_cast<OptionArrangement>(chosen.toInt());
+    // New options with none before them: all in one row where they fit, as short ones print.
+    return scan.items.empty() ? OptionArrangement::OneRow : editor::CurrentArrangement(document, scan);
 }
 
 // The found options, or a message and nothing. Marks that repeat cannot say which
