@@ -10,6 +10,7 @@
 //   VARNEL_DRIVER_GO=FILE      scripts that wait for a go-ahead wait until this file exists
 //   VARNEL_DRIVER_SHOTS=DIR    also saves pictures of the dialog at each stage into DIR
 //   VARNEL_DRIVER_STEP_MS=N    pause between steps (default 150 ms)
+//   VARNEL_DRIVER_OPTIONS=TEXT the options the "layouts" script types ("\n" ends a line)
 //
 // Message boxes and the file chooser are answered by the driver as they come up, so a
 // script never stalls on a modal window.
@@ -534,7 +535,11 @@ void BoxCombinationScript(Script& s)
 void LayoutsScript(Script& s)
 {
     s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("민들레 씨앗이 멀리 퍼지는 까닭은?")); });
-    s.Add([&s] { s.Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n② 물\n③ 동물이 옮겨서\n④ 사람\n⑤ 땅속으로 뻗어서")); });
+    s.Add([&s] {
+        const QString options = Env("VARNEL_DRIVER_OPTIONS");
+        s.Type(IDC_PANE_OPTIONS, options.isEmpty() ? QStringLiteral("① 바람\n② 물\n③ 동물이 옮겨서\n④ 사람\n⑤ 땅속으로 뻗어서")
+                                                   : QString(options).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    });
     s.Add([&s] { s.Type(IDC_PANE_ANSWER, QStringLiteral("①")); });
     for (const auto& [name, arrangement] : {std::pair{"one-per-line", editor::OptionArrangement::OnePerLine},
                                             std::pair{"two-columns", editor::OptionArrangement::TwoColumns},
