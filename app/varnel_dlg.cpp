@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
 #include <QLocale>
@@ -273,11 +274,24 @@ void CVarnelDlg::AddScoreBox()
         if (!m_showingScore)
             m_core->SetScore(box->Tenths());
     });
-    auto* show = new QPushButton(QStringLiteral("배점 표시"), this);
-    show->setAutoDefault(false);
+    // A click puts the mark; the arrow chooses how the mark is written.
+    auto* show = new QToolButton(this);
+    show->setText(QStringLiteral("배점 표시"));
+    show->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    show->setPopupMode(QToolButton::MenuButtonPopup);
     show->setToolTip(QStringLiteral("문제 끝에 [3점]처럼 배점을 붙입니다"));
+    auto* formats = new QMenu(show);
+    auto* group = new QActionGroup(formats);
+    for (const QString& format : {QStringLiteral("[%1점]"), QStringLiteral("(%1점)"), QStringLiteral("[배점 %1점]")}) {
+        QAction* action = formats->addAction(format.arg(QStringLiteral("3")));
+        action->setCheckable(true);
+        action->setChecked(format == m_pointsFormat);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, format] { m_pointsFormat = format; });
+    }
+    show->setMenu(formats);
     m_controls[IDC_SHOW_POINTS] = show;
-    connect(show, &QPushButton::clicked, this, [this] { structure::ShowPointsMark(*m_core); });
+    connect(show, &QToolButton::clicked, this, [this] { structure::ShowPointsMark(*m_core, m_pointsFormat); });
 }
 
 void CVarnelDlg::AddOptionsMenu()
@@ -337,6 +351,7 @@ void CVarnelDlg::FillOptionsMenu(QMenu& menu)
     menu.addAction(QStringLiteral("선택지를 아래로"), this, [this] { structure::MoveOption(*m_core, 1); });
     menu.addAction(QStringLiteral("선택지 추가"), this, [this] { structure::AddOption(*m_core); });
     menu.addAction(QStringLiteral("선택지 삭제"), this, [this] { structure::DeleteOption(*m_core); });
+    menu.addAction(QStringLiteral("번호 다시 매기기"), this, [this] { structure::RenumberOptions(*m_core); });
     QMenu* combinations = menu.addMenu(QStringLiteral("보기 조합"));
     const auto sets = editor::CombinationSets(static_cast<int>(structure::BoxStatementsOfQuestion(*m_core).size()));
     if (sets.empty())

@@ -119,5 +119,7 @@ private:
     bool m_busy = false;
     bool m_showingScore = false;
     QLabel* m_scoreLabel = nullptr;
+    // How "배점 표시" writes the points ("%1" the number), for this session.
+    QString m_pointsFormat = QStringLiteral("[%1점]");
     class QTimer* m_relayoutTimer = nullptr;
 };

@@ -223,6 +223,15 @@ void DeleteOption(DialogCore& core)
     Reorder(core, *options, *scan, order);
 }
 
+void RenumberOptions(DialogCore& core)
+{
+    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
+    if (!options)
+        return;
+    if (const auto scan = ScanForEdit(core, *options, true))
+        Reorder(core, *options, *scan, Identity(scan->items.size()));
+}
+
 bool RelayOutOptions(DialogCore& core)
 {
     editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);

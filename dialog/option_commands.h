@@ -26,6 +26,9 @@ void MoveOption(DialogCore& core, int delta);
 void AddOption(DialogCore& core);
 // The caret's option goes; an answer mark that named it goes too.
 void DeleteOption(DialogCore& core);
+// Marks numbered 1.. by place again (after options were typed, moved or deleted by
+// hand); the answer's marks follow their options.
+void RenumberOptions(DialogCore& core);
 // After the options changed: when the teacher chose a layout, the options are laid out
 // again where their widths now need more or allow fewer rows. True when it changed
 // anything. Silent.

@@ -302,7 +302,7 @@ std::vector<OptionContent> ItemContents(const QTextDocument& document, const Opt
 {
     std::vector<OptionContent> contents;
     for (const OptionItem& item : scan.items) {
-        QTextCursor cursor(const_cast<QTextDocument*>(&document));
+        QTextCursor cursor(document.begin());
         cursor.setPosition(item.contentStart);
         cursor.setPosition(item.contentEnd, QTextCursor::KeepAnchor);
         contents.push_back({cursor.selection(), cursor.selectedText()});
@@ -590,7 +590,7 @@ bool PutPointsMark(QTextCursor& cursor, const QString& mark)
     }
     if (!stem.isValid())
         return false;
-    static const QRegularExpression kOldMark(QStringLiteral(R"(\s*[\[(]\s*\d+(?:\.\d+)?\s*점\s*[\])]\s*$)"));
+    static const QRegularExpression kOldMark(QStringLiteral(R"(\s*[\[(]\s*(?:배점\s*)?\d+(?:\.\d+)?\s*점\s*[\])]\s*$)"));
     const QString text = stem.text();
     const QRegularExpressionMatch old = kOldMark.match(text);
     int start = old.hasMatch() ? old.capturedStart() : text.size();

@@ -983,6 +983,15 @@ TEST_F(DialogTest, ShuffleKeepsTheAnswerOnItsOptionAndUndoesInOneStepAcrossBothP
     structure::MoveOption(dialog.Core(), shuffled == 1 ? 1 : -1);
     EXPECT_EQ(NumberOfOption(options, QStringLiteral("동물")), shuffled == 1 ? 2 : shuffled - 1);
     EXPECT_EQ(editor::ReadObjectiveAnswer(answer), std::to_string(NumberOfOption(options, QStringLiteral("동물"))));
+
+    // An option deleted by hand: renumbering closes the gap and the answer follows.
+    answer.ClearDocument(0);
+    options.ClearDocument(0);
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n③ 동물\n④ 사람"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("④"));
+    structure::RenumberOptions(dialog.Core());
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 바람\n② 동물\n③ 사람"));
+    EXPECT_EQ(editor::ReadObjectiveAnswer(answer), "3");
 }
 
 TEST_F(DialogTest, ASaveAsksWhenOptionsAndAnswerDisagreeAndGoesOnWhenTheTeacherInsists)

@@ -249,6 +249,9 @@ TEST_F(OptionItemsTest, BoxStatementsAndThePointsMarkAfterTheStem)
     EXPECT_TRUE(Text().begin().text().endsWith(u"고른 것은? [3점]"_s));
     ASSERT_TRUE(editor::PutPointsMark(cursor, editor::PointsMark(33)));
     EXPECT_TRUE(Text().begin().text().endsWith(u"고른 것은? [3.3점]"_s)) << Text().begin().text().toStdString();
+    // Another way of writing the mark replaces it too.
+    ASSERT_TRUE(editor::PutPointsMark(cursor, editor::PointsMark(25, u"[배점 %1점]"_s)));
+    EXPECT_TRUE(Text().begin().text().endsWith(u"고른 것은? [배점 2.5점]"_s)) << Text().begin().text().toStdString();
     EXPECT_EQ(editor::BoxStatements(Text()).size(), 3u) << "the box is untouched";
 
     QTextDocument empty;
