@@ -611,8 +611,10 @@ private:
         m_blockFormats.reserve(document.paraShapes.size());
         for (const hwp::ParaShape& shape : document.paraShapes) {
             m_blockFormats.push_back(BlockFormatFrom(shape));
-            if (shape.tabDefId < document.tabDefs.size())
-                m_blockFormats.back().setTabPositions(TabsOf(document.tabDefs[shape.tabDefId].data));
+            if (shape.tabDefId < document.tabDefs.size()) {
+                if (const QList<QTextOption::Tab> tabs = TabsOf(document.tabDefs[shape.tabDefId].data); !tabs.isEmpty())
+                    m_blockFormats.back().setTabPositions(tabs);
+            }
             m_blockFormats.back().setProperty(kBaseParaShapeIdProperty,
                                               static_cast<qulonglong>(m_blockFormats.size() - 1));
             if (shape.headKind != hwp::HeadKind::None)
