@@ -299,7 +299,10 @@ void CVarnelDlg::AddOptionsMenu()
     editor::CHwpctrl* pane = Pane(IDC_PANE_OPTIONS);
     QMenu* menu = pane->MainMenu()->addMenu(QStringLiteral("선택지"));
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        // Filled anew each time: the <보기> combinations follow the panes.
         menu->clear();
+        for (QMenu* sub : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+            sub->deleteLater();
         FillOptionsMenu(*menu);
     });
     pane->AddContextMenuFiller([this, pane](QMenu& context, const QTextCursor& at) {

@@ -1043,3 +1043,25 @@ TEST_F(DialogTest, ThePointsBoxKeepsTheRecordsPointsAndPutsTheirMarkAfterTheStem
     dialog.Core().LoadQuestionText(R"({"exam_key":8,"obj_option":"D"})");
     EXPECT_TRUE(box->text().isEmpty());
 }
+
+TEST_F(DialogTest, OptionsLaidOutInOneRowMoveToTwoColumnsWhenOneGrowsAndBackWhenItShrinks)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    editor::CHwpctrl& options = *dialog.Pane(IDC_PANE_OPTIONS);
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 3\n② 5\n③ 7\n④ 9\n⑤ 11"));
+    EXPECT_FALSE(structure::RelayOutOptions(dialog.Core())) << "nothing chosen, nothing moves";
+    structure::LayOutOptions(dialog.Core(), editor::OptionArrangement::OneRow);
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5\t③ 7\t④ 9\t⑤ 11"));
+    QTextCursor cursor(&options.Document().Text());
+    cursor.setPosition(PaneText(IDC_PANE_OPTIONS).indexOf(QStringLiteral("5")) + 1);
+    cursor.insertText(QStringLiteral("는 바람을 타고 아주 멀리까지"));
+    EXPECT_TRUE(structure::RelayOutOptions(dialog.Core()));
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5는 바람을 타고 아주 멀리까지\n③ 7\t④ 9\n⑤ 11"));
+    // Short again: back in one row, as the teacher chose.
+    const int grown = PaneText(IDC_PANE_OPTIONS).indexOf(QStringLiteral("는 바람"));
+    cursor.setPosition(grown);
+    cursor.setPosition(grown + QStringLiteral("는 바람을 타고 아주 멀리까지").size(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    EXPECT_TRUE(structure::RelayOutOptions(dialog.Core()));
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5\t③ 7\t④ 9\t⑤ 11"));
+}
