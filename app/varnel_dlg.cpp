@@ -1,10 +1,15 @@
 #include "app/varnel_dlg.h"
 
 #include <algorithm>
+#include <cmath>
+#include <random>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QLocale>
 #include <QDir>
 #include <QShortcut>
 #include <QTextEdit>
@@ -26,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_layout.h"
+#include "dialog/option_commands.h"
 #include "editor/hwpctrl.h"
 #include "handoff/exchanges.h"
 #include "render/preview.h"
@@ -59,6 +65,49 @@ QIcon MakeIcon()
     return icon;
 }
 
+// "배점": 0 to 100 in steps of 0.1, and empty for no points (held as the value just below 0).
+class ScoreBox : public QDoubleSpinBox {
+public:
+    static constexpr double kNone = -0.1;
+
+    explicit ScoreBox(QWidget* parent) : QDoubleSpinBox(parent)
+    {
+        setLocale(QLocale::c());
+        setDecimals(1);
+        setRange(kNone, 100.0);
+        setSingleStep(0.1);
+        setValue(kNone);
+        setKeyboardTracking(false);
+        setAlignment(Qt::AlignRight);
+        setToolTip(QStringLiteral("배점 (0~100점, 비우면 배점 없음)"));
+        setAccessibleName(QStringLiteral("배점"));
+    }
+    std::optional<std::int32_t> Tenths() const
+    {
+        if (value() < 0.0)
+            return std::nullopt;
+        return static_cast<std::int32_t>(std::lround(value() * 10.0));
+    }
+    void SetTenths(std::optional<std::int32_t> tenths) { setValue(tenths ? *tenths / 10.0 : kNone); }
+
+protected:
+    QString textFromValue(double value) const override
+    {
+        if (value < 0.0)
+            return {};
+        const auto tenths = static_cast<std::int32_t>(std::lround(value * 10.0));
+        return QString::fromStdString(ScoreText(tenths));
+    }
+    double valueFromText(const QString& text) const override
+    {
+        return text.trimmed().isEmpty() ? kNone : QDoubleSpinBox::valueFromText(text);
+    }
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        return text.trimmed().isEmpty() ? QValidator::Acceptable : QDoubleSpinBox::validate(text, pos);
+    }
+};
+
 } // namespace
 
 CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
@@ -85,6 +134,7 @@ CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
     InstallPreviewHook(*m_core, [this] { handoff::RunImageCropper(*m_core); });
     m_onSave = [this] { handoff::OnSave(*m_core, MakeExamPackHook(Pane(IDC_PANE_OPTIONS))); };
     m_onLoadPassage = [this] { handoff::OnLoadPassage(*m_core); };
+    AddOptionsMenu();
     qApp->installEventFilter(this);
 }
 
@@ -206,11 +256,117 @@ void CVarnelDlg::CreateControls()
         connect(box, &QCheckBox::clicked, this, [this, id = id] { m_core->OnDefaultTypeBox(id); });
     }
 
+    AddScoreBox();
     BuildLayout();
 
     m_busyLabel = new QLabel(this);
     m_busyLabel->setStyleSheet(QStringLiteral("QLabel { background: #fff8d0; border: 1px solid #c8b060; padding: 3px 8px; }"));
     m_busyLabel->hide();
+}
+
+void CVarnelDlg::AddScoreBox()
+{
+    m_scoreLabel = new QLabel(QStringLiteral("배점"), this);
+    auto* box = new ScoreBox(this);
+    m_scoreLabel->setBuddy(box);
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("100.0")) + 36);
+    m_controls[IDC_SCORE] = box;
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this, box] {
+        if (!m_showingScore)
+            m_core->SetScore(box->Tenths());
+    });
+    // A click puts the mark; the arrow chooses how the mark is written.
+    auto* show = new QToolButton(this);
+    show->setText(QStringLiteral("배점 표시"));
+    show->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    show->setPopupMode(QToolButton::MenuButtonPopup);
+    show->setToolTip(QStringLiteral("문제 끝에 [3점]처럼 배점을 붙입니다"));
+    auto* formats = new QMenu(show);
+    auto* group = new QActionGroup(formats);
+    for (const QString& format : {QStringLiteral("[%1점]"), QStringLiteral("(%1점)"), QStringLiteral("[배점 %1점]")}) {
+        QAction* action = formats->addAction(format.arg(QStringLiteral("3")));
+        action->setCheckable(true);
+        action->setChecked(format == m_pointsFormat);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, format] { m_pointsFormat = format; });
+    }
+    show->setMenu(formats);
+    m_controls[IDC_SHOW_POINTS] = show;
+    connect(show, &QToolButton::clicked, this, [this] { structure::ShowPointsMark(*m_core, m_pointsFormat); });
+}
+
+void CVarnelDlg::AddOptionsMenu()
+{
+    editor::CHwpctrl* pane = Pane(IDC_PANE_OPTIONS);
+    QMenu* menu = pane->MainMenu()->addMenu(QStringLiteral("선택지"));
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        // Filled anew each time: the <보기> combinations follow the panes.
+        menu->clear();
+        for (QMenu* sub : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+            sub->deleteLater();
+        FillOptionsMenu(*menu);
+    });
+    pane->AddContextMenuFiller([this, pane](QMenu& context, const QTextCursor& at) {
+        // The commands act on the option that was clicked.
+        if (!pane->TextView()->textCursor().hasSelection())
+            pane->TextView()->setTextCursor(at);
+        context.addSeparator();
+        FillOptionsMenu(*context.addMenu(QStringLiteral("선택지")));
+    });
+    // The options are laid out again once typing pauses, as their widths may have changed.
+    m_relayoutTimer = new QTimer(this);
+    m_relayoutTimer->setSingleShot(true);
+    m_relayoutTimer->setInterval(800);
+    connect(m_relayoutTimer, &QTimer::timeout, this, [this, pane] {
+        // The caret stays in its option at its place there, also when the options move.
+        QTextEdit* view = pane->TextView();
+        const editor::OptionScan before = editor::ScanOptions(*view->document());
+        const int caret = view->textCursor().position();
+        int item = -1;
+        for (std::size_t i = 0; i < before.items.size(); ++i)
+            if (before.items[i].contentStart <= caret)
+                item = static_cast<int>(i);
+        if (!structure::RelayOutOptions(*m_core) || item < 0)
+            return;
+        const editor::OptionScan after = editor::ScanOptions(*view->document());
+        if (item >= static_cast<int>(after.items.size()))
+            return;
+        const editor::OptionItem& was = before.items[static_cast<std::size_t>(item)];
+        const editor::OptionItem& now = after.items[static_cast<std::size_t>(item)];
+        QTextCursor cursor = view->textCursor();
+        cursor.setPosition(std::min(now.contentStart + std::max(0, caret - was.contentStart), now.contentEnd));
+        view->setTextCursor(cursor);
+    });
+    connect(pane->TextView(), &QTextEdit::textChanged, m_relayoutTimer, qOverload<>(&QTimer::start));
+}
+
+void CVarnelDlg::FillOptionsMenu(QMenu& menu)
+{
+    using editor::OptionArrangement;
+    QMenu* layout = menu.addMenu(QStringLiteral("선택지 배치"));
+    for (const auto& [label, arrangement] : {std::pair{"한 줄에 하나씩", OptionArrangement::OnePerLine},
+                                             std::pair{"두 개씩 두 칸으로", OptionArrangement::TwoColumns},
+                                             std::pair{"한 줄에 모두", OptionArrangement::OneRow}})
+        layout->addAction(QString::fromUtf8(label), this,
+                          [this, arrangement = arrangement] { structure::LayOutOptions(*m_core, arrangement); });
+    menu.addAction(QStringLiteral("선택지 섞기"), this,
+                   [this] { structure::ShuffleOptions(*m_core, std::random_device{}()); });
+    menu.addAction(QStringLiteral("선택지를 위로"), this, [this] { structure::MoveOption(*m_core, -1); });
+    menu.addAction(QStringLiteral("선택지를 아래로"), this, [this] { structure::MoveOption(*m_core, 1); });
+    menu.addAction(QStringLiteral("선택지 추가"), this, [this] { structure::AddOption(*m_core); });
+    menu.addAction(QStringLiteral("선택지 삭제"), this, [this] { structure::DeleteOption(*m_core); });
+    menu.addAction(QStringLiteral("번호 다시 매기기"), this, [this] { structure::RenumberOptions(*m_core); });
+    QMenu* combinations = menu.addMenu(QStringLiteral("보기 조합"));
+    const auto sets = editor::CombinationSets(static_cast<int>(structure::BoxStatementsOfQuestion(*m_core).size()));
+    if (sets.empty())
+        combinations->addAction(QStringLiteral("ㄱ. ㄴ. ㄷ. 이 든 <보기> 상자가 없습니다"))->setEnabled(false);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        QString label;
+        for (std::size_t k = 0; k < sets[i].size(); ++k)
+            label += (k ? QStringLiteral("  ") : QString()) + editor::OptionMark(editor::OptionMarkStyle::Circled, static_cast<int>(k) + 1) +
+                     u' ' + sets[i][k];
+        combinations->addAction(label, this, [this, i] { structure::FillCombination(*m_core, static_cast<int>(i)); });
+    }
 }
 
 void CVarnelDlg::BuildLayout()
@@ -234,6 +390,10 @@ void CVarnelDlg::BuildLayout()
     top->addWidget(Control(IDC_HAS_PASSAGE), 0, Qt::AlignTop);
     top->addWidget(Control(IDC_LOAD_PASSAGE), 0, Qt::AlignTop);
     top->addStretch(1);
+    top->addWidget(m_scoreLabel, 0, Qt::AlignVCenter);
+    top->addWidget(Control(IDC_SCORE), 0, Qt::AlignTop);
+    top->addWidget(Control(IDC_SHOW_POINTS), 0, Qt::AlignTop);
+    top->addSpacing(6);
     top->addWidget(Control(IDC_LOAD_QUESTION), 0, Qt::AlignTop);
     top->addSpacing(6);
     for (int id : {IDC_LEVEL_ELEM, IDC_LEVEL_MID, IDC_LEVEL_HIGH})
@@ -558,6 +718,13 @@ void CVarnelDlg::ShowQuestionName(const std::string& questionName)
 {
     const QString name = QString::fromStdString(questionName).trimmed();
     setWindowTitle(name.isEmpty() ? QStringLiteral("Varnel") : QStringLiteral("%1 — Varnel").arg(name));
+}
+
+void CVarnelDlg::ShowScore(std::optional<std::int32_t> tenths)
+{
+    m_showingScore = true;
+    static_cast<ScoreBox*>(Control(IDC_SCORE))->SetTenths(tenths);
+    m_showingScore = false;
 }
 
 void CVarnelDlg::ShowMessage(const std::string& text)

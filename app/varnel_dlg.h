@@ -70,6 +70,7 @@ public:
     bool AskYesNo(const std::string& text) override;
     // "<question name> — Varnel", or "Varnel" for a question without a name.
     void ShowQuestionName(const std::string& name) override;
+    void ShowScore(std::optional<std::int32_t> tenths) override;
     std::string ChooseQuestionFile(const std::string& folder) override;
     void PostClose() override;
     void SetBusy(const std::string& status) override;
@@ -97,6 +98,10 @@ private:
     QRect AvailableGeometry() const;
     QMargins FrameMargins() const;
     void OnOptionMenu();
+    // The options pane's own menu: layout, shuffle, move, add, delete, <보기> combinations.
+    void AddOptionsMenu();
+    void FillOptionsMenu(class QMenu& menu);
+    void AddScoreBox();
     // A visible pane changed since it was opened or saved, or DialogCore holds work no
     // save has packed.
     bool HasUnsavedChanges() const;
@@ -112,4 +117,9 @@ private:
     bool m_closeAsked = false;
     bool m_closing = false;
     bool m_busy = false;
+    bool m_showingScore = false;
+    QLabel* m_scoreLabel = nullptr;
+    // How "배점 표시" writes the points ("%1" the number), for this session.
+    QString m_pointsFormat = QStringLiteral("[%1점]");
+    class QTimer* m_relayoutTimer = nullptr;
 };

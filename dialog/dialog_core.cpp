@@ -266,6 +266,14 @@ TypeControlsState DialogCore::TypeControls() const
     return state;
 }
 
+void DialogCore::SetScore(std::optional<std::int32_t> tenths)
+{
+    if (!m_pExamRecord || m_pExamRecord->m_nScoreTenths == tenths)
+        return;
+    m_pExamRecord->m_nScoreTenths = tenths;
+    m_bScoreChanged = true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Option menu
 
@@ -823,8 +831,10 @@ void DialogCore::StartNewQuestion()
 {
     m_pExamRecord = MakeNewLocalQuestionRecord(GetWorkspaceFolder());
     m_view.ShowQuestionName(m_pExamRecord->m_strExamName);
+    m_view.ShowScore(std::nullopt);
     DropDrafts();
     m_bUnsavedWork = false;
+    m_bScoreChanged = false;
     m_nShownType = kQuestionTypeNone;
     // A new question has no passage: the column of the one before goes with it.
     if (m_view.IsChecked(IDC_HAS_PASSAGE)) {
@@ -850,8 +860,10 @@ void DialogCore::ShowTypeControls(const ExamRecord& record, const ExamTypeContro
     // Another question is now current: nothing kept for the one before applies to it.
     DropDrafts();
     m_bUnsavedWork = false;
+    m_bScoreChanged = false;
     m_nShownType = kQuestionTypeNone;
     m_view.ShowQuestionName(record.m_strExamName);
+    m_view.ShowScore(record.m_nScoreTenths);
     m_nObjButtonImage = controls.objButtonImage;
     m_nSbjButtonImage = controls.sbjButtonImage;
     m_nDesButtonImage = controls.desButtonImage;

@@ -58,6 +58,8 @@ public:
     // show as changed (documents stored by a type switch, a save that failed); cleared
     // when another question becomes current.
     bool m_bUnsavedWork = false;
+    // The points changed since the question was opened, started or saved.
+    bool m_bScoreChanged = false;
 
     // --- hooks -----------------------------------------------------------------------
     // Stores the current type's documents before another type is shown (the silent
@@ -87,6 +89,8 @@ public:
     void OnDefaultTypeBox(int id);
     // The state of the type buttons and default boxes that a save writes.
     TypeControlsState TypeControls() const;
+    // The "배점" box: points in tenths (0..1000) or none, kept in the current record.
+    void SetScore(std::optional<std::int32_t> tenths);
 
     // --- option menu -----------------------------------------------------------------
     void OnResetCommand(int commandId);
@@ -112,7 +116,7 @@ public:
     void ReadObjectiveAnswer();
     // Whether anything typed for this question exists only in the dialog: documents of
     // a type that was left before they could be stored, or m_bUnsavedWork.
-    bool HasUnsavedWork() const { return m_bUnsavedWork || !m_drafts.empty(); }
+    bool HasUnsavedWork() const { return m_bUnsavedWork || m_bScoreChanged || !m_drafts.empty(); }
     // HasUnsavedWork, or a shown pane changed since it was opened or saved.
     bool HasUnsavedChanges() const;
     // The passage pane is shown with text that no save has packed.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace dlg {
@@ -44,6 +45,8 @@ enum ControlId : int {
     IDC_LEVEL_ELEM = 1042,
     IDC_LEVEL_MID = 1043,
     IDC_LEVEL_HIGH = 1044,
+    IDC_SCORE = 1045,       // "배점": points of the question, empty for none
+    IDC_SHOW_POINTS = 1046, // "배점 표시"
 };
 
 // Option menu commands; the pane code is the position in the menu, from 1.
@@ -97,6 +100,8 @@ public:
 
     // A message box with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The points of the question now being edited, in tenths; none leaves the box empty.
+    virtual void ShowScore(std::optional<std::int32_t> /*tenths*/) {}
     // The name of the question now being edited, for the window title; empty for none.
     virtual void ShowQuestionName(const std::string& /*name*/) {}
     // A question with Yes and No, No the default; true for Yes. Views that cannot ask

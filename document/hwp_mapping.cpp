@@ -163,6 +163,50 @@ QTextBlockFormat BlockFormatFrom(const hwp::ParaShape& shape)
     return format;
 }
 
+// A tab definition (properties u32, count i32, then per stop its position u32 in HwpUnit,
+// kind u8 0 left 1 right 2 centre 3 decimal, fill u8 and two reserved bytes) as the text
+// engine's tab stops; none for a record it cannot read whole.
+QList<QTextOption::Tab> TabsOf(const hwp::Bytes& data)
+{
+    QList<QTextOption::Tab> tabs;
+    auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
+                                          static_cast<std::uint32_t>(data[at + 3]) << 24);
+    };
+    if (data.size() < 8)
+        return tabs;
+    const std::uint32_t count = u32(4);
+    if (count > 256 || data.size() < 8 + 8 * std::size_t{count})
+        return tabs;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t at = 8 + 8 * std::size_t{i};
+        static const QTextOption::TabType kKinds[] = {QTextOption::LeftTab, QTextOption::RightTab,
+                                                      QTextOption::CenterTab, QTextOption::DelimiterTab};
+        const QTextOption::TabType kind = kKinds[std::min<std::uint8_t>(data[at + 4], 3)];
+        tabs.append(QTextOption::Tab(HwpUnitsToLayout(std::min<std::uint32_t>(u32(at), 84188)), kind,
+                                     kind == QTextOption::DelimiterTab ? QChar(u'.') : QChar()));
+    }
+    return tabs;
+}
+
+hwp::Bytes TabDefBytes(const QList<QTextOption::Tab>& tabs)
+{
+    hwp::Bytes data(8 + 8 * static_cast<std::size_t>(tabs.size()), 0);
+    auto put = [&](std::size_t at, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k)
+            data[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(value >> (8 * k));
+    };
+    put(4, static_cast<std::uint32_t>(tabs.size()));
+    for (qsizetype i = 0; i < tabs.size(); ++i) {
+        const std::size_t at = 8 + 8 * static_cast<std::size_t>(i);
+        put(at, static_cast<std::uint32_t>(std::max(0L, std::lround(LayoutToHwpUnits(tabs[i].position)))));
+        const QTextOption::TabType type = tabs[i].type;
+        data[at + 4] = type == QTextOption::RightTab ? 1 : type == QTextOption::CenterTab ? 2
+                                                        : type == QTextOption::DelimiterTab ? 3 : 0;
+    }
+    return data;
+}
+
 bool Near(double a, double b)
 {
     return std::abs(a - b) < 0.01;
@@ -322,6 +366,20 @@ public:
             shape.numberingId = hwp::ImportHead(*source, shape.headKind, shape.numberingId, m_target);
         if (shape.tabDefId >= m_target.tabDefs.size())
             shape.tabDefId = 0;
+        // Tab stops set in the pane (options laid out in columns) get a definition of their own.
+        const QList<QTextOption::Tab> tabs = format.tabPositions();
+        const hwp::Bytes* current = shape.tabDefId < m_target.tabDefs.size() ? &m_target.tabDefs[shape.tabDefId].data : nullptr;
+        if (!tabs.isEmpty() && (!current || TabsOf(*current) != tabs)) {
+            const hwp::RawRecord wanted{TabDefBytes(tabs)};
+            const auto found = std::find(m_target.tabDefs.begin(), m_target.tabDefs.end(), wanted);
+            shape.tabDefId = static_cast<std::uint16_t>(found - m_target.tabDefs.begin());
+            if (found == m_target.tabDefs.end()) {
+                if (m_target.tabDefs.empty()) // the writer's default first definition stays first
+                    m_target.tabDefs.push_back(hwp::RawRecord{hwp::Bytes(8, 0)});
+                shape.tabDefId = static_cast<std::uint16_t>(m_target.tabDefs.size());
+                m_target.tabDefs.push_back(wanted);
+            }
+        }
         if (shape.borderFillId > m_target.borderFills.size())
             shape.borderFillId = 0;
         // Numbering and bullet ids are 1-based in the file; one that points nowhere goes.
@@ -553,6 +611,10 @@ private:
         m_blockFormats.reserve(document.paraShapes.size());
         for (const hwp::ParaShape& shape : document.paraShapes) {
             m_blockFormats.push_back(BlockFormatFrom(shape));
+            if (shape.tabDefId < document.tabDefs.size()) {
+                if (const QList<QTextOption::Tab> tabs = TabsOf(document.tabDefs[shape.tabDefId].data); !tabs.isEmpty())
+                    m_blockFormats.back().setTabPositions(tabs);
+            }
             m_blockFormats.back().setProperty(kBaseParaShapeIdProperty,
                                               static_cast<qulonglong>(m_blockFormats.size() - 1));
             if (shape.headKind != hwp::HeadKind::None)

@@ -140,6 +140,11 @@ public:
     // of it is laid out on the caller's thread and may then be painted on another). Null
     // where only RenderPageImage can give a page.
     virtual const EditorDocument* PageSource() const { return nullptr; }
+    // The document itself, for the commands that rewrite part of it (the options as items);
+    // null where the pane has none to give.
+    virtual EditorDocument* EditableDocument() { return nullptr; }
+    // Where the caret stands in that document.
+    virtual int CaretPosition() const { return 0; }
 };
 
 } // namespace editor

@@ -1249,6 +1249,8 @@ void CHwpctrl::EndTextScan()
     m_scanOpen = false;
 }
 
+int CHwpctrl::CaretPosition() const { return m_view->textCursor().position(); }
+
 CaretIndicator CHwpctrl::GetCaretIndicator()
 {
     CaretIndicator indicator;

@@ -59,6 +59,8 @@ public:
     bool RenderPageImage(std::u16string_view path, std::int32_t page, std::int32_t dpi, std::int32_t bits,
                          std::u16string_view format) override;
     const EditorDocument* PageSource() const override { return m_document.get(); }
+    EditorDocument* EditableDocument() override { return m_document.get(); }
+    int CaretPosition() const override;
 
     // For the pane's own tools and for tests.
     EditorDocument& Document() { return *m_document; }
@@ -84,6 +86,8 @@ public:
     // commands in the "입력" menu and the tool bar through these, and their entries in the
     // text's context menu. An action's objectName names it ("insert_table", ...).
     QMenu* InsertMenu() const { return m_insertMenu; }
+    // The pane's menu (behind the button at the front of the tool row), for menus of one pane.
+    QMenu* MainMenu() const { return m_mainMenu; }
     void AddToolBarAction(QAction* action);
     // Called with the menu about to show and a cursor at the clicked position.
     using ContextMenuFiller = std::function<void(QMenu& menu, const QTextCursor& at)>;

@@ -415,6 +415,7 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
             break;
         }
         saved = true;
+        core.m_bScoreChanged = false;
         if (core.m_pExamRecord->m_strExamLocal != "exam") {
             core.m_pExamRecord.reset();
             core.StartNewQuestion();

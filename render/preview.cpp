@@ -1,5 +1,6 @@
 #include "render/preview.h"
 
+#include "dialog/option_commands.h"
 #include "render/page_image.h"
 #include "support/folders.h"
 
@@ -213,10 +214,15 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     }
     // An objective question without an answer mark is most likely unfinished; saving it
     // so is the teacher's choice, asked before anything is written. A "no" changes nothing.
-    if (showMessages && dialog.m_nQuestionType == kQuestionTypeObj && dialog.Panes().answer != nullptr &&
-        editor::ReadObjectiveAnswer(*dialog.Panes().answer).empty() &&
-        !dialog.View().AskYesNo(kNoAnswerMarkQuestion))
-        return false;
+    if (showMessages && dialog.m_nQuestionType == kQuestionTypeObj && dialog.Panes().answer != nullptr) {
+        const std::string answer = editor::ReadObjectiveAnswer(*dialog.Panes().answer);
+        if (answer.empty() && !dialog.View().AskYesNo(kNoAnswerMarkQuestion))
+            return false;
+        // Options and answer that do not agree: asked about the same way, never refused.
+        if (const std::string question = structure::OptionCheckQuestion(dialog, answer);
+            !question.empty() && !dialog.View().AskYesNo(question))
+            return false;
+    }
     ExamRecord& record = *dialog.m_pExamRecord;
     const editor::PaneSet& panes = dialog.Panes();
     // Each bitmap is converted while the next pane renders; all images exist before the

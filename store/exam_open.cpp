@@ -1,5 +1,6 @@
 #include "store/exam_open.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "store/archive.h"
@@ -31,6 +32,18 @@ bool IsPlainFolderName(const std::string& kind)
     return kind != "." && kind != ".." && kind.find('/') == std::string::npos && kind.find('\\') == std::string::npos;
 }
 
+// Points from 0 to 100 as a number, to a tenth; anything else is no points.
+std::optional<std::int32_t> ScoreOf(const JsonObject& object)
+{
+    const auto it = object.find(u"score");
+    if (it == object.end() || !it->second || it->second->kind != JsonKind::Number)
+        return std::nullopt;
+    const double value = it->second->numberValue;
+    if (!std::isfinite(value) || value < 0.0 || value > 100.0)
+        return std::nullopt;
+    return static_cast<std::int32_t>(std::lround(value * 10.0));
+}
+
 } // namespace
 
 void ReadExamRecordKeys(ExamRecord& record, const JsonObject& object)
@@ -48,6 +61,7 @@ void ReadExamRecordKeys(ExamRecord& record, const JsonObject& object)
         record.m_strExamLocal = JsonGetText(object, "exam_local");
     record.m_strExamtextLocal = JsonGetText(object, "examtext_local");
     record.m_strStageId = JsonGetText(object, "stage_id");
+    record.m_nScoreTenths = ScoreOf(object);
     record.ReleaseHeights();
 }
 

@@ -43,7 +43,8 @@ public:
 };
 
 // Reads the eleven keys into the record ("exam_local" only when the object has it;
-// states lower-cased behind their "obj_", "sbj_", "des_" prefix) and releases its heights.
+// states lower-cased behind their "obj_", "sbj_", "des_" prefix), the level and the points
+// ("score", a number from 0 to 100; none otherwise), and releases its heights.
 void ReadExamRecordKeys(ExamRecord& record, const JsonObject& object);
 
 // Pictures on for "_y" and "_d"; the first default in the order obj, sbj, des is ticked

@@ -10,6 +10,12 @@ void ExamRecord::ReleaseHeights()
     m_pDesHeights.reset();
 }
 
+std::string ScoreText(std::int32_t tenths)
+{
+    const std::string whole = std::to_string(tenths / 10);
+    return tenths % 10 == 0 ? whole : whole + "." + std::to_string(tenths % 10);
+}
+
 std::unique_ptr<ExamRecord> MakeNewLocalQuestionRecord(const std::string& workspace)
 {
     auto record = std::make_unique<ExamRecord>();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Passage heights from the image cropper.
@@ -50,6 +51,7 @@ struct ExamRecord {
     std::string m_strObjAnswer;         // ascending answer numbers joined by commas
     std::string m_strSbjAnswer;         // written, never filled
     std::string m_strStageId;           // school level: as received, then as saved
+    std::optional<std::int32_t> m_nScoreTenths; // points in tenths (0..1000); none when unset
     std::unique_ptr<TextHeights> m_pTextHeights;
     std::unique_ptr<ExamHeights> m_pObjHeights;
     std::unique_ptr<ExamHeights> m_pSbjHeights;
@@ -59,6 +61,9 @@ struct ExamRecord {
     bool HasPassage() const { return static_cast<std::int32_t>(m_nExamtextKey) > 0; }
     void ReleaseHeights();
 };
+
+// Points are kept in tenths so that 3.3 stays 3.3: "3" or "3.3" as the .dat writes them.
+std::string ScoreText(std::int32_t tenths);
 
 // The record of a new local question in the workspace: the next free question number,
 // its folder (not created), no passage, difficulty "d2", every other text empty.

@@ -71,6 +71,9 @@ std::string BuildExamRecordText(const ExamRecord& record, const TypeOptions& opt
     // Last, after every key readers knew before it, so the level comes back on opening.
     if (!record.m_strStageId.empty())
         JsonAppendText(json, "stage_id", record.m_strStageId);
+    // After every key peers knew before it: a reader that does not know it reads the rest as before.
+    if (record.m_nScoreTenths)
+        JsonAppendRaw(json, "score", ScoreText(*record.m_nScoreTenths));
     return json;
 }
 

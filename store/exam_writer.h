@@ -42,7 +42,8 @@ TypeOptions ComputeTypeOptions(const TypeControlsState& controls);
 std::string BuildHeightsList(std::string_view typeWord, const ExamHeights& heights);
 
 // The question .dat text: passage keys only with a passage, height lists only where
-// measured, then the school level ("stage_id") when the record has one.
+// measured, then the school level ("stage_id") when the record has one, then the points
+// ("score", a number) when it has them.
 std::string BuildExamRecordText(const ExamRecord& record, const TypeOptions& options);
 
 // The passage .dat text; a passage never measured gets both heights 0.

@@ -6,6 +6,8 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QContextMenuEvent>
@@ -35,6 +37,8 @@
 
 #include "app/dialog_layout.h"
 #include "app/varnel_dlg.h"
+#include "dialog/option_commands.h"
+#include "editor/pane_ops.h"
 #include "document/hwp_mapping.h"
 #include "editor/equation_tools.h"
 #include "editor/hwpctrl.h"
@@ -960,4 +964,130 @@ TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBo
     EXPECT_EQ(CellText(*optionTables[0], 0, 0),
               QStringLiteral("<보기>\nㄱ. A의 밀도가 더 크다.\nㄴ. B의 부피가 더 크다."));
     EXPECT_TRUE(Contains(IDC_PANE_OPTIONS, u"③ ㄱ, ㄴ"));
+}
+
+// The option holding `text`: its mark's number, 0 when none holds it.
+int NumberOfOption(editor::CHwpctrl& options, const QString& text)
+{
+    const editor::OptionScan scan = editor::ScanOptions(options.Document().Text());
+    const std::vector<editor::OptionContent> contents = editor::ItemContents(options.Document().Text(), scan);
+    for (std::size_t i = 0; i < contents.size(); ++i)
+        if (contents[i].text == text)
+            return scan.items[i].number;
+    return 0;
+}
+
+TEST_F(DialogTest, ShuffleKeepsTheAnswerOnItsOptionAndUndoesInOneStepAcrossBothPanes)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    editor::CHwpctrl& options = *dialog.Pane(IDC_PANE_OPTIONS);
+    editor::CHwpctrl& answer = *dialog.Pane(IDC_PANE_ANSWER);
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n② 물\n③ 동물\n④ 사람\n⑤ 땅"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("③"));
+    const QString optionsBefore = PaneText(IDC_PANE_OPTIONS);
+    const QString answerBefore = PaneText(IDC_PANE_ANSWER);
+
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+        structure::ShuffleOptions(dialog.Core(), seed);
+        const int moved = NumberOfOption(options, QStringLiteral("동물"));
+        ASSERT_GE(moved, 1);
+        EXPECT_EQ(editor::ReadObjectiveAnswer(answer), std::to_string(moved)) << "seed " << seed;
+        EXPECT_NE(PaneText(IDC_PANE_OPTIONS), optionsBefore);
+        EXPECT_EQ(editor::ScanOptions(options.Document().Text()).Numbers(), (std::vector<int>{1, 2, 3, 4, 5}));
+        // One Ctrl+Z in the options pane takes back both panes.
+        QTest::keyClick(options.TextView(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), optionsBefore);
+        EXPECT_EQ(PaneText(IDC_PANE_ANSWER), answerBefore);
+    }
+    // Redone from the answer pane, both come back; moving an option takes the answer along.
+    answer.TextView()->redo();
+    const int shuffled = NumberOfOption(options, QStringLiteral("동물"));
+    EXPECT_EQ(editor::ReadObjectiveAnswer(answer), std::to_string(shuffled));
+    QTextCursor caret(&options.Document().Text());
+    caret.setPosition(options.Document().Text().toPlainText().indexOf(QStringLiteral("동물")));
+    options.TextView()->setTextCursor(caret);
+    structure::MoveOption(dialog.Core(), shuffled == 1 ? 1 : -1);
+    EXPECT_EQ(NumberOfOption(options, QStringLiteral("동물")), shuffled == 1 ? 2 : shuffled - 1);
+    EXPECT_EQ(editor::ReadObjectiveAnswer(answer), std::to_string(NumberOfOption(options, QStringLiteral("동물"))));
+
+    // An option deleted by hand: renumbering closes the gap and the answer follows.
+    answer.ClearDocument(0);
+    options.ClearDocument(0);
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n③ 동물\n④ 사람"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("④"));
+    structure::RenumberOptions(dialog.Core());
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 바람\n② 동물\n③ 사람"));
+    EXPECT_EQ(editor::ReadObjectiveAnswer(answer), "3");
+}
+
+TEST_F(DialogTest, ASaveAsksWhenOptionsAndAnswerDisagreeAndGoesOnWhenTheTeacherInsists)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    const std::string folder = dialog.Core().m_pExamRecord->m_strExamFolder;
+    const std::string key = std::to_string(dialog.Core().m_pExamRecord->m_nExamKey);
+    Type(IDC_PANE_QUESTION, QStringLiteral("알맞은 것은?"));
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 바람\n③ 물"));
+    Type(IDC_PANE_ANSWER, QStringLiteral("②"));
+    MessageBoxes boxes(QMessageBox::No);
+    dialog.m_onSave();
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("정답 ②에 해당하는 선택지가 없습니다.\n"
+                                                      "선택지 번호가 겹치거나 순서가 맞지 않습니다(①, ③). 그대로 저장할까요?")});
+    EXPECT_FALSE(fs::exists(folder + "/" + key + ".dat"));
+    EXPECT_TRUE(Contains(IDC_PANE_OPTIONS, u"③ 물"));
+    boxes.Answer(QMessageBox::Yes);
+    dialog.m_onSave();
+    EXPECT_TRUE(fs::exists(folder + "/" + key + ".dat"));
+}
+
+TEST_F(DialogTest, ThePointsBoxKeepsTheRecordsPointsAndPutsTheirMarkAfterTheStem)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    auto* box = qobject_cast<QDoubleSpinBox*>(dialog.Control(IDC_SCORE));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().isEmpty()) << "a new question has no points";
+    MessageBoxes boxes;
+    Click(dialog, IDC_SHOW_POINTS);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("배점을 먼저 입력하세요.")});
+    box->setValue(3.3);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nScoreTenths, 33);
+    EXPECT_TRUE(dialog.Core().HasUnsavedChanges());
+    Type(IDC_PANE_QUESTION, QStringLiteral("옳은 것은?"));
+    Click(dialog, IDC_SHOW_POINTS);
+    box->setValue(4);
+    Click(dialog, IDC_SHOW_POINTS);
+    EXPECT_TRUE(PaneText(IDC_PANE_QUESTION).endsWith(QStringLiteral("옳은 것은? [4점]"))) << PaneText(IDC_PANE_QUESTION).toStdString();
+    // Cleared, the box is no points.
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(dialog.Core().m_pExamRecord->m_nScoreTenths, std::nullopt);
+
+    dialog.Core().m_pExamRecord->m_strExamLocal = "local_exam";
+    dialog.Core().LoadQuestionText(R"({"exam_key":7,"obj_option":"D","score":12.5})");
+    EXPECT_EQ(box->text(), QStringLiteral("12.5"));
+    dialog.Core().LoadQuestionText(R"({"exam_key":8,"obj_option":"D"})");
+    EXPECT_TRUE(box->text().isEmpty());
+}
+
+TEST_F(DialogTest, OptionsLaidOutInOneRowMoveToTwoColumnsWhenOneGrowsAndBackWhenItShrinks)
+{
+    CVarnelDlg& dialog = Open(1920, 1080);
+    editor::CHwpctrl& options = *dialog.Pane(IDC_PANE_OPTIONS);
+    Type(IDC_PANE_OPTIONS, QStringLiteral("① 3\n② 5\n③ 7\n④ 9\n⑤ 11"));
+    EXPECT_FALSE(structure::RelayOutOptions(dialog.Core())) << "nothing chosen, nothing moves";
+    structure::LayOutOptions(dialog.Core(), editor::OptionArrangement::OneRow);
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5\t③ 7\t④ 9\t⑤ 11"));
+    QTextCursor cursor(&options.Document().Text());
+    cursor.setPosition(PaneText(IDC_PANE_OPTIONS).indexOf(QStringLiteral("5")) + 1);
+    cursor.insertText(QStringLiteral("는 바람을 타고 아주 멀리까지"));
+    EXPECT_TRUE(structure::RelayOutOptions(dialog.Core()));
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5는 바람을 타고 아주 멀리까지\n③ 7\t④ 9\n⑤ 11"));
+    // Short again: back in one row, as the teacher chose.
+    const int grown = PaneText(IDC_PANE_OPTIONS).indexOf(QStringLiteral("는 바람"));
+    cursor.setPosition(grown);
+    cursor.setPosition(grown + QStringLiteral("는 바람을 타고 아주 멀리까지").size(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    EXPECT_TRUE(structure::RelayOutOptions(dialog.Core()));
+    EXPECT_EQ(PaneText(IDC_PANE_OPTIONS), QStringLiteral("① 3\t② 5\t③ 7\t④ 9\t⑤ 11"));
 }

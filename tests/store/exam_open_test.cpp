@@ -258,6 +258,40 @@ TEST(LoadQuestionText, AWrittenLocalRecordOpensAgainAsTheSameQuestion)
     EXPECT_EQ(view.m_controls, (ExamTypeControls{0, 3, 4, kQuestionTypeObj, kQuestionTypeObj}));
 }
 
+TEST(LoadQuestionText, PointsGoLastAndComeBackToATenthWhileAnythingButANumberIsNone)
+{
+    ScratchFolder workspace;
+    ExamRecord saved;
+    saved.m_nExamKey = 5;
+    saved.m_strExamLocal = "local_exam";
+    saved.m_strExamFolder = workspace / "local_exam/ek-5";
+    saved.m_strStageId = "high";
+    saved.m_nScoreTenths = 33;
+    fs::create_directories(saved.m_strExamFolder);
+    WriteExamRecord(saved, TypeControlsState{});
+    const std::string dat = ReadFile(saved.m_strExamFolder + "/5.dat");
+    EXPECT_TRUE(dat.ends_with(R"("sbj_answer":"","stage_id":"high","score":3.3})")) << dat;
+
+    auto current = std::make_unique<ExamRecord>();
+    RecordingView view;
+    ASSERT_EQ(LoadQuestionFile(current, saved.m_strExamFolder + "/5.dat", workspace.Path(), view),
+              LoadQuestionResult::Opened);
+    EXPECT_EQ(current->m_nScoreTenths, 33);
+    EXPECT_EQ(current->m_strStageId, "high");
+
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {R"({"exam_key":5})", std::nullopt},         {R"({"exam_key":5,"score":3})", 30},
+        {R"({"exam_key":5,"score":100})", 1000},     {R"({"exam_key":5,"score":0})", 0},
+        {R"({"exam_key":5,"score":"3"})", std::nullopt}, {R"({"exam_key":5,"score":-1})", std::nullopt},
+        {R"({"exam_key":5,"score":1e3})", std::nullopt}, {R"({"exam_key":5,"score":null})", std::nullopt},
+    };
+    for (const auto& [text, tenths] : cases) {
+        current->m_nScoreTenths = 7; // of the question open before
+        ASSERT_TRUE(LoadQuestionText(current, text, workspace.Path(), view, std::string("local_exam"))) << text;
+        EXPECT_EQ(current->m_nScoreTenths, tenths) << text;
+    }
+}
+
 TEST(LoadQuestionFile, AnUnreadableFileKeepsTheStoreKindOfTheOpenQuestion)
 {
     ScratchFolder workspace;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/files.h"
+#include "store/exam_open.h"
 #include "support/json.h"
 #include "tools/fennick/workspace_scan.h"
 
@@ -161,6 +162,30 @@ TEST_F(PickerWorkspace, LongRecordDropsItsHeightListsToFitTheChannel)
     // A record whose plain members alone are too long cannot be handed over.
     WriteFile(m_workspace / "local_exam/ek-3/3.dat", "{\"exam_key\":3,\"exam_name\":\"" + std::string(3000, 'x') + "\"}");
     EXPECT_EQ(fennick::AnswerFor(Scan()[0]), "");
+}
+
+TEST_F(PickerWorkspace, APointedRecordIsOfferedAndHandedOverWithItsPoints)
+{
+    // Long height lists: the record is handed over as its plain members, numbers rewritten.
+    std::string lists;
+    for (int i = 0; i < 60; ++i)
+        lists += std::string(i ? "," : "") + R"({"print_height":410,"preview_height":305})";
+    WriteFile(m_workspace / "local_exam/ek-8/8.dat",
+              R"({"exam_key":8,"exam_name":"배점","difficulty":"d1","obj_option":"D","obj_answer":"4","obj_list":[)" +
+                  lists + R"(],"stage_id":"mid","score":3.3})");
+    WriteFile(m_workspace / "local_exam/ek-9/9.dat", R"({"exam_key":9,"exam_name":"없음","obj_answer":"4"})", 10);
+    const auto items = Scan();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].examName, "배점");
+    for (const PickerItem& item : items) {
+        const std::string answer = fennick::AnswerFor(item);
+        ASSERT_FALSE(answer.empty()) << item.key;
+        const JsonOwnedPtr root = ParseJsonUtf8(answer);
+        ExamRecord read;
+        ReadExamRecordKeys(read, JsonObjectOf(root.get()));
+        EXPECT_EQ(read.m_strObjAnswer, "4");
+        EXPECT_EQ(read.m_nScoreTenths, item.key == 8 ? std::optional<std::int32_t>(33) : std::nullopt);
+    }
 }
 
 TEST(PickerSearch, MatchesEveryWordInNumberKindNameOrFirstLine)

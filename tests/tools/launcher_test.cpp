@@ -16,6 +16,7 @@
 #include "support/files.h"
 #include "support/folders.h"
 #include "support/json.h"
+#include "store/exam_open.h"
 
 namespace {
 
@@ -210,6 +211,24 @@ TEST_F(Launcher, QuestionByKeyIsReadFromItsFolderInTheWorkspace)
     EXPECT_EQ(outcome.status, 2) << outcome.output;
     EXPECT_NE(outcome.output.find("ek-99/99.dat"), std::string::npos) << outcome.output;
     EXPECT_FALSE(fs::exists(m_record)); // the editor was not started
+}
+
+TEST_F(Launcher, APointedRecordOpensAsBeforeWithItsPointsAndOneWithoutHasNone)
+{
+    const fs::path workspace = m_dir / "data/korvane/telquin/1001/42";
+    for (const auto& [key, dat] : {std::pair{"13", R"({"exam_key":13,"difficulty":"d3","obj_option":"D","sbj_option":"N","des_option":"N","obj_answer":"2","sbj_answer":"","stage_id":"high","score":3.3})"},
+                                   std::pair{"14", R"({"exam_key":14,"difficulty":"d3","obj_option":"D","obj_answer":"2"})"}}) {
+        fs::create_directories(workspace / "local_exam" / (std::string("ek-") + key));
+        ASSERT_TRUE(WriteWholeFile(workspace / "local_exam" / (std::string("ek-") + key) / (std::string(key) + ".dat"), dat));
+        const Outcome outcome = Run(Base({"--exam-key", key, "--exam-local", "local_exam"}));
+        ASSERT_EQ(outcome.status, 0) << outcome.output;
+        const JsonOwnedPtr record = Record();
+        ExamRecord read;
+        ReadExamRecordKeys(read, JsonGetObject(JsonObjectOf(record.get()), "exam_info"));
+        EXPECT_EQ(read.m_strDifficulty, "d3");
+        EXPECT_EQ(read.m_strObjAnswer, "2");
+        EXPECT_EQ(read.m_nScoreTenths, std::string(key) == "13" ? std::optional<std::int32_t>(33) : std::nullopt);
+    }
 }
 
 TEST_F(Launcher, RecordThatDoesNotFitIsRefusedBeforeAnythingStarts)

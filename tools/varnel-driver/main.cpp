@@ -10,6 +10,7 @@
 //   VARNEL_DRIVER_GO=FILE      scripts that wait for a go-ahead wait until this file exists
 //   VARNEL_DRIVER_SHOTS=DIR    also saves pictures of the dialog at each stage into DIR
 //   VARNEL_DRIVER_STEP_MS=N    pause between steps (default 150 ms)
+//   VARNEL_DRIVER_OPTIONS=TEXT the options the "layouts" script types ("\n" ends a line)
 //
 // Message boxes and the file chooser are answered by the driver as they come up, so a
 // script never stalls on a modal window.
@@ -18,6 +19,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QMenu>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputMethodEvent>
@@ -37,6 +40,7 @@
 
 #include "app/varnel_app.h"
 #include "app/varnel_dlg.h"
+#include "dialog/option_commands.h"
 #include "editor/equation_tools.h"
 #include "editor/hwpctrl.h"
 #include "editor/table_tools.h"
@@ -150,6 +154,10 @@ public:
                     .arg(core.m_nQuestionType)
                     .arg(m_dialog.IsChecked(IDC_HAS_PASSAGE))
                     .arg(QString::fromStdString(core.m_strLevel));
+        if (core.m_pExamRecord)
+            line += " score=" + (core.m_pExamRecord->m_nScoreTenths
+                                     ? QString::fromStdString(ScoreText(*core.m_pExamRecord->m_nScoreTenths))
+                                     : QStringLiteral("none"));
         Log(line);
         Log(QString("launch school=%1 user=%2 server=%3")
                 .arg(g_schoolKey)
@@ -483,6 +491,81 @@ void TableScript(Script& s)
     SaveAndClose(s);
 }
 
+// A question whose <보기> box in the question pane gets the first standard set of
+// combinations in the options pane, 3.5 points and their mark after the stem, saved.
+void BoxCombinationScript(Script& s)
+{
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("옳은 것만을 <보기>에서 있는 대로 고른 것은?\n")); });
+    s.Add([&s] {
+        editor::CHwpctrl& pane = *s.Dialog().Pane(IDC_PANE_QUESTION);
+        pane.TextView()->setFocus();
+        pane.TextView()->moveCursor(QTextCursor::End);
+        if (editor::InsertBoxTable(pane) == nullptr)
+            Log("no box");
+        pane.TextView()->textCursor().insertText(
+            QStringLiteral("ㄱ. 민들레는 씨앗으로 퍼진다.\nㄴ. 민들레 씨앗은 물에 뜬다.\nㄷ. 민들레는 봄에 핀다."));
+    });
+    s.Add([&s] { s.Shot("1-box"); });
+    s.Add([&s] {
+        // "보기 조합" and its first set, from the options pane's menu.
+        QMenu* menu = s.Dialog().Pane(IDC_PANE_OPTIONS)->MainMenu();
+        QAction* item = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->menu() && action->text() == QStringLiteral("선택지"))
+                item = action;
+        if (!item) {
+            Log("no options menu");
+            return;
+        }
+        emit item->menu()->aboutToShow();
+        for (QAction* action : item->menu()->actions())
+            if (action->menu() && action->text() == QStringLiteral("보기 조합") && !action->menu()->actions().isEmpty())
+                action->menu()->actions().front()->trigger();
+    });
+    s.Add([&s] { static_cast<QDoubleSpinBox*>(s.Dialog().Control(IDC_SCORE))->setValue(3.5); });
+    s.Add([&s] { s.Click(IDC_SHOW_POINTS); });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, QStringLiteral("③")); });
+    s.Add([&s] { s.Type(IDC_PANE_EXPLAIN, QStringLiteral("ㄱ과 ㄴ이 옳다.")); });
+    s.Add([&s] { s.Shot("2-filled"); });
+    SaveAndClose(s);
+}
+
+// The options laid out one per line, in two columns and in one row, a pause after each
+// for a picture of the screen; nothing saved.
+void LayoutsScript(Script& s)
+{
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, QStringLiteral("민들레 씨앗이 멀리 퍼지는 까닭은?")); });
+    s.Add([&s] {
+        const QString options = Env("VARNEL_DRIVER_OPTIONS");
+        s.Type(IDC_PANE_OPTIONS, options.isEmpty() ? QStringLiteral("① 바람\n② 물\n③ 동물이 옮겨서\n④ 사람\n⑤ 땅속으로 뻗어서")
+                                                   : QString(options).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    });
+    s.Add([&s] { s.Type(IDC_PANE_ANSWER, QStringLiteral("①")); });
+    for (const auto& [name, arrangement] : {std::pair{"one-per-line", editor::OptionArrangement::OnePerLine},
+                                            std::pair{"two-columns", editor::OptionArrangement::TwoColumns},
+                                            std::pair{"one-row", editor::OptionArrangement::OneRow}}) {
+        s.Add([&s, name = name, arrangement = arrangement] {
+            structure::LayOutOptions(s.Dialog().Core(), arrangement);
+            Log(QStringLiteral("layout %1").arg(QLatin1String(name)));
+            s.Shot(QStringLiteral("layout-%1").arg(QLatin1String(name)));
+            // The options as a document of their own, to print its page apart.
+            if (const QString shots = Env("VARNEL_DRIVER_SHOTS"); !shots.isEmpty())
+                s.Dialog().Pane(IDC_PANE_OPTIONS)->SaveDocumentAs(
+                    QStringLiteral("%1/layout-%2.hwp").arg(shots, QLatin1String(name)).toStdU16String(), u"HWP");
+        });
+        s.Add([&s] { s.WaitForFile(Env("VARNEL_DRIVER_GO")); });
+        s.Add([] {
+            if (!Env("VARNEL_DRIVER_GO").isEmpty())
+                QFile::remove(Env("VARNEL_DRIVER_GO"));
+        });
+    }
+    s.Add([&s] { structure::ShuffleOptions(s.Dialog().Core(), 5); });
+    s.Add([&s] { s.LogState("shuffled"); });
+    s.Add([&s] { s.Shot("layout-shuffled"); });
+    s.Add([&s] { s.WaitForFile(Env("VARNEL_DRIVER_GO")); });
+    CloseAfterState(s, "laid-out");
+}
+
 // Opens, shows what the launch record gave, types, closes: start-up with odd records.
 void ProbeScript(Script& s)
 {
@@ -500,7 +583,7 @@ constexpr NamedScript kScripts[] = {
     {"resave", ResaveScript},       {"pick-passage", PickPassageScript}, {"wait-then-save", WaitThenSaveScript},
     {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
     {"pick-only", PickOnlyScript},   {"equation", EquationScript},       {"table", TableScript},
-    {"append", AppendScript},
+    {"append", AppendScript},        {"box-combination", BoxCombinationScript}, {"layouts", LayoutsScript},
 };
 
 } // namespace
