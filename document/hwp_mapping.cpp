@@ -696,6 +696,8 @@ private:
         format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
         if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !m_firstParagraph && depth == 0)
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        if (const int columns = paragraph.breakFlags & (hwp::kBreakColumn | hwp::kBreakColumns); columns != 0 && depth == 0)
+            format.setProperty(kColumnBreakFlagsProperty, columns);
         // Breaks inside a cell are nothing the pane lays out; they are kept as read.
         if (depth > 0 && paragraph.breakFlags != 0)
             format.setProperty(kCellBreakFlagsProperty, static_cast<int>(paragraph.breakFlags));
@@ -972,6 +974,8 @@ private:
             assembly.paragraph.breakFlags |= hwp::kBreakPage;
         if (QTextCursor(block).currentTable())
             assembly.paragraph.breakFlags |= static_cast<std::uint8_t>(format.intProperty(kCellBreakFlagsProperty));
+        else
+            assembly.paragraph.breakFlags |= static_cast<std::uint8_t>(format.intProperty(kColumnBreakFlagsProperty));
         assembly.firstCharFormat = block.charFormat();
         // A cell's first block shares its char format with the cell: the cell's background
         // is no shading of the paragraph's letters.

@@ -34,6 +34,9 @@ constexpr int kTableCellProperty = QTextFormat::UserProperty + 21;      // on ea
 constexpr int kCellBorderFillProperty = QTextFormat::UserProperty + 22; // border fill bytes shown
 constexpr int kContinuesParagraphProperty = QTextFormat::UserProperty + 23;   // on a block's format
 constexpr int kCellBreakFlagsProperty = QTextFormat::UserProperty + 24;       // a cell paragraph's, as read
+// A body paragraph's column break and multi-column start (hwp::kBreakColumn, kBreakColumns),
+// as read: the pane lays out one column, the page as many as the section has.
+constexpr int kColumnBreakFlagsProperty = QTextFormat::UserProperty + 27;
 
 constexpr int kMaxShownTableDepth = 3;
 constexpr std::size_t kMaxShownTableCells = 2000;

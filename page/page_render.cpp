@@ -5,6 +5,7 @@
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
 #include "page/vector_text.h"
+#include "document/table_mapping.h"
 #include "document/table_rows.h"
 #include "support/files.h"
 
@@ -164,7 +165,12 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, cons
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
-    m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_page.BodyWidth()), HwpUnitsToLayout(m_page.BodyHeight())));
+    SetColumns(section.kept ? &section.kept->section
+                            : document.OriginRef() && !document.OriginRef()->sections.empty()
+                                  ? &document.OriginRef()->sections.front()
+                                  : nullptr);
+    m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
+                               HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
@@ -207,9 +213,50 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
 
 PagedLayout::~PagedLayout() = default;
 
+void PagedLayout::SetColumns(const hwp::Section* section)
+{
+    if (section == nullptr || section->columnCount < 2)
+        return;
+    const int count = section->columnCount;
+    const std::int64_t gap = std::max<hwp::HwpUnit>(section->columnGap, 0);
+    const std::int64_t width = (std::int64_t{m_page.BodyWidth()} - gap * (count - 1)) / count;
+    if (width < 1000)   // columns narrower than 3.5 mm: the body as one
+        return;
+    m_columns = count;
+    m_columnWidth = static_cast<hwp::HwpUnit>(width);
+    m_columnGap = static_cast<hwp::HwpUnit>(gap);
+    // Each column is a page of the layout: a column break starts the next one.
+    QTextCursor cursor(m_text.get());
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        if ((format.intProperty(kColumnBreakFlagsProperty) & hwp::kBreakColumn) == 0)
+            continue;
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+double PagedLayout::ColumnLeft(int column) const
+{
+    return HwpUnitsToLayout(std::int64_t{column} * (m_columnWidth + m_columnGap));
+}
+
+QRectF PagedLayout::ColumnBody(int layoutPage) const
+{
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    // A table wider than the body runs into the right margin as the file has it; in
+    // columns, into the gaps beside its column.
+    if (m_columns > 1)
+        return QRectF(-HwpUnitsToLayout(m_columnGap) / 2, layoutPage * bodyHeight,
+                      HwpUnitsToLayout(m_columnWidth + m_columnGap), bodyHeight);
+    return QRectF(-HwpUnitsToLayout(m_page.BodyLeft()), layoutPage * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
+                  bodyHeight);
+}
+
 int PagedLayout::OwnPageCount() const
 {
-    return std::max(1, m_text->pageCount());
+    return (std::max(1, m_text->pageCount()) + m_columns - 1) / m_columns;
 }
 
 int PagedLayout::PageCount() const
@@ -321,17 +368,28 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         return;
     }
     image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        painter.translate(0, -top);
+        const double scale = dpi / kLayoutDpi;
+        painter.scale(scale, scale);
+        m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
+    }
+    for (int column = 0; column < m_columns; ++column)
+        PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
+}
+
+void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int top, double dpi) const
+{
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.translate(0, -top);
     const double scale = dpi / kLayoutDpi;
     painter.scale(scale, scale);
-    m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    // A table wider than the body runs into the right margin as the file has it.
-    const QRectF body(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
-                      bodyHeight);
+    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()) + x, HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
+    const QRectF body = ColumnBody(layoutPage);
     // Only the part of the body inside this band, in layout coordinates.
     const QRectF band = painter.transform().inverted().mapRect(QRectF(0, 0, image.width(), image.height()));
     const QRectF clip = body.intersected(band.adjusted(0, -1, 0, 1));
@@ -430,11 +488,19 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     m_furniture->Paint(painter, page,
                        QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
+    for (int column = 0; column < m_columns; ++column) {
+        painter.save();
+        PaintColumn(painter, page * m_columns + column, ColumnLeft(column));
+        painter.restore();
+    }
+    painter.restore();
+}
+
+void PagedLayout::PaintColumn(QPainter& painter, int layoutPage, double x) const
+{
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()) - page * bodyHeight);
-    // A table wider than the body runs into the right margin as the file has it.
-    const QRectF body(-HwpUnitsToLayout(m_page.BodyLeft()), page * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
-                      bodyHeight);
+    painter.translate(HwpUnitsToLayout(m_page.BodyLeft()) + x, HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
+    const QRectF body = ColumnBody(layoutPage);
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
         // Tables' rulings and backgrounds from the document's layout, every block hidden:
         // the layout would write, clipped, the lines of a paragraph broken across this
@@ -450,7 +516,6 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     DrawLines(painter, lines, [](const QTextBlock&) { return true; },
               [](const QTextBlock&, const QTextLine&) { return true; });
     m_heads->Paint(painter, *m_text, lines, [this](const QTextBlock& block) { return Origins().Of(block); });
-    painter.restore();
 }
 
 bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path)

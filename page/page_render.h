@@ -94,7 +94,23 @@ private:
     // Whether the block is in a table cell (or another frame) rather than in the body.
     bool InCell(const QTextBlock& block) const;
 
+    // Paints layout page `layoutPage` (a column of the sheet when there are several) at
+    // `x` layout pixels right of the body's left edge, into the band of `image` from `top`.
+    void PaintColumnBand(QImage& image, int layoutPage, double x, int top, double dpi) const;
+    // The same on `painter`, for vector output.
+    void PaintColumn(QPainter& painter, int layoutPage, double x) const;
+    // Where column `column` begins right of the body's left edge (layout pixels).
+    double ColumnLeft(int column) const;
+    // The part of the layout that layout page `layoutPage` shows, in layout coordinates.
+    QRectF ColumnBody(int layoutPage) const;
+    // Lays the section out in its columns, when it has more than one that fit.
+    void SetColumns(const hwp::Section* section);
+
     PageSetup m_page;
+    // The section's columns: each a page of the text's layout, side by side on the sheet.
+    int m_columns = 1;
+    hwp::HwpUnit m_columnWidth = 0;
+    hwp::HwpUnit m_columnGap = 0;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     std::unique_ptr<ParagraphHeads> m_heads; // numbers and bullets before paragraphs

@@ -124,4 +124,41 @@ TEST_F(PageSections, ALaterSectionPrintsOnItsOwnPageAndGoesOnWithTheHeadersAndPa
     }
 }
 
+// A section of two columns: the text runs down the left column, then the right, and a
+// column break starts the next column; the pages hold twice as much.
+TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
+{
+    hwp::Document source = hwp::NewDocument();
+    auto& paragraphs = source.sections.front().paragraphs;
+    paragraphs.clear();
+    for (int i = 0; i < 100; ++i)
+        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    paragraphs.push_back(Paragraph(u"단 나누기 뒤", hwp::kBreakColumn));
+    paragraphs.push_back(Paragraph(u"끝"));
+    const auto pagesOf = [](const hwp::Document& document) {
+        const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(document);
+        return editor::PagedLayout(*pane, editor::PageOutput::Vector).PageCount();
+    };
+    const int oneColumn = pagesOf(source);
+    ASSERT_GE(oneColumn, 2);
+
+    source.sections.front().columnCount = 2;
+    source.sections.front().columnGap = 1134;   // 4 mm
+    const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+    EXPECT_LT(layout.PageCount(), oneColumn);
+    const editor::PageSetup& page = layout.PageOf(0);
+    const double left = editor::HwpUnitsToLayout(page.BodyLeft());
+    const double right = left + editor::HwpUnitsToLayout((page.BodyWidth() + 1134) / 2);
+    const Written first = PageText(layout, 0);
+    EXPECT_NEAR(first.Where(QStringLiteral("단락 가")).x(), left, 1.0);
+    const QPointF later = first.Where(QStringLiteral("단락 ") + QChar(u'가' + 50));
+    EXPECT_NEAR(later.x(), right, 1.0) << "the 51st paragraph in the right column";
+    const QPointF broken = PageText(layout, layout.PageCount() - 1).Where(QStringLiteral("단 나누기 뒤"));
+    EXPECT_LT(broken.y(), editor::HwpUnitsToLayout(page.BodyTop() + 1500)) << "a column break starts its column";
+    // The break survives a save.
+    EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
+              hwp::kBreakColumn);
+}
+
 } // namespace
