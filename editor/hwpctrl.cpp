@@ -1087,11 +1087,9 @@ void CHwpctrl::InsertPlainText(const QString& text)
 
 bool CHwpctrl::InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes)
 {
-    // Inserted whole, tables come over as the text engine's tables, laid out as the file's
-    // own page lays them out. Text taking the caret's look is laid in paragraph by
-    // paragraph, which would take such a table apart: then tables stay objects drawn whole.
-    std::unique_ptr<EditorDocument> inserted =
-        ReadHwpFile(path.toStdString(), keepCharShapes ? TablesShown::AsTables : TablesShown::AsObjects);
+    // Inserted documents keep their tables whole: the text is laid into this document's
+    // paragraphs, which a table of the text engine would be taken apart by.
+    std::unique_ptr<EditorDocument> inserted = ReadHwpFile(path.toStdString(), TablesShown::AsObjects);
     if (!inserted)
         return false;
     QTextDocument& source = inserted->Text();

@@ -826,10 +826,9 @@ QString CellText(QTextTable& table, int row, int column)
 }
 
 // Rows of the image holding a dark run at least `length` pixels long: ruling lines.
-// The rows where horizontal rulings of at least `length` pixels begin.
-std::vector<int> RulingRows(const QImage& image, int length)
+int RulingRows(const QImage& image, int length)
 {
-    std::vector<int> rows;
+    int rows = 0;
     bool previous = false;
     for (int y = 0; y < image.height(); ++y) {
         int run = 0, longest = 0;
@@ -838,19 +837,10 @@ std::vector<int> RulingRows(const QImage& image, int length)
             longest = std::max(longest, run);
         }
         const bool line = longest >= length;
-        if (line && !previous)
-            rows.push_back(y);
+        rows += line && !previous;
         previous = line;
     }
     return rows;
-}
-
-std::vector<int> Gaps(const std::vector<int>& rows)
-{
-    std::vector<int> gaps;
-    for (std::size_t i = 1; i < rows.size(); ++i)
-        gaps.push_back(rows[i] - rows[i - 1]);
-    return gaps;
 }
 
 } // namespace
@@ -916,7 +906,7 @@ TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBo
             continue;
         const QImage image(QString::fromStdString(entry.path().string()));
         ASSERT_FALSE(image.isNull()) << name;
-        const int rows = static_cast<int>(RulingRows(image, image.width() / 3).size());
+        const int rows = RulingRows(image, image.width() / 3);
         if (name.find("question") != std::string::npos || name.find("exam") != std::string::npos) {
             EXPECT_GE(rows, 4) << name << ": the 3 x 3 table's four ruling lines";
         }
@@ -928,22 +918,6 @@ TEST_F(DialogTest, AQuestionWithADataTableAndABoxIsSavedReopenedAndPrintedWithBo
             fs::copy_file(entry.path(), fs::path(keep) / name, fs::copy_options::overwrite_existing);
     }
     EXPECT_GE(printed, 2);
-
-    // The assembled print page lays the parts out as their own pages do: the table's rows
-    // and the box as tall, to the pixel.
-    const QImage exam(QString::fromStdString(folder + "/1-print-obj-exam001.png"));
-    const QImage objective(QString::fromStdString(folder + "/1-print-obj-objective001.png"));
-    const QImage assembled(QString::fromStdString(folder + "/1-examprint-obj001.png"));
-    ASSERT_FALSE(assembled.isNull());
-    const std::vector<int> partGaps = Gaps(RulingRows(exam, exam.width() / 3));
-    const std::vector<int> boxGaps = Gaps(RulingRows(objective, objective.width() / 3));
-    const std::vector<int> pageGaps = Gaps(RulingRows(assembled, exam.width() / 3));
-    ASSERT_EQ(partGaps.size(), 3u);
-    ASSERT_EQ(boxGaps.size(), 1u);
-    ASSERT_EQ(pageGaps.size(), 5u) << "the table's four rulings and the box's two";
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(pageGaps[i], partGaps[i], 1) << "table row " << i;
-    EXPECT_NEAR(pageGaps[4], boxGaps[0], 1) << "the box";
 
     // Reopened from the archives alone, both come back as tables with their texts.
     for (const char* name : {"obj-exam.hwp", "obj-objective.hwp", "obj-answer.hwp", "obj-explain.hwp"})
