@@ -72,6 +72,15 @@ std::optional<OptionScan> ScanForEdit(DialogCore& core, editor::EditorDocument& 
     return scan;
 }
 
+// The options pane and its items; empty, after saying why, when they cannot be edited.
+std::optional<OptionScan> ScanOptionsPane(DialogCore& core, bool needsDistinct, editor::EditorDocument*& options)
+{
+    options = DocumentOf(core, editor::kPaneOptions);
+    if (!options)
+        return std::nullopt;
+    return ScanForEdit(core, *options, needsDistinct);
+}
+
 // The index of the item holding the caret; -1 before the first mark.
 int ItemAtCaret(DialogCore& core, const OptionScan& scan)
 {
@@ -130,10 +139,8 @@ std::vector<int> Identity(std::size_t count)
 
 void LayOutOptions(DialogCore& core, OptionArrangement arrangement)
 {
-    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
-    if (!options)
-        return;
-    const auto scan = ScanForEdit(core, *options, false);
+    editor::EditorDocument* options = nullptr;
+    const auto scan = ScanOptionsPane(core, false, options);
     if (!scan)
         return;
     options->Text().setProperty(kArrangementProperty, static_cast<int>(arrangement));
@@ -145,10 +152,8 @@ void LayOutOptions(DialogCore& core, OptionArrangement arrangement)
 
 void ShuffleOptions(DialogCore& core, std::uint32_t seed)
 {
-    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
-    if (!options)
-        return;
-    const auto scan = ScanForEdit(core, *options, true);
+    editor::EditorDocument* options = nullptr;
+    const auto scan = ScanOptionsPane(core, true, options);
     if (!scan)
         return;
     std::vector<int> order = Identity(scan->items.size());
@@ -168,10 +173,8 @@ void ShuffleOptions(DialogCore& core, std::uint32_t seed)
 
 void MoveOption(DialogCore& core, int delta)
 {
-    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
-    if (!options)
-        return;
-    const auto scan = ScanForEdit(core, *options, true);
+    editor::EditorDocument* options = nullptr;
+    const auto scan = ScanOptionsPane(core, true, options);
     if (!scan)
         return;
     const int at = ItemAtCaret(core, *scan);
@@ -189,10 +192,8 @@ void MoveOption(DialogCore& core, int delta)
 
 void AddOption(DialogCore& core)
 {
-    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
-    if (!options)
-        return;
-    const auto scan = ScanForEdit(core, *options, true);
+    editor::EditorDocument* options = nullptr;
+    const auto scan = ScanOptionsPane(core, true, options);
     if (!scan)
         return;
     if (scan->items.size() >= 5) {
@@ -207,10 +208,8 @@ void AddOption(DialogCore& core)
 
 void DeleteOption(DialogCore& core)
 {
-    editor::EditorDocument* options = DocumentOf(core, editor::kPaneOptions);
-    if (!options)
-        return;
-    const auto scan = ScanForEdit(core, *options, true);
+    editor::EditorDocument* options = nullptr;
+    const auto scan = ScanOptionsPane(core, true, options);
     if (!scan)
         return;
     const int at = ItemAtCaret(core, *scan);

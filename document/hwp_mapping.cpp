@@ -651,18 +651,7 @@ private:
     {
         if (Document().sections.empty())
             return;
-        const hwp::PageDef& page = Document().sections.front().page;
-        PageSetup& setup = m_result->Page();
-        setup.paperWidth = page.width;
-        setup.paperHeight = page.height;
-        setup.marginLeft = page.leftMargin;
-        setup.marginRight = page.rightMargin;
-        setup.marginTop = page.topMargin;
-        setup.marginBottom = page.bottomMargin;
-        setup.marginHeader = page.headerMargin;
-        setup.marginFooter = page.footerMargin;
-        setup.marginGutter = page.gutterMargin;
-        setup.landscape = page.landscape;
+        m_result->Page() = PageSetupOf(Document().sections.front().page);
     }
 
     // Every section after the first starts with a character that carries its definition.
@@ -1203,6 +1192,22 @@ private:
 };
 
 } // namespace
+
+PageSetup PageSetupOf(const hwp::PageDef& page)
+{
+    PageSetup setup;
+    setup.paperWidth = page.width;
+    setup.paperHeight = page.height;
+    setup.marginLeft = page.leftMargin;
+    setup.marginRight = page.rightMargin;
+    setup.marginTop = page.topMargin;
+    setup.marginBottom = page.bottomMargin;
+    setup.marginHeader = page.headerMargin;
+    setup.marginFooter = page.footerMargin;
+    setup.marginGutter = page.gutterMargin;
+    setup.landscape = page.landscape;
+    return setup;
+}
 
 std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
 {

@@ -28,6 +28,9 @@ namespace editor {
 // assembled from others, where nothing is edited).
 enum class TablesShown { AsTables, AsObjects };
 
+// The page a section's page definition describes.
+PageSetup PageSetupOf(const hwp::PageDef& page);
+
 std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document,
                                                  TablesShown tables = TablesShown::AsTables);
 hwp::Document ToHwpDocument(const EditorDocument& document);

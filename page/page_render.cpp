@@ -1,5 +1,6 @@
 #include "page/page_render.h"
 
+#include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
 #include "page/page_furniture.h"
@@ -74,22 +75,6 @@ int ToPixels(std::int32_t hwpUnits, double dpi)
 {
     const double pixels = std::round(hwpUnits * dpi / 7200.0);
     return pixels < 1 ? 1 : pixels > 1e9 ? 1000000000 : static_cast<int>(pixels);
-}
-
-PageSetup PageSetupOf(const hwp::PageDef& page)
-{
-    PageSetup setup;
-    setup.paperWidth = page.width;
-    setup.paperHeight = page.height;
-    setup.marginLeft = page.leftMargin;
-    setup.marginRight = page.rightMargin;
-    setup.marginTop = page.topMargin;
-    setup.marginBottom = page.bottomMargin;
-    setup.marginHeader = page.headerMargin;
-    setup.marginFooter = page.footerMargin;
-    setup.marginGutter = page.gutterMargin;
-    setup.landscape = page.landscape;
-    return setup;
 }
 
 // Leaves in `text` only the blocks from position `from` (a block's start) to the block
