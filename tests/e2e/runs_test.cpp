@@ -185,9 +185,12 @@ TEST_F(Runs, WhatAKilledRunLeftIsRemovedAtTheNextStart)
     ReplaceTool("Tolvard", "while :; do sleep 1; done"); // still running when the editor is killed
     auto driver = StartDriver("busy-probe");
     ASSERT_TRUE(WaitForLine(m_log, "busy ", *driver)) << "the cropper never ran";
+    // The dialog may be busy a moment before the cropper's channel exists.
+    const handoff::ChannelNames cropper = handoff::ChannelNamesFor(handoff::kTolvardWord);
+    for (int i = 0; i < 500 && !(fs::exists(BlockFile(cropper.block)) && fs::exists(EventFile(cropper.event))); ++i)
+        std::this_thread::sleep_for(20ms);
     driver->Kill(SIGKILL);
     driver->Wait(10s);
-    const handoff::ChannelNames cropper = handoff::ChannelNamesFor(handoff::kTolvardWord);
     ASSERT_TRUE(fs::exists(BlockFile(cropper.block)));
     ASSERT_TRUE(fs::exists(EventFile(cropper.event)));
 
