@@ -142,6 +142,28 @@ protected:
                      [layout](const QTextBlock& block) { return layout->blockBoundingRect(block).topLeft(); });
     }
 
+    // A new paragraph takes its block format from the one it was split from; a page or
+    // column break stays with the upper of the two, where it was.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool split = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                           !(event->modifiers() & Qt::ShiftModifier) && !isReadOnly();
+        const int blocks = document()->blockCount();
+        QTextEdit::keyPressEvent(event);
+        if (!split || document()->blockCount() <= blocks)
+            return;
+        QTextCursor cursor = textCursor();
+        QTextBlockFormat format = cursor.blockFormat();
+        if (!(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) &&
+            !format.hasProperty(kColumnBreakFlagsProperty))
+            return;
+        format.setPageBreakPolicy(format.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+        format.clearProperty(kColumnBreakFlagsProperty);
+        cursor.joinPreviousEditBlock();
+        cursor.setBlockFormat(format);
+        cursor.endEditBlock();
+    }
+
     // Kept objects tell what they are, and notes and headers their text, on hover.
     bool viewportEvent(QEvent* event) override
     {

@@ -4,6 +4,7 @@
 #include "tests/editor/editor_testing.h"
 
 #include "document/kept_objects.h"
+#include "document/table_mapping.h"
 
 #include <QAction>
 #include <QApplication>
@@ -141,6 +142,34 @@ TEST_F(SixPanes, AFormatChosenWithoutSelectionShowsAtOnceAndAppliesToWhatFollows
     EXPECT_FALSE(at.charFormat().fontUnderline()) << "the word before the caret was changed";
     at.setPosition(4);
     EXPECT_TRUE(at.charFormat().fontUnderline());
+}
+
+TEST_F(SixPanes, ANewParagraphLeavesThePageAndColumnBreakAboveIt)
+{
+    QTextEdit* view = Focus(0);
+    QTest::keyClicks(view, QStringLiteral("one"));
+    QTest::keyClick(view, Qt::Key_Return);
+    QTest::keyClicks(view, QStringLiteral("two"));
+    QTextCursor cursor = view->textCursor();
+    QTextBlockFormat broken = cursor.blockFormat();
+    broken.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    broken.setProperty(editor::kColumnBreakFlagsProperty, 0x08);
+    cursor.setBlockFormat(broken);
+    for (const bool atStart : {false, true}) {
+        SCOPED_TRACE(atStart ? "Enter before the text" : "Enter after it");
+        cursor.movePosition(atStart ? QTextCursor::StartOfBlock : QTextCursor::EndOfBlock);
+        view->setTextCursor(cursor);
+        QTest::keyClick(view, Qt::Key_Return);
+        const QTextBlock upper = view->document()->findBlockByNumber(1);
+        const QTextBlock lower = upper.next();
+        EXPECT_TRUE(upper.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+        EXPECT_EQ(upper.blockFormat().intProperty(editor::kColumnBreakFlagsProperty), 0x08);
+        EXPECT_FALSE(lower.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+        EXPECT_FALSE(lower.blockFormat().hasProperty(editor::kColumnBreakFlagsProperty));
+        view->undo();
+        EXPECT_EQ(view->document()->blockCount(), 2) << "one step takes the new paragraph back";
+        cursor = QTextCursor(view->document()->findBlockByNumber(1));
+    }
 }
 
 TEST_F(SixPanes, UndoTakesBackOneWordAtATime)
