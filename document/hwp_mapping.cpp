@@ -3,6 +3,7 @@
 #include "hwp/border_fill.h"
 
 #include "document/kept_objects.h"
+#include "document/stored_lines.h"
 #include "document/paragraph_heads.h"
 #include "document/table_mapping.h"
 #include "hwp/objects.h"
@@ -708,16 +709,22 @@ private:
         if (sectionStart)
             at.insertText(QString(QChar::ObjectReplacementCharacter),
                           SectionStartFormat(firstFormat, std::move(sectionStart)));
-        InsertText(at, paragraph, format, firstFormat, depth);
+        const QTextBlock own = at.block();
+        const std::vector<int> lineStarts = InsertText(at, paragraph, format, firstFormat, depth);
+        // Lines as stored hold for a paragraph of one block in the body.
+        if (depth == 0 && at.block() == own)
+            AttachStoredLines(at, paragraph, lineStarts);
     }
 
     // The paragraph's text, its char shapes, controls and field ends, in text order;
-    // then its click-here fields at the positions their text landed on.
-    void InsertText(QTextCursor& at, const hwp::Paragraph& paragraph, const QTextBlockFormat& format,
-                    const QTextCharFormat& firstFormat, int depth)
+    // then its click-here fields at the positions their text landed on. Returns where each
+    // text index landed, before the objects that stand at it.
+    std::vector<int> InsertText(QTextCursor& at, const hwp::Paragraph& paragraph, const QTextBlockFormat& format,
+                                const QTextCharFormat& firstFormat, int depth)
     {
         const std::u16string& raw = paragraph.text;
         std::vector<int> shown(raw.size() + 1, 0);
+        std::vector<int> before(raw.size() + 1, 0);
         Run run{at, firstFormat, {}, {}};
         std::size_t shape = 0;
         std::size_t nextControl = 0;
@@ -728,6 +735,7 @@ private:
                 run.current = CharFormat(paragraph.charShapes[shape].charShapeId);
                 ++shape;
             }
+            before[i] = at.position() + static_cast<int>(run.pending.size());
             for (; nextFieldEnd < paragraph.fieldEnds.size() && paragraph.fieldEnds[nextFieldEnd].first <= i;
                  ++nextFieldEnd)
                 run.InsertObject(KeptFieldEndFormat(run.current, LaterFieldEnd(paragraph.fieldEnds[nextFieldEnd].second)));
@@ -747,6 +755,7 @@ private:
             const std::size_t end = std::clamp<std::size_t>(field.end, begin, raw.size());
             m_fields.push_back({&field, shown[begin], shown[end]});
         }
+        return before;
     }
 
     // The end of a field begun in an earlier paragraph, found by the id it carries; one
@@ -990,6 +999,7 @@ private:
         }
         textIndex.back() = static_cast<std::uint32_t>(assembly.paragraph.text.size());
         AppendFields(blockStart, blockStart + block.length() - 1, textIndex, assembly.paragraph);
+        assembly.paragraph.lineLayout.segments = ModelLineSegments(block, textIndex);
     }
 
     void AppendFragment(const QTextFragment& fragment, std::size_t offset, std::vector<std::uint32_t>& textIndex,

@@ -240,6 +240,31 @@ struct Control {
 // Text conventions: u'\t' tab, u'\n' line break inside the paragraph, U+00A0 bound
 // space, U+2007 fixed-width space, U+00AD hyphen; the paragraph end is implicit.
 // Other characters below U+0020 never appear.
+// A line as the word processor laid it out (PARA_LINE_SEG), kept for a paragraph read
+// from a file so that it prints on the same breaks. Lengths in HwpUnit; `top` from the
+// top of the body (of its column) on the line's page, `baseline` from the line's top.
+struct LineSegment {
+    std::uint32_t textStart = 0;   // index into Paragraph::text
+    std::int32_t top = 0;
+    std::int32_t height = 0;
+    std::int32_t textHeight = 0;
+    std::int32_t baseline = 0;
+    std::int32_t spacing = 0;
+    std::int32_t columnStart = 0;
+    std::int32_t width = 0;
+    std::uint32_t flags = 0;
+
+    bool operator==(const LineSegment&) const = default;
+};
+
+// A layout, not content: two paragraphs of the same content are equal however they were
+// laid out.
+struct StoredLayout {
+    std::vector<LineSegment> segments;
+
+    bool operator==(const StoredLayout&) const { return true; }
+};
+
 struct Paragraph {
     std::u16string text;
     std::vector<CharShapeRun> charShapes;   // sorted by position; the first at 0
@@ -251,6 +276,9 @@ struct Paragraph {
     // Ends of fields begun in an earlier paragraph, before these text indexes, with the
     // id their characters carry; sorted.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> fieldEnds;
+    // The lines as stored; empty for a paragraph laid out anew (the writer then composes
+    // them).
+    StoredLayout lineLayout;
 
     bool operator==(const Paragraph&) const = default;
 };

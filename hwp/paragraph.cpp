@@ -111,8 +111,36 @@ struct ParagraphRecords {
     std::string_view header;
     std::string_view text;
     std::string_view charShapes;
+    std::string_view lineSegments;
     std::vector<Control> controls;   // records only; the rest comes from the text
 };
+
+// The stored lines, their starts moved from file units to text indexes. Lines that do not
+// start in order are a damaged record: the paragraph is then laid out anew.
+std::vector<LineSegment> ReadLineSegments(std::string_view data, const std::vector<std::uint32_t>& modelIndex)
+{
+    std::vector<LineSegment> lines;
+    ByteReader in(data, "paragraph line segments");
+    while (in.Remaining() >= 36) {
+        LineSegment line;
+        const std::uint32_t unit = in.U32();
+        line.top = in.I32();
+        line.height = in.I32();
+        line.textHeight = in.I32();
+        line.baseline = in.I32();
+        line.spacing = in.I32();
+        line.columnStart = in.I32();
+        line.width = in.I32();
+        line.flags = in.U32();
+        if (unit >= modelIndex.size() || (lines.empty() && unit != 0))
+            return {};
+        line.textStart = modelIndex[unit];
+        if (!lines.empty() && line.textStart < lines.back().textStart)
+            return {};
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -140,6 +168,7 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
         switch (child.tag) {
         case tag::kParaText: parts.text = child.data; ++i; break;
         case tag::kParaCharShape: parts.charShapes = child.data; ++i; break;
+        case tag::kParaLineSeg: parts.lineSegments = child.data; ++i; break;
         case tag::kCtrlHeader: {
             if (child.data.size() < 4)
                 throw HwpError("damaged " + where + ": a control record is cut off before its id");
@@ -276,6 +305,7 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
     }
     if (paragraph.charShapes.empty())
         paragraph.charShapes.push_back(CharShapeRun{0, 0});
+    paragraph.lineLayout.segments = ReadLineSegments(parts.lineSegments, modelIndex);
     return paragraph;
 }
 
@@ -449,9 +479,46 @@ std::int32_t Clamp32(std::int64_t value)
 // until they lay the text out themselves: full-width letters take the font size,
 // others half of it. Arithmetic is 64-bit on clamped values: a document read from a
 // damaged file may hold any sizes.
+// The lines the paragraph was read with, when they still fit its text.
+bool StoredLinesFit(const Paragraph& paragraph)
+{
+    const auto& lines = paragraph.lineLayout.segments;
+    if (lines.empty() || lines.front().textStart != 0)
+        return false;
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+        if (lines[k].textStart < lines[k - 1].textStart || lines[k].textStart > paragraph.text.size())
+            return false;
+    }
+    return true;
+}
+
+std::size_t WriteStoredLines(std::string& stream, std::uint16_t level, const Encoded& text, const Paragraph& paragraph,
+                             Layout& layout)
+{
+    ByteWriter out;
+    for (const LineSegment& line : paragraph.lineLayout.segments) {
+        // The first line holds whatever the paragraph starts with, its section's controls too.
+        out.U32(out.Data().empty() ? 0u : static_cast<std::uint32_t>(text.filePosition[line.textStart]));
+        out.I32(line.top);
+        out.I32(line.height);
+        out.I32(line.textHeight);
+        out.I32(line.baseline);
+        out.I32(line.spacing);
+        out.I32(line.columnStart);
+        out.I32(line.width);
+        out.U32(line.flags);
+    }
+    const LineSegment& last = paragraph.lineLayout.segments.back();
+    layout.vertical = std::clamp<std::int64_t>(std::int64_t{last.top} + last.height + last.spacing, 0, 0x3FFFFFFF);
+    AppendRecord(stream, tag::kParaLineSeg, level, out.Data());
+    return paragraph.lineLayout.segments.size();
+}
+
 std::size_t WriteLineSegments(std::string& stream, std::uint16_t level, const Encoded& text, const Paragraph& paragraph,
                               const Document& document, Layout& layout)
 {
+    if (StoredLinesFit(paragraph))
+        return WriteStoredLines(stream, level, text, paragraph, layout);
     const CharShape& shape = document.charShapes[paragraph.charShapes.front().charShapeId];
     const ParaShape& para = document.paraShapes[paragraph.paraShapeId];
     const std::int64_t size = std::clamp<std::int64_t>(shape.size, 100, 409600);   // 1 pt to 4096 pt

@@ -115,18 +115,19 @@ struct PagedLayout::Section {
     KeptSectionRef kept;    // null for the first section
 };
 
-PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output)
-    : PagedLayout(document, output, SectionsOf(document), 0, FurnitureCarry{})
+PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks)
+    : PagedLayout(document, output, breaks, SectionsOf(document), 0, FurnitureCarry{})
 {
 }
 
-PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, const std::vector<Section>& sections,
-                         std::size_t index, FurnitureCarry carried)
+PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
+                         const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried)
     : m_page(sections[index].page), m_layoutDevice(1, 1, QImage::Format_RGB32),
       m_text(document.Text().clone(nullptr))
 {
     const Section& section = sections[index];
     m_text->setUndoRedoEnabled(false);
+    m_heldLines = StoredLinesHeld(*m_text);
     // Counted over the whole document (numbers go on across sections) and given their
     // room before the glyph cache takes the text's colours.
     m_heads = std::make_unique<ParagraphHeads>(*m_text, document.OriginRef());
@@ -158,6 +159,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, cons
                                HwpUnitsToLayout(m_page.BodyHeight())));
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
+    if (breaks == StoredBreaks::Follow)
+        FollowStoredLines(*m_text, m_heldLines);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size());
     if (index != 0)
@@ -165,7 +168,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, cons
     // Each later section after the one before it, counting its pages on.
     FurnitureCarry next = m_furniture->Carry(OwnPageCount());
     for (std::size_t later = 1; later < sections.size(); ++later) {
-        m_later.push_back(std::unique_ptr<PagedLayout>(new PagedLayout(document, output, sections, later, std::move(next))));
+        m_later.push_back(
+            std::unique_ptr<PagedLayout>(new PagedLayout(document, output, breaks, sections, later, std::move(next))));
         next = m_later.back()->m_furniture->Carry(m_later.back()->OwnPageCount());
     }
 }
@@ -306,6 +310,44 @@ public:
 private:
     std::vector<QTextBlock> m_hidden;
 };
+
+LineAgreement PagedLayout::MeasureStoredLines() const
+{
+    LineAgreement agreement;
+    MeasureOwnLines(agreement);
+    for (const auto& later : m_later)
+        later->MeasureOwnLines(agreement);
+    return agreement;
+}
+
+// Baselines from the top of the body (of the column) on the line's page, as stored.
+void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
+{
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        const StoredLines* stored = HeldLinesOf(block, m_heldLines);
+        const QTextLayout* layout = block.layout();
+        if (stored == nullptr || layout == nullptr || layout->lineCount() == 0)
+            continue;
+        ++agreement.paragraphs;
+        agreement.sameCount += layout->lineCount() == static_cast<int>(stored->lines.size()) ? 1 : 0;
+        const QPointF origin = Origins().Of(block);
+        int next = 0;
+        for (const hwp::LineSegment& segment : stored->lines) {
+            ++agreement.storedLines;
+            while (next < layout->lineCount() && layout->lineAt(next).textStart() < static_cast<int>(segment.textStart))
+                ++next;
+            if (next == layout->lineCount() || layout->lineAt(next).textStart() != static_cast<int>(segment.textStart))
+                continue;
+            ++agreement.sameStart;
+            const QTextLine line = layout->lineAt(next);
+            const double top = origin.y() + line.y();
+            const double page = std::floor(top / bodyHeight + 1e-9);
+            const double ours = LayoutToHwpUnits(top + line.ascent() - page * bodyHeight);
+            agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
+        }
+    }
+}
 
 const BlockOrigins& PagedLayout::Origins() const
 {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "document/editor_document.h"
+#include "page/stored_breaks.h"
 
 #include <QImage>
 #include <QPainter>
@@ -52,10 +53,19 @@ class ParagraphHeads;
 // carries it (vector_text.h).
 enum class PageOutput { Bitmap, Vector, Pdf };
 
+// Whether paragraphs read from a file keep the lines stored with them where the layout
+// allows (stored_breaks.h), or are all laid out anew.
+enum class StoredBreaks { Follow, Ignore };
+
 class PagedLayout {
 public:
-    explicit PagedLayout(const EditorDocument& document, PageOutput output = PageOutput::Bitmap);
+    explicit PagedLayout(const EditorDocument& document, PageOutput output = PageOutput::Bitmap,
+                         StoredBreaks breaks = StoredBreaks::Follow);
     ~PagedLayout();
+
+    // How the laid-out lines of the paragraphs that kept their stored lines agree with
+    // them, over every section.
+    LineAgreement MeasureStoredLines() const;
 
     int PageCount() const;
     // The page definition page `page` is laid out on: its section's (the last section's
@@ -78,8 +88,9 @@ public:
 private:
     struct Section;
     static std::vector<Section> SectionsOf(const EditorDocument& document);
-    PagedLayout(const EditorDocument& document, PageOutput output, const std::vector<Section>& sections,
-                std::size_t index, FurnitureCarry carried);
+    PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
+                const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried);
+    void MeasureOwnLines(LineAgreement& agreement) const;
     // The layout of the section that holds page `page`, and the page's index in it.
     std::pair<const PagedLayout*, int> Locate(int page) const;
     int OwnPageCount() const;
@@ -113,6 +124,8 @@ private:
     hwp::HwpUnit m_columnGap = 0;
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
+    // The stored lines of the blocks that held what they were read with when copied.
+    std::unordered_set<const StoredLines*> m_heldLines;
     std::unique_ptr<ParagraphHeads> m_heads; // numbers and bullets before paragraphs
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
     std::unique_ptr<VectorText> m_vectorText; // PDF output only

@@ -1,0 +1,80 @@
+#include "page/stored_breaks.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextLayout>
+
+namespace editor {
+
+std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text)
+{
+    std::unordered_set<const StoredLines*> held;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        if (const StoredLinesRef stored = StoredLinesOf(block))
+            held.insert(stored.get());
+    }
+    return held;
+}
+
+const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set<const StoredLines*>& held)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    if (!format.hasProperty(kStoredLinesProperty))
+        return nullptr;
+    const StoredLinesRef stored = format.property(kStoredLinesProperty).value<StoredLinesRef>();
+    if (!stored || held.count(stored.get()) == 0 || stored->text != block.text())
+        return nullptr;
+    return stored.get();
+}
+
+namespace {
+
+bool Rebreak(const QTextBlock& block, const StoredLines& stored)
+{
+    QTextLayout* layout = block.layout();
+    const int count = layout ? layout->lineCount() : 0;
+    if (count == 0 || count != static_cast<int>(stored.lines.size()))
+        return false;
+    const int length = block.length() - 1;
+    bool same = true;
+    std::vector<QPointF> positions;
+    std::vector<qreal> widths;
+    for (int i = 0; i < count; ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const auto start = static_cast<int>(stored.lines[static_cast<std::size_t>(i)].textStart);
+        if (start > length || (i > 0 && start <= static_cast<int>(stored.lines[static_cast<std::size_t>(i - 1)].textStart)))
+            return false;
+        same = same && line.textStart() == start;
+        positions.push_back(line.position());
+        widths.push_back(line.width());
+    }
+    if (same)
+        return true;
+    layout->beginLayout();
+    for (int i = 0; i < count; ++i) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        const int end = i + 1 < count ? static_cast<int>(stored.lines[static_cast<std::size_t>(i) + 1].textStart) : length;
+        line.setNumColumns(std::max(1, end - line.textStart()), widths[static_cast<std::size_t>(i)]);
+        line.setPosition(positions[static_cast<std::size_t>(i)]);
+    }
+    layout->endLayout();
+    return true;
+}
+
+} // namespace
+
+int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held)
+{
+    if (held.empty())
+        return 0;
+    text.documentLayout()->documentSize();   // laid out to the end
+    int followed = 0;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        if (const StoredLines* stored = HeldLinesOf(block, held))
+            followed += Rebreak(block, *stored) ? 1 : 0;
+    }
+    return followed;
+}
+
+} // namespace editor

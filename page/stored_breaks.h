@@ -1,0 +1,36 @@
+// Lines of the print copy broken where the file broke them. A paragraph read from a file
+// carries its stored lines (document/stored_lines.h) while it is unchanged; where the copy's
+// own layout made as many lines, each is re-broken at the stored start and keeps the place
+// the layout gave it, so a page holds what the word processor put on it.
+#pragma once
+
+#include "document/stored_lines.h"
+
+#include <QTextDocument>
+
+#include <unordered_set>
+#include <vector>
+
+namespace editor {
+
+// The stored lines of the blocks that hold what they were read with. Take them before
+// anything changes the copy's formats (paragraph heads, kept blocks).
+std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text);
+
+// Re-breaks the laid-out blocks whose stored lines are in `held`; returns how many were.
+int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held);
+
+// The stored lines of `block`, if they are among `held` and its text is still theirs.
+const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set<const StoredLines*>& held);
+
+// How far a layout keeps to the stored lines: lines that start where the file's did, and
+// how far their baselines lie from the file's (millimetres).
+struct LineAgreement {
+    int storedLines = 0;
+    int sameStart = 0;
+    int paragraphs = 0;
+    int sameCount = 0;      // paragraphs laid out in as many lines as stored
+    std::vector<double> baselineOffsets;
+};
+
+} // namespace editor

@@ -1,0 +1,160 @@
+// Paragraphs read from a file print on the lines the word processor stored with them
+// while they are unchanged, and keep those lines through a pane and a save; a changed
+// paragraph is laid out anew. Over the real documents, the figures of agreement are
+// printed per document, laid out anew and following the stored lines.
+#include "tests/editor/editor_testing.h"
+#include "tests/hwp/hwp_testing.h"
+
+#include "document/hwp_mapping.h"
+#include "document/stored_lines.h"
+#include "hwp/reader.h"
+#include "hwp/writer.h"
+#include "page/object_painters.h"
+#include "page/page_render.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+struct Figures {
+    double share = 0;     // stored lines laid out from the same character
+    double median = 0;    // baseline offsets of those lines, mm
+    double worst = 0;
+};
+
+Figures FiguresOf(const editor::LineAgreement& agreement)
+{
+    Figures figures;
+    if (agreement.storedLines == 0)
+        return figures;
+    figures.share = 100.0 * agreement.sameStart / agreement.storedLines;
+    std::vector<double> offsets;
+    for (const double offset : agreement.baselineOffsets)
+        offsets.push_back(std::abs(offset));
+    if (!offsets.empty()) {
+        std::sort(offsets.begin(), offsets.end());
+        figures.median = offsets[offsets.size() / 2];
+        figures.worst = offsets.back();
+    }
+    return figures;
+}
+
+using Segments = std::vector<std::vector<hwp::LineSegment>>;
+
+Segments SegmentsOf(const hwp::Document& document)
+{
+    Segments segments;
+    for (const hwp::Section& section : document.sections) {
+        for (const hwp::Paragraph& paragraph : section.paragraphs)
+            segments.push_back(paragraph.lineLayout.segments);
+    }
+    return segments;
+}
+
+// The paragraphs whose lines differ, by number.
+std::vector<std::size_t> Differing(const Segments& a, const Segments& b)
+{
+    std::vector<std::size_t> numbers;
+    for (std::size_t k = 0; k < std::max(a.size(), b.size()); ++k) {
+        if (k >= a.size() || k >= b.size() || a[k] != b[k])
+            numbers.push_back(k);
+    }
+    return numbers;
+}
+
+class StoredLines : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        editor_testing::EnsureApplication();
+        editor::RegisterObjectPainters();
+    }
+};
+
+TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
+{
+    const std::vector<std::string> paths = hwp_testing::SamplePaths();
+    if (paths.empty())
+        GTEST_SKIP() << "no sample documents beside the source";
+    editor::LineAgreement anewAll, followedAll;
+    std::printf("%-48s %6s %8s %8s %8s %8s %8s\n", "document", "lines", "anew %", "mm med", "follow %", "mm med",
+                "mm max");
+    for (const std::string& path : paths) {
+        hwp::Document document;
+        try {
+            document = hwp::ReadDocument(path);
+        } catch (const std::exception&) {
+            continue;   // the password-protected one
+        }
+        const auto pane = editor::ToEditorDocument(document);
+        const editor::LineAgreement anew = editor::PagedLayout(*pane, editor::PageOutput::Bitmap,
+                                                              editor::StoredBreaks::Ignore).MeasureStoredLines();
+        const editor::LineAgreement followed = editor::PagedLayout(*pane).MeasureStoredLines();
+        const Figures a = FiguresOf(anew), f = FiguresOf(followed);
+        std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f\n",
+                    std::filesystem::path(path).filename().string().c_str(), anew.storedLines, a.share, a.median,
+                    f.share, f.median, f.worst);
+        // Where the layout made as many lines as stored, every one starts where stored.
+        EXPECT_EQ(followed.paragraphs, anew.paragraphs) << path;
+        EXPECT_GE(followed.sameStart, anew.sameStart) << path;
+        for (auto* all : {&anewAll, &followedAll}) {
+            const editor::LineAgreement& one = all == &anewAll ? anew : followed;
+            all->storedLines += one.storedLines;
+            all->sameStart += one.sameStart;
+            all->paragraphs += one.paragraphs;
+            all->sameCount += one.sameCount;
+            all->baselineOffsets.insert(all->baselineOffsets.end(), one.baselineOffsets.begin(),
+                                        one.baselineOffsets.end());
+        }
+    }
+    const Figures a = FiguresOf(anewAll), f = FiguresOf(followedAll);
+    std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f\n", "all", anewAll.storedLines, a.share, a.median, f.share,
+                f.median, f.worst);
+    std::printf("paragraphs %d, laid out in as many lines as stored %d\n", anewAll.paragraphs, anewAll.sameCount);
+    EXPECT_GT(anewAll.storedLines, 0);
+}
+
+// Stored lines go back to the file for what the teacher left alone, and are composed anew
+// for the paragraph she changed.
+TEST_F(StoredLines, APaneKeepsTheLinesOfUnchangedParagraphsThroughASave)
+{
+    const std::vector<std::string> paths = hwp_testing::SamplePaths();
+    if (paths.empty())
+        GTEST_SKIP() << "no sample documents beside the source";
+    for (const std::string& path : paths) {
+        hwp::Document document;
+        try {
+            document = hwp::ReadDocument(path);
+        } catch (const std::exception&) {
+            continue;
+        }
+        const auto stored = SegmentsOf(document);
+        EXPECT_EQ(Differing(SegmentsOf(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document))), stored),
+                  std::vector<std::size_t>{})
+            << path;
+
+        const auto pane = editor::ToEditorDocument(document, editor::TablesShown::AsObjects);
+        EXPECT_EQ(Differing(SegmentsOf(editor::ToHwpDocument(*pane)), stored), std::vector<std::size_t>{}) << path;
+
+        // Type into the first body paragraph that has lines of its own.
+        QTextBlock block = pane->Text().begin();
+        while (block.isValid() && !editor::StoredLinesOf(block))
+            block = block.next();
+        if (!block.isValid())
+            continue;
+        QTextCursor cursor(block);
+        cursor.insertText(QStringLiteral("가"));
+        EXPECT_EQ(editor::StoredLinesOf(block), nullptr) << path;
+        EXPECT_EQ(Differing(SegmentsOf(editor::ToHwpDocument(*pane)), stored).size(), 1u) << path;
+    }
+}
+
+} // namespace
