@@ -684,6 +684,13 @@ private:
     {
         QTextBlockFormat format = BlockFormat(paragraph.paraShapeId);
         format.setProperty(kStyleIndexProperty, static_cast<int>(paragraph.styleId));
+        if (!paragraph.tabs.empty() || !paragraph.rangeTags.empty()) {
+            auto asRead = std::make_shared<const ParagraphAsRead>(
+                ParagraphAsRead{paragraph.text, paragraph.tabs, paragraph.rangeTags});
+            const void* address = asRead.get();
+            SetReference(format, kParagraphAsReadProperty, QVariant::fromValue<ParagraphAsReadRef>(std::move(asRead)),
+                         address);
+        }
         if ((paragraph.breakFlags & hwp::kBreakPage) != 0 && !m_firstParagraph && depth == 0)
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         if (const int columns = paragraph.breakFlags & (hwp::kBreakColumn | hwp::kBreakColumns); columns != 0 && depth == 0)
@@ -858,11 +865,14 @@ public:
         : m_source(source), m_origin(source.Origin()), m_tables(source, m_document)
     {
         m_document.version = m_origin.version;
-        m_document.headerFlags = hwp::kHeaderCompressed;
+        m_document.headerFlags = m_origin.headerFlags;
         // Streams no record names are nobody's to drop; bin data that objects use comes
-        // with the objects.
+        // with the objects. So do the file's other streams and the DocInfo records the
+        // model does not read.
         m_document.unlistedBinData = m_origin.unlistedBinData;
         m_document.binData = m_origin.binData;
+        m_document.keptStreams = m_origin.keptStreams;
+        m_document.docInfoRecords = m_origin.docInfoRecords;
     }
 
     hwp::Document Assemble()
@@ -905,6 +915,7 @@ private:
     // each table standing in it, the block that continues it.
     struct Assembly {
         hwp::Paragraph paragraph;
+        ParagraphAsReadRef asRead;
         QTextCharFormat firstCharFormat;
         KeptSectionRef startsSection;
         std::vector<OpenField> openFields;
@@ -974,6 +985,7 @@ private:
             assembly.paragraph.breakFlags |= static_cast<std::uint8_t>(format.intProperty(kCellBreakFlagsProperty));
         else
             assembly.paragraph.breakFlags |= static_cast<std::uint8_t>(format.intProperty(kColumnBreakFlagsProperty));
+        assembly.asRead = format.property(kParagraphAsReadProperty).value<ParagraphAsReadRef>();
         assembly.firstCharFormat = block.charFormat();
         // A cell's first block shares its char format with the cell: the cell's background
         // is no shading of the paragraph's letters.
@@ -1105,6 +1117,10 @@ private:
         if (paragraph.charShapes.empty())
             paragraph.charShapes.push_back({0, m_tables.CharShapeId(WithoutKeptObject(assembly.firstCharFormat))});
         paragraph.charShapes.front().position = 0;
+        if (assembly.asRead && assembly.asRead->text == paragraph.text) {
+            paragraph.tabs = assembly.asRead->tabs;
+            paragraph.rangeTags = assembly.asRead->rangeTags;
+        }
     }
 
     // Body paragraphs: a section character starts a new section with its paragraph (the
@@ -1240,10 +1256,10 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown
     }
 }
 
-bool WriteHwpFile(const EditorDocument& document, const std::string& path)
+bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage)
 {
     try {
-        hwp::WriteDocument(ToHwpDocument(document), path);
+        hwp::WriteDocument(ToHwpDocument(document), path, previewImage);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -16,10 +16,12 @@
 
 #include <QColor>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace editor {
 
@@ -37,8 +39,19 @@ hwp::Document ToHwpDocument(const EditorDocument& document);
 
 // Null when the file is missing, unreadable or not an HWP document we can read.
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables = TablesShown::AsTables);
-// Replaces the file in one instant; false when it cannot be written.
-bool WriteHwpFile(const EditorDocument& document, const std::string& path);
+// Replaces the file in one instant; false when it cannot be written. `previewImage`: the
+// picture of page 1 the file carries (page/preview_image.h); none when empty.
+bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage = {});
+
+// Block property: what a paragraph held in the file beside its text (its tabs' widths and
+// kinds, its range tags), given back to it while its text stays as read.
+constexpr int kParagraphAsReadProperty = QTextFormat::UserProperty + 43;
+struct ParagraphAsRead {
+    std::u16string text;
+    std::vector<std::array<char16_t, 6>> tabs;
+    hwp::Bytes rangeTags;
+};
+using ParagraphAsReadRef = std::shared_ptr<const ParagraphAsRead>;
 
 // The para shape a block format was made from (with what the format says differently
 // left out); none for a format not read from a file.
@@ -55,3 +68,5 @@ hwp::ColorRef ToColorRef(const QColor& color);
 std::optional<hwp::BorderFillView> BorderFillAt(const hwp::Document& document, std::uint16_t id);
 
 } // namespace editor
+
+Q_DECLARE_METATYPE(editor::ParagraphAsReadRef)

@@ -5,6 +5,7 @@
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
 #include "page/page_render.h"
+#include "page/preview_image.h"
 #include "editor/picture_tools.h"
 #include "document/table_mapping.h"
 #include "document/table_rows.h"
@@ -1213,7 +1214,7 @@ bool CHwpctrl::SaveDocumentAs(std::u16string_view path, std::u16string_view form
     if (path.empty() ||
         (!format.empty() && QString::fromStdU16String(std::u16string(format)).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0))
         return false;
-    if (!WriteHwpFile(*m_document, ToQString(path).toStdString()))
+    if (!WriteHwpFile(*m_document, ToQString(path).toStdString(), PreviewImageOf(*m_document)))
         return false;
     m_document->Text().setModified(false);
     return true;

@@ -103,8 +103,8 @@ BinDataItem ReadBinData(std::string_view record, const StreamMap& streams, bool 
                        StreamName(id, extension) + ") is missing");
     item.streamName = found->first.substr(8);
     item.stream = ToBytes(found->second);
-    // The writer always compresses the document: a stream stored plain because its
-    // document was says so itself from now on.
+    // The item may go into a compressed document (an object pasted into another pane's):
+    // a stream stored plain because its document was says so itself from now on.
     if ((property & kCompressionMask) == kCompressionDefault && !compressedDocument)
         item.record[0] = static_cast<std::uint8_t>((property & ~kCompressionMask) | kCompressionOff);
     return item;

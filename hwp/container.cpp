@@ -2,6 +2,7 @@
 
 #include <gsf/gsf.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -64,10 +65,20 @@ std::string ReadInput(GsfInput* input, const std::string& name, std::size_t limi
     return out;
 }
 
-void ReadChildren(GsfInfile* folder, const std::string& prefix, const std::vector<std::string>& storages,
-                  std::size_t limit, StreamMap& out)
+// Deeper than any document nests, shallow enough that a damaged directory cannot recurse
+// without end.
+constexpr int kMaxDepth = 16;
+
+// What all streams together may hold: a damaged file whose sector chains share sectors
+// must not make a few megabytes claim gigabytes.
+constexpr std::size_t kTotalLimit = 512u << 20;
+
+void ReadChildren(GsfInfile* folder, const std::string& prefix, std::size_t limit, int depth, StreamMap& out,
+                  std::size_t& total)
 {
     const int count = gsf_infile_num_children(folder);
+    if (count == 0 && !prefix.empty())
+        out[prefix];
     for (int i = 0; i < count; ++i) {
         const char* rawName = gsf_infile_name_by_index(folder, i);
         if (!rawName)
@@ -77,21 +88,29 @@ void ReadChildren(GsfInfile* folder, const std::string& prefix, const std::vecto
         if (!child)
             continue;
         if (GSF_IS_INFILE(child.get()) && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0) {
-            if (prefix.empty()) {
-                for (const std::string& wanted : storages) {
-                    if (wanted == name)
-                        ReadChildren(GSF_INFILE(child.get()), name + "/", storages, limit, out);
-                }
-            }
+            if (depth < kMaxDepth)
+                ReadChildren(GSF_INFILE(child.get()), name + "/", limit, depth + 1, out, total);
             continue;
         }
-        out[name] = ReadInput(child.get(), name, limit);
+        std::string& data = out[name] = ReadInput(child.get(), name, limit);
+        total += data.size();
+        if (total > kTotalLimit)
+            throw HwpError("the streams hold more than " + std::to_string(kTotalLimit >> 20) + " MB in all");
     }
 }
 
 }  // namespace
 
-StreamMap ReadCompoundFile(std::string_view file, const std::vector<std::string>& storages, std::size_t limit)
+bool IsModelStream(const std::string& path)
+{
+    for (const char* name : {"FileHeader", "DocInfo", "PrvText", "PrvImage"}) {
+        if (path == name)
+            return true;
+    }
+    return path.compare(0, 9, "BodyText/") == 0 || path.compare(0, 8, "BinData/") == 0;
+}
+
+StreamMap ReadCompoundFile(std::string_view file, std::size_t limit)
 {
     InitGsf();
     const QuietGsf quiet;
@@ -105,7 +124,8 @@ StreamMap ReadCompoundFile(std::string_view file, const std::vector<std::string>
         throw HwpError("not an HWP 5.0 document: the file is not an OLE2 compound file or it is damaged");
     }
     StreamMap streams;
-    ReadChildren(root.get(), {}, storages, limit, streams);
+    std::size_t total = 0;
+    ReadChildren(root.get(), {}, limit, 0, streams, total);
     return streams;
 }
 
@@ -117,32 +137,43 @@ std::string WriteCompoundFile(const StreamMap& streams)
     GPtr<GsfOutfile> root(gsf_outfile_msole_new(memory.get()));
     if (!root)
         throw HwpError("cannot create the compound file");
-    std::map<std::string, GPtr<GsfOutfile>> folders;
     auto write = [](GsfOutput* stream, const std::string& data) {
         bool ok = data.empty() || gsf_output_write(stream, data.size(), reinterpret_cast<const guint8*>(data.data()));
         ok = gsf_output_close(stream) && ok;
         if (!ok)
             throw HwpError("writing the compound file failed");
     };
-    for (const auto& [path, data] : streams) {
-        const std::size_t slash = path.find('/');
-        GsfOutfile* parent = root.get();
-        std::string name = path;
-        if (slash != std::string::npos) {
-            const std::string folder = path.substr(0, slash);
-            name = path.substr(slash + 1);
-            auto& slot = folders[folder];
+    // Storages by path; a storage is closed after everything in it, so deeper ones first.
+    std::map<std::string, GPtr<GsfOutfile>> folders;
+    std::function<GsfOutfile*(const std::string&)> folderOf = [&](const std::string& path) -> GsfOutfile* {
+        if (path.empty())
+            return root.get();
+        auto& slot = folders[path];
+        if (!slot) {
+            const std::size_t slash = path.rfind('/');
+            GsfOutfile* parent = folderOf(slash == std::string::npos ? std::string() : path.substr(0, slash));
+            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            slot.reset(GSF_OUTFILE(gsf_outfile_new_child(parent, name.c_str(), TRUE)));
             if (!slot)
-                slot.reset(GSF_OUTFILE(gsf_outfile_new_child(root.get(), folder.c_str(), TRUE)));
-            parent = slot.get();
+                throw HwpError("cannot create the storage " + path);
         }
+        return slot.get();
+    };
+    for (const auto& [path, data] : streams) {
+        if (!path.empty() && path.back() == '/') {
+            folderOf(path.substr(0, path.size() - 1));
+            continue;
+        }
+        const std::size_t slash = path.rfind('/');
+        GsfOutfile* parent = folderOf(slash == std::string::npos ? std::string() : path.substr(0, slash));
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         GPtr<GsfOutput> stream(gsf_outfile_new_child(parent, name.c_str(), FALSE));
         if (!stream)
             throw HwpError("cannot create the stream " + path);
         write(stream.get(), data);
     }
-    for (auto& [name, folder] : folders) {
-        if (!gsf_output_close(GSF_OUTPUT(folder.get())))
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        if (!gsf_output_close(GSF_OUTPUT(folder->second.get())))
             throw HwpError("writing the compound file failed");
     }
     if (!gsf_output_close(GSF_OUTPUT(root.get())))

@@ -4,19 +4,23 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace hwp {
 
-// Streams by path ("FileHeader", "BodyText/Section0", "\005HwpSummaryInformation").
+// Streams by path ("FileHeader", "BodyText/Section0", "\005HwpSummaryInformation",
+// "DocHistory/VersionLog0"). A path ending in '/' with no data is a storage that holds
+// nothing, so an empty storage survives a read and a write.
 using StreamMap = std::map<std::string, std::string>;
 
-// Reads the streams under the root and under the storages named in `storages` (one
-// level deep), each at most `limit` bytes. Throws HwpError when the bytes are not a
-// compound file.
-StreamMap ReadCompoundFile(std::string_view file, const std::vector<std::string>& storages, std::size_t limit);
+// Reads every stream of every storage at any depth, each at most `limit` bytes. Throws
+// HwpError when the bytes are not a compound file.
+StreamMap ReadCompoundFile(std::string_view file, std::size_t limit);
 
-// Writes the streams (paths with at most one '/') as a compound file.
+// Streams the model reads or the writer composes: FileHeader, DocInfo, BodyText/...,
+// BinData/..., PrvText and PrvImage. The document keeps every other one as read.
+bool IsModelStream(const std::string& path);
+
+// Writes the streams as a compound file, with the storages their paths name.
 std::string WriteCompoundFile(const StreamMap& streams);
 
 }  // namespace hwp

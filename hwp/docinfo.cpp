@@ -111,7 +111,7 @@ CharShape ReadCharShape(std::string_view data)
     return shape;
 }
 
-void WriteCharShape(ByteWriter& out, const CharShape& shape)
+void WriteCharShape(ByteWriter& out, const CharShape& shape, std::uint32_t version)
 {
     for (auto id : shape.faceIds)
         out.U16(id);
@@ -145,8 +145,10 @@ void WriteCharShape(ByteWriter& out, const CharShape& shape)
     out.U32(shape.underlineColor);
     out.U32(shape.shadeColor);
     out.U32(shape.shadowColor);
-    out.U16(shape.borderFillId);
-    out.U32(shape.strikeOutColor);
+    if (version >= 0x05000201)
+        out.U16(shape.borderFillId);
+    if (version >= 0x05000300)
+        out.U32(shape.strikeOutColor);
 }
 
 // ---- para shapes
@@ -198,7 +200,7 @@ ParaShape ReadParaShape(std::string_view data)
     return shape;
 }
 
-void WriteParaShape(ByteWriter& out, const ParaShape& shape)
+void WriteParaShape(ByteWriter& out, const ParaShape& shape, std::uint32_t version)
 {
     const auto kind = static_cast<std::uint32_t>(shape.lineSpacingKind);
     // Readers of the old field know no "at least": they get "fixed" instead.
@@ -214,9 +216,12 @@ void WriteParaShape(ByteWriter& out, const ParaShape& shape)
     out.U16(shape.borderFillId);
     for (auto offset : shape.borderOffsets)
         out.I16(offset);
-    out.U32(shape.properties2);
-    out.U32((shape.otherProperties3 & ~kParaLineSpacingKind) | kind);
-    out.I32(shape.lineSpacing);
+    if (version >= 0x05000107)
+        out.U32(shape.properties2);
+    if (version >= 0x05000205) {
+        out.U32((shape.otherProperties3 & ~kParaLineSpacingKind) | kind);
+        out.I32(shape.lineSpacing);
+    }
 }
 
 // ---- styles
@@ -365,7 +370,8 @@ std::size_t ReadDocInfo(std::string_view stream, Document& document, const Strea
         case tag::kDistributeDocData:
             throw HwpError("the document is a distribution document, whose content is encrypted; it cannot be opened");
         default:
-            break;   // memo shapes, compatibility, ... are not held by the model
+            document.docInfoRecords.push_back(ObjectRecord{record.tag, record.level, ToBytes(record.data)});
+            break;
         }
     }
     if (!haveProperties || !haveMappings)
@@ -405,8 +411,22 @@ std::string WriteDocInfo(const Document& document)
     counts[kMapBullet] = document.bullets.size();
     counts[kMapParaShape] = document.paraShapes.size();
     counts[kMapStyle] = document.styles.size();
+    // Memo shapes and the change-tracking tables are counted here too; 5.0.3.2 added the
+    // last two counts.
+    const std::uint32_t version = document.version.Number();
+    std::array<std::size_t, 3> tails{};
+    for (const ObjectRecord& record : document.docInfoRecords) {
+        tails[0] += record.tag == tag::kMemoShape;
+        tails[1] += record.tag == tag::kTrackChange;
+        tails[2] += record.tag == tag::kTrackChangeAuthor;
+    }
+    counts[kMapMemoShape] = tails[0];
     for (std::size_t count : counts)
         out.U32(static_cast<std::uint32_t>(count));
+    if (version >= 0x05000302) {
+        out.U32(static_cast<std::uint32_t>(tails[1]));
+        out.U32(static_cast<std::uint32_t>(tails[2]));
+    }
     add(tag::kIdMappings, 0, out);
 
     for (const BinDataItem& item : document.binData) {
@@ -425,7 +445,7 @@ std::string WriteDocInfo(const Document& document)
         add(tag::kBorderFill, 1, out);
     }
     for (const CharShape& shape : document.charShapes) {
-        WriteCharShape(out, shape);
+        WriteCharShape(out, shape, version);
         add(tag::kCharShape, 1, out);
     }
     for (const RawRecord& tabDef : tabDefs) {
@@ -441,17 +461,17 @@ std::string WriteDocInfo(const Document& document)
         add(tag::kBullet, 1, out);
     }
     for (const ParaShape& shape : document.paraShapes) {
-        WriteParaShape(out, shape);
+        WriteParaShape(out, shape, version);
         add(tag::kParaShape, 1, out);
     }
     for (const Style& style : document.styles) {
         WriteStyle(out, style);
         add(tag::kStyle, 1, out);
     }
-    out.U32(0);   // target: this format's own current version
-    add(tag::kCompatibleDocument, 0, out);
-    out.Zeros(20);   // no layout compatibility options
-    add(tag::kLayoutCompatibility, 1, out);
+    for (const ObjectRecord& record : document.docInfoRecords) {
+        out.Raw(record.data);
+        add(record.tag, record.level, out);
+    }
     return stream;
 }
 

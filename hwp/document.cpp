@@ -3,6 +3,7 @@
 #include <string>
 
 #include "hwp/error.h"
+#include "hwp/records.h"
 #include "support/text.h"
 
 namespace hwp {
@@ -82,6 +83,7 @@ Document ShapeTablesOf(const Document& document)
     tables.bullets = document.bullets;
     tables.paraShapes = document.paraShapes;
     tables.styles = document.styles;
+    tables.docInfoRecords = document.docInfoRecords;
     return tables;
 }
 
@@ -101,6 +103,9 @@ Document NewDocument()
     Section section;
     section.paragraphs.emplace_back().charShapes.push_back(CharShapeRun{});
     document.sections.push_back(std::move(section));
+    // Layout as this version lays out, no compatibility options.
+    document.docInfoRecords.push_back(ObjectRecord{tag::kCompatibleDocument, 0, Bytes(4, 0)});
+    document.docInfoRecords.push_back(ObjectRecord{tag::kLayoutCompatibility, 1, Bytes(20, 0)});
     return document;
 }
 

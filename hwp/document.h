@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -279,6 +280,12 @@ struct Paragraph {
     // The lines as stored; empty for a paragraph laid out anew (the writer then composes
     // them).
     StoredLayout lineLayout;
+    // What each tab's character holds in the file besides its code (width, leader, kind),
+    // in the order of the tabs of `text`; used while there are as many as tabs.
+    std::vector<std::array<char16_t, 6>> tabs;
+    // The paragraph's range tags as read, 12 bytes each (start and end in the file's text,
+    // kind and data); kept while the text is as read.
+    Bytes rangeTags;
 
     bool operator==(const Paragraph&) const = default;
 };
@@ -305,6 +312,13 @@ struct Version {
     std::uint8_t minor = 0;
     std::uint8_t build = 3;
     std::uint8_t revision = 0;
+
+    // 0xMMnnPPrr, as the file header holds it: versions compare as numbers.
+    constexpr std::uint32_t Number() const
+    {
+        return static_cast<std::uint32_t>(major) << 24 | static_cast<std::uint32_t>(minor) << 16 |
+               static_cast<std::uint32_t>(build) << 8 | revision;
+    }
 
     bool operator==(const Version&) const = default;
 };
@@ -346,7 +360,9 @@ struct BinDataItem {
 };
 
 struct Document {
-    Version version;            // as read; the writer always writes its own 5.0.x
+    // As read (ours for a new document): the writer stamps it in the header and writes
+    // each record in the form it defines.
+    Version version;
     std::uint32_t headerFlags = kHeaderCompressed;   // as read
     StartNumbers startNumbers;
     PerLang<std::vector<FaceName>> faces;
@@ -361,18 +377,28 @@ struct Document {
     // BinData/ streams no record names, kept as read.
     std::vector<std::pair<std::string, Bytes>> unlistedBinData;
     std::vector<Section> sections;
+    // DocInfo records the model does not hold (document data, compatibility, memo shapes,
+    // forbidden characters, change tracking, ...), levels as in the file, in file order;
+    // written back after the styles.
+    std::vector<ObjectRecord> docInfoRecords;
+    // Streams and storages of the file the model does not read (scripts, link data, summary
+    // information, history, storages of other programs), by path (hwp/container.h), as
+    // stored: compressed when the file is. Written back unchanged.
+    std::map<std::string, std::string> keptStreams;
 
     bool operator==(const Document&) const = default;
 };
 
 // A document ready to type into: one face per language group, one border fill, one
 // char shape (10 pt), one tab definition, one para shape, the style u"바탕글"
-// ("Normal"), one section on A4 portrait with one empty paragraph.
+// ("Normal"), one section on A4 portrait with one empty paragraph, and the compatibility
+// records of the version we write.
 Document NewDocument();
 
 // The document's version, flags, start numbers and every shape table (faces, border
-// fills, char shapes, tab definitions, numberings, bullets, para shapes, styles), with no
-// section and no bin data: what paragraphs and kept objects refer to by id.
+// fills, char shapes, tab definitions, numberings, bullets, para shapes, styles, and the
+// DocInfo records the model does not hold), with no section, no bin data and no kept
+// stream: what paragraphs and kept objects refer to by id.
 Document ShapeTablesOf(const Document& document);
 
 // Throws HwpError when the document cannot be a valid file: an id that points nowhere

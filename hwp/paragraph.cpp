@@ -112,6 +112,7 @@ struct ParagraphRecords {
     std::string_view text;
     std::string_view charShapes;
     std::string_view lineSegments;
+    std::string_view rangeTags;
     std::vector<Control> controls;   // records only; the rest comes from the text
 };
 
@@ -169,6 +170,7 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
         case tag::kParaText: parts.text = child.data; ++i; break;
         case tag::kParaCharShape: parts.charShapes = child.data; ++i; break;
         case tag::kParaLineSeg: parts.lineSegments = child.data; ++i; break;
+        case tag::kParaRangeTag: parts.rangeTags = child.data; ++i; break;
         case tag::kCtrlHeader: {
             if (child.data.size() < 4)
                 throw HwpError("damaged " + where + ": a control record is cut off before its id");
@@ -235,6 +237,8 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
             const std::uint32_t unitsId = static_cast<std::uint32_t>(units[k + 1]) | (static_cast<std::uint32_t>(units[k + 2]) << 16);
             if (c == kTab) {
                 paragraph.text += u'\t';
+                auto& tab = paragraph.tabs.emplace_back();
+                std::copy(units.begin() + static_cast<std::ptrdiff_t>(k + 1), units.begin() + static_cast<std::ptrdiff_t>(k + 7), tab.begin());
             } else if (c == kFieldEnd) {
                 if (openFields.empty()) {
                     paragraph.fieldEnds.emplace_back(position(), unitsId);   // of a field begun before
@@ -306,6 +310,12 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
     if (paragraph.charShapes.empty())
         paragraph.charShapes.push_back(CharShapeRun{0, 0});
     paragraph.lineLayout.segments = ReadLineSegments(parts.lineSegments, modelIndex);
+    paragraph.rangeTags = ToBytes(parts.rangeTags.substr(0, parts.rangeTags.size() / 12 * 12));
+    // Tabs that say nothing are what the writer writes for tabs without their own.
+    if (std::all_of(paragraph.tabs.begin(), paragraph.tabs.end(), [](const auto& tab) {
+            return std::all_of(tab.begin(), tab.end(), [](char16_t unit) { return unit == 0; });
+        }))
+        paragraph.tabs.clear();
     return paragraph;
 }
 
@@ -373,6 +383,10 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
         }
     };
     std::size_t nextEnd = 0;
+    // Tabs as read while the paragraph has as many; else tabs the reader measures itself.
+    const bool tabsAsRead = static_cast<std::size_t>(std::count(paragraph.text.begin(), paragraph.text.end(), u'\t')) ==
+                            paragraph.tabs.size();
+    std::size_t nextTab = 0;
     out.filePosition.resize(size + 1);
     for (std::size_t i = 0; i <= size; ++i) {
         out.filePosition[i] = static_cast<std::uint32_t>(out.units.size());
@@ -403,7 +417,13 @@ Encoded EncodeText(const Paragraph& paragraph, const Section* section)
         const char16_t c = paragraph.text[i];
         switch (c) {
         case u'\t':
-            AppendControl(out, kTab, 0);
+            if (tabsAsRead) {
+                const auto& tab = paragraph.tabs[nextTab++];
+                AppendControl(out, kTab, static_cast<std::uint32_t>(tab[0]) | static_cast<std::uint32_t>(tab[1]) << 16,
+                              {tab[2], tab[3], tab[4], tab[5]});
+            } else {
+                AppendControl(out, kTab, 0);
+            }
             break;
         case u'\n':
             out.units += kLineBreak;
@@ -607,9 +627,11 @@ void WriteParagraph(std::string& stream, const Paragraph& paragraph, std::uint16
     header.U8(paragraph.styleId);
     header.U8(static_cast<std::uint8_t>(paragraph.breakFlags | (section ? kBreakSection | kBreakColumns : 0)));
     header.U16(static_cast<std::uint16_t>(paragraph.charShapes.size()));
-    header.U16(0);   // range tags
+    header.U16(static_cast<std::uint16_t>(std::min<std::size_t>(paragraph.rangeTags.size() / 12, 0xFFFF)));
     header.U16(1);   // line segments: replaced below
     header.U32(0);   // instance id
+    if (document.version.Number() >= 0x05000302)
+        header.U16(0);   // change tracking merge
     std::string records;
     if (text.units.size() > 1) {
         ByteWriter units;
@@ -627,6 +649,8 @@ void WriteParagraph(std::string& stream, const Paragraph& paragraph, std::uint16
     header.Data()[16] = static_cast<char>(segments & 0xFF);
     header.Data()[17] = static_cast<char>((segments >> 8) & 0xFF);
     records += lines;
+    if (!paragraph.rangeTags.empty())
+        AppendRecord(records, tag::kParaRangeTag, child, std::string(View(paragraph.rangeTags)).substr(0, 0xFFFF * 12));
     for (const Item& item : text.items) {
         if (item.kind == Item::kClick)
             WriteClickHere(records, *item.field, child, ++fieldIds);

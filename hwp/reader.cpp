@@ -9,6 +9,7 @@
 #include "hwp/container.h"
 #include "hwp/docinfo.h"
 #include "hwp/limits.h"
+#include "hwp/preview_text.h"
 #include "hwp/records.h"
 #include "hwp/section.h"
 
@@ -38,7 +39,7 @@ std::string StreamText(const StreamMap& streams, const std::string& name, bool c
 
 Document ReadDocumentFromBytes(std::string_view bytes)
 {
-    const StreamMap streams = ReadCompoundFile(bytes, {"BodyText", "BinData"}, kStreamLimit);
+    const StreamMap streams = ReadCompoundFile(bytes, kStreamLimit);
     const auto header = streams.find("FileHeader");
     if (header == streams.end())
         throw HwpError("not an HWP 5.0 document: the FileHeader stream is missing");
@@ -66,6 +67,10 @@ Document ReadDocumentFromBytes(std::string_view bytes)
     std::size_t budget = kUnpackedBudget;
     const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document, streams);
     document.unlistedBinData = UnlistedBinData(document, streams);
+    for (const auto& [path, data] : streams) {
+        if (!IsModelStream(path) && !(path == "\005HwpSummaryInformation" && IsTitleOnlySummary(data)))
+            document.keptStreams.emplace(path, data);
+    }
     std::size_t count = 0;
     while (count < kMaxSections && streams.count("BodyText/Section" + std::to_string(count)))
         ++count;

@@ -27,6 +27,9 @@ constexpr std::uint16_t kDocData = kBegin + 11;
 constexpr std::uint16_t kDistributeDocData = kBegin + 12;
 constexpr std::uint16_t kCompatibleDocument = kBegin + 14;
 constexpr std::uint16_t kLayoutCompatibility = kBegin + 15;
+constexpr std::uint16_t kMemoShape = kBegin + 76;
+constexpr std::uint16_t kTrackChange = kBegin + 80;
+constexpr std::uint16_t kTrackChangeAuthor = kBegin + 81;
 
 constexpr std::uint16_t kParaHeader = kBegin + 50;
 constexpr std::uint16_t kParaText = kBegin + 51;

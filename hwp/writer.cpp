@@ -6,6 +6,7 @@
 #include "hwp/bytes.h"
 #include "hwp/container.h"
 #include "hwp/docinfo.h"
+#include "hwp/preview_text.h"
 #include "hwp/records.h"
 #include "hwp/section.h"
 #include "support/files.h"
@@ -13,17 +14,19 @@
 namespace hwp {
 namespace {
 
-// The version we write: records as 5.0.3.0 defines them (72-byte char shapes, 54-byte
-// para shapes, 22-byte paragraph headers).
-constexpr std::uint32_t kWrittenVersion = 0x05000300;
+const std::string kSummaryStream = "\005HwpSummaryInformation";
 
-std::string FileHeader()
+// Header bits that no longer hold for what we write: the writer neither encrypts nor signs.
+constexpr std::uint32_t kHeaderNotWritten = kHeaderPassword | kHeaderDistribution | kHeaderDrm | kHeaderSignature |
+                                            kHeaderCertificateEncrypted | kHeaderCertificateDrm;
+
+std::string FileHeader(const Document& document)
 {
     ByteWriter out;
     out.Raw(std::string_view("HWP Document File"));
     out.Zeros(32 - 17);
-    out.U32(kWrittenVersion);
-    out.U32(kHeaderCompressed);
+    out.U32(document.version.Number());
+    out.U32(document.headerFlags & ~kHeaderNotWritten);
     out.Zeros(256 - out.Size());
     return out.Data();
 }
@@ -70,53 +73,43 @@ std::string SummaryInformation(const std::u16string& title)
     return out.Data();
 }
 
-std::u16string PreviewText(const Document& document)
-{
-    std::u16string out;
-    for (const Section& section : document.sections) {
-        for (const Paragraph& paragraph : section.paragraphs) {
-            if (!out.empty())
-                out += u"\r\n";
-            out += paragraph.text;
-            if (out.size() >= 1024) {
-                out.resize(1024);
-                return out;
-            }
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
-std::string WriteDocumentToBytes(const Document& document)
+std::string WriteDocumentToBytes(const Document& document, const std::string& previewImage)
 {
     CheckDocument(document);
     if (document.charShapes.empty() || document.paraShapes.empty() || document.styles.empty())
         throw HwpError("invalid document: it needs at least one char shape, para shape and style");
+    if (document.version.major != 5)
+        throw HwpError("invalid document: only HWP 5.x documents can be written");
+    // Kept streams are stored as the file stored them: the records go with them,
+    // compressed when the file was.
+    const bool compressed = document.headerFlags & kHeaderCompressed;
+    const auto pack = [compressed](std::string records) { return compressed ? DeflateRaw(records) : records; };
     StreamMap streams;
-    streams["FileHeader"] = FileHeader();
-    streams["DocInfo"] = DeflateRaw(WriteDocInfo(document));
+    for (const auto& [path, data] : document.keptStreams) {
+        if (!IsModelStream(path))
+            streams[path] = data;
+    }
+    streams["FileHeader"] = FileHeader(document);
+    streams["DocInfo"] = pack(WriteDocInfo(document));
     std::uint32_t fieldIds = 0x5B1FEA00;
     for (std::size_t i = 0; i < document.sections.size(); ++i)
-        streams["BodyText/Section" + std::to_string(i)] = DeflateRaw(WriteSection(document.sections[i], document, fieldIds));
+        streams["BodyText/Section" + std::to_string(i)] = pack(WriteSection(document.sections[i], document, fieldIds));
     WriteBinDataStreams(document, streams);
-    const std::u16string preview = PreviewText(document);
-    std::u16string title = preview.substr(0, preview.find(u'\r'));
-    if (title.size() > 80)
-        title.resize(80);
-    streams["\005HwpSummaryInformation"] = SummaryInformation(title);
-    ByteWriter prv;
-    prv.Units(preview);
-    streams["PrvText"] = prv.Data();
+    if (!streams.count(kSummaryStream))
+        streams[kSummaryStream] = SummaryInformation(PreviewTitle(document));
+    streams["PrvText"] = PreviewTextStream(document);
+    if (!previewImage.empty())
+        streams["PrvImage"] = previewImage;
     return WriteCompoundFile(streams);
 }
 
-void WriteDocument(const Document& document, const std::string& path)
+void WriteDocument(const Document& document, const std::string& path, const std::string& previewImage)
 {
     std::string bytes;
     try {
-        bytes = WriteDocumentToBytes(document);
+        bytes = WriteDocumentToBytes(document, previewImage);
     } catch (const HwpError& error) {
         throw HwpError(path + ": " + error.what());
     }

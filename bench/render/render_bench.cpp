@@ -7,6 +7,7 @@
 #include "bench/render/full_page.h"
 #include "bench/render/objects_page.h"
 #include "page/page_render.h"
+#include "page/preview_image.h"
 #include "editor/hwpctrl.h"
 #include "hwp/writer.h"
 #include "render/bmp_half.h"
@@ -278,6 +279,14 @@ void BM_FullPageRenderOnly(benchmark::State& state)
     std::remove(bitmap.c_str());
 }
 
+// What every pane save adds: the small picture of page 1 the file carries.
+void BM_FullPagePreviewImage(benchmark::State& state)
+{
+    const auto document = editor::ReadHwpFile(FullPagePath());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(editor::PreviewImageOf(*document));
+}
+
 // The same image without the bitmap file (varnel-hwp image).
 void BM_FullPageWritePageImage(benchmark::State& state)
 {
@@ -338,6 +347,7 @@ void BM_BuildPreviewDocumentsFullPages(benchmark::State& state)
 
 BENCHMARK(BM_FullPageExportPageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_FullPageRenderOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(BM_FullPagePreviewImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_FullPageWritePageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_ObjectsPageExportPageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(BM_ObjectsPageWritePageImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);

@@ -101,6 +101,38 @@ TEST_F(HwpMapping, UntouchedShapesPageAndFieldsComeBackAsTheyWere)
     }
 }
 
+// Beside the text: the file's other streams, DocInfo records and version go with the
+// document; tabs and range tags with their paragraph while its text is as read.
+TEST_F(HwpMapping, WhatTheFileHeldBesideTheTextStaysWhileItsParagraphIsUntouched)
+{
+    hwp::Document original = Sample();
+    original.version = hwp::Version{5, 0, 1, 7};
+    original.keptStreams = {{"Scripts/DefaultJScript", "script"}, {"DocOptions/_LinkDoc", "link"}};
+    original.docInfoRecords.push_back(hwp::ObjectRecord{hwp::tag::kMemoShape, 1, hwp::Bytes(22, 1)});
+    hwp::Paragraph tabbed;
+    tabbed.text = u"L\tR";
+    tabbed.charShapes = {{0, 0}};
+    tabbed.tabs = {{0x0FA0, 0, 0x0301, 0, 0, 0}};
+    tabbed.rangeTags = hwp::Bytes{0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 2};
+    original.sections[0].paragraphs.push_back(tabbed);
+    original.sections[0].paragraphs.push_back(tabbed);
+    const auto shown = editor::ToEditorDocument(original);
+
+    QTextCursor cursor(shown->Text().lastBlock());
+    cursor.insertText(QStringLiteral("새 "));   // the last paragraph is edited
+    const hwp::Document back = editor::ToHwpDocument(*shown);
+    EXPECT_EQ(back.version, original.version);
+    EXPECT_EQ(back.keptStreams, original.keptStreams);
+    EXPECT_EQ(back.docInfoRecords, original.docInfoRecords);
+    const auto& paragraphs = back.sections.at(0).paragraphs;
+    ASSERT_EQ(paragraphs.size(), 3u);
+    EXPECT_EQ(paragraphs[1].tabs, tabbed.tabs);
+    EXPECT_EQ(paragraphs[1].rangeTags, tabbed.rangeTags);
+    EXPECT_EQ(paragraphs[2].text, u"새 L\tR");
+    EXPECT_TRUE(paragraphs[2].tabs.empty());
+    EXPECT_TRUE(paragraphs[2].rangeTags.empty());
+}
+
 TEST_F(HwpMapping, AbsurdSizesFromAFileAreShownWithinBoundsAndWrittenBackAsRead)
 {
     hwp::Document document = Sample();

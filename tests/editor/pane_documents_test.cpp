@@ -2,14 +2,18 @@
 #include "tests/editor/editor_testing.h"
 
 #include "hwp/reader.h"
+#include "tests/hwp/stream_checks.h"
 #include "support/files.h"
 
 #include <QDir>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextEdit>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using editor_testing::PaneTest;
 using editor_testing::Q;
@@ -196,6 +200,44 @@ TEST_F(PaneDocuments, SavedDocumentsReadInTheOracleParser)
         << ReadWholeFile(output);
 }
 
+// What a save of an opened file keeps beside the text: its streams and DocInfo records,
+// its tabs and range tags where the text is as it was; and its picture of page 1 is ours,
+// the word processor's size, with ink about where the word processor's has it.
+std::string BytesOf(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void ExpectKeptBesideTheText(const std::string& originalPath, const std::string& copyPath)
+{
+    const std::string original = BytesOf(originalPath);
+    const std::string written = BytesOf(copyPath);
+    for (const std::string& loss : hwp_testing::StreamLosses(original, written, false))
+        ADD_FAILURE() << loss;
+    const hwp::StreamMap streams = hwp::ReadCompoundFile(written, 64u << 20);
+    ASSERT_TRUE(streams.count("PrvImage"));
+    const std::string& gif = streams.at("PrvImage");
+    QImage picture;
+    ASSERT_TRUE(picture.loadFromData(reinterpret_cast<const uchar*>(gif.data()), static_cast<int>(gif.size()), "GIF"));
+    EXPECT_EQ(picture.size(), QSize(177, 250));
+
+    const hwp::Document before = hwp::ReadDocument(originalPath);
+    const hwp::Document after = hwp::ReadDocument(copyPath);
+    EXPECT_EQ(after.version, before.version);
+    ASSERT_EQ(after.sections.size(), before.sections.size());
+    for (std::size_t s = 0; s < before.sections.size(); ++s) {
+        const auto& was = before.sections[s].paragraphs;
+        const auto& now = after.sections[s].paragraphs;
+        for (std::size_t p = 0; p < std::min(was.size(), now.size()); ++p) {
+            if (was[p].text == now[p].text) {
+                EXPECT_EQ(now[p].tabs, was[p].tabs) << "section " << s << " paragraph " << p;
+                EXPECT_EQ(now[p].rangeTags, was[p].rangeTags) << "section " << s << " paragraph " << p;
+            }
+        }
+    }
+}
+
 // Files written by other HWP software open, and what we write back reads the same.
 TEST_F(PaneDocuments, SampleDocumentsOpenAndSurviveARoundTrip)
 {
@@ -212,11 +254,13 @@ TEST_F(PaneDocuments, SampleDocumentsOpenAndSurviveARoundTrip)
         if (!pane.OpenDocument(editor_testing::U16(QString::fromStdString(entry.path().string())), u"HWP"))
             continue; // protected documents are refused
         ++opened;
+        SCOPED_TRACE(entry.path());
         const std::u16string copy = PathU16("copy.hwp");
-        ASSERT_TRUE(pane.SaveDocumentAs(copy, u"HWP")) << entry.path();
+        ASSERT_TRUE(pane.SaveDocumentAs(copy, u"HWP"));
         editor::CHwpctrl again;
-        ASSERT_TRUE(again.OpenDocument(copy, u"HWP")) << entry.path();
-        EXPECT_EQ(PaneText(again), PaneText(pane)) << entry.path();
+        ASSERT_TRUE(again.OpenDocument(copy, u"HWP"));
+        EXPECT_EQ(PaneText(again), PaneText(pane));
+        ExpectKeptBesideTheText(entry.path().string(), PathOf("copy.hwp"));
     }
     EXPECT_GT(opened, 5);
 }

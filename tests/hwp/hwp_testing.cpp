@@ -355,7 +355,7 @@ ScratchFolder::~ScratchFolder()
 Unpacked Unpack(const hwp::Document& document)
 {
     Unpacked out;
-    out.streams = hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+    out.streams = hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), 1u << 24);
     out.docInfo = hwp::InflateRaw(out.streams.at("DocInfo"), "DocInfo");
     out.section = hwp::InflateRaw(out.streams.at("BodyText/Section0"), "Section0");
     return out;

@@ -56,7 +56,7 @@ std::u16string WithoutTabLayout(std::string_view data)
 FileObjects ObjectsOf(const std::string& bytes)
 {
     FileObjects out;
-    const hwp::StreamMap streams = hwp::ReadCompoundFile(bytes, {"BodyText", "BinData"}, 1u << 26);
+    const hwp::StreamMap streams = hwp::ReadCompoundFile(bytes, 1u << 26);
     const std::string& header = streams.at("FileHeader");
     const bool compressed = static_cast<unsigned char>(header.at(36)) & 1;
     auto unpack = [&](const std::string& name) {
@@ -369,7 +369,7 @@ TEST(HwpObjects, AnObjectLaidOutAsACharacterMakesItsLineAsTallAsItIs)
     table.position = table.end = 2;
     document.sections.front().paragraphs.front().controls.push_back(table);
     const hwp::StreamMap streams =
-        hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), {"BodyText"}, 1u << 24);
+        hwp::ReadCompoundFile(hwp::WriteDocumentToBytes(document), 1u << 24);
     const std::string section = hwp::InflateRaw(streams.at("BodyText/Section0"), "section");
     for (const hwp::Record& record : hwp::ParseRecords(section, "section")) {
         if (record.tag != hwp::tag::kParaLineSeg || record.level != 1)

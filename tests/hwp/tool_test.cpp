@@ -9,6 +9,7 @@
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 #include "hwp_testing.h"
+#include "stream_checks.h"
 
 namespace {
 
@@ -67,6 +68,40 @@ TEST(HwpTool, RewriteWritesAnEqualDocument)
     const ToolRun run = RunTool(scratch, "rewrite '" + scratch.File("in.hwp") + "' '" + scratch.File("out.hwp") + "'");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(hwp::ReadDocument(scratch.File("out.hwp")).sections, hwp::ReadDocument(scratch.File("in.hwp")).sections);
+}
+
+// What the word processor wrote, rewritten: every stream and storage is there, those not
+// renewed unchanged, every DocInfo record kept, and the preview picture renewed as a GIF
+// of its size.
+TEST(HwpTool, RewriteOfTheSamplesKeepsEveryStreamAndRenewsThePreviews)
+{
+    std::vector<std::string> paths;
+    for (const std::string& path : SamplePaths()) {
+        if (path.find("password") == std::string::npos)
+            paths.push_back(path);
+    }
+    if (paths.empty())
+        GTEST_SKIP() << "no HWP samples";
+    ScratchFolder scratch;
+    std::string arguments = "rewrite -o '" + scratch.Path() + "'";
+    for (const std::string& path : paths)
+        arguments += " '" + path + "'";
+    const ToolRun run = RunTool(scratch, arguments);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::string name = path.substr(path.rfind('/') + 1);
+        const std::string written = ReadFile(scratch.File(name));
+        for (const std::string& loss : StreamLosses(ReadFile(path), written))
+            ADD_FAILURE() << loss;
+        const hwp::StreamMap streams = hwp::ReadCompoundFile(written, 64u << 20);
+        ASSERT_TRUE(streams.count("PrvImage"));
+        const std::string& image = streams.at("PrvImage");
+        ASSERT_GT(image.size(), 10u);
+        EXPECT_EQ(image.substr(0, 6), "GIF89a");
+        EXPECT_EQ(static_cast<unsigned char>(image[6]) | static_cast<unsigned char>(image[7]) << 8, 177);
+        EXPECT_EQ(static_cast<unsigned char>(image[8]) | static_cast<unsigned char>(image[9]) << 8, 250);
+    }
 }
 
 TEST(HwpTool, ErrorsGoToStandardErrorWithAFailingStatus)

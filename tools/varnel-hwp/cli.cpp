@@ -377,7 +377,12 @@ int RunPrinted(const Invocation& invocation)
 int Rewrite(const std::string& input, const std::string& output)
 {
     try {
-        hwp::WriteDocument(hwp::ReadDocument(input), output);
+        const hwp::Document document = hwp::ReadDocument(input);
+        std::string preview;
+#ifdef VARNEL_HWP_PAGES
+        preview = PreviewImageFor(document);
+#endif
+        hwp::WriteDocument(document, output, preview);
     } catch (const std::exception& error) {
         return DocumentFailure(input, error.what());
     }

@@ -5,6 +5,7 @@
 
 #include "document/hwp_mapping.h"
 #include "page/page_render.h"
+#include "page/preview_image.h"
 #include "hwp/error.h"
 #include "hwp/reader.h"
 #include "render/page_image.h"
@@ -119,6 +120,20 @@ std::unique_ptr<editor::EditorDocument> ReadInputFor(const std::string& in, cons
     }
     return document;
 }
+
+}  // namespace
+
+std::string PreviewImageFor(const hwp::Document& document)
+{
+    EnsureApplication();
+    try {
+        return editor::PreviewImageOf(*editor::ToEditorDocument(document));
+    } catch (const std::exception&) {
+        return {};   // the document is written all the same, without a picture
+    }
+}
+
+namespace {
 
 bool ParsePage(const char* text, int& page)
 {

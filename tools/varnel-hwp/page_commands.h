@@ -9,6 +9,12 @@ int RunPageCommand(int argc, char** argv);
 #include <string>
 #include <vector>
 
+#include "hwp/document.h"
+
+// The picture of page 1 a rewritten document carries (page/preview_image.h); empty when
+// it cannot be drawn.
+std::string PreviewImageFor(const hwp::Document& document);
+
 // A page (1 = the first) and the PNG it becomes.
 struct ImageOutput {
     int page = 1;
