@@ -1,5 +1,6 @@
 #include <QByteArray>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "export/content_html.h"
@@ -114,7 +115,8 @@ std::string BuildMoodleQuiz(const std::vector<SavedQuestion>& questions)
                                                                  : "essay";
             // The passage goes inside each question's text, set apart from the stem.
             std::vector<std::string> stemImages = passage.images;
-            stemImages.insert(stemImages.end(), item.stem.images.begin(), item.stem.images.end());
+            for (const std::string& name : item.stem.images)
+                if (std::find(stemImages.begin(), stemImages.end(), name) == stemImages.end()) stemImages.push_back(name);
             const std::string stem =
                 passage.html.empty() ? item.stem.html
                                      : "<div style=\"border:1px solid #888;padding:0.5em;margin-bottom:1em\">" +

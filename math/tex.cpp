@@ -177,9 +177,12 @@ private:
             return;
         }
         std::string text = Characters(node.text);
-        if (node.style == FontStyle::Bold && IsLetterOrSymbolWord(node.text))
+        // Only Latin letters change with the style; symbols have their one shape.
+        const bool latin = std::all_of(node.text.begin(), node.text.end(),
+                                       [](char32_t c) { return c < 0x80 && std::isalpha(static_cast<int>(c)); });
+        if (node.style == FontStyle::Bold && latin)
             text = "\\mathbf{" + text + "}";
-        else if (node.style == FontStyle::Roman && IsLetterOrSymbolWord(node.text) && node.atom == AtomClass::Ord)
+        else if (node.style == FontStyle::Roman && latin && node.atom == AtomClass::Ord)
             text = "\\mathrm{" + text + "}";
         Append(text);
     }
@@ -261,7 +264,7 @@ private:
     void Accent(const Node& node)
     {
         static const char* const kCommands[] = {"\\vec", "\\bar", "\\hat", "\\dot", "\\ddot", "\\dddot", "\\tilde",
-                                                "\\acute", "\\grave", "\\check", "\\overparen", "\\overleftrightarrow",
+                                                "\\acute", "\\grave", "\\check", "\\overset{\\frown}", "\\overleftrightarrow",
                                                 "\\overline", "\\underline"};
         const std::size_t kind = std::min<std::size_t>(node.value, std::size(kCommands) - 1);
         out += kCommands[kind];

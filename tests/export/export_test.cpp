@@ -29,6 +29,7 @@
 #include "hwp/equation.h"
 #include "hwp/object_description.h"
 #include "hwp/picture.h"
+#include "math/markup.h"
 
 namespace {
 
@@ -289,8 +290,17 @@ TEST_F(Export, QtiPackageValidatesAndKeepsTheContent)
     const fs::path schemas = SchemaFolder();
     if (schemas.empty()) GTEST_SKIP() << "no QTI schemas in ../shared/qti3-xsd";
     const fs::path schema = schemas / "qtiv3p0" / "imsqti_asiv3p0_sbacv1p0_v1p0.xsd";
-    // One run: loading the item schema is most of xmllint's time.
-    std::string files;
+    // One run: loading the item schema is most of xmllint's time. With the items goes one
+    // whose stem holds the MathML of every exam script the typesetter is tested on.
+    std::string item = ReadFile(unpacked / "items/q3-des.xml");
+    std::string equations;
+    std::ifstream scripts(fs::path(VARNEL_TEST_SOURCE_DIR) / "tests/math/exam_scripts.txt");
+    for (std::string line; std::getline(scripts, line);)
+        if (!line.empty()) equations += "<p>" + math::ScriptToMathML(QString::fromStdString(line).toStdU16String()) + "</p>";
+    ASSERT_GT(equations.size(), 1000u);
+    item.replace(item.find("<div>"), 5, "<div>" + equations);
+    WriteFile(unpacked / "equations.xml", item);
+    std::string files = " " + Quote(unpacked / "equations.xml");
     for (const char* file : {"items/q1-obj.xml", "items/q2-sbj.xml", "items/q3-des.xml", "stimuli/p7.xml"})
         files += " " + Quote(unpacked / file);
     const Shell items = RunShell("xmllint --noout --nonet --schema " + Quote(schema) + files);
