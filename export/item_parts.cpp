@@ -67,6 +67,10 @@ ItemContent ReadItemContent(const SavedQuestion& question, const QuestionParts& 
         }
     } else if (parts.set == PartSet::Subjective) {
         item.accepted = ParagraphTexts(parts.answer->Text());
+        // An item that accepts nothing cannot be scored, and Moodle refuses it.
+        if (item.accepted.empty())
+            throw ExportError(PartPath(question, parts.set, "answer"), "주관식 정답이 비어 있습니다",
+                              "the subjective answer is empty");
     }
     item.feedback = Field(writer, parts.explanation->Text(), 0, -1, PartPath(question, parts.set, "explain"));
     if (parts.set == PartSet::Descriptive) {

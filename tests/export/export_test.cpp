@@ -373,6 +373,8 @@ const BadInput kBadInputs[] = {
          part.Write(root / "ws/local_exam/ek-3/des-exam.hwp");
      },
      "ek-3/des-exam.hwp"},
+    {"EmptySubjectiveAnswer", [](const fs::path& root) { Part().Write(root / "ws/local_exam/ek-2/sbj-answer.hwp"); },
+     "ek-2/sbj-answer.hwp"},
     {"NotARecord", [](const fs::path& root) { WriteFile(root / "ws/local_exam/ek-3/3.dat", "[1,2]"); }, "ek-3/3.dat"},
 };
 
