@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_layout.h"
+#include "dialog/export_command.h"
 #include "dialog/option_commands.h"
 #include "editor/hwpctrl.h"
 #include "handoff/exchanges.h"
@@ -527,12 +528,35 @@ void CVarnelDlg::OnOptionMenu()
         connect(action, &QAction::triggered, this,
                 [this, command = ID_RESET_ALL + i] { QTimer::singleShot(0, this, [this, command] { m_core->OnResetCommand(command); }); });
     }
+    menu.addSeparator();
+    connect(menu.addAction(QStringLiteral("내보내기…")), &QAction::triggered, this,
+            [this] { QTimer::singleShot(0, this, [this] { OnExportCommand(); }); });
     QWidget* button = Control(IDC_OPTION_MENU);
     const QPoint topLeft = button->mapToGlobal(QPoint(0, 0));
     m_optionMenuPoint = QPoint(topLeft.x() - 60, topLeft.y() + 25);
     m_optionMenu = &menu;
     menu.exec(m_optionMenuPoint);
     m_optionMenu = nullptr;
+}
+
+void CVarnelDlg::OnExportCommand()
+{
+    if (SavedQuestionFile(*m_core).empty()) {
+        ShowMessage("저장한 문제만 내보낼 수 있습니다. 먼저 저장하십시오.");
+        return;
+    }
+    const QString qti = QStringLiteral("QTI 3.0 패키지 (*.zip)");
+    const QString moodle = QStringLiteral("Moodle XML (*.xml)");
+    QString chosen = qti;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("문제 내보내기"), QString(), qti + ";;" + moodle,
+                                                &chosen);
+    if (path.isEmpty())
+        return;
+    const ExportFormat format = chosen == moodle ? ExportFormat::Moodle : ExportFormat::Qti;
+    const QString suffix = format == ExportFormat::Moodle ? QStringLiteral(".xml") : QStringLiteral(".zip");
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    ExportCurrentQuestion(*m_core, path.toStdString(), format);
 }
 
 void CVarnelDlg::SetBusy(const std::string& status) { SetBusy(QString::fromStdString(status)); }

@@ -98,6 +98,8 @@ private:
     QRect AvailableGeometry() const;
     QMargins FrameMargins() const;
     void OnOptionMenu();
+    // "내보내기…": the saved question to a QTI package or a Moodle file the user picks.
+    void OnExportCommand();
     // The options pane's own menu: layout, shuffle, move, add, delete, <보기> combinations.
     void AddOptionsMenu();
     void FillOptionsMenu(class QMenu& menu);

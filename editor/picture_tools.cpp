@@ -3,6 +3,7 @@
 #include "editor/hwpctrl.h"
 #include "document/kept_objects.h"
 #include "hwp/error.h"
+#include "hwp/object_description.h"
 #include "hwp/picture.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
@@ -502,6 +504,28 @@ bool ResizePictureAt(QTextDocument& text, int position, hwp::HwpUnit width, hwp:
     return true;
 }
 
+QString PictureAltTextAt(const QTextDocument& text, int position)
+{
+    const KeptObjectRef object = PictureObjectAt(text, position);
+    const std::optional<hwp::Picture> picture = object ? PictureOf(*object) : std::nullopt;
+    return picture ? QString::fromStdU16String(hwp::ObjectDescription(picture->object)) : QString();
+}
+
+bool SetPictureAltTextAt(QTextDocument& text, int position, const QString& altText)
+{
+    const KeptObjectRef object = PictureObjectAt(text, position);
+    std::optional<hwp::Picture> picture = object ? PictureOf(*object) : std::nullopt;
+    if (!picture)
+        return false;
+    hwp::SetObjectDescription(picture->object, altText.toStdU16String());
+    auto described = std::make_shared<const KeptObject>(KeptObject{hwp::WritePicture(*picture, &object->control), object->origin});
+    QTextCursor cursor(&text);
+    cursor.setPosition(position);
+    cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(KeptObjectFormat(cursor.charFormat(), std::move(described)));
+    return true;
+}
+
 QRectF PictureRectInView(const QTextEdit& view, int position)
 {
     QTextDocument& text = *view.document();
@@ -556,6 +580,11 @@ bool EditPictureSize(CHwpctrl& pane, int position)
     form->addRow(QStringLiteral("너비"), widthBox);
     form->addRow(QStringLiteral("높이"), heightBox);
     form->addRow(keep);
+    const QString altBefore = PictureAltTextAt(text, position);
+    auto* altText = new QLineEdit(altBefore, &dialog);
+    altText->setObjectName(QStringLiteral("picture_alt_text"));
+    altText->setToolTip(QStringLiteral("내보낸 문제에서 그림 대신 읽히는 글입니다"));
+    form->addRow(QStringLiteral("대체 텍스트"), altText);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -589,7 +618,10 @@ bool EditPictureSize(CHwpctrl& pane, int position)
         const double shown = std::round(before / kUnitsPerMm * 10) / 10;
         return std::abs(box->value() - shown) < 1e-9 ? before : Side(box->value() * kUnitsPerMm);
     };
-    return ResizePictureAt(text, position, units(widthBox, width), units(heightBox, height));
+    const bool resized = ResizePictureAt(text, position, units(widthBox, width), units(heightBox, height));
+    if (resized && altText->text() != altBefore)
+        SetPictureAltTextAt(text, position, altText->text());
+    return resized;
 }
 
 void InstallPictureTools(CHwpctrl& pane)

@@ -65,12 +65,18 @@ bool PictureSizeAt(const QTextDocument& text, int position, hwp::HwpUnit& width,
 // the change joins the step before (the moves of one drag undo together).
 bool ResizePictureAt(QTextDocument& text, int position, hwp::HwpUnit width, hwp::HwpUnit height,
                      bool joinPrevious = false);
+// The picture's alternative text (its description in the file); empty when it has none
+// or `position` holds no picture.
+QString PictureAltTextAt(const QTextDocument& text, int position);
+// Sets it, one undo step; false when `position` holds no picture.
+bool SetPictureAltTextAt(QTextDocument& text, int position, const QString& altText);
 // Where the picture at `position` is drawn in the view's viewport; empty when it is
 // not laid out.
 QRectF PictureRectInView(const QTextEdit& view, int position);
 
-// The size dialog for the picture at `position` ("비율 유지" on at first); false when
-// cancelled or there is no picture.
+// The picture dialog for the picture at `position`: its size ("비율 유지" on at first) and
+// its "대체 텍스트", which exported pages show in its place; false when cancelled or there
+// is no picture.
 bool EditPictureSize(CHwpctrl& pane, int position);
 
 } // namespace editor

@@ -1,4 +1,5 @@
 #include "hwp/object_properties.h"
+#include "hwp/object_description.h"
 
 #include "hwp/bytes.h"
 #include "hwp/records.h"
@@ -115,6 +116,45 @@ Control StartObjectControl(std::uint32_t ctrlId, const ObjectProperties& propert
     control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, WriteObjectProperties(ctrlId, properties)});
     control.records.insert(control.records.end(), caption.begin(), caption.end());
     return control;
+}
+
+std::u16string ObjectDescription(const ObjectProperties& properties)
+{
+    const Bytes& rest = properties.rest;
+    if (rest.size() < 2)
+        return {};
+    const std::size_t length = rest[0] | (rest[1] << 8);
+    if (rest.size() < 2 + 2 * length)
+        return {};
+    std::u16string text(length, u'\0');
+    for (std::size_t i = 0; i < length; ++i)
+        text[i] = static_cast<char16_t>(rest[2 + 2 * i] | (rest[3 + 2 * i] << 8));
+    return text;
+}
+
+void SetObjectDescription(ObjectProperties& properties, std::u16string_view description)
+{
+    description = description.substr(0, 0xFFFF);
+    // The description follows the page-break word, which early files leave out.
+    if (!properties.preventPageBreak)
+        properties.preventPageBreak = 0;
+    Bytes tail;
+    const Bytes& rest = properties.rest;
+    if (rest.size() >= 2) {
+        const std::size_t length = rest[0] | (rest[1] << 8);
+        if (rest.size() >= 2 + 2 * length)
+            tail.assign(rest.begin() + static_cast<std::ptrdiff_t>(2 + 2 * length), rest.end());
+    }
+    Bytes out;
+    out.reserve(2 + 2 * description.size() + tail.size());
+    out.push_back(static_cast<std::uint8_t>(description.size() & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(description.size() >> 8));
+    for (char16_t c : description) {
+        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    out.insert(out.end(), tail.begin(), tail.end());
+    properties.rest = std::move(out);
 }
 
 }  // namespace hwp

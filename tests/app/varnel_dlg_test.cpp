@@ -328,7 +328,7 @@ TEST_F(DialogTest, OptionMenuListsTheResetsAndResetsThePane)
     MessageBoxes boxes(QMessageBox::Yes);
     static_cast<QPushButton*>(dialog.Control(IDC_OPTION_MENU))->click();
     EXPECT_EQ(items, (QStringList{"모든파일 초기화", "지문파일 초기화", "문제파일 초기화", "보기파일 초기화",
-                                  "정답파일 초기화", "해설파일 초기화"}));
+                                  "정답파일 초기화", "해설파일 초기화", "", "내보내기…"}));
     const QPoint button = dialog.Control(IDC_OPTION_MENU)->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(dialog.OptionMenuPoint(), QPoint(button.x() - 60, button.y() + 25));
     QApplication::processEvents();

@@ -5,6 +5,7 @@
 #include "document/kept_objects.h"
 #include "page/page_render.h"
 #include "editor/picture_tools.h"
+#include "hwp/object_description.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
 
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QLineEdit>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QMenu>
@@ -326,6 +328,27 @@ TEST_F(PictureTools, TheSizeDialogKeepsProportionsUnlessTold)
     });
     QApplication::sendEvent(m_pane->TextView()->viewport(), &event);
     EXPECT_TRUE(offered);
+}
+
+TEST_F(PictureTools, TheDialogsAltTextIsKeptWithThePictureThroughASave)
+{
+    QString error;
+    ASSERT_TRUE(editor::InsertPictureBytes(*m_pane, TwoColourPng(200, 100), error, 96));
+    EXPECT_EQ(editor::PictureAltTextAt(Text(), 0), QString());
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>(QStringLiteral("picture_alt_text"))->setText(QStringLiteral("빨강과 파랑 막대"));
+        dialog->accept();
+    });
+    ASSERT_TRUE(editor::EditPictureSize(*m_pane, 0));
+    EXPECT_EQ(editor::PictureAltTextAt(Text(), 0), QStringLiteral("빨강과 파랑 막대"));
+    const auto pictures = PicturesOf(SaveAndRead("described.hwp"));
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(hwp::ObjectDescription(pictures[0].first.object), u"빨강과 파랑 막대");
+    EXPECT_EQ(pictures[0].first.object.width, 15000) << "the size stays";
+    ASSERT_TRUE(m_pane->OpenDocument(PathU16("described.hwp"), u"HWP"));
+    EXPECT_EQ(editor::PictureAltTextAt(Text(), 0), QStringLiteral("빨강과 파랑 막대"));
 }
 
 TEST_F(PictureTools, PastingAClipboardImageInsertsAPictureAndTextStaysText)

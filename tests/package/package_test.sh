@@ -52,12 +52,12 @@ fi
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 opt=$root/opt/korvane/telquin
-for program in varnel varnel-launcher varnel-hwp urk/Fennick urk/Tolvard; do
+for program in varnel varnel-launcher varnel-hwp varnel-export urk/Fennick urk/Tolvard; do
   [ -x "$opt/$program" ] || fail "no program $program in the install folder"
 done
 [ -s "$opt/urk/hwp_format/sf_exam_format.hwp" ] || fail "no templates in urk/hwp_format"
 [ -s "$opt/urk/image/obj_y.png" ] || fail "no button pictures in urk/image"
-for command in varnel-launcher varnel-hwp; do
+for command in varnel-launcher varnel-hwp varnel-export; do
   [ "$(readlink "$root/usr/bin/$command")" = "/opt/korvane/telquin/$command" ] ||
     fail "/usr/bin/$command does not lead to the install folder"
   [ -s "$root/usr/share/man/man1/$command.1.gz" ] || fail "no manual page for $command"
