@@ -687,7 +687,8 @@ void DialogCore::SetPassageMode(bool fromLoad)
             OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
         } else {
             OpenPaneDocument(GetInstallFolder() + "/urk/hwp_format/f_text_empty_format.hwp", editor::kPanePassage);
-            StylePassagePane(record.m_strStageId == "elem" ? 2 : 6);
+            // The level shown (a level button may have changed it since the record's was set).
+            StylePassagePane(editor::StyleBase(m_strLevel.empty() ? record.m_strStageId : m_strLevel));
         }
     } else {
         if (m_pExamRecord) {

@@ -416,7 +416,11 @@ TEST_F(ClearDialogTest, TheStyleBoxShowsTheCaretsStyleInTheLevelsStylesWholeAfte
 TEST_F(ClearDialogTest, ApplyStyleLeavesNoSelectionAndTheNextKeyWritesInThePane)
 {
     CVarnelDlg& dialog = Open(1366, 768);
+    static_cast<QAbstractButton*>(dialog.Control(IDC_LEVEL_ELEM))->click();
     static_cast<QAbstractButton*>(dialog.Control(IDC_HAS_PASSAGE))->click();
+    // The new passage takes the level shown.
+    EXPECT_TRUE(StyleBox(*dialog.Pane(IDC_PANE_PASSAGE))->currentText().contains(QStringLiteral("초등")))
+        << StyleBox(*dialog.Pane(IDC_PANE_PASSAGE))->currentText().toStdString();
     QTextEdit* passage = dialog.Pane(IDC_PANE_PASSAGE)->TextView();
     passage->setFocus();
     QTest::keyClicks(passage, QStringLiteral("rain"));
