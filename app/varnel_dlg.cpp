@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QActionGroup>
@@ -11,6 +13,7 @@
 #include <QDoubleSpinBox>
 #include <QLocale>
 #include <QDir>
+#include <QFileInfo>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QEventLoop>
@@ -24,6 +27,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -109,6 +113,24 @@ protected:
     }
 };
 
+// A check box that asks before it changes: the question is asked with the box as it was.
+class ConfirmingCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+    std::function<bool(bool checked)> mayChange;
+    std::function<void()> changed;
+
+protected:
+    void nextCheckState() override
+    {
+        if (mayChange && !mayChange(!isChecked()))
+            return;
+        QCheckBox::nextCheckState();
+        if (changed)
+            changed();
+    }
+};
+
 } // namespace
 
 CVarnelDlg::CVarnelDlg(std::function<QSize()> screenSize, QWidget* parent)
@@ -152,10 +174,12 @@ QToolButton* CVarnelDlg::AddPictureButton(int id, int x, int y, int w, int h, co
 {
     auto* button = new QToolButton(this);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab and pressed with Space like any button; a frame shows the focus.
+    button->setFocusPolicy(Qt::TabFocus);
     button->setCursor(Qt::PointingHandCursor);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"
+                                         "QToolButton:focus { border: 2px solid palette(highlight); border-radius: 3px; }"));
     button->setAccessibleName(accessibleName);
     button->setToolTip(accessibleName);
     Place(button, id, x, y, w, h);
@@ -189,8 +213,11 @@ void CVarnelDlg::CreateControls()
     Control(IDC_GROUP_PASSAGE)->hide();
     Control(IDC_PANE_WORK)->hide();
 
-    auto* hasPassage = AddCheckBox(IDC_HAS_PASSAGE, QStringLiteral("지문있음"), 8, 7, 43, 10);
-    connect(hasPassage, &QCheckBox::clicked, this, [this] { m_core->OnHasPassageClicked(); });
+    // The box keeps its tick while the teacher is asked whether the passage may go.
+    auto* hasPassage = new ConfirmingCheckBox(QStringLiteral("지문있음"), this);
+    Place(hasPassage, IDC_HAS_PASSAGE, 8, 7, 43, 10);
+    hasPassage->mayChange = [this](bool checked) { return checked || m_core->ConfirmPassageRemoval(); };
+    hasPassage->changed = [this] { m_core->OnHasPassageClicked(true); };
 
     struct Button {
         int id;
@@ -208,6 +235,11 @@ void CVarnelDlg::CreateControls()
         Place(button, b.id, b.x, b.y, b.w, b.h);
     }
     Control(IDC_SAVE_HIDDEN)->hide();
+    // A click leaves the focus in the pane, so the next key goes on writing there.
+    Control(IDC_APPLY_STYLE)->setFocusPolicy(Qt::TabFocus);
+    // "≡" says nothing to a screen reader, nor to a new user.
+    Control(IDC_OPTION_MENU)->setAccessibleName(QStringLiteral("옵션 메뉴"));
+    Control(IDC_OPTION_MENU)->setToolTip(QStringLiteral("옵션 메뉴: 창의 내용 초기화"));
     auto clicked = [this](int id, auto handler) {
         connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, handler);
     };
@@ -251,18 +283,70 @@ void CVarnelDlg::CreateControls()
     connectPicture(AddPictureButton(IDC_DIFFICULTY, 631, 4, 21, 14, QStringLiteral("난이도")),
                    [this] { m_core->OnDifficultyButton(); });
 
-    for (auto [id, x] : {std::pair{IDC_DEFAULT_OBJ, 587}, std::pair{IDC_DEFAULT_SBJ, 603}, std::pair{IDC_DEFAULT_DES, 619}}) {
+    for (auto [id, x, type] : {std::tuple{IDC_DEFAULT_OBJ, 587, "객관식"}, std::tuple{IDC_DEFAULT_SBJ, 603, "주관식"},
+                               std::tuple{IDC_DEFAULT_DES, 619, "서술형"}}) {
         auto* box = AddCheckBox(id, QString(), x, 18, 8, 10);
-        box->setToolTip(QStringLiteral("기본 유형"));
+        box->setToolTip(QStringLiteral("%1을 기본 유형으로").arg(QString::fromUtf8(type)));
+        box->setAccessibleName(QStringLiteral("%1 기본 유형").arg(QString::fromUtf8(type)));
         connect(box, &QCheckBox::clicked, this, [this, id = id] { m_core->OnDefaultTypeBox(id); });
     }
 
     AddScoreBox();
     BuildLayout();
+    NamePanes();
+    SetTabOrder();
 
     m_busyLabel = new QLabel(this);
     m_busyLabel->setStyleSheet(QStringLiteral("QLabel { background: #fff8d0; border: 1px solid #c8b060; padding: 3px 8px; }"));
     m_busyLabel->hide();
+}
+
+void CVarnelDlg::NamePanes()
+{
+    for (const auto& [pane, name] : {std::pair{IDC_PANE_PASSAGE, "지문"}, std::pair{IDC_PANE_QUESTION, "문제"},
+                                     std::pair{IDC_PANE_OPTIONS, "보기"}, std::pair{IDC_PANE_ANSWER, "정답"},
+                                     std::pair{IDC_PANE_EXPLAIN, "해설"}, std::pair{IDC_PANE_WORK, "인쇄 작업"}}) {
+        QString description;
+        for (const auto& g : kGroupBoxes) {
+            if (g.id == GroupOfPane(pane))
+                description = QString::fromUtf8(g.caption);
+        }
+        Pane(pane)->SetPaneName(QString::fromUtf8(name), description);
+    }
+}
+
+int CVarnelDlg::GroupOfPane(int pane)
+{
+    switch (pane) {
+    case IDC_PANE_PASSAGE: return IDC_GROUP_PASSAGE;
+    case IDC_PANE_QUESTION: return IDC_GROUP_QUESTION;
+    case IDC_PANE_OPTIONS: return IDC_GROUP_OPTIONS;
+    case IDC_PANE_ANSWER: return IDC_GROUP_ANSWER;
+    case IDC_PANE_EXPLAIN: return IDC_GROUP_EXPLAIN;
+    default: return 0;
+    }
+}
+
+QList<QWidget*> CVarnelDlg::TabChain() const
+{
+    // As the screen reads: the top row from the left (each type button with its default
+    // box below it), the panes column by column, then the buttons at the bottom.
+    QList<QWidget*> chain;
+    for (int id : {IDC_HAS_PASSAGE, IDC_LOAD_PASSAGE, IDC_SCORE, IDC_SHOW_POINTS, IDC_LOAD_QUESTION, IDC_LEVEL_ELEM,
+                   IDC_LEVEL_MID, IDC_LEVEL_HIGH, IDC_TYPE_OBJ, IDC_DEFAULT_OBJ, IDC_TYPE_SBJ, IDC_DEFAULT_SBJ,
+                   IDC_TYPE_DES, IDC_DEFAULT_DES, IDC_DIFFICULTY, IDC_OPTION_MENU})
+        chain << Control(id);
+    for (int id : {IDC_PANE_PASSAGE, IDC_PANE_QUESTION, IDC_PANE_OPTIONS, IDC_PANE_ANSWER, IDC_PANE_EXPLAIN})
+        chain << Pane(id)->TabOrder();
+    chain << Control(IDC_APPLY_STYLE) << Control(IDC_SAVE);
+    return chain;
+}
+
+void CVarnelDlg::SetTabOrder()
+{
+    const QList<QWidget*> chain = TabChain();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void CVarnelDlg::AddScoreBox()
@@ -388,8 +472,13 @@ void CVarnelDlg::BuildLayout()
 
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
-    top->addWidget(Control(IDC_HAS_PASSAGE), 0, Qt::AlignTop);
-    top->addWidget(Control(IDC_LOAD_PASSAGE), 0, Qt::AlignTop);
+    // The box on the middle line of its button.
+    auto* passage = new QHBoxLayout;
+    passage->setSpacing(4);
+    passage->addWidget(Control(IDC_HAS_PASSAGE), 0, Qt::AlignVCenter);
+    passage->addWidget(Control(IDC_LOAD_PASSAGE), 0, Qt::AlignVCenter);
+    passage->setAlignment(Qt::AlignTop);
+    top->addLayout(passage);
     top->addStretch(1);
     top->addWidget(m_scoreLabel, 0, Qt::AlignVCenter);
     top->addWidget(Control(IDC_SCORE), 0, Qt::AlignTop);
@@ -423,8 +512,26 @@ void CVarnelDlg::BuildLayout()
     columns->addLayout(left, 327);
     columns->addLayout(right, 332);
 
+    // A save's steps and what it saved show at the left of the bottom row.
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 100);
+    m_progress->setTextVisible(true);
+    m_progress->setFixedWidth(260);
+    m_progress->setAccessibleName(QStringLiteral("저장 진행"));
+    m_progress->hide();
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #e6f4e6; border: 1px solid #8fbf8f; padding: 2px 8px; }"));
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_notice->hide();
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(10000);
+    connect(m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
+    bottom->addWidget(m_progress);
+    bottom->addWidget(m_notice, 1);
+    bottom->addStretch(0);
     bottom->addWidget(Control(IDC_APPLY_STYLE));
     bottom->addWidget(Control(IDC_SAVE));
 
@@ -478,14 +585,17 @@ QMargins CVarnelDlg::FrameMargins() const
         if (margins.top() > 0)
             return margins;
     }
-    // A title bar and a border, until the window manager has framed the window.
-    return QMargins(4, 34, 4, 4);
+    // Until the window manager has framed the window: a title bar as tall as the tallest
+    // common ones (53 pixels were measured), so the window fits from its first frame; a
+    // thinner frame gives the room back once it is known (showEvent).
+    return kFrameEstimate;
 }
 
 void CVarnelDlg::FitWindow(bool passageColumn, float scale)
 {
     m_templateScale = scale;
-    const DialogWindowFit fit = FitDialogWindow(AvailableGeometry(), FrameMargins(), scale, passageColumn);
+    m_fittedFrame = FrameMargins();
+    const DialogWindowFit fit = FitDialogWindow(AvailableGeometry(), m_fittedFrame, scale, passageColumn);
     ScaleFixedControls(fit.scale);
     setGeometry(fit.geometry);
     if (layout())
@@ -499,7 +609,7 @@ void CVarnelDlg::showEvent(QShowEvent* event)
     // again if that frame pushed it past the available area.
     QTimer::singleShot(0, this, [this] {
         const QRect available = AvailableGeometry();
-        if (isVisible() && !isMaximized() && !available.contains(frameGeometry()))
+        if (isVisible() && !isMaximized() && (!available.contains(frameGeometry()) || FrameMargins() != m_fittedFrame))
             FitWindow(IsChecked(IDC_HAS_PASSAGE), m_templateScale);
     });
 }
@@ -560,6 +670,37 @@ void CVarnelDlg::OnExportCommand()
 }
 
 void CVarnelDlg::SetBusy(const std::string& status) { SetBusy(QString::fromStdString(status)); }
+
+void CVarnelDlg::ShowProgress(const std::string& step, double done)
+{
+    if (done < 0.0) {
+        m_progress->hide();
+        return;
+    }
+    m_notice->hide();
+    m_progress->setFormat(QString::fromStdString(step));
+    m_progress->setAccessibleDescription(m_progress->format());
+    m_progress->setValue(static_cast<int>(std::clamp(done, 0.0, 1.0) * 100.0));
+    m_progress->show();
+    // Painted now: the save runs on without returning to the event loop (which would
+    // also let the teacher's keys in).
+    if (layout())
+        layout()->activate();
+    m_progress->repaint();
+}
+
+void CVarnelDlg::ShowNotice(const std::string& text)
+{
+    const QString notice = QString::fromStdString(text);
+    m_notice->setToolTip(notice);
+    m_notice->setAccessibleName(notice);
+    const int room = std::max(100, width() - Control(IDC_APPLY_STYLE)->width() - Control(IDC_SAVE)->width() - 60);
+    m_notice->setText(m_notice->fontMetrics().elidedText(notice, Qt::ElideMiddle, room));
+    m_notice->show();
+    m_noticeTimer->start();
+    QAccessibleEvent alert(m_notice, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+}
 
 void CVarnelDlg::WhileBusy()
 {
@@ -658,6 +799,23 @@ void CVarnelDlg::SetButtonPicture(int id, const std::string& path)
     else
         button->setIcon(QIcon());
     button->setIconSize(button->size());
+    button->setAccessibleDescription(PictureState(QFileInfo(QString::fromStdString(path)).completeBaseName()));
+}
+
+QString CVarnelDlg::PictureState(const QString& picture)
+{
+    // What a picture shows, in words: "dif2", "ele_e", "obj_n".
+    if (picture.startsWith(QLatin1String("dif")))
+        return QStringLiteral("난이도: %1").arg(picture.mid(3));
+    if (picture.endsWith(QLatin1String("_e")))
+        return QStringLiteral("선택됨");
+    if (picture.endsWith(QLatin1String("_d")))
+        return QStringLiteral("선택 안 됨");
+    if (picture.endsWith(QLatin1String("_y")))
+        return QStringLiteral("켜짐");
+    if (picture.endsWith(QLatin1String("_n")))
+        return QStringLiteral("꺼짐");
+    return {};
 }
 
 void CVarnelDlg::RepaintNow(int id)
@@ -757,6 +915,16 @@ void CVarnelDlg::ShowMessage(const std::string& text)
     box.exec();
 }
 
+void CVarnelDlg::SayInKorean(QFileDialog& dialog)
+{
+    // Ours, whatever Qt's translations hold.
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("찾는 위치:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("파일 이름:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("파일 형식:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("열기"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
+}
+
 std::string CVarnelDlg::ChooseQuestionFile(const std::string& folder)
 {
     // The chooser starts in the workspace, also before anything was saved there.
@@ -767,6 +935,7 @@ std::string CVarnelDlg::ChooseQuestionFile(const std::string& folder)
     dialog.setNameFilter(QStringLiteral("문제파일 (*.dat)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
+    SayInKorean(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front().toStdString();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
@@ -75,6 +76,16 @@ public:
     void PostClose() override;
     void SetBusy(const std::string& status) override;
     void WhileBusy() override;
+    void ShowProgress(const std::string& step, double done) override;
+    void ShowNotice(const std::string& text) override;
+    // The save's step and the notice after it, for tests.
+    class QProgressBar* Progress() const { return m_progress; }
+    QLabel* Notice() const { return m_notice; }
+
+    // The file chooser's own words in Korean.
+    static void SayInKorean(class QFileDialog& dialog);
+    // The controls in the order the Tab key visits them (hidden ones included).
+    QList<QWidget*> TabChain() const;
 
     // The option menu as it pops up, for tests; null while none is shown.
     class QMenu* OptionMenu() const { return m_optionMenu; }
@@ -93,10 +104,16 @@ private:
     QCheckBox* AddCheckBox(int id, const QString& caption, int x, int y, int w, int h);
     void Place(QWidget* widget, int id, int x, int y, int w, int h);
     void BuildLayout();
+    void NamePanes();
+    void SetTabOrder();
+    static int GroupOfPane(int pane);
+    static QString PictureState(const QString& picture);
     void ScaleFixedControls(double scale);
     // The screen's area for windows (panels excluded), and the frame around the window.
     QRect AvailableGeometry() const;
     QMargins FrameMargins() const;
+    static constexpr QMargins kFrameEstimate{6, 56, 6, 6};
+    QMargins m_fittedFrame;
     void OnOptionMenu();
     // "내보내기…": the saved question to a QTI package or a Moodle file the user picks.
     void OnExportCommand();
@@ -124,4 +141,7 @@ private:
     // How "배점 표시" writes the points ("%1" the number), for this session.
     QString m_pointsFormat = QStringLiteral("[%1점]");
     class QTimer* m_relayoutTimer = nullptr;
+    class QProgressBar* m_progress = nullptr;
+    QLabel* m_notice = nullptr;
+    class QTimer* m_noticeTimer = nullptr;
 };

@@ -33,7 +33,19 @@ std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text).value_or
 
 const char* const kTypePictures[] = {"obj_y", "obj_n", "sbj_y", "sbj_n", "des_y", "des_n"};
 
-const char kEraseQuestion[] = "지우시겠습니까?";
+// What a reset of the pane code (1 all, 2..6 one pane) will delete, asked before.
+std::string EraseQuestion(int code)
+{
+    switch (code) {
+    case editor::kPaneAll: return "모든 창(지문, 문제, 보기, 정답, 해설)의 내용을 지우시겠습니까?";
+    case editor::kPanePassage: return "지문 창의 내용을 모두 지우시겠습니까?";
+    case editor::kPaneQuestion: return "문제 창의 내용을 모두 지우시겠습니까?";
+    case editor::kPaneOptions: return "보기 창의 내용을 모두 지우시겠습니까?";
+    case editor::kPaneAnswer: return "정답 창의 내용을 모두 지우시겠습니까?";
+    default: return "해설 창의 내용을 모두 지우시겠습니까?";
+    }
+}
+const char kRemovePassageQuestion[] = "지문을 빼고 지문 창의 내용을 모두 지우시겠습니까?";
 const char kReplaceUnsavedQuestion[] = "저장하지 않은 내용이 있습니다. 저장하지 않고 다른 문제를 열까요?";
 
 std::string ImagePath(const std::string& name) { return GetInstallFolder() + "/urk/image/" + name + ".png"; }
@@ -290,7 +302,7 @@ void DialogCore::OnResetCommand(int commandId)
             holdsText = editor::PaneHoldsText(*control);
     }
     // What was typed is gone after a reset: one question first.
-    if (holdsText && !m_view.AskYesNo(kEraseQuestion))
+    if (holdsText && !m_view.AskYesNo(EraseQuestion(code)))
         return;
     ResetPaneDocuments(code);
 }
@@ -354,20 +366,25 @@ void DialogCore::ResetPaneDocuments(int code)
         default: path = TemplatePath("explain"); break;
         }
         auto* control = m_panes.ForCode(pane);
-        if (!control || !control->OpenDocument(Wide(path), u"HWP"))
-            continue;
-        // A blank pane starts in the styles of the question's level, so its style box
-        // shows them (초등 styles for an elementary question) from the first letter on.
-        if (m_strLevel.empty())
-            continue;
-        const int base = editor::StyleBase(m_strLevel);
-        if (pane == editor::kPanePassage)
-            editor::StylePassagePane(*control, base);
-        else
-            editor::ApplyWholePaneStyle(*control, pane == editor::kPaneQuestion ? base
-                                                  : pane == editor::kPaneOptions ? base + 2
-                                                                                 : base + 3);
+        if (control && control->OpenDocument(Wide(path), u"HWP"))
+            StyleBlankPane(pane);
     }
+}
+
+void DialogCore::StyleBlankPane(int code)
+{
+    // A blank pane starts in the styles of the question's level, so its style box shows
+    // them (초등 styles for an elementary question) from the first letter on.
+    auto* control = m_panes.ForCode(code);
+    if (!control || m_strLevel.empty())
+        return;
+    const int base = editor::StyleBase(m_strLevel);
+    if (code == editor::kPanePassage)
+        editor::StylePassagePane(*control, base);
+    else
+        editor::ApplyWholePaneStyle(*control, code == editor::kPaneQuestion ? base
+                                              : code == editor::kPaneOptions ? base + 2
+                                                                             : base + 3);
 }
 
 void DialogCore::OpenPaneDocument(const std::string& path, int code)
@@ -502,15 +519,13 @@ void DialogCore::OpenTypeDocuments(const std::string& word)
 {
     const std::string folder = m_pExamRecord ? WorkingFolder(m_pExamRecord->m_strExamFolder) : std::string();
     OpenPaneDocument(folder + "/" + word + "-exam.hwp", editor::kPaneQuestion);
-    std::string options;
-    if (word == "obj") {
-        options = folder + "/obj-objective.hwp";
-        if (!PathExists(options))
-            options = TemplatePath("obj");
+    if (word != "obj") {
+        OpenPaneDocument(TemplatePath("obj_empty"), editor::kPaneOptions);
+        StyleBlankPane(editor::kPaneOptions);
     } else {
-        options = TemplatePath("obj_empty");
+        // Without the question's own options: the blank options template, in the level's styles.
+        OpenPaneDocument(folder + "/obj-objective.hwp", editor::kPaneOptions);
     }
-    OpenPaneDocument(options, editor::kPaneOptions);
     OpenPaneDocument(folder + "/" + word + "-answer.hwp", editor::kPaneAnswer);
     OpenPaneDocument(folder + "/" + word + "-explain.hwp", editor::kPaneExplain);
 }
@@ -569,10 +584,15 @@ void DialogCore::ReadObjectiveAnswer()
 // ---------------------------------------------------------------------------------------
 // Passage column
 
-void DialogCore::OnHasPassageClicked()
+bool DialogCore::ConfirmPassageRemoval()
+{
+    return !m_panes.passage || !editor::PaneHoldsText(*m_panes.passage) || m_view.AskYesNo(kRemovePassageQuestion);
+}
+
+void DialogCore::OnHasPassageClicked(bool confirmed)
 {
     if (!m_view.IsChecked(IDC_HAS_PASSAGE)) {
-        if (m_panes.passage && editor::PaneHoldsText(*m_panes.passage) && !m_view.AskYesNo(kEraseQuestion)) {
+        if (!confirmed && !ConfirmPassageRemoval()) {
             m_view.SetChecked(IDC_HAS_PASSAGE, true);
             return;
         }
@@ -667,7 +687,8 @@ void DialogCore::SetPassageMode(bool fromLoad)
             OpenPaneDocument(record.m_strExamtextFolder + "/text.hwp", editor::kPanePassage);
         } else {
             OpenPaneDocument(GetInstallFolder() + "/urk/hwp_format/f_text_empty_format.hwp", editor::kPanePassage);
-            StylePassagePane(record.m_strStageId == "elem" ? 2 : 6);
+            // The level shown (a level button may have changed it since the record's was set).
+            StylePassagePane(editor::StyleBase(m_strLevel.empty() ? record.m_strStageId : m_strLevel));
         }
     } else {
         if (m_pExamRecord) {

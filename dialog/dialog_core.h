@@ -103,6 +103,8 @@ public:
     void OpenPaneDocument(const std::string& path, int code);
     void SelectTypeDocuments();
     void OpenTypeDocuments(const std::string& word);
+    // Gives a pane just opened on its template the styles of the question's level.
+    void StyleBlankPane(int code);
     // "<install>/urk/hwp_format/<prefix>_<name>_format.hwp"
     std::string TemplatePath(std::string_view name) const;
 
@@ -125,7 +127,10 @@ public:
     std::vector<std::int32_t> DraftTypes() const;
 
     // --- passage column --------------------------------------------------------------
-    void OnHasPassageClicked();
+    // `confirmed`: the view asked ConfirmPassageRemoval before it cleared the box.
+    void OnHasPassageClicked(bool confirmed = false);
+    // Whether the passage may go: yes when its pane holds no text, else the user's answer.
+    bool ConfirmPassageRemoval();
     void SetPassageMode(bool fromLoad);
     void ShiftControl(int id, bool toTheRight);
 

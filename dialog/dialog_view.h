@@ -117,6 +117,12 @@ public:
     virtual void SetBusy(const std::string& /*status*/) {}
     // Called every few milliseconds during such a wait, to paint what needs painting.
     virtual void WhileBusy() {}
+
+    // How far a save has come: the step in words ("문서 저장 중 3/6") and the part done,
+    // 0 to 1; a negative part ends the display. Shown at once, without taking input.
+    virtual void ShowProgress(const std::string& /*step*/, double /*done*/) {}
+    // A short word that needs no answer and goes by itself ("문제 12을 저장했습니다 …").
+    virtual void ShowNotice(const std::string& /*text*/) {}
 };
 
 } // namespace dlg

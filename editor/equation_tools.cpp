@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -147,6 +148,7 @@ EquationDialog::EquationDialog(const QString& script, QWidget* parent) : QDialog
     m_script = new QPlainTextEdit(this);
     m_script->setObjectName(QStringLiteral("equation_script"));
     m_script->setTabChangesFocus(true);
+    m_script->installEventFilter(this);
     m_script->setPlaceholderText(QStringLiteral("수식 스크립트 (예: {x+1} over 2)"));
     QFont mono(QStringLiteral("monospace"));
     mono.setStyleHint(QFont::TypeWriter);
@@ -201,9 +203,72 @@ void EquationDialog::InsertTemplate(const QString& text)
         if (!before.isSpace() && before != u'{')
             inserted.prepend(u' ');
     }
+    const int start = cursor.selectionStart() + static_cast<int>(inserted.size() - text.size());
     cursor.insertText(inserted);
+    for (const auto& [from, to] : Placeholders(Script())) {
+        if (from >= start && to <= cursor.position()) {
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            break;
+        }
+    }
     m_script->setTextCursor(cursor);
     m_script->setFocus();
+}
+
+std::vector<std::pair<int, int>> EquationDialog::Placeholders(const QString& script)
+{
+    // "{a} over {b}", "sum from {k=1} to {n}", "matrix{a & b # c & d}": the words inside
+    // braces, split by the matrix's & and #.
+    std::vector<std::pair<int, int>> places;
+    int depth = 0;
+    int start = -1;
+    for (int i = 0; i <= script.size(); ++i) {
+        const QChar c = i < script.size() ? script.at(i) : QChar(u'}');
+        const bool separator = c == u'{' || c == u'}' || c == u'&' || c == u'#' || c.isSpace();
+        if (start >= 0 && separator) {
+            places.emplace_back(start, i);
+            start = -1;
+        }
+        if (c == u'{')
+            ++depth;
+        else if (c == u'}')
+            depth = std::max(0, depth - 1);
+        else if (!separator && depth > 0 && start < 0)
+            start = i;
+    }
+    return places;
+}
+
+bool EquationDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_script || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        if (modifiers == Qt::ShiftModifier)
+            m_script->textCursor().insertText(QStringLiteral("\n"));
+        else if (modifiers == Qt::NoModifier)
+            accept();
+        else
+            return false;
+        return true;
+    }
+    if (key->key() == Qt::Key_Tab && modifiers == Qt::NoModifier) {
+        // The next place to fill after the selection; past the last one Tab leaves the box.
+        const QTextCursor caret = m_script->textCursor();
+        for (const auto& [from, to] : Placeholders(Script())) {
+            if (from >= caret.selectionEnd()) {
+                QTextCursor next = caret;
+                next.setPosition(from);
+                next.setPosition(to, QTextCursor::KeepAnchor);
+                m_script->setTextCursor(next);
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 hwp::Equation TypesetEquation(const std::u16string& script, hwp::Equation base)

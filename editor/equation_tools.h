@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QPlainTextEdit;
@@ -33,8 +34,11 @@ public:
     QPlainTextEdit* ScriptBox() const { return m_script; }
     // What the preview shows now.
     const math::EquationLayout& Preview() const;
-    // Puts `text` at the script box's caret, in place of what is selected there.
+    // Puts `text` at the script box's caret, in place of what is selected there, and
+    // selects its first place to fill (the "a" of "{a} over {b}").
     void InsertTemplate(const QString& text);
+    // The places to fill of a script: the words inside braces, as [start, end).
+    static std::vector<std::pair<int, int>> Placeholders(const QString& script);
 
     struct Template {
         const char16_t* label;    // the button's text
@@ -42,6 +46,11 @@ public:
         const char16_t* script;
     };
     static const std::vector<Template>& Templates();
+
+protected:
+    // In the script box: Tab selects the next place to fill, Enter presses 확인,
+    // Shift+Enter begins a new line.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPlainTextEdit* m_script = nullptr;

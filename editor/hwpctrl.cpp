@@ -35,6 +35,7 @@
 #include <QToolTip>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -125,6 +126,7 @@ public:
     QMargins Margins() const { return viewportMargins(); }
 
     std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
+    std::function<QMenu*(QWidget* parent)> editMenu;
 
 protected:
     // Paragraph heads are drawn over the text, in the room their blocks keep for them.
@@ -150,7 +152,12 @@ protected:
         const bool split = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                            !(event->modifiers() & Qt::ShiftModifier) && !isReadOnly();
         const int blocks = document()->blockCount();
+        const int style = CaretStyleIndex();
         QTextEdit::keyPressEvent(event);
+        // A deletion may leave the caret's paragraph without its style.
+        if (auto* control = qobject_cast<CHwpctrl*>(parentWidget());
+            control && !textCursor().blockFormat().hasProperty(kStyleIndexProperty))
+            control->FillStyleGaps(style);
         if (!split || document()->blockCount() <= blocks)
             return;
         QTextCursor cursor = textCursor();
@@ -184,7 +191,9 @@ protected:
 
     void contextMenuEvent(QContextMenuEvent* event) override
     {
-        std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+        // The pane's own edit commands, under the words of its menu, rather than the
+        // text engine's standard menu with other words for the same commands.
+        std::unique_ptr<QMenu> menu(editMenu ? editMenu(this) : createStandardContextMenu(event->pos()));
         if (fillContextMenu)
             // A click's menu event comes through the viewport in its coordinates; the key's, the view's.
             fillContextMenu(*menu, cursorForPosition(event->reason() == QContextMenuEvent::Mouse
@@ -207,8 +216,15 @@ protected:
                QTextEdit::canInsertFromMimeData(source);
     }
 
+    int CaretStyleIndex() const
+    {
+        const QTextBlockFormat format = textCursor().blockFormat();
+        return format.hasProperty(kStyleIndexProperty) ? format.intProperty(kStyleIndexProperty) : -1;
+    }
+
     void insertFromMimeData(const QMimeData* source) override
     {
+        const int style = CaretStyleIndex();
         const auto* pane = dynamic_cast<const PaneMimeData*>(source);
         auto* control = qobject_cast<CHwpctrl*>(parentWidget());
         if (pane == nullptr && control != nullptr && !isReadOnly() && HasPastablePicture(*source)) {
@@ -219,12 +235,16 @@ protected:
         }
         if (pane == nullptr || isReadOnly()) {
             QTextEdit::insertFromMimeData(source);
+            if (control)
+                control->FillStyleGaps(style);
             return;
         }
         QTextCursor cursor = textCursor();
         cursor.insertFragment(pane->Fragment());
         setTextCursor(cursor);
         ensureCursorVisible();
+        if (control)
+            control->FillStyleGaps(style);
     }
 };
 
@@ -324,14 +344,14 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     m_view->viewport()->installEventFilter(this);
 
     m_mainMenu = new QMenu(this);
-    m_standardBar = new QToolBar(QStringLiteral("TOOLBAR_STANDARD"), this);
+    m_standardBar = new QToolBar(this);
     m_standardBar->setIconSize(QSize(16, 16));
     m_standardBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_standardBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
                                                 "QToolButton { padding: 0px; margin: 0px; }"
                                                 "QComboBox { padding: 0px 2px; }"));
     m_standardBar->setMovable(false);
-    m_drawBar = new QToolBar(QStringLiteral("TOOLBAR_DRAW"), this);
+    m_drawBar = new QToolBar(this);
     m_drawBar->setIconSize(m_standardBar->iconSize());
     m_drawBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_drawBar->setStyleSheet(m_standardBar->styleSheet());
@@ -360,6 +380,7 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     connect(m_view, &QTextEdit::currentCharFormatChanged, this, &CHwpctrl::OnCharFormatChanged);
     connect(m_view, &QTextEdit::cursorPositionChanged, this, &CHwpctrl::OnCursorMoved);
     InstallEquationTools(*this);
+    SetPaneName({});
 
     m_document->Clear();
     ShowDocument(std::move(m_document));
@@ -381,6 +402,57 @@ QAction* CHwpctrl::AddPaneShortcut(QAction* action, const QList<QKeySequence>& k
     return action;
 }
 
+namespace {
+
+// A tool's tip without the key after it: "되돌리기 (Ctrl+Z)" gives "되돌리기".
+QString ToolName(const QString& tip)
+{
+    const qsizetype key = tip.indexOf(QLatin1String(" ("));
+    return (key > 0 ? tip.left(key) : tip).section(QLatin1Char(':'), 0, 0).trimmed();
+}
+
+} // namespace
+
+void CHwpctrl::SetPaneName(const QString& name, const QString& description)
+{
+    const QString prefix = name.isEmpty() ? QString() : name + QLatin1Char(' ');
+    setAccessibleName(prefix + QStringLiteral("창"));
+    m_view->setAccessibleName(prefix + QStringLiteral("편집 영역"));
+    m_view->setAccessibleDescription(description);
+    // Named by what they hold: the menu, undo and the text formats; colours, objects and
+    // symbols. A tool bar's name, once read, stays with the screen reader's view of it:
+    // it is given once, with the pane's name.
+    if (!name.isEmpty() && m_standardBar->accessibleName().isEmpty()) {
+        m_standardBar->setWindowTitle(prefix + QStringLiteral("서식 도구 모음"));
+        m_standardBar->setAccessibleName(m_standardBar->windowTitle());
+        m_drawBar->setWindowTitle(prefix + QStringLiteral("색·개체 도구 모음"));
+        m_drawBar->setAccessibleName(m_drawBar->windowTitle());
+    }
+    m_menuButton->setAccessibleName(prefix + QStringLiteral("메뉴"));
+    m_menuButton->setToolTip(QStringLiteral("%1메뉴: 편집, 보기, 서식, 입력").arg(prefix));
+    // Controls that show a picture or a value only are called what their tips say.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        if (!qobject_cast<QComboBox*>(control) && !qobject_cast<QToolButton*>(control))
+            continue;
+        if (control == m_menuButton)
+            continue;
+        if (qobject_cast<QToolButton*>(control))
+            control->setFocusPolicy(Qt::NoFocus); // as the tool bar's own buttons
+        if (control->objectName() == QLatin1String("qt_toolbar_ext_button")) {
+            control->setAccessibleName(QStringLiteral("도구 더 보기"));
+            continue;
+        }
+        QString tip = control->toolTip();
+        if (auto* button = qobject_cast<QToolButton*>(control); button && button->defaultAction())
+            tip = button->defaultAction()->toolTip();
+        if (!tip.isEmpty())
+            control->setAccessibleName(ToolName(tip));
+    }
+    m_sizeBox->lineEdit()->setAccessibleName(QStringLiteral("글자 크기"));
+}
+
+QList<QWidget*> CHwpctrl::TabOrder() const { return {m_menuButton, m_styleBox, m_fontBox, m_sizeBox, m_view}; }
+
 void CHwpctrl::BuildStandardToolBar()
 {
     AddMenuButton();
@@ -401,6 +473,8 @@ void CHwpctrl::AddMenuButton()
     m_menuButton->setMenu(m_mainMenu);
     m_menuButton->setAutoRaise(true);
     m_menuAction = m_standardBar->addWidget(m_menuButton);
+    // The menu button is the pane's first Tab stop; the other tools are in its menus.
+    m_menuButton->setFocusPolicy(Qt::TabFocus);
 }
 
 // Undo and redo at the front; cut, copy and paste have their keys and live in the menus,
@@ -606,19 +680,39 @@ void CHwpctrl::BuildDrawToolBar()
 void CHwpctrl::BuildMenus()
 {
     QMenu* edit = m_mainMenu->addMenu(QStringLiteral("편집"));
-    edit->addAction(m_undoAction);
-    edit->addAction(m_redoAction);
-    edit->addSeparator();
-    // The text view handles these keys itself; the menu only names them.
+    // The text view handles the keys itself; the menus only name them.
     const auto keyText = [](QKeySequence::StandardKey key) { return QKeySequence(key).toString(QKeySequence::NativeText); };
-    edit->addAction(ToolIcon("edit-cut", ToolPicture::Cut), QStringLiteral("오려 두기\t%1").arg(keyText(QKeySequence::Cut)),
-                    m_view, &QTextEdit::cut);
-    edit->addAction(ToolIcon("edit-copy", ToolPicture::Copy), QStringLiteral("복사하기\t%1").arg(keyText(QKeySequence::Copy)),
-                    m_view, &QTextEdit::copy);
-    edit->addAction(ToolIcon("edit-paste", ToolPicture::Paste), QStringLiteral("붙이기\t%1").arg(keyText(QKeySequence::Paste)),
-                    m_view, &QTextEdit::paste);
-    edit->addSeparator();
-    edit->addAction(QStringLiteral("모두 선택"), m_view, &QTextEdit::selectAll);
+    const auto command = [this](const QIcon& icon, const QString& text, auto slot) {
+        auto* action = new QAction(icon, text, this);
+        connect(action, &QAction::triggered, m_view, slot);
+        return action;
+    };
+    m_cutAction = command(ToolIcon("edit-cut", ToolPicture::Cut), QStringLiteral("오려 두기\t%1").arg(keyText(QKeySequence::Cut)),
+                          &QTextEdit::cut);
+    m_copyAction = command(ToolIcon("edit-copy", ToolPicture::Copy), QStringLiteral("복사하기\t%1").arg(keyText(QKeySequence::Copy)),
+                           &QTextEdit::copy);
+    m_pasteAction = command(ToolIcon("edit-paste", ToolPicture::Paste), QStringLiteral("붙이기\t%1").arg(keyText(QKeySequence::Paste)),
+                            &QTextEdit::paste);
+    m_deleteAction = new QAction(QStringLiteral("지우기\t%1").arg(keyText(QKeySequence::Delete)), this);
+    connect(m_deleteAction, &QAction::triggered, this, [this] { m_view->textCursor().removeSelectedText(); });
+    m_selectAllAction = command(QIcon(), QStringLiteral("모두 선택\t%1").arg(keyText(QKeySequence::SelectAll)),
+                                &QTextEdit::selectAll);
+    const auto fillEdit = [this](QMenu& menu) {
+        menu.addAction(m_undoAction);
+        menu.addAction(m_redoAction);
+        menu.addSeparator();
+        menu.addActions({m_cutAction, m_copyAction, m_pasteAction, m_deleteAction});
+        menu.addSeparator();
+        menu.addAction(m_selectAllAction);
+    };
+    fillEdit(*edit);
+    connect(edit, &QMenu::aboutToShow, this, &CHwpctrl::UpdateEditActions);
+    static_cast<PaneTextEdit*>(m_view)->editMenu = [this, fillEdit](QWidget* parent) {
+        auto* menu = new QMenu(parent);
+        UpdateEditActions();
+        fillEdit(*menu);
+        return menu;
+    };
 
     QMenu* view = m_mainMenu->addMenu(QStringLiteral("보기"));
     view->addAction(m_zoomInAction);
@@ -688,9 +782,13 @@ void CHwpctrl::AddToolBarAction(QAction* action)
     }
     if (action->icon().isNull())
         action->setIcon(ToolIcon(nullptr, ToolPicture::Box));
-    // A tool's key, too, belongs to the pane that has the focus.
-    if (!action->shortcuts().isEmpty())
+    // A tool's key, too, belongs to the pane that has the focus, and its tip names it.
+    if (!action->shortcuts().isEmpty()) {
         AddPaneShortcut(action, action->shortcuts());
+        const QString key = action->shortcut().toString(QKeySequence::NativeText);
+        if (!action->toolTip().contains(key))
+            action->setToolTip(QStringLiteral("%1 (%2)").arg(action->toolTip(), key));
+    }
     action->setProperty("varnelObjectRank", rank);
     // The object commands keep one order whichever tool installs first.
     QAction* before = m_objectsAnchor;
@@ -713,6 +811,16 @@ void CHwpctrl::AddToolBarAction(QAction* action)
 void CHwpctrl::AddContextMenuFiller(ContextMenuFiller filler)
 {
     m_contextMenuFillers.push_back(std::move(filler));
+}
+
+void CHwpctrl::UpdateEditActions()
+{
+    const bool selection = m_view->textCursor().hasSelection();
+    const bool writable = !m_view->isReadOnly();
+    m_cutAction->setEnabled(selection && writable);
+    m_copyAction->setEnabled(selection);
+    m_pasteAction->setEnabled(writable && m_view->canPaste());
+    m_deleteAction->setEnabled(selection && writable);
 }
 
 void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)
@@ -799,8 +907,12 @@ void CHwpctrl::OnCursorMoved()
             m_view->setCurrentCharFormat(WithoutKeptObject(typing));
     }
     const QTextBlockFormat block = m_view->textCursor().blockFormat();
-    const QSignalBlocker blockStyle(m_styleBox);
-    m_styleBox->setCurrentIndex(block.hasProperty(kStyleIndexProperty) ? block.intProperty(kStyleIndexProperty) : -1);
+    {
+        const QSignalBlocker blockStyle(m_styleBox);
+        // A paragraph without a style is saved in the first style: the box says so.
+        m_styleBox->setCurrentIndex(block.hasProperty(kStyleIndexProperty) ? block.intProperty(kStyleIndexProperty) : 0);
+        FitStyleBox();
+    }
     const Qt::Alignment horizontal = block.alignment() & Qt::AlignHorizontal_Mask;
     for (QAction* action : m_alignGroup->actions()) {
         const auto alignment = static_cast<Qt::Alignment>(action->data().toInt());
@@ -808,6 +920,47 @@ void CHwpctrl::OnCursorMoved()
         if (action->isChecked())
             m_alignButton->setIcon(action->icon());
     }
+}
+
+void CHwpctrl::FillStyleGaps(int fallback)
+{
+    // Paragraphs that came without a style (pasted from another program, or left when
+    // all was deleted) take the style of the paragraph before them, else the one after:
+    // the style box then shows what the paragraph will be saved as, in every case.
+    QTextDocument& text = m_document->Text();
+    QTextCursor edit(&text);
+    bool editing = false;
+    int previous = -1;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat format = block.blockFormat();
+        if (format.hasProperty(kStyleIndexProperty)) {
+            previous = format.intProperty(kStyleIndexProperty);
+            continue;
+        }
+        int style = previous;
+        for (QTextBlock next = block.next(); style < 0 && next.isValid(); next = next.next()) {
+            if (next.blockFormat().hasProperty(kStyleIndexProperty))
+                style = next.blockFormat().intProperty(kStyleIndexProperty);
+        }
+        if (style < 0)
+            style = fallback;
+        if (style < 0)
+            break; // no paragraph has a style: nothing to follow
+        edit.setPosition(block.position());
+        if (edit.currentTable() != nullptr)
+            continue;
+        if (!editing) {
+            edit.joinPreviousEditBlock(); // part of the edit that made the paragraph
+            editing = true;
+        }
+        QTextBlockFormat styled = format;
+        styled.setProperty(kStyleIndexProperty, style);
+        edit.setBlockFormat(styled);
+        previous = style;
+    }
+    if (editing)
+        edit.endEditBlock();
+    OnCursorMoved();
 }
 
 void CHwpctrl::RefreshStyleBox()
@@ -1011,8 +1164,23 @@ void CHwpctrl::PlaceToolBars()
     m_toolRow->setDirection(fits ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
 }
 
+void CHwpctrl::FitStyleBox()
+{
+    // Wide enough for the whole name while closed ("2 초등 문제", never "2 초등 문ㅈ") as
+    // long as the row has the room; a pane too narrow for that keeps every tool in the row.
+    const int wanted = m_styleBox->fontMetrics().horizontalAdvance(m_styleBox->currentText()) + 34;
+    const int others = m_standardBar->sizeHint().width() - m_styleBox->width();
+    const int room = m_standardBar->isVisible() ? width() - others - 4 : wanted;
+    const int fitted = std::clamp(std::min(wanted, room), 60, 240);
+    if (fitted != m_styleBox->width()) {
+        m_styleBox->setFixedWidth(fitted);
+        PlaceToolBars();
+    }
+}
+
 void CHwpctrl::resizeEvent(QResizeEvent* event)
 {
+    FitStyleBox();
     PlaceToolBars();
     QWidget::resizeEvent(event);
 }

@@ -65,6 +65,11 @@ public:
     // For the pane's own tools and for tests.
     EditorDocument& Document() { return *m_document; }
     QTextEdit* TextView() const { return m_view; }
+    // What a screen reader calls the pane and its parts: "문제" gives "문제 편집 영역",
+    // "문제 서식 도구 모음", ...; `description` tells what goes in the pane.
+    void SetPaneName(const QString& name, const QString& description = {});
+    // The pane's controls that the Tab key reaches, in the order they stand on the screen.
+    QList<QWidget*> TabOrder() const;
     // The zoom in effect, in percent. Until the user zooms, the pane shows the text's
     // whole width (at most the ratio ViewProperties asked for); "쪽 맞춤" returns to that.
     int ZoomRatio() const { return m_zoomRatio; }
@@ -79,6 +84,9 @@ public:
     void ShowDocument(std::unique_ptr<EditorDocument> document);
     // Inserts `text` at the caret; "\r\n", "\r" and "\n" end paragraphs.
     void InsertPlainText(const QString& text);
+    // Gives each paragraph without a style the style of its neighbour (after a paste or
+    // a deletion), as part of that edit; `fallback` where no paragraph has one.
+    void FillStyleGaps(int fallback = -1);
     // Inserts the HWP file at the caret; false when it cannot be read.
     bool InsertHwpFile(const QString& path, bool keepCharShapes, bool keepParaShapes);
 
@@ -119,6 +127,7 @@ private:
     void BuildDrawToolBar();
     void ApplyZoom();
     void RefreshStyleBox();
+    void FitStyleBox();
     void OnCharFormatChanged(const QTextCharFormat& format);
     void OnCursorMoved();
     void MergeCharFormat(const QTextCharFormat& format);
@@ -140,6 +149,12 @@ private:
     QAction* m_objectsAnchor = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
+    QAction* m_cutAction = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_pasteAction = nullptr;
+    QAction* m_deleteAction = nullptr;
+    QAction* m_selectAllAction = nullptr;
+    void UpdateEditActions();
     QAction* m_zoomInAction = nullptr;
     QAction* m_zoomOutAction = nullptr;
     QToolButton* m_alignButton = nullptr;

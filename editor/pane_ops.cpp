@@ -43,8 +43,14 @@ void ApplyPaneStyle(EditorControl& pane, std::string_view name, std::string_view
         pane.RunAction(u"MoveDocBegin");
         pane.RunAction(u"MoveSelListEnd");
         pane.RunAction(StyleShortcut(base));
-        if (pane.GoToField(u"TEXT_AREA", 0, 1, 1))
+        // The caret ends in the field, or at the end, with nothing selected: a selection
+        // left behind would take the next key in a way the teacher does not expect.
+        if (pane.GoToField(u"TEXT_AREA", 0, 1, 1)) {
             pane.RunAction(StyleShortcut(base + 1));
+            pane.GoToField(u"TEXT_AREA", 0, 1, 0);
+        } else {
+            pane.RunAction(u"MoveDocEnd");
+        }
         return;
     }
     int number = base;

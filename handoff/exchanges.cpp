@@ -366,6 +366,7 @@ SaveStep WritePackage(DialogCore& core, const ExamPackHook& pack, const WriteFai
                 staged.Unused();
             return SaveStep::Stopped;
         }
+        core.View().ShowProgress("문제 기록과 압축 파일 저장 중…", 0.9);
         if (!WriteExamRecord(record, core.TypeControls(), pack) || failures.First())
             return SaveStep::Failed;
     }
@@ -383,6 +384,15 @@ std::string SaveFailureMessage(const DialogCore& core, const std::optional<Write
     return "문제를 저장하지 못했습니다. " + WriteFailureCause(failure->error) + "\n파일: " + core.LivePathOf(failure->path);
 }
 
+// "문제 12을 저장했습니다 (지문 3 포함). 폴더: …"
+std::string SavedNotice(const ExamRecord& record)
+{
+    std::string notice = "문제 " + std::to_string(record.m_nExamKey) + "을 저장했습니다";
+    if (record.HasPassage())
+        notice += " (지문 " + std::to_string(record.m_nExamtextKey) + " 포함)";
+    return notice + ". 폴더: " + record.m_strExamFolder;
+}
+
 } // namespace
 
 void OnSave(DialogCore& core, const ExamPackHook& pack)
@@ -397,6 +407,11 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
         return;
     const TypedPanes typed(core.Panes());
     const WriteFailureWatch failures;
+    // The steps show until the save has ended, whichever way.
+    struct ProgressScope {
+        dlg::DialogView& view;
+        ~ProgressScope() { view.ShowProgress({}, -1.0); }
+    } progress{core.View()};
     bool saved = false;
     try {
         switch (WritePackage(core, pack, failures)) {
@@ -417,8 +432,11 @@ void OnSave(DialogCore& core, const ExamPackHook& pack)
         saved = true;
         core.m_bScoreChanged = false;
         if (core.m_pExamRecord->m_strExamLocal != "exam") {
+            // The teacher learns what was saved and where, without a box to close.
+            const std::string notice = SavedNotice(*core.m_pExamRecord);
             core.m_pExamRecord.reset();
             core.StartNewQuestion();
+            core.View().ShowNotice(notice);
             return;
         }
         if (NotifyLauncherSaved()) {

@@ -230,7 +230,16 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
     PageImageQueue images;
     // Emptied only once every document is written: a failed write keeps all panes as typed.
     std::vector<editor::EditorControl*> stored;
+    const std::span<const PreviewPart> parts = PreviewPartsOf(dialog.m_nQuestionType);
+    // A save shows its steps: each document, then the print image (two more steps follow
+    // in the save: the record and the archives).
+    const int documents = static_cast<int>(parts.size()) + (record.HasPassage() ? 1 : 0);
+    const double steps = documents + 2.0;
     auto store = [&](editor::EditorControl& pane, const std::string& path, std::string_view partName) {
+        if (showMessages) {
+            const int done = static_cast<int>(stored.size());
+            dialog.View().ShowProgress("문서 저장 중 " + std::to_string(done + 1) + "/" + std::to_string(documents), done / steps);
+        }
         const WriteFailureWatch failure;
         ForgetPrintImages(record, partName);
         if (StorePaneDocument(dialog, pane, path, partName, &images)) {
@@ -256,7 +265,6 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
         panes.work->OpenDocument(Utf16(GetInstallFolder() + "/urk/hwp_format/sf_preview_format.hwp"), u"HWP");
 
     const std::int32_t type = dialog.m_nQuestionType;
-    const std::span<const PreviewPart> parts = PreviewPartsOf(type);
     for (const PreviewPart& part : parts) {
         const std::string path = record.m_strExamFolder + "/" + part.name + ".hwp";
         if (type == kQuestionTypeObj && part.paneCode == editor::kPaneAnswer)
@@ -265,9 +273,9 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
             return false;
         dialog.AppendToWorkDocument(path, part.paneCode, part.blankLines);
     }
-    for (editor::EditorControl* pane : stored)
-        pane->ClearDocument(0);
     if (!parts.empty()) {
+        if (showMessages)
+            dialog.View().ShowProgress("인쇄 이미지…", documents / steps);
         const bool rendered =
             panes.work != nullptr && ExportPageImage(*panes.work, record, PrintDocumentName(type), &images);
         images.Finish();
@@ -276,6 +284,9 @@ bool BuildPreviewDocuments(DialogCore& dialog, bool showMessages, const ImageCro
             runImageCropper();
     }
     images.Finish();
+    // Emptied last: while the images are made and cropped the panes still show the text.
+    for (editor::EditorControl* pane : stored)
+        pane->ClearDocument(0);
     return true;
 }
 

@@ -334,7 +334,7 @@ TEST_F(DialogTest, OptionMenuListsTheResetsAndResetsThePane)
     QApplication::processEvents();
     EXPECT_FALSE(PaneText(IDC_PANE_ANSWER).contains(QStringLiteral("③")));
     EXPECT_TRUE(PaneText(IDC_PANE_ANSWER).startsWith(QStringLiteral("정답 : ")));
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("정답 창의 내용을 모두 지우시겠습니까?")});
 }
 
 TEST_F(DialogTest, AResetOfAPaneWithTextAsksFirst)
@@ -348,7 +348,7 @@ TEST_F(DialogTest, AResetOfAPaneWithTextAsksFirst)
     Type(IDC_PANE_QUESTION, QStringLiteral("다음 중 옳은 것은?"));
     MessageBoxes boxes(QMessageBox::No);
     dialog.Core().OnResetCommand(ID_RESET_QUESTION);
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("문제 창의 내용을 모두 지우시겠습니까?")});
     EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
     dialog.Core().OnResetCommand(ID_RESET_ALL);
     EXPECT_TRUE(Contains(IDC_PANE_QUESTION, u"옳은 것은"));
@@ -366,7 +366,7 @@ TEST_F(DialogTest, ClearingThePassageBoxAsksAndTickingItAgainBringsThePassageBac
     Type(IDC_PANE_PASSAGE, QStringLiteral("민들레 씨앗은 바람을 타고 날아간다."));
     MessageBoxes boxes(QMessageBox::No);
     Click(dialog, IDC_HAS_PASSAGE);
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지우시겠습니까?")});
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("지문을 빼고 지문 창의 내용을 모두 지우시겠습니까?")});
     EXPECT_TRUE(static_cast<QCheckBox*>(dialog.Control(IDC_HAS_PASSAGE))->isChecked());
     EXPECT_FALSE(dialog.Control(IDC_PANE_PASSAGE)->isHidden());
     EXPECT_EQ(dialog.Core().m_pExamRecord->m_nExamtextKey, key);

@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -225,7 +226,15 @@ TEST_F(EquationTools, TheDialogPreviewsTheScriptAndPutsTemplatesAtTheCaret)
         EXPECT_EQ(button->text(), QString::fromUtf16(item.label));
         button->click();
         EXPECT_EQ(dialog.Script(), QString::fromUtf16(item.script) + u'y') << item.name;
-        EXPECT_EQ(box->textCursor().position(), QString::fromUtf16(item.script).size());
+        // The first place to fill is selected, so typing fills it; without one the caret
+        // stands after the template.
+        const auto places = editor::EquationDialog::Placeholders(QString::fromUtf16(item.script));
+        if (places.empty()) {
+            EXPECT_EQ(box->textCursor().position(), QString::fromUtf16(item.script).size()) << item.name;
+        } else {
+            EXPECT_EQ(box->textCursor().selectionStart(), places.front().first) << item.name;
+            EXPECT_EQ(box->textCursor().selectionEnd(), places.front().second) << item.name;
+        }
         EXPECT_GT(dialog.Preview().width, narrow) << item.name;
     }
     // After a word a space keeps the template apart from it.
@@ -238,6 +247,43 @@ TEST_F(EquationTools, TheDialogPreviewsTheScriptAndPutsTemplatesAtTheCaret)
     const double fraction = dialog.Preview().ascent + dialog.Preview().descent;
     box->setPlainText(QStringLiteral("1/2"));
     EXPECT_GT(fraction, dialog.Preview().ascent + dialog.Preview().descent);
+}
+
+TEST_F(EquationTools, TabFillsTheTemplatesPlacesInTurnAndEnterPressesOk)
+{
+    struct Case {
+        const char16_t* script;
+        std::vector<const char16_t*> places;
+    };
+    for (const Case& c : {Case{u"{a} over {b}", {u"a", u"b"}}, Case{u"sum from {k=1} to {n}", {u"k=1", u"n"}},
+                          Case{u"matrix{a & b # c & d}", {u"a", u"b", u"c", u"d"}}, Case{u"LEFT ( RIGHT )", {}}}) {
+        const QString script = QString::fromUtf16(c.script);
+        SCOPED_TRACE(script.toStdString());
+        editor::EquationDialog dialog(QString{});
+        QPlainTextEdit* box = dialog.ScriptBox();
+        dialog.InsertTemplate(script);
+        for (std::size_t i = 0; i < c.places.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(box, Qt::Key_Tab);
+            EXPECT_EQ(box->textCursor().selectedText(), QString::fromUtf16(c.places[i])) << i;
+        }
+        if (c.places.empty())
+            continue;
+        // Typing replaces the selected place.
+        QTest::keyClicks(box, QStringLiteral("z"));
+        EXPECT_TRUE(dialog.Script().endsWith(QStringLiteral("z") + (script.endsWith(u'}') ? QStringLiteral("}") : QString())))
+            << dialog.Script().toStdString();
+    }
+    editor::EquationDialog dialog(QStringLiteral("x"));
+    dialog.show();
+    QPlainTextEdit* box = dialog.ScriptBox();
+    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(box, QStringLiteral("y"));
+    EXPECT_EQ(dialog.Script(), QStringLiteral("x\ny"));
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(EquationTools, InsertingAnEquationWritesARealControlAtItsTypesetSizeAndUndoes)

@@ -11,6 +11,8 @@
 //   VARNEL_DRIVER_SHOTS=DIR    also saves pictures of the dialog at each stage into DIR
 //   VARNEL_DRIVER_STEP_MS=N    pause between steps (default 150 ms)
 //   VARNEL_DRIVER_OPTIONS=TEXT the options the "layouts" script types ("\n" ends a line)
+//   VARNEL_DRIVER_HOLD_MS=N    message boxes stay open this long before they are answered
+//                              (default 0), so pictures of the screen can show them
 //
 // Message boxes and the file chooser are answered by the driver as they come up, so a
 // script never stalls on a modal window.
@@ -20,6 +22,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QFile>
 #include <QFileDialog>
@@ -97,7 +100,18 @@ public:
     {
         // Modal windows run their own loop; this timer keeps firing inside it.
         auto* modal = new QTimer(&m_dialog);
-        QObject::connect(modal, &QTimer::timeout, [] { AnswerModalWindow(); });
+        const int hold = Env("VARNEL_DRIVER_HOLD_MS").toInt();
+        QObject::connect(modal, &QTimer::timeout, [hold] {
+            static QElapsedTimer shown;
+            static QWidget* seen = nullptr;
+            QWidget* now = QApplication::activeModalWidget();
+            if (now != seen) {
+                seen = now;
+                shown.start();
+            }
+            if (now && shown.elapsed() >= hold)
+                AnswerModalWindow();
+        });
         modal->start(50);
     }
     void Start() { QTimer::singleShot(m_stepMs, [this] { Next(); }); }
@@ -441,6 +455,26 @@ void BusyProbeScript(Script& s)
     SaveAndClose(s);
 }
 
+// The dialog's states one after the other, each held for a while, for pictures of the
+// screen: the start, each confirmation, a save in progress and its notice.
+void TourScript(Script& s)
+{
+    s.Add([] {});
+    s.Add([&s] { s.Click(IDC_LEVEL_ELEM); });
+    s.Add([&s] { s.Click(IDC_HAS_PASSAGE); });
+    s.Add([&s] { s.Type(IDC_PANE_PASSAGE, kPassage); });
+    FillObjective(s);
+    s.Add([&s] { s.Dialog().Core().OnResetCommand(ID_RESET_QUESTION); });
+    s.Add([&s] { s.Type(IDC_PANE_QUESTION, kQuestion); });
+    s.Add([&s] { s.Click(IDC_HAS_PASSAGE); });
+    s.Add([&s] { s.Dialog().Core().OnResetCommand(ID_RESET_ALL); });
+    FillObjective(s);
+    s.Add([&s] { s.Click(IDC_SAVE); });
+    s.Add([] {});
+    s.Add([] {});
+    CloseAfterState(s, "toured");
+}
+
 // An objective question whose question holds the quadratic formula, typed in the
 // equation dialog, saved.
 void EquationScript(Script& s)
@@ -584,6 +618,7 @@ constexpr NamedScript kScripts[] = {
     {"busy-probe", BusyProbeScript}, {"probe", ProbeScript},         {"objective", ObjectiveScript},
     {"pick-only", PickOnlyScript},   {"equation", EquationScript},       {"table", TableScript},
     {"append", AppendScript},        {"box-combination", BoxCombinationScript}, {"layouts", LayoutsScript},
+    {"tour", TourScript},
 };
 
 } // namespace
