@@ -1088,8 +1088,10 @@ bool CHwpctrl::ExecuteAction(const QString& name, const ParameterSet* set)
     }
     if (name == QLatin1String("InsertFile")) {
         const auto path = set->ItemText(u"FileName");
-        const auto format = set->ItemText(u"FileFormat").value_or(u"HWP");
-        if (!path || QString::fromStdU16String(format).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+        // Either format is told apart by the file's content; the name only says it is one.
+        const QString format = QString::fromStdU16String(set->ItemText(u"FileFormat").value_or(u"HWP"));
+        if (!path || (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0 &&
+                      format.compare(QLatin1String("HWPX"), Qt::CaseInsensitive) != 0))
             return false;
         return InsertHwpFile(ToQString(*path), set->ItemInt(u"KeepCharshape").value_or(1) != 0,
                              set->ItemInt(u"KeepParashape").value_or(1) != 0);
