@@ -1199,7 +1199,9 @@ bool CHwpctrl::GoToField(std::u16string_view name, std::int32_t, std::int32_t, s
 
 bool CHwpctrl::OpenDocument(std::u16string_view path, std::u16string_view format)
 {
-    if (!format.empty() && QString::fromStdU16String(std::u16string(format)).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+    const QString name = QString::fromStdU16String(std::u16string(format));
+    if (!format.empty() && name.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0 &&
+        name.compare(QLatin1String("HWPX"), Qt::CaseInsensitive) != 0)
         return false;
     std::unique_ptr<EditorDocument> document = ReadHwpFile(ToQString(path).toStdString());
     if (!document)

@@ -1,6 +1,7 @@
 #include "hwpx/section_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
@@ -77,6 +78,104 @@ std::uint32_t VerticalAlignBits(const XmlNode& subList)
     return static_cast<std::uint32_t>(Code(subList.Attr(u"vertAlign"), {"TOP", "CENTER", "BOTTOM"})) << 5;
 }
 
+constexpr std::uint32_t kRectangleId = hwp::CtrlId('$', 'r', 'e', 'c');
+constexpr std::uint32_t kEllipseId = hwp::CtrlId('$', 'e', 'l', 'l');
+constexpr std::uint32_t kLineId = hwp::CtrlId('$', 'l', 'i', 'n');
+constexpr std::uint16_t kLineTag = hwp::tag::kBegin + 62;
+constexpr std::uint16_t kRectangleTag = hwp::tag::kBegin + 63;
+constexpr std::uint16_t kEllipseTag = hwp::tag::kBegin + 64;
+
+void PutDouble(hwp::Bytes& data, std::size_t at, double value)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (std::size_t i = 0; i < 8; ++i)
+        data[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+// A top-level shape component as the word processor writes one: the id twice, the
+// original and current size, the rotation centre, identity translation and rotation,
+// the scale from the original size to the current one; then the outline and the fill.
+hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+{
+    hwp::HwpUnit originalWidth = width;
+    hwp::HwpUnit originalHeight = height;
+    if (const XmlNode* size = node.Child(u"orgSz"); size != nullptr && size->Int(u"width") > 0 && size->Int(u"height") > 0) {
+        originalWidth = Num<hwp::HwpUnit>(*size, u"width");
+        originalHeight = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Bytes data(196, 0);
+    hwp::PutLittleEndianAt(data, 0, 4, id);
+    hwp::PutLittleEndianAt(data, 4, 4, id);
+    data[18] = 1;
+    hwp::PutLittleEndianAt(data, 20, 4, static_cast<std::uint32_t>(originalWidth));
+    hwp::PutLittleEndianAt(data, 24, 4, static_cast<std::uint32_t>(originalHeight));
+    hwp::PutLittleEndianAt(data, 28, 4, static_cast<std::uint32_t>(width));
+    hwp::PutLittleEndianAt(data, 32, 4, static_cast<std::uint32_t>(height));
+    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(width / 2));
+    hwp::PutLittleEndianAt(data, 46, 4, static_cast<std::uint32_t>(height / 2));
+    data[50] = 1;
+    for (std::size_t matrix : {std::size_t{52}, std::size_t{148}}) {
+        PutDouble(data, matrix, 1.0);
+        PutDouble(data, matrix + 32, 1.0);
+    }
+    PutDouble(data, 100, originalWidth > 0 ? static_cast<double>(width) / originalWidth : 1.0);
+    PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
+    hwp::ByteWriter tail;
+    const XmlNode* line = node.Child(u"lineShape");
+    tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
+    tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
+    tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
+    tail.U8(0);
+    const XmlNode* fill = node.Child(u"fillBrush");
+    const XmlNode* brush = fill == nullptr ? nullptr : fill->Child(u"winBrush");
+    const hwp::ColorRef face = brush == nullptr ? hwp::kNoColor : Color(brush->Attr(u"faceColor"));
+    if (face == hwp::kNoColor) {
+        tail.U32(0);
+    } else {
+        tail.U32(1);
+        tail.U32(face);
+        tail.U32(Color(brush->Attr(u"hatchColor"), 0));
+        tail.I32(-1);
+    }
+    tail.U32(0);
+    const std::string& bytes = tail.Data();
+    data.insert(data.end(), bytes.begin(), bytes.end());
+    return data;
+}
+
+// The record of the kind itself: a rectangle's corners, an ellipse's axes, a line's ends.
+hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+{
+    hwp::ByteWriter out;
+    if (id == kLineId) {
+        const XmlNode* start = node.Child(u"startPt");
+        const XmlNode* end = node.Child(u"endPt");
+        out.I32(start == nullptr ? 0 : Num<std::int32_t>(*start, u"x"));
+        out.I32(start == nullptr ? 0 : Num<std::int32_t>(*start, u"y"));
+        out.I32(end == nullptr ? width : Num<std::int32_t>(*end, u"x"));
+        out.I32(end == nullptr ? height : Num<std::int32_t>(*end, u"y"));
+        out.U32(node.Flag(u"isReverseHV") ? 1 : 0);
+        return {kLineTag, 1, hwp::ToBytes(out.Data())};
+    }
+    if (id == kEllipseId) {
+        out.U32(0);
+        for (std::int32_t value : {width / 2, height / 2, width, height / 2, width / 2, 0, width, height / 2, width,
+                                   height / 2, width, height / 2, width, height / 2})
+            out.I32(value);
+        // Readers of later builds read past the last arc point.
+        out.Zeros(4);
+        return {kEllipseTag, 1, hwp::ToBytes(out.Data())};
+    }
+    out.U8(static_cast<std::uint8_t>(std::clamp<long long>(node.Int(u"ratio"), 0, 50)));
+    for (int i = 0; i < 4; ++i) {
+        const XmlNode* point = node.Child(QStringLiteral("pt%1").arg(i));
+        out.I32(point == nullptr ? (i == 1 || i == 2 ? width : 0) : Num<std::int32_t>(*point, u"x"));
+        out.I32(point == nullptr ? (i >= 2 ? height : 0) : Num<std::int32_t>(*point, u"y"));
+    }
+    return {kRectangleTag, 1, hwp::ToBytes(out.Data())};
+}
+
 class SectionReader {
 public:
     SectionReader(const hwp::Document& document, const std::map<QString, std::uint16_t>& binIds, const std::string& part)
@@ -97,6 +196,7 @@ private:
     hwp::Control Table(const XmlNode& tbl, int depth);
     hwp::Control Picture(const XmlNode& pic) const;
     hwp::Control Equation(const XmlNode& equation) const;
+    hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
 
     const hwp::Document& m_document;
@@ -170,6 +270,12 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
             Add(paragraph, Picture(child), 11);
         else if (child.name == u"equation")
             Add(paragraph, Equation(child), 11);
+        else if (child.name == u"rect")
+            Add(paragraph, Shape(child, kRectangleId, depth), 11);
+        else if (child.name == u"ellipse")
+            Add(paragraph, Shape(child, kEllipseId, depth), 11);
+        else if (child.name == u"line")
+            Add(paragraph, Shape(child, kLineId, depth), 11);
     }
 }
 
@@ -416,6 +522,45 @@ hwp::Control SectionReader::Equation(const XmlNode& node) const
     equation.verticalOffset = object.verticalOffset;
     equation.horizontalOffset = object.horizontalOffset;
     return hwp::NewEquationControl(equation);
+}
+
+
+// Rectangles, ellipses and lines, with the text box a rectangle or an ellipse may hold.
+hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId, int depth)
+{
+    hwp::ObjectProperties object = ObjectOf(node);
+    hwp::HwpUnit width = object.width;
+    hwp::HwpUnit height = object.height;
+    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Control control;
+    control.ctrlId = hwp::kDrawingCtrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height)});
+    hwp::ObjectRecord kind = ShapeKindRecord(node, componentId, width, height);
+    kind.level = 2;
+    if (const XmlNode* text = node.Child(u"drawText"); text != nullptr && componentId != kLineId) {
+        const XmlNode* subList = text->Child(u"subList");
+        const XmlNode* margin = text->Child(u"textMargin");
+        const auto side = [margin](QStringView key) { return margin == nullptr ? std::int16_t{283} : Num<std::int16_t>(*margin, key, 283); };
+        hwp::ByteWriter list;
+        list.U16(0);
+        list.U16(0);
+        list.U32(subList == nullptr ? 0 : VerticalAlignBits(*subList));
+        list.I16(side(u"left"));
+        list.I16(side(u"right"));
+        list.I16(side(u"top"));
+        list.I16(side(u"bottom"));
+        const hwp::HwpUnit textWidth = Num<hwp::HwpUnit>(*text, u"lastWidth", width);
+        list.I32(textWidth);
+        const std::vector<hwp::ObjectRecord> records =
+            hwp::WriteParagraphList(hwp::ToBytes(list.Data()), List(subList, depth + 1), 2, m_document, std::max(textWidth, 1000));
+        control.records.insert(control.records.end(), records.begin(), records.end());
+    }
+    control.records.push_back(std::move(kind));
+    return control;
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include "hwp/notes.h"
 #include "hwp/object_properties.h"
 #include "hwp/paragraph.h"
+#include "hwp/bytes.h"
+#include "hwp/paragraph_list.h"
 #include "hwp/picture.h"
+#include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
@@ -89,6 +92,7 @@ private:
     void Table(const hwp::Table& table);
     void Picture(const hwp::Picture& picture);
     void Equation(const hwp::Equation& equation);
+    void Shape(const hwp::Control& control, const hwp::Shape& shape);
     void OpenText();
     void CloseText();
 
@@ -255,6 +259,8 @@ void SectionWriter::Control(const hwp::Control& control)
             Picture(hwp::ReadPicture(control));
         } else if (hwp::IsEquation(control)) {
             Equation(hwp::ReadEquation(control));
+        } else if (const auto shape = hwp::ReadShape(control)) {
+            Shape(control, *shape);
         } else if (const auto furniture = hwp::ReadHeaderFooter(control)) {
             m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
             m_out.writeStartElement(kParagraphNs, furniture->footer ? QStringLiteral("footer") : QStringLiteral("header"));
@@ -374,6 +380,71 @@ void SectionWriter::Equation(const hwp::Equation& equation)
     m_out.writeAttribute(QStringLiteral("font"), FromU16(equation.fontName));
     ObjectPlacement(m_out, object);
     m_out.writeTextElement(kParagraphNs, QStringLiteral("script"), FromU16(equation.script));
+    m_out.writeEndElement();
+}
+
+
+void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
+{
+    const hwp::ObjectProperties object = hwp::ReadObjectProperties(hwp::View(control.records.front().data), "shape");
+    const char* const names[] = {"rect", "ellipse", "line"};
+    m_out.writeStartElement(kParagraphNs, Word(names, static_cast<std::size_t>(shape.kind)));
+    ObjectAttributes(m_out, object);
+    if (shape.kind == hwp::ShapeKind::Rectangle)
+        m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("orgSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.originalWidth));
+    m_out.writeAttribute(QStringLiteral("height"), Number(shape.originalHeight));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("curSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.width));
+    m_out.writeAttribute(QStringLiteral("height"), Number(shape.height));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
+    const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
+                                 "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
+    m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
+    if (shape.fill) {
+        m_out.writeStartElement(kCoreNs, QStringLiteral("fillBrush"));
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
+        m_out.writeAttribute(QStringLiteral("faceColor"), ColorText(*shape.fill));
+        m_out.writeEndElement();
+    }
+    if (shape.kind != hwp::ShapeKind::Line) {
+        const std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        if (!lists.empty()) {
+            const hwp::Bytes& head = control.records[lists.front().header].data;
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));
+            m_out.writeAttribute(QStringLiteral("lastWidth"), Number(head.size() >= 20 ? static_cast<std::int32_t>(hwp::LittleEndianAt(head, 16, 4)) : shape.width));
+            const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+            const std::uint32_t bits = head.size() >= 8 ? hwp::LittleEndianAt(head, 4, 4) : 0;
+            List(lists.front().paragraphs, Word(aligns, (bits >> 5) & 3), 0, 0);
+            if (head.size() >= 16)
+                Quad(m_out, "textMargin", {static_cast<std::int16_t>(hwp::LittleEndianAt(head, 8, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 10, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 12, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 14, 2))});
+            m_out.writeEndElement();
+        }
+    }
+    if (shape.kind == hwp::ShapeKind::Line) {
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("startPt"));
+        m_out.writeAttribute(QStringLiteral("x"), Number(shape.startX));
+        m_out.writeAttribute(QStringLiteral("y"), Number(shape.startY));
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("endPt"));
+        m_out.writeAttribute(QStringLiteral("x"), Number(shape.endX));
+        m_out.writeAttribute(QStringLiteral("y"), Number(shape.endY));
+    } else if (shape.kind == hwp::ShapeKind::Rectangle) {
+        const std::int32_t w = shape.originalWidth;
+        const std::int32_t h = shape.originalHeight;
+        const std::int32_t points[] = {0, 0, w, 0, w, h, 0, h};
+        for (int i = 0; i < 4; ++i) {
+            m_out.writeEmptyElement(kCoreNs, QStringLiteral("pt%1").arg(i));
+            m_out.writeAttribute(QStringLiteral("x"), Number(points[2 * i]));
+            m_out.writeAttribute(QStringLiteral("y"), Number(points[2 * i + 1]));
+        }
+    }
+    ObjectPlacement(m_out, object);
     m_out.writeEndElement();
 }
 
