@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (size > 1 && data[0] == '<') {
-        // An XML part: the section, or the header when the second byte is odd.
-        const bool header = data[1] & 1;
+        // An XML part: the header when it says so, else the section.
+        const bool header = bytes.find("head") != std::string_view::npos && bytes.find(":sec") == std::string_view::npos;
         ReadAndRewrite(hwpx::WritePackage({{"mimetype", "application/hwp+zip"},
                                            {"Contents/header.xml", header ? std::string(bytes) : kHeader},
                                            {"Contents/section0.xml", header ? kSection : std::string(bytes)}}));
