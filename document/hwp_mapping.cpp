@@ -8,6 +8,7 @@
 #include "document/table_mapping.h"
 #include "hwp/objects.h"
 #include "hwp/reader.h"
+#include "hwpx/reader.h"
 #include "hwp/writer.h"
 
 #include <QTextBlock>
@@ -1248,7 +1249,7 @@ hwp::Document ToHwpDocument(const EditorDocument& source)
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables)
 {
     try {
-        return ToEditorDocument(hwp::ReadDocument(path), tables);
+        return ToEditorDocument(hwpx::ReadAnyDocument(path), tables);
     } catch (const std::exception&) {
         // HwpError for a damaged or refused file; anything else the reader lets through
         // must not take the pane down either.

@@ -1257,8 +1257,10 @@ bool CHwpctrl::ExecuteAction(const QString& name, const ParameterSet* set)
     }
     if (name == QLatin1String("InsertFile")) {
         const auto path = set->ItemText(u"FileName");
-        const auto format = set->ItemText(u"FileFormat").value_or(u"HWP");
-        if (!path || QString::fromStdU16String(format).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+        // Either format is told apart by the file's content; the name only says it is one.
+        const QString format = QString::fromStdU16String(set->ItemText(u"FileFormat").value_or(u"HWP"));
+        if (!path || (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0 &&
+                      format.compare(QLatin1String("HWPX"), Qt::CaseInsensitive) != 0))
             return false;
         return InsertHwpFile(ToQString(*path), set->ItemInt(u"KeepCharshape").value_or(1) != 0,
                              set->ItemInt(u"KeepParashape").value_or(1) != 0);
@@ -1366,7 +1368,9 @@ bool CHwpctrl::GoToField(std::u16string_view name, std::int32_t, std::int32_t, s
 
 bool CHwpctrl::OpenDocument(std::u16string_view path, std::u16string_view format)
 {
-    if (!format.empty() && QString::fromStdU16String(std::u16string(format)).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+    const QString name = QString::fromStdU16String(std::u16string(format));
+    if (!format.empty() && name.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0 &&
+        name.compare(QLatin1String("HWPX"), Qt::CaseInsensitive) != 0)
         return false;
     std::unique_ptr<EditorDocument> document = ReadHwpFile(ToQString(path).toStdString());
     if (!document)

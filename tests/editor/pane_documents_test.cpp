@@ -3,6 +3,7 @@
 
 #include "hwp/reader.h"
 #include "tests/hwp/stream_checks.h"
+#include "hwpx/writer.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -161,6 +162,29 @@ TEST_F(PaneDocuments, InsertFileAppendsADocumentWithItsFormats)
     set->SetItem(u"FileName", PathU16("missing.hwp"));
     EXPECT_FALSE(action->Execute(*set));
     EXPECT_EQ(PaneText(*m_pane), QStringLiteral("문제\n① 사과\n② 배"));
+}
+
+TEST_F(PaneDocuments, InsertFileTakesAnHwpxDocumentWithItsStyles)
+{
+    editor::CHwpctrl part;
+    ASSERT_TRUE(part.OpenDocument(WriteTemplate("sf_obj_format.hwp"), u"HWP"));
+    Type(part, u"① 사과\r\n② 배");
+    ASSERT_TRUE(part.SaveDocumentAs(PathU16("part.hwp"), u"HWP"));
+    hwpx::WriteHwpx(hwp::ReadDocument(PathOf("part.hwp")), PathOf("part.hwpx"));
+
+    ASSERT_TRUE(m_pane->OpenDocument(WriteTemplate("sf_preview_format.hwp"), u"HWP"));
+    Type(*m_pane, u"문제\r\n");
+    m_pane->RunAction(u"MoveDocEnd");
+    auto action = m_pane->CreateAction(u"InsertFile");
+    auto set = m_pane->CreateParameterSet(u"InsertFile");
+    set->SetItem(u"FileName", PathU16("part.hwpx"));
+    set->SetItem(u"FileFormat", u"HWPX");
+    set->SetItem(u"KeepSection", 0);
+    set->SetItem(u"KeepCharshape", 1);
+    set->SetItem(u"KeepParashape", 1);
+    ASSERT_TRUE(action->Execute(*set));
+    EXPECT_EQ(PaneText(*m_pane), QStringLiteral("문제\n① 사과\n② 배"));
+    EXPECT_EQ(StyleOf(m_pane->Document().Text().findBlockByNumber(1)), 7);
 }
 
 TEST_F(PaneDocuments, FieldsSurviveSaveAndOpen)

@@ -1,5 +1,6 @@
 #include "tools/varnel-hwp/cli.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -15,6 +16,8 @@
 
 #include "hwp/reader.h"
 #include "hwp/writer.h"
+#include "hwpx/reader.h"
+#include "hwpx/writer.h"
 #include "support/files.h"
 #include "tools/varnel-hwp/document_commands.h"
 #include "tools/varnel-hwp/messages.h"
@@ -33,7 +36,8 @@ const char* const kHelpEnglish =
     "usage: varnel-hwp COMMAND [OPTIONS] FILE...\n"
     "       varnel-hwp --help | --version\n"
     "\n"
-    "Reads HWP 5.0 documents and prints, draws or rewrites them.\n"
+    "Reads HWP 5.0 and HWPX documents (told apart by their content) and prints, draws,\n"
+    "rewrites or converts them.\n"
     "\n"
     "Commands:\n"
     "  text FILE...             the text: a line per paragraph, then the text inside its objects\n"
@@ -44,6 +48,7 @@ const char* const kHelpEnglish =
     "  pdf -o DIR FILE...       DIR/NAME.pdf for each document\n"
     "  rewrite IN OUT.hwp       the document read and written again by Varnel's writer\n"
     "  rewrite -o DIR FILE...   DIR/NAME.hwp for each document\n"
+    "  convert IN OUT           IN written as OUT's format: OUT.hwp or OUT.hwpx\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR  write a file for each document into DIR (made when missing); text\n"
@@ -55,7 +60,7 @@ const char* const kHelpEnglish =
     "  -h, --help        this help\n"
     "  -V, --version     the program's version\n"
     "\n"
-    "NAME is the document's file name without \".hwp\". A document that cannot be read is\n"
+    "NAME is the document's file name without \".hwp\" or \".hwpx\". A document that cannot be read is\n"
     "reported and the others are still done.\n"
     "\n"
     "Exit status: 0 everything was done; 1 a document could not be read or an output could\n"
@@ -68,7 +73,8 @@ const char* const kHelpKorean =
     "사용법: varnel-hwp 명령 [옵션] 파일...\n"
     "        varnel-hwp --help | --version\n"
     "\n"
-    "HWP 5.0 문서를 읽어 글자로 보이거나, 그림과 PDF로 그리거나, 다시 씁니다.\n"
+    "HWP 5.0과 HWPX 문서(내용으로 가림)를 읽어 글자로 보이거나, 그림과 PDF로 그리거나,\n"
+    "다시 쓰거나, 다른 형식으로 바꿉니다.\n"
     "\n"
     "명령:\n"
     "  text 파일...             글자: 문단마다 한 줄, 이어서 문단 안 개체의 글자\n"
@@ -79,6 +85,7 @@ const char* const kHelpKorean =
     "  pdf -o 폴더 파일...      문서마다 폴더/이름.pdf\n"
     "  rewrite 입력 출력.hwp    문서를 읽어 Varnel의 쓰기로 다시 씀\n"
     "  rewrite -o 폴더 파일...  문서마다 폴더/이름.hwp\n"
+    "  convert 입력 출력        입력을 출력의 형식으로: 출력.hwp 또는 출력.hwpx\n"
     "\n"
     "옵션:\n"
     "  -o, --output 폴더  문서마다 파일 하나를 폴더에 씀(없으면 만듦); text와 info는\n"
@@ -90,7 +97,7 @@ const char* const kHelpKorean =
     "  -h, --help         이 도움말\n"
     "  -V, --version      프로그램의 판\n"
     "\n"
-    "이름은 문서 파일 이름에서 \".hwp\"를 뺀 것입니다. 읽을 수 없는 문서는 알리고\n"
+    "이름은 문서 파일 이름에서 \".hwp\"나 \".hwpx\"를 뺀 것입니다. 읽을 수 없는 문서는 알리고\n"
     "나머지 문서는 그대로 처리합니다.\n"
     "\n"
     "종료 상태: 0 모두 처리함; 1 읽을 수 없는 문서나 쓸 수 없는 출력이 있음;\n"
@@ -119,7 +126,8 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool IsCommand(const std::string& word)
 {
-    return word == "text" || word == "info" || word == "rewrite" || word == "image" || word == "pdf";
+    return word == "text" || word == "info" || word == "rewrite" || word == "convert" || word == "image" ||
+           word == "pdf";
 }
 
 std::string CheckOptionsFit(Invocation& invocation, const std::vector<std::string>& operands)
@@ -132,6 +140,8 @@ std::string CheckOptionsFit(Invocation& invocation, const std::vector<std::strin
     if (operands.empty())
         return Say("no document named", "문서를 주지 않았습니다");
     const bool printed = invocation.command == "text" || invocation.command == "info";
+    if (invocation.command == "convert" && !invocation.outputFolder.empty())
+        return Say("convert takes IN OUT, without -o", "convert에는 -o 없이 입력과 출력을 주십시오");
     if (!invocation.outputFolder.empty() || printed) {
         invocation.inputs = operands;
         return {};
@@ -200,12 +210,16 @@ std::vector<int> SelectPages(const std::vector<PageRange>& ranges, int pageCount
 std::string OutputName(const std::string& input, const std::string& suffix)
 {
     std::string name = std::filesystem::path(input).filename().string();
-    if (name.size() > 4) {
-        std::string tail = name.substr(name.size() - 4);
+    for (const std::string ending : {".hwp", ".hwpx"}) {
+        if (name.size() <= ending.size())
+            continue;
+        std::string tail = name.substr(name.size() - ending.size());
         for (char& c : tail)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (tail == ".hwp")
-            name.resize(name.size() - 4);
+        if (tail == ending) {
+            name.resize(name.size() - ending.size());
+            break;
+        }
     }
     return name + suffix;
 }
@@ -351,7 +365,7 @@ int RunPrinted(const Invocation& invocation)
         const std::string& input = invocation.inputs[i];
         std::string printed;
         try {
-            const hwp::Document document = hwp::ReadDocument(input);
+            const hwp::Document document = hwpx::ReadAnyDocument(input);
             printed = text ? DocumentText(document) : DocumentInfo(document);
         } catch (const std::exception& error) {
             status = DocumentFailure(input, error.what());
@@ -374,15 +388,43 @@ int RunPrinted(const Invocation& invocation)
     return status;
 }
 
+// A picture of page 1 for the file's preview, where this build draws pages.
+std::string PreviewOf([[maybe_unused]] const hwp::Document& document)
+{
+#ifdef VARNEL_HWP_PAGES
+    return PreviewImageFor(document);
+#else
+    return {};
+#endif
+}
+
 int Rewrite(const std::string& input, const std::string& output)
 {
     try {
-        const hwp::Document document = hwp::ReadDocument(input);
-        std::string preview;
-#ifdef VARNEL_HWP_PAGES
-        preview = PreviewImageFor(document);
-#endif
-        hwp::WriteDocument(document, output, preview);
+        const hwp::Document document = hwpx::ReadAnyDocument(input);
+        hwp::WriteDocument(document, output, PreviewOf(document));
+    } catch (const std::exception& error) {
+        return DocumentFailure(input, error.what());
+    }
+    return kDone;
+}
+
+// OUT's extension chooses the format; the input's is told by its content.
+int Convert(const std::string& input, const std::string& output)
+{
+    std::string extension = std::filesystem::path(output).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".hwp" && extension != ".hwpx")
+        return Fail(output + Say(": name the output .hwp or .hwpx", ": 출력 이름은 .hwp나 .hwpx로 끝나야 합니다"));
+    if (SameFile(input, output))
+        return Fail(input + ": " + output + Say(" is the document itself", " 은(는) 그 문서 자신입니다"));
+    try {
+        const hwp::Document document = hwpx::ReadAnyDocument(input);
+        if (extension == ".hwpx")
+            hwpx::WriteHwpx(document, output);
+        else
+            hwp::WriteDocument(document, output, PreviewOf(document));
     } catch (const std::exception& error) {
         return DocumentFailure(input, error.what());
     }
@@ -429,7 +471,7 @@ int RunPageCommand(std::vector<std::string> arguments)
 // Two documents given without -o write the second over the first: refused.
 bool RefuseDocumentAsOutput(const Invocation& invocation)
 {
-    if (!LooksLikeHwp(invocation.output))
+    if (!LooksLikeHwp(invocation.output) && !hwpx::IsHwpxFile(invocation.output))
         return false;
     UsageError(invocation.output + Say(" is an HWP document, not the output: for several documents give -o DIR",
                                        " 은(는) 출력이 아니라 HWP 문서입니다: 여러 문서는 -o 폴더와 함께 주십시오"));
@@ -537,6 +579,8 @@ int RunCommandLine(int argc, char** argv)
         return RunPrinted(invocation);
     if (invocation.command == "rewrite")
         return RunRewrite(invocation);
+    if (invocation.command == "convert")
+        return Convert(invocation.inputs[0], invocation.output);
 #ifdef VARNEL_HWP_PAGES
     if (invocation.command == "pdf")
         return RunPdf(invocation);

@@ -8,6 +8,7 @@
 #include "page/preview_image.h"
 #include "hwp/error.h"
 #include "hwp/reader.h"
+#include "hwpx/reader.h"
 #include "render/page_image.h"
 #include "render/page_pdf.h"
 #include "tools/varnel-hwp/messages.h"
@@ -98,7 +99,7 @@ std::unique_ptr<editor::EditorDocument> ReadInput(const std::string& path)
         return nullptr;
     }
     try {
-        return editor::ToEditorDocument(hwp::ReadDocument(path));
+        return editor::ToEditorDocument(hwpx::ReadAnyDocument(path));
     } catch (const std::exception& error) {
         Fail(path + ": not a readable HWP document: " + error.what());
         return nullptr;

@@ -1,0 +1,584 @@
+#include "hwpx/section_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "hwp/bytes.h"
+#include "hwp/equation.h"
+#include "hwp/error.h"
+#include "hwp/limits.h"
+#include "hwp/notes.h"
+#include "hwp/object_properties.h"
+#include "hwp/paragraph_list.h"
+#include "hwp/picture.h"
+#include "hwp/records.h"
+#include "hwp/table.h"
+#include "hwpx/values.h"
+
+namespace hwpx {
+namespace {
+
+// Paragraph lists inside objects inside lists: deeper than any document, shallow enough
+// for the stack.
+constexpr int kMaxNesting = 32;
+
+std::u16string GuideOf(const std::u16string& command)
+{
+    static const std::u16string key = u"Direction:wstring:";
+    const std::size_t at = command.find(key);
+    if (at == std::u16string::npos)
+        return {};
+    std::size_t i = at + key.size();
+    std::size_t length = 0;
+    while (i < command.size() && command[i] >= u'0' && command[i] <= u'9' && length < 100000)
+        length = length * 10 + static_cast<std::size_t>(command[i++] - u'0');
+    if (i >= command.size() || command[i] != u':')
+        return {};
+    ++i;
+    return command.substr(i, std::min(length, command.size() - i));
+}
+
+hwp::ObjectProperties ObjectOf(const XmlNode& node)
+{
+    hwp::ObjectProperties object;
+    if (const XmlNode* pos = node.Child(u"pos")) {
+        object.inlineAsChar = pos->Flag(u"treatAsChar");
+        object.affectsLineSpacing = pos->Flag(u"affectLSpacing");
+        object.flowWithText = pos->Flag(u"flowWithText");
+        object.allowOverlap = pos->Flag(u"allowOverlap");
+        object.vertRelTo = static_cast<hwp::VertRelTo>(Code(pos->Attr(u"vertRelTo"), {"PAPER", "PAGE", "PARA"}, 2));
+        object.horzRelTo =
+            static_cast<hwp::HorzRelTo>(Code(pos->Attr(u"horzRelTo"), {"PAPER", "PAGE", "COLUMN", "PARA"}, 3));
+        object.vertAlign = static_cast<std::uint8_t>(Code(pos->Attr(u"vertAlign"), {"TOP", "CENTER", "BOTTOM", "INSIDE", "OUTSIDE"}));
+        object.horzAlign = static_cast<std::uint8_t>(Code(pos->Attr(u"horzAlign"), {"LEFT", "CENTER", "RIGHT", "INSIDE", "OUTSIDE"}));
+        object.verticalOffset = Num<hwp::HwpUnit>(*pos, u"vertOffset");
+        object.horizontalOffset = Num<hwp::HwpUnit>(*pos, u"horzOffset");
+    }
+    if (const XmlNode* size = node.Child(u"sz")) {
+        object.width = Num<hwp::HwpUnit>(*size, u"width");
+        object.height = Num<hwp::HwpUnit>(*size, u"height");
+        object.widthBasis = static_cast<std::uint8_t>(Code(size->Attr(u"widthRelTo"), {"PAPER", "PAGE", "COLUMN", "PARA", "ABSOLUTE"}, 4));
+        object.heightBasis = static_cast<std::uint8_t>(Code(size->Attr(u"heightRelTo"), {"PAPER", "PAGE", "ABSOLUTE"}, 2));
+        object.protectSize = size->Flag(u"protect");
+    }
+    object.wrap = static_cast<hwp::TextWrap>(
+        Code(node.Attr(u"textWrap"), {"SQUARE", "TOP_AND_BOTTOM", "BEHIND_TEXT", "IN_FRONT_OF_TEXT"}, 1));
+    object.textSide = static_cast<std::uint8_t>(Code(node.Attr(u"textFlow"), {"BOTH_SIDES", "LEFT_ONLY", "RIGHT_ONLY", "LARGEST_ONLY"}));
+    object.numbering = static_cast<hwp::NumberingKind>(Code(node.Attr(u"numberingType"), {"NONE", "PICTURE", "TABLE", "EQUATION"}));
+    object.zOrder = Num<std::int32_t>(node, u"zOrder");
+    object.instanceId = Num<std::uint32_t>(node, u"id");
+    if (const XmlNode* margin = node.Child(u"outMargin"))
+        object.outerMargins = {Num<std::int16_t>(*margin, u"left"), Num<std::int16_t>(*margin, u"right"),
+                               Num<std::int16_t>(*margin, u"top"), Num<std::int16_t>(*margin, u"bottom")};
+    return object;
+}
+
+std::uint32_t VerticalAlignBits(const XmlNode& subList)
+{
+    return static_cast<std::uint32_t>(Code(subList.Attr(u"vertAlign"), {"TOP", "CENTER", "BOTTOM"})) << 5;
+}
+
+constexpr std::uint32_t kRectangleId = hwp::CtrlId('$', 'r', 'e', 'c');
+constexpr std::uint32_t kEllipseId = hwp::CtrlId('$', 'e', 'l', 'l');
+constexpr std::uint32_t kLineId = hwp::CtrlId('$', 'l', 'i', 'n');
+constexpr std::uint16_t kLineTag = hwp::tag::kBegin + 62;
+constexpr std::uint16_t kRectangleTag = hwp::tag::kBegin + 63;
+constexpr std::uint16_t kEllipseTag = hwp::tag::kBegin + 64;
+
+void PutDouble(hwp::Bytes& data, std::size_t at, double value)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (std::size_t i = 0; i < 8; ++i)
+        data[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+// A top-level shape component as the word processor writes one: the id twice, the
+// original and current size, the rotation centre, identity translation and rotation,
+// the scale from the original size to the current one; then the outline and the fill.
+hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+{
+    hwp::HwpUnit originalWidth = width;
+    hwp::HwpUnit originalHeight = height;
+    if (const XmlNode* size = node.Child(u"orgSz"); size != nullptr && size->Int(u"width") > 0 && size->Int(u"height") > 0) {
+        originalWidth = Num<hwp::HwpUnit>(*size, u"width");
+        originalHeight = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Bytes data(196, 0);
+    hwp::PutLittleEndianAt(data, 0, 4, id);
+    hwp::PutLittleEndianAt(data, 4, 4, id);
+    data[18] = 1;
+    hwp::PutLittleEndianAt(data, 20, 4, static_cast<std::uint32_t>(originalWidth));
+    hwp::PutLittleEndianAt(data, 24, 4, static_cast<std::uint32_t>(originalHeight));
+    hwp::PutLittleEndianAt(data, 28, 4, static_cast<std::uint32_t>(width));
+    hwp::PutLittleEndianAt(data, 32, 4, static_cast<std::uint32_t>(height));
+    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(width / 2));
+    hwp::PutLittleEndianAt(data, 46, 4, static_cast<std::uint32_t>(height / 2));
+    data[50] = 1;
+    for (std::size_t matrix : {std::size_t{52}, std::size_t{148}}) {
+        PutDouble(data, matrix, 1.0);
+        PutDouble(data, matrix + 32, 1.0);
+    }
+    PutDouble(data, 100, originalWidth > 0 ? static_cast<double>(width) / originalWidth : 1.0);
+    PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
+    hwp::ByteWriter tail;
+    const XmlNode* line = node.Child(u"lineShape");
+    tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
+    tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
+    tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
+    tail.U8(0);
+    const XmlNode* fill = node.Child(u"fillBrush");
+    const XmlNode* brush = fill == nullptr ? nullptr : fill->Child(u"winBrush");
+    const hwp::ColorRef face = brush == nullptr ? hwp::kNoColor : Color(brush->Attr(u"faceColor"));
+    if (face == hwp::kNoColor) {
+        tail.U32(0);
+    } else {
+        tail.U32(1);
+        tail.U32(face);
+        tail.U32(Color(brush->Attr(u"hatchColor"), 0));
+        tail.I32(-1);
+    }
+    tail.U32(0);
+    const std::string& bytes = tail.Data();
+    data.insert(data.end(), bytes.begin(), bytes.end());
+    return data;
+}
+
+// The record of the kind itself: a rectangle's corners, an ellipse's axes, a line's ends.
+hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+{
+    hwp::ByteWriter out;
+    if (id == kLineId) {
+        const XmlNode* start = node.Child(u"startPt");
+        const XmlNode* end = node.Child(u"endPt");
+        out.I32(start == nullptr ? 0 : Num<std::int32_t>(*start, u"x"));
+        out.I32(start == nullptr ? 0 : Num<std::int32_t>(*start, u"y"));
+        out.I32(end == nullptr ? width : Num<std::int32_t>(*end, u"x"));
+        out.I32(end == nullptr ? height : Num<std::int32_t>(*end, u"y"));
+        out.U32(node.Flag(u"isReverseHV") ? 1 : 0);
+        return {kLineTag, 1, hwp::ToBytes(out.Data())};
+    }
+    if (id == kEllipseId) {
+        out.U32(0);
+        for (std::int32_t value : {width / 2, height / 2, width, height / 2, width / 2, 0, width, height / 2, width,
+                                   height / 2, width, height / 2, width, height / 2})
+            out.I32(value);
+        // Readers of later builds read past the last arc point.
+        out.Zeros(4);
+        return {kEllipseTag, 1, hwp::ToBytes(out.Data())};
+    }
+    out.U8(static_cast<std::uint8_t>(std::clamp<long long>(node.Int(u"ratio"), 0, 50)));
+    for (int i = 0; i < 4; ++i) {
+        const XmlNode* point = node.Child(QStringLiteral("pt%1").arg(i));
+        out.I32(point == nullptr ? (i == 1 || i == 2 ? width : 0) : Num<std::int32_t>(*point, u"x"));
+        out.I32(point == nullptr ? (i >= 2 ? height : 0) : Num<std::int32_t>(*point, u"y"));
+    }
+    return {kRectangleTag, 1, hwp::ToBytes(out.Data())};
+}
+
+class SectionReader {
+public:
+    SectionReader(const hwp::Document& document, const std::map<QString, std::uint16_t>& binIds, const std::string& part)
+        : m_document(document), m_binIds(binIds), m_part(part)
+    {
+    }
+
+    hwp::Paragraph Paragraph(const XmlNode& p, hwp::Section* section, int depth);
+    std::vector<hwp::Paragraph> List(const XmlNode* subList, int depth);
+
+private:
+    [[noreturn]] void Fail(const std::string& why) const { throw hwp::HwpError(m_part + ": " + why); }
+    void Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
+    void Text(const XmlNode& t, hwp::Paragraph& paragraph);
+    void Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
+    void SectionDefinition(const XmlNode& secPr, hwp::Section& section) const;
+    void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const;
+    hwp::Control Table(const XmlNode& tbl, int depth);
+    hwp::Control Picture(const XmlNode& pic) const;
+    hwp::Control Equation(const XmlNode& equation) const;
+    hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
+    hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
+
+    const hwp::Document& m_document;
+    const std::map<QString, std::uint16_t>& m_binIds;
+    const std::string& m_part;
+    // Click-here fields begun and not yet ended: their ids in the file.
+    std::map<QString, std::size_t> m_openFields;
+};
+
+std::vector<hwp::Paragraph> SectionReader::List(const XmlNode* subList, int depth)
+{
+    std::vector<hwp::Paragraph> paragraphs;
+    if (subList != nullptr) {
+        for (const XmlNode* p : subList->Children(u"p"))
+            paragraphs.push_back(Paragraph(*p, nullptr, depth));
+    }
+    if (paragraphs.empty()) {
+        hwp::Paragraph empty;
+        empty.charShapes.push_back({0, 0});
+        paragraphs.push_back(std::move(empty));
+    }
+    return paragraphs;
+}
+
+hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section, int depth)
+{
+    if (depth > kMaxNesting)
+        Fail("objects nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    hwp::Paragraph paragraph;
+    paragraph.paraShapeId = Num<std::uint16_t>(p, u"paraPrIDRef");
+    paragraph.styleId = Num<std::uint8_t>(p, u"styleIDRef");
+    if (p.Flag(u"pageBreak"))
+        paragraph.breakFlags |= hwp::kBreakPage;
+    if (p.Flag(u"columnBreak"))
+        paragraph.breakFlags |= hwp::kBreakColumn;
+    const std::map<QString, std::size_t> outerFields = std::exchange(m_openFields, {});
+    for (const XmlNode& child : p.children) {
+        if (child.name == u"run")
+            Run(child, paragraph, section, depth);
+    }
+    // A field left open at the paragraph's end closes there: the model keeps click-here
+    // fields inside one paragraph.
+    for (const auto& [id, index] : m_openFields)
+        paragraph.fields[index].end = static_cast<std::uint32_t>(paragraph.text.size());
+    m_openFields = outerFields;
+    if (paragraph.charShapes.empty())
+        paragraph.charShapes.push_back({0, 0});
+    if (paragraph.controls.size() > hwp::kMaxObjectsPerParagraph)
+        Fail("a paragraph holds more than " + std::to_string(hwp::kMaxObjectsPerParagraph) + " objects");
+    return paragraph;
+}
+
+void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Section* section, int depth)
+{
+    const auto position = static_cast<std::uint32_t>(paragraph.text.size());
+    const std::uint32_t shape = Num<std::uint32_t>(run, u"charPrIDRef");
+    if (!paragraph.charShapes.empty() && paragraph.charShapes.back().position == position)
+        paragraph.charShapes.back().charShapeId = shape;
+    else if (paragraph.charShapes.empty() || paragraph.charShapes.back().charShapeId != shape)
+        paragraph.charShapes.push_back({position, shape});
+    for (const XmlNode& child : run.children) {
+        if (child.name == u"t")
+            Text(child, paragraph);
+        else if (child.name == u"secPr" && section != nullptr)
+            SectionDefinition(child, *section);
+        else if (child.name == u"ctrl")
+            Ctrl(child, paragraph, section, depth);
+        else if (child.name == u"tbl")
+            Add(paragraph, Table(child, depth), 11);
+        else if (child.name == u"pic")
+            Add(paragraph, Picture(child), 11);
+        else if (child.name == u"equation")
+            Add(paragraph, Equation(child), 11);
+        else if (child.name == u"rect")
+            Add(paragraph, Shape(child, kRectangleId, depth), 11);
+        else if (child.name == u"ellipse")
+            Add(paragraph, Shape(child, kEllipseId, depth), 11);
+        else if (child.name == u"line")
+            Add(paragraph, Shape(child, kLineId, depth), 11);
+    }
+}
+
+void SectionReader::Text(const XmlNode& t, hwp::Paragraph& paragraph)
+{
+    for (const XmlNode& piece : t.children) {
+        if (piece.IsText()) {
+            for (QChar c : piece.text) {
+                const char16_t unit = c.unicode();
+                if (unit >= 0x20 || unit == u'\t')
+                    paragraph.text += unit;
+                else if (unit == u'\n')
+                    paragraph.text += u'\n';
+            }
+        } else if (piece.name == u"tab") {
+            paragraph.text += u'\t';
+        } else if (piece.name == u"lineBreak") {
+            paragraph.text += u'\n';
+        } else if (piece.name == u"hyphen") {
+            paragraph.text += char16_t{0x00AD};
+        } else if (piece.name == u"nbSpace") {
+            paragraph.text += char16_t{0x00A0};
+        } else if (piece.name == u"fwSpace") {
+            paragraph.text += char16_t{0x2007};
+        }
+    }
+}
+
+void SectionReader::Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const
+{
+    control.position = control.end = static_cast<std::uint32_t>(paragraph.text.size());
+    control.code = code;
+    paragraph.controls.push_back(std::move(control));
+}
+
+void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Section* section, int depth)
+{
+    for (const XmlNode& child : ctrl.children) {
+        if (child.name == u"colPr") {
+            if (section != nullptr && section->paragraphs.empty() && paragraph.text.empty()) {
+                section->columnCount = std::clamp<std::uint16_t>(Num<std::uint16_t>(child, u"colCount", 1), 1, 255);
+                section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
+            }
+        } else if (child.name == u"header" || child.name == u"footer") {
+            const bool footer = child.name == u"footer";
+            hwp::ByteWriter head;
+            head.U32(footer ? hwp::kFooterCtrlId : hwp::kHeaderCtrlId);
+            head.U32(static_cast<std::uint32_t>(Code(child.Attr(u"applyPageType"), {"BOTH", "EVEN", "ODD"})));
+            Add(paragraph, Furniture(child, footer ? hwp::kFooterCtrlId : hwp::kHeaderCtrlId, hwp::ToBytes(head.Data()), depth), 16);
+        } else if (child.name == u"footNote" || child.name == u"endNote") {
+            const bool endnote = child.name == u"endNote";
+            const std::uint32_t id = endnote ? hwp::kEndnoteCtrlId : hwp::kFootnoteCtrlId;
+            hwp::ByteWriter head;
+            head.U32(id);
+            head.U32(Num<std::uint32_t>(child, u"number", 1));
+            head.U16(0);
+            head.U16(u')');
+            head.U32(0);
+            Add(paragraph, Furniture(child, id, hwp::ToBytes(head.Data()), depth), 17);
+        } else if (child.name == u"fieldBegin" && child.Attr(u"type") == QLatin1String("CLICK_HERE")) {
+            hwp::Field field;
+            field.begin = field.end = static_cast<std::uint32_t>(paragraph.text.size());
+            field.name = ToU16(child.Attr(u"name"));
+            field.editableInForm = child.Attr(u"editable", QStringLiteral("1")) != QLatin1String("0");
+            if (const XmlNode* parameters = child.Child(u"parameters")) {
+                for (const XmlNode* parameter : parameters->Children(u"stringParam")) {
+                    if (parameter->Attr(u"name") == QLatin1String("Command"))
+                        field.command = ToU16(parameter->AllText());
+                }
+            }
+            field.guide = GuideOf(field.command);
+            if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
+                continue;   // overlapping fields have no place in the model
+            m_openFields[child.Attr(u"id")] = paragraph.fields.size();
+            paragraph.fields.push_back(std::move(field));
+        } else if (child.name == u"fieldEnd") {
+            const auto open = m_openFields.find(child.Attr(u"beginIDRef"));
+            if (open != m_openFields.end()) {
+                paragraph.fields[open->second].end = static_cast<std::uint32_t>(paragraph.text.size());
+                m_openFields.erase(open);
+            }
+        }
+    }
+}
+
+void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section) const
+{
+    const XmlNode* page = secPr.Child(u"pagePr");
+    if (page == nullptr)
+        return;
+    hwp::PageDef& def = section.page;
+    def.width = Num<hwp::HwpUnit>(*page, u"width", def.width);
+    def.height = Num<hwp::HwpUnit>(*page, u"height", def.height);
+    // "WIDELY" is the paper as it comes, "NARROWLY" turned.
+    def.landscape = page->Attr(u"landscape") == QLatin1String("NARROWLY");
+    def.gutterKind = static_cast<std::uint8_t>(Code(page->Attr(u"gutterType"), {"LEFT_ONLY", "LEFT_RIGHT", "TOP_BOTTOM"}));
+    if (const XmlNode* margin = page->Child(u"margin")) {
+        def.leftMargin = Num<hwp::HwpUnit>(*margin, u"left", def.leftMargin);
+        def.rightMargin = Num<hwp::HwpUnit>(*margin, u"right", def.rightMargin);
+        def.topMargin = Num<hwp::HwpUnit>(*margin, u"top", def.topMargin);
+        def.bottomMargin = Num<hwp::HwpUnit>(*margin, u"bottom", def.bottomMargin);
+        def.headerMargin = Num<hwp::HwpUnit>(*margin, u"header", def.headerMargin);
+        def.footerMargin = Num<hwp::HwpUnit>(*margin, u"footer", def.footerMargin);
+        def.gutterMargin = Num<hwp::HwpUnit>(*margin, u"gutter", def.gutterMargin);
+    }
+    section.columnGap = Num<hwp::HwpUnit>(secPr, u"spaceColumns", section.columnGap);
+}
+
+hwp::Control SectionReader::Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth)
+{
+    const XmlNode* subList = node.Child(u"subList");
+    hwp::Control control;
+    control.ctrlId = ctrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, std::move(head)});
+    hwp::ByteWriter list;
+    list.U16(0);
+    list.U16(0);
+    list.U32(subList == nullptr ? 0 : VerticalAlignBits(*subList));
+    const hwp::HwpUnit width = subList == nullptr ? 0 : Num<hwp::HwpUnit>(*subList, u"textWidth");
+    list.I32(width);
+    list.I32(subList == nullptr ? 0 : Num<hwp::HwpUnit>(*subList, u"textHeight"));
+    list.Zeros(8);
+    const std::vector<hwp::ObjectRecord> records =
+        hwp::WriteParagraphList(hwp::ToBytes(list.Data()), List(subList, depth + 1), 1, m_document,
+                                width > 0 ? width : m_document.sections.empty() ? 42520 : 42520);
+    control.records.insert(control.records.end(), records.begin(), records.end());
+    return control;
+}
+
+hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
+{
+    hwp::Table table;
+    table.object = ObjectOf(tbl);
+    table.pageBreak = static_cast<hwp::TablePageBreak>(Code(tbl.Attr(u"pageBreak"), {"NONE", "CELL", "TABLE"}, 1));
+    table.repeatHeaderRow = tbl.Flag(u"repeatHeader");
+    table.rows = Num<std::uint16_t>(tbl, u"rowCnt");
+    table.columns = Num<std::uint16_t>(tbl, u"colCnt");
+    table.cellSpacing = Num<std::int16_t>(tbl, u"cellSpacing");
+    table.borderFillId = Num<std::uint16_t>(tbl, u"borderFillIDRef", 1);
+    if (const XmlNode* margin = tbl.Child(u"inMargin"))
+        table.innerMargins = {Num<std::int16_t>(*margin, u"left"), Num<std::int16_t>(*margin, u"right"),
+                              Num<std::int16_t>(*margin, u"top"), Num<std::int16_t>(*margin, u"bottom")};
+    if (static_cast<std::size_t>(table.rows) * table.columns > hwp::kMaxTableCells)
+        Fail("a table has more cells than a document may hold");
+    for (const XmlNode* tr : tbl.Children(u"tr")) {
+        for (const XmlNode* tc : tr->Children(u"tc")) {
+            hwp::TableCell cell;
+            cell.borderFillId = Num<std::uint16_t>(*tc, u"borderFillIDRef", 1);
+            if (const XmlNode* address = tc->Child(u"cellAddr")) {
+                cell.row = Num<std::uint16_t>(*address, u"rowAddr");
+                cell.column = Num<std::uint16_t>(*address, u"colAddr");
+            }
+            if (const XmlNode* span = tc->Child(u"cellSpan")) {
+                cell.rowSpan = std::max<std::uint16_t>(1, Num<std::uint16_t>(*span, u"rowSpan", 1));
+                cell.columnSpan = std::max<std::uint16_t>(1, Num<std::uint16_t>(*span, u"colSpan", 1));
+            }
+            if (const XmlNode* size = tc->Child(u"cellSz")) {
+                cell.width = Num<hwp::HwpUnit>(*size, u"width");
+                cell.height = Num<hwp::HwpUnit>(*size, u"height");
+            }
+            if (const XmlNode* margin = tc->Child(u"cellMargin"))
+                cell.margins = {Num<std::int16_t>(*margin, u"left"), Num<std::int16_t>(*margin, u"right"),
+                                Num<std::int16_t>(*margin, u"top"), Num<std::int16_t>(*margin, u"bottom")};
+            const XmlNode* subList = tc->Child(u"subList");
+            if (subList != nullptr)
+                cell.verticalAlign = static_cast<hwp::CellVerticalAlign>(Code(subList->Attr(u"vertAlign"), {"TOP", "CENTER", "BOTTOM"}));
+            cell.paragraphs = List(subList, depth + 1);
+            table.cells.push_back(std::move(cell));
+        }
+    }
+    try {
+        return hwp::WriteTable(table, m_document);
+    } catch (const hwp::HwpError& error) {
+        Fail(std::string("a table cannot be read: ") + error.what());
+    }
+}
+
+hwp::Control SectionReader::Picture(const XmlNode& pic) const
+{
+    hwp::Picture picture;
+    picture.object = ObjectOf(pic);
+    if (const XmlNode* size = pic.Child(u"orgSz")) {
+        picture.originalWidth = Num<hwp::HwpUnit>(*size, u"width");
+        picture.originalHeight = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::HwpUnit width = picture.object.width;
+    hwp::HwpUnit height = picture.object.height;
+    if (const XmlNode* size = pic.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::SetPictureSize(picture, width, height);
+    picture.object.width = width;
+    picture.object.height = height;
+    if (const XmlNode* rect = pic.Child(u"imgRect")) {
+        for (int i = 0; i < 4; ++i) {
+            if (const XmlNode* point = rect->Child(QStringLiteral("pt%1").arg(i))) {
+                picture.corners[static_cast<std::size_t>(2 * i)] = Num<std::int32_t>(*point, u"x");
+                picture.corners[static_cast<std::size_t>(2 * i + 1)] = Num<std::int32_t>(*point, u"y");
+            }
+        }
+    }
+    if (const XmlNode* clip = pic.Child(u"imgClip"))
+        picture.crop = {Num<std::int32_t>(*clip, u"left"), Num<std::int32_t>(*clip, u"top"),
+                        Num<std::int32_t>(*clip, u"right"), Num<std::int32_t>(*clip, u"bottom")};
+    if (const XmlNode* margin = pic.Child(u"inMargin"))
+        picture.innerMargins = {Num<std::int16_t>(*margin, u"left"), Num<std::int16_t>(*margin, u"right"),
+                                Num<std::int16_t>(*margin, u"top"), Num<std::int16_t>(*margin, u"bottom")};
+    if (const XmlNode* line = pic.Child(u"lineShape")) {
+        picture.borderColor = Color(line->Attr(u"color"), 0);
+        picture.borderWidth = Num<std::int32_t>(*line, u"width");
+    }
+    if (const XmlNode* image = pic.Child(u"img")) {
+        picture.brightness = Num<std::int8_t>(*image, u"bright");
+        picture.contrast = Num<std::int8_t>(*image, u"contrast");
+        picture.effect = static_cast<std::uint8_t>(Code(image->Attr(u"effect"), {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"}));
+        const auto found = m_binIds.find(image->Attr(u"binaryItemIDRef"));
+        if (found == m_binIds.end())
+            Fail("a picture shows the item \"" + image->Attr(u"binaryItemIDRef").toStdString() +
+                 "\", which the package does not hold");
+        picture.binItemId = found->second;
+    }
+    picture.rest = {0, 0, 0, 0, 0};
+    return hwp::WritePicture(picture);
+}
+
+hwp::Control SectionReader::Equation(const XmlNode& node) const
+{
+    hwp::Equation equation;
+    const XmlNode* script = node.Child(u"script");
+    equation.script = script == nullptr ? std::u16string() : ToU16(script->AllText());
+    if (equation.script.size() > 0xFFFF)
+        Fail("an equation's script is longer than a document may hold");
+    equation.baseSize = Num<std::int32_t>(node, u"baseUnit", 1000);
+    equation.color = Color(node.Attr(u"textColor"), 0);
+    equation.baseline = Num<std::int16_t>(node, u"baseLine", 86);
+    equation.versionText = ToU16(node.Attr(u"version", QStringLiteral("Equation Version 60")));
+    equation.fontName = ToU16(node.Attr(u"font"));
+    equation.properties = node.Attr(u"lineMode") == QLatin1String("LINE") ? 1u : 0u;
+    const hwp::ObjectProperties object = ObjectOf(node);
+    equation.inlineAsChar = object.inlineAsChar;
+    equation.width = object.width;
+    equation.height = object.height;
+    equation.verticalOffset = object.verticalOffset;
+    equation.horizontalOffset = object.horizontalOffset;
+    return hwp::NewEquationControl(equation);
+}
+
+
+// Rectangles, ellipses and lines, with the text box a rectangle or an ellipse may hold.
+hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId, int depth)
+{
+    hwp::ObjectProperties object = ObjectOf(node);
+    hwp::HwpUnit width = object.width;
+    hwp::HwpUnit height = object.height;
+    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Control control;
+    control.ctrlId = hwp::kDrawingCtrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height)});
+    hwp::ObjectRecord kind = ShapeKindRecord(node, componentId, width, height);
+    kind.level = 2;
+    if (const XmlNode* text = node.Child(u"drawText"); text != nullptr && componentId != kLineId) {
+        const XmlNode* subList = text->Child(u"subList");
+        const XmlNode* margin = text->Child(u"textMargin");
+        const auto side = [margin](QStringView key) { return margin == nullptr ? std::int16_t{283} : Num<std::int16_t>(*margin, key, 283); };
+        hwp::ByteWriter list;
+        list.U16(0);
+        list.U16(0);
+        list.U32(subList == nullptr ? 0 : VerticalAlignBits(*subList));
+        list.I16(side(u"left"));
+        list.I16(side(u"right"));
+        list.I16(side(u"top"));
+        list.I16(side(u"bottom"));
+        const hwp::HwpUnit textWidth = Num<hwp::HwpUnit>(*text, u"lastWidth", width);
+        list.I32(textWidth);
+        const std::vector<hwp::ObjectRecord> records =
+            hwp::WriteParagraphList(hwp::ToBytes(list.Data()), List(subList, depth + 1), 2, m_document, std::max(textWidth, 1000));
+        control.records.insert(control.records.end(), records.begin(), records.end());
+    }
+    control.records.push_back(std::move(kind));
+    return control;
+}
+
+}  // namespace
+
+hwp::Section ReadSection(const XmlNode& sec, const hwp::Document& document,
+                         const std::map<QString, std::uint16_t>& binIds, const std::string& part)
+{
+    SectionReader reader(document, binIds, part);
+    hwp::Section section;
+    for (const XmlNode* p : sec.Children(u"p")) {
+        hwp::Paragraph paragraph = reader.Paragraph(*p, &section, 0);
+        if (section.paragraphs.empty())
+            paragraph.breakFlags &= static_cast<std::uint8_t>(~(hwp::kBreakSection | hwp::kBreakColumns));
+        section.paragraphs.push_back(std::move(paragraph));
+    }
+    if (section.paragraphs.empty())
+        throw hwp::HwpError(part + ": the section holds no paragraph");
+    return section;
+}
+
+}  // namespace hwpx

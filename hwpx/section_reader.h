@@ -1,0 +1,20 @@
+// Contents/sectionN.xml into an hwp::Section: paragraphs with their char-shape runs and
+// text, the section's page and columns, and the objects the model understands (tables,
+// pictures, equations, headers, footers, footnotes, endnotes, click-here fields) as the
+// controls the HWP reader would have made of them.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "hwp/document.h"
+#include "hwpx/xml.h"
+
+namespace hwpx {
+
+// `document` holds the shape tables and bin data already; `binIds` maps the package's
+// item ids ("image1") to 1-based bin-data ids. Throws hwp::HwpError naming `part`.
+hwp::Section ReadSection(const XmlNode& sec, const hwp::Document& document,
+                         const std::map<QString, std::uint16_t>& binIds, const std::string& part);
+
+}  // namespace hwpx

@@ -1,0 +1,464 @@
+#include <algorithm>
+
+#include "hwp/equation.h"
+#include "hwp/error.h"
+#include "hwp/notes.h"
+#include "hwp/object_properties.h"
+#include "hwp/paragraph.h"
+#include "hwp/bytes.h"
+#include "hwp/paragraph_list.h"
+#include "hwp/picture.h"
+#include "hwp/shape.h"
+#include "hwp/table.h"
+#include "hwpx/values.h"
+#include "hwpx/xml_writer.h"
+
+namespace hwpx {
+namespace {
+
+QString Number(long long value) { return QString::number(value); }
+
+template <std::size_t N>
+QString Word(const char* const (&words)[N], std::size_t index)
+{
+    return QString::fromLatin1(words[index < N ? index : 0]);
+}
+
+void Quad(QXmlStreamWriter& out, const char* name, const std::array<std::int16_t, 4>& values)
+{
+    out.writeEmptyElement(kParagraphNs, QString::fromLatin1(name));
+    out.writeAttribute(QStringLiteral("left"), Number(values[0]));
+    out.writeAttribute(QStringLiteral("right"), Number(values[1]));
+    out.writeAttribute(QStringLiteral("top"), Number(values[2]));
+    out.writeAttribute(QStringLiteral("bottom"), Number(values[3]));
+}
+
+void ObjectAttributes(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
+{
+    const char* const wraps[] = {"SQUARE", "TOP_AND_BOTTOM", "BEHIND_TEXT", "IN_FRONT_OF_TEXT"};
+    const char* const flows[] = {"BOTH_SIDES", "LEFT_ONLY", "RIGHT_ONLY", "LARGEST_ONLY"};
+    const char* const numberings[] = {"NONE", "PICTURE", "TABLE", "EQUATION"};
+    out.writeAttribute(QStringLiteral("id"), Number(object.instanceId));
+    out.writeAttribute(QStringLiteral("zOrder"), Number(object.zOrder));
+    out.writeAttribute(QStringLiteral("numberingType"), Word(numberings, static_cast<std::size_t>(object.numbering)));
+    out.writeAttribute(QStringLiteral("textWrap"), Word(wraps, static_cast<std::size_t>(object.wrap)));
+    out.writeAttribute(QStringLiteral("textFlow"), Word(flows, object.textSide));
+    out.writeAttribute(QStringLiteral("lock"), QStringLiteral("0"));
+}
+
+void ObjectPlacement(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
+{
+    const char* const widthBases[] = {"PAPER", "PAGE", "COLUMN", "PARA", "ABSOLUTE"};
+    const char* const heightBases[] = {"PAPER", "PAGE", "ABSOLUTE"};
+    const char* const verticals[] = {"PAPER", "PAGE", "PARA"};
+    const char* const horizontals[] = {"PAPER", "PAGE", "COLUMN", "PARA"};
+    const char* const vAligns[] = {"TOP", "CENTER", "BOTTOM", "INSIDE", "OUTSIDE"};
+    const char* const hAligns[] = {"LEFT", "CENTER", "RIGHT", "INSIDE", "OUTSIDE"};
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("sz"));
+    out.writeAttribute(QStringLiteral("width"), Number(object.width));
+    out.writeAttribute(QStringLiteral("widthRelTo"), Word(widthBases, object.widthBasis));
+    out.writeAttribute(QStringLiteral("height"), Number(object.height));
+    out.writeAttribute(QStringLiteral("heightRelTo"), Word(heightBases, object.heightBasis));
+    out.writeAttribute(QStringLiteral("protect"), Number(object.protectSize));
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("pos"));
+    out.writeAttribute(QStringLiteral("treatAsChar"), Number(object.inlineAsChar));
+    out.writeAttribute(QStringLiteral("affectLSpacing"), Number(object.affectsLineSpacing));
+    out.writeAttribute(QStringLiteral("flowWithText"), Number(object.flowWithText));
+    out.writeAttribute(QStringLiteral("allowOverlap"), Number(object.allowOverlap));
+    out.writeAttribute(QStringLiteral("holdAnchorAndSO"), QStringLiteral("0"));
+    out.writeAttribute(QStringLiteral("vertRelTo"), Word(verticals, static_cast<std::size_t>(object.vertRelTo)));
+    out.writeAttribute(QStringLiteral("horzRelTo"), Word(horizontals, static_cast<std::size_t>(object.horzRelTo)));
+    out.writeAttribute(QStringLiteral("vertAlign"), Word(vAligns, object.vertAlign));
+    out.writeAttribute(QStringLiteral("horzAlign"), Word(hAligns, object.horzAlign));
+    out.writeAttribute(QStringLiteral("vertOffset"), Number(object.verticalOffset));
+    out.writeAttribute(QStringLiteral("horzOffset"), Number(object.horizontalOffset));
+    Quad(out, "outMargin", object.outerMargins);
+}
+
+class SectionWriter {
+public:
+    SectionWriter(QXmlStreamWriter& out, const std::map<std::uint16_t, QString>& binNames)
+        : m_out(out), m_binNames(binNames)
+    {
+    }
+
+    void Paragraph(const hwp::Paragraph& paragraph, const hwp::Section* section);
+
+private:
+    void List(const std::vector<hwp::Paragraph>& paragraphs, const QString& vertAlign, hwp::HwpUnit width,
+              hwp::HwpUnit height);
+    void SectionDefinition(const hwp::Section& section);
+    void Control(const hwp::Control& control);
+    void Table(const hwp::Table& table);
+    void Picture(const hwp::Picture& picture);
+    void Equation(const hwp::Equation& equation);
+    void Shape(const hwp::Control& control, const hwp::Shape& shape);
+    void OpenText();
+    void CloseText();
+
+    QXmlStreamWriter& m_out;
+    const std::map<std::uint16_t, QString>& m_binNames;
+    bool m_textOpen = false;
+    std::uint32_t m_fieldIds = 1;
+};
+
+void SectionWriter::OpenText()
+{
+    if (!m_textOpen)
+        m_out.writeStartElement(kParagraphNs, QStringLiteral("t"));
+    m_textOpen = true;
+}
+
+void SectionWriter::CloseText()
+{
+    if (m_textOpen)
+        m_out.writeEndElement();
+    m_textOpen = false;
+}
+
+void SectionWriter::List(const std::vector<hwp::Paragraph>& paragraphs, const QString& vertAlign, hwp::HwpUnit width,
+                         hwp::HwpUnit height)
+{
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("subList"));
+    m_out.writeAttribute(QStringLiteral("textDirection"), QStringLiteral("HORIZONTAL"));
+    m_out.writeAttribute(QStringLiteral("lineWrap"), QStringLiteral("BREAK"));
+    m_out.writeAttribute(QStringLiteral("vertAlign"), vertAlign);
+    m_out.writeAttribute(QStringLiteral("textWidth"), Number(width));
+    m_out.writeAttribute(QStringLiteral("textHeight"), Number(height));
+    for (const hwp::Paragraph& paragraph : paragraphs)
+        Paragraph(paragraph, nullptr);
+    m_out.writeEndElement();
+}
+
+void SectionWriter::SectionDefinition(const hwp::Section& section)
+{
+    const hwp::PageDef& page = section.page;
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("secPr"));
+    m_out.writeAttribute(QStringLiteral("textDirection"), QStringLiteral("HORIZONTAL"));
+    m_out.writeAttribute(QStringLiteral("spaceColumns"), Number(section.columnGap));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("pagePr"));
+    m_out.writeAttribute(QStringLiteral("landscape"), page.landscape ? QStringLiteral("NARROWLY") : QStringLiteral("WIDELY"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(page.width));
+    m_out.writeAttribute(QStringLiteral("height"), Number(page.height));
+    const char* const gutters[] = {"LEFT_ONLY", "LEFT_RIGHT", "TOP_BOTTOM"};
+    m_out.writeAttribute(QStringLiteral("gutterType"), Word(gutters, page.gutterKind));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("margin"));
+    m_out.writeAttribute(QStringLiteral("header"), Number(page.headerMargin));
+    m_out.writeAttribute(QStringLiteral("footer"), Number(page.footerMargin));
+    m_out.writeAttribute(QStringLiteral("gutter"), Number(page.gutterMargin));
+    m_out.writeAttribute(QStringLiteral("left"), Number(page.leftMargin));
+    m_out.writeAttribute(QStringLiteral("right"), Number(page.rightMargin));
+    m_out.writeAttribute(QStringLiteral("top"), Number(page.topMargin));
+    m_out.writeAttribute(QStringLiteral("bottom"), Number(page.bottomMargin));
+    m_out.writeEndElement();
+    m_out.writeEndElement();
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("colPr"));
+    m_out.writeAttribute(QStringLiteral("type"), QStringLiteral("NEWSPAPER"));
+    m_out.writeAttribute(QStringLiteral("layout"), QStringLiteral("LEFT"));
+    m_out.writeAttribute(QStringLiteral("colCount"), Number(section.columnCount));
+    m_out.writeAttribute(QStringLiteral("sameSz"), QStringLiteral("1"));
+    m_out.writeAttribute(QStringLiteral("sameGap"), Number(section.columnGap));
+    m_out.writeEndElement();
+}
+
+void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Section* section)
+{
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("p"));
+    m_out.writeAttribute(QStringLiteral("id"), QStringLiteral("0"));
+    m_out.writeAttribute(QStringLiteral("paraPrIDRef"), Number(paragraph.paraShapeId));
+    m_out.writeAttribute(QStringLiteral("styleIDRef"), Number(paragraph.styleId));
+    m_out.writeAttribute(QStringLiteral("pageBreak"), Number((paragraph.breakFlags & hwp::kBreakPage) != 0));
+    m_out.writeAttribute(QStringLiteral("columnBreak"), Number((paragraph.breakFlags & hwp::kBreakColumn) != 0));
+    m_out.writeAttribute(QStringLiteral("merged"), QStringLiteral("0"));
+    const std::u16string& text = paragraph.text;
+    std::size_t run = 0;
+    std::size_t control = 0;
+    std::vector<std::uint32_t> fieldIds;
+    for (std::size_t i = 0; i < paragraph.fields.size(); ++i)
+        fieldIds.push_back(m_fieldIds++);
+    for (std::uint32_t at = 0; at <= text.size(); ++at) {
+        const bool newRun = run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= at;
+        if (newRun || at == 0) {
+            CloseText();
+            if (at != 0)
+                m_out.writeEndElement();
+            while (run + 1 < paragraph.charShapes.size() && paragraph.charShapes[run + 1].position <= at)
+                ++run;
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("run"));
+            m_out.writeAttribute(QStringLiteral("charPrIDRef"),
+                                 Number(paragraph.charShapes.empty() ? 0 : paragraph.charShapes[run].charShapeId));
+            ++run;
+            if (at == 0 && section != nullptr)
+                SectionDefinition(*section);
+        }
+        for (std::size_t f = 0; f < paragraph.fields.size(); ++f) {
+            const hwp::Field& field = paragraph.fields[f];
+            if (field.end == at && field.begin < at) {
+                CloseText();
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+                m_out.writeEmptyElement(kParagraphNs, QStringLiteral("fieldEnd"));
+                m_out.writeAttribute(QStringLiteral("beginIDRef"), Number(fieldIds[f]));
+                m_out.writeEndElement();
+            }
+            if (field.begin == at) {
+                CloseText();
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("fieldBegin"));
+                m_out.writeAttribute(QStringLiteral("id"), Number(fieldIds[f]));
+                m_out.writeAttribute(QStringLiteral("type"), QStringLiteral("CLICK_HERE"));
+                m_out.writeAttribute(QStringLiteral("name"), FromU16(field.name));
+                m_out.writeAttribute(QStringLiteral("editable"), Number(field.editableInForm));
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("parameters"));
+                m_out.writeAttribute(QStringLiteral("cnt"), QStringLiteral("1"));
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("stringParam"));
+                m_out.writeAttribute(QStringLiteral("name"), QStringLiteral("Command"));
+                QString command = FromU16(field.command);
+                if (command.isEmpty()) {
+                    const QString guide = FromU16(field.guide);
+                    const QString inner = QStringLiteral("Direction:wstring:%1:%2 HelpState:wstring:0: ").arg(guide.size()).arg(guide);
+                    command = QStringLiteral("Clickhere:set:%1:%2").arg(inner.size()).arg(inner);
+                }
+                m_out.writeCharacters(command);
+                m_out.writeEndElement();
+                m_out.writeEndElement();
+                m_out.writeEndElement();
+                if (field.end == at) {
+                    m_out.writeStartElement(kParagraphNs, QStringLiteral("fieldEnd"));
+                    m_out.writeAttribute(QStringLiteral("beginIDRef"), Number(fieldIds[f]));
+                    m_out.writeEndElement();
+                }
+                m_out.writeEndElement();
+            }
+        }
+        for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control) {
+            CloseText();
+            Control(paragraph.controls[control]);
+        }
+        if (at == text.size())
+            break;
+        const char16_t c = text[at];
+        const char* empty = c == u'\t' ? "tab" : c == u'\n' ? "lineBreak" : c == 0x00AD ? "hyphen" : c == 0x00A0 ? "nbSpace" : c == 0x2007 ? "fwSpace" : nullptr;
+        OpenText();
+        if (empty != nullptr)
+            m_out.writeEmptyElement(kParagraphNs, QString::fromLatin1(empty));
+        else
+            m_out.writeCharacters(QString(QChar(c)));
+    }
+    CloseText();
+    m_out.writeEndElement();   // run
+    m_out.writeEndElement();   // p
+}
+
+void SectionWriter::Control(const hwp::Control& control)
+{
+    try {
+        if (hwp::IsTable(control)) {
+            Table(hwp::ReadTable(control));
+        } else if (hwp::IsPicture(control)) {
+            Picture(hwp::ReadPicture(control));
+        } else if (hwp::IsEquation(control)) {
+            Equation(hwp::ReadEquation(control));
+        } else if (const auto shape = hwp::ReadShape(control)) {
+            Shape(control, *shape);
+        } else if (const auto furniture = hwp::ReadHeaderFooter(control)) {
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+            m_out.writeStartElement(kParagraphNs, furniture->footer ? QStringLiteral("footer") : QStringLiteral("header"));
+            const char* const pages[] = {"BOTH", "EVEN", "ODD"};
+            m_out.writeAttribute(QStringLiteral("applyPageType"), Word(pages, static_cast<std::size_t>(furniture->pages)));
+            const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+            List(furniture->paragraphs, Word(aligns, static_cast<std::size_t>(furniture->VerticalAlign())), furniture->width,
+                 furniture->height);
+            m_out.writeEndElement();
+            m_out.writeEndElement();
+        } else if (const auto note = hwp::ReadNote(control)) {
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+            m_out.writeStartElement(kParagraphNs, note->endnote ? QStringLiteral("endNote") : QStringLiteral("footNote"));
+            m_out.writeAttribute(QStringLiteral("number"), Number(note->number));
+            List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
+            m_out.writeEndElement();
+            m_out.writeEndElement();
+        }
+    } catch (const hwp::HwpError&) {
+        // A damaged object has no element to become.
+    }
+}
+
+void SectionWriter::Table(const hwp::Table& table)
+{
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("tbl"));
+    ObjectAttributes(m_out, table.object);
+    const char* const breaks[] = {"NONE", "CELL", "TABLE"};
+    m_out.writeAttribute(QStringLiteral("pageBreak"), Word(breaks, static_cast<std::size_t>(table.pageBreak)));
+    m_out.writeAttribute(QStringLiteral("repeatHeader"), Number(table.repeatHeaderRow));
+    m_out.writeAttribute(QStringLiteral("rowCnt"), Number(table.rows));
+    m_out.writeAttribute(QStringLiteral("colCnt"), Number(table.columns));
+    m_out.writeAttribute(QStringLiteral("cellSpacing"), Number(table.cellSpacing));
+    m_out.writeAttribute(QStringLiteral("borderFillIDRef"), Number(table.borderFillId));
+    m_out.writeAttribute(QStringLiteral("noAdjust"), QStringLiteral("0"));
+    ObjectPlacement(m_out, table.object);
+    Quad(m_out, "inMargin", table.innerMargins);
+    const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+    for (std::size_t i = 0; i < table.cells.size();) {
+        const std::uint16_t row = table.cells[i].row;
+        m_out.writeStartElement(kParagraphNs, QStringLiteral("tr"));
+        for (; i < table.cells.size() && table.cells[i].row == row; ++i) {
+            const hwp::TableCell& cell = table.cells[i];
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("tc"));
+            m_out.writeAttribute(QStringLiteral("borderFillIDRef"), Number(cell.borderFillId));
+            List(cell.paragraphs, Word(aligns, static_cast<std::size_t>(cell.verticalAlign)), 0, 0);
+            m_out.writeEmptyElement(kParagraphNs, QStringLiteral("cellAddr"));
+            m_out.writeAttribute(QStringLiteral("colAddr"), Number(cell.column));
+            m_out.writeAttribute(QStringLiteral("rowAddr"), Number(cell.row));
+            m_out.writeEmptyElement(kParagraphNs, QStringLiteral("cellSpan"));
+            m_out.writeAttribute(QStringLiteral("colSpan"), Number(cell.columnSpan));
+            m_out.writeAttribute(QStringLiteral("rowSpan"), Number(cell.rowSpan));
+            m_out.writeEmptyElement(kParagraphNs, QStringLiteral("cellSz"));
+            m_out.writeAttribute(QStringLiteral("width"), Number(cell.width));
+            m_out.writeAttribute(QStringLiteral("height"), Number(cell.height));
+            Quad(m_out, "cellMargin", cell.margins);
+            m_out.writeEndElement();
+        }
+        m_out.writeEndElement();
+    }
+    m_out.writeEndElement();
+}
+
+void SectionWriter::Picture(const hwp::Picture& picture)
+{
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("pic"));
+    ObjectAttributes(m_out, picture.object);
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("orgSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(picture.originalWidth));
+    m_out.writeAttribute(QStringLiteral("height"), Number(picture.originalHeight));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("curSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(picture.width));
+    m_out.writeAttribute(QStringLiteral("height"), Number(picture.height));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    m_out.writeAttribute(QStringLiteral("color"), ColorText(picture.borderColor));
+    m_out.writeAttribute(QStringLiteral("width"), Number(picture.borderWidth));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("imgRect"));
+    for (int i = 0; i < 4; ++i) {
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("pt%1").arg(i));
+        m_out.writeAttribute(QStringLiteral("x"), Number(picture.corners[static_cast<std::size_t>(2 * i)]));
+        m_out.writeAttribute(QStringLiteral("y"), Number(picture.corners[static_cast<std::size_t>(2 * i + 1)]));
+    }
+    m_out.writeEndElement();
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("imgClip"));
+    m_out.writeAttribute(QStringLiteral("left"), Number(picture.crop.left));
+    m_out.writeAttribute(QStringLiteral("right"), Number(picture.crop.right));
+    m_out.writeAttribute(QStringLiteral("top"), Number(picture.crop.top));
+    m_out.writeAttribute(QStringLiteral("bottom"), Number(picture.crop.bottom));
+    Quad(m_out, "inMargin", picture.innerMargins);
+    m_out.writeEmptyElement(kCoreNs, QStringLiteral("img"));
+    const auto name = m_binNames.find(picture.binItemId);
+    m_out.writeAttribute(QStringLiteral("binaryItemIDRef"), name == m_binNames.end() ? QString() : name->second);
+    m_out.writeAttribute(QStringLiteral("bright"), Number(picture.brightness));
+    m_out.writeAttribute(QStringLiteral("contrast"), Number(picture.contrast));
+    const char* const effects[] = {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"};
+    m_out.writeAttribute(QStringLiteral("effect"), Word(effects, picture.effect));
+    ObjectPlacement(m_out, picture.object);
+    m_out.writeEndElement();
+}
+
+void SectionWriter::Equation(const hwp::Equation& equation)
+{
+    hwp::ObjectProperties object;
+    object.inlineAsChar = equation.inlineAsChar;
+    object.width = equation.width;
+    object.height = equation.height;
+    object.verticalOffset = equation.verticalOffset;
+    object.horizontalOffset = equation.horizontalOffset;
+    object.numbering = hwp::NumberingKind::Equation;
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("equation"));
+    ObjectAttributes(m_out, object);
+    m_out.writeAttribute(QStringLiteral("version"), FromU16(equation.versionText));
+    m_out.writeAttribute(QStringLiteral("baseLine"), Number(equation.baseline));
+    m_out.writeAttribute(QStringLiteral("textColor"), ColorText(equation.color));
+    m_out.writeAttribute(QStringLiteral("baseUnit"), Number(equation.baseSize));
+    m_out.writeAttribute(QStringLiteral("lineMode"), (equation.properties & 1) ? QStringLiteral("LINE") : QStringLiteral("CHAR"));
+    m_out.writeAttribute(QStringLiteral("font"), FromU16(equation.fontName));
+    ObjectPlacement(m_out, object);
+    m_out.writeTextElement(kParagraphNs, QStringLiteral("script"), FromU16(equation.script));
+    m_out.writeEndElement();
+}
+
+
+void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
+{
+    const hwp::ObjectProperties object = hwp::ReadObjectProperties(hwp::View(control.records.front().data), "shape");
+    const char* const names[] = {"rect", "ellipse", "line"};
+    m_out.writeStartElement(kParagraphNs, Word(names, static_cast<std::size_t>(shape.kind)));
+    ObjectAttributes(m_out, object);
+    if (shape.kind == hwp::ShapeKind::Rectangle)
+        m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("orgSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.originalWidth));
+    m_out.writeAttribute(QStringLiteral("height"), Number(shape.originalHeight));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("curSz"));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.width));
+    m_out.writeAttribute(QStringLiteral("height"), Number(shape.height));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
+    const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
+                                 "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
+    m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
+    if (shape.fill) {
+        m_out.writeStartElement(kCoreNs, QStringLiteral("fillBrush"));
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
+        m_out.writeAttribute(QStringLiteral("faceColor"), ColorText(*shape.fill));
+        m_out.writeEndElement();
+    }
+    if (shape.kind != hwp::ShapeKind::Line) {
+        const std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        if (!lists.empty()) {
+            const hwp::Bytes& head = control.records[lists.front().header].data;
+            m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));
+            m_out.writeAttribute(QStringLiteral("lastWidth"), Number(head.size() >= 20 ? static_cast<std::int32_t>(hwp::LittleEndianAt(head, 16, 4)) : shape.width));
+            const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+            const std::uint32_t bits = head.size() >= 8 ? hwp::LittleEndianAt(head, 4, 4) : 0;
+            List(lists.front().paragraphs, Word(aligns, (bits >> 5) & 3), 0, 0);
+            if (head.size() >= 16)
+                Quad(m_out, "textMargin", {static_cast<std::int16_t>(hwp::LittleEndianAt(head, 8, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 10, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 12, 2)),
+                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 14, 2))});
+            m_out.writeEndElement();
+        }
+    }
+    if (shape.kind == hwp::ShapeKind::Line) {
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("startPt"));
+        m_out.writeAttribute(QStringLiteral("x"), Number(shape.startX));
+        m_out.writeAttribute(QStringLiteral("y"), Number(shape.startY));
+        m_out.writeEmptyElement(kCoreNs, QStringLiteral("endPt"));
+        m_out.writeAttribute(QStringLiteral("x"), Number(shape.endX));
+        m_out.writeAttribute(QStringLiteral("y"), Number(shape.endY));
+    } else if (shape.kind == hwp::ShapeKind::Rectangle) {
+        const std::int32_t w = shape.originalWidth;
+        const std::int32_t h = shape.originalHeight;
+        const std::int32_t points[] = {0, 0, w, 0, w, h, 0, h};
+        for (int i = 0; i < 4; ++i) {
+            m_out.writeEmptyElement(kCoreNs, QStringLiteral("pt%1").arg(i));
+            m_out.writeAttribute(QStringLiteral("x"), Number(points[2 * i]));
+            m_out.writeAttribute(QStringLiteral("y"), Number(points[2 * i + 1]));
+        }
+    }
+    ObjectPlacement(m_out, object);
+    m_out.writeEndElement();
+}
+
+}  // namespace
+
+void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document&, const hwp::Section& section,
+                     const std::map<std::uint16_t, QString>& binNames)
+{
+    out.writeStartElement(kSectionNs, QStringLiteral("sec"));
+    DeclareNamespaces(out);
+    SectionWriter writer(out, binNames);
+    for (std::size_t i = 0; i < section.paragraphs.size(); ++i)
+        writer.Paragraph(section.paragraphs[i], i == 0 ? &section : nullptr);
+    out.writeEndElement();
+}
+
+}  // namespace hwpx
