@@ -48,6 +48,8 @@ std::u16string ComposeClickHereCommand(const std::u16string& guide)
     return u"Clickhere:set:" + number(inner.size()) + u":" + inner;
 }
 
+}  // namespace
+
 std::u16string GuideFromCommand(const std::u16string& command)
 {
     static const std::u16string key = u"Direction:wstring:";
@@ -63,6 +65,8 @@ std::u16string GuideFromCommand(const std::u16string& command)
     ++i;
     return command.substr(i, std::min(length, command.size() - i));
 }
+
+namespace {
 
 // The field's name is kept as the first text item of its parameter set.
 std::u16string ReadFieldName(const std::vector<ObjectRecord>& records)

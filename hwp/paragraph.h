@@ -34,6 +34,9 @@ void WriteParagraph(std::string& stream, const Paragraph& paragraph, std::uint16
                     const Document& document, Layout& layout, const Section* section, std::uint32_t& fieldIds);
 
 // Views of kept records, for the record parsers above.
+// The guide a click-here field's command shows; empty when it names none.
+std::u16string GuideFromCommand(const std::u16string& command);
+
 std::vector<Record> RecordViews(const std::vector<ObjectRecord>& records);
 
 // Control ids the library looks at.

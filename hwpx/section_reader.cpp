@@ -9,6 +9,7 @@
 #include "hwp/limits.h"
 #include "hwp/notes.h"
 #include "hwp/object_properties.h"
+#include "hwp/paragraph.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/picture.h"
 #include "hwp/records.h"
@@ -21,22 +22,6 @@ namespace {
 // Paragraph lists inside objects inside lists: deeper than any document, shallow enough
 // for the stack.
 constexpr int kMaxNesting = 32;
-
-std::u16string GuideOf(const std::u16string& command)
-{
-    static const std::u16string key = u"Direction:wstring:";
-    const std::size_t at = command.find(key);
-    if (at == std::u16string::npos)
-        return {};
-    std::size_t i = at + key.size();
-    std::size_t length = 0;
-    while (i < command.size() && command[i] >= u'0' && command[i] <= u'9' && length < 100000)
-        length = length * 10 + static_cast<std::size_t>(command[i++] - u'0');
-    if (i >= command.size() || command[i] != u':')
-        return {};
-    ++i;
-    return command.substr(i, std::min(length, command.size() - i));
-}
 
 hwp::ObjectProperties ObjectOf(const XmlNode& node)
 {
@@ -346,7 +331,7 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
                         field.command = ToU16(parameter->AllText());
                 }
             }
-            field.guide = GuideOf(field.command);
+            field.guide = hwp::GuideFromCommand(field.command);
             if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
                 continue;   // overlapping fields have no place in the model
             m_openFields[child.Attr(u"id")] = paragraph.fields.size();
