@@ -158,7 +158,10 @@ std::vector<Record> RecordViews(const std::vector<ObjectRecord>& records)
     return views;
 }
 
-Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, const std::string& where, Section* section)
+namespace {
+
+// The paragraph's own records from its header at `i` on; `i` ends past its last.
+ParagraphRecords CollectParagraphRecords(const std::vector<Record>& records, std::size_t& i, const std::string& where)
 {
     const std::uint16_t level = records[i].level;
     ParagraphRecords parts;
@@ -194,7 +197,39 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
         default: ++i; break;
         }
     }
+    return parts;
+}
 
+// The char shape runs, their positions moved from file units to text indexes
+// (`modelIndex`, whose last entry is the text's length).
+std::vector<CharShapeRun> ReadCharShapeRuns(std::string_view data, const std::vector<std::uint32_t>& modelIndex)
+{
+    const std::uint32_t length = modelIndex.back();
+    std::vector<CharShapeRun> shapes;
+    ByteReader runs(data, "paragraph char shapes");
+    while (runs.Remaining() >= 8) {
+        const std::uint32_t filePosition = runs.U32();
+        const std::uint32_t id = runs.U32();
+        std::uint32_t at = filePosition < modelIndex.size() ? modelIndex[filePosition] : length;
+        if (shapes.empty())
+            at = 0;
+        if (!shapes.empty() && at > 0 && at >= length)
+            continue;   // a change at the paragraph end affects no text of ours
+        if (!shapes.empty() && shapes.back().position >= at)
+            shapes.back().charShapeId = id;
+        else
+            shapes.push_back(CharShapeRun{at, id});
+    }
+    if (shapes.empty())
+        shapes.push_back(CharShapeRun{0, 0});
+    return shapes;
+}
+
+}  // namespace
+
+Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, const std::string& where, Section* section)
+{
+    ParagraphRecords parts = CollectParagraphRecords(records, i, where);
     Paragraph paragraph;
     ByteReader header(parts.header, "paragraph header");
     header.U32();   // character count: the text record is what counts
@@ -297,22 +332,7 @@ Paragraph ReadParagraph(const std::vector<Record>& records, std::size_t& i, cons
             paragraph.fields[open.index].end = position();
     }
 
-    ByteReader runs(parts.charShapes, "paragraph char shapes");
-    while (runs.Remaining() >= 8) {
-        const std::uint32_t filePosition = runs.U32();
-        const std::uint32_t id = runs.U32();
-        std::uint32_t at = filePosition < modelIndex.size() ? modelIndex[filePosition] : position();
-        if (paragraph.charShapes.empty())
-            at = 0;
-        if (!paragraph.charShapes.empty() && at > 0 && at >= position())
-            continue;   // a change at the paragraph end affects no text of ours
-        if (!paragraph.charShapes.empty() && paragraph.charShapes.back().position >= at)
-            paragraph.charShapes.back().charShapeId = id;
-        else
-            paragraph.charShapes.push_back(CharShapeRun{at, id});
-    }
-    if (paragraph.charShapes.empty())
-        paragraph.charShapes.push_back(CharShapeRun{0, 0});
+    paragraph.charShapes = ReadCharShapeRuns(parts.charShapes, modelIndex);
     paragraph.lineLayout.segments = ReadLineSegments(parts.lineSegments, modelIndex);
     paragraph.rangeTags = ToBytes(parts.rangeTags.substr(0, parts.rangeTags.size() / 12 * 12));
     // Tabs that say nothing are what the writer writes for tabs without their own.
