@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 
 #include "hwp/equation.h"
 #include "hwp/error.h"
@@ -31,6 +32,21 @@ void Quad(QXmlStreamWriter& out, const char* name, const std::array<std::int16_t
     out.writeAttribute(QStringLiteral("right"), Number(values[1]));
     out.writeAttribute(QStringLiteral("top"), Number(values[2]));
     out.writeAttribute(QStringLiteral("bottom"), Number(values[3]));
+}
+
+// What a picture and a drawn shape both start with: the size they were made at and are
+// shown at (width, height each), and their outline, whose element stays open for more.
+void SizesAndOutline(QXmlStreamWriter& out, const std::array<long long, 4>& sizes, hwp::ColorRef color, long long width)
+{
+    const QString names[] = {QStringLiteral("orgSz"), QStringLiteral("curSz")};
+    for (std::size_t k = 0; k < 2; ++k) {
+        out.writeEmptyElement(kParagraphNs, names[k]);
+        out.writeAttribute(QStringLiteral("width"), Number(sizes[2 * k]));
+        out.writeAttribute(QStringLiteral("height"), Number(sizes[2 * k + 1]));
+    }
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    out.writeAttribute(QStringLiteral("color"), ColorText(color));
+    out.writeAttribute(QStringLiteral("width"), Number(width));
 }
 
 void ObjectAttributes(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
@@ -328,15 +344,8 @@ void SectionWriter::Picture(const hwp::Picture& picture)
 {
     m_out.writeStartElement(kParagraphNs, QStringLiteral("pic"));
     ObjectAttributes(m_out, picture.object);
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("orgSz"));
-    m_out.writeAttribute(QStringLiteral("width"), Number(picture.originalWidth));
-    m_out.writeAttribute(QStringLiteral("height"), Number(picture.originalHeight));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("curSz"));
-    m_out.writeAttribute(QStringLiteral("width"), Number(picture.width));
-    m_out.writeAttribute(QStringLiteral("height"), Number(picture.height));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
-    m_out.writeAttribute(QStringLiteral("color"), ColorText(picture.borderColor));
-    m_out.writeAttribute(QStringLiteral("width"), Number(picture.borderWidth));
+    SizesAndOutline(m_out, {picture.originalWidth, picture.originalHeight, picture.width, picture.height},
+                    picture.borderColor, picture.borderWidth);
     m_out.writeStartElement(kParagraphNs, QStringLiteral("imgRect"));
     for (int i = 0; i < 4; ++i) {
         m_out.writeEmptyElement(kCoreNs, QStringLiteral("pt%1").arg(i));
@@ -392,15 +401,8 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
     ObjectAttributes(m_out, object);
     if (shape.kind == hwp::ShapeKind::Rectangle)
         m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("orgSz"));
-    m_out.writeAttribute(QStringLiteral("width"), Number(shape.originalWidth));
-    m_out.writeAttribute(QStringLiteral("height"), Number(shape.originalHeight));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("curSz"));
-    m_out.writeAttribute(QStringLiteral("width"), Number(shape.width));
-    m_out.writeAttribute(QStringLiteral("height"), Number(shape.height));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
-    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
-    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
+    SizesAndOutline(m_out, {shape.originalWidth, shape.originalHeight, shape.width, shape.height}, shape.outlineColor,
+                    shape.outlineWidth);
     const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
                                  "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
     m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
