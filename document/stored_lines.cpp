@@ -59,13 +59,19 @@ void AttachStoredLines(QTextCursor& at, const hwp::Paragraph& paragraph, const s
     at.mergeBlockFormat(format);
 }
 
-StoredLinesRef StoredLinesOf(const QTextBlock& block)
+StoredLinesRef CarriedLines(const QTextBlock& block)
 {
     const QTextBlockFormat format = block.blockFormat();
     if (!format.hasProperty(kStoredLinesProperty))
         return nullptr;
-    StoredLinesRef stored = format.property(kStoredLinesProperty).value<StoredLinesRef>();
-    if (!stored || stored->text != block.text() || stored->format != WithoutLines(format) || stored->runs != RunsOf(block))
+    return format.property(kStoredLinesProperty).value<StoredLinesRef>();
+}
+
+StoredLinesRef StoredLinesOf(const QTextBlock& block)
+{
+    StoredLinesRef stored = CarriedLines(block);
+    if (!stored || stored->text != block.text() || stored->format != WithoutLines(block.blockFormat()) ||
+        stored->runs != RunsOf(block))
         return nullptr;
     return stored;
 }

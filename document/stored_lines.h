@@ -32,6 +32,9 @@ constexpr int kStoredLinesProperty = QTextFormat::UserProperty + 28;
 // position of text index i (from 0). Nothing when the paragraph has none.
 void AttachStoredLines(QTextCursor& at, const hwp::Paragraph& paragraph, const std::vector<int>& blockPosition);
 
+// The lines the block carries, whether or not they still hold for it; null when none.
+StoredLinesRef CarriedLines(const QTextBlock& block);
+
 // The block's lines when it holds what it was read with; null otherwise.
 StoredLinesRef StoredLinesOf(const QTextBlock& block);
 

@@ -17,10 +17,7 @@ std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text
 
 const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set<const StoredLines*>& held)
 {
-    const QTextBlockFormat format = block.blockFormat();
-    if (!format.hasProperty(kStoredLinesProperty))
-        return nullptr;
-    const StoredLinesRef stored = format.property(kStoredLinesProperty).value<StoredLinesRef>();
+    const StoredLinesRef stored = CarriedLines(block);
     if (!stored || held.count(stored.get()) == 0 || stored->text != block.text())
         return nullptr;
     return stored.get();
