@@ -862,8 +862,8 @@ private:
 // blocks) and the tables' cells.
 class HwpAssembler {
 public:
-    explicit HwpAssembler(const EditorDocument& source)
-        : m_source(source), m_origin(source.Origin()), m_tables(source, m_document)
+    HwpAssembler(const EditorDocument& source, const LaidOutLines* laid)
+        : m_source(source), m_laid(laid), m_origin(source.Origin()), m_tables(source, m_document)
     {
         m_document.version = m_origin.version;
         m_document.headerFlags = m_origin.headerFlags;
@@ -1012,7 +1012,7 @@ private:
         }
         textIndex.back() = static_cast<std::uint32_t>(assembly.paragraph.text.size());
         AppendFields(blockStart, blockStart + block.length() - 1, textIndex, assembly.paragraph);
-        assembly.paragraph.lineLayout.segments = ModelLineSegments(block, textIndex);
+        assembly.paragraph.lineLayout.segments = ModelLineSegments(block, textIndex, m_laid);
     }
 
     void AppendFragment(const QTextFragment& fragment, std::size_t offset, std::vector<std::uint32_t>& textIndex,
@@ -1210,6 +1210,7 @@ private:
     }
 
     const EditorDocument& m_source;
+    const LaidOutLines* m_laid;
     const hwp::Document& m_origin;
     hwp::Document m_document;
     ShapeTables m_tables;
@@ -1241,9 +1242,9 @@ std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, Ta
     return PaneReader(source, tablesShown).Read();
 }
 
-hwp::Document ToHwpDocument(const EditorDocument& source)
+hwp::Document ToHwpDocument(const EditorDocument& source, const LaidOutLines* laid)
 {
-    return HwpAssembler(source).Assemble();
+    return HwpAssembler(source, laid).Assemble();
 }
 
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables)
@@ -1257,10 +1258,11 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown
     }
 }
 
-bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage)
+bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage,
+                  const LaidOutLines* laid)
 {
     try {
-        hwp::WriteDocument(ToHwpDocument(document), path, previewImage);
+        hwp::WriteDocument(ToHwpDocument(document, laid), path, previewImage);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "document/editor_document.h"
+#include "document/stored_lines.h"
 #include "hwp/border_fill.h"
 #include "hwp/document.h"
 
@@ -35,13 +36,17 @@ PageSetup PageSetupOf(const hwp::PageDef& page);
 
 std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document,
                                                  TablesShown tables = TablesShown::AsTables);
-hwp::Document ToHwpDocument(const EditorDocument& document);
+// `laid`: the lines the print layout gave the blocks (PagedLayout::LaidLines), written for
+// every paragraph that no longer holds the lines it was read with, so that the file prints
+// as the pane does; without them the writer estimates its own.
+hwp::Document ToHwpDocument(const EditorDocument& document, const LaidOutLines* laid = nullptr);
 
 // Null when the file is missing, unreadable or not an HWP document we can read.
 std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown tables = TablesShown::AsTables);
 // Replaces the file in one instant; false when it cannot be written. `previewImage`: the
 // picture of page 1 the file carries (page/preview_image.h); none when empty.
-bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage = {});
+bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage = {},
+                  const LaidOutLines* laid = nullptr);
 
 // Block property: what a paragraph held in the file beside its text (its tabs' widths and
 // kinds, its range tags), given back to it while its text stays as read.

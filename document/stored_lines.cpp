@@ -76,12 +76,17 @@ StoredLinesRef StoredLinesOf(const QTextBlock& block)
     return stored;
 }
 
-std::vector<hwp::LineSegment> ModelLineSegments(const QTextBlock& block, const std::vector<std::uint32_t>& textIndex)
+std::vector<hwp::LineSegment> ModelLineSegments(const QTextBlock& block, const std::vector<std::uint32_t>& textIndex,
+                                                const LaidOutLines* laid)
 {
-    const StoredLinesRef stored = StoredLinesOf(block);
-    if (!stored)
-        return {};
-    std::vector<hwp::LineSegment> lines = stored->lines;
+    std::vector<hwp::LineSegment> lines;
+    if (const StoredLinesRef stored = StoredLinesOf(block)) {
+        lines = stored->lines;
+    } else if (laid != nullptr) {
+        const auto found = laid->find(block.blockNumber());
+        if (found != laid->end())
+            lines = found->second;
+    }
     for (hwp::LineSegment& line : lines) {
         if (line.textStart >= textIndex.size())
             return {};

@@ -11,6 +11,7 @@
 #include <QTextCursor>
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,9 +39,15 @@ StoredLinesRef CarriedLines(const QTextBlock& block);
 // The block's lines when it holds what it was read with; null otherwise.
 StoredLinesRef StoredLinesOf(const QTextBlock& block);
 
-// The block's lines for the model: starts moved through `textIndex` (block position ->
-// text index). Empty when the block has none or changed.
-std::vector<hwp::LineSegment> ModelLineSegments(const QTextBlock& block, const std::vector<std::uint32_t>& textIndex);
+// The lines a layout gave the blocks of a document, by block number; starts are positions
+// in the block (page/page_render.h makes them).
+using LaidOutLines = std::unordered_map<int, std::vector<hwp::LineSegment>>;
+
+// The block's lines for the model: its stored lines while it holds what it was read with,
+// else those `laid` gives it, starts moved through `textIndex` (block position -> text
+// index). Empty when there are none: the writer then composes its own.
+std::vector<hwp::LineSegment> ModelLineSegments(const QTextBlock& block, const std::vector<std::uint32_t>& textIndex,
+                                                const LaidOutLines* laid = nullptr);
 
 } // namespace editor
 

@@ -1386,7 +1386,10 @@ bool CHwpctrl::SaveDocumentAs(std::u16string_view path, std::u16string_view form
     if (path.empty() ||
         (!format.empty() && QString::fromStdU16String(std::u16string(format)).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0))
         return false;
-    if (!WriteHwpFile(*m_document, ToQString(path).toStdString(), PreviewImageOf(*m_document)))
+    // The lines the page images print go into the file, so that it prints as they do.
+    const PagedLayout layout(*m_document);
+    const LaidOutLines lines = layout.LaidLines();
+    if (!WriteHwpFile(*m_document, ToQString(path).toStdString(), PreviewImageOf(layout), &lines))
         return false;
     m_document->Text().setModified(false);
     return true;

@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTextObjectInterface>
+#include <QTextTable>
 
 #include <algorithm>
 #include <limits>
@@ -137,6 +138,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         const int end = section.to > 0 ? m_text->findBlock(section.to).blockNumber() : m_text->blockCount();
         KeepBlocks(*m_text, section.from, section.to);
         m_heads->KeepBlocks(first, end - first);
+        m_firstBlock = first;
     }
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
@@ -345,6 +347,59 @@ void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
             const double page = std::floor(top / bodyHeight + 1e-9);
             const double ours = LayoutToHwpUnits(top + line.ascent() - page * bodyHeight);
             agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
+        }
+    }
+}
+
+LaidOutLines PagedLayout::LaidLines() const
+{
+    LaidOutLines laid;
+    LayOwnLines(laid);
+    for (const auto& later : m_later)
+        later->LayOwnLines(laid);
+    return laid;
+}
+
+// Tops from the top of the body (of the column) on the line's page, or of the cell; lines
+// that open a sheet or column say so, as the word processor's do.
+void PagedLayout::LayOwnLines(LaidOutLines& laid) const
+{
+    m_text->documentLayout()->documentSize();
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const auto units = [](double pixels) {
+        return static_cast<std::int32_t>(std::clamp(std::lround(LayoutToHwpUnits(pixels)), 0L, 0x3FFFFFFFL));
+    };
+    int lastPage = -1;
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (layout == nullptr || layout->lineCount() == 0)
+            continue;
+        const QPointF origin = Origins().Of(block);
+        const bool inCell = InCell(block);
+        double cellTop = 0.0;
+        if (const QTextTable* table = inCell ? QTextCursor(block).currentTable() : nullptr)
+            cellTop = Origins().Of(table->cellAt(block.position()).firstCursorPosition().block()).y();
+        std::vector<hwp::LineSegment>& lines = laid[m_firstBlock + block.blockNumber()];
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const double top = origin.y() + line.y();
+            const int page = static_cast<int>(std::floor(top / bodyHeight + 1e-9));
+            hwp::LineSegment segment;
+            segment.textStart = static_cast<std::uint32_t>(line.textStart());
+            segment.top = units(inCell ? top - cellTop : top - page * bodyHeight);
+            segment.height = units(line.height());
+            segment.textHeight = units(line.ascent() + line.descent());
+            segment.baseline = units(line.ascent());
+            const double next = i + 1 < layout->lineCount() ? layout->lineAt(i + 1).y() : line.y() + line.height();
+            segment.spacing = units(next - line.y() - line.height());
+            segment.columnStart = units(line.x());
+            segment.width = units(line.width());
+            segment.flags = 0x00060000;   // first and last segment of its line
+            if (!inCell && page != lastPage)   // first line of its column, and of its sheet
+                segment.flags |= page % m_columns == 0 ? 0x3u : 0x2u;
+            if (!inCell)
+                lastPage = page;
+            lines.push_back(segment);
         }
     }
 }

@@ -66,6 +66,9 @@ public:
     // How the laid-out lines of the paragraphs that kept their stored lines agree with
     // them, over every section.
     LineAgreement MeasureStoredLines() const;
+    // The lines every block was laid out in, over every section, as a file stores them
+    // (document/hwp_mapping.h writes them for the paragraphs laid out anew).
+    LaidOutLines LaidLines() const;
 
     int PageCount() const;
     // The page definition page `page` is laid out on: its section's (the last section's
@@ -91,6 +94,7 @@ private:
     PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
                 const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried);
     void MeasureOwnLines(LineAgreement& agreement) const;
+    void LayOwnLines(LaidOutLines& laid) const;
     // The layout of the section that holds page `page`, and the page's index in it.
     std::pair<const PagedLayout*, int> Locate(int page) const;
     int OwnPageCount() const;
@@ -118,6 +122,8 @@ private:
     void SetColumns(const hwp::Section* section);
 
     PageSetup m_page;
+    // The number of the section's first block in the whole document.
+    int m_firstBlock = 0;
     // The section's columns: each a page of the text's layout, side by side on the sheet.
     int m_columns = 1;
     hwp::HwpUnit m_columnWidth = 0;

@@ -163,7 +163,11 @@ std::string EncodeGif(const QImage& image)
 
 std::string PreviewImageOf(const EditorDocument& document)
 {
-    const PagedLayout layout(document);
+    return PreviewImageOf(PagedLayout(document));
+}
+
+std::string PreviewImageOf(const PagedLayout& layout)
+{
     if (layout.PageCount() < 1)
         return {};
     const PageSetup& page = layout.PageOf(0);

@@ -13,6 +13,8 @@ namespace editor {
 
 // Empty when the document has no page to draw.
 std::string PreviewImageOf(const EditorDocument& document);
+class PagedLayout;
+std::string PreviewImageOf(const PagedLayout& layout);
 
 // A GIF89a of the image in 256 colours (a 6 x 6 x 6 colour cube and a grey ramp, which
 // keeps anti-aliased text smooth); empty for an empty image.

@@ -3,6 +3,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextLayout>
 
+#include <algorithm>
+
 namespace editor {
 
 std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text)
@@ -25,6 +27,27 @@ const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set
 
 namespace {
 
+// How far a line may run past its width to end where the file ended it: the word
+// processor's faces are narrower than the ones that stand in for them by about this much.
+constexpr double kOverrun = 0.06;
+
+// Lays the line out on the characters [its start, end); false when they run further past
+// `width` than kOverrun allows.
+bool FillLine(QTextLine& line, int end, qreal width)
+{
+    const int columns = std::max(1, end - line.textStart());
+    line.setNumColumns(columns, width);
+    if (line.textStart() + line.textLength() >= end)
+        return true;
+    // setNumColumns breaks at the width too: a longer line needs a wider one.
+    line.setNumColumns(columns, width * 64);
+    const qreal natural = line.naturalTextWidth();
+    if (natural > width * (1 + kOverrun))
+        return false;
+    line.setNumColumns(columns, std::max(width, natural));
+    return true;
+}
+
 bool Rebreak(const QTextBlock& block, const StoredLines& stored)
 {
     QTextLayout* layout = block.layout();
@@ -46,17 +69,27 @@ bool Rebreak(const QTextBlock& block, const StoredLines& stored)
     }
     if (same)
         return true;
-    layout->beginLayout();
-    for (int i = 0; i < count; ++i) {
-        QTextLine line = layout->createLine();
-        if (!line.isValid())
-            break;
-        const int end = i + 1 < count ? static_cast<int>(stored.lines[static_cast<std::size_t>(i) + 1].textStart) : length;
-        line.setNumColumns(std::max(1, end - line.textStart()), widths[static_cast<std::size_t>(i)]);
-        line.setPosition(positions[static_cast<std::size_t>(i)]);
-    }
-    layout->endLayout();
-    return true;
+    const auto lay = [&](bool follow) {
+        bool fits = true;
+        layout->beginLayout();
+        for (int i = 0; i < count; ++i) {
+            QTextLine line = layout->createLine();
+            if (!line.isValid())
+                break;
+            const auto k = static_cast<std::size_t>(i);
+            if (!follow)
+                line.setLineWidth(widths[k]);
+            else if (!FillLine(line, i + 1 < count ? static_cast<int>(stored.lines[k + 1].textStart) : length, widths[k]))
+                fits = false;
+            line.setPosition(positions[k]);
+        }
+        layout->endLayout();
+        return fits;
+    };
+    if (lay(true))
+        return true;
+    lay(false);   // as the layout had it
+    return false;
 }
 
 } // namespace

@@ -7,13 +7,17 @@
 
 #include "document/hwp_mapping.h"
 #include "document/stored_lines.h"
+#include "document/table_mapping.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
+#include "tools/templates/template_documents.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+#include <QTextTable>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +159,74 @@ TEST_F(StoredLines, APaneKeepsTheLinesOfUnchangedParagraphsThroughASave)
         EXPECT_EQ(editor::StoredLinesOf(block), nullptr) << path;
         EXPECT_EQ(Differing(SegmentsOf(editor::ToHwpDocument(*pane)), stored).size(), 1u) << path;
     }
+}
+
+// The line starts each laid-out block of the document has, body and cells.
+std::vector<std::vector<int>> StartsOf(const editor::LaidOutLines& laid, int blocks)
+{
+    std::vector<std::vector<int>> starts(static_cast<std::size_t>(blocks));
+    for (const auto& [number, lines] : laid) {
+        for (const hwp::LineSegment& line : lines)
+            starts[static_cast<std::size_t>(number)].push_back(static_cast<int>(line.textStart));
+    }
+    return starts;
+}
+
+QImage PageOne(const editor::PagedLayout& layout)
+{
+    QImage image(layout.SheetPixelWidth(96), layout.SheetPixelHeight(96), QImage::Format_RGB32);
+    layout.PaintBand(image, 0, 0, 96);
+    return image;
+}
+
+// A paragraph the teacher typed is written with the lines the save printed it on, so the
+// file prints as the save's pages do, even where the writer's own estimate would break it
+// elsewhere in as many lines (wide Latin letters, a table cell).
+TEST_F(StoredLines, TypedParagraphsAreWrittenOnTheLinesTheyPrintedOn)
+{
+    auto pane = editor::ToEditorDocument(templates::MakeStyledDocument(6));
+    QTextCursor cursor(&pane->Text());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    const QTextCharFormat text = pane->DefaultCharFormat();
+    cursor.insertText(QStringLiteral("WWWW MMMM 가나다라 WMWM 마바사아 MMMMMM 자차카타 WWWWW 파하 ").repeated(6), text);
+    cursor.insertBlock();
+    cursor.insertText(QStringLiteral("WWWW MMMM 가나다라 WMWM 마바사아 MMMMMM 자차카타 WWWWW 파하 마바사아 WWMM WWMM WWMM WWMM"), text);
+    cursor.insertBlock();
+    // A table as the table tool makes one.
+    const QTextBlockFormat paragraph = cursor.blockFormat();
+    QTextTable* table = cursor.insertTable(1, 2, editor::NewTextTableFormat({300, 300}));
+    const hwp::BorderFillView lines = hwp::SimpleBorderFill({});
+    for (int c = 0; c < 2; ++c) {
+        QTextTableCellFormat cellFormat = editor::NewTextTableCellFormat(lines, Qt::AlignTop);
+        cellFormat.merge(text);
+        editor::SetCellBorderFill(cellFormat, lines);
+        table->cellAt(0, c).firstCursorPosition().setBlockFormat(paragraph);
+        table->cellAt(0, c).setFormat(cellFormat);
+    }
+    table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("WWW MMM 가나다 WWW MMM 라마바 ").repeated(4), text);
+    const int blocks = pane->Text().blockCount();
+
+    const editor::PagedLayout layout(*pane);
+    const editor::LaidOutLines laid = layout.LaidLines();
+    const hwp::Document estimated = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(editor::ToHwpDocument(*pane)));
+    const hwp::Document written =
+        hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(editor::ToHwpDocument(*pane, &laid)));
+
+    const auto reread = editor::ToEditorDocument(written);
+    const editor::PagedLayout again(*reread);
+    ASSERT_EQ(reread->Text().blockCount(), blocks);
+    EXPECT_EQ(StartsOf(again.LaidLines(), blocks), StartsOf(laid, blocks));
+    EXPECT_TRUE(PageOne(again) == PageOne(layout));
+    // Without them the file would carry the writer's estimate, which breaks elsewhere.
+    std::vector<std::vector<int>> guessed;
+    for (const hwp::Paragraph& paragraph : estimated.sections.front().paragraphs) {
+        guessed.emplace_back();
+        for (const hwp::LineSegment& line : paragraph.lineLayout.segments)
+            guessed.back().push_back(static_cast<int>(line.textStart));
+    }
+    ASSERT_GE(guessed.size(), 3u);
+    EXPECT_NE(guessed[2], StartsOf(laid, blocks)[2]);
 }
 
 } // namespace
