@@ -119,13 +119,12 @@ Control SectionDefFor(const Section& section)
 
 // ---- column definition
 
-struct Columns {
-    std::uint16_t count = 1;
-    HwpUnit gap = 0;
-};
+}  // namespace
 
 Columns ReadColumns(const Control& control)
 {
+    if (control.records.empty())
+        throw HwpError("damaged column definition: it has no record");
     ByteReader in(View(control.records.front().data), "column definition");
     in.U32();   // id
     const std::uint16_t property = in.U16();
@@ -134,6 +133,8 @@ Columns ReadColumns(const Control& control)
     columns.gap = in.I16();
     return columns;
 }
+
+namespace {
 
 // The column definition to write: as read while it says what the section says (its
 // widths, lines and kind stay), else new columns of equal width.

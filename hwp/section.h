@@ -16,6 +16,15 @@ Section ReadSection(std::string_view stream, std::size_t index, const Document& 
 // The section stream (not yet deflated). `fieldIds` numbers the fields document-wide.
 std::string WriteSection(const Section& section, const Document& document, std::uint32_t& fieldIds);
 
+// A column definition's count (at least 1) and gap: a section's own, or one a paragraph
+// holds where the columns change inside a section.
+struct Columns {
+    std::uint16_t count = 1;
+    HwpUnit gap = 0;
+};
+// Throws HwpError when the control's first record is too short.
+Columns ReadColumns(const Control& control);
+
 // The numbering the section's outline paragraphs count in (counted from 1; 0 none), as
 // its definition names it.
 std::uint16_t OutlineNumberingId(const Section& section);

@@ -8,6 +8,8 @@
 #include "page/vector_text.h"
 #include "document/table_mapping.h"
 #include "document/table_rows.h"
+#include "hwp/paragraph.h"
+#include "hwp/section.h"
 #include "support/files.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -108,12 +111,14 @@ void KeepBlocks(QTextDocument& text, int from, int to)
 
 } // namespace
 
-// Where a section's blocks are in the document, and its page.
+// Where a section's blocks are in the document, its page and its columns. A paragraph that
+// changes the columns inside a section starts a part of its own, laid out from a new page.
 struct PagedLayout::Section {
     int from = 0;           // position of its first block
     int to = -1;            // position of the next section's first block; -1: the end
     PageSetup page;
     KeptSectionRef kept;    // null for the first section
+    hwp::Columns columns;
 };
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks)
@@ -153,16 +158,16 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
-    SetColumns(section.kept ? &section.kept->section
-                            : document.OriginRef() && !document.OriginRef()->sections.empty()
-                                  ? &document.OriginRef()->sections.front()
-                                  : nullptr);
+    SetColumns(section.columns.count, section.columns.gap);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
+    const WidthsFitted fitted = breaks == StoredBreaks::Follow
+                                    ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width())
+                                    : WidthsFitted{};
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     if (breaks == StoredBreaks::Follow)
-        FollowStoredLines(*m_text, m_heldLines);
+        FollowStoredLines(*m_text, m_heldLines, fitted);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size());
     if (index != 0)
@@ -183,19 +188,39 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
 {
     std::vector<Section> sections(1);
     sections.front().page = document.Page();
+    if (const auto& origin = document.OriginRef(); origin && !origin->sections.empty())
+        sections.front().columns = {origin->sections.front().columnCount, origin->sections.front().columnGap};
     const QTextDocument& text = document.Text();
     for (QTextBlock block = text.begin().next(); block.isValid(); block = block.next()) {
         if (text.frameAt(block.position()) != text.rootFrame())
             continue;
+        const bool columnsChange = (block.blockFormat().intProperty(kColumnBreakFlagsProperty) & hwp::kBreakColumns) != 0;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            KeptSectionRef kept = SectionStartOf(it.fragment().charFormat());
-            if (!kept)
+            const QTextCharFormat format = it.fragment().charFormat();
+            KeptSectionRef kept = SectionStartOf(format);
+            std::optional<hwp::Columns> columns;
+            if (kept) {
+                columns = hwp::Columns{kept->section.columnCount, kept->section.columnGap};
+            } else if (const KeptObjectRef object = columnsChange ? KeptObjectOf(format) : nullptr;
+                       object && object->control.ctrlId == hwp::kCold) {
+                try {
+                    columns = hwp::ReadColumns(object->control);
+                } catch (const std::exception&) {
+                    // unreadable: the columns go on as they were
+                }
+            }
+            if (!columns)
                 continue;
             sections.back().to = block.position();
-            Section& section = sections.emplace_back();
+            Section section = sections.back();
             section.from = block.position();
-            section.page = PageSetupOf(kept->section.page);
-            section.kept = std::move(kept);
+            section.to = -1;
+            section.columns = *columns;
+            if (kept) {
+                section.page = PageSetupOf(kept->section.page);
+                section.kept = std::move(kept);
+            }
+            sections.push_back(std::move(section));
             break;
         }
     }
@@ -204,12 +229,11 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
 
 PagedLayout::~PagedLayout() = default;
 
-void PagedLayout::SetColumns(const hwp::Section* section)
+void PagedLayout::SetColumns(int count, hwp::HwpUnit columnGap)
 {
-    if (section == nullptr || section->columnCount < 2)
+    if (count < 2)
         return;
-    const int count = section->columnCount;
-    const std::int64_t gap = std::max<hwp::HwpUnit>(section->columnGap, 0);
+    const std::int64_t gap = std::max<hwp::HwpUnit>(columnGap, 0);
     const std::int64_t width = (std::int64_t{m_page.BodyWidth()} - gap * (count - 1)) / count;
     if (width < 1000)   // columns narrower than 3.5 mm: the body as one
         return;

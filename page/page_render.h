@@ -118,8 +118,8 @@ private:
     double ColumnLeft(int column) const;
     // The part of the layout that layout page `layoutPage` shows, in layout coordinates.
     QRectF ColumnBody(int layoutPage) const;
-    // Lays the section out in its columns, when it has more than one that fit.
-    void SetColumns(const hwp::Section* section);
+    // Lays the section out in `count` columns `gap` apart, when they fit.
+    void SetColumns(int count, hwp::HwpUnit gap);
 
     PageSetup m_page;
     // The number of the section's first block in the whole document.

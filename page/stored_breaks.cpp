@@ -1,9 +1,13 @@
 #include "page/stored_breaks.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QTextBoundaryFinder>
+#include <QTextCursor>
 #include <QTextLayout>
+#include <QTextObjectInterface>
 
 #include <algorithm>
+#include <optional>
 
 namespace editor {
 
@@ -48,7 +52,7 @@ bool FillLine(QTextLine& line, int end, qreal width)
     return true;
 }
 
-bool Rebreak(const QTextBlock& block, const StoredLines& stored)
+bool Rebreak(const QTextBlock& block, const StoredLines& stored, double fitted)
 {
     QTextLayout* layout = block.layout();
     const int count = layout ? layout->lineCount() : 0;
@@ -65,9 +69,9 @@ bool Rebreak(const QTextBlock& block, const StoredLines& stored)
             return false;
         same = same && line.textStart() == start;
         positions.push_back(line.position());
-        widths.push_back(line.width());
+        widths.push_back(line.width() - fitted);
     }
-    if (same)
+    if (same && fitted == 0)
         return true;
     const auto lay = [&](bool follow) {
         bool fits = true;
@@ -92,17 +96,126 @@ bool Rebreak(const QTextBlock& block, const StoredLines& stored)
     return false;
 }
 
+// Where each line of a one-line layout of the whole block begins (layout pixels), to
+// measure stretches of it.
+class BlockRuler {
+public:
+    explicit BlockRuler(const QTextBlock& block) : m_layout(block.text(), block.document()->defaultFont())
+    {
+        QList<QTextLayout::FormatRange> formats;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid())
+                formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
+        }
+        m_layout.setFormats(formats);
+        QTextOption option = block.document()->defaultTextOption();
+        option.setUseDesignMetrics(block.document()->useDesignMetrics());
+        option.setWrapMode(QTextOption::NoWrap);
+        m_layout.setTextOption(option);
+        m_layout.beginLayout();
+        m_layout.createLine();
+        m_layout.endLayout();
+    }
+    // The width of the characters [from, to), without the spaces they end with.
+    double Width(int from, int to) const
+    {
+        const QString text = m_layout.text();
+        while (to > from && text.at(to - 1).isSpace())
+            --to;
+        const QTextLine line = m_layout.lineAt(0);
+        return line.cursorToX(to) - line.cursorToX(from);
+    }
+
+private:
+    QTextLayout m_layout;
+};
+
+// The change of width that makes the text engine break `block` at the stored starts, or
+// nothing when no width does: a line must fit, and the next word must not.
+std::optional<double> WidthChange(const QTextBlock& block, const StoredLines& stored, double bodyWidth)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const QString text = block.text();
+    const int length = static_cast<int>(text.size());
+    const BlockRuler ruler(block);
+    double low = -1e9, high = 1e9;   // the change lies in [low, high)
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    for (std::size_t i = 0; i < stored.lines.size(); ++i) {
+        const int start = static_cast<int>(stored.lines[i].textStart);
+        const int end = i + 1 < stored.lines.size() ? static_cast<int>(stored.lines[i + 1].textStart) : length;
+        if (end <= start || end > length)
+            return std::nullopt;
+        const double room =
+            bodyWidth - format.leftMargin() - format.rightMargin() - (i == 0 ? format.textIndent() : 0.0);
+        low = std::max(low, ruler.Width(start, end) - room);
+        if (end == length || text.at(end - 1) == QChar::LineSeparator)
+            continue;
+        breaks.setPosition(end);
+        const qsizetype next = breaks.toNextBoundary();
+        high = std::min(high, ruler.Width(start, next < 0 ? length : static_cast<int>(next)) - room);
+    }
+    constexpr double kMargin = 0.05;   // the engine's fixed-point widths
+    if (low <= 0 && high > kMargin)
+        return 0.0;
+    if (low + 2 * kMargin >= high)
+        return std::nullopt;
+    return low > 0 ? low + kMargin : high - kMargin;
+}
+
+// Objects take the room their handler gives them only in the document's layout; those
+// that print as nothing (column and section definitions, field ends) take none anywhere.
+bool HoldsWideObjects(QTextDocument& text, const QTextBlock& block)
+{
+    QAbstractTextDocumentLayout* layout = text.documentLayout();
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
+        if (handler == nullptr ||
+            handler->intrinsicSize(&text, fragment.position(), format).width() > 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held)
+WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth)
+{
+    WidthsFitted fitted;
+    if (held.empty())
+        return fitted;
+    QTextCursor cursor(&text);
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        const StoredLines* stored = HeldLinesOf(block, held);
+        if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(text, block))
+            continue;
+        const std::optional<double> change = WidthChange(block, *stored, bodyWidth);
+        if (!change || *change == 0 || *change > bodyWidth * kOverrun)
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        format.setRightMargin(format.rightMargin() - *change);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+        fitted[block.blockNumber()] = *change;
+    }
+    return fitted;
+}
+
+int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, const WidthsFitted& fitted)
 {
     if (held.empty())
         return 0;
     text.documentLayout()->documentSize();   // laid out to the end
     int followed = 0;
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
-        if (const StoredLines* stored = HeldLinesOf(block, held))
-            followed += Rebreak(block, *stored) ? 1 : 0;
+        if (const StoredLines* stored = HeldLinesOf(block, held)) {
+            const auto change = fitted.find(block.blockNumber());
+            followed += Rebreak(block, *stored, change == fitted.end() ? 0.0 : change->second) ? 1 : 0;
+        }
     }
     return followed;
 }

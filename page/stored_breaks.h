@@ -8,6 +8,7 @@
 
 #include <QTextDocument>
 
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -17,8 +18,20 @@ namespace editor {
 // anything changes the copy's formats (paragraph heads, kept blocks).
 std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text);
 
-// Re-breaks the laid-out blocks whose stored lines are in `held`; returns how many were.
-int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held);
+// How much wider (or, below 0, narrower) than its format says each block with stored
+// lines is laid out, by block number, so that the text engine breaks it where the file did.
+using WidthsFitted = std::unordered_map<int, double>;
+
+// Before the copy is laid out: widens or narrows each body block whose stored lines the
+// text engine would break elsewhere, within the least change that makes it break there,
+// when there is one (faces that stand in for the file's are wider or narrower than its).
+// `bodyWidth` is the width of the column in layout pixels.
+WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth);
+
+// Re-breaks the laid-out blocks whose stored lines are in `held`, and lays the lines of
+// the blocks in `fitted` into their own width again; returns how many were.
+int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held,
+                      const WidthsFitted& fitted = {});
 
 // The stored lines of `block`, if they are among `held` and its text is still theirs.
 const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set<const StoredLines*>& held);
