@@ -161,6 +161,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     SetColumns(section.columns.count, section.columns.gap);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
+    SpaceLinesByCharSize(*m_text, m_layoutDevice);
     const WidthsFitted fitted = breaks == StoredBreaks::Follow
                                     ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width())
                                     : WidthsFitted{};

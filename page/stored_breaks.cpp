@@ -1,6 +1,9 @@
 #include "page/stored_breaks.h"
 
+#include "document/hwp_mapping.h"
+
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -182,6 +185,39 @@ bool HoldsWideObjects(QTextDocument& text, const QTextBlock& block)
 }
 
 } // namespace
+
+void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
+{
+    QTextCursor cursor(&text);
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        const std::optional<hwp::ParaShape> shape = ParaShapeOf(format);
+        if (format.lineHeightType() != QTextBlockFormat::ProportionalHeight || !shape ||
+            shape->lineSpacingKind != hwp::LineSpacingKind::Percent || HoldsWideObjects(text, block))
+            continue;
+        double size = 0, height = 0;   // of the largest face in the block, layout pixels
+        const auto measure = [&](const QTextCharFormat& chars) {
+            const QFont font = chars.font().resolve(text.defaultFont());
+            const QFontMetricsF metrics(font, &device);
+            const double pixels = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * device.logicalDpiY() / 72.0;
+            if (pixels > size) {
+                size = pixels;
+                height = metrics.ascent() + metrics.descent();
+            }
+        };
+        measure(block.charFormat());
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().isValid())
+                measure(it.fragment().charFormat());
+        }
+        if (size <= 0 || height <= 0)
+            continue;
+        format.setLineHeight(std::clamp(shape->lineSpacing * size / height, 10.0, 4000.0),
+                             QTextBlockFormat::ProportionalHeight);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
 
 WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth)
 {

@@ -18,6 +18,12 @@ namespace editor {
 // anything changes the copy's formats (paragraph heads, kept blocks).
 std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text);
 
+// Before the copy is laid out: lines spaced by percent are spaced as the word processor
+// spaces them, the percent of the line's largest char size, where the text engine takes
+// the percent of its face's height, which differs from face to face. Lines with objects
+// wider than nothing keep the engine's spacing. `device` is the layout's paint device.
+void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device);
+
 // How much wider (or, below 0, narrower) than its format says each block with stored
 // lines is laid out, by block number, so that the text engine breaks it where the file did.
 using WidthsFitted = std::unordered_map<int, double>;

@@ -292,7 +292,7 @@ TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
     paragraphs.resize(1);   // the footnotes' paragraph, without the endnotes
     hwp::Paragraph line = paragraphs[0];
     line.controls.clear();
-    for (int i = 0; i < 80; ++i)
+    for (int i = 0; i < 60; ++i)
         paragraphs.push_back(line);
     const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
     const editor::PageSetup& page = document->Page();
