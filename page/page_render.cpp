@@ -163,7 +163,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
                                HwpUnitsToLayout(m_page.BodyHeight())));
     SpaceLinesByCharSize(*m_text, m_layoutDevice);
     const WidthsFitted fitted = breaks == StoredBreaks::Follow
-                                    ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width())
+                                    ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width(), m_layoutDevice)
                                     : WidthsFitted{};
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);

@@ -31,8 +31,9 @@ using WidthsFitted = std::unordered_map<int, double>;
 // Before the copy is laid out: widens or narrows each body block whose stored lines the
 // text engine would break elsewhere, within the least change that makes it break there,
 // when there is one (faces that stand in for the file's are wider or narrower than its).
-// `bodyWidth` is the width of the column in layout pixels.
-WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth);
+// `bodyWidth` is the width of the column in layout pixels; `device` the layout's paint device.
+WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth,
+                             const QPaintDevice& device);
 
 // Re-breaks the laid-out blocks whose stored lines are in `held`, and lays the lines of
 // the blocks in `fitted` into their own width again; returns how many were.
