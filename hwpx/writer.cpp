@@ -248,9 +248,10 @@ void WriteKept(QXmlStreamWriter& out, const std::string& xml)
 
 XmlNode MergeKept(XmlNode ours, const XmlNode& kept)
 {
-    for (const auto& [name, value] : kept.attributes) {
-        if (std::none_of(ours.attributes.begin(), ours.attributes.end(), [&](const auto& a) { return a.first == name; }))
-            ours.attributes.emplace_back(name, value);
+    for (const auto& attribute : kept.attributes) {
+        if (std::none_of(ours.attributes.begin(), ours.attributes.end(),
+                         [&attribute](const auto& a) { return a.first == attribute.first; }))
+            ours.attributes.push_back(attribute);
     }
     for (const auto& [prefix, uri] : kept.namespaces)
         ours.namespaces.try_emplace(prefix, uri);
