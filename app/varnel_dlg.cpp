@@ -645,7 +645,7 @@ void CVarnelDlg::OnOptionMenu()
     for (const auto& [pane, name] : {std::pair{IDC_PANE_PASSAGE, "지문"}, std::pair{IDC_PANE_QUESTION, "문제"},
                                      std::pair{IDC_PANE_OPTIONS, "보기"}, std::pair{IDC_PANE_ANSWER, "정답"},
                                      std::pair{IDC_PANE_EXPLAIN, "해설"}}) {
-        if (Pane(pane) == nullptr || !Pane(pane)->isVisible())
+        if (Pane(pane) == nullptr || !Pane(pane)->isVisibleTo(this))
             continue;
         connect(hwpx->addAction(QStringLiteral("%1 창…").arg(QString::fromUtf8(name))), &QAction::triggered, this,
                 [this, pane, name] { QTimer::singleShot(0, this, [this, pane, name] { OnExportPaneCommand(pane, QString::fromUtf8(name)); }); });
