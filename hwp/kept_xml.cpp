@@ -29,6 +29,35 @@ std::optional<KeptXml> ReadKeptXml(const Control& control)
     return KeptXml{static_cast<XmlPlace>(data[0]), std::string(data.begin() + 1, data.end())};
 }
 
+std::u16string DescribeKeptXml(const KeptXml& kept)
+{
+    // The element's local name: after its prefix, up to the first space or end of tag.
+    const std::size_t end = kept.xml.find_first_of(" />");
+    std::string name = kept.xml.substr(0, end);
+    if (const std::size_t colon = name.find(':'); colon != std::string::npos)
+        name.erase(0, colon + 1);
+    if (!name.empty() && name.front() == '<')
+        name.erase(0, 1);
+    static const std::pair<const char*, const char16_t*> kNames[] = {
+        {"arc", u"호"},           {"polygon", u"다각형"},         {"curve", u"곡선"},
+        {"connectLine", u"연결선"}, {"container", u"묶음 개체"},   {"ole", u"OLE 개체"},
+        {"video", u"동영상"},      {"textart", u"글맵시"},        {"chart", u"차트"},
+        {"btn", u"양식 개체"},      {"radioBtn", u"양식 개체"},    {"checkBtn", u"양식 개체"},
+        {"comboBox", u"양식 개체"}, {"listBox", u"양식 개체"},     {"edit", u"양식 개체"},
+        {"scrollBar", u"양식 개체"}, {"autoNum", u"자동 번호"},    {"newNum", u"새 번호"},
+        {"pageNum", u"쪽 번호 위치"}, {"pageHiding", u"감추기"},  {"pageNumCtrl", u"홀짝 조정"},
+        {"bookmark", u"책갈피"},    {"indexmark", u"찾아보기 표식"}, {"hiddenComment", u"숨은 설명"},
+        {"compose", u"글자 겹침"},  {"dutmal", u"덧말"},           {"fieldBegin", u"필드"},
+        {"fieldEnd", u"필드 끝"},   {"colPr", u"단 정의"}};
+    for (const auto& [element, words] : kNames) {
+        if (name == element)
+            return words;
+    }
+    if (name.ends_with("Begin") || name.ends_with("End"))
+        return u"표식";   // change tracking, highlighting, title marks
+    return u"HWPX 개체";
+}
+
 void AddKeptXml(Control& control, const std::string& xml)
 {
     Bytes data(1, static_cast<std::uint8_t>(XmlPlace::Run));

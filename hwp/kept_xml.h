@@ -34,6 +34,9 @@ Control NewKeptXmlControl(const KeptXml& kept);
 // The kept element of a control made by NewKeptXmlControl; nullopt for any other.
 std::optional<KeptXml> ReadKeptXml(const Control& control);
 
+// What the kept element is, in the words the pane shows an object by ("호", "책갈피").
+std::u16string DescribeKeptXml(const KeptXml& kept);
+
 // The element a table, picture, equation or drawn shape was read from, as far as the
 // model has no field for it (rotation, shadows, captions, effects, gradient fills, ...):
 // a record at the end of the control's, which the HWPX writer merges with what the model

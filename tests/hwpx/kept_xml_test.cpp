@@ -11,6 +11,7 @@
 #include <set>
 
 #include "hwp/kept_xml.h"
+#include "hwp/objects.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/reader.h"
 #include "hwp/table.h"
@@ -96,6 +97,11 @@ TEST(HwpxKeptXml, WhatTheModelDoesNotReadComesBackInItsPlaceThroughHwpxAndHwp)
     EXPECT_EQ(kept[2].second.place, hwp::XmlPlace::Run);
     EXPECT_NE(kept[2].second.xml.find("urn:example:custom"), std::string::npos);   // its own namespace goes with it
     EXPECT_NE(kept[3].second.xml.find("표 안"), std::string::npos);
+    // The pane names them.
+    EXPECT_EQ(hwp::DescribeControl(first.controls[0]), u"자동 번호");
+    EXPECT_EQ(hwp::DescribeKeptXml(kept[1].second), u"표식");
+    EXPECT_EQ(hwp::DescribeKeptXml(kept[2].second), u"호");
+    EXPECT_EQ(hwp::DescribeKeptXml(kept[3].second), u"책갈피");
     EXPECT_EQ(read.hwpxRefListXml.size(), 1u);
     EXPECT_EQ(read.hwpxHeadXml.size(), 1u);
     EXPECT_EQ(read.hwpxParts.count("settings.xml"), 1u);
