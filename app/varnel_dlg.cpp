@@ -641,6 +641,16 @@ void CVarnelDlg::OnOptionMenu()
     menu.addSeparator();
     connect(menu.addAction(QStringLiteral("내보내기…")), &QAction::triggered, this,
             [this] { QTimer::singleShot(0, this, [this] { OnExportCommand(); }); });
+    QMenu* hwpx = menu.addMenu(QStringLiteral("HWPX로 내보내기"));
+    for (const auto& [pane, name] : {std::pair{IDC_PANE_PASSAGE, "지문"}, std::pair{IDC_PANE_QUESTION, "문제"},
+                                     std::pair{IDC_PANE_OPTIONS, "보기"}, std::pair{IDC_PANE_ANSWER, "정답"},
+                                     std::pair{IDC_PANE_EXPLAIN, "해설"}}) {
+        if (Pane(pane) == nullptr || !Pane(pane)->isVisibleTo(this))
+            continue;
+        connect(hwpx->addAction(QStringLiteral("%1 창…").arg(QString::fromUtf8(name))), &QAction::triggered, this,
+                [this, pane, name] { QTimer::singleShot(0, this, [this, pane, name] { OnExportPaneCommand(pane, QString::fromUtf8(name)); }); });
+    }
+    hwpx->setEnabled(!hwpx->isEmpty());
     QWidget* button = Control(IDC_OPTION_MENU);
     const QPoint topLeft = button->mapToGlobal(QPoint(0, 0));
     m_optionMenuPoint = QPoint(topLeft.x() - 60, topLeft.y() + 25);
@@ -667,6 +677,24 @@ void CVarnelDlg::OnExportCommand()
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     ExportCurrentQuestion(*m_core, path.toStdString(), format);
+}
+
+void CVarnelDlg::OnExportPaneCommand(int pane, const QString& name)
+{
+    const QString filter = QStringLiteral("HWPX 문서 (*.hwpx)");
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("%1 창을 HWPX로 내보내기").arg(name), QString(), filter);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".hwpx"), Qt::CaseInsensitive))
+        path += QStringLiteral(".hwpx");
+    // The pane writes a temporary file beside the chosen one and renames it over it.
+    if (!Pane(pane)->SaveDocumentAs(path.toStdU16String(), u"HWPX")) {
+        ShowMessage(QStringLiteral("%1 창을 HWPX 문서로 내보내지 못했습니다: %2\n폴더가 있는지, 쓸 수 있는지 확인하십시오.")
+                        .arg(name, QDir::toNativeSeparators(path))
+                        .toStdString());
+        return;
+    }
+    ShowNotice(QStringLiteral("%1 창을 HWPX 문서로 내보냈습니다: %2").arg(name, QDir::toNativeSeparators(path)).toStdString());
 }
 
 void CVarnelDlg::SetBusy(const std::string& status) { SetBusy(QString::fromStdString(status)); }

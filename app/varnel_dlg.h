@@ -117,6 +117,8 @@ private:
     void OnOptionMenu();
     // "내보내기…": the saved question to a QTI package or a Moodle file the user picks.
     void OnExportCommand();
+    // "HWPX로 내보내기": one pane's document to an HWPX file the user picks.
+    void OnExportPaneCommand(int pane, const QString& name);
     // The options pane's own menu: layout, shuffle, move, add, delete, <보기> combinations.
     void AddOptionsMenu();
     void FillOptionsMenu(class QMenu& menu);

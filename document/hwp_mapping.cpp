@@ -9,6 +9,7 @@
 #include "hwp/objects.h"
 #include "hwp/reader.h"
 #include "hwpx/reader.h"
+#include "hwpx/writer.h"
 #include "hwp/writer.h"
 
 #include <QTextBlock>
@@ -492,7 +493,7 @@ std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
 {
     hwp::Document light = hwp::ShapeTablesOf(document);
     for (const hwp::BinDataItem& item : document.binData) {
-        hwp::BinDataItem digest{item.record, item.streamName, {}};
+        hwp::BinDataItem digest{item.record, item.streamName, {}, {}};
         if (!item.stream.empty())
             digest.stream = StreamDigest(item.stream);
         light.binData.push_back(std::move(digest));
@@ -874,6 +875,9 @@ public:
         m_document.binData = m_origin.binData;
         m_document.keptStreams = m_origin.keptStreams;
         m_document.docInfoRecords = m_origin.docInfoRecords;
+        m_document.hwpxParts = m_origin.hwpxParts;
+        m_document.hwpxHeadXml = m_origin.hwpxHeadXml;
+        m_document.hwpxRefListXml = m_origin.hwpxRefListXml;
     }
 
     hwp::Document Assemble()
@@ -1263,6 +1267,16 @@ bool WriteHwpFile(const EditorDocument& document, const std::string& path, const
 {
     try {
         hwp::WriteDocument(ToHwpDocument(document, laid), path, previewImage);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng)
+{
+    try {
+        hwpx::WriteHwpx(ToHwpDocument(document), path, previewPng);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -47,6 +47,9 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown
 // picture of page 1 the file carries (page/preview_image.h); none when empty.
 bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage = {},
                   const LaidOutLines* laid = nullptr);
+// The same as an HWPX package, with what the pane's file held and the model does not read;
+// `previewPng`: the picture of page 1 (none keeps the file's own).
+bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng = {});
 
 // Block property: what a paragraph held in the file beside its text (its tabs' widths and
 // kinds, its range tags), given back to it while its text stays as read.

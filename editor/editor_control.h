@@ -114,7 +114,8 @@ public:
     // Shows the HWP file at `path` ("HWP" format). False for a missing or unreadable file,
     // and the pane keeps what it showed.
     virtual bool OpenDocument(std::u16string_view path, std::u16string_view format) = 0;
-    // Writes the pane's document as HWP, replacing any file at `path` in one instant.
+    // Writes the pane's document as HWP (format "HWP" or empty) or as an HWPX package ("HWPX"),
+    // replacing any file at `path` in one instant.
     virtual bool SaveDocumentAs(std::u16string_view path, std::u16string_view format) = 0;
     // Empties the document; its styles and page stay.
     virtual void ClearDocument(std::int32_t option) = 0;

@@ -17,10 +17,12 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QBoxLayout>
+#include <QBuffer>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -45,6 +47,18 @@
 namespace editor {
 
 namespace {
+
+// An HWPX package's preview picture is a PNG; ours is drawn as the HWP file's GIF.
+std::string PngOf(const std::string& picture)
+{
+    QImage image;
+    if (picture.empty() || !image.loadFromData(reinterpret_cast<const uchar*>(picture.data()), static_cast<int>(picture.size())))
+        return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "PNG") ? png.toStdString() : std::string();
+}
 
 // The plain text of [from, to) of `text`, each kept object's inner text in its place and
 // paragraphs ended by `paragraphEnd`: what a text scan and other programs see.
@@ -1383,13 +1397,16 @@ bool CHwpctrl::OpenDocument(std::u16string_view path, std::u16string_view format
 
 bool CHwpctrl::SaveDocumentAs(std::u16string_view path, std::u16string_view format)
 {
-    if (path.empty() ||
-        (!format.empty() && QString::fromStdU16String(std::u16string(format)).compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0))
+    const QString name = QString::fromStdU16String(std::u16string(format));
+    const bool hwpx = name.compare(QLatin1String("HWPX"), Qt::CaseInsensitive) == 0;
+    if (path.empty() || (!format.empty() && !hwpx && name.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0))
         return false;
+    const std::string file = ToQString(path).toStdString();
     // The lines the page images print go into the file, so that it prints as they do.
     const PagedLayout layout(*m_document);
     const LaidOutLines lines = layout.LaidLines();
-    if (!WriteHwpFile(*m_document, ToQString(path).toStdString(), PreviewImageOf(layout), &lines))
+    const std::string preview = PreviewImageOf(layout);
+    if (hwpx ? !WriteHwpxFile(*m_document, file, PngOf(preview)) : !WriteHwpFile(*m_document, file, preview, &lines))
         return false;
     m_document->Text().setModified(false);
     return true;

@@ -303,6 +303,11 @@ struct Section {
     bool columnDefFirst = false;   // the file had the column definition before the section's
     // Records after the last paragraph (memos and the like), levels as in the file.
     std::vector<ObjectRecord> trailer;
+    // The section's settings as an HWPX file held them (its <secPr>, and the <colPr> of the
+    // first paragraph), as XML text of their own: written back to HWPX with `page`,
+    // `columnCount` and `columnGap` patched in. An HWP file takes only those three.
+    std::string hwpxSettingsXml;
+    std::string hwpxColumnsXml;
 
     bool operator==(const Section&) const = default;
 };
@@ -355,6 +360,9 @@ struct BinDataItem {
     Bytes record;              // the record as read: kind, compression, id, extension
     std::string streamName;    // e.g. "BIN0001.jpg"; empty for a linked file
     Bytes stream;              // as stored: compressed or not, as the record and file say
+    // Its entry in the HWPX package it was read from ("BinData/ole1.ole"): kept XML names
+    // it by that.
+    std::string packageEntry;
 
     bool operator==(const BinDataItem&) const = default;
 };
@@ -385,6 +393,14 @@ struct Document {
     // information, history, storages of other programs), by path (hwp/container.h), as
     // stored: compressed when the file is. Written back unchanged.
     std::map<std::string, std::string> keptStreams;
+    // What an HWPX package held that the model does not read, written back when the
+    // document is written as HWPX (an HWP file has no place for it): parts by entry name,
+    // as stored (settings, preview, scripts, parts of other programs), and elements of the
+    // header (compatibility, document options, change tracking, ...) as XML text of their
+    // own, those of its list of shapes apart.
+    std::map<std::string, std::string> hwpxParts;
+    std::vector<std::string> hwpxHeadXml;
+    std::vector<std::string> hwpxRefListXml;
 
     bool operator==(const Document&) const = default;
 };

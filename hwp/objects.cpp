@@ -6,6 +6,7 @@
 #include "hwp/bin_data.h"
 #include "hwp/bytes.h"
 #include "hwp/error.h"
+#include "hwp/kept_xml.h"
 #include "hwp/numbering.h"
 #include "hwp/paragraph.h"
 #include "hwp/paragraph_list.h"
@@ -83,6 +84,10 @@ std::u16string DescribeControl(const Control& control)
         }
         return u"그리기 개체";
     }
+    case kKeptXmlCtrlId:
+        if (const std::optional<KeptXml> kept = ReadKeptXml(control))
+            return DescribeKeptXml(*kept);
+        break;
     default: break;
     }
     if ((id >> 24) == '%')

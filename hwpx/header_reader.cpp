@@ -1,5 +1,7 @@
 #include "hwpx/header_reader.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <functional>
 
@@ -265,6 +267,8 @@ hwp::ParaShape ReadParaShape(const XmlNode& item)
     }
     if (const XmlNode* align = item.Child(u"align"))
         bits |= static_cast<std::uint32_t>(Code(align->Attr(u"vertical"), {"BASELINE", "TOP", "CENTER", "BOTTOM"})) << 20;
+    if (const XmlNode* spacing = item.Child(u"autoSpacing"))
+        shape.properties2 |= (spacing->Flag(u"eAsianEng") ? 1u << 4 : 0u) | (spacing->Flag(u"eAsianNum") ? 1u << 5 : 0u);
     bool doubled = false;
     const XmlNode* values = Alternative(item, doubled);
     if (const XmlNode* margin = values->Child(u"margin")) {
@@ -311,6 +315,25 @@ hwp::Style ReadStyle(const XmlNode& item)
     return style;
 }
 
+// What the shape tables do not hold (memo shapes, change tracking, compatibility, document
+// options, ...), kept for the HWPX writer.
+void KeepUnread(const XmlNode& head, const XmlNode& refs, hwp::Document& document)
+{
+    static const QStringList kRead = {QStringLiteral("beginNum"), QStringLiteral("refList")};
+    static const QStringList kReadRefs = {
+        QStringLiteral("fontfaces"), QStringLiteral("borderFills"), QStringLiteral("charProperties"),
+        QStringLiteral("tabProperties"), QStringLiteral("numberings"), QStringLiteral("bullets"),
+        QStringLiteral("paraProperties"), QStringLiteral("styles")};
+    for (const XmlNode& child : head.children) {
+        if (!child.IsText() && !kRead.contains(child.name))
+            document.hwpxHeadXml.push_back(KeptXml(child, head));
+    }
+    for (const XmlNode& child : refs.children) {
+        if (!child.IsText() && !kReadRefs.contains(child.name))
+            document.hwpxRefListXml.push_back(KeptXml(child, head));
+    }
+}
+
 }  // namespace
 
 void ReadHeader(const XmlNode& head, const std::map<QString, std::uint16_t>& binIds, hwp::Document& document)
@@ -341,6 +364,7 @@ void ReadHeader(const XmlNode& head, const std::map<QString, std::uint16_t>& bin
         document.paraShapes.push_back(ReadParaShape(*item));
     for (const XmlNode* item : Items(refs->Child(u"styles"), u"style", 0, "style"))
         document.styles.push_back(ReadStyle(*item));
+    KeepUnread(head, *refs, document);
 }
 
 }  // namespace hwpx

@@ -57,6 +57,17 @@ void Faces(QXmlStreamWriter& out, const hwp::Document& document)
                 out.writeAttribute(QStringLiteral("type"), faces[i].substituteKind == 2 ? QStringLiteral("HFT") : QStringLiteral("TTF"));
                 out.writeAttribute(QStringLiteral("isEmbedded"), QStringLiteral("0"));
             }
+            if (faces[i].typeInfo.size() == 10) {
+                const hwp::Bytes& info = faces[i].typeInfo;
+                const char* const families[] = {"FCAT_UNKNOWN", "FCAT_MYUNGJO", "FCAT_GOTHIC", "FCAT_SSERIF",
+                                                "FCAT_BRUSHSCRIPT", "FCAT_DECORATIVE", "FCAT_NONRECTMJ", "FCAT_NONRECTGT"};
+                out.writeEmptyElement(kHeadNs, QStringLiteral("typeInfo"));
+                out.writeAttribute(QStringLiteral("familyType"), Word(families, info[0]));
+                const char* const keys[] = {"serifStyle", "weight",   "proportion", "contrast", "strokeVariation",
+                                            "armStyle",   "letterform", "midline",  "xHeight"};
+                for (std::size_t k = 0; k < 9; ++k)
+                    out.writeAttribute(QString::fromLatin1(keys[k]), Number(info[k + 1]));
+            }
             out.writeEndElement();
         }
         out.writeEndElement();
@@ -280,6 +291,9 @@ void ParaShapes(QXmlStreamWriter& out, const hwp::Document& document)
         out.writeAttribute(QStringLiteral("keepLines"), Number((bits >> 18) & 1));
         out.writeAttribute(QStringLiteral("pageBreakBefore"), Number((bits >> 19) & 1));
         out.writeAttribute(QStringLiteral("lineWrap"), QStringLiteral("BREAK"));
+        out.writeEmptyElement(kHeadNs, QStringLiteral("autoSpacing"));
+        out.writeAttribute(QStringLiteral("eAsianEng"), Number((shape.properties2 >> 4) & 1));
+        out.writeAttribute(QStringLiteral("eAsianNum"), Number((shape.properties2 >> 5) & 1));
         // The switch the word processor writes: the case in HwpUnit, the default doubled.
         out.writeStartElement(kParagraphNs, QStringLiteral("switch"));
         for (const bool doubled : {false, true}) {
@@ -361,7 +375,11 @@ void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document)
     Heads(out, document);
     ParaShapes(out, document);
     Styles(out, document);
+    for (const std::string& kept : document.hwpxRefListXml)
+        WriteKept(out, kept);
     out.writeEndElement();
+    for (const std::string& kept : document.hwpxHeadXml)
+        WriteKept(out, kept);
     out.writeEndElement();
 }
 

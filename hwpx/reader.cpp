@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "hwp/bytes.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr std::size_t kMaxSections = 4096;
 
 struct Manifest {
+    std::string hpf = "Contents/content.hpf";
     std::string header = "Contents/header.xml";
     std::vector<std::string> sections;
     std::vector<std::pair<QString, std::string>> binItems;   // package id, entry name
@@ -45,7 +47,7 @@ std::vector<std::string> SectionsByName(const Package& package)
 Manifest ReadManifest(const Package& package)
 {
     Manifest manifest;
-    std::string hpf = "Contents/content.hpf";
+    std::string& hpf = manifest.hpf;
     if (const std::string* container = package.Find("META-INF/container.xml")) {
         try {
             const XmlNode root = ParseXml(*container, "META-INF/container.xml");
@@ -121,6 +123,7 @@ void AddBinData(const Package& package, const Manifest& manifest, hwp::Document&
         std::snprintf(stream, sizeof stream, "BIN%04X.", storageId);
         item.streamName = stream + extension;
         item.stream = hwp::ToBytes(hwp::DeflateRaw(*data));
+        item.packageEntry = name;
         document.binData.push_back(std::move(item));
         binIds[id] = storageId;
     }
@@ -144,6 +147,23 @@ void FillEmptyTables(hwp::Document& document)
         document.paraShapes = fresh.paraShapes;
     if (document.styles.empty())
         document.styles = fresh.styles;
+}
+
+// Every part the model does not read, for the HWPX writer; the package file too, whose
+// metadata and items of kept parts it writes back. A container that names another package
+// file than the writer's goes: the writer names its own.
+void KeepUnreadParts(const Package& package, const Manifest& manifest, hwp::Document& document)
+{
+    std::set<std::string> read = {"mimetype", manifest.header};
+    read.insert(manifest.sections.begin(), manifest.sections.end());
+    for (const hwp::BinDataItem& item : document.binData)
+        read.insert(item.packageEntry);
+    if (manifest.hpf != "Contents/content.hpf")
+        read.insert({"META-INF/container.xml", manifest.hpf});
+    for (const auto& [name, bytes] : package.parts) {
+        if (!read.contains(name))
+            document.hwpxParts[name] = bytes;
+    }
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -174,6 +194,7 @@ hwp::Document ReadHwpxFromBytes(std::string_view bytes)
         const XmlNode sec = ParseXml(package.Require(name), name);
         document.sections.push_back(ReadSection(sec, document, binIds, name));
     }
+    KeepUnreadParts(package, manifest, document);
     try {
         hwp::CheckDocument(document);
         hwp::CheckLimits(document);

@@ -5,6 +5,7 @@
 
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
+#include "hwp/kept_xml.h"
 #include "hwp/error.h"
 #include "hwp/limits.h"
 #include "hwp/notes.h"
@@ -163,8 +164,9 @@ hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::Hw
 
 class SectionReader {
 public:
-    SectionReader(const hwp::Document& document, const std::map<QString, std::uint16_t>& binIds, const std::string& part)
-        : m_document(document), m_binIds(binIds), m_part(part)
+    SectionReader(const XmlNode& root, const hwp::Document& document, const std::map<QString, std::uint16_t>& binIds,
+                  const std::string& part)
+        : m_root(root), m_document(document), m_binIds(binIds), m_part(part)
     {
     }
 
@@ -183,7 +185,10 @@ private:
     hwp::Control Equation(const XmlNode& equation) const;
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
+    void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const;
+    hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
 
+    const XmlNode& m_root;
     const hwp::Document& m_document;
     const std::map<QString, std::uint16_t>& m_binIds;
     const std::string& m_part;
@@ -250,18 +255,38 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
         else if (child.name == u"ctrl")
             Ctrl(child, paragraph, section, depth);
         else if (child.name == u"tbl")
-            Add(paragraph, Table(child, depth), 11);
+            Add(paragraph, WithKept(Table(child, depth), child), 11);
         else if (child.name == u"pic")
-            Add(paragraph, Picture(child), 11);
+            Add(paragraph, WithKept(Picture(child), child), 11);
         else if (child.name == u"equation")
-            Add(paragraph, Equation(child), 11);
+            Add(paragraph, WithKept(Equation(child), child), 11);
         else if (child.name == u"rect")
-            Add(paragraph, Shape(child, kRectangleId, depth), 11);
+            Add(paragraph, WithKept(Shape(child, kRectangleId, depth), child), 11);
         else if (child.name == u"ellipse")
-            Add(paragraph, Shape(child, kEllipseId, depth), 11);
+            Add(paragraph, WithKept(Shape(child, kEllipseId, depth), child), 11);
         else if (child.name == u"line")
-            Add(paragraph, Shape(child, kLineId, depth), 11);
+            Add(paragraph, WithKept(Shape(child, kLineId, depth), child), 11);
+        else if (!child.IsText())
+            Keep(paragraph, child, hwp::XmlPlace::Run);
     }
+}
+
+hwp::Control SectionReader::WithKept(hwp::Control control, const XmlNode& node) const
+{
+    // Without what the model holds: the rows, the script, the box's paragraphs.
+    XmlNode rest = node;
+    std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
+    for (XmlNode& child : rest.children) {
+        if (child.name == u"drawText")
+            std::erase_if(child.children, [](const XmlNode& inner) { return inner.name == u"subList"; });
+    }
+    hwp::AddKeptXml(control, KeptXml(rest, m_root));
+    return control;
+}
+
+void SectionReader::Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const
+{
+    Add(paragraph, hwp::NewKeptXmlControl({place, KeptXml(node, m_root)}), 11);
 }
 
 void SectionReader::Text(const XmlNode& t, hwp::Paragraph& paragraph)
@@ -285,6 +310,8 @@ void SectionReader::Text(const XmlNode& t, hwp::Paragraph& paragraph)
             paragraph.text += char16_t{0x00A0};
         } else if (piece.name == u"fwSpace") {
             paragraph.text += char16_t{0x2007};
+        } else {
+            Keep(paragraph, piece, hwp::XmlPlace::Text);
         }
     }
 }
@@ -299,11 +326,13 @@ void SectionReader::Add(hwp::Paragraph& paragraph, hwp::Control control, char16_
 void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Section* section, int depth)
 {
     for (const XmlNode& child : ctrl.children) {
-        if (child.name == u"colPr") {
-            if (section != nullptr && section->paragraphs.empty() && paragraph.text.empty()) {
-                section->columnCount = std::clamp<std::uint16_t>(Num<std::uint16_t>(child, u"colCount", 1), 1, 255);
-                section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
-            }
+        if (child.IsText())
+            continue;
+        if (child.name == u"colPr" && section != nullptr && section->paragraphs.empty() && paragraph.text.empty() &&
+            section->hwpxColumnsXml.empty()) {
+            section->columnCount = std::clamp<std::uint16_t>(Num<std::uint16_t>(child, u"colCount", 1), 1, 255);
+            section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
+            section->hwpxColumnsXml = KeptXml(child, m_root);
         } else if (child.name == u"header" || child.name == u"footer") {
             const bool footer = child.name == u"footer";
             hwp::ByteWriter head;
@@ -332,8 +361,10 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
                 }
             }
             field.guide = hwp::GuideFromCommand(field.command);
-            if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin)
-                continue;   // overlapping fields have no place in the model
+            if (!paragraph.fields.empty() && paragraph.fields.back().end > field.begin) {
+                Keep(paragraph, child, hwp::XmlPlace::Ctrl);   // overlapping fields have no place in the model
+                continue;
+            }
             m_openFields[child.Attr(u"id")] = paragraph.fields.size();
             paragraph.fields.push_back(std::move(field));
         } else if (child.name == u"fieldEnd") {
@@ -341,13 +372,20 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             if (open != m_openFields.end()) {
                 paragraph.fields[open->second].end = static_cast<std::uint32_t>(paragraph.text.size());
                 m_openFields.erase(open);
+            } else {
+                Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
+        } else {
+            Keep(paragraph, child, hwp::XmlPlace::Ctrl);
         }
     }
 }
 
 void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section) const
 {
+    if (!section.hwpxSettingsXml.empty())
+        return;
+    section.hwpxSettingsXml = KeptXml(secPr, m_root);
     const XmlNode* page = secPr.Child(u"pagePr");
     if (page == nullptr)
         return;
@@ -553,7 +591,7 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
 hwp::Section ReadSection(const XmlNode& sec, const hwp::Document& document,
                          const std::map<QString, std::uint16_t>& binIds, const std::string& part)
 {
-    SectionReader reader(document, binIds, part);
+    SectionReader reader(sec, document, binIds, part);
     hwp::Section section;
     for (const XmlNode* p : sec.Children(u"p")) {
         hwp::Paragraph paragraph = reader.Paragraph(*p, &section, 0);

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "hwp/equation.h"
+#include "hwp/kept_xml.h"
 #include "hwp/error.h"
 #include "hwp/notes.h"
 #include "hwp/object_properties.h"
@@ -93,8 +94,8 @@ void ObjectPlacement(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
 
 class SectionWriter {
 public:
-    SectionWriter(QXmlStreamWriter& out, const std::map<std::uint16_t, QString>& binNames)
-        : m_out(out), m_binNames(binNames)
+    SectionWriter(QXmlStreamWriter& out, const std::map<std::uint16_t, QString>& binNames, std::uint32_t& fieldIds)
+        : m_out(out), m_binNames(binNames), m_fieldIds(fieldIds)
     {
     }
 
@@ -104,7 +105,10 @@ private:
     void List(const std::vector<hwp::Paragraph>& paragraphs, const QString& vertAlign, hwp::HwpUnit width,
               hwp::HwpUnit height);
     void SectionDefinition(const hwp::Section& section);
+    bool KeptSectionDefinition(const hwp::Section& section);
     void Control(const hwp::Control& control);
+    void Object(const hwp::Control& control);
+    void MergedObject(const hwp::Control& control, const std::string& kept);
     void Table(const hwp::Table& table);
     void Picture(const hwp::Picture& picture);
     void Equation(const hwp::Equation& equation);
@@ -115,7 +119,7 @@ private:
     QXmlStreamWriter& m_out;
     const std::map<std::uint16_t, QString>& m_binNames;
     bool m_textOpen = false;
-    std::uint32_t m_fieldIds = 1;
+    std::uint32_t& m_fieldIds;   // the part's
 };
 
 void SectionWriter::OpenText()
@@ -146,8 +150,53 @@ void SectionWriter::List(const std::vector<hwp::Paragraph>& paragraphs, const QS
     m_out.writeEndElement();
 }
 
+// The settings as read, with what the model holds of them patched in.
+bool SectionWriter::KeptSectionDefinition(const hwp::Section& section)
+{
+    if (section.hwpxSettingsXml.empty() || section.hwpxColumnsXml.empty())
+        return false;
+    XmlNode settings;
+    XmlNode columns;
+    try {
+        settings = ParseXml(section.hwpxSettingsXml, "the section's settings");
+        columns = ParseXml(section.hwpxColumnsXml, "the section's columns");
+    } catch (const hwp::HwpError&) {
+        return false;
+    }
+    const hwp::PageDef& page = section.page;
+    SetAttr(settings, QStringLiteral("spaceColumns"), Number(section.columnGap));
+    for (XmlNode& child : settings.children) {
+        if (child.name != u"pagePr")
+            continue;
+        const char* const gutters[] = {"LEFT_ONLY", "LEFT_RIGHT", "TOP_BOTTOM"};
+        SetAttr(child, QStringLiteral("landscape"), page.landscape ? QStringLiteral("NARROWLY") : QStringLiteral("WIDELY"));
+        SetAttr(child, QStringLiteral("width"), Number(page.width));
+        SetAttr(child, QStringLiteral("height"), Number(page.height));
+        SetAttr(child, QStringLiteral("gutterType"), Word(gutters, page.gutterKind));
+        for (XmlNode& margin : child.children) {
+            if (margin.name != u"margin")
+                continue;
+            const std::pair<const char*, hwp::HwpUnit> values[] = {
+                {"header", page.headerMargin}, {"footer", page.footerMargin}, {"gutter", page.gutterMargin},
+                {"left", page.leftMargin},     {"right", page.rightMargin},   {"top", page.topMargin},
+                {"bottom", page.bottomMargin}};
+            for (const auto& [key, value] : values)
+                SetAttr(margin, QString::fromLatin1(key), Number(value));
+        }
+    }
+    SetAttr(columns, QStringLiteral("colCount"), Number(section.columnCount));
+    SetAttr(columns, QStringLiteral("sameGap"), Number(section.columnGap));
+    WriteKept(m_out, settings);
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+    WriteKept(m_out, columns);
+    m_out.writeEndElement();
+    return true;
+}
+
 void SectionWriter::SectionDefinition(const hwp::Section& section)
 {
+    if (KeptSectionDefinition(section))
+        return;
     const hwp::PageDef& page = section.page;
     m_out.writeStartElement(kParagraphNs, QStringLiteral("secPr"));
     m_out.writeAttribute(QStringLiteral("textDirection"), QStringLiteral("HORIZONTAL"));
@@ -247,10 +296,8 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
                 m_out.writeEndElement();
             }
         }
-        for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control) {
-            CloseText();
+        for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control)
             Control(paragraph.controls[control]);
-        }
         if (at == text.size())
             break;
         const char16_t c = text[at];
@@ -267,6 +314,51 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
 }
 
 void SectionWriter::Control(const hwp::Control& control)
+{
+    const std::optional<hwp::KeptXml> kept = hwp::ReadKeptXml(control);
+    if (kept && kept->place == hwp::XmlPlace::Text) {
+        OpenText();
+    } else {
+        CloseText();
+    }
+    try {
+        if (kept) {
+            const XmlNode element = ParseXml(kept->xml, "a kept element");
+            if (kept->place == hwp::XmlPlace::Ctrl)
+                m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+            WriteKept(m_out, element);
+            if (kept->place == hwp::XmlPlace::Ctrl)
+                m_out.writeEndElement();
+        } else if (const std::optional<std::string> rest = hwp::KeptXmlOf(control)) {
+            try {
+                MergedObject(control, *rest);
+            } catch (const hwp::HwpError&) {
+                Object(control);   // what was kept is no XML: the model's own
+            }
+        } else {
+            Object(control);
+        }
+    } catch (const hwp::HwpError&) {
+        // A damaged object has no element to become.
+    }
+}
+
+// The object as the model has it, with what it was read from beyond that.
+void SectionWriter::MergedObject(const hwp::Control& control, const std::string& kept)
+{
+    QString text;
+    QXmlStreamWriter temporary(&text);
+    temporary.writeStartElement(kSectionNs, QStringLiteral("sec"));
+    DeclareNamespaces(temporary);
+    SectionWriter(temporary, m_binNames, m_fieldIds).Object(control);
+    temporary.writeEndElement();
+    XmlNode ours = ParseXml(text.toStdString(), "an object");
+    if (ours.children.empty())
+        return;
+    WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
+}
+
+void SectionWriter::Object(const hwp::Control& control)
 {
     try {
         if (hwp::IsTable(control)) {
@@ -457,7 +549,8 @@ void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document&, const hwp::Sec
 {
     out.writeStartElement(kSectionNs, QStringLiteral("sec"));
     DeclareNamespaces(out);
-    SectionWriter writer(out, binNames);
+    std::uint32_t fieldIds = 1;
+    SectionWriter writer(out, binNames, fieldIds);
     for (std::size_t i = 0; i < section.paragraphs.size(); ++i)
         writer.Paragraph(section.paragraphs[i], i == 0 ? &section : nullptr);
     out.writeEndElement();

@@ -2,8 +2,10 @@
 // sectionN.xml per section, the bin data as BinData/ items, and the manifest parts.
 // What the model understands (text, char-shape runs, para shapes, styles, pages,
 // columns, tables, pictures, equations, headers, footers, notes, click-here fields) is
-// written as its elements; a kept control of another kind has no element here and is
-// left out.
+// written as its elements, merged with what the element held beyond that when read from
+// HWPX; what the model kept of an HWPX file without reading it (objects, the sections'
+// and the header's settings, the package's other parts) goes back as read. A kept HWP
+// control of another kind has no element here and is left out.
 #pragma once
 
 #include <string>
@@ -13,10 +15,12 @@
 
 namespace hwpx {
 
-// The package's bytes. Throws hwp::HwpError for a document CheckDocument refuses.
-std::string WriteHwpxToBytes(const hwp::Document& document);
+// The package's bytes, with the preview text renewed and `previewPng` (a picture of the
+// first page) as the preview picture; without one a kept picture stays. Throws
+// hwp::HwpError for a document CheckDocument refuses.
+std::string WriteHwpxToBytes(const hwp::Document& document, const std::string& previewPng = {});
 
 // Replaces the file in one instant (temporary file beside it, then rename).
-void WriteHwpx(const hwp::Document& document, const std::string& path);
+void WriteHwpx(const hwp::Document& document, const std::string& path, const std::string& previewPng = {});
 
 }  // namespace hwpx

@@ -1,6 +1,9 @@
 #include "hwpx/xml.h"
 
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <set>
 
 #include "hwp/error.h"
 
@@ -84,8 +87,13 @@ XmlNode ParseXml(std::string_view bytes, const std::string& part)
                 fail("the XML holds more than " + std::to_string(kMaxXmlNodes) + " elements");
             XmlNode node;
             node.name = reader.name().toString();
+            node.prefix = reader.prefix().toString();
             for (const QXmlStreamAttribute& attribute : reader.attributes())
-                node.attributes.emplace_back(attribute.name().toString(), attribute.value().toString());
+                node.attributes.emplace_back(attribute.prefix().isEmpty() ? attribute.name().toString()
+                                                                          : attribute.qualifiedName().toString(),
+                                             attribute.value().toString());
+            for (const QXmlStreamNamespaceDeclaration& declaration : reader.namespaceDeclarations())
+                node.namespaces.emplace(declaration.prefix().toString(), declaration.namespaceUri().toString());
             open.back()->children.push_back(std::move(node));
             open.push_back(&open.back()->children.back());
             break;
@@ -118,6 +126,72 @@ XmlNode ParseXml(std::string_view bytes, const std::string& part)
         fail("the part holds no XML element");
     XmlNode top = std::move(root.children.front());
     return top;
+}
+
+namespace {
+
+QString Qualified(const XmlNode& node)
+{
+    return node.prefix.isEmpty() ? node.name : node.prefix + QLatin1Char(':') + node.name;
+}
+
+void UsedPrefixes(const XmlNode& node, std::set<QString>& prefixes)
+{
+    if (node.IsText())
+        return;
+    prefixes.insert(node.prefix);
+    for (const auto& [name, value] : node.attributes) {
+        if (const qsizetype colon = name.indexOf(QLatin1Char(':')); colon > 0)
+            prefixes.insert(name.left(colon));
+    }
+    for (const XmlNode& child : node.children)
+        UsedPrefixes(child, prefixes);
+}
+
+void Declare(QXmlStreamWriter& out, const QString& prefix, const QString& uri)
+{
+    out.writeAttribute(prefix.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + prefix, uri);
+}
+
+void WriteNode(QXmlStreamWriter& out, const XmlNode& node)
+{
+    if (node.IsText()) {
+        out.writeCharacters(node.text);
+        return;
+    }
+    out.writeStartElement(Qualified(node));
+    for (const auto& [prefix, uri] : node.namespaces)
+        Declare(out, prefix, uri);
+    for (const auto& [name, value] : node.attributes)
+        out.writeAttribute(name, value);
+    for (const XmlNode& child : node.children)
+        WriteNode(out, child);
+    out.writeEndElement();
+}
+
+}  // namespace
+
+std::string KeptXml(const XmlNode& element, const XmlNode& root)
+{
+    std::set<QString> prefixes;
+    UsedPrefixes(element, prefixes);
+    QString text;
+    QXmlStreamWriter out(&text);
+    out.writeStartElement(Qualified(element));
+    std::map<QString, QString> declared = element.namespaces;
+    for (const QString& prefix : prefixes) {
+        const auto uri = root.namespaces.find(prefix);
+        if (uri != root.namespaces.end())
+            declared.try_emplace(prefix, uri->second);
+    }
+    for (const auto& [prefix, uri] : declared)
+        Declare(out, prefix, uri);
+    for (const auto& [name, value] : element.attributes)
+        out.writeAttribute(name, value);
+    for (const XmlNode& child : element.children)
+        WriteNode(out, child);
+    out.writeEndElement();
+    return text.toStdString();
 }
 
 }  // namespace hwpx

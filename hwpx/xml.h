@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,9 +17,13 @@ namespace hwpx {
 // mixed content such as a run's text with tabs and line breaks keeps its order.
 struct XmlNode {
     QString name;   // local name, without the namespace prefix
+    QString prefix;
+    // Unprefixed names; an attribute with a prefix is named "prefix:name".
     std::vector<std::pair<QString, QString>> attributes;
     QString text;
     std::vector<XmlNode> children;
+    // The namespaces the element declares itself, by prefix.
+    std::map<QString, QString> namespaces;
 
     bool IsText() const { return name.isEmpty(); }
     // The attribute's value, or `fallback` when it is absent.
@@ -40,5 +45,10 @@ constexpr std::size_t kMaxXmlNodes = 4'000'000;
 // Throws hwp::HwpError naming `part` when the bytes are not well-formed XML, declare a
 // document type, nest deeper than kMaxXmlDepth or hold more than kMaxXmlNodes nodes.
 XmlNode ParseXml(std::string_view bytes, const std::string& part);
+
+// The element and everything below it as XML text of its own, declaring the namespaces
+// it uses that `root` (the part's root) declares: what the model keeps of an element it
+// does not read, to write back unchanged.
+std::string KeptXml(const XmlNode& element, const XmlNode& root);
 
 }  // namespace hwpx

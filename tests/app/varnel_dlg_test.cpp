@@ -317,18 +317,28 @@ TEST_F(DialogTest, OptionMenuListsTheResetsAndResetsThePane)
     CVarnelDlg& dialog = Open(1920, 1080);
     Type(IDC_PANE_ANSWER, QStringLiteral("③ 과 해설"));
     QStringList items;
+    QStringList panes;
     QTimer::singleShot(0, [&] {
         QMenu* menu = dialog.OptionMenu();
         ASSERT_TRUE(menu);
-        for (QAction* action : menu->actions())
+        for (QAction* action : menu->actions()) {
             items << action->text();
+            if (action->menu() != nullptr) {
+                for (QAction* pane : action->menu()->actions())
+                    panes << pane->text();
+            }
+        }
         menu->actions().at(4)->trigger();
         menu->close();
     });
     MessageBoxes boxes(QMessageBox::Yes);
     static_cast<QPushButton*>(dialog.Control(IDC_OPTION_MENU))->click();
     EXPECT_EQ(items, (QStringList{"모든파일 초기화", "지문파일 초기화", "문제파일 초기화", "보기파일 초기화",
-                                  "정답파일 초기화", "해설파일 초기화", "", "내보내기…"}));
+                                  "정답파일 초기화", "해설파일 초기화", "", "내보내기…", "HWPX로 내보내기"}));
+    // One export for each pane shown.
+    EXPECT_TRUE(panes.contains(QStringLiteral("문제 창…"))) << panes.join(u',').toStdString();
+    EXPECT_TRUE(panes.contains(QStringLiteral("정답 창…")));
+    EXPECT_FALSE(panes.contains(QStringLiteral("지문 창…"))) << "no passage is shown";
     const QPoint button = dialog.Control(IDC_OPTION_MENU)->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(dialog.OptionMenuPoint(), QPoint(button.x() - 60, button.y() + 25));
     QApplication::processEvents();

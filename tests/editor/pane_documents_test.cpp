@@ -1,7 +1,10 @@
 // Opening, saving, clearing and inserting HWP documents through the pane.
 #include "tests/editor/editor_testing.h"
 
+#include "hwp/kept_xml.h"
 #include "hwp/reader.h"
+#include "hwp/writer.h"
+#include "hwpx/reader.h"
 #include "tests/hwp/stream_checks.h"
 #include "hwpx/writer.h"
 #include "support/files.h"
@@ -107,6 +110,38 @@ TEST_F(PaneDocuments, AFailedSaveReportsFalseAndLeavesTheOldFile)
     const std::string before = ReadWholeFile(PathOf("kept.hwp"));
     EXPECT_FALSE(m_pane->SaveDocumentAs(PathU16("kept.hwp"), u"PDF"));
     EXPECT_EQ(ReadWholeFile(PathOf("kept.hwp")), before);
+}
+
+TEST_F(PaneDocuments, APaneExportsAsHwpxWithWhatItsHwpxFileHeldBeyondTheModel)
+{
+    // An HWPX file with a part and a paragraph object the model does not read.
+    hwp::Document source = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(hwp::NewDocument()));
+    source.sections[0].paragraphs[0].text = u"가나";
+    hwp::Control mark = hwp::NewKeptXmlControl({hwp::XmlPlace::Ctrl, "<hp:bookmark xmlns:hp=\"urn:p\" name=\"여기\"/>"});
+    mark.position = mark.end = 1;
+    source.sections[0].paragraphs[0].controls.push_back(mark);
+    source.hwpxParts["settings.xml"] = "<settings/>";
+    hwpx::WriteHwpx(source, PathOf("source.hwpx"));
+    ASSERT_TRUE(m_pane->OpenDocument(PathU16("source.hwpx"), u"HWPX"));
+    QTextCursor end(&m_pane->Document().Text());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("다"));
+
+    ASSERT_TRUE(m_pane->SaveDocumentAs(PathU16("export.hwpx"), u"HWPX"));
+    const hwp::Document exported = hwpx::ReadAnyDocument(PathOf("export.hwpx"));
+    const hwp::Paragraph& paragraph = exported.sections.at(0).paragraphs.at(0);
+    EXPECT_EQ(paragraph.text, u"가나다");
+    ASSERT_EQ(paragraph.controls.size(), 1u);
+    EXPECT_EQ(paragraph.controls[0].position, 1u);
+    EXPECT_EQ(hwp::ReadKeptXml(paragraph.controls[0]), hwp::ReadKeptXml(mark));
+    EXPECT_EQ(exported.hwpxParts.at("settings.xml"), "<settings/>");
+    // Its previews are of what it holds now.
+    EXPECT_EQ(exported.hwpxParts.at("Preview/PrvText.txt"), "가나다\r\n");
+    EXPECT_TRUE(exported.hwpxParts.at("Preview/PrvImage.png").starts_with("\x89PNG"));
+
+    const std::string before = ReadWholeFile(PathOf("export.hwpx"));
+    EXPECT_FALSE(m_pane->SaveDocumentAs(PathU16("no-such-folder/x.hwpx"), u"HWPX"));
+    EXPECT_EQ(ReadWholeFile(PathOf("export.hwpx")), before);
 }
 
 TEST_F(PaneDocuments, ClearDocumentEmptiesThePaneButKeepsItsStyles)

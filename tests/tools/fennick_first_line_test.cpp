@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "hwp/document.h"
+#include "hwpx/writer.h"
 #include "tools/fennick/hwp_first_line.h"
 
 namespace {
@@ -25,6 +27,20 @@ TEST(HwpFirstLine, IsTheFirstParagraphWithText)
         GTEST_SKIP() << "no HWP samples at " << Samples();
     EXPECT_EQ(fennick::ReadHwpFirstLine((Samples() / "paragraph-split-page.hwp").string()), "가나다");
     EXPECT_EQ(fennick::ReadHwpFirstLine((Samples() / "headerfooter.hwp").string()), "첫 페이지");
+}
+
+TEST(HwpFirstLine, APassageStoredAsHwpxIsReadByItsContent)
+{
+    char pattern[] = "/tmp/varnel-fennick-hwpx-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    hwp::Document document = hwp::NewDocument();
+    hwp::Paragraph paragraph = document.sections[0].paragraphs[0];
+    paragraph.text = u"HWPX로 받은 지문";
+    document.sections[0].paragraphs.insert(document.sections[0].paragraphs.begin() + 1, paragraph);
+    const fs::path stored = fs::path(pattern) / "text.hwp";
+    hwpx::WriteHwpx(document, stored.string());
+    EXPECT_EQ(fennick::ReadHwpFirstLine(stored.string()), "HWPX로 받은 지문");
+    fs::remove_all(pattern);
 }
 
 TEST(HwpFirstLine, UnreadableDocumentsHaveNone)

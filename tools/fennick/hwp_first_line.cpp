@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "hwp/reader.h"
+#include "hwpx/reader.h"
 #include "support/text.h"
 
 namespace fennick {
@@ -10,7 +10,7 @@ namespace fennick {
 std::string ReadHwpFirstLine(const std::string& path)
 {
     try {
-        const hwp::Document document = hwp::ReadDocument(path);
+        const hwp::Document document = hwpx::ReadAnyDocument(path);
         for (const auto& section : document.sections) {
             for (const auto& paragraph : section.paragraphs) {
                 const std::string text = Utf16ToUtf8(paragraph.text);

@@ -1,4 +1,4 @@
-// The first line of text of an HWP document, for the picker's list.
+// The first line of text of an HWP or HWPX document, for the picker's list.
 #pragma once
 
 #include <string>
