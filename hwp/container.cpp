@@ -2,6 +2,7 @@
 
 #include <gsf/gsf.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -110,14 +111,12 @@ bool IsModelStream(const std::string& path)
     return path.compare(0, 9, "BodyText/") == 0 || path.compare(0, 8, "BinData/") == 0;
 }
 
-StreamMap ReadCompoundFile(std::string_view file, std::size_t limit)
+namespace {
+
+StreamMap ReadStreams(GsfInput* input, std::size_t limit)
 {
-    InitGsf();
-    const QuietGsf quiet;
-    GPtr<GsfInput> memory(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
-                                               static_cast<gsf_off_t>(file.size()), FALSE));
     GError* error = nullptr;
-    GPtr<GsfInfile> root(gsf_infile_msole_new(memory.get(), &error));
+    GPtr<GsfInfile> root(gsf_infile_msole_new(input, &error));
     if (!root) {
         if (error)
             g_error_free(error);
@@ -129,15 +128,39 @@ StreamMap ReadCompoundFile(std::string_view file, std::size_t limit)
     return streams;
 }
 
-std::string WriteCompoundFile(const StreamMap& streams)
+}  // namespace
+
+StreamMap ReadCompoundFile(std::string_view file, std::size_t limit)
 {
     InitGsf();
     const QuietGsf quiet;
-    GPtr<GsfOutput> memory(gsf_output_memory_new());
-    GPtr<GsfOutfile> root(gsf_outfile_msole_new(memory.get()));
+    GPtr<GsfInput> memory(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
+                                               static_cast<gsf_off_t>(file.size()), FALSE));
+    return ReadStreams(memory.get(), limit);
+}
+
+StreamMap ReadCompoundFileAt(const std::string& path, std::size_t limit)
+{
+    InitGsf();
+    const QuietGsf quiet;
+    GError* error = nullptr;
+    GPtr<GsfInput> file(gsf_input_stdio_new(path.c_str(), &error));
+    if (!file) {
+        if (error)
+            g_error_free(error);
+        throw HwpError("cannot open the file");
+    }
+    return ReadStreams(file.get(), limit);
+}
+
+namespace {
+
+void WriteStreams(GsfOutput* output, const StreamViews& streams)
+{
+    GPtr<GsfOutfile> root(gsf_outfile_msole_new(output));
     if (!root)
         throw HwpError("cannot create the compound file");
-    auto write = [](GsfOutput* stream, const std::string& data) {
+    auto write = [](GsfOutput* stream, std::string_view data) {
         bool ok = data.empty() || gsf_output_write(stream, data.size(), reinterpret_cast<const guint8*>(data.data()));
         ok = gsf_output_close(stream) && ok;
         if (!ok)
@@ -178,9 +201,48 @@ std::string WriteCompoundFile(const StreamMap& streams)
     }
     if (!gsf_output_close(GSF_OUTPUT(root.get())))
         throw HwpError("writing the compound file failed");
+}
+
+}  // namespace
+
+std::string WriteCompoundFile(const StreamViews& streams)
+{
+    InitGsf();
+    const QuietGsf quiet;
+    GPtr<GsfOutput> memory(gsf_output_memory_new());
+    WriteStreams(memory.get(), streams);
     const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()));
     const gsf_off_t size = gsf_output_size(memory.get());
     return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+}
+
+std::string WriteCompoundFile(const StreamMap& streams)
+{
+    StreamViews views;
+    for (const auto& [path, data] : streams)
+        views.emplace(path, data);
+    return WriteCompoundFile(views);
+}
+
+bool WriteCompoundFileAt(const StreamViews& streams, const std::string& path)
+{
+    InitGsf();
+    const QuietGsf quiet;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = false;
+    try {
+        GPtr<GsfOutput> output(gsf_output_stdio_new_FILE(path.c_str(), file, TRUE));
+        if (output) {
+            WriteStreams(output.get(), streams);
+            ok = gsf_output_is_closed(output.get()) || gsf_output_close(output.get());
+        }
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    return std::fclose(file) == 0 && ok;
 }
 
 }  // namespace hwp

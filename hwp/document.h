@@ -16,7 +16,9 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,27 @@ using ColorRef = std::uint32_t;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr ColorRef kNoColor = 0xFFFFFFFFu;
+
+// Bytes that the copies of a document share and never change in place: a picture's
+// stream goes with every copy of its document (each pasted object's, the one a save
+// writes), so a copy costs a pointer, not megabytes.
+class SharedBytes {
+public:
+    SharedBytes() = default;
+    SharedBytes(std::string bytes)
+        : m_bytes(bytes.empty() ? nullptr : std::make_shared<const std::string>(std::move(bytes)))
+    {
+    }
+    SharedBytes(const Bytes& bytes) : SharedBytes(std::string(bytes.begin(), bytes.end())) {}
+
+    std::string_view View() const { return m_bytes ? std::string_view(*m_bytes) : std::string_view(); }
+    bool empty() const { return !m_bytes; }
+    std::size_t size() const { return m_bytes ? m_bytes->size() : 0; }
+    bool operator==(const SharedBytes& other) const { return m_bytes == other.m_bytes || View() == other.View(); }
+
+private:
+    std::shared_ptr<const std::string> m_bytes;
+};
 
 // The seven language groups every face list and char shape is split by, in file order.
 enum class Lang : int { Hangul = 0, Latin, Hanja, Japanese, Other, Symbol, User };
@@ -354,7 +377,7 @@ struct StartNumbers {
 struct BinDataItem {
     Bytes record;              // the record as read: kind, compression, id, extension
     std::string streamName;    // e.g. "BIN0001.jpg"; empty for a linked file
-    Bytes stream;              // as stored: compressed or not, as the record and file say
+    SharedBytes stream;        // as stored: compressed or not, as the record and file say
 
     bool operator==(const BinDataItem&) const = default;
 };

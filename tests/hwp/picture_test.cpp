@@ -2,7 +2,10 @@
 // their bin data; new pictures for image files; images that cannot be inserted.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "hwp/bin_data.h"
 #include "hwp/bytes.h"
@@ -121,6 +124,29 @@ TEST(PictureNew, APngBecomesAnInlinePictureAndItsBinDataSurvivesAFile)
     EXPECT_EQ(item->streamName, "BIN0001.png");
     EXPECT_EQ(hwp::BinDataBytes(*item), png);
     EXPECT_EQ(hwp::DescribeControl(*pictures[0]), u"그림");
+}
+
+// A document's pictures go to and from its file a stream at a time: the file written
+// straight is the one composed in memory, the file read is the bytes read, and copies of
+// the document share the picture's bytes instead of holding their own.
+TEST(PictureNew, PicturesGoStraightToAndFromTheFileAndCopiesShareThem)
+{
+    hwp::Document document = DocumentWithTexts({u"그림", u""});
+    const std::string png = MakePng(64, 48, 0x22AA66);
+    document.sections.front().paragraphs[1].controls.push_back(hwp::InsertPicture(document, png));
+    const std::string path = ::testing::TempDir() + "/straight-picture.hwp";
+    hwp::WriteDocument(document, path);
+    std::ifstream file(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, hwp::WriteDocumentToBytes(document));
+
+    const hwp::Document read = hwp::ReadDocument(path);
+    EXPECT_EQ(read, hwp::ReadDocumentFromBytes(written));
+    ASSERT_EQ(read.binData.size(), 1u);
+    EXPECT_EQ(hwp::BinDataBytes(read.binData[0]), png);
+    const hwp::Document copy = read;
+    EXPECT_EQ(copy.binData[0].stream.View().data(), read.binData[0].stream.View().data());
+    std::remove(path.c_str());
 }
 
 TEST(PictureNew, SizeFollowsTheGivenOrTheImagesResolutionAndFitsTheWidth)
