@@ -24,7 +24,7 @@ BinDataItem WithStreamId(BinDataItem item, std::uint16_t id);
 // what it followed, so the stream stays readable whatever the next writer's flag.
 // The BinData/ streams of a file read, moved out of its stream map (whose entries are left
 // empty) to be shared by the items that name them.
-using BinDataStreams = std::map<std::string, SharedBytes>;
+using BinDataStreams = DeferredStreams;
 BinDataStreams TakeBinDataStreams(StreamMap& streams);
 
 BinDataItem ReadBinData(std::string_view record, const BinDataStreams& streams, bool compressedDocument);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "hwp/document.h"
+
 namespace hwp {
 
 // Streams by path ("FileHeader", "BodyText/Section0", "\005HwpSummaryInformation",
@@ -16,8 +18,10 @@ using StreamMap = std::map<std::string, std::string>;
 // HwpError when the bytes are not a compound file.
 StreamMap ReadCompoundFile(std::string_view file, std::size_t limit);
 // The same from the file at `path`, read a stream at a time (the whole file is never in
-// memory at once).
-StreamMap ReadCompoundFileAt(const std::string& path, std::size_t limit);
+// memory at once). The BinData/ streams go to `deferred` unread: the file stays open
+// (while any of them is held) and each is read when first wanted.
+using DeferredStreams = std::map<std::string, SharedBytes>;
+StreamMap ReadCompoundFileAt(const std::string& path, std::size_t limit, DeferredStreams& deferred);
 
 // Streams the model reads or the writer composes: FileHeader, DocInfo, BodyText/...,
 // BinData/..., PrvText and PrvImage. The document keeps every other one as read.

@@ -32,23 +32,32 @@ constexpr ColorRef kNoColor = 0xFFFFFFFFu;
 
 // Bytes that the copies of a document share and never change in place: a picture's
 // stream goes with every copy of its document (each pasted object's, the one a save
-// writes), so a copy costs a pointer, not megabytes.
+// writes), so a copy costs a pointer, not megabytes. Bytes of a file may be left where
+// they are until first wanted (a document read only for its text never reads its
+// pictures); reading them then throws HwpError when the file cannot give them.
 class SharedBytes {
 public:
-    SharedBytes() = default;
-    SharedBytes(std::string bytes)
-        : m_bytes(bytes.empty() ? nullptr : std::make_shared<const std::string>(std::move(bytes)))
-    {
-    }
-    SharedBytes(const Bytes& bytes) : SharedBytes(std::string(bytes.begin(), bytes.end())) {}
+    // Where bytes not read yet come from.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        virtual std::string Read() const = 0;
+    };
 
-    std::string_view View() const { return m_bytes ? std::string_view(*m_bytes) : std::string_view(); }
-    bool empty() const { return !m_bytes; }
-    std::size_t size() const { return m_bytes ? m_bytes->size() : 0; }
-    bool operator==(const SharedBytes& other) const { return m_bytes == other.m_bytes || View() == other.View(); }
+    SharedBytes() = default;
+    SharedBytes(std::string bytes);
+    SharedBytes(const Bytes& bytes) : SharedBytes(std::string(bytes.begin(), bytes.end())) {}
+    // `size` bytes from `source`, read on the first View().
+    SharedBytes(std::shared_ptr<const Source> source, std::size_t size);
+
+    std::string_view View() const;
+    bool empty() const { return !m_held; }
+    std::size_t size() const;
+    bool operator==(const SharedBytes& other) const;
 
 private:
-    std::shared_ptr<const std::string> m_bytes;
+    struct Held;
+    std::shared_ptr<Held> m_held;
 };
 
 // The seven language groups every face list and char shape is split by, in file order.

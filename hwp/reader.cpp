@@ -35,7 +35,7 @@ std::string StreamText(const StreamMap& streams, const std::string& name, bool c
     return text;
 }
 
-Document ReadDocumentFromStreams(StreamMap streams)
+Document ReadDocumentFromStreams(StreamMap streams, BinDataStreams binData = {})
 {
     const auto header = streams.find("FileHeader");
     if (header == streams.end())
@@ -62,7 +62,7 @@ Document ReadDocumentFromStreams(StreamMap streams)
     const bool compressed = document.headerFlags & kHeaderCompressed;
 
     std::size_t budget = kUnpackedBudget;
-    const BinDataStreams binData = TakeBinDataStreams(streams);
+    binData.merge(TakeBinDataStreams(streams));
     const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document, binData);
     document.unlistedBinData = UnlistedBinData(document, binData);
     for (const auto& [path, data] : streams) {
@@ -96,7 +96,9 @@ Document ReadDocumentFromBytes(std::string_view bytes)
 Document ReadDocument(const std::string& path)
 {
     try {
-        return ReadDocumentFromStreams(ReadCompoundFileAt(path, kStreamLimit));
+        BinDataStreams binData;
+        StreamMap streams = ReadCompoundFileAt(path, kStreamLimit, binData);
+        return ReadDocumentFromStreams(std::move(streams), std::move(binData));
     } catch (const HwpError& error) {
         throw HwpError(path + ": " + error.what());
     }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -146,6 +147,39 @@ TEST(PictureNew, PicturesGoStraightToAndFromTheFileAndCopiesShareThem)
     EXPECT_EQ(hwp::BinDataBytes(read.binData[0]), png);
     const hwp::Document copy = read;
     EXPECT_EQ(copy.binData[0].stream.View().data(), read.binData[0].stream.View().data());
+    std::remove(path.c_str());
+}
+
+// A file's pictures are read when first wanted: a file saved over in the meantime (a new
+// file put in its place) still gives the pictures read, and one cut short in place gives
+// an error, never other bytes.
+TEST(PictureNew, PicturesReadLaterComeFromTheFileAsItWasOrNotAtAll)
+{
+    hwp::Document document = DocumentWithTexts({u"그림", u""});
+    // Bytes no deflate shrinks after the image, so the stream lies in the file's large
+    // sectors as a photograph's does, not in the small ones read with the directory.
+    std::string png = MakePng(80, 20, 0x884422);
+    std::uint32_t noise = 12345;
+    for (int i = 0; i < 16384; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        png += static_cast<char>(noise >> 24);
+    }
+    document.sections.front().paragraphs[1].controls.push_back(hwp::InsertPicture(document, png));
+    const std::string path = ::testing::TempDir() + "/later-picture.hwp";
+    hwp::WriteDocument(document, path);
+    const hwp::Document replaced = hwp::ReadDocument(path);
+    hwp::WriteDocument(DocumentWithTexts({u"다른 문서"}), path);
+    EXPECT_EQ(hwp::BinDataBytes(replaced.binData[0]), png);
+
+    hwp::WriteDocument(document, path);
+    const hwp::Document cut = hwp::ReadDocument(path);
+    const std::string whole = hwp::WriteDocumentToBytes(document);
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.write(whole.data(), 512);
+    }
+    std::filesystem::resize_file(path, 1024);
+    EXPECT_THROW(hwp::WriteDocumentToBytes(cut), hwp::HwpError);
     std::remove(path.c_str());
 }
 
