@@ -470,11 +470,12 @@ void ForEachControl(DocumentT& document, Visit visit)
 // Its stream stands in as a digest (length and 64-bit FNV-1a), so the keys and the probe
 // below cost bytes, not a copy of every picture; two streams taken for one by the digest
 // only keep an item that could have gone.
-hwp::Bytes StreamDigest(const hwp::Bytes& stream)
+hwp::Bytes StreamDigest(const hwp::SharedBytes& shared)
 {
+    const std::string_view stream = shared.View();
     std::uint64_t hash = 14695981039346656037ull;
-    for (const std::uint8_t byte : stream)
-        hash = (hash ^ byte) * 1099511628211ull;
+    for (const char byte : stream)
+        hash = (hash ^ static_cast<std::uint8_t>(byte)) * 1099511628211ull;
     hwp::Bytes digest(16);
     for (std::size_t i = 0; i < 8; ++i) {
         digest[i] = static_cast<std::uint8_t>(hash >> (8 * i));
@@ -502,7 +503,7 @@ std::set<hwp::Bytes> ReferencedBinData(const hwp::Document& document)
     ForEachControl(document, [&](const hwp::Control& control) { hwp::ImportControl(light, control, probe); });
     std::set<hwp::Bytes> keys;
     for (const hwp::BinDataItem& item : probe.binData)
-        keys.insert(item.stream.empty() ? item.record : item.stream);
+        keys.insert(item.stream.empty() ? item.record : hwp::Bytes(item.stream.View().begin(), item.stream.View().end()));
     return keys;
 }
 

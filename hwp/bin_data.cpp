@@ -66,7 +66,17 @@ BinDataItem WithStreamId(BinDataItem item, std::uint16_t id)
     return item;
 }
 
-BinDataItem ReadBinData(std::string_view record, const StreamMap& streams, bool compressedDocument)
+BinDataStreams TakeBinDataStreams(StreamMap& streams)
+{
+    BinDataStreams taken;
+    for (auto& [name, data] : streams) {
+        if (name.compare(0, 8, "BinData/") == 0)
+            taken.emplace(name, std::move(data));
+    }
+    return taken;
+}
+
+BinDataItem ReadBinData(std::string_view record, const BinDataStreams& streams, bool compressedDocument)
 {
     BinDataItem item;
     item.record = ToBytes(record);
@@ -88,7 +98,7 @@ BinDataItem ReadBinData(std::string_view record, const StreamMap& streams, bool 
     // Names differ in case between writers: match without it.
     const std::string wanted = Lower("BinData/" + StreamName(id, extension));
     const std::string prefix = Lower("BinData/" + StreamName(id, {})) + ".";
-    const StreamMap::value_type* found = nullptr;
+    const BinDataStreams::value_type* found = nullptr;
     for (const auto& entry : streams) {
         const std::string name = Lower(entry.first);
         if (name == wanted) {
@@ -102,7 +112,7 @@ BinDataItem ReadBinData(std::string_view record, const StreamMap& streams, bool 
         throw HwpError("damaged document: the stream of bin data " + std::to_string(id) + " (" +
                        StreamName(id, extension) + ") is missing");
     item.streamName = found->first.substr(8);
-    item.stream = ToBytes(found->second);
+    item.stream = found->second;
     // The item may go into a compressed document (an object pasted into another pane's):
     // a stream stored plain because its document was says so itself from now on.
     if ((property & kCompressionMask) == kCompressionDefault && !compressedDocument)
@@ -115,7 +125,7 @@ std::string WriteBinDataRecord(const BinDataItem& item)
     return std::string(View(item.record));
 }
 
-std::vector<std::pair<std::string, Bytes>> UnlistedBinData(const Document& document, const StreamMap& streams)
+std::vector<std::pair<std::string, Bytes>> UnlistedBinData(const Document& document, const BinDataStreams& streams)
 {
     std::set<std::string> named;
     for (const BinDataItem& item : document.binData) {
@@ -125,22 +135,22 @@ std::vector<std::pair<std::string, Bytes>> UnlistedBinData(const Document& docum
     std::vector<std::pair<std::string, Bytes>> out;
     for (const auto& [name, data] : streams) {
         if (name.compare(0, 8, "BinData/") == 0 && !named.count(name))
-            out.emplace_back(name.substr(8), ToBytes(data));
+            out.emplace_back(name.substr(8), ToBytes(data.View()));
     }
     return out;
 }
 
-void WriteBinDataStreams(const Document& document, StreamMap& streams)
+void WriteBinDataStreams(const Document& document, StreamViews& streams)
 {
     for (const auto& [name, data] : document.unlistedBinData)
-        streams["BinData/" + name] = std::string(View(data));
+        streams["BinData/" + name] = View(data);
     for (const BinDataItem& item : document.binData) {
         if (item.streamName.empty())
             continue;
         const std::string path = "BinData/" + item.streamName;
-        if (streams.count(path) && streams[path] != std::string(View(item.stream)))
+        if (streams.count(path) && streams[path] != item.stream.View())
             throw HwpError("invalid document: two bin data items are named " + item.streamName);
-        streams[path] = std::string(View(item.stream));
+        streams[path] = item.stream.View();
     }
 }
 

@@ -22,13 +22,18 @@ BinDataItem WithStreamId(BinDataItem item, std::uint16_t id);
 // Reads one BIN_DATA record and finds its stream among `streams` ("BinData/BIN0001.jpg").
 // `compressedDocument` is the file header's flag: an item that follows it is marked with
 // what it followed, so the stream stays readable whatever the next writer's flag.
-BinDataItem ReadBinData(std::string_view record, const StreamMap& streams, bool compressedDocument);
+// The BinData/ streams of a file read, moved out of its stream map (whose entries are left
+// empty) to be shared by the items that name them.
+using BinDataStreams = DeferredStreams;
+BinDataStreams TakeBinDataStreams(StreamMap& streams);
+
+BinDataItem ReadBinData(std::string_view record, const BinDataStreams& streams, bool compressedDocument);
 std::string WriteBinDataRecord(const BinDataItem& item);
 
 // The BinData/ streams no record named, to keep them as read.
-std::vector<std::pair<std::string, Bytes>> UnlistedBinData(const Document& document, const StreamMap& streams);
+std::vector<std::pair<std::string, Bytes>> UnlistedBinData(const Document& document, const BinDataStreams& streams);
 
-// Adds the document's BinData/ streams to `streams`.
-void WriteBinDataStreams(const Document& document, StreamMap& streams);
+// Adds the document's BinData/ streams to `streams`; the views are of the document's bytes.
+void WriteBinDataStreams(const Document& document, StreamViews& streams);
 
 }  // namespace hwp

@@ -63,6 +63,7 @@ private:
     std::string m_out;
 };
 
+inline std::string_view View(const SharedBytes& bytes) { return bytes.View(); }
 inline Bytes ToBytes(std::string_view data) { return Bytes(data.begin(), data.end()); }
 // The bytes as a reader takes them.
 inline std::string_view View(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }

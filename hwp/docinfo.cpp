@@ -304,7 +304,7 @@ enum Mapping {
 
 }  // namespace
 
-std::size_t ReadDocInfo(std::string_view stream, Document& document, const StreamMap& streams)
+std::size_t ReadDocInfo(std::string_view stream, Document& document, const BinDataStreams& streams)
 {
     const std::vector<Record> records = ParseRecords(stream, "DocInfo");
     std::size_t sections = 0;

@@ -1,5 +1,7 @@
 #include "hwp/document.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "hwp/error.h"
@@ -7,6 +9,62 @@
 #include "support/text.h"
 
 namespace hwp {
+
+struct SharedBytes::Held {
+    std::shared_ptr<const Source> source;   // null once read (or for bytes given whole)
+    std::size_t size = 0;
+    std::mutex reading;
+    std::atomic<bool> read{false};
+    std::string bytes;
+};
+
+SharedBytes::SharedBytes(std::string bytes)
+{
+    if (bytes.empty())
+        return;
+    m_held = std::make_shared<Held>();
+    m_held->size = bytes.size();
+    m_held->bytes = std::move(bytes);
+    m_held->read.store(true, std::memory_order_release);
+}
+
+SharedBytes::SharedBytes(std::shared_ptr<const Source> source, std::size_t size)
+{
+    if (size == 0 || !source)
+        return;
+    m_held = std::make_shared<Held>();
+    m_held->source = std::move(source);
+    m_held->size = size;
+}
+
+std::string_view SharedBytes::View() const
+{
+    if (!m_held)
+        return {};
+    if (!m_held->read.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(m_held->reading);
+        if (!m_held->read.load(std::memory_order_relaxed)) {
+            std::string bytes = m_held->source->Read();
+            if (bytes.size() != m_held->size)
+                throw HwpError("the file changed or is damaged: a stream no longer holds the bytes it did");
+            m_held->bytes = std::move(bytes);
+            m_held->source.reset();
+            m_held->read.store(true, std::memory_order_release);
+        }
+    }
+    return m_held->bytes;
+}
+
+std::size_t SharedBytes::size() const
+{
+    return m_held ? m_held->size : 0;
+}
+
+bool SharedBytes::operator==(const SharedBytes& other) const
+{
+    return m_held == other.m_held || (size() == other.size() && View() == other.View());
+}
+
 namespace {
 
 // A border fill with no lines and no fill, as the word processor writes for id 1.

@@ -16,7 +16,9 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,36 @@ using ColorRef = std::uint32_t;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr ColorRef kNoColor = 0xFFFFFFFFu;
+
+// Bytes that the copies of a document share and never change in place: a picture's
+// stream goes with every copy of its document (each pasted object's, the one a save
+// writes), so a copy costs a pointer, not megabytes. Bytes of a file may be left where
+// they are until first wanted (a document read only for its text never reads its
+// pictures); reading them then throws HwpError when the file cannot give them.
+class SharedBytes {
+public:
+    // Where bytes not read yet come from.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        virtual std::string Read() const = 0;
+    };
+
+    SharedBytes() = default;
+    SharedBytes(std::string bytes);
+    SharedBytes(const Bytes& bytes) : SharedBytes(std::string(bytes.begin(), bytes.end())) {}
+    // `size` bytes from `source`, read on the first View().
+    SharedBytes(std::shared_ptr<const Source> source, std::size_t size);
+
+    std::string_view View() const;
+    bool empty() const { return !m_held; }
+    std::size_t size() const;
+    bool operator==(const SharedBytes& other) const;
+
+private:
+    struct Held;
+    std::shared_ptr<Held> m_held;
+};
 
 // The seven language groups every face list and char shape is split by, in file order.
 enum class Lang : int { Hangul = 0, Latin, Hanja, Japanese, Other, Symbol, User };
@@ -359,7 +391,7 @@ struct StartNumbers {
 struct BinDataItem {
     Bytes record;              // the record as read: kind, compression, id, extension
     std::string streamName;    // e.g. "BIN0001.jpg"; empty for a linked file
-    Bytes stream;              // as stored: compressed or not, as the record and file say
+    SharedBytes stream;        // as stored: compressed or not, as the record and file say
     // Its entry in the HWPX package it was read from ("BinData/ole1.ole"): kept XML names
     // it by that.
     std::string packageEntry;

@@ -389,7 +389,7 @@ NewPicture MakePicture(const Document& document, std::string_view bytes, double 
     out.binData.record = ToBytes(record.Data());
     out.binData.streamName = "." + info.extension;
     out.binData = WithStreamId(std::move(out.binData), storageId);
-    out.binData.stream = ToBytes(DeflateRaw(bytes));
+    out.binData.stream = DeflateRaw(bytes);
 
     Picture& picture = out.picture;
     ObjectProperties& object = picture.object;

@@ -35,11 +35,8 @@ std::string StreamText(const StreamMap& streams, const std::string& name, bool c
     return text;
 }
 
-}  // namespace
-
-Document ReadDocumentFromBytes(std::string_view bytes)
+Document ReadDocumentFromStreams(StreamMap streams, BinDataStreams binData = {})
 {
-    const StreamMap streams = ReadCompoundFile(bytes, kStreamLimit);
     const auto header = streams.find("FileHeader");
     if (header == streams.end())
         throw HwpError("not an HWP 5.0 document: the FileHeader stream is missing");
@@ -65,8 +62,9 @@ Document ReadDocumentFromBytes(std::string_view bytes)
     const bool compressed = document.headerFlags & kHeaderCompressed;
 
     std::size_t budget = kUnpackedBudget;
-    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document, streams);
-    document.unlistedBinData = UnlistedBinData(document, streams);
+    binData.merge(TakeBinDataStreams(streams));
+    const std::size_t declared = ReadDocInfo(StreamText(streams, "DocInfo", compressed, budget), document, binData);
+    document.unlistedBinData = UnlistedBinData(document, binData);
     for (const auto& [path, data] : streams) {
         if (!IsModelStream(path) && !(path == "\005HwpSummaryInformation" && IsTitleOnlySummary(data)))
             document.keptStreams.emplace(path, data);
@@ -88,17 +86,19 @@ Document ReadDocumentFromBytes(std::string_view bytes)
     return document;
 }
 
+}  // namespace
+
+Document ReadDocumentFromBytes(std::string_view bytes)
+{
+    return ReadDocumentFromStreams(ReadCompoundFile(bytes, kStreamLimit));
+}
+
 Document ReadDocument(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw HwpError(path + ": cannot open the file");
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (!file && !file.eof())
-        throw HwpError(path + ": cannot read the file");
     try {
-        return ReadDocumentFromBytes(bytes.str());
+        BinDataStreams binData;
+        StreamMap streams = ReadCompoundFileAt(path, kStreamLimit, binData);
+        return ReadDocumentFromStreams(std::move(streams), std::move(binData));
     } catch (const HwpError& error) {
         throw HwpError(path + ": " + error.what());
     }

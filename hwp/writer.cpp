@@ -73,9 +73,9 @@ std::string SummaryInformation(const std::u16string& title)
     return out.Data();
 }
 
-}  // namespace
-
-std::string WriteDocumentToBytes(const Document& document, const std::string& previewImage)
+// The document's streams: those composed here in `owned`, its pictures' as views of its
+// own bytes.
+StreamViews ComposeStreams(const Document& document, const std::string& previewImage, StreamMap& owned)
 {
     CheckDocument(document);
     if (document.charShapes.empty() || document.paraShapes.empty() || document.styles.empty())
@@ -86,7 +86,7 @@ std::string WriteDocumentToBytes(const Document& document, const std::string& pr
     // compressed when the file was.
     const bool compressed = document.headerFlags & kHeaderCompressed;
     const auto pack = [compressed](std::string records) { return compressed ? DeflateRaw(records) : records; };
-    StreamMap streams;
+    StreamMap& streams = owned;
     for (const auto& [path, data] : document.keptStreams) {
         if (!IsModelStream(path))
             streams[path] = data;
@@ -96,30 +96,47 @@ std::string WriteDocumentToBytes(const Document& document, const std::string& pr
     std::uint32_t fieldIds = 0x5B1FEA00;
     for (std::size_t i = 0; i < document.sections.size(); ++i)
         streams["BodyText/Section" + std::to_string(i)] = pack(WriteSection(document.sections[i], document, fieldIds));
-    WriteBinDataStreams(document, streams);
     if (!streams.count(kSummaryStream))
         streams[kSummaryStream] = SummaryInformation(PreviewTitle(document));
     streams["PrvText"] = PreviewTextStream(document);
     if (!previewImage.empty())
         streams["PrvImage"] = previewImage;
-    return WriteCompoundFile(streams);
+    StreamViews views;
+    WriteBinDataStreams(document, views);
+    for (const auto& [path, data] : streams)
+        views[path] = data;
+    return views;
+}
+
+}  // namespace
+
+std::string WriteDocumentToBytes(const Document& document, const std::string& previewImage)
+{
+    StreamMap owned;
+    return WriteCompoundFile(ComposeStreams(document, previewImage, owned));
 }
 
 void WriteDocument(const Document& document, const std::string& path, const std::string& previewImage)
 {
-    std::string bytes;
+    StreamMap owned;
+    StreamViews streams;
     try {
-        bytes = WriteDocumentToBytes(document, previewImage);
+        streams = ComposeStreams(document, previewImage, owned);
     } catch (const HwpError& error) {
         throw HwpError(path + ": " + error.what());
     }
-    const bool written = ReplaceFileAtomically(path, [&bytes](const std::string& temporary) {
-        std::FILE* file = std::fopen(temporary.c_str(), "wb");
-        if (!file)
+    // Straight into the file: a document's pictures are not copied into one more buffer.
+    std::string failure;
+    const bool written = ReplaceFileAtomically(path, [&](const std::string& temporary) {
+        try {
+            return WriteCompoundFileAt(streams, temporary);
+        } catch (const HwpError& error) {
+            failure = error.what();
             return false;
-        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        return (std::fclose(file) == 0) && ok;
+        }
     });
+    if (!failure.empty())
+        throw HwpError(path + ": " + failure);
     if (!written)
         throw HwpError(path + ": the document cannot be written there (missing folder, no permission or disk full)");
 }

@@ -122,7 +122,7 @@ void AddBinData(const Package& package, const Manifest& manifest, hwp::Document&
         char stream[32];
         std::snprintf(stream, sizeof stream, "BIN%04X.", storageId);
         item.streamName = stream + extension;
-        item.stream = hwp::ToBytes(hwp::DeflateRaw(*data));
+        item.stream = hwp::DeflateRaw(*data);
         item.packageEntry = name;
         document.binData.push_back(std::move(item));
         binIds[id] = storageId;
@@ -214,6 +214,14 @@ hwp::Document ReadAnyDocumentFromBytes(std::string_view bytes)
 
 hwp::Document ReadAnyDocument(const std::string& path)
 {
+    // An HWP file is read a stream at a time, never whole: its pictures may be most of it.
+    {
+        std::ifstream file(path, std::ios::binary);
+        char signature[8] = {};
+        if (file && file.read(signature, sizeof signature) &&
+            std::string_view(signature, sizeof signature) == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+            return hwp::ReadDocument(path);
+    }
     const std::string bytes = ReadWholeFile(path);
     try {
         return ReadAnyDocumentFromBytes(bytes);

@@ -21,7 +21,10 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTextDocument>
 #include <QTransform>
@@ -46,10 +49,9 @@ namespace {
 
 
 // A few documents' worth of objects; past that the oldest entries go. Images count by
-// their decoded bytes, so twenty large photographs do not all stay in memory: with the
-// document's own bytes and what a save holds at once, a document of twenty 2 MB photos
-// stays under 400 MB (bench/pictures).
-constexpr std::size_t kMaxCachedImageBytes = 128u << 20;
+// their decoded bytes (each decoded no larger than it is painted), so a document of
+// forty 2 MB photographs printed whole keeps a few pages' worth, not all of them.
+constexpr std::size_t kMaxCachedImageBytes = 64u << 20;
 constexpr std::size_t kMaxCachedEquations = 512;
 constexpr std::size_t kMaxCachedTables = 128;
 // A table read from a damaged file may claim any number of rows; no more are drawn.
@@ -147,17 +149,21 @@ private:
 
 // --- pictures --------------------------------------------------------------------------
 
-// Decoded images by the document that holds their bytes, the item and the effect.
+// Decoded images by the document that holds their bytes, the item, the effect and the
+// pixels the picture is painted at: a picture is decoded no larger than it is shown.
 struct ImageKey {
     const hwp::Document* document = nullptr;
     std::uint16_t binItemId = 0;
     std::uint8_t effect = 0;
+    int paintedWidth = 0;
+    int paintedHeight = 0;
     auto operator<=>(const ImageKey&) const = default;
 };
 
 struct DecodedImage {
     std::weak_ptr<const hwp::Document> document;   // an entry outliving its document is stale
     QImage image;                                  // null: the bytes do not decode
+    QSize natural;                                 // the image's own size, which crops count in
 };
 
 SharedCache<ImageKey, const DecodedImage>& ImageCache()
@@ -166,59 +172,87 @@ SharedCache<ImageKey, const DecodedImage>& ImageCache()
     return *cache;
 }
 
-QImage Decode(const hwp::BinDataItem& item, std::uint8_t effect)
+// The part of the image the crop keeps, in pixels of an image of `natural` size: the crop
+// is in HwpUnit of the image at 96 dpi (75 per pixel). A crop that keeps nothing shows
+// the whole image.
+QRectF CropRect(const hwp::PictureCrop& crop, QSize natural)
 {
-    std::string bytes;
+    const QRectF whole(QPointF(0, 0), QSizeF(natural));
+    const QRectF kept = QRectF(QPointF(crop.left / 75.0, crop.top / 75.0), QPointF(crop.right / 75.0, crop.bottom / 75.0))
+                            .normalized()
+                            .intersected(whole);
+    return kept.width() >= 1 && kept.height() >= 1 ? kept : whole;
+}
+
+// The image decoded at most at the size that shows its kept part over `painted` pixels.
+DecodedImage Decode(const hwp::BinDataItem& item, std::uint8_t effect, QSize painted, const hwp::PictureCrop& crop)
+{
+    DecodedImage decoded;
+    QByteArray bytes;
     try {
-        bytes = hwp::BinDataBytes(item);
+        const std::string inflated = hwp::BinDataBytes(item);
+        bytes = QByteArray(inflated.data(), static_cast<qsizetype>(inflated.size()));
     } catch (const std::exception&) {
-        return {};
+        return decoded;
     }
     // The header says the size before anything is allocated for the pixels.
     try {
-        const hwp::ImageInfo info = hwp::ReadImageInfo(bytes);
+        const hwp::ImageInfo info = hwp::ReadImageInfo(std::string_view(bytes.constData(), bytes.size()));
         if (static_cast<std::uint64_t>(info.width) * info.height > hwp::kMaxPicturePixels)
-            return {};
+            return decoded;
     } catch (const std::exception&) {
         // Not a kind the checker knows; the decoder may still read it.
     }
-    QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize natural = reader.size();
+    if (natural.isValid() && !painted.isEmpty()) {
+        const QRectF kept = CropRect(crop, natural);
+        const QSize wanted(static_cast<int>(std::ceil(painted.width() * natural.width() / kept.width())),
+                           static_cast<int>(std::ceil(painted.height() * natural.height() / kept.height())));
+        if (wanted.width() < natural.width() && wanted.height() < natural.height())
+            reader.setScaledSize(wanted);
+    }
+    QImage image = reader.read();
     if (image.isNull() || static_cast<std::uint64_t>(image.width()) * image.height() > hwp::kMaxPicturePixels)
-        return {};
+        return decoded;
     if (effect == 1)
         image = image.convertToFormat(QImage::Format_Grayscale8);
     else if (effect == 2)
         image = image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    return image;
+    decoded.natural = natural.isValid() ? natural : image.size();
+    decoded.image = std::move(image);
+    return decoded;
 }
 
 std::shared_ptr<const DecodedImage> ImageFor(const std::shared_ptr<const hwp::Document>& document,
-                                             const hwp::BinDataItem& item, std::uint16_t binItemId,
-                                             std::uint8_t effect)
+                                             const hwp::BinDataItem& item, const hwp::Picture& picture, QSize painted)
 {
-    const ImageKey key{document.get(), binItemId, effect};
+    const ImageKey key{document.get(), picture.binItemId, picture.effect, painted.width(), painted.height()};
     SharedCache<ImageKey, const DecodedImage>& cache = ImageCache();
     if (auto found = cache.Find(key); found && found->document.lock() == document)
         return found;
     // Images of documents that are gone would otherwise hold their memory until newer
     // images push them out.
     cache.DropIf([](const DecodedImage& entry) { return entry.document.expired(); });
-    auto decoded = std::make_shared<DecodedImage>();
+    auto decoded = std::make_shared<DecodedImage>(Decode(item, picture.effect, painted, picture.crop));
     decoded->document = document;
-    decoded->image = Decode(item, effect);
     cache.Put(key, decoded, std::max<std::size_t>(1, static_cast<std::size_t>(decoded->image.sizeInBytes())));
     return decoded;
 }
 
-// The part of the image the crop keeps: the crop is in HwpUnit of the image at 96 dpi
-// (75 per pixel). A crop that keeps nothing shows the whole image.
-QRectF CropRect(const hwp::PictureCrop& crop, const QImage& image)
+// The device pixels `rect` covers; on a PDF page (whose units are far finer than any
+// printer's dots) those of a 300-dpi print.
+QSize PaintedPixels(const QPainter& painter, const QRectF& rect)
 {
-    const QRectF whole(0, 0, image.width(), image.height());
-    const QRectF kept = QRectF(QPointF(crop.left / 75.0, crop.top / 75.0), QPointF(crop.right / 75.0, crop.bottom / 75.0))
-                            .normalized()
-                            .intersected(whole);
-    return kept.width() >= 1 && kept.height() >= 1 ? kept : whole;
+    constexpr double kPdfPictureDpi = 300;
+    QSizeF size = painter.deviceTransform().mapRect(rect).size();
+    const QPaintDevice* device = painter.device();
+    if (device != nullptr && painter.paintEngine() != nullptr && painter.paintEngine()->type() == QPaintEngine::Pdf &&
+        device->logicalDpiX() > kPdfPictureDpi)
+        size *= kPdfPictureDpi / device->logicalDpiX();
+    return QSize(std::max(1, static_cast<int>(std::ceil(size.width()))), std::max(1, static_cast<int>(std::ceil(size.height()))));
 }
 
 class PicturePainter : public KeptObjectPainter {
@@ -248,14 +282,20 @@ public:
             PaintKeptObjectBox(painter, rect, scale, QString::fromStdU16String(linked));
             return;
         }
-        const std::shared_ptr<const DecodedImage> decoded = ImageFor(object.origin, *item, picture->binItemId, picture->effect);
+        const std::shared_ptr<const DecodedImage> decoded =
+            ImageFor(object.origin, *item, *picture, PaintedPixels(painter, rect));
         if (decoded->image.isNull()) {
             PaintKeptObjectBox(painter, rect, scale, object);
             return;
         }
+        // The crop counts in the image's own pixels; the decoded image may be smaller.
+        const QRectF kept = CropRect(picture->crop, decoded->natural);
+        const double across = double(decoded->image.width()) / decoded->natural.width();
+        const double down = double(decoded->image.height()) / decoded->natural.height();
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(rect, decoded->image, CropRect(picture->crop, decoded->image));
+        painter.drawImage(rect, decoded->image,
+                          QRectF(kept.x() * across, kept.y() * down, kept.width() * across, kept.height() * down));
         painter.restore();
     }
 };

@@ -60,12 +60,16 @@ bool WriteDocumentPdf(const editor::EditorDocument& document, const std::string&
         if (!buffer.open(QIODevice::WriteOnly) || !PaintPages(layout, buffer))
             return false;
     }
-    std::string pdf = bytes.toStdString();
-    // A PDF the cleaning does not understand is still a PDF: written as it is.
-    CleanPdfTextLayer(pdf);
+    // Cleaned on its way to the file: a PDF of photographs is not copied again.
+    const std::string_view pdf(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     return ReplaceFileAtomically(path, [&pdf](const std::string& temporary) {
         std::ofstream file(temporary, std::ios::binary);
-        file.write(pdf.data(), static_cast<std::streamsize>(pdf.size()));
+        const auto write = [&file](std::string_view piece) {
+            file.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        };
+        // A PDF the cleaning does not understand is still a PDF: written as it is.
+        if (!WriteCleanPdf(pdf, write))
+            write(pdf);
         file.close();
         return static_cast<bool>(file);
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -120,17 +121,17 @@ struct Xref {
     std::size_t trailerAt = 0;     // after the last entry
 };
 
-std::optional<Xref> ReadXref(const std::string& pdf)
+std::optional<Xref> ReadXref(std::string_view pdf)
 {
     const std::size_t start = pdf.rfind("startxref");
     if (start == std::string::npos)
         return std::nullopt;
     Xref xref;
-    xref.at = std::strtoull(pdf.c_str() + start + 9, nullptr, 10);
+    xref.at = std::strtoull(pdf.data() + start + 9, nullptr, 10);
     unsigned first = 0, count = 0;
     int read = 0;
     if (xref.at >= start || pdf.compare(xref.at, 4, "xref") != 0 ||
-        std::sscanf(pdf.c_str() + xref.at + 4, " %u %u%n", &first, &count, &read) != 2 || first != 0)
+        std::sscanf(pdf.data() + xref.at + 4, " %u %u%n", &first, &count, &read) != 2 || first != 0)
         return std::nullopt;
     std::size_t at = xref.at + 4 + static_cast<std::size_t>(read);
     while (at < pdf.size() && (pdf[at] == '\n' || pdf[at] == '\r' || pdf[at] == ' '))
@@ -141,7 +142,7 @@ std::optional<Xref> ReadXref(const std::string& pdf)
         return std::nullopt;
     for (unsigned i = 0; i < count; ++i, at += kEntry) {
         const bool used = pdf[at + 17] == 'n';
-        xref.offsets.push_back(used ? std::strtoull(pdf.c_str() + at, nullptr, 10) : 0);
+        xref.offsets.push_back(used ? std::strtoull(pdf.data() + at, nullptr, 10) : 0);
         if (used && xref.offsets.back() >= xref.at)
             return std::nullopt;
     }
@@ -181,7 +182,7 @@ std::optional<std::string> CleanedObject(std::string_view text)
 
 } // namespace
 
-bool CleanPdfTextLayer(std::string& pdf)
+bool WriteCleanPdf(std::string_view pdf, const std::function<void(std::string_view)>& write)
 {
     const std::optional<Xref> xref = ReadXref(pdf);
     if (!xref)
@@ -195,37 +196,55 @@ bool CleanPdfTextLayer(std::string& pdf)
     std::sort(starts.begin(), starts.end());
     if (starts.empty())
         return false;
-    std::string out = pdf.substr(0, starts.front());
-    std::map<std::size_t, std::size_t> moved;   // old offset -> new
-    bool changed = false;
-    for (std::size_t i = 0; i < starts.size(); ++i) {
+    const auto objectAt = [&](std::size_t i) {
         const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : xref->at;
-        const std::string_view object(pdf.data() + starts[i], end - starts[i]);
-        moved[starts[i]] = out.size();
-        if (std::optional<std::string> cleaned = CleanedObject(object)) {
-            out += *cleaned;
-            changed = true;
-        } else {
-            out += object;
-        }
+        return pdf.substr(starts[i], end - starts[i]);
+    };
+    std::map<std::size_t, std::string> cleaned;   // by index in `starts`
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        if (std::optional<std::string> object = CleanedObject(objectAt(i)))
+            cleaned.emplace(i, std::move(*object));
     }
-    if (!changed)
+    if (cleaned.empty()) {
+        write(pdf);
         return true;
-    const std::size_t xrefAt = out.size();
-    out += pdf.substr(xref->at, xref->entriesAt - xref->at);
+    }
+    std::size_t written = 0;
+    const auto out = [&](std::string_view piece) {
+        write(piece);
+        written += piece.size();
+    };
+    out(pdf.substr(0, starts.front()));
+    std::map<std::size_t, std::size_t> moved;   // old offset -> new
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        moved[starts[i]] = written;
+        const auto found = cleaned.find(i);
+        out(found != cleaned.end() ? std::string_view(found->second) : objectAt(i));
+    }
+    const std::size_t xrefAt = written;
+    std::string tail(pdf.substr(xref->at, xref->entriesAt - xref->at));
     char entry[21];
     for (std::size_t i = 0; i < xref->offsets.size(); ++i) {
         const std::size_t offset = xref->offsets[i];
         if (offset == 0)
-            out += pdf.substr(xref->entriesAt + i * 20, 20);
+            tail += pdf.substr(xref->entriesAt + i * 20, 20);
         else {
             std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", moved[offset]);
-            out += entry;
+            tail += entry;
         }
     }
     const std::size_t start = pdf.rfind("startxref");
-    out += pdf.substr(xref->trailerAt, start - xref->trailerAt);
-    out += "startxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
+    tail += pdf.substr(xref->trailerAt, start - xref->trailerAt);
+    tail += "startxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
+    out(tail);
+    return true;
+}
+
+bool CleanPdfTextLayer(std::string& pdf)
+{
+    std::string out;
+    if (!WriteCleanPdf(pdf, [&out](std::string_view piece) { out += piece; }))
+        return false;
     pdf = std::move(out);
     return true;
 }

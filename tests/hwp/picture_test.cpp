@@ -2,7 +2,11 @@
 // their bin data; new pictures for image files; images that cannot be inserted.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "hwp/bin_data.h"
 #include "hwp/bytes.h"
@@ -121,6 +125,62 @@ TEST(PictureNew, APngBecomesAnInlinePictureAndItsBinDataSurvivesAFile)
     EXPECT_EQ(item->streamName, "BIN0001.png");
     EXPECT_EQ(hwp::BinDataBytes(*item), png);
     EXPECT_EQ(hwp::DescribeControl(*pictures[0]), u"그림");
+}
+
+// A document's pictures go to and from its file a stream at a time: the file written
+// straight is the one composed in memory, the file read is the bytes read, and copies of
+// the document share the picture's bytes instead of holding their own.
+TEST(PictureNew, PicturesGoStraightToAndFromTheFileAndCopiesShareThem)
+{
+    hwp::Document document = DocumentWithTexts({u"그림", u""});
+    const std::string png = MakePng(64, 48, 0x22AA66);
+    document.sections.front().paragraphs[1].controls.push_back(hwp::InsertPicture(document, png));
+    const std::string path = ::testing::TempDir() + "/straight-picture.hwp";
+    hwp::WriteDocument(document, path);
+    std::ifstream file(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, hwp::WriteDocumentToBytes(document));
+
+    const hwp::Document read = hwp::ReadDocument(path);
+    EXPECT_EQ(read, hwp::ReadDocumentFromBytes(written));
+    ASSERT_EQ(read.binData.size(), 1u);
+    EXPECT_EQ(hwp::BinDataBytes(read.binData[0]), png);
+    const hwp::Document copy = read;
+    EXPECT_EQ(copy.binData[0].stream.View().data(), read.binData[0].stream.View().data());
+    std::remove(path.c_str());
+}
+
+// A file's pictures are read when first wanted: a file saved over in the meantime (a new
+// file put in its place) still gives the pictures read, and one cut short in place gives
+// an error, never other bytes.
+TEST(PictureNew, PicturesReadLaterComeFromTheFileAsItWasOrNotAtAll)
+{
+    hwp::Document document = DocumentWithTexts({u"그림", u""});
+    // Bytes no deflate shrinks after the image, so the stream lies in the file's large
+    // sectors as a photograph's does, not in the small ones read with the directory.
+    std::string png = MakePng(80, 20, 0x884422);
+    std::uint32_t noise = 12345;
+    for (int i = 0; i < 16384; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        png += static_cast<char>(noise >> 24);
+    }
+    document.sections.front().paragraphs[1].controls.push_back(hwp::InsertPicture(document, png));
+    const std::string path = ::testing::TempDir() + "/later-picture.hwp";
+    hwp::WriteDocument(document, path);
+    const hwp::Document replaced = hwp::ReadDocument(path);
+    hwp::WriteDocument(DocumentWithTexts({u"다른 문서"}), path);
+    EXPECT_EQ(hwp::BinDataBytes(replaced.binData[0]), png);
+
+    hwp::WriteDocument(document, path);
+    const hwp::Document cut = hwp::ReadDocument(path);
+    const std::string whole = hwp::WriteDocumentToBytes(document);
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.write(whole.data(), 512);
+    }
+    std::filesystem::resize_file(path, 1024);
+    EXPECT_THROW(hwp::WriteDocumentToBytes(cut), hwp::HwpError);
+    std::remove(path.c_str());
 }
 
 TEST(PictureNew, SizeFollowsTheGivenOrTheImagesResolutionAndFitsTheWidth)
