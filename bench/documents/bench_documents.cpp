@@ -20,38 +20,6 @@
 namespace bench_documents {
 namespace {
 
-// A photograph-like JPEG of 2400 x 1600 pixels: smooth shades under a fine grain,
-// grained until it is about 2 MB. Each seed gives another image.
-QByteArray Photograph(quint32 seed)
-{
-    constexpr qsizetype kTargetBytes = 2'000'000;
-    QImage image(2400, 1600, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    int grain = 60;
-    QByteArray bytes;
-    for (int attempt = 0; attempt < 6; ++attempt) {
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                const int n = static_cast<int>(random.bounded(grain * 2 + 1)) - grain;
-                line[x] = qRgb(std::clamp(x / 10 + n + int(seed % 50), 0, 255), std::clamp(y / 7 + n, 0, 255),
-                               std::clamp(160 - x / 20 + n, 0, 255));
-            }
-        }
-        bytes.clear();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG", 90);
-        if (bytes.size() > kTargetBytes * 105 / 100)
-            grain = grain * 3 / 4;
-        else if (bytes.size() < kTargetBytes * 95 / 100)
-            grain = grain * 4 / 3 + 1;
-        else
-            break;
-    }
-    return bytes;
-}
-
 // Eight photographs made once, each used again under another comment (a file keeps
 // one copy of equal pictures): making one costs far more than a page.
 QByteArray PhotographAt(int index)
@@ -121,6 +89,36 @@ bool WriteTable(int rows, const std::string& path, std::string& error)
 }
 
 }  // namespace
+
+QByteArray Photograph(quint32 seed)
+{
+    constexpr qsizetype kTargetBytes = 2'000'000;
+    QImage image(2400, 1600, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    int grain = 60;
+    QByteArray bytes;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int n = static_cast<int>(random.bounded(grain * 2 + 1)) - grain;
+                line[x] = qRgb(std::clamp(x / 10 + n + int(seed % 50), 0, 255), std::clamp(y / 7 + n, 0, 255),
+                               std::clamp(160 - x / 20 + n, 0, 255));
+            }
+        }
+        bytes.clear();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG", 90);
+        if (bytes.size() > kTargetBytes * 105 / 100)
+            grain = grain * 3 / 4;
+        else if (bytes.size() < kTargetBytes * 95 / 100)
+            grain = grain * 4 / 3 + 1;
+        else
+            break;
+    }
+    return bytes;
+}
 
 bool KindFromName(const std::string& name, Kind& kind)
 {

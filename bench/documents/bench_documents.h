@@ -2,6 +2,8 @@
 // one table of N rows and five columns, N photographs of about 2 MB one to a page.
 #pragma once
 
+#include <QByteArray>
+
 #include <string>
 
 namespace bench_documents {
@@ -15,5 +17,9 @@ bool KindFromName(const std::string& name, Kind& kind);
 // Needs a QGuiApplication (the pictures are encoded, the text is laid out by the pane's
 // document). False, with `error` set, when it cannot be written.
 bool WriteDocument(Kind kind, int count, const std::string& path, std::string& error);
+
+// A photograph-like JPEG of 2400 x 1600 pixels (smooth shades under a fine grain) of about
+// 2 MB; each seed gives another image, so none shares a decode.
+QByteArray Photograph(quint32 seed);
 
 }  // namespace bench_documents

@@ -1,6 +1,7 @@
 // A question document with twenty photographs of about 2 MB each (JPEG): read, every
 // page painted, one page rendered at 600 dpi as a saved part is, and written back; and
 // the peak memory of the whole process.
+#include "bench/documents/bench_documents.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
 #include "page/page_render.h"
@@ -26,7 +27,6 @@
 namespace {
 
 constexpr int kPictures = 20;
-constexpr qsizetype kTargetBytes = 2'000'000;
 
 void EnsureApplication()
 {
@@ -45,37 +45,6 @@ double PeakRssMb()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;   // kilobytes on Linux
-}
-
-// A photograph-like JPEG of 2400 x 1600 pixels (smooth shades, fine grain), grained
-// until it is about 2 MB; each seed gives another image, so none shares a decode.
-QByteArray Photograph(quint32 seed)
-{
-    QImage image(2400, 1600, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    int grain = 40;
-    QByteArray bytes;
-    for (int attempt = 0; attempt < 6; ++attempt) {
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                const int n = static_cast<int>(random.bounded(grain * 2 + 1)) - grain;
-                line[x] = qRgb(std::clamp(x / 10 + n + int(seed % 50), 0, 255), std::clamp(y / 7 + n, 0, 255),
-                               std::clamp(160 - x / 20 + n, 0, 255));
-            }
-        }
-        bytes.clear();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG", 90);
-        if (bytes.size() > kTargetBytes * 105 / 100)
-            grain = grain * 3 / 4;
-        else if (bytes.size() < kTargetBytes * 95 / 100)
-            grain = grain * 4 / 3 + 1;
-        else
-            break;
-    }
-    return bytes;
 }
 
 struct Fixture {
@@ -97,7 +66,7 @@ const Fixture& Document()
         for (int i = 0; i < kPictures; ++i) {
             cursor.insertText(QStringLiteral("%1. 다음 사진은 어느 지역의 모습인가?").arg(i + 1));
             cursor.insertBlock();
-            const QByteArray photo = Photograph(static_cast<quint32>(i + 1));
+            const QByteArray photo = bench_documents::Photograph(static_cast<quint32>(i + 1));
             made->pictureBytes += photo.size();
             QString error;
             if (!editor::InsertPictureAt(cursor, photo, document->Page().BodyWidth(), error))
