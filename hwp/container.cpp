@@ -158,6 +158,19 @@ void ReadChildren(GsfInfile* folder, const std::string& prefix, int depth, Walk&
     }
 }
 
+// The compound file in `input`; throws HwpError naming what is wrong.
+GPtr<GsfInfile> OpenCompound(GsfInput* input)
+{
+    GError* error = nullptr;
+    GPtr<GsfInfile> root(gsf_infile_msole_new(input, &error));
+    if (!root) {
+        if (error)
+            g_error_free(error);
+        throw HwpError("not an HWP 5.0 document: the file is not an OLE2 compound file or it is damaged");
+    }
+    return root;
+}
+
 }  // namespace
 
 bool IsModelStream(const std::string& path)
@@ -175,13 +188,7 @@ StreamMap ReadCompoundFile(std::string_view file, std::size_t limit)
     const QuietGsf quiet;
     GPtr<GsfInput> memory(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
                                                static_cast<gsf_off_t>(file.size()), FALSE));
-    GError* error = nullptr;
-    GPtr<GsfInfile> root(gsf_infile_msole_new(memory.get(), &error));
-    if (!root) {
-        if (error)
-            g_error_free(error);
-        throw HwpError("not an HWP 5.0 document: the file is not an OLE2 compound file or it is damaged");
-    }
+    const GPtr<GsfInfile> root = OpenCompound(memory.get());
     StreamMap streams;
     Walk walk;
     walk.limit = limit;
@@ -202,12 +209,7 @@ StreamMap ReadCompoundFileAt(const std::string& path, std::size_t limit, Deferre
             g_error_free(error);
         throw HwpError("cannot open the file");
     }
-    file->root.reset(gsf_infile_msole_new(file->input.get(), &error));
-    if (!file->root) {
-        if (error)
-            g_error_free(error);
-        throw HwpError("not an HWP 5.0 document: the file is not an OLE2 compound file or it is damaged");
-    }
+    file->root = OpenCompound(file->input.get());
     StreamMap streams;
     Walk walk;
     walk.limit = limit;
