@@ -283,7 +283,10 @@ TEST_F(PackageFaults, AFullDiskLeavesTheOldPackageAndSaysWhy)
         ++failed;
         EXPECT_EQ(status, 1) << "the launcher was not told of a failed save";
         const auto messages = LinesStartingWith(log, "message ");
-        ASSERT_EQ(messages.size(), 1u);
+        std::string said;
+        for (const std::string& message : messages)
+            said += message + "\n";
+        ASSERT_EQ(messages.size(), 1u) << said;
         EXPECT_NE(messages[0].find("디스크 공간이 부족합니다"), std::string::npos) << messages[0];
         EXPECT_NE(messages[0].find("/1001/42/"), std::string::npos) << "no file named: " << messages[0];
         EXPECT_EQ(messages[0].find(".saving-"), std::string::npos) << "a name the user never saw: " << messages[0];

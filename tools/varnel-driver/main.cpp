@@ -32,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
@@ -104,13 +105,21 @@ public:
         QObject::connect(modal, &QTimer::timeout, [hold] {
             static QElapsedTimer shown;
             static QWidget* seen = nullptr;
+            // A message box is answered once while it stays up: closed by the answer, it may
+            // still be the active modal window when the timer fires again on a loaded machine.
+            static QPointer<QWidget> answered;
             QWidget* now = QApplication::activeModalWidget();
             if (now != seen) {
                 seen = now;
+                answered = nullptr;
                 shown.start();
             }
-            if (now && shown.elapsed() >= hold)
+            if (now && now != answered && shown.elapsed() >= hold) {
+                // A file chooser may take several turns to name its file.
+                if (qobject_cast<QMessageBox*>(now))
+                    answered = now;
                 AnswerModalWindow();
+            }
         });
         modal->start(50);
     }
