@@ -285,6 +285,8 @@ public:
 
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override
     {
+        if (format.boolProperty(kPlacedObjectProperty))
+            return {0, 0};
         const double scale = LayoutScale(document);
         const KeptObjectView view = ViewOf(document, format);
         const QSizeF size = LayoutSize(format, view) * scale;
@@ -310,12 +312,10 @@ public:
             const double baseline = rect.top() + (rect.height() + shift) / 2;
             box = QRectF(rect.left(), baseline - own->ascent, rect.width(), size.height());
         }
-        if (const KeptObjectRef object = KeptObjectOf(format)) {
-            const bool before = t_drawingForPrint;
-            t_drawingForPrint = view.print;
-            KeptObjectPainterFor(object->control)->PaintIn(*painter, box, scale, *object, view);
-            t_drawingForPrint = before;
-        }
+        if (format.boolProperty(kPlacedObjectProperty))
+            return;
+        if (const KeptObjectRef object = KeptObjectOf(format))
+            DrawKeptObject(*painter, box, scale, *object, view);
         else if (KeptFieldEndOf(format) && !view.print)
             PaintFieldEnd(*painter, rect, scale);
         else if (SectionStartOf(format))
@@ -325,6 +325,8 @@ public:
 private:
     static QSizeF LayoutSize(const QTextFormat& format, const KeptObjectView& view)
     {
+        if (format.boolProperty(kPlacedObjectProperty))
+            return {0, 0};
         if (const KeptObjectRef object = KeptObjectOf(format))
             return KeptObjectPainterFor(object->control)->SizeIn(*object, view);
         if (KeptFieldEndOf(format))
@@ -334,6 +336,19 @@ private:
         return {};
     }
 };
+
+} // namespace
+
+void DrawKeptObject(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object,
+                    const KeptObjectView& view)
+{
+    const bool before = t_drawingForPrint;
+    t_drawingForPrint = view.print;
+    KeptObjectPainterFor(object.control)->PaintIn(painter, rect, scale, object, view);
+    t_drawingForPrint = before;
+}
+
+namespace {
 
 QTextCharFormat Marked(const QTextCharFormat& around, int property, const QVariant& value, const void* address)
 {

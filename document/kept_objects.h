@@ -120,6 +120,15 @@ void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, con
 // The same frame with another label (a linked picture's file name), shortened to fit.
 void PaintKeptObjectBox(QPainter& painter, const QRectF& rect, double scale, const QString& label);
 
+// A floating object (not laid out as a character) that the print layout places on the
+// page itself (page/placed_objects.h): its character takes no room and draws nothing.
+constexpr int kPlacedObjectProperty = QTextFormat::UserProperty + 29;
+
+// Draws `object` into `rect` (layout pixels times `scale`) as the layout would draw its
+// character in `view`.
+void DrawKeptObject(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object,
+                    const KeptObjectView& view);
+
 // Marks `document` as laid out for print: controls that print nothing take no room and
 // leave no mark, objects without a painter of their own leave their room blank.
 void SetPrintLayout(QTextDocument& document);

@@ -109,6 +109,26 @@ void KeepBlocks(QTextDocument& text, int from, int to)
     cursor.setBlockCharFormat(charFormat);
 }
 
+// A paragraph that starts a page takes its own top margin there: the text engine would
+// take the larger of it and the bottom margin of the paragraph before, on the old page.
+void DropMarginsBeforePageBreaks(QTextDocument& text)
+{
+    QTextCursor cursor(&text);
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        const QTextBlock previous = block.previous();
+        if (!previous.isValid() || text.frameAt(block.position()) != text.rootFrame() ||
+            text.frameAt(previous.position()) != text.rootFrame() ||
+            (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) == 0)
+            continue;
+        QTextBlockFormat format = previous.blockFormat();
+        if (format.bottomMargin() <= block.blockFormat().topMargin())
+            continue;
+        format.setBottomMargin(block.blockFormat().topMargin());
+        cursor.setPosition(previous.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
 } // namespace
 
 // Where a section's blocks are in the document, its page and its columns. A paragraph that
@@ -145,6 +165,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         m_heads->KeepBlocks(first, end - first);
         m_firstBlock = first;
     }
+    m_placed = TakePlacedObjects(*m_text);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -167,8 +188,12 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
                                     : WidthsFitted{};
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
+    BreakBeforePushedParagraphs();
+    DropMarginsBeforePageBreaks(*m_text);
     if (breaks == StoredBreaks::Follow)
         FollowStoredLines(*m_text, m_heldLines, fitted);
+    m_text->documentLayout()->documentSize();
+    MoveFirstLinesBelowObjects(*m_text, m_placed);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size());
     if (index != 0)
@@ -369,7 +394,7 @@ void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
             ++agreement.sameStart;
             const QTextLine line = layout->lineAt(next);
             const double top = origin.y() + line.y();
-            const double page = std::floor(top / bodyHeight + 1e-9);
+            const double page = std::floor((top + kPageEdgeHair) / bodyHeight);
             const double ours = LayoutToHwpUnits(top + line.ascent() - page * bodyHeight);
             agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
         }
@@ -482,9 +507,94 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         const double scale = dpi / kLayoutDpi;
         painter.scale(scale, scale);
         m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
+        PaintPlaced(painter, page, true);
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    painter.translate(0, -top);
+    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
+    PaintPlaced(painter, page, false);
+}
+
+PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
+{
+    const QTextBlock block = m_text->findBlock(placed.position);
+    if (!block.isValid() || block.layout() == nullptr || block.layout()->lineCount() == 0)
+        return {};
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const double lineTop = block.layout()->position().y() + block.layout()->lineAt(0).y();
+    // A line pushed onto a page begins at its top, give or take the layout's rounding.
+    const auto pageAt = [bodyHeight](double y) { return static_cast<int>(std::floor((y + kPageEdgeHair) / bodyHeight)); };
+    const int lineLayoutPage = pageAt(lineTop);
+    double top = lineTop - placed.roomAbove;
+    // Room that did not fit above the text at a page's foot: the object heads the page.
+    if (pageAt(top) != lineLayoutPage)
+        top = lineLayoutPage * bodyHeight;
+    const int layoutPage = std::max(0, lineLayoutPage);
+    const int column = layoutPage % m_columns;
+    PlacementFrame frame;
+    frame.paper = QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight()));
+    frame.page = QRectF(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()),
+                        HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight);
+    frame.column = QRectF(frame.page.left() + ColumnLeft(column), frame.page.top(),
+                          HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()), bodyHeight);
+    frame.paragraph = QRectF(frame.column.left() + placed.leftMargin,
+                             frame.page.top() + top - layoutPage * bodyHeight,
+                             frame.column.width() - placed.leftMargin - placed.rightMargin, 0);
+    const int page = layoutPage / m_columns;
+    frame.oddPage = page % 2 == 0;
+    return {&placed, page, PlaceObject(placed.properties, placed.size, frame)};
+}
+
+void PagedLayout::BreakBeforePushedParagraphs()
+{
+    if (std::none_of(m_placed.begin(), m_placed.end(), [](const PlacedObject& placed) { return placed.roomAbove > 0; }))
+        return;
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    m_text->documentLayout()->documentSize();
+    QTextCursor cursor(m_text.get());
+    for (const PlacedObject& placed : m_placed) {
+        const QTextBlock block = m_text->findBlock(placed.position);
+        // The first block heads its page, its room below its lines until they move into it.
+        if (placed.roomAbove <= 0 || !block.isValid() || block == m_text->begin() || block.layout() == nullptr ||
+            block.layout()->lineCount() == 0)
+            continue;
+        const double lineTop = block.layout()->position().y() + block.layout()->lineAt(0).y();
+        QTextBlockFormat format = block.blockFormat();
+        const auto pageAt = [bodyHeight](double y) { return std::floor((y + kPageEdgeHair) / bodyHeight); };
+        if (pageAt(lineTop - placed.roomAbove) == pageAt(lineTop) ||
+            (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0)
+            continue;
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
+{
+    if (m_placed.empty())
+        return;
+    if (!m_placedOnSheets) {
+        std::vector<PlacedOnSheet> sheets;
+        for (const PlacedObject& placed : m_placed) {
+            if (PlacedOnSheet one = Place(placed); one.object != nullptr)
+                sheets.push_back(one);
+        }
+        std::stable_sort(sheets.begin(), sheets.end(), [](const PlacedOnSheet& a, const PlacedOnSheet& b) {
+            return a.object->properties.zOrder < b.object->properties.zOrder;
+        });
+        m_placedOnSheets = std::move(sheets);
+    }
+    for (const PlacedOnSheet& one : *m_placedOnSheets) {
+        if (one.page != page || one.object->BehindText() != behind)
+            continue;
+        painter.save();
+        DrawKeptObject(painter, one.rect, 1.0, *one.object->object, KeptObjectView{one.object->format, true});
+        painter.restore();
+    }
 }
 
 void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int top, double dpi) const
@@ -595,11 +705,13 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     m_furniture->Paint(painter, page,
                        QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
+    PaintPlaced(painter, page, true);
     for (int column = 0; column < m_columns; ++column) {
         painter.save();
         PaintColumn(painter, page * m_columns + column, ColumnLeft(column));
         painter.restore();
     }
+    PaintPlaced(painter, page, false);
     painter.restore();
 }
 

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "document/editor_document.h"
+#include "page/placed_objects.h"
 #include "page/stored_breaks.h"
 
 #include <QImage>
@@ -25,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,6 +123,20 @@ private:
     // Lays the section out in `count` columns `gap` apart, when they fit.
     void SetColumns(int count, hwp::HwpUnit gap);
 
+    // Where the placed objects lie: the page of the section and the rect on its sheet.
+    struct PlacedOnSheet {
+        const PlacedObject* object = nullptr;
+        int page = 0;
+        QRectF rect;
+    };
+    PlacedOnSheet Place(const PlacedObject& placed) const;
+    // Paragraphs whose objects push their text down start a page where the object would
+    // not fit above the text on the page the text starts.
+    void BreakBeforePushedParagraphs();
+    // Paints the placed objects of page `page` under the text (`behind`) or over it,
+    // in their order; `painter`'s coordinates are layout pixels from the sheet's corner.
+    void PaintPlaced(QPainter& painter, int page, bool behind) const;
+
     PageSetup m_page;
     // The number of the section's first block in the whole document.
     int m_firstBlock = 0;
@@ -136,6 +152,9 @@ private:
     std::unique_ptr<PageGlyphs> m_glyphs; // Bitmap output only
     std::unique_ptr<VectorText> m_vectorText; // PDF output only
     std::unique_ptr<PageFurniture> m_furniture;
+    std::vector<PlacedObject> m_placed;
+    // Measured at the first painting, in order of their z-order.
+    mutable std::optional<std::vector<PlacedOnSheet>> m_placedOnSheets;
     // The sections after the first, each laid out on its own pages; this object lays out
     // the first.
     std::vector<std::unique_ptr<PagedLayout>> m_later;

@@ -9,6 +9,7 @@
 #include <QTextObjectInterface>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace editor {
@@ -52,6 +53,100 @@ bool FillLine(QTextLine& line, int end, qreal width)
         return false;
     line.setNumColumns(columns, std::max(width, natural));
     return true;
+}
+
+// A stored line this much narrower than the paragraph's room leaves room for an object.
+constexpr double kNarrowed = 4;   // layout pixels, about a millimetre
+
+// Whether the stored lines leave room for objects beside them, for a paragraph whose
+// first line has `firstRoom` and the others `room` (layout pixels); never across a page or
+// column, where the stored tops start again.
+bool WrapsAround(const StoredLines& stored, double firstRoom, double room)
+{
+    bool wraps = false;
+    for (std::size_t i = 0; i < stored.lines.size(); ++i) {
+        const hwp::LineSegment& line = stored.lines[i];
+        if (i > 0 && line.top < stored.lines[i - 1].top)
+            return false;
+        wraps = wraps || (i > 0 && line.top == stored.lines[i - 1].top) ||
+                HwpUnitsToLayout(line.width) < (i == 0 ? firstRoom : room) - kNarrowed;
+    }
+    return wraps;
+}
+
+// How far the last stored row lies below the first (layout pixels).
+double StoredDrop(const StoredLines& stored)
+{
+    return HwpUnitsToLayout(double(stored.lines.back().top) - stored.lines.front().top);
+}
+
+// Lays a wrapped block out on its stored lines: each line from its stored start, as wide
+// as stored where it is narrowed and as far right as it starts, rows as far apart as stored.
+// False when a line runs past its width further than kOverrun allows (it is laid anyway).
+bool LayStoredRows(const QTextBlock& block, const StoredLines& stored)
+{
+    QTextLayout* layout = block.layout();
+    const int count = layout ? layout->lineCount() : 0;
+    const int length = block.length() - 1;
+    if (count == 0)
+        return false;
+    for (std::size_t i = 0; i < stored.lines.size(); ++i) {
+        const auto start = static_cast<int>(stored.lines[i].textStart);
+        if (start > length || (i > 0 && start <= static_cast<int>(stored.lines[i - 1].textStart)))
+            return false;
+    }
+    const QTextLine first = layout->lineAt(0);
+    const QTextLine other = layout->lineAt(std::min(1, count - 1));
+    const double indent = block.blockFormat().textIndent();
+    const double y = first.y();
+    const double firstX = first.x(), otherX = count > 1 ? other.x() : first.x() - indent;
+    const double firstWidth = first.width(), otherWidth = count > 1 ? other.width() : first.width() + indent;
+    bool fits = true;
+    layout->beginLayout();
+    for (std::size_t i = 0; i < stored.lines.size(); ++i) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        const hwp::LineSegment& segment = stored.lines[i];
+        const double room = i == 0 ? firstWidth : otherWidth;
+        const bool narrowed = HwpUnitsToLayout(segment.width) < room - kNarrowed;
+        const double x = narrowed ? HwpUnitsToLayout(segment.columnStart) + (i == 0 ? indent : 0.0)
+                                  : (i == 0 ? firstX : otherX);
+        const int end = i + 1 < stored.lines.size() ? static_cast<int>(stored.lines[i + 1].textStart) : length;
+        fits = FillLine(line, end, narrowed ? HwpUnitsToLayout(segment.width) : room) && fits;
+        line.setPosition(QPointF(x, y + HwpUnitsToLayout(double(segment.top) - stored.lines.front().top)));
+    }
+    layout->endLayout();
+    return fits;
+}
+
+// Gives each wrapped block the height of its stored rows, where the text engine stacked
+// its lines one under the other; true when any changed.
+bool MakeRoomForStoredRows(QTextDocument& text, const std::unordered_set<const StoredLines*>& held,
+                           const std::unordered_set<int>& wrapped)
+{
+    bool changed = false;
+    QTextCursor cursor(&text);
+    for (const int number : wrapped) {
+        const QTextBlock block = text.findBlockByNumber(number);
+        const StoredLines* stored = HeldLinesOf(block, held);
+        // The room would go over to the next page with a paragraph that starts one.
+        const QTextBlock next = block.next();
+        if (stored == nullptr || block.layout() == nullptr || block.layout()->lineCount() == 0 ||
+            (next.isValid() && (next.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0))
+            continue;
+        QTextLayout* layout = block.layout();
+        const double laid = layout->lineAt(layout->lineCount() - 1).y() - layout->lineAt(0).y();
+        const double change = StoredDrop(*stored) - laid;
+        if (std::abs(change) < 0.5)
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        format.setBottomMargin(format.bottomMargin() + change);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+        changed = true;
+    }
+    return changed;
 }
 
 bool Rebreak(const QTextBlock& block, const StoredLines& stored, double fitted)
@@ -231,14 +326,19 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
         const StoredLines* stored = HeldLinesOf(block, held);
         if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(text, block))
             continue;
+        QTextBlockFormat format = block.blockFormat();
+        const double room = bodyWidth - format.leftMargin() - format.rightMargin();
+        if (WrapsAround(*stored, room - format.textIndent(), room)) {
+            fitted.wrapped.insert(block.blockNumber());
+            continue;
+        }
         const std::optional<double> change = WidthChange(block, *stored, bodyWidth, device);
         if (!change || *change == 0 || *change > bodyWidth * kOverrun)
             continue;
-        QTextBlockFormat format = block.blockFormat();
         format.setRightMargin(format.rightMargin() - *change);
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
-        fitted[block.blockNumber()] = *change;
+        fitted.widths[block.blockNumber()] = *change;
     }
     return fitted;
 }
@@ -248,11 +348,17 @@ int FollowStoredLines(QTextDocument& text, const std::unordered_set<const Stored
     if (held.empty())
         return 0;
     text.documentLayout()->documentSize();   // laid out to the end
+    if (MakeRoomForStoredRows(text, held, fitted.wrapped))
+        text.documentLayout()->documentSize();
     int followed = 0;
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         if (const StoredLines* stored = HeldLinesOf(block, held)) {
-            const auto change = fitted.find(block.blockNumber());
-            followed += Rebreak(block, *stored, change == fitted.end() ? 0.0 : change->second) ? 1 : 0;
+            if (fitted.wrapped.count(block.blockNumber()) != 0) {
+                followed += LayStoredRows(block, *stored) ? 1 : 0;
+                continue;
+            }
+            const auto change = fitted.widths.find(block.blockNumber());
+            followed += Rebreak(block, *stored, change == fitted.widths.end() ? 0.0 : change->second) ? 1 : 0;
         }
     }
     return followed;

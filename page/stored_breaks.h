@@ -24,9 +24,15 @@ std::unordered_set<const StoredLines*> StoredLinesHeld(const QTextDocument& text
 // wider than nothing keep the engine's spacing. `device` is the layout's paint device.
 void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device);
 
-// How much wider (or, below 0, narrower) than its format says each block with stored
-// lines is laid out, by block number, so that the text engine breaks it where the file did.
-using WidthsFitted = std::unordered_map<int, double>;
+// How the copy is made to keep to the stored lines before it is laid out, by block number:
+// how much wider (or, below 0, narrower) than its format says a block is laid out so that
+// the text engine breaks it where the file did; and the blocks whose stored lines leave
+// room for objects beside them (lines narrower than the column, or two on one row), which
+// are laid out on the stored lines and rows whatever the engine made of them.
+struct WidthsFitted {
+    std::unordered_map<int, double> widths;
+    std::unordered_set<int> wrapped;
+};
 
 // Before the copy is laid out: widens or narrows each body block whose stored lines the
 // text engine would break elsewhere, within the least change that makes it break there,
@@ -36,7 +42,8 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
                              const QPaintDevice& device);
 
 // Re-breaks the laid-out blocks whose stored lines are in `held`, and lays the lines of
-// the blocks in `fitted` into their own width again; returns how many were.
+// the blocks in `fitted` into their own width again; returns how many were. Wrapped blocks
+// first get the height of their stored rows, which lays the copy out once more.
 int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held,
                       const WidthsFitted& fitted = {});
 

@@ -1,0 +1,58 @@
+// Objects a file places on the page rather than as a character of a line: pictures,
+// shapes, tables and equations floating at offsets from the paper, the page, the column
+// or their paragraph. The print copy takes them out of their lines (their characters take
+// no room and draw nothing), makes room above a paragraph whose object pushes its text
+// below it, and paints them where the file places them, under the text or over it.
+#pragma once
+
+#include "document/editor_document.h"
+#include "document/kept_objects.h"
+#include "hwp/object_properties.h"
+
+#include <QRectF>
+#include <QTextCharFormat>
+
+#include <vector>
+
+class QTextDocument;
+
+namespace editor {
+
+// The areas a placed object's offsets count from, on its sheet (layout pixels).
+struct PlacementFrame {
+    QRectF paper;
+    QRectF page;        // the body, within the margins
+    QRectF column;
+    QRectF paragraph;   // its left and right within the column; its top where it starts
+    bool oddPage = true;   // counted from 1: the inside edge of an odd page is its left
+};
+
+// Where an object of `size` (layout pixels) lies on its sheet.
+QRectF PlaceObject(const hwp::ObjectProperties& properties, QSizeF size, const PlacementFrame& frame);
+
+// A floating object of the copy's body, out of its line.
+struct PlacedObject {
+    KeptObjectRef object;
+    hwp::ObjectProperties properties;
+    QTextCharFormat format;   // of its character, for the view it is painted in
+    int position = 0;         // of its character in the copy
+    QSizeF size;              // layout pixels
+    // Room made above its paragraph for the objects that push the paragraph's text below
+    // them; the paragraph's own margins as read (the copy may fit them).
+    double roomAbove = 0;
+    double leftMargin = 0;
+    double rightMargin = 0;
+
+    bool BehindText() const { return properties.wrap == hwp::TextWrap::BehindText; }
+};
+
+// Takes the floating objects of the top-level blocks of `text` out of their lines, and
+// makes room above the paragraphs of those that push their paragraph's text below them.
+// In the order of their characters.
+std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text);
+
+// Once `text` is laid out: moves the lines of its first block down into the room made for
+// its objects (see TakePlacedObjects).
+void MoveFirstLinesBelowObjects(QTextDocument& text, const std::vector<PlacedObject>& placed);
+
+} // namespace editor
