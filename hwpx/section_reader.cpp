@@ -14,7 +14,9 @@
 #include "hwp/paragraph_list.h"
 #include "hwp/picture.h"
 #include "hwp/records.h"
+#include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/values.h"
 
 namespace hwpx {
@@ -79,10 +81,32 @@ void PutDouble(hwp::Bytes& data, std::size_t at, double value)
         data[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
+// A rotated shape's rotation centre and its first scale and rotation matrices, as the
+// element's rendering info gives them: the painter turns the shape with them.
+void RotationOf(const XmlNode& node, hwp::Bytes& data)
+{
+    const XmlNode* rotation = node.Child(u"rotationInfo");
+    const XmlNode* rendering = node.Child(u"renderingInfo");
+    if (rotation == nullptr || rendering == nullptr || rotation->Int(u"angle") == 0)
+        return;
+    hwp::PutLittleEndianAt(data, 40, 2, static_cast<std::uint16_t>(Num<std::int16_t>(*rotation, u"angle")));
+    hwp::PutLittleEndianAt(data, 38, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerX")));
+    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerY")));
+    const auto matrix = [&](const XmlNode* m, std::size_t at) {
+        if (m == nullptr)
+            return;
+        for (int e = 0; e < 6; ++e)
+            PutDouble(data, at + 8 * static_cast<std::size_t>(e), m->Attr(QStringLiteral("e%1").arg(e + 1)).toDouble());
+    };
+    matrix(rendering->Child(u"scaMatrix"), 100);
+    matrix(rendering->Child(u"rotMatrix"), 148);
+}
+
 // A top-level shape component as the word processor writes one: the id twice, the
 // original and current size, the rotation centre, identity translation and rotation,
 // the scale from the original size to the current one; then the outline and the fill.
-hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height,
+                          const std::map<QString, std::uint16_t>& binIds)
 {
     hwp::HwpUnit originalWidth = width;
     hwp::HwpUnit originalHeight = height;
@@ -107,24 +131,17 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
     }
     PutDouble(data, 100, originalWidth > 0 ? static_cast<double>(width) / originalWidth : 1.0);
     PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
+    RotationOf(node, data);
     hwp::ByteWriter tail;
     const XmlNode* line = node.Child(u"lineShape");
     tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
     tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
     tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
     tail.U8(0);
-    const XmlNode* fill = node.Child(u"fillBrush");
-    const XmlNode* brush = fill == nullptr ? nullptr : fill->Child(u"winBrush");
-    const hwp::ColorRef face = brush == nullptr ? hwp::kNoColor : Color(brush->Attr(u"faceColor"));
-    if (face == hwp::kNoColor) {
-        tail.U32(0);
-    } else {
-        tail.U32(1);
-        tail.U32(face);
-        tail.U32(Color(brush->Attr(u"hatchColor"), 0));
-        tail.I32(-1);
-    }
-    tail.U32(0);
+    hwp::Fill fill = ReadFillBrush(node.Child(u"fillBrush"), binIds);
+    if ((fill.kinds & hwp::kFillColor) && fill.face == hwp::kNoColor && fill.pattern < 0)
+        fill.kinds &= ~hwp::kFillColor;   // a brush of no colour paints nothing
+    hwp::WriteFill(tail, fill);
     const std::string& bytes = tail.Data();
     data.insert(data.end(), bytes.begin(), bytes.end());
     return data;
@@ -133,6 +150,14 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
 // The record of the kind itself: a rectangle's corners, an ellipse's axes, a line's ends.
 hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
 {
+    if (id == hwp::kArcComponentId || id == hwp::kPolygonComponentId || id == hwp::kCurveComponentId) {
+        hwp::Shape shape;
+        shape.kind = id == hwp::kArcComponentId       ? hwp::ShapeKind::Arc
+                     : id == hwp::kPolygonComponentId ? hwp::ShapeKind::Polygon
+                                                      : hwp::ShapeKind::Curve;
+        ReadShapePoints(node, shape);
+        return hwp::WriteShapeKindRecord(shape, 1);
+    }
     hwp::ByteWriter out;
     if (id == kLineId) {
         const XmlNode* start = node.Child(u"startPt");
@@ -266,6 +291,12 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
             Add(paragraph, WithKept(Shape(child, kEllipseId, depth), child), 11);
         else if (child.name == u"line")
             Add(paragraph, WithKept(Shape(child, kLineId, depth), child), 11);
+        else if (child.name == u"arc")
+            Add(paragraph, WithKept(Shape(child, hwp::kArcComponentId, depth), child), 11);
+        else if (child.name == u"polygon")
+            Add(paragraph, WithKept(Shape(child, hwp::kPolygonComponentId, depth), child), 11);
+        else if (child.name == u"curve")
+            Add(paragraph, WithKept(Shape(child, hwp::kCurveComponentId, depth), child), 11);
         else if (!child.IsText())
             Keep(paragraph, child, hwp::XmlPlace::Run);
     }
@@ -275,11 +306,13 @@ hwp::Control SectionReader::WithKept(hwp::Control control, const XmlNode& node) 
 {
     // Without what the model holds: the rows, the script, the box's paragraphs.
     XmlNode rest = node;
-    std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
+    // Arcs, polygons and curves go back into a file as they were read, text and all.
+    const bool whole = node.name == u"arc" || node.name == u"polygon" || node.name == u"curve";
     for (XmlNode& child : rest.children) {
-        if (child.name == u"drawText")
+        if (child.name == u"drawText" && !whole)
             std::erase_if(child.children, [](const XmlNode& inner) { return inner.name == u"subList"; });
     }
+    std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
     hwp::AddKeptXml(control, KeptXml(rest, m_root));
     return control;
 }
@@ -561,7 +594,7 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
     hwp::Control control;
     control.ctrlId = hwp::kDrawingCtrlId;
     control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
-    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height)});
+    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height, m_binIds)});
     hwp::ObjectRecord kind = ShapeKindRecord(node, componentId, width, height);
     kind.level = 2;
     if (const XmlNode* text = node.Child(u"drawText"); text != nullptr && componentId != kLineId) {

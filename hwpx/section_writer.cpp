@@ -353,8 +353,10 @@ void SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     SectionWriter(temporary, m_binNames, m_fieldIds).Object(control);
     temporary.writeEndElement();
     XmlNode ours = ParseXml(text.toStdString(), "an object");
-    if (ours.children.empty())
+    if (ours.children.empty()) {
+        WriteKept(m_out, kept);   // a kind the model only draws
         return;
+    }
     WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
 }
 
@@ -367,7 +369,7 @@ void SectionWriter::Object(const hwp::Control& control)
             Picture(hwp::ReadPicture(control));
         } else if (hwp::IsEquation(control)) {
             Equation(hwp::ReadEquation(control));
-        } else if (const auto shape = hwp::ReadShape(control)) {
+        } else if (const auto shape = hwp::ReadShape(control); shape && shape->kind <= hwp::ShapeKind::Line) {
             Shape(control, *shape);
         } else if (const auto furniture = hwp::ReadHeaderFooter(control)) {
             m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
