@@ -56,7 +56,7 @@ void PaintHatch(QPainter& painter, const QRectF& box, const hwp::Fill& fill, dou
     if (spacing <= 0 || box.isEmpty())
         return;
     QPen pen(FromColorRef(fill.patternColor));
-    pen.setWidthF(std::max(DevicePixelOf(painter), 0.5 * scale));
+    pen.setWidthF(std::max(DevicePixelOf(painter), 0.75 * scale));
     painter.setPen(pen);
     const bool horizontal = fill.pattern == 0 || fill.pattern == 4;
     const bool vertical = fill.pattern == 1 || fill.pattern == 4;
@@ -104,15 +104,16 @@ void PaintGradient(QPainter& painter, const QRectF& box, const hwp::Gradient& gr
         return;
     }
     case hwp::GradientKind::Square: {
-        // From the first colour at the centre out to the last at the edges.
+        // Rings of the box's shape from the first colour at the centre out to the last at
+        // the edges.
         painter.setPen(Qt::NoPen);
-        const double reach = std::max({centre.x() - box.left(), box.right() - centre.x(), centre.y() - box.top(),
-                                       box.bottom() - centre.y()});
+        const double across = std::max(centre.x() - box.left(), box.right() - centre.x());
+        const double down = std::max(centre.y() - box.top(), box.bottom() - centre.y());
         for (int i = kSquareSteps; i >= 1; --i) {
             const double t = double(i) / kSquareSteps;
-            const double half = reach * t;
             painter.setBrush(ColorAt(stops, t));
-            painter.drawRect(QRectF(centre.x() - half, centre.y() - half, 2 * half, 2 * half).intersected(box));
+            painter.drawRect(QRectF(centre.x() - across * t, centre.y() - down * t, 2 * across * t, 2 * down * t)
+                                 .intersected(box));
         }
         return;
     }
