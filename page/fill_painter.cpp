@@ -1,5 +1,6 @@
 #include "page/fill_painter.h"
 
+#include "document/fill_brush.h"
 #include "document/hwp_mapping.h"
 
 #include <QConicalGradient>
@@ -183,37 +184,6 @@ void PaintImage(QPainter& painter, const QRectF& box, const hwp::ImageFill& fill
 }
 
 } // namespace
-
-QGradientStops GradientStops(const hwp::Gradient& gradient, std::uint8_t blendCenter)
-{
-    QGradientStops stops;
-    const std::size_t count = gradient.colors.size();
-    if (count == 0)
-        return stops;
-    if (count == 1)
-        return {{0.0, FromColorRef(gradient.colors[0])}, {1.0, FromColorRef(gradient.colors[0])}};
-    if (count == 2) {
-        const QColor first = FromColorRef(gradient.colors[0]);
-        const QColor last = FromColorRef(gradient.colors[1]);
-        stops.append({0.0, first});
-        const double middle = std::clamp(blendCenter, std::uint8_t{1}, std::uint8_t{99}) / 100.0;
-        stops.append({middle, Mix(first, last, 0.5)});
-        stops.append({1.0, last});
-        return stops;
-    }
-    // Positions count from the first colour's to the last's.
-    const double from = gradient.positions.empty() ? 0 : gradient.positions.front();
-    const double to = gradient.positions.size() == count ? gradient.positions.back() : 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        double t = double(i) / double(count - 1);
-        if (gradient.positions.size() == count && to > from)
-            t = std::clamp((gradient.positions[i] - from) / (to - from), 0.0, 1.0);
-        if (!stops.isEmpty() && t < stops.back().first)
-            t = stops.back().first;
-        stops.append({t, FromColorRef(gradient.colors[i])});
-    }
-    return stops;
-}
 
 void PaintFill(QPainter& painter, const QPainterPath& area, const hwp::Fill& fill, double scale,
                const FillImageSource& images)

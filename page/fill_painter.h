@@ -26,7 +26,4 @@ using FillImageSource = std::function<QImage(const hwp::ImageFill& image, QSize 
 void PaintFill(QPainter& painter, const QPainterPath& area, const hwp::Fill& fill, double scale,
                const FillImageSource& images);
 
-// The gradient's colour stops (0 to 1), with its blend centre between two colours.
-QGradientStops GradientStops(const hwp::Gradient& gradient, std::uint8_t blendCenter);
-
 } // namespace editor
