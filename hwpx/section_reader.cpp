@@ -206,7 +206,8 @@ private:
     void SectionDefinition(const XmlNode& secPr, hwp::Section& section) const;
     void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const;
     hwp::Control Table(const XmlNode& tbl, int depth);
-    hwp::Control Picture(const XmlNode& pic) const;
+    hwp::Control Picture(const XmlNode& pic, int depth);
+    std::vector<hwp::ObjectRecord> Caption(const XmlNode& node, int depth);
     hwp::Control Equation(const XmlNode& equation) const;
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
@@ -282,7 +283,7 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
         else if (child.name == u"tbl")
             Add(paragraph, WithKept(Table(child, depth), child), 11);
         else if (child.name == u"pic")
-            Add(paragraph, WithKept(Picture(child), child), 11);
+            Add(paragraph, WithKept(Picture(child, depth), child), 11);
         else if (child.name == u"equation")
             Add(paragraph, WithKept(Equation(child), child), 11);
         else if (child.name == u"rect")
@@ -465,6 +466,7 @@ hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
 {
     hwp::Table table;
     table.object = ObjectOf(tbl);
+    table.caption = Caption(tbl, depth);
     table.pageBreak = static_cast<hwp::TablePageBreak>(Code(tbl.Attr(u"pageBreak"), {"NONE", "CELL", "TABLE"}, 1));
     table.repeatHeaderRow = tbl.Flag(u"repeatHeader");
     table.rows = Num<std::uint16_t>(tbl, u"rowCnt");
@@ -509,10 +511,33 @@ hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
     }
 }
 
-hwp::Control SectionReader::Picture(const XmlNode& pic) const
+// A <caption>'s list as an object holds it, right after its header: the side, whether
+// it spans the margins too, its width beside the object and the gap, then its paragraphs.
+std::vector<hwp::ObjectRecord> SectionReader::Caption(const XmlNode& node, int depth)
+{
+    const XmlNode* caption = node.Child(u"caption");
+    if (caption == nullptr)
+        return {};
+    const XmlNode* subList = caption->Child(u"subList");
+    hwp::ByteWriter head;
+    head.U16(0);
+    head.U16(0);
+    head.U32(subList == nullptr ? 0 : VerticalAlignBits(*subList));
+    const auto side = static_cast<std::uint32_t>(Code(caption->Attr(u"side"), {"LEFT", "RIGHT", "TOP", "BOTTOM"}, 3));
+    head.U32(side | (caption->Flag(u"fullSz") ? 4u : 0u));
+    head.I32(Num<std::int32_t>(*caption, u"width"));
+    head.I16(Num<std::int16_t>(*caption, u"gap"));
+    const hwp::HwpUnit lastWidth = Num<hwp::HwpUnit>(*caption, u"lastWidth");
+    head.I32(lastWidth);
+    return hwp::WriteParagraphList(hwp::ToBytes(head.Data()), List(subList, depth + 1), 1, m_document,
+                                   std::max(lastWidth, 1000));
+}
+
+hwp::Control SectionReader::Picture(const XmlNode& pic, int depth)
 {
     hwp::Picture picture;
     picture.object = ObjectOf(pic);
+    picture.caption = Caption(pic, depth);
     if (const XmlNode* size = pic.Child(u"orgSz")) {
         picture.originalWidth = Num<hwp::HwpUnit>(*size, u"width");
         picture.originalHeight = Num<hwp::HwpUnit>(*size, u"height");
@@ -594,6 +619,8 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
     hwp::Control control;
     control.ctrlId = hwp::kDrawingCtrlId;
     control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
+    control.records.insert(control.records.end(), caption.begin(), caption.end());
     control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height, m_binIds)});
     hwp::ObjectRecord kind = ShapeKindRecord(node, componentId, width, height);
     kind.level = 2;

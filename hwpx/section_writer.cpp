@@ -507,7 +507,9 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
         m_out.writeEndElement();
     }
     if (shape.kind != hwp::ShapeKind::Line) {
-        const std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        // The box's text, not a caption's (a list right under the header).
+        std::erase_if(lists, [&](const hwp::ParagraphList& list) { return control.records[list.header].level < 2; });
         if (!lists.empty()) {
             const hwp::Bytes& head = control.records[lists.front().header].data;
             m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));
