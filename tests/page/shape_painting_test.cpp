@@ -11,6 +11,7 @@
 #include "hwp/records.h"
 #include "hwp/shape.h"
 #include "hwp/bytes.h"
+#include "hwp/object_properties.h"
 #include "hwp/paragraph_list.h"
 #include "hwp/table.h"
 #include "hwpx/package.h"
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -277,4 +279,52 @@ TEST(Shapes, ACaptionStandsOnItsSideOfTheObjectWithItsGap)
             break;
         }
     }
+}
+
+TEST(Shapes, AGroupDrawsItsShapesAndTheirTextEachInItsPlace)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    const std::string text = R"(<hp:drawText lastWidth="7500"><hp:subList vertAlign="CENTER"><hp:p paraPrIDRef="0" )"
+                             R"(styleIDRef="0"><hp:run charPrIDRef="0"><hp:t>■■■■■■</hp:t></hp:run></hp:p></hp:subList>)"
+                             R"(<hp:textMargin left="0" right="0" top="0" bottom="0"/></hp:drawText>)";
+    const auto document = std::make_shared<hwp::Document>(DrawingDocument("rect", Brush("#FF0000")));
+    const hwp::Document boxed = DrawingDocument("rect", Brush("#FFFFFF") + text);
+    const hwp::Control& red = document->sections[0].paragraphs[0].controls[0];
+    const hwp::Control& box = boxed.sections[0].paragraphs[0].controls[0];
+    // The group: the first rectangle's header and component made a container's, then both
+    // rectangles as members side by side, one level down, their ids once.
+    hwp::Control group = red;
+    hwp::ObjectProperties wide = hwp::ReadObjectProperties(hwp::View(red.records[0].data), "header");
+    wide.width = 15000;
+    group.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, wide)}, red.records[1]};
+    for (std::size_t at : {std::size_t{0}, std::size_t{4}})
+        hwp::PutLittleEndianAt(group.records[1].data, at, 4, hwp::CtrlId('$', 'c', 'o', 'n'));
+    double x = 0;
+    for (const hwp::Control* member : {&red, &box}) {
+        for (std::size_t i = 1; i < member->records.size(); ++i) {
+            hwp::ObjectRecord record = member->records[i];
+            ++record.level;
+            if (i == 1) {
+                record.data.erase(record.data.begin(), record.data.begin() + 4);
+                std::uint64_t bits = 0;
+                std::memcpy(&bits, &x, sizeof bits);
+                for (std::size_t b = 0; b < 8; ++b)
+                    record.data[64 + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+            }
+            group.records.push_back(std::move(record));
+        }
+        x += 7500;
+    }
+    document->sections[0].paragraphs[0].controls[0] = group;
+    const QImage image = PaintedAlone(document);
+    EXPECT_TRUE(Near(image.pixelColor(20 + 25, 20 + 10), QColor(255, 0, 0))) << "the first member, red";
+    int dark = 0;
+    ASSERT_EQ(image.width(), 240);
+    for (int y = 20; y < 70; ++y)
+        for (int x = 20 + 105; x < 20 + 200; ++x)
+            dark += image.pixelColor(x, y).lightness() < 100;
+    EXPECT_GT(dark, 50) << "the second member's text";
+    EXPECT_TRUE(Near(image.pixelColor(20 + 150, 20 + 2), QColor(Qt::white)));
+    EXPECT_TRUE(Near(image.pixelColor(10, 45), QColor(Qt::white))) << "nothing outside the group";
 }
