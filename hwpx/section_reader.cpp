@@ -90,8 +90,8 @@ void RotationOf(const XmlNode& node, hwp::Bytes& data)
     if (rotation == nullptr || rendering == nullptr || rotation->Int(u"angle") == 0)
         return;
     hwp::PutLittleEndianAt(data, 40, 2, static_cast<std::uint16_t>(Num<std::int16_t>(*rotation, u"angle")));
-    hwp::PutLittleEndianAt(data, 38, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerX")));
-    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerY")));
+    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerX")));
+    hwp::PutLittleEndianAt(data, 46, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerY")));
     const auto matrix = [&](const XmlNode* m, std::size_t at) {
         if (m == nullptr)
             return;
@@ -615,6 +615,12 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
     if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
         width = Num<hwp::HwpUnit>(*size, u"width");
         height = Num<hwp::HwpUnit>(*size, u"height");
+    } else if (const XmlNode* rotation = node.Child(u"rotationInfo"); rotation != nullptr && rotation->Int(u"angle") != 0) {
+        // A turned shape's box holds it turned; unscaled, its own size is its original one.
+        if (const XmlNode* original = node.Child(u"orgSz"); original != nullptr && original->Int(u"width") > 0) {
+            width = Num<hwp::HwpUnit>(*original, u"width");
+            height = Num<hwp::HwpUnit>(*original, u"height");
+        }
     }
     hwp::Control control;
     control.ctrlId = hwp::kDrawingCtrlId;
