@@ -202,6 +202,12 @@ TEST(Shapes, FillsArcsPolygonsAndCurvesPaintWhereTheirFileSays)
                             R"(<hp:seg type="CURVE" x1="300" y1="1875" x2="3750" y2="300"/>)",
          {{{50, 25}, green}, {{1, 1}, white}, {{98, 48}, white}}},
         {"an outline-only rectangle leaves its inside blank", "rect", Brush("none"), {{{50, 25}, white}}},
+        {"a rectangle turned a quarter stands upright about its centre", "rect",
+         Brush("#00A000") + R"(<hp:rotationInfo angle="90" centerX="3750" centerY="1875"/><hp:renderingInfo>)"
+                            R"(<hc:transMatrix e1="1" e2="0" e3="0" e4="0" e5="1" e6="0"/>)"
+                            R"(<hc:scaMatrix e1="1" e2="0" e3="0" e4="0" e5="1" e6="0"/>)"
+                            R"(<hc:rotMatrix e1="0" e2="-1" e3="0" e4="1" e5="0" e6="0"/></hp:renderingInfo>)",
+         {{{50, 2}, green}, {{50, 48}, green}, {{5, 25}, white}, {{95, 25}, white}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
