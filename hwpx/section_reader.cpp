@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
@@ -72,6 +73,25 @@ constexpr std::uint32_t kLineId = hwp::CtrlId('$', 'l', 'i', 'n');
 constexpr std::uint16_t kLineTag = hwp::tag::kBegin + 62;
 constexpr std::uint16_t kRectangleTag = hwp::tag::kBegin + 63;
 constexpr std::uint16_t kEllipseTag = hwp::tag::kBegin + 64;
+constexpr std::uint32_t kContainerId = hwp::CtrlId('$', 'c', 'o', 'n');
+
+// The component id of a drawn shape's element name.
+std::optional<std::uint32_t> ComponentIdOf(const QString& name)
+{
+    if (name == u"rect")
+        return kRectangleId;
+    if (name == u"ellipse")
+        return kEllipseId;
+    if (name == u"line")
+        return kLineId;
+    if (name == u"arc")
+        return hwp::kArcComponentId;
+    if (name == u"polygon")
+        return hwp::kPolygonComponentId;
+    if (name == u"curve")
+        return hwp::kCurveComponentId;
+    return std::nullopt;
+}
 
 void PutDouble(hwp::Bytes& data, std::size_t at, double value)
 {
@@ -100,6 +120,35 @@ void RotationOf(const XmlNode& node, hwp::Bytes& data)
     };
     matrix(rendering->Child(u"scaMatrix"), 100);
     matrix(rendering->Child(u"rotMatrix"), 148);
+}
+
+// A group member's placement in the group: its component's translation and scale and
+// rotation pairs as the element's rendering info lists them, in place of what `data` (a
+// top-level component) holds.
+void SetRenderingInfo(hwp::Bytes& data, const XmlNode& node)
+{
+    const XmlNode* rendering = node.Child(u"renderingInfo");
+    const std::size_t tail = hwp::ShapeLineInfoAt(data, true);
+    if (rendering == nullptr || tail == 0)
+        return;
+    std::vector<const XmlNode*> matrices;
+    for (const XmlNode& child : rendering->children) {
+        if (child.name == u"transMatrix" || child.name == u"scaMatrix" || child.name == u"rotMatrix")
+            matrices.push_back(&child);
+    }
+    if (matrices.empty() || matrices.front()->name != u"transMatrix" || matrices.size() % 2 == 0 || matrices.size() > 129)
+        return;
+    hwp::Bytes block(2 + 48 * matrices.size(), 0);
+    hwp::PutLittleEndianAt(block, 0, 2, static_cast<std::uint32_t>(matrices.size() / 2));
+    for (std::size_t m = 0; m < matrices.size(); ++m) {
+        for (int e = 0; e < 6; ++e)
+            PutDouble(block, 2 + 48 * m + 8 * static_cast<std::size_t>(e),
+                      matrices[m]->Attr(QStringLiteral("e%1").arg(e + 1)).toDouble());
+    }
+    hwp::Bytes rebuilt(data.begin(), data.begin() + 50);
+    rebuilt.insert(rebuilt.end(), block.begin(), block.end());
+    rebuilt.insert(rebuilt.end(), data.begin() + static_cast<std::ptrdiff_t>(tail), data.end());
+    data = std::move(rebuilt);
 }
 
 // A top-level shape component as the word processor writes one: the id twice, the
@@ -210,6 +259,7 @@ private:
     std::vector<hwp::ObjectRecord> Caption(const XmlNode& node, int depth);
     hwp::Control Equation(const XmlNode& equation) const;
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
+    hwp::Control Container(const XmlNode& node, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
     void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const;
     hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
@@ -298,6 +348,8 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
             Add(paragraph, WithKept(Shape(child, hwp::kPolygonComponentId, depth), child), 11);
         else if (child.name == u"curve")
             Add(paragraph, WithKept(Shape(child, hwp::kCurveComponentId, depth), child), 11);
+        else if (child.name == u"container")
+            Add(paragraph, WithKept(Container(child, depth), child), 11);
         else if (!child.IsText())
             Keep(paragraph, child, hwp::XmlPlace::Run);
     }
@@ -308,12 +360,13 @@ hwp::Control SectionReader::WithKept(hwp::Control control, const XmlNode& node) 
     // Without what the model holds: the rows, the script, the box's paragraphs.
     XmlNode rest = node;
     // Arcs, polygons and curves go back into a file as they were read, text and all.
-    const bool whole = node.name == u"arc" || node.name == u"polygon" || node.name == u"curve";
+    const bool whole = node.name == u"arc" || node.name == u"polygon" || node.name == u"curve" || node.name == u"container";
     for (XmlNode& child : rest.children) {
         if (child.name == u"drawText" && !whole)
             std::erase_if(child.children, [](const XmlNode& inner) { return inner.name == u"subList"; });
     }
-    std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
+    if (!whole)
+        std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
     hwp::AddKeptXml(control, KeptXml(rest, m_root));
     return control;
 }
@@ -649,6 +702,61 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
         control.records.insert(control.records.end(), records.begin(), records.end());
     }
     control.records.push_back(std::move(kind));
+    return control;
+}
+
+// A group: its component (no line or fill of its own) naming its members, then each
+// member's records one level down, its component's id written once and placed by its
+// own matrices. Members the model cannot draw are left out of the drawing; the element
+// goes back into a file whole.
+hwp::Control SectionReader::Container(const XmlNode& node, int depth)
+{
+    if (depth > kMaxNesting)
+        Fail("groups nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    const hwp::ObjectProperties object = ObjectOf(node);
+    hwp::HwpUnit width = object.width;
+    hwp::HwpUnit height = object.height;
+    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Control control;
+    control.ctrlId = hwp::kDrawingCtrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    hwp::Bytes component = ShapeComponent(node, kContainerId, width, height, m_binIds);
+    component.resize(hwp::ShapeLineInfoAt(component, true));
+    SetRenderingInfo(component, node);
+    std::vector<hwp::ObjectRecord> members;
+    std::vector<std::uint32_t> ids;
+    for (const XmlNode& child : node.children) {
+        std::optional<hwp::Control> member;
+        if (child.name == u"pic")
+            member = Picture(child, depth + 1);
+        else if (child.name == u"container")
+            member = Container(child, depth + 1);
+        else if (const std::optional<std::uint32_t> id = ComponentIdOf(child.name))
+            member = Shape(child, *id, depth + 1);
+        if (!member || member->records.size() < 2)
+            continue;
+        for (std::size_t i = 1; i < member->records.size(); ++i) {
+            hwp::ObjectRecord record = member->records[i];
+            if (record.tag == hwp::tag::kShapeComponent && record.level == 1 && record.data.size() >= 8) {
+                SetRenderingInfo(record.data, child);
+                ids.push_back(static_cast<std::uint32_t>(hwp::LittleEndianAt(record.data, 0, 4)));
+                record.data.erase(record.data.begin(), record.data.begin() + 4);
+            }
+            ++record.level;
+            members.push_back(std::move(record));
+        }
+    }
+    hwp::ByteWriter list;
+    list.U16(static_cast<std::uint16_t>(ids.size()));
+    for (const std::uint32_t id : ids)
+        list.U32(id);
+    const std::string& bytes = list.Data();
+    component.insert(component.end(), bytes.begin(), bytes.end());
+    control.records.push_back({hwp::tag::kShapeComponent, 1, std::move(component)});
+    control.records.insert(control.records.end(), members.begin(), members.end());
     return control;
 }
 
