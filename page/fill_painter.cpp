@@ -191,6 +191,11 @@ void PaintFill(QPainter& painter, const QPainterPath& area, const hwp::Fill& fil
     const QRectF box = area.boundingRect();
     if (box.isEmpty() || !fill.Paints())
         return;
+    const bool hatched = (fill.kinds & hwp::kFillColor) && fill.pattern >= 0 && fill.pattern <= 5;
+    if (!fill.gradient && !fill.image && !hatched) {
+        painter.fillPath(area, FromColorRef(fill.face));   // a colour alone, as most cells have
+        return;
+    }
     painter.save();
     painter.setClipPath(area, Qt::IntersectClip);
     if ((fill.kinds & hwp::kFillColor) && fill.face != hwp::kNoColor)
@@ -199,7 +204,7 @@ void PaintFill(QPainter& painter, const QPainterPath& area, const hwp::Fill& fil
         PaintGradient(painter, box, *fill.gradient, fill.blendCenter);
     if (fill.image)
         PaintImage(painter, box, *fill.image, scale, images);
-    if ((fill.kinds & hwp::kFillColor) && fill.pattern >= 0 && fill.pattern <= 5)
+    if (hatched)
         PaintHatch(painter, box, fill, scale);
     painter.restore();
 }
