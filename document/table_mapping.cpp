@@ -1,6 +1,7 @@
 #include "document/table_mapping.h"
 
 #include "document/editor_document.h"
+#include "document/fill_brush.h"
 #include "document/hwp_mapping.h"
 #include "document/table_rows.h"
 #include "hwp/objects.h"
@@ -256,7 +257,9 @@ void ShowBorderFill(QTextTableCellFormat& format, const hwp::BorderFillView& fil
     format.setBottomBorder(ShownWidth(lines[3]));
     format.setBottomBorderStyle(StyleOf(lines[3].kind));
     format.setBottomBorderBrush(FromColorRef(lines[3].color));
-    if (const std::optional<hwp::ColorRef> background = fill.Background())
+    if (const std::optional<QBrush> gradient = CellGradientBrush(fill))
+        format.setBackground(*gradient);
+    else if (const std::optional<hwp::ColorRef> background = fill.Background())
         format.setBackground(FromColorRef(*background));
     else
         format.clearBackground();

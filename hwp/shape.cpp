@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::uint16_t kLineTag = tag::kBegin + 62;
 constexpr std::uint16_t kRectangleTag = tag::kBegin + 63;
+constexpr std::uint16_t kEllipseTag = tag::kBegin + 64;
 
 constexpr std::uint32_t kRectangleId = CtrlId('$', 'r', 'e', 'c');
 constexpr std::uint32_t kEllipseId = CtrlId('$', 'e', 'l', 'l');
@@ -20,6 +21,131 @@ constexpr std::size_t kOriginalSizeAt = 20;
 constexpr std::size_t kMatrixCountAt = 50;   // in a top-level component
 constexpr std::size_t kMatrixBytes = 48;
 constexpr std::uint16_t kMaxMatrices = 64;
+// A damaged polygon or curve may claim any number of points; no drawing has more.
+constexpr std::int32_t kMaxShapePoints = 65536;
+
+std::optional<ShapeKind> KindOf(std::uint32_t id)
+{
+    switch (id) {
+    case kRectangleId:
+        return ShapeKind::Rectangle;
+    case kEllipseId:
+        return ShapeKind::Ellipse;
+    case kLineId:
+        return ShapeKind::Line;
+    case kArcComponentId:
+        return ShapeKind::Arc;
+    case kPolygonComponentId:
+        return ShapeKind::Polygon;
+    case kCurveComponentId:
+        return ShapeKind::Curve;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::uint16_t TagOf(ShapeKind kind)
+{
+    switch (kind) {
+    case ShapeKind::Rectangle:
+        return kRectangleTag;
+    case ShapeKind::Ellipse:
+        return kEllipseTag;
+    case ShapeKind::Line:
+        return kLineTag;
+    case ShapeKind::Arc:
+        return kArcTag;
+    case ShapeKind::Polygon:
+        return kPolygonTag;
+    case ShapeKind::Curve:
+        break;
+    }
+    return kCurveTag;
+}
+
+// n points as (x, y) pairs after a 32-bit count; a count that the record cannot hold
+// reads as the older layout of a 16-bit count, all x, then all y.
+std::vector<ShapePoint> ReadPoints(ByteReader& in, std::string_view data)
+{
+    std::vector<ShapePoint> points;
+    const std::int32_t count = in.I32();
+    if (count >= 0 && count <= kMaxShapePoints && 4 + 8 * std::size_t(count) <= data.size()) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::int32_t x = in.I32();
+            points.push_back({x, in.I32()});
+        }
+        return points;
+    }
+    ByteReader old(data, "shape points");
+    const std::uint16_t shortCount = old.U16();
+    points.resize(shortCount);
+    for (ShapePoint& point : points)
+        point.x = old.I32();
+    for (ShapePoint& point : points)
+        point.y = old.I32();
+    in = old;
+    return points;
+}
+
+// The kind's own record: the first record one level below the component of a kind's
+// tag (a text box's paragraphs may stand between); records.size() when there is none.
+std::size_t OwnRecord(const std::vector<ObjectRecord>& records, std::size_t at, ShapeKind kind)
+{
+    const std::uint16_t level = records[at].level;
+    for (std::size_t i = at + 1; i < records.size() && records[i].level > level; ++i) {
+        if (records[i].level == level + 1 && records[i].tag == TagOf(kind))
+            return i;
+    }
+    return records.size();
+}
+
+std::optional<Shape> ReadComponent(const std::vector<ObjectRecord>& records, std::size_t at, bool topLevel)
+{
+    const Bytes& component = records[at].data;
+    const std::size_t lineAt = ShapeLineInfoAt(component, topLevel);
+    const std::size_t skipped = topLevel ? 0 : 4;   // a member's id is written once
+    if (lineAt == 0 || LittleEndianAt(component, kMatrixCountAt - skipped, 2) > kMaxMatrices)
+        return std::nullopt;
+    try {
+        ByteReader in(View(component), "shape component");
+        const std::optional<ShapeKind> kind = KindOf(in.U32());
+        if (!kind)
+            return std::nullopt;
+        Shape shape;
+        shape.kind = *kind;
+        in.Skip(kOriginalSizeAt - skipped - in.Offset());
+        shape.originalWidth = in.I32();
+        shape.originalHeight = in.I32();
+        shape.width = in.I32();
+        shape.height = in.I32();
+        in.Skip(4);   // flips
+        shape.rotation = in.I16();
+        in.Skip(lineAt - in.Offset());
+        shape.outlineColor = in.U32();
+        shape.outlineWidth = in.I32();
+        shape.outline = static_cast<std::uint8_t>(in.U32() & 0x3F);
+        in.Skip(1);   // the outline's place against the edge
+        if (!in.AtEnd()) {
+            try {
+                shape.brush = ReadFill(in);
+            } catch (const HwpError&) {
+                shape.brush = Fill{};   // a damaged fill paints nothing; the outline still shows
+            }
+            if ((shape.brush.kinds & kFillColor) && shape.brush.face != kNoColor)
+                shape.fill = shape.brush.face;
+        }
+        const std::size_t own = OwnRecord(records, at, shape.kind);
+        if (own < records.size()) {
+            if (!ReadShapeKindRecord(records[own], shape) && shape.kind != ShapeKind::Rectangle)
+                return std::nullopt;
+        } else if (shape.kind != ShapeKind::Rectangle && shape.kind != ShapeKind::Ellipse) {
+            return std::nullopt;   // nothing says where its line runs
+        }
+        return shape;
+    } catch (const HwpError&) {
+        return std::nullopt;
+    }
+}
 
 } // namespace
 
@@ -33,6 +159,73 @@ std::size_t ShapeLineInfoAt(const Bytes& component, bool topLevel)
     return line <= component.size() ? line : 0;
 }
 
+bool ReadShapeKindRecord(const ObjectRecord& record, Shape& shape)
+{
+    try {
+        const std::string_view data = View(record.data);
+        ByteReader in(data, "shape");
+        switch (shape.kind) {
+        case ShapeKind::Rectangle:
+            shape.roundness = in.U8();
+            return true;
+        case ShapeKind::Ellipse:
+            return true;
+        case ShapeKind::Line:
+            shape.startX = in.I32();
+            shape.startY = in.I32();
+            shape.endX = in.I32();
+            shape.endY = in.I32();
+            return true;
+        case ShapeKind::Arc:
+            // Older files have no kind byte: six numbers only.
+            if (data.size() % 4 == 1)
+                shape.arcKind = in.U8();
+            shape.points.clear();
+            for (int i = 0; i < 3; ++i) {
+                const std::int32_t x = in.I32();
+                shape.points.push_back({x, in.I32()});
+            }
+            return true;
+        case ShapeKind::Polygon:
+            shape.points = ReadPoints(in, data);
+            return shape.points.size() >= 2;
+        case ShapeKind::Curve:
+            shape.points = ReadPoints(in, data);
+            shape.segments.clear();
+            for (std::size_t i = 1; i < shape.points.size() && !in.AtEnd(); ++i)
+                shape.segments.push_back(in.U8());
+            return shape.points.size() >= 2;
+        }
+    } catch (const HwpError&) {
+    }
+    return false;
+}
+
+ObjectRecord WriteShapeKindRecord(const Shape& shape, std::uint16_t level)
+{
+    ByteWriter out;
+    if (shape.kind == ShapeKind::Arc) {
+        out.U8(shape.arcKind);
+        for (std::size_t i = 0; i < 3; ++i) {
+            const ShapePoint point = i < shape.points.size() ? shape.points[i] : ShapePoint{};
+            out.I32(point.x);
+            out.I32(point.y);
+        }
+    } else {
+        out.I32(static_cast<std::int32_t>(shape.points.size()));
+        for (const ShapePoint& point : shape.points) {
+            out.I32(point.x);
+            out.I32(point.y);
+        }
+        if (shape.kind == ShapeKind::Curve) {
+            for (std::size_t i = 1; i < shape.points.size(); ++i)
+                out.U8(i - 1 < shape.segments.size() ? shape.segments[i - 1] : 0);
+            out.Zeros(4);
+        }
+    }
+    return ObjectRecord{TagOf(shape.kind), level, ToBytes(out.Data())};
+}
+
 std::optional<Shape> ReadShape(const Control& control)
 {
     if (control.ctrlId != kDrawingCtrlId)
@@ -43,55 +236,14 @@ std::optional<Shape> ReadShape(const Control& control)
         ++at;
     if (at >= records.size())
         return std::nullopt;
-    const Bytes& component = records[at].data;
-    const std::size_t lineAt = ShapeLineInfoAt(component, true);
-    if (lineAt == 0 || LittleEndianAt(component, kMatrixCountAt, 2) > kMaxMatrices)
+    return ReadComponent(records, at, true);
+}
+
+std::optional<Shape> ReadMemberShape(const std::vector<ObjectRecord>& records, std::size_t at)
+{
+    if (at >= records.size() || records[at].tag != tag::kShapeComponent)
         return std::nullopt;
-    try {
-        ByteReader in(View(component), "shape component");
-        const std::uint32_t id = in.U32();
-        Shape shape;
-        if (id == kRectangleId)
-            shape.kind = ShapeKind::Rectangle;
-        else if (id == kEllipseId)
-            shape.kind = ShapeKind::Ellipse;
-        else if (id == kLineId)
-            shape.kind = ShapeKind::Line;
-        else
-            return std::nullopt;
-        in.Skip(kOriginalSizeAt - in.Offset());
-        shape.originalWidth = in.I32();
-        shape.originalHeight = in.I32();
-        shape.width = in.I32();
-        shape.height = in.I32();
-        in.Skip(lineAt - in.Offset());
-        shape.outlineColor = in.U32();
-        shape.outlineWidth = in.I32();
-        shape.outline = static_cast<std::uint8_t>(in.U32() & 0x3F);
-        in.Skip(1);   // the outline's place against the edge
-        if (!in.AtEnd()) {
-            const std::uint32_t fill = in.U32();
-            if (fill & 1)
-                shape.fill = in.U32();
-        }
-        // The kind's own record follows, one level down.
-        const std::size_t own = at + 1;
-        if (shape.kind == ShapeKind::Rectangle && own < records.size() && records[own].tag == kRectangleTag) {
-            ByteReader rect(View(records[own].data), "rectangle");
-            shape.roundness = rect.U8();
-        } else if (shape.kind == ShapeKind::Line) {
-            if (own >= records.size() || records[own].tag != kLineTag)
-                return std::nullopt;
-            ByteReader line(View(records[own].data), "line");
-            shape.startX = line.I32();
-            shape.startY = line.I32();
-            shape.endX = line.I32();
-            shape.endY = line.I32();
-        }
-        return shape;
-    } catch (const HwpError&) {
-        return std::nullopt;
-    }
+    return ReadComponent(records, at, false);
 }
 
 } // namespace hwp

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
@@ -14,7 +15,9 @@
 #include "hwp/paragraph_list.h"
 #include "hwp/picture.h"
 #include "hwp/records.h"
+#include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/values.h"
 
 namespace hwpx {
@@ -70,6 +73,25 @@ constexpr std::uint32_t kLineId = hwp::CtrlId('$', 'l', 'i', 'n');
 constexpr std::uint16_t kLineTag = hwp::tag::kBegin + 62;
 constexpr std::uint16_t kRectangleTag = hwp::tag::kBegin + 63;
 constexpr std::uint16_t kEllipseTag = hwp::tag::kBegin + 64;
+constexpr std::uint32_t kContainerId = hwp::CtrlId('$', 'c', 'o', 'n');
+
+// The component id of a drawn shape's element name.
+std::optional<std::uint32_t> ComponentIdOf(const QString& name)
+{
+    if (name == u"rect")
+        return kRectangleId;
+    if (name == u"ellipse")
+        return kEllipseId;
+    if (name == u"line")
+        return kLineId;
+    if (name == u"arc")
+        return hwp::kArcComponentId;
+    if (name == u"polygon")
+        return hwp::kPolygonComponentId;
+    if (name == u"curve")
+        return hwp::kCurveComponentId;
+    return std::nullopt;
+}
 
 void PutDouble(hwp::Bytes& data, std::size_t at, double value)
 {
@@ -79,10 +101,61 @@ void PutDouble(hwp::Bytes& data, std::size_t at, double value)
         data[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
+// A rotated shape's rotation centre and its first scale and rotation matrices, as the
+// element's rendering info gives them: the painter turns the shape with them.
+void RotationOf(const XmlNode& node, hwp::Bytes& data)
+{
+    const XmlNode* rotation = node.Child(u"rotationInfo");
+    const XmlNode* rendering = node.Child(u"renderingInfo");
+    if (rotation == nullptr || rendering == nullptr || rotation->Int(u"angle") == 0)
+        return;
+    hwp::PutLittleEndianAt(data, 40, 2, static_cast<std::uint16_t>(Num<std::int16_t>(*rotation, u"angle")));
+    hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerX")));
+    hwp::PutLittleEndianAt(data, 46, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerY")));
+    const auto matrix = [&](const XmlNode* m, std::size_t at) {
+        if (m == nullptr)
+            return;
+        for (int e = 0; e < 6; ++e)
+            PutDouble(data, at + 8 * static_cast<std::size_t>(e), m->Attr(QStringLiteral("e%1").arg(e + 1)).toDouble());
+    };
+    matrix(rendering->Child(u"scaMatrix"), 100);
+    matrix(rendering->Child(u"rotMatrix"), 148);
+}
+
+// A group member's placement in the group: its component's translation and scale and
+// rotation pairs as the element's rendering info lists them, in place of what `data` (a
+// top-level component) holds.
+void SetRenderingInfo(hwp::Bytes& data, const XmlNode& node)
+{
+    const XmlNode* rendering = node.Child(u"renderingInfo");
+    const std::size_t tail = hwp::ShapeLineInfoAt(data, true);
+    if (rendering == nullptr || tail == 0)
+        return;
+    std::vector<const XmlNode*> matrices;
+    for (const XmlNode& child : rendering->children) {
+        if (child.name == u"transMatrix" || child.name == u"scaMatrix" || child.name == u"rotMatrix")
+            matrices.push_back(&child);
+    }
+    if (matrices.empty() || matrices.front()->name != u"transMatrix" || matrices.size() % 2 == 0 || matrices.size() > 129)
+        return;
+    hwp::Bytes block(2 + 48 * matrices.size(), 0);
+    hwp::PutLittleEndianAt(block, 0, 2, static_cast<std::uint32_t>(matrices.size() / 2));
+    for (std::size_t m = 0; m < matrices.size(); ++m) {
+        for (int e = 0; e < 6; ++e)
+            PutDouble(block, 2 + 48 * m + 8 * static_cast<std::size_t>(e),
+                      matrices[m]->Attr(QStringLiteral("e%1").arg(e + 1)).toDouble());
+    }
+    hwp::Bytes rebuilt(data.begin(), data.begin() + 50);
+    rebuilt.insert(rebuilt.end(), block.begin(), block.end());
+    rebuilt.insert(rebuilt.end(), data.begin() + static_cast<std::ptrdiff_t>(tail), data.end());
+    data = std::move(rebuilt);
+}
+
 // A top-level shape component as the word processor writes one: the id twice, the
 // original and current size, the rotation centre, identity translation and rotation,
 // the scale from the original size to the current one; then the outline and the fill.
-hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
+hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height,
+                          const std::map<QString, std::uint16_t>& binIds)
 {
     hwp::HwpUnit originalWidth = width;
     hwp::HwpUnit originalHeight = height;
@@ -107,24 +180,17 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
     }
     PutDouble(data, 100, originalWidth > 0 ? static_cast<double>(width) / originalWidth : 1.0);
     PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
+    RotationOf(node, data);
     hwp::ByteWriter tail;
     const XmlNode* line = node.Child(u"lineShape");
     tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
     tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
     tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
     tail.U8(0);
-    const XmlNode* fill = node.Child(u"fillBrush");
-    const XmlNode* brush = fill == nullptr ? nullptr : fill->Child(u"winBrush");
-    const hwp::ColorRef face = brush == nullptr ? hwp::kNoColor : Color(brush->Attr(u"faceColor"));
-    if (face == hwp::kNoColor) {
-        tail.U32(0);
-    } else {
-        tail.U32(1);
-        tail.U32(face);
-        tail.U32(Color(brush->Attr(u"hatchColor"), 0));
-        tail.I32(-1);
-    }
-    tail.U32(0);
+    hwp::Fill fill = ReadFillBrush(node.Child(u"fillBrush"), binIds);
+    if ((fill.kinds & hwp::kFillColor) && fill.face == hwp::kNoColor && fill.pattern < 0)
+        fill.kinds &= ~hwp::kFillColor;   // a brush of no colour paints nothing
+    hwp::WriteFill(tail, fill);
     const std::string& bytes = tail.Data();
     data.insert(data.end(), bytes.begin(), bytes.end());
     return data;
@@ -133,6 +199,14 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
 // The record of the kind itself: a rectangle's corners, an ellipse's axes, a line's ends.
 hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::HwpUnit width, hwp::HwpUnit height)
 {
+    if (id == hwp::kArcComponentId || id == hwp::kPolygonComponentId || id == hwp::kCurveComponentId) {
+        hwp::Shape shape;
+        shape.kind = id == hwp::kArcComponentId       ? hwp::ShapeKind::Arc
+                     : id == hwp::kPolygonComponentId ? hwp::ShapeKind::Polygon
+                                                      : hwp::ShapeKind::Curve;
+        ReadShapePoints(node, shape);
+        return hwp::WriteShapeKindRecord(shape, 1);
+    }
     hwp::ByteWriter out;
     if (id == kLineId) {
         const XmlNode* start = node.Child(u"startPt");
@@ -181,9 +255,11 @@ private:
     void SectionDefinition(const XmlNode& secPr, hwp::Section& section) const;
     void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const;
     hwp::Control Table(const XmlNode& tbl, int depth);
-    hwp::Control Picture(const XmlNode& pic) const;
+    hwp::Control Picture(const XmlNode& pic, int depth);
+    std::vector<hwp::ObjectRecord> Caption(const XmlNode& node, int depth);
     hwp::Control Equation(const XmlNode& equation) const;
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
+    hwp::Control Container(const XmlNode& node, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
     void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const;
     hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
@@ -257,7 +333,7 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
         else if (child.name == u"tbl")
             Add(paragraph, WithKept(Table(child, depth), child), 11);
         else if (child.name == u"pic")
-            Add(paragraph, WithKept(Picture(child), child), 11);
+            Add(paragraph, WithKept(Picture(child, depth), child), 11);
         else if (child.name == u"equation")
             Add(paragraph, WithKept(Equation(child), child), 11);
         else if (child.name == u"rect")
@@ -266,6 +342,14 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
             Add(paragraph, WithKept(Shape(child, kEllipseId, depth), child), 11);
         else if (child.name == u"line")
             Add(paragraph, WithKept(Shape(child, kLineId, depth), child), 11);
+        else if (child.name == u"arc")
+            Add(paragraph, WithKept(Shape(child, hwp::kArcComponentId, depth), child), 11);
+        else if (child.name == u"polygon")
+            Add(paragraph, WithKept(Shape(child, hwp::kPolygonComponentId, depth), child), 11);
+        else if (child.name == u"curve")
+            Add(paragraph, WithKept(Shape(child, hwp::kCurveComponentId, depth), child), 11);
+        else if (child.name == u"container")
+            Add(paragraph, WithKept(Container(child, depth), child), 11);
         else if (!child.IsText())
             Keep(paragraph, child, hwp::XmlPlace::Run);
     }
@@ -275,11 +359,14 @@ hwp::Control SectionReader::WithKept(hwp::Control control, const XmlNode& node) 
 {
     // Without what the model holds: the rows, the script, the box's paragraphs.
     XmlNode rest = node;
-    std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
+    // Arcs, polygons and curves go back into a file as they were read, text and all.
+    const bool whole = node.name == u"arc" || node.name == u"polygon" || node.name == u"curve" || node.name == u"container";
     for (XmlNode& child : rest.children) {
-        if (child.name == u"drawText")
+        if (child.name == u"drawText" && !whole)
             std::erase_if(child.children, [](const XmlNode& inner) { return inner.name == u"subList"; });
     }
+    if (!whole)
+        std::erase_if(rest.children, [](const XmlNode& child) { return child.name == u"tr" || child.name == u"script"; });
     hwp::AddKeptXml(control, KeptXml(rest, m_root));
     return control;
 }
@@ -432,6 +519,7 @@ hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
 {
     hwp::Table table;
     table.object = ObjectOf(tbl);
+    table.caption = Caption(tbl, depth);
     table.pageBreak = static_cast<hwp::TablePageBreak>(Code(tbl.Attr(u"pageBreak"), {"NONE", "CELL", "TABLE"}, 1));
     table.repeatHeaderRow = tbl.Flag(u"repeatHeader");
     table.rows = Num<std::uint16_t>(tbl, u"rowCnt");
@@ -476,10 +564,33 @@ hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
     }
 }
 
-hwp::Control SectionReader::Picture(const XmlNode& pic) const
+// A <caption>'s list as an object holds it, right after its header: the side, whether
+// it spans the margins too, its width beside the object and the gap, then its paragraphs.
+std::vector<hwp::ObjectRecord> SectionReader::Caption(const XmlNode& node, int depth)
+{
+    const XmlNode* caption = node.Child(u"caption");
+    if (caption == nullptr)
+        return {};
+    const XmlNode* subList = caption->Child(u"subList");
+    hwp::ByteWriter head;
+    head.U16(0);
+    head.U16(0);
+    head.U32(subList == nullptr ? 0 : VerticalAlignBits(*subList));
+    const auto side = static_cast<std::uint32_t>(Code(caption->Attr(u"side"), {"LEFT", "RIGHT", "TOP", "BOTTOM"}, 3));
+    head.U32(side | (caption->Flag(u"fullSz") ? 4u : 0u));
+    head.I32(Num<std::int32_t>(*caption, u"width"));
+    head.I16(Num<std::int16_t>(*caption, u"gap"));
+    const hwp::HwpUnit lastWidth = Num<hwp::HwpUnit>(*caption, u"lastWidth");
+    head.I32(lastWidth);
+    return hwp::WriteParagraphList(hwp::ToBytes(head.Data()), List(subList, depth + 1), 1, m_document,
+                                   std::max(lastWidth, 1000));
+}
+
+hwp::Control SectionReader::Picture(const XmlNode& pic, int depth)
 {
     hwp::Picture picture;
     picture.object = ObjectOf(pic);
+    picture.caption = Caption(pic, depth);
     if (const XmlNode* size = pic.Child(u"orgSz")) {
         picture.originalWidth = Num<hwp::HwpUnit>(*size, u"width");
         picture.originalHeight = Num<hwp::HwpUnit>(*size, u"height");
@@ -557,11 +668,19 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
     if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
         width = Num<hwp::HwpUnit>(*size, u"width");
         height = Num<hwp::HwpUnit>(*size, u"height");
+    } else if (const XmlNode* rotation = node.Child(u"rotationInfo"); rotation != nullptr && rotation->Int(u"angle") != 0) {
+        // A turned shape's box holds it turned; unscaled, its own size is its original one.
+        if (const XmlNode* original = node.Child(u"orgSz"); original != nullptr && original->Int(u"width") > 0) {
+            width = Num<hwp::HwpUnit>(*original, u"width");
+            height = Num<hwp::HwpUnit>(*original, u"height");
+        }
     }
     hwp::Control control;
     control.ctrlId = hwp::kDrawingCtrlId;
     control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
-    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height)});
+    const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
+    control.records.insert(control.records.end(), caption.begin(), caption.end());
+    control.records.push_back({hwp::tag::kShapeComponent, 1, ShapeComponent(node, componentId, width, height, m_binIds)});
     hwp::ObjectRecord kind = ShapeKindRecord(node, componentId, width, height);
     kind.level = 2;
     if (const XmlNode* text = node.Child(u"drawText"); text != nullptr && componentId != kLineId) {
@@ -583,6 +702,61 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
         control.records.insert(control.records.end(), records.begin(), records.end());
     }
     control.records.push_back(std::move(kind));
+    return control;
+}
+
+// A group: its component (no line or fill of its own) naming its members, then each
+// member's records one level down, its component's id written once and placed by its
+// own matrices. Members the model cannot draw are left out of the drawing; the element
+// goes back into a file whole.
+hwp::Control SectionReader::Container(const XmlNode& node, int depth)
+{
+    if (depth > kMaxNesting)
+        Fail("groups nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    const hwp::ObjectProperties object = ObjectOf(node);
+    hwp::HwpUnit width = object.width;
+    hwp::HwpUnit height = object.height;
+    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Control control;
+    control.ctrlId = hwp::kDrawingCtrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    hwp::Bytes component = ShapeComponent(node, kContainerId, width, height, m_binIds);
+    component.resize(hwp::ShapeLineInfoAt(component, true));
+    SetRenderingInfo(component, node);
+    std::vector<hwp::ObjectRecord> members;
+    std::vector<std::uint32_t> ids;
+    for (const XmlNode& child : node.children) {
+        std::optional<hwp::Control> member;
+        if (child.name == u"pic")
+            member = Picture(child, depth + 1);
+        else if (child.name == u"container")
+            member = Container(child, depth + 1);
+        else if (const std::optional<std::uint32_t> id = ComponentIdOf(child.name))
+            member = Shape(child, *id, depth + 1);
+        if (!member || member->records.size() < 2)
+            continue;
+        for (std::size_t i = 1; i < member->records.size(); ++i) {
+            hwp::ObjectRecord record = member->records[i];
+            if (record.tag == hwp::tag::kShapeComponent && record.level == 1 && record.data.size() >= 8) {
+                SetRenderingInfo(record.data, child);
+                ids.push_back(static_cast<std::uint32_t>(hwp::LittleEndianAt(record.data, 0, 4)));
+                record.data.erase(record.data.begin(), record.data.begin() + 4);
+            }
+            ++record.level;
+            members.push_back(std::move(record));
+        }
+    }
+    hwp::ByteWriter list;
+    list.U16(static_cast<std::uint16_t>(ids.size()));
+    for (const std::uint32_t id : ids)
+        list.U32(id);
+    const std::string& bytes = list.Data();
+    component.insert(component.end(), bytes.begin(), bytes.end());
+    control.records.push_back({hwp::tag::kShapeComponent, 1, std::move(component)});
+    control.records.insert(control.records.end(), members.begin(), members.end());
     return control;
 }
 

@@ -353,8 +353,10 @@ void SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     SectionWriter(temporary, m_binNames, m_fieldIds).Object(control);
     temporary.writeEndElement();
     XmlNode ours = ParseXml(text.toStdString(), "an object");
-    if (ours.children.empty())
+    if (ours.children.empty()) {
+        WriteKept(m_out, kept);   // a kind the model only draws
         return;
+    }
     WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
 }
 
@@ -367,7 +369,7 @@ void SectionWriter::Object(const hwp::Control& control)
             Picture(hwp::ReadPicture(control));
         } else if (hwp::IsEquation(control)) {
             Equation(hwp::ReadEquation(control));
-        } else if (const auto shape = hwp::ReadShape(control)) {
+        } else if (const auto shape = hwp::ReadShape(control); shape && shape->kind <= hwp::ShapeKind::Line) {
             Shape(control, *shape);
         } else if (const auto furniture = hwp::ReadHeaderFooter(control)) {
             m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
@@ -505,7 +507,9 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
         m_out.writeEndElement();
     }
     if (shape.kind != hwp::ShapeKind::Line) {
-        const std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
+        // The box's text, not a caption's (a list right under the header).
+        std::erase_if(lists, [&](const hwp::ParagraphList& list) { return control.records[list.header].level < 2; });
         if (!lists.empty()) {
             const hwp::Bytes& head = control.records[lists.front().header].data;
             m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));

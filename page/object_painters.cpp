@@ -1,6 +1,7 @@
 #include "page/object_painters.h"
 
 #include "page/control_painters.h"
+#include "page/fill_painter.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
@@ -26,6 +27,7 @@
 #include <QImageReader>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTextDocument>
 #include <QTransform>
 
@@ -33,6 +35,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <list>
 #include <map>
 #include <memory>
@@ -242,6 +245,21 @@ std::shared_ptr<const DecodedImage> ImageFor(const std::shared_ptr<const hwp::Do
     return decoded;
 }
 
+FillImageSource FillImagesOf(const std::shared_ptr<const hwp::Document>& document)
+{
+    if (!document)
+        return {};
+    return [document](const hwp::ImageFill& fill, QSize pixels) {
+        hwp::Picture picture;
+        picture.binItemId = fill.binItemId;
+        picture.effect = fill.effect;
+        const hwp::BinDataItem* item = hwp::PictureBinData(*document, picture);
+        if (item == nullptr || !hwp::LinkedFileName(*item).empty())
+            return QImage();
+        return ImageFor(document, *item, picture, pixels)->image;
+    };
+}
+
 // The device pixels `rect` covers; on a PDF page (whose units are far finer than any
 // printer's dots) those of a 300-dpi print.
 QSize PaintedPixels(const QPainter& painter, const QRectF& rect)
@@ -334,12 +352,38 @@ bool IsGroup(const hwp::Control& control)
     return false;
 }
 
-// A member of a group: where it lies in the group's own units and, for a picture, a
-// control of its own that the picture painter draws.
+// A member of a group: where it lies in the group's own units and a control of its own
+// (a picture, a shape with its text) that the drawing painter draws.
 struct GroupMember {
     QRectF box;
-    std::optional<hwp::Control> picture;
+    std::optional<hwp::Control> alone;
 };
+
+// The member whose component is records[at] as a top-level object: the group's header
+// at the member's size, the component with its id twice as a top-level one has it, and
+// the records below it, raised to the levels a top-level object's stand at.
+hwp::Control MemberAlone(const hwp::Control& group, std::size_t at, QSizeF size)
+{
+    const std::vector<hwp::ObjectRecord>& records = group.records;
+    const hwp::ObjectRecord& component = records[at];
+    hwp::Control alone;
+    alone.code = group.code;
+    alone.ctrlId = group.ctrlId;
+    hwp::ObjectProperties properties = hwp::ReadObjectProperties(hwp::View(records.front().data), "group header");
+    properties.width = static_cast<hwp::HwpUnit>(std::clamp(size.width(), 1.0, 1e9));
+    properties.height = static_cast<hwp::HwpUnit>(std::clamp(size.height(), 1.0, 1e9));
+    properties.inlineAsChar = true;
+    alone.records.push_back(hwp::ObjectRecord{hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(group.ctrlId, properties)});
+    hwp::Bytes data(component.data.begin(), component.data.begin() + 4);
+    data.insert(data.end(), component.data.begin(), component.data.end());
+    alone.records.push_back(hwp::ObjectRecord{hwp::tag::kShapeComponent, 1, std::move(data)});
+    for (std::size_t i = at + 1; i < records.size() && records[i].level > component.level; ++i) {
+        hwp::ObjectRecord raised = records[i];
+        raised.level = static_cast<std::uint16_t>(records[i].level - component.level + 1);
+        alone.records.push_back(std::move(raised));
+    }
+    return alone;
+}
 
 // The members' shape components stand one level below the group's (deeper for groups
 // inside the group); a member's id is written once, so its fields start 4 bytes earlier
@@ -377,18 +421,13 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
                          std::max(1.0, double(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 28, 4)))));
         }
         GroupMember member{box, std::nullopt};
-        if (id == hwp::kPictureComponentId && i + 1 < records.size() && records[i + 1].tag == hwp::tag::kShapePicture &&
-            records[i + 1].level == record.level + 1) {
-            // The member as a picture of its own: the group's header, the component with
-            // its id twice as a top-level one has it, and its picture record.
-            hwp::Control alone = group;
-            alone.records.clear();
-            alone.records.push_back(records.front());
-            hwp::Bytes component(data.begin(), data.begin() + 4);
-            component.insert(component.end(), data.begin(), data.end());
-            alone.records.push_back(hwp::ObjectRecord{hwp::tag::kShapeComponent, 1, std::move(component)});
-            alone.records.push_back(hwp::ObjectRecord{hwp::tag::kShapePicture, 2, records[i + 1].data});
-            member.picture = std::move(alone);
+        try {
+            // Its current size: what its text box and outline are laid out for.
+            const QSizeF size(std::max(1.0, double(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 24, 4)))),
+                              std::max(1.0, double(static_cast<std::int32_t>(hwp::LittleEndianAt(data, 28, 4)))));
+            if (!records.empty() && records.front().tag == hwp::tag::kCtrlHeader)
+                member.alone = MemberAlone(group, i, size);
+        } catch (const std::exception&) {
         }
         members.push_back(std::move(member));
     }
@@ -397,8 +436,113 @@ std::vector<GroupMember> GroupMembers(const hwp::Control& group)
 
 Qt::PenStyle PenStyleOf(std::uint8_t kind);
 
-// A rectangle, ellipse or line in the object's box, its outline inside the box.
-void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::Shape& shape)
+// A curve through `points` (a Catmull-Rom spline, as smooth as the word processor draws
+// one), closed when it ends where it began.
+void AddSmoothRun(QPainterPath& path, const std::vector<QPointF>& points, std::size_t first, std::size_t last, bool closed)
+{
+    const std::size_t count = points.size();
+    const auto at = [&](std::ptrdiff_t i) {
+        if (closed)
+            return points[static_cast<std::size_t>((i % std::ptrdiff_t(count - 1) + std::ptrdiff_t(count - 1)) %
+                                                   std::ptrdiff_t(count - 1))];
+        return points[static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(i, 0, std::ptrdiff_t(count) - 1))];
+    };
+    for (std::size_t i = first; i < last; ++i) {
+        const auto k = static_cast<std::ptrdiff_t>(i);
+        const QPointF p0 = at(k - 1), p1 = at(k), p2 = at(k + 1), p3 = at(k + 2);
+        path.cubicTo(p1 + (p2 - p0) / 6, p2 - (p3 - p1) / 6, p2);
+    }
+}
+
+// The outline of `shape` in `box` (painter units): its points count in the original
+// size, the box is its current one.
+QPainterPath ShapePath(const hwp::Shape& shape, const QRectF& box)
+{
+    QPainterPath path;
+    const double sx = box.width() / std::max(1, shape.originalWidth);
+    const double sy = box.height() / std::max(1, shape.originalHeight);
+    const auto place = [&](std::int32_t x, std::int32_t y) { return QPointF(box.left() + x * sx, box.top() + y * sy); };
+    std::vector<QPointF> points;
+    for (const hwp::ShapePoint& point : shape.points)
+        points.push_back(place(point.x, point.y));
+    switch (shape.kind) {
+    case hwp::ShapeKind::Rectangle:
+        if (shape.roundness > 0) {
+            const double radius = std::min<double>(shape.roundness, 100) / 100.0 * std::min(box.width(), box.height()) / 2;
+            path.addRoundedRect(box, radius, radius);
+        } else {
+            path.addRect(box);
+        }
+        break;
+    case hwp::ShapeKind::Ellipse:
+        path.addEllipse(box);
+        break;
+    case hwp::ShapeKind::Line:
+        path.moveTo(place(shape.startX, shape.startY));
+        path.lineTo(place(shape.endX, shape.endY));
+        break;
+    case hwp::ShapeKind::Arc: {
+        if (points.size() < 3)
+            break;
+        // An ellipse about the centre through both axis ends, from the first to the second
+        // counter-clockwise as the page shows it.
+        const QPointF centre = points[0];
+        const double rx = std::max(std::abs(points[1].x() - centre.x()), std::abs(points[2].x() - centre.x()));
+        const double ry = std::max(std::abs(points[1].y() - centre.y()), std::abs(points[2].y() - centre.y()));
+        if (rx <= 0 || ry <= 0)
+            break;
+        const auto angle = [&](QPointF p) {
+            return -std::atan2((p.y() - centre.y()) / ry, (p.x() - centre.x()) / rx) * 180.0 / std::numbers::pi;
+        };
+        const double start = angle(points[1]);
+        double sweep = std::fmod(angle(points[2]) - start + 720.0, 360.0);
+        if (sweep == 0)
+            sweep = 360;
+        const QRectF oval(centre.x() - rx, centre.y() - ry, 2 * rx, 2 * ry);
+        if (shape.arcKind == 1)
+            path.moveTo(centre);
+        else
+            path.arcMoveTo(oval, start);
+        path.arcTo(oval, start, sweep);
+        if (shape.arcKind != 0)
+            path.closeSubpath();
+        break;
+    }
+    case hwp::ShapeKind::Polygon:
+        if (points.size() >= 2) {
+            path.addPolygon(QPolygonF(QList<QPointF>(points.begin(), points.end())));
+            path.closeSubpath();
+        }
+        break;
+    case hwp::ShapeKind::Curve: {
+        if (points.size() < 2)
+            break;
+        const bool closed = points.size() > 2 && QLineF(points.front(), points.back()).length() < 1e-6;
+        path.moveTo(points.front());
+        std::size_t i = 0;
+        while (i + 1 < points.size()) {
+            const bool curved = i < shape.segments.size() && shape.segments[i] == 1;
+            std::size_t end = i + 1;
+            while (curved && end + 1 < points.size() && end < shape.segments.size() && shape.segments[end] == 1)
+                ++end;
+            if (curved)
+                AddSmoothRun(path, points, i, end, closed && i == 0 && end + 1 == points.size());
+            else
+                path.lineTo(points[end]);
+            i = end;
+        }
+        if (closed)
+            path.closeSubpath();
+        break;
+    }
+    }
+    return path;
+}
+
+// A shape in the object's box, its outline inside the box, turned about the box's centre
+// when it is rotated.
+void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::Shape& shape,
+                const std::shared_ptr<const hwp::Document>& document)
 {
     QPen pen(Qt::NoPen);
     if (shape.outline != static_cast<std::uint8_t>(hwp::LineKind::None)) {
@@ -409,43 +553,57 @@ void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    QRectF frame = rect;
+    if (shape.rotation % 360 != 0) {
+        // The box holds the turned shape; the shape itself keeps its own size.
+        const double k = UnitsToPainter(scale);
+        const QSizeF own(shape.width > 0 ? shape.width * k : rect.width(), shape.height > 0 ? shape.height * k : rect.height());
+        frame = QRectF(QPointF(0, 0), own);
+        frame.moveCenter(rect.center());
+        painter.translate(rect.center());
+        painter.rotate(shape.rotation);
+        painter.translate(-rect.center());
+    }
+    const double inset = pen.style() == Qt::NoPen || shape.kind == hwp::ShapeKind::Line ? 0.0 : pen.widthF() / 2;
+    const bool closedKind = shape.kind == hwp::ShapeKind::Rectangle || shape.kind == hwp::ShapeKind::Ellipse;
+    const QPainterPath path = ShapePath(shape, closedKind ? frame.adjusted(inset, inset, -inset, -inset) : frame);
+    if (shape.kind != hwp::ShapeKind::Line)
+        PaintFill(painter, path, shape.brush, scale, FillImagesOf(document));
     painter.setPen(pen);
-    painter.setBrush(shape.fill ? QBrush(FromColorRef(*shape.fill)) : QBrush(Qt::NoBrush));
-    const double inset = pen.style() == Qt::NoPen ? 0.0 : pen.widthF() / 2;
-    const QRectF box = rect.adjusted(inset, inset, -inset, -inset);
-    switch (shape.kind) {
-    case hwp::ShapeKind::Rectangle:
-        if (shape.roundness > 0) {
-            const double radius = std::min<double>(shape.roundness, 100) / 100.0 * std::min(box.width(), box.height()) / 2;
-            painter.drawRoundedRect(box, radius, radius);
-        } else {
-            painter.drawRect(box);
-        }
-        break;
-    case hwp::ShapeKind::Ellipse:
-        painter.drawEllipse(box);
-        break;
-    case hwp::ShapeKind::Line: {
-        // The ends are given in the shape's original size; the box is its current one.
-        const double sx = rect.width() / std::max(1, shape.originalWidth);
-        const double sy = rect.height() / std::max(1, shape.originalHeight);
-        painter.drawLine(QPointF(rect.left() + shape.startX * sx, rect.top() + shape.startY * sy),
-                         QPointF(rect.left() + shape.endX * sx, rect.top() + shape.endY * sy));
-        break;
-    }
-    }
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
     painter.restore();
 }
 
 void PaintTextBox(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object);
 
-// A picture draws its image, a rectangle, ellipse or line its outline and fill; a group
-// draws the pictures among its members, placed as the group holds them and scaled with
-// the group. Other drawing objects keep the default box.
+struct LaidOutCaption;
+std::shared_ptr<LaidOutCaption> OwnCaption(const KeptObject& object);
+QSizeF WithCaption(QSizeF own, const LaidOutCaption& caption);
+QRectF PaintOwnCaption(QPainter& painter, const QRectF& rect, double scale, LaidOutCaption& caption);
+
+// A picture draws its image, a shape its outline, fill and text; a group draws its
+// members, placed as the group holds them and scaled with the group; each with its
+// caption on its side. Other drawing objects keep the default box.
 class DrawingPainter : public KeptObjectPainter {
 public:
-    QSizeF Size(const KeptObject& object) const override { return KeptObjectBoxSize(object); }
+    QSizeF Size(const KeptObject& object) const override
+    {
+        const QSizeF own = KeptObjectBoxSize(object);
+        const std::shared_ptr<LaidOutCaption> caption = OwnCaption(object);
+        return caption ? WithCaption(own, *caption) : own;
+    }
+
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
+    {
+        if (const std::shared_ptr<LaidOutCaption> caption = OwnCaption(object))
+            PaintOwn(painter, PaintOwnCaption(painter, rect, scale, *caption), scale, object);
+        else
+            PaintOwn(painter, rect, scale, object);
+    }
+
+private:
+    void PaintOwn(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const
     {
         if (hwp::IsPicture(object.control)) {
             m_picture.Paint(painter, rect, scale, object);
@@ -454,40 +612,63 @@ public:
         if (IsGroup(object.control) && PaintGroup(painter, rect, scale, object))
             return;
         if (const std::optional<hwp::Shape> shape = hwp::ReadShape(object.control)) {
-            PaintShape(painter, rect, scale, *shape);
+            PaintShape(painter, rect, scale, *shape, object.origin);
             PaintTextBox(painter, rect, scale, object);
             return;
         }
         PaintKeptObjectBox(painter, rect, scale, object);
     }
 
-private:
     bool PaintGroup(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const
     {
         const std::vector<GroupMember> members = GroupMembers(object.control);
-        QRectF bounds;
-        bool anyPicture = false;
+        QRectF space;
+        bool any = false;
         for (const GroupMember& member : members) {
-            bounds |= member.box;
-            anyPicture |= member.picture.has_value();
+            space |= member.box;
+            any |= member.alone.has_value();
         }
-        if (!anyPicture || bounds.width() < 1 || bounds.height() < 1)
+        // The members stand in the group's own units: its original size, which its box
+        // shows at its current one. Members reaching past it fill the box themselves.
+        if (const std::optional<hwp::Shape> group = GroupSize(object.control)) {
+            const QRectF own(0, 0, group->originalWidth, group->originalHeight);
+            if (own.adjusted(-1, -1, 1, 1).contains(space))
+                space = own;
+        }
+        if (!any || space.width() < 1 || space.height() < 1)
             return false;
-        // The members fill the group: their bounds are its rect.
-        const double sx = rect.width() / bounds.width();
-        const double sy = rect.height() / bounds.height();
+        const double sx = rect.width() / space.width();
+        const double sy = rect.height() / space.height();
         painter.save();
         painter.setClipRect(rect, Qt::IntersectClip);
         for (const GroupMember& member : members) {
-            if (!member.picture)
+            if (!member.alone)
                 continue;
-            const QRectF at(rect.left() + (member.box.left() - bounds.left()) * sx,
-                            rect.top() + (member.box.top() - bounds.top()) * sy, member.box.width() * sx,
+            const QRectF at(rect.left() + (member.box.left() - space.left()) * sx,
+                            rect.top() + (member.box.top() - space.top()) * sy, member.box.width() * sx,
                             member.box.height() * sy);
-            m_picture.Paint(painter, at, scale, KeptObject{*member.picture, object.origin});
+            Paint(painter, at, scale, KeptObject{*member.alone, object.origin});
         }
         painter.restore();
         return true;
+    }
+
+    // The group's original size, from its own component; nothing when it does not say.
+    static std::optional<hwp::Shape> GroupSize(const hwp::Control& control)
+    {
+        for (const hwp::ObjectRecord& record : control.records) {
+            if (record.level != 1 || record.tag != hwp::tag::kShapeComponent)
+                continue;
+            if (record.data.size() < 28)
+                return std::nullopt;
+            hwp::Shape size;
+            size.originalWidth = static_cast<std::int32_t>(hwp::LittleEndianAt(record.data, 20, 4));
+            size.originalHeight = static_cast<std::int32_t>(hwp::LittleEndianAt(record.data, 24, 4));
+            if (size.originalWidth <= 0 || size.originalHeight <= 0)
+                return std::nullopt;
+            return size;
+        }
+        return std::nullopt;
     }
 
     PicturePainter m_picture;
@@ -864,11 +1045,21 @@ void PaintTable(QPainter& painter, const QRectF& rect, double scale, LaidOutTabl
     const std::lock_guard lock(table.paintMutex);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    const FillImageSource images = FillImagesOf(table.origin.lock());
     for (const LaidOutCell& cell : table.cells) {
         if (!cell.fill)
             continue;
-        if (const std::optional<hwp::ColorRef> background = cell.fill->Background())
-            painter.fillRect(place(cell.box), FromColorRef(*background));
+        hwp::Fill fill;
+        try {
+            fill = hwp::FillOf(*cell.fill);
+        } catch (const std::exception&) {
+            // A damaged gradient or picture part: the colour alone.
+            fill.kinds = cell.fill->fillKinds & hwp::kFillColor;
+            fill.face = cell.fill->Background().value_or(hwp::kNoColor);
+        }
+        QPainterPath area;
+        area.addRect(place(cell.box));
+        PaintFill(painter, area, fill, scale, images);
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (const LaidOutCell& cell : table.cells) {
@@ -933,7 +1124,8 @@ public:
             size.setHeight(std::max(size.height(), std::min(HwpUnitsToLayout(table->size.height()), kMaxTableLayout)));
         } catch (const std::exception&) {
         }
-        return size;
+        const std::shared_ptr<LaidOutCaption> caption = OwnCaption(object);
+        return caption ? WithCaption(size, *caption) : size;
     }
 
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
@@ -949,7 +1141,8 @@ public:
             PaintKeptObjectBox(painter, rect, scale, object);
             return;
         }
-        PaintTable(painter, rect, scale, *table);
+        const std::shared_ptr<LaidOutCaption> caption = OwnCaption(object);
+        PaintTable(painter, caption ? PaintOwnCaption(painter, rect, scale, *caption) : rect, scale, *table);
     }
 };
 
@@ -966,7 +1159,9 @@ struct LaidOutCaption {
     std::unique_ptr<EditorDocument> text;
     QSizeF size;          // layout pixels, the gap included
     double gap = 0;       // layout pixels
+    double textHeight = 0;
     bool below = true;
+    hwp::CaptionSide side = hwp::CaptionSide::Bottom;
     std::mutex paintMutex;
 };
 
@@ -992,7 +1187,9 @@ std::shared_ptr<LaidOutCaption> LayOutCaption(const KeptObject& object)
     laidOut->text = LayOutCellText(base, cell, width, laidOut->layoutDevice, height);
     laidOut->gap = HwpUnitsToLayout(std::max<std::int16_t>(0, caption->gap));
     laidOut->below = caption->side == hwp::CaptionSide::Bottom || caption->side == hwp::CaptionSide::Right;
-    laidOut->size = QSizeF(width, std::min(height, kMaxTableLayout) + laidOut->gap);
+    laidOut->side = caption->side;
+    laidOut->textHeight = std::min(height, kMaxTableLayout);
+    laidOut->size = QSizeF(width, laidOut->textHeight + laidOut->gap);
     return laidOut;
 }
 
@@ -1005,6 +1202,68 @@ SharedCache<const KeptObject*, LaidOutCaption>& CaptionCache()
 std::shared_ptr<LaidOutCaption> CaptionFor(const KeptObject& object)
 {
     return CachedLayout(CaptionCache(), object, &LayOutCaption);
+}
+
+// The caption an object holds itself (a picture's, a drawn shape's, a table's placed on
+// the page): its list right after the object's header. Null when it has none.
+std::shared_ptr<LaidOutCaption> OwnCaption(const KeptObject& object)
+{
+    const std::vector<hwp::ObjectRecord>& records = object.control.records;
+    if (!CanUseFonts() || records.size() < 2 || records[1].tag != hwp::tag::kListHeader || records[1].level != 1)
+        return nullptr;
+    try {
+        std::shared_ptr<LaidOutCaption> caption = CaptionFor(object);
+        return caption->text ? caption : nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+bool Beside(const LaidOutCaption& caption)
+{
+    return caption.side == hwp::CaptionSide::Left || caption.side == hwp::CaptionSide::Right;
+}
+
+// The room of an object of `own` size with its caption on its side, the gap between.
+QSizeF WithCaption(QSizeF own, const LaidOutCaption& caption)
+{
+    if (Beside(caption))
+        return {own.width() + caption.gap + caption.size.width(), std::max(own.height(), caption.textHeight)};
+    return {std::max(own.width(), caption.size.width()), own.height() + caption.gap + caption.textHeight};
+}
+
+// Paints the caption on its side of `rect` (the object with its caption) and gives the
+// object's own part of it.
+QRectF PaintOwnCaption(QPainter& painter, const QRectF& rect, double scale, LaidOutCaption& caption)
+{
+    const double gap = caption.gap * scale;
+    const double across = caption.size.width() * scale;
+    const double down = caption.textHeight * scale;
+    QRectF object = rect;
+    QPointF text = rect.topLeft();
+    switch (caption.side) {
+    case hwp::CaptionSide::Left:
+        object.setLeft(std::min(rect.right(), rect.left() + across + gap));
+        break;
+    case hwp::CaptionSide::Right:
+        object.setRight(std::max(rect.left(), rect.right() - across - gap));
+        text = QPointF(object.right() + gap, rect.top());
+        break;
+    case hwp::CaptionSide::Top:
+        object.setTop(std::min(rect.bottom(), rect.top() + down + gap));
+        break;
+    case hwp::CaptionSide::Bottom:
+        object.setBottom(std::max(rect.top(), rect.bottom() - down - gap));
+        text = QPointF(rect.left(), object.bottom() + gap);
+        break;
+    }
+    const std::lock_guard lock(caption.paintMutex);
+    painter.save();
+    painter.translate(text);
+    painter.scale(scale, scale);
+    caption.text->Text().drawContents(&painter);
+    painter.restore();
+    return object;
 }
 
 // The text a drawn shape holds (a text box): its list header right under the shape's

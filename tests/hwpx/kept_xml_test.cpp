@@ -43,7 +43,7 @@ const char* const kSection =
     R"(</hp:footNotePr></hp:secPr><hp:ctrl><hp:colPr type="NEWSPAPER" colCount="1" sameGap="0"><hp:colLine type="SOLID"/>)"
     R"(</hp:colPr></hp:ctrl><hp:ctrl><hp:autoNum num="1" numType="PAGE"><hp:autoNumFormat type="DIGIT"/></hp:autoNum>)"
     R"(</hp:ctrl><hp:t>가<hp:insertBegin Id="1" TcId="2"/>나 &amp; &lt;다&gt;</hp:t>)"
-    R"(<hp:arc id="5" x:note="둘"><hc:center x="1" y="2"/></hp:arc>)"
+    R"(<hp:textart id="5" x:note="둘"><hc:pt0 x="1" y="2"/></hp:textart>)"
     R"(<hp:tbl rowCnt="1" colCnt="1"><hp:sz width="1000" height="1000"/><hp:pos treatAsChar="1"/><hp:tr><hp:tc>)"
     R"(<hp:subList><hp:p paraPrIDRef="0" styleIDRef="0"><hp:run charPrIDRef="0"><hp:t>셀</hp:t><hp:ctrl>)"
     R"(<hp:bookmark name="표 안"/></hp:ctrl></hp:run></hp:p></hp:subList><hp:cellAddr colAddr="0" rowAddr="0"/>)"
@@ -100,7 +100,7 @@ TEST(HwpxKeptXml, WhatTheModelDoesNotReadComesBackInItsPlaceThroughHwpxAndHwp)
     // The pane names them.
     EXPECT_EQ(hwp::DescribeControl(first.controls[0]), u"자동 번호");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[1].second), u"표식");
-    EXPECT_EQ(hwp::DescribeKeptXml(kept[2].second), u"호");
+    EXPECT_EQ(hwp::DescribeKeptXml(kept[2].second), u"글맵시");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[3].second), u"책갈피");
     EXPECT_EQ(read.hwpxRefListXml.size(), 1u);
     EXPECT_EQ(read.hwpxHeadXml.size(), 1u);

@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "hwp/equation.h"
+#include "hwp/kept_xml.h"
 #include "hwp/objects.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
+#include "hwp/records.h"
+#include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwp/writer.h"
 #include "hwp_testing.h"
@@ -253,3 +257,56 @@ TEST(HwpxSamples, TheToolPrintsAndConvertsThemByContent)
 }
 
 }  // namespace
+
+TEST(HwpxSamples, ArcsPolygonsCurvesAndGroupsAreDrawingsAndGoBackWhole)
+{
+    if (HwpxSamples().empty())
+        GTEST_SKIP() << "no HWPX samples";
+    const std::string folder = fs::path(HwpxSamples().front()).parent_path().string();
+    struct Case {
+        const char* file;
+        const char* element;
+        std::optional<hwp::ShapeKind> kind;   // none: a group
+        std::size_t points;
+    };
+    const Case cases[] = {
+        {"SimpleArc.hwpx", "<hp:arc ", hwp::ShapeKind::Arc, 3},
+        {"SimplePolygon.hwpx", "<hp:polygon ", hwp::ShapeKind::Polygon, 8},
+        {"SimpleCurve.hwpx", "<hp:curve ", hwp::ShapeKind::Curve, 7},
+        {"SimpleContainer.hwpx", "<hp:container ", std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const hwp::Document document = hwpx::ReadAnyDocument(folder + "/" + c.file);
+        const hwp::Control* drawing = nullptr;
+        for (const hwp::Paragraph& paragraph : document.sections.at(0).paragraphs)
+            for (const hwp::Control& control : paragraph.controls)
+                if (control.ctrlId == hwp::kDrawingCtrlId)
+                    drawing = &control;
+        ASSERT_NE(drawing, nullptr);
+        const std::optional<hwp::Shape> shape = hwp::ReadShape(*drawing);
+        if (c.kind) {
+            ASSERT_TRUE(shape);
+            EXPECT_EQ(shape->kind, *c.kind);
+            EXPECT_EQ(shape->points.size(), c.points);
+        } else {
+            EXPECT_FALSE(shape);
+            // Two pictures and a line, one level below the group's component.
+            std::size_t members = 0;
+            for (const hwp::ObjectRecord& record : drawing->records)
+                members += record.tag == hwp::tag::kShapeComponent && record.level == 2;
+            EXPECT_EQ(members, 3u);
+        }
+        // Back into HWPX as read, once; through HWP the same.
+        for (const std::string& bytes : {hwpx::WriteHwpxToBytes(document),
+                                         hwpx::WriteHwpxToBytes(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document)))}) {
+            const hwp::Document again = hwpx::ReadHwpxFromBytes(bytes);
+            std::size_t drawings = 0;
+            for (const hwp::Paragraph& paragraph : again.sections.at(0).paragraphs)
+                for (const hwp::Control& control : paragraph.controls)
+                    drawings += control.ctrlId == hwp::kDrawingCtrlId && hwp::KeptXmlOf(control) &&
+                                hwp::KeptXmlOf(control)->find(c.element) != std::string::npos;
+            EXPECT_EQ(drawings, 1u);
+        }
+    }
+}

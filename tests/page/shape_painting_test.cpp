@@ -1,5 +1,5 @@
-// Drawn rectangles, lines and text boxes of a file: read with their outline and fill, and
-// printed as the file draws them.
+// Drawn rectangles, lines, arcs, polygons, curves and text boxes of a file: read with
+// their outline, fill and caption, and printed as the file draws them.
 #include "tests/editor/editor_testing.h"
 #include "tests/hwp/hwp_testing.h"
 
@@ -10,12 +10,24 @@
 #include "hwp/reader.h"
 #include "hwp/records.h"
 #include "hwp/shape.h"
+#include "hwp/bytes.h"
+#include "hwp/object_properties.h"
+#include "hwp/paragraph_list.h"
+#include "hwp/table.h"
+#include "hwpx/package.h"
+#include "hwpx/reader.h"
+#include "document/kept_objects.h"
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -95,4 +107,230 @@ TEST(Shapes, APageImagePrintsTheFillTheOutlinesAndATextBoxsText)
     EXPECT_GT(fill, 15000) << "the blue rectangle, 4.2 x 2.9 cm";
     EXPECT_GT(red, 100) << "the red outline";
     EXPECT_GT(dark, 100) << "the text box's text and the dark outlines";
+}
+
+namespace {
+
+constexpr const char* kDrawingHeader =
+    R"(<?xml version="1.0" encoding="UTF-8"?><hh:head xmlns:hh="http://www.hancom.co.kr/hwpml/2011/head" version="1.4">)"
+    R"(<hh:refList><hh:charProperties itemCnt="1"><hh:charPr id="0" height="1000"/></hh:charProperties>)"
+    R"(<hh:paraProperties itemCnt="1"><hh:paraPr id="0"/></hh:paraProperties></hh:refList></hh:head>)";
+
+// One drawn object of an HWPX section, 100 x 50 layout pixels, laid out as a character.
+hwp::Document DrawingDocument(const std::string& kind, const std::string& inside)
+{
+    const std::string element =
+        "<hp:" + kind + R"( id="1" type="PIE"><hp:sz width="7500" height="3750"/><hp:pos treatAsChar="1"/>)"
+        R"(<hp:orgSz width="7500" height="3750"/><hp:curSz width="7500" height="3750"/>)"
+        R"(<hp:lineShape color="#000000" width="0" style="NONE"/>)" + inside + "</hp:" + kind + ">";
+    const std::string section =
+        R"(<?xml version="1.0" encoding="UTF-8"?><hs:sec xmlns:hs="http://www.hancom.co.kr/hwpml/2011/section" )"
+        R"(xmlns:hp="http://www.hancom.co.kr/hwpml/2011/paragraph" xmlns:hc="http://www.hancom.co.kr/hwpml/2011/core">)"
+        R"(<hp:p paraPrIDRef="0" styleIDRef="0"><hp:run charPrIDRef="0">)" + element + "</hp:run></hp:p></hs:sec>";
+    return hwpx::ReadHwpxFromBytes(hwpx::WritePackage({{"mimetype", "application/hwp+zip"},
+                                                       {"Contents/header.xml", kDrawingHeader},
+                                                       {"Contents/section0.xml", section}}));
+}
+
+std::string Brush(const std::string& face, const std::string& more = {})
+{
+    return R"(<hc:fillBrush><hc:winBrush faceColor=")" + face + R"(" hatchColor="#000000")" + more + "/></hc:fillBrush>";
+}
+
+std::string Gradation(const std::string& type)
+{
+    return R"(<hc:fillBrush><hc:gradation type=")" + type +
+           R"(" angle="90" centerX="50" centerY="50" step="0" colorNum="2" stepCenter="50">)"
+           R"(<hc:color value="#FF0000"/><hc:color value="#0000FF"/></hc:gradation></hc:fillBrush>)";
+}
+
+// The object painted at (20, 20) of a white 140 x 90 image, at its own size.
+QImage PaintedAlone(const std::shared_ptr<const hwp::Document>& document, QSizeF* size = nullptr)
+{
+    const hwp::Control& control = document->sections.at(0).paragraphs.at(0).controls.at(0);
+    const editor::KeptObject object{control, document};
+    const auto painter = editor::KeptObjectPainterFor(control);
+    const QSizeF own = painter->Size(object);
+    if (size != nullptr)
+        *size = own;
+    QImage image(static_cast<int>(own.width()) + 40, static_cast<int>(own.height()) + 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter on(&image);
+    painter->Paint(on, QRectF(QPointF(20, 20), own), 1.0, object);
+    return image;
+}
+
+bool Near(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 90;
+}
+
+} // namespace
+
+TEST(Shapes, FillsArcsPolygonsAndCurvesPaintWhereTheirFileSays)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 160, 0), white(Qt::white);
+    struct Case {
+        const char* what;
+        std::string kind;
+        std::string inside;
+        std::vector<std::pair<QPoint, QColor>> pixels;   // in the object, from its top left
+        int minDark = 0;                                   // stroked pixels along its middle row
+        int maxDark = 1000;
+    };
+    const std::vector<Case> cases = {
+        {"a linear gradient runs from its first colour on the left to its second on the right", "rect",
+         Gradation("LINEAR"), {{{3, 25}, red}, {{96, 25}, blue}}},
+        {"a radial gradient has its first colour at its centre", "rect", Gradation("RADIAL"),
+         {{{50, 25}, red}, {{1, 1}, blue}}},
+        {"a square gradient has its first colour at its centre", "rect", Gradation("SQUARE"),
+         {{{50, 25}, red}, {{50, 1}, blue}}},
+        {"a vertical hatch strokes the face colour, not all of it", "rect",
+         Brush("#FFFFFF", R"( hatchStyle="VERTICAL")"), {{{54, 2}, white}}, 8, 60},
+        {"a pie fills the quarter of its ellipse about its centre", "arc",
+         Brush("#00A000") + R"(<hc:center x="0" y="0"/><hc:ax1 x="0" y="3750"/><hc:ax2 x="7500" y="0"/>)",
+         {{{10, 10}, green}, {{98, 48}, white}}},
+        {"a polygon fills between its corners only", "polygon",
+         Brush("#00A000") + R"(<hc:pt x="0" y="3750"/><hc:pt x="3750" y="0"/><hc:pt x="7500" y="3750"/>)",
+         {{{50, 40}, green}, {{3, 3}, white}, {{96, 3}, white}}},
+        {"a closed curve fills inside its points", "curve",
+         Brush("#00A000") + R"(<hp:seg type="CURVE" x1="3750" y1="300" x2="7200" y2="1875"/>)"
+                            R"(<hp:seg type="CURVE" x1="7200" y1="1875" x2="3750" y2="3450"/>)"
+                            R"(<hp:seg type="CURVE" x1="3750" y1="3450" x2="300" y2="1875"/>)"
+                            R"(<hp:seg type="CURVE" x1="300" y1="1875" x2="3750" y2="300"/>)",
+         {{{50, 25}, green}, {{1, 1}, white}, {{98, 48}, white}}},
+        {"an outline-only rectangle leaves its inside blank", "rect", Brush("none"), {{{50, 25}, white}}},
+        {"a rectangle turned a quarter stands upright about its centre", "rect",
+         Brush("#00A000") + R"(<hp:rotationInfo angle="90" centerX="3750" centerY="1875"/><hp:renderingInfo>)"
+                            R"(<hc:transMatrix e1="1" e2="0" e3="0" e4="0" e5="1" e6="0"/>)"
+                            R"(<hc:scaMatrix e1="1" e2="0" e3="0" e4="0" e5="1" e6="0"/>)"
+                            R"(<hc:rotMatrix e1="0" e2="-1" e3="0" e4="1" e5="0" e6="0"/></hp:renderingInfo>)",
+         {{{50, 2}, green}, {{50, 48}, green}, {{5, 25}, white}, {{95, 25}, white}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto document = std::make_shared<const hwp::Document>(DrawingDocument(c.kind, c.inside));
+        ASSERT_TRUE(hwp::ReadShape(document->sections.at(0).paragraphs.at(0).controls.at(0)));
+        const QImage image = PaintedAlone(document);
+        for (const auto& [at, colour] : c.pixels) {
+            const QColor pixel = image.pixelColor(at + QPoint(20, 20));
+            EXPECT_TRUE(Near(pixel, colour)) << at.x() << "," << at.y() << " is " << pixel.name().toStdString()
+                                             << ", not " << colour.name().toStdString();
+        }
+        int dark = 0;
+        for (int x = 20; x < 120; ++x)
+            dark += image.pixelColor(x, 45).lightness() < 200;
+        EXPECT_GE(dark, c.minDark);
+        EXPECT_LE(dark, c.maxDark);
+    }
+}
+
+TEST(Shapes, ACaptionStandsOnItsSideOfTheObjectWithItsGap)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    for (const hwp::CaptionSide side :
+         {hwp::CaptionSide::Left, hwp::CaptionSide::Right, hwp::CaptionSide::Top, hwp::CaptionSide::Bottom}) {
+        SCOPED_TRACE(static_cast<int>(side));
+        hwp::Document document = DrawingDocument("rect", Brush("#0000FF"));
+        // The caption's list right after the header: 30 layout pixels wide beside the
+        // object, 10 pixels from it.
+        hwp::ByteWriter head;
+        head.U16(1);
+        head.U16(0);
+        head.U32(0);
+        head.U32(static_cast<std::uint32_t>(side));
+        head.I32(2250);
+        head.I16(750);
+        head.I32(2250);
+        hwp::Paragraph words;
+        words.text = u"■■";
+        words.charShapes.push_back({0, 0});
+        hwp::Control& control = document.sections.at(0).paragraphs.at(0).controls.at(0);
+        const std::vector<hwp::ObjectRecord> caption =
+            hwp::WriteParagraphList(hwp::ToBytes(head.Data()), {words}, 1, document, 2250);
+        control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
+        QSizeF size;
+        const QImage image = PaintedAlone(std::make_shared<const hwp::Document>(document), &size);
+        const bool beside = side == hwp::CaptionSide::Left || side == hwp::CaptionSide::Right;
+        EXPECT_GT(beside ? size.width() : size.height(), beside ? 100 + 10 + 29 : 50 + 10 + 5);
+        // Where the blue box and the caption's dark text lie.
+        QRect box, text;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (Near(pixel, QColor(0, 0, 255)))
+                    box |= QRect(x, y, 1, 1);
+                else if (pixel.lightness() < 100)
+                    text |= QRect(x, y, 1, 1);
+            }
+        ASSERT_FALSE(box.isEmpty());
+        ASSERT_FALSE(text.isEmpty()) << "the caption is drawn";
+        EXPECT_NEAR(box.width(), 100, 2);
+        EXPECT_NEAR(box.height(), 50, 2);
+        switch (side) {
+        case hwp::CaptionSide::Left:
+            EXPECT_LE(text.right() + 10, box.left());
+            break;
+        case hwp::CaptionSide::Right:
+            EXPECT_GE(text.left(), box.right() + 10);
+            break;
+        case hwp::CaptionSide::Top:
+            EXPECT_LE(text.bottom() + 10, box.top());
+            break;
+        case hwp::CaptionSide::Bottom:
+            EXPECT_GE(text.top(), box.bottom() + 10);
+            break;
+        }
+    }
+}
+
+TEST(Shapes, AGroupDrawsItsShapesAndTheirTextEachInItsPlace)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    const std::string text = R"(<hp:drawText lastWidth="7500"><hp:subList vertAlign="CENTER"><hp:p paraPrIDRef="0" )"
+                             R"(styleIDRef="0"><hp:run charPrIDRef="0"><hp:t>■■■■■■</hp:t></hp:run></hp:p></hp:subList>)"
+                             R"(<hp:textMargin left="0" right="0" top="0" bottom="0"/></hp:drawText>)";
+    const auto document = std::make_shared<hwp::Document>(DrawingDocument("rect", Brush("#FF0000")));
+    const hwp::Document boxed = DrawingDocument("rect", Brush("#FFFFFF") + text);
+    const hwp::Control& red = document->sections[0].paragraphs[0].controls[0];
+    const hwp::Control& box = boxed.sections[0].paragraphs[0].controls[0];
+    // The group: the first rectangle's header and component made a container's, then both
+    // rectangles as members side by side, one level down, their ids once.
+    hwp::Control group = red;
+    hwp::ObjectProperties wide = hwp::ReadObjectProperties(hwp::View(red.records[0].data), "header");
+    wide.width = 15000;
+    group.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, wide)}, red.records[1]};
+    for (std::size_t at : {std::size_t{0}, std::size_t{4}})
+        hwp::PutLittleEndianAt(group.records[1].data, at, 4, hwp::CtrlId('$', 'c', 'o', 'n'));
+    double x = 0;
+    for (const hwp::Control* member : {&red, &box}) {
+        for (std::size_t i = 1; i < member->records.size(); ++i) {
+            hwp::ObjectRecord record = member->records[i];
+            ++record.level;
+            if (i == 1) {
+                record.data.erase(record.data.begin(), record.data.begin() + 4);
+                std::uint64_t bits = 0;
+                std::memcpy(&bits, &x, sizeof bits);
+                for (std::size_t b = 0; b < 8; ++b)
+                    record.data[64 + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+            }
+            group.records.push_back(std::move(record));
+        }
+        x += 7500;
+    }
+    document->sections[0].paragraphs[0].controls[0] = group;
+    const QImage image = PaintedAlone(document);
+    EXPECT_TRUE(Near(image.pixelColor(20 + 25, 20 + 10), QColor(255, 0, 0))) << "the first member, red";
+    int dark = 0;
+    ASSERT_EQ(image.width(), 240);
+    for (int y = 20; y < 70; ++y)
+        for (int x = 20 + 105; x < 20 + 200; ++x)
+            dark += image.pixelColor(x, y).lightness() < 100;
+    EXPECT_GT(dark, 50) << "the second member's text";
+    EXPECT_TRUE(Near(image.pixelColor(20 + 150, 20 + 2), QColor(Qt::white)));
+    EXPECT_TRUE(Near(image.pixelColor(10, 45), QColor(Qt::white))) << "nothing outside the group";
 }
