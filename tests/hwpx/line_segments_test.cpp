@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 #include <map>
 
@@ -20,8 +19,6 @@
 #include "hwpx/xml.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 using Lines = std::vector<std::vector<hwp::LineSegment>>;
 
@@ -148,22 +145,6 @@ TEST(HwpxLineSegments, StartsMoveBetweenTheFilesUnitsAndTheTextAndDamagedOnesAre
     EXPECT_EQ(LinesOf(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(read)), &lines), lines);
 }
 
-std::vector<std::string> Samples()
-{
-    std::vector<std::string> paths;
-    const char* source = std::getenv("VARNEL_SOURCE_DIR");
-    std::error_code error;
-    const fs::path folder = fs::path(source == nullptr ? "" : source) / ".." / "shared" / "hwpx-samples";
-    if (source == nullptr || !fs::is_directory(folder, error))
-        return paths;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() == ".hwpx")
-            paths.push_back(entry.path().string());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 // Every <lineseg> of the part, attributes as written, in document order.
 void LineElements(const hwpx::XmlNode& node, std::vector<std::string>& out)
 {
@@ -191,7 +172,7 @@ std::map<std::string, std::vector<std::string>> LineElements(const std::string& 
 // read with, spelled as the word processor spelled them; through HWP they stay.
 TEST(HwpxLineSegments, TheWordProcessorsLinesComeBackThroughHwpxAndHwp)
 {
-    const std::vector<std::string> samples = Samples();
+    const std::vector<std::string> samples = hwp_testing::HwpxSamplePaths();
     if (samples.empty())
         GTEST_SKIP() << "no HWPX samples beside the repository";
     std::size_t paragraphsWithLines = 0;
