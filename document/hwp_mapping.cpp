@@ -1274,10 +1274,11 @@ bool WriteHwpFile(const EditorDocument& document, const std::string& path, const
     }
 }
 
-bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng)
+bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng,
+                   const LaidOutLines* laid)
 {
     try {
-        hwpx::WriteHwpx(ToHwpDocument(document), path, previewPng);
+        hwpx::WriteHwpx(ToHwpDocument(document, laid), path, previewPng);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -48,8 +48,9 @@ std::unique_ptr<EditorDocument> ReadHwpFile(const std::string& path, TablesShown
 bool WriteHwpFile(const EditorDocument& document, const std::string& path, const std::string& previewImage = {},
                   const LaidOutLines* laid = nullptr);
 // The same as an HWPX package, with what the pane's file held and the model does not read;
-// `previewPng`: the picture of page 1 (none keeps the file's own).
-bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng = {});
+// `previewPng`: the picture of page 1 (none keeps the file's own); `laid` as above.
+bool WriteHwpxFile(const EditorDocument& document, const std::string& path, const std::string& previewPng = {},
+                   const LaidOutLines* laid = nullptr);
 
 // Block property: what a paragraph held in the file beside its text (its tabs' widths and
 // kinds, its range tags), given back to it while its text stays as read.

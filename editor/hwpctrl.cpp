@@ -1406,7 +1406,7 @@ bool CHwpctrl::SaveDocumentAs(std::u16string_view path, std::u16string_view form
     const PagedLayout layout(*m_document);
     const LaidOutLines lines = layout.LaidLines();
     const std::string preview = PreviewImageOf(layout);
-    if (hwpx ? !WriteHwpxFile(*m_document, file, PngOf(preview)) : !WriteHwpFile(*m_document, file, preview, &lines))
+    if (hwpx ? !WriteHwpxFile(*m_document, file, PngOf(preview), &lines) : !WriteHwpFile(*m_document, file, preview, &lines))
         return false;
     m_document->Text().setModified(false);
     return true;

@@ -236,6 +236,48 @@ hwp::ObjectRecord ShapeKindRecord(const XmlNode& node, std::uint32_t id, hwp::Hw
     return {kRectangleTag, 1, hwp::ToBytes(out.Data())};
 }
 
+// Where the text of a paragraph stands in the file's count, which is the HWP one: every
+// object, control and tab takes eight units, a character one.
+struct FileUnits {
+    std::vector<std::uint32_t> starts;   // text index -> its unit
+    std::uint32_t total = 0;
+
+    void Char(char16_t c)
+    {
+        starts.push_back(total);
+        total += c == u'\t' ? 8 : 1;
+    }
+    void Control() { total += 8; }
+};
+
+// The paragraph's stored lines, their starts moved from units to text indexes. Lines that
+// do not start at 0 and in order, or start past the text, are a damaged layout: the
+// paragraph is then laid out anew.
+std::vector<hwp::LineSegment> LineSegments(const XmlNode& array, const FileUnits& units)
+{
+    std::vector<hwp::LineSegment> lines;
+    for (const XmlNode* node : array.Children(u"lineseg")) {
+        const long long unit = node->Int(u"textpos", -1);
+        if (unit < 0 || unit > units.total || (lines.empty() && unit != 0))
+            return {};
+        hwp::LineSegment line;
+        line.textStart = static_cast<std::uint32_t>(
+            std::lower_bound(units.starts.begin(), units.starts.end(), static_cast<std::uint32_t>(unit)) - units.starts.begin());
+        if (!lines.empty() && line.textStart < lines.back().textStart)
+            return {};
+        line.top = Num<std::int32_t>(*node, u"vertpos");
+        line.height = Num<std::int32_t>(*node, u"vertsize");
+        line.textHeight = Num<std::int32_t>(*node, u"textheight");
+        line.baseline = Num<std::int32_t>(*node, u"baseline");
+        line.spacing = Num<std::int32_t>(*node, u"spacing");
+        line.columnStart = Num<std::int32_t>(*node, u"horzpos");
+        line.width = Num<std::int32_t>(*node, u"horzsize");
+        line.flags = Num<std::uint32_t>(*node, u"flags");
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 class SectionReader {
 public:
     SectionReader(const XmlNode& root, const hwp::Document& document, const std::map<QString, std::uint16_t>& binIds,
@@ -252,8 +294,9 @@ private:
     void Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
     void Text(const XmlNode& t, hwp::Paragraph& paragraph);
     void Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
-    void SectionDefinition(const XmlNode& secPr, hwp::Section& section) const;
-    void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const;
+    void SectionDefinition(const XmlNode& secPr, hwp::Section& section);
+    void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code);
+    void AddText(hwp::Paragraph& paragraph, char16_t c);
     hwp::Control Table(const XmlNode& tbl, int depth);
     hwp::Control Picture(const XmlNode& pic, int depth);
     std::vector<hwp::ObjectRecord> Caption(const XmlNode& node, int depth);
@@ -261,7 +304,7 @@ private:
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Container(const XmlNode& node, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
-    void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const;
+    void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place);
     hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
 
     const XmlNode& m_root;
@@ -270,6 +313,7 @@ private:
     const std::string& m_part;
     // Click-here fields begun and not yet ended: their ids in the file.
     std::map<QString, std::size_t> m_openFields;
+    FileUnits m_units;   // of the paragraph being read
 };
 
 std::vector<hwp::Paragraph> SectionReader::List(const XmlNode* subList, int depth)
@@ -299,10 +343,14 @@ hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section,
     if (p.Flag(u"columnBreak"))
         paragraph.breakFlags |= hwp::kBreakColumn;
     const std::map<QString, std::size_t> outerFields = std::exchange(m_openFields, {});
+    const FileUnits outerUnits = std::exchange(m_units, {});
     for (const XmlNode& child : p.children) {
         if (child.name == u"run")
             Run(child, paragraph, section, depth);
     }
+    if (const XmlNode* lines = p.Child(u"linesegarray"))
+        paragraph.lineLayout.segments = LineSegments(*lines, m_units);
+    m_units = outerUnits;
     // A field left open at the paragraph's end closes there: the model keeps click-here
     // fields inside one paragraph.
     for (const auto& [id, index] : m_openFields)
@@ -371,7 +419,7 @@ hwp::Control SectionReader::WithKept(hwp::Control control, const XmlNode& node) 
     return control;
 }
 
-void SectionReader::Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place) const
+void SectionReader::Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place)
 {
     Add(paragraph, hwp::NewKeptXmlControl({place, KeptXml(node, m_root)}), 11);
 }
@@ -382,29 +430,34 @@ void SectionReader::Text(const XmlNode& t, hwp::Paragraph& paragraph)
         if (piece.IsText()) {
             for (QChar c : piece.text) {
                 const char16_t unit = c.unicode();
-                if (unit >= 0x20 || unit == u'\t')
-                    paragraph.text += unit;
-                else if (unit == u'\n')
-                    paragraph.text += u'\n';
+                if (unit >= 0x20 || unit == u'\t' || unit == u'\n')
+                    AddText(paragraph, unit);
             }
         } else if (piece.name == u"tab") {
-            paragraph.text += u'\t';
+            AddText(paragraph, u'\t');
         } else if (piece.name == u"lineBreak") {
-            paragraph.text += u'\n';
+            AddText(paragraph, u'\n');
         } else if (piece.name == u"hyphen") {
-            paragraph.text += char16_t{0x00AD};
+            AddText(paragraph, char16_t{0x00AD});
         } else if (piece.name == u"nbSpace") {
-            paragraph.text += char16_t{0x00A0};
+            AddText(paragraph, char16_t{0x00A0});
         } else if (piece.name == u"fwSpace") {
-            paragraph.text += char16_t{0x2007};
+            AddText(paragraph, char16_t{0x2007});
         } else {
             Keep(paragraph, piece, hwp::XmlPlace::Text);
         }
     }
 }
 
-void SectionReader::Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code) const
+void SectionReader::AddText(hwp::Paragraph& paragraph, char16_t c)
 {
+    paragraph.text += c;
+    m_units.Char(c);
+}
+
+void SectionReader::Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code)
+{
+    m_units.Control();
     control.position = control.end = static_cast<std::uint32_t>(paragraph.text.size());
     control.code = code;
     paragraph.controls.push_back(std::move(control));
@@ -420,6 +473,7 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             section->columnCount = std::clamp<std::uint16_t>(Num<std::uint16_t>(child, u"colCount", 1), 1, 255);
             section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
             section->hwpxColumnsXml = KeptXml(child, m_root);
+            m_units.Control();
         } else if (child.name == u"header" || child.name == u"footer") {
             const bool footer = child.name == u"footer";
             hwp::ByteWriter head;
@@ -454,11 +508,13 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             }
             m_openFields[child.Attr(u"id")] = paragraph.fields.size();
             paragraph.fields.push_back(std::move(field));
+            m_units.Control();
         } else if (child.name == u"fieldEnd") {
             const auto open = m_openFields.find(child.Attr(u"beginIDRef"));
             if (open != m_openFields.end()) {
                 paragraph.fields[open->second].end = static_cast<std::uint32_t>(paragraph.text.size());
                 m_openFields.erase(open);
+                m_units.Control();
             } else {
                 Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
@@ -468,8 +524,9 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
     }
 }
 
-void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section) const
+void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section)
 {
+    m_units.Control();
     if (!section.hwpxSettingsXml.empty())
         return;
     section.hwpxSettingsXml = KeptXml(secPr, m_root);

@@ -106,9 +106,10 @@ private:
               hwp::HwpUnit height);
     void SectionDefinition(const hwp::Section& section);
     bool KeptSectionDefinition(const hwp::Section& section);
-    void Control(const hwp::Control& control);
-    void Object(const hwp::Control& control);
-    void MergedObject(const hwp::Control& control, const std::string& kept);
+    bool Control(const hwp::Control& control);
+    bool Object(const hwp::Control& control);
+    bool MergedObject(const hwp::Control& control, const std::string& kept);
+    void LineSegments(const hwp::Paragraph& paragraph, const std::vector<std::uint32_t>& units);
     void Table(const hwp::Table& table);
     void Picture(const hwp::Picture& picture);
     void Equation(const hwp::Equation& equation);
@@ -242,7 +243,12 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     std::vector<std::uint32_t> fieldIds;
     for (std::size_t i = 0; i < paragraph.fields.size(); ++i)
         fieldIds.push_back(m_fieldIds++);
+    // Where each text index starts in the units lines are counted in: eight for an object,
+    // a control or a tab, one for a character.
+    std::vector<std::uint32_t> units(text.size() + 1, 0);
+    std::uint32_t unit = 0;
     for (std::uint32_t at = 0; at <= text.size(); ++at) {
+        units[at] = unit;
         const bool newRun = run < paragraph.charShapes.size() && paragraph.charShapes[run].position <= at;
         if (newRun || at == 0) {
             CloseText();
@@ -254,8 +260,10 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
             m_out.writeAttribute(QStringLiteral("charPrIDRef"),
                                  Number(paragraph.charShapes.empty() ? 0 : paragraph.charShapes[run].charShapeId));
             ++run;
-            if (at == 0 && section != nullptr)
+            if (at == 0 && section != nullptr) {
                 SectionDefinition(*section);
+                unit += 16;
+            }
         }
         for (std::size_t f = 0; f < paragraph.fields.size(); ++f) {
             const hwp::Field& field = paragraph.fields[f];
@@ -265,8 +273,11 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
                 m_out.writeEmptyElement(kParagraphNs, QStringLiteral("fieldEnd"));
                 m_out.writeAttribute(QStringLiteral("beginIDRef"), Number(fieldIds[f]));
                 m_out.writeEndElement();
+                unit += 8;
+                units[at] = unit;   // a field's end stays on the line before
             }
             if (field.begin == at) {
+                unit += field.end == at ? 16 : 8;
                 CloseText();
                 m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
                 m_out.writeStartElement(kParagraphNs, QStringLiteral("fieldBegin"));
@@ -297,10 +308,11 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
             }
         }
         for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control)
-            Control(paragraph.controls[control]);
+            unit += Control(paragraph.controls[control]) ? 8 : 0;
         if (at == text.size())
             break;
         const char16_t c = text[at];
+        unit += c == u'\t' ? 8 : 1;
         const char* empty = c == u'\t' ? "tab" : c == u'\n' ? "lineBreak" : c == 0x00AD ? "hyphen" : c == 0x00A0 ? "nbSpace" : c == 0x2007 ? "fwSpace" : nullptr;
         OpenText();
         if (empty != nullptr)
@@ -310,10 +322,40 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     }
     CloseText();
     m_out.writeEndElement();   // run
+    LineSegments(paragraph, units);
     m_out.writeEndElement();   // p
 }
 
-void SectionWriter::Control(const hwp::Control& control)
+// The lines the paragraph was read or laid out with, while they fit its text; a paragraph
+// without them is laid out by whoever reads the file.
+void SectionWriter::LineSegments(const hwp::Paragraph& paragraph, const std::vector<std::uint32_t>& units)
+{
+    const std::vector<hwp::LineSegment>& lines = paragraph.lineLayout.segments;
+    if (lines.empty() || lines.front().textStart != 0)
+        return;
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+        if (lines[k].textStart < lines[k - 1].textStart || lines[k].textStart > paragraph.text.size())
+            return;
+    }
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("linesegarray"));
+    for (const hwp::LineSegment& line : lines) {
+        m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineseg"));
+        // The first line holds whatever the paragraph starts with, its section's settings too.
+        m_out.writeAttribute(QStringLiteral("textpos"), Number(line.textStart == 0 ? 0 : units[line.textStart]));
+        m_out.writeAttribute(QStringLiteral("vertpos"), Number(line.top));
+        m_out.writeAttribute(QStringLiteral("vertsize"), Number(line.height));
+        m_out.writeAttribute(QStringLiteral("textheight"), Number(line.textHeight));
+        m_out.writeAttribute(QStringLiteral("baseline"), Number(line.baseline));
+        m_out.writeAttribute(QStringLiteral("spacing"), Number(line.spacing));
+        m_out.writeAttribute(QStringLiteral("horzpos"), Number(line.columnStart));
+        m_out.writeAttribute(QStringLiteral("horzsize"), Number(line.width));
+        m_out.writeAttribute(QStringLiteral("flags"), Number(line.flags));
+    }
+    m_out.writeEndElement();
+}
+
+// Whether the control became an element.
+bool SectionWriter::Control(const hwp::Control& control)
 {
     const std::optional<hwp::KeptXml> kept = hwp::ReadKeptXml(control);
     if (kept && kept->place == hwp::XmlPlace::Text) {
@@ -329,22 +371,23 @@ void SectionWriter::Control(const hwp::Control& control)
             WriteKept(m_out, element);
             if (kept->place == hwp::XmlPlace::Ctrl)
                 m_out.writeEndElement();
-        } else if (const std::optional<std::string> rest = hwp::KeptXmlOf(control)) {
-            try {
-                MergedObject(control, *rest);
-            } catch (const hwp::HwpError&) {
-                Object(control);   // what was kept is no XML: the model's own
-            }
-        } else {
-            Object(control);
+            return true;
         }
+        if (const std::optional<std::string> rest = hwp::KeptXmlOf(control)) {
+            try {
+                return MergedObject(control, *rest);
+            } catch (const hwp::HwpError&) {
+                return Object(control);   // what was kept is no XML: the model's own
+            }
+        }
+        return Object(control);
     } catch (const hwp::HwpError&) {
-        // A damaged object has no element to become.
+        return false;   // a damaged object has no element to become
     }
 }
 
 // The object as the model has it, with what it was read from beyond that.
-void SectionWriter::MergedObject(const hwp::Control& control, const std::string& kept)
+bool SectionWriter::MergedObject(const hwp::Control& control, const std::string& kept)
 {
     QString text;
     QXmlStreamWriter temporary(&text);
@@ -355,12 +398,13 @@ void SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     XmlNode ours = ParseXml(text.toStdString(), "an object");
     if (ours.children.empty()) {
         WriteKept(m_out, kept);   // a kind the model only draws
-        return;
+        return true;
     }
     WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
+    return true;
 }
 
-void SectionWriter::Object(const hwp::Control& control)
+bool SectionWriter::Object(const hwp::Control& control)
 {
     try {
         if (hwp::IsTable(control)) {
@@ -388,9 +432,12 @@ void SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
+        } else {
+            return false;
         }
+        return true;
     } catch (const hwp::HwpError&) {
-        // A damaged object has no element to become.
+        return false;   // a damaged object has no element to become
     }
 }
 

@@ -131,6 +131,8 @@ TEST_F(PaneDocuments, APaneExportsAsHwpxWithWhatItsHwpxFileHeldBeyondTheModel)
     const hwp::Document exported = hwpx::ReadAnyDocument(PathOf("export.hwpx"));
     const hwp::Paragraph& paragraph = exported.sections.at(0).paragraphs.at(0);
     EXPECT_EQ(paragraph.text, u"가나다");
+    // The paragraph changed: it goes with the lines the pane printed it on.
+    EXPECT_EQ(paragraph.lineLayout.segments.size(), 1u);
     ASSERT_EQ(paragraph.controls.size(), 1u);
     EXPECT_EQ(paragraph.controls[0].position, 1u);
     EXPECT_EQ(hwp::ReadKeptXml(paragraph.controls[0]), hwp::ReadKeptXml(mark));

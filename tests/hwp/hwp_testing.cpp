@@ -173,29 +173,38 @@ hwp::Control TableControl(const hwp::Document& document, const std::vector<std::
     return control;
 }
 
-std::string SamplesFolder()
+namespace {
+
+std::string SharedFolder(const char* name)
 {
     const std::string source = SourceDir();
     if (source.empty())
         return {};
-    const fs::path folder = fs::path(source) / ".." / "shared" / "hwp-samples";
+    const fs::path folder = fs::path(source) / ".." / "shared" / name;
     std::error_code error;
     return fs::is_directory(folder, error) ? folder.lexically_normal().string() : std::string();
 }
 
-std::vector<std::string> SamplePaths()
+std::vector<std::string> PathsIn(const std::string& folder, const char* extension)
 {
     std::vector<std::string> paths;
-    const std::string folder = SamplesFolder();
     if (folder.empty())
         return paths;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() == ".hwp")
+        if (entry.path().extension() == extension)
             paths.push_back(entry.path().string());
     }
     std::sort(paths.begin(), paths.end());
     return paths;
 }
+
+}  // namespace
+
+std::string SamplesFolder() { return SharedFolder("hwp-samples"); }
+
+std::vector<std::string> SamplePaths() { return PathsIn(SamplesFolder(), ".hwp"); }
+
+std::vector<std::string> HwpxSamplePaths() { return PathsIn(SharedFolder("hwpx-samples"), ".hwpx"); }
 
 OracleResult OracleTexts(const std::string& path)
 {

@@ -30,6 +30,8 @@ hwp::Control TableControl(const hwp::Document& document, const std::vector<std::
 // $VARNEL_SOURCE_DIR/../shared/hwp-samples, or empty when it is not there.
 std::string SamplesFolder();
 std::vector<std::string> SamplePaths();
+// The HWPX documents in $VARNEL_SOURCE_DIR/../shared/hwpx-samples, or none.
+std::vector<std::string> HwpxSamplePaths();
 
 struct OracleResult {
     bool available = false;   // node and the installed package are there
