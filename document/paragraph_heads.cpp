@@ -386,14 +386,15 @@ public:
         : QObject(&text), m_text(text), m_origin(std::move(origin)), m_heads(text, m_origin)
     {
         setObjectName(QLatin1String(kKeeperName));
-        connect(&text, &QTextDocument::contentsChange, this, [this] {
-            if (!m_fitting)
+        connect(&text, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+            if (!m_fitting && !LeavesHeads(from, added))
                 Schedule();
         });
     }
 
     void Count()
     {
+        m_counted = m_text.blockCount();
         m_heads = ParagraphHeads(m_text, m_origin);
         m_fitting = true;
         m_heads.FitRooms(m_text, LayoutScale(m_text));
@@ -406,6 +407,19 @@ public:
     std::function<void()> counted;
 
 private:
+    // Whether a change of the text, now [from, from + added), leaves every head as it was
+    // counted: it stays inside one paragraph, past its first character (a head takes that
+    // character's format), and no paragraph came or went. A change of a paragraph's format
+    // starts at the paragraph.
+    bool LeavesHeads(int from, int added) const
+    {
+        if (m_text.blockCount() != m_counted)
+            return false;
+        const QTextBlock block = m_text.findBlock(from);
+        return block.isValid() && from > block.position() &&
+               from + added < block.position() + block.length();
+    }
+
     // After the change: the document's layout hears of it after this signal.
     void Schedule()
     {
@@ -423,6 +437,7 @@ private:
     ParagraphHeads m_heads;
     bool m_pending = false;
     bool m_fitting = false;
+    int m_counted = -1;   // paragraphs when last counted
 };
 
 HeadKeeper* KeeperOf(const QTextDocument& text)

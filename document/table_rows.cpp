@@ -13,8 +13,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace editor {
@@ -42,19 +44,44 @@ void CollectTables(const QTextFrame* frame, std::vector<QTextTable*>& out)
     }
 }
 
-// Each row's least height in layout pixels, from the heights the cells were read with:
-// a row as tall as its tallest one-row cell, and the last row under a merged cell taller
-// if the rows it spans fall short of it.
-std::vector<double> RowTargets(const QTextTable& table)
+// The rows [first, last] of `table` widened until no cell reaches past them, so that their
+// heights can be fitted without the rest of the table.
+std::pair<int, int> WholeCells(const QTextTable& table, int first, int last)
+{
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (int c = 0; c < table.columns(); ++c) {
+            for (const int r : {first, last}) {
+                const QTextTableCell cell = table.cellAt(r, c);
+                if (!cell.isValid())
+                    continue;
+                const int top = cell.row();
+                const int bottom = cell.row() + cell.rowSpan() - 1;
+                if (top < first || bottom > last) {
+                    first = std::min(first, top);
+                    last = std::min(std::max(last, bottom), table.rows() - 1);
+                    grown = true;
+                }
+            }
+        }
+    }
+    return {first, last};
+}
+
+// The least height of the rows [first, last] (no cell reaching past them) in layout
+// pixels, from the heights the cells were read with: a row as tall as its tallest one-row
+// cell, and the last row under a merged cell taller if the rows it spans fall short of it.
+std::vector<double> RowTargets(const QTextTable& table, int first, int last)
 {
     struct Span {
         int row;
         int rows;
         double height;
     };
-    std::vector<double> rows(static_cast<std::size_t>(std::max(0, table.rows())), 0.0);
+    const auto index = [first](int row) { return static_cast<std::size_t>(row - first); };
+    std::vector<double> rows(static_cast<std::size_t>(std::max(0, last - first + 1)), 0.0);
     std::vector<Span> spans;
-    for (int r = 0; r < table.rows(); ++r) {
+    for (int r = first; r <= last; ++r) {
         for (int c = 0; c < table.columns(); ++c) {
             const QTextTableCell cell = table.cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
@@ -68,19 +95,19 @@ std::vector<double> RowTargets(const QTextTable& table)
                                          : static_cast<double>(hwp::kNewTableRowHeight);
             const double height = HwpUnitsToLayout(perRow * cell.rowSpan());
             if (cell.rowSpan() == 1)
-                rows[static_cast<std::size_t>(r)] = std::max(rows[static_cast<std::size_t>(r)], height);
+                rows[index(r)] = std::max(rows[index(r)], height);
             else
                 spans.push_back({r, cell.rowSpan(), height});
         }
     }
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.row + a.rows < b.row + b.rows; });
     for (const Span& span : spans) {
-        const int last = std::min(span.row + span.rows, table.rows()) - 1;
+        const int end = std::min(span.row + span.rows, last + 1) - 1;
         double sum = 0;
-        for (int r = span.row; r <= last; ++r)
-            sum += rows[static_cast<std::size_t>(r)];
-        if (last >= 0 && sum < span.height)
-            rows[static_cast<std::size_t>(last)] += span.height - sum;
+        for (int r = span.row; r <= end; ++r)
+            sum += rows[index(r)];
+        if (end >= first && sum < span.height)
+            rows[index(end)] += span.height - sum;
     }
     return rows;
 }
@@ -120,23 +147,76 @@ struct CellChange {
     QTextTableCellFormat format;
 };
 
-// The changes one pass makes, measured on the layout as it stands.
-std::vector<CellChange> MeasureChanges(QTextDocument& text)
+// Rows of one table to fit: [first, last].
+struct RowRange {
+    QTextTable* table;
+    int first;
+    int last;
+};
+
+// Every row of every table of the document, nested ones too.
+std::vector<RowRange> AllRows(const QTextDocument& text)
 {
     std::vector<QTextTable*> tables;
     CollectTables(text.rootFrame(), tables);
-    std::vector<CellChange> changes;
+    std::vector<RowRange> ranges;
+    for (QTextTable* table : tables)
+        ranges.push_back({table, 0, table->rows() - 1});
+    return ranges;
+}
+
+// The rows whose text lies in [from, to] (document positions): of the tables holding
+// either end, the rows from the one to the other; of tables wholly inside, every row.
+std::vector<RowRange> RowsAround(const QTextDocument& text, int from, int to)
+{
+    std::vector<QTextTable*> tables;
+    CollectTables(text.rootFrame(), tables);
+    std::vector<RowRange> ranges;
     for (QTextTable* table : tables) {
-        const std::vector<double> targets = RowTargets(*table);
-        for (int r = 0; r < table->rows(); ++r) {
+        const int begin = table->firstPosition();
+        const int end = table->lastPosition();
+        if (to < begin - 1 || from > end + 1 || table->rows() <= 0)
+            continue;
+        const QTextTableCell top = from >= begin && from <= end ? table->cellAt(from) : QTextTableCell();
+        const QTextTableCell bottom = to >= begin && to <= end ? table->cellAt(to) : QTextTableCell();
+        const int first = top.isValid() ? top.row() : 0;
+        const int last = bottom.isValid() ? bottom.row() + bottom.rowSpan() - 1 : table->rows() - 1;
+        const auto [wholeFirst, wholeLast] = WholeCells(*table, std::max(0, first), std::min(last, table->rows() - 1));
+        ranges.push_back({table, wholeFirst, wholeLast});
+    }
+    return ranges;
+}
+
+// How the tables are made up: rows or columns added or taken away change the widths or
+// the spans that rows away from the change were fitted with.
+std::vector<std::pair<int, int>> TableShapes(const QTextDocument& text)
+{
+    std::vector<QTextTable*> tables;
+    CollectTables(text.rootFrame(), tables);
+    std::vector<std::pair<int, int>> shapes;
+    for (const QTextTable* table : tables)
+        shapes.emplace_back(table->rows(), table->columns());
+    return shapes;
+}
+
+// The changes one pass makes to the rows of `ranges`, measured on the layout as it stands.
+std::vector<CellChange> MeasureChanges(const std::vector<RowRange>& ranges)
+{
+    std::vector<CellChange> changes;
+    for (const RowRange& range : ranges) {
+        QTextTable* table = range.table;
+        if (range.first > range.last || range.last >= table->rows())
+            continue;
+        const std::vector<double> targets = RowTargets(*table, range.first, range.last);
+        for (int r = range.first; r <= range.last; ++r) {
             for (int c = 0; c < table->columns(); ++c) {
                 const QTextTableCell cell = table->cellAt(r, c);
                 if (!cell.isValid() || cell.row() != r || cell.column() != c)
                     continue;
                 QTextTableCellFormat format = cell.format().toTableCellFormat();
                 double target = 0;
-                for (int k = r; k < r + cell.rowSpan() && k < table->rows(); ++k)
-                    target += targets[static_cast<std::size_t>(k)];
+                for (int k = r; k < r + cell.rowSpan() && k <= range.last; ++k)
+                    target += targets[static_cast<std::size_t>(k - range.first)];
                 const double top = Extra(format, kCellExtraTopProperty);
                 const double bottom = Extra(format, kCellExtraBottomProperty);
                 if (target <= 0 && top <= 0 && bottom <= 0)
@@ -170,36 +250,87 @@ std::vector<CellChange> MeasureChanges(QTextDocument& text)
     return changes;
 }
 
+// Fits the rows the ranges name, `ranges` found again for each pass. False when nothing
+// was measured because there are steps to redo.
+bool FitRows(QTextDocument& text, const std::function<std::vector<RowRange>()>& ranges, bool& changed)
+{
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        // A change now would cost the steps to redo; the next edit fits the rows again.
+        if (text.isUndoRedoEnabled() && text.availableRedoSteps() > 0)
+            return false;
+        const std::vector<CellChange> changes = MeasureChanges(ranges());
+        if (changes.empty())
+            break;
+        const bool wasModified = text.isModified();
+        const bool join = text.isUndoRedoEnabled() && text.availableUndoSteps() > 0;
+        QTextCursor edit(&text);
+        if (join)
+            edit.joinPreviousEditBlock();
+        else
+            edit.beginEditBlock();
+        for (const CellChange& change : changes)
+            change.table->cellAt(change.row, change.column).setFormat(change.format);
+        edit.endEditBlock();
+        if (!join && text.isUndoRedoEnabled())
+            text.clearUndoRedoStacks(QTextDocument::UndoStack);
+        if (!wasModified)
+            text.setModified(false);
+        changed = true;
+    }
+    return true;
+}
+
 class RowFitter : public QObject {
 public:
-    explicit RowFitter(QTextDocument& text) : QObject(&text), m_text(text)
+    explicit RowFitter(QTextDocument& text) : QObject(&text), m_text(text), m_changed(&text), m_shapes(TableShapes(text))
     {
         setObjectName(QLatin1String(kFitterName));
-        connect(&text, &QTextDocument::contentsChange, this, [this] {
+        connect(&text, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
             if (!m_fitting)
-                Schedule();
+                Schedule(from, from + added);
         });
     }
 
 private:
     // After the change: the document's layout hears of it after this signal. The fit's
-    // own changes ask for no other fit (a fit settles what it can in its passes).
-    void Schedule()
+    // own changes ask for no other fit (a fit settles what it can in its passes). Only the
+    // rows that hold changed text are fitted, the changes since the last fit held in a
+    // cursor that the document moves as text comes and goes before them.
+    void Schedule(int from, int to)
     {
+        if (m_pending) {
+            from = std::min(from, m_changed.selectionStart());
+            to = std::max(to, m_changed.selectionEnd());
+        }
+        const int end = std::max(0, m_text.characterCount() - 1);
+        m_changed.setPosition(std::clamp(from, 0, end));
+        m_changed.setPosition(std::clamp(to, 0, end), QTextCursor::KeepAnchor);
         if (m_pending)
             return;
         m_pending = true;
         QTimer::singleShot(0, this, [this] {
             m_pending = false;
             m_fitting = true;
-            FitTableRows(m_text);
+            bool changed = false;
+            std::vector<std::pair<int, int>> shapes = TableShapes(m_text);
+            const bool whole = m_wholeDue || shapes != m_shapes;
+            const auto ranges = [this, whole] {
+                return whole ? AllRows(m_text)
+                             : RowsAround(m_text, m_changed.selectionStart(), m_changed.selectionEnd());
+            };
+            // Rows left unfitted while there were steps to redo are fitted with the next edit.
+            m_wholeDue = !FitRows(m_text, ranges, changed);
+            m_shapes = std::move(shapes);
             m_fitting = false;
         });
     }
 
     QTextDocument& m_text;
+    QTextCursor m_changed;
     bool m_pending = false;
     bool m_fitting = false;
+    bool m_wholeDue = false;
+    std::vector<std::pair<int, int>> m_shapes;   // rows and columns of each table at the last fit
 };
 
 } // namespace
@@ -300,29 +431,7 @@ double FileCellHeight(const QTextTableCell& cell)
 bool FitTableRows(QTextDocument& text)
 {
     bool changed = false;
-    for (int pass = 0; pass < kMaxPasses; ++pass) {
-        // A change now would cost the steps to redo; the next edit fits the rows again.
-        if (text.isUndoRedoEnabled() && text.availableRedoSteps() > 0)
-            break;
-        const std::vector<CellChange> changes = MeasureChanges(text);
-        if (changes.empty())
-            break;
-        const bool wasModified = text.isModified();
-        const bool join = text.isUndoRedoEnabled() && text.availableUndoSteps() > 0;
-        QTextCursor edit(&text);
-        if (join)
-            edit.joinPreviousEditBlock();
-        else
-            edit.beginEditBlock();
-        for (const CellChange& change : changes)
-            change.table->cellAt(change.row, change.column).setFormat(change.format);
-        edit.endEditBlock();
-        if (!join && text.isUndoRedoEnabled())
-            text.clearUndoRedoStacks(QTextDocument::UndoStack);
-        if (!wasModified)
-            text.setModified(false);
-        changed = true;
-    }
+    FitRows(text, [&text] { return AllRows(text); }, changed);
     return changed;
 }
 

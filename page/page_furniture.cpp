@@ -74,12 +74,22 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
         m_font = first.charFormat().font();
     const double bodyHeight = std::max(1.0, HwpUnitsToLayout(m_page.BodyHeight()));
     QAbstractTextDocumentLayout* layout = text.documentLayout();
+    // A table ends where its frame does: its cells' blocks are measured only when they
+    // anchor something, as a block's place in a table is dear to find.
+    for (QTextFrame* frame : text.rootFrame()->childFrames())
+        m_textEnd = std::max(m_textEnd, layout->frameBoundingRect(frame).bottom());
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const QTextLayout* lines = block.layout();
         if (lines == nullptr)
             continue;
-        const QRectF bounds = layout->blockBoundingRect(block);
-        m_textEnd = std::max(m_textEnd, bounds.bottom());
+        std::optional<QRectF> measured;
+        const auto bounds = [&] {
+            if (!measured)
+                measured = layout->blockBoundingRect(block);
+            return *measured;
+        };
+        if (text.frameAt(block.position()) == text.rootFrame())
+            m_textEnd = std::max(m_textEnd, bounds().bottom());
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
             const KeptObjectRef object = KeptObjectOf(fragment.fragment().charFormat());
             if (!object)
@@ -98,7 +108,7 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
             if (list == nullptr)
                 continue;
             const QTextLine line = lines->lineForTextPosition(fragment.fragment().position() - block.position());
-            const double y = bounds.top() + (line.isValid() ? line.y() : 0.0);
+            const double y = bounds().top() + (line.isValid() ? line.y() : 0.0);
             list->push_back({static_cast<int>(std::floor(std::max(0.0, y) / bodyHeight)), object->control});
         }
     }

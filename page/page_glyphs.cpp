@@ -270,10 +270,12 @@ BlockOrigins::BlockOrigins(QTextDocument& text) : m_text(text)
                 first = at;
         });
         {
-            // Only around its table: drawing the whole document for each table would cost
-            // a paragraph of many tables the square of their number.
+            // Only around its line: drawing the whole document for each table would cost
+            // a paragraph of many tables the square of their number, and a whole table
+            // its every row.
             QPainter painter(&device);
-            text.drawContents(&painter, layout->frameBoundingRect(const_cast<QTextTable*>(probe.table)));
+            const QRectF around = layout->blockBoundingRect(probe.block);
+            text.drawContents(&painter, around.adjusted(0, -probe.lineHeight, 0, probe.lineHeight));
         }
         probe.block.setVisible(false);
         // A tenth of a line off at most, else the probe found another text.

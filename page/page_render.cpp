@@ -153,6 +153,9 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
 {
     const Section& section = sections[index];
     m_text->setUndoRedoEnabled(false);
+    // Laid out once, when its formats and page are set: each change before would lay a
+    // table out whole again.
+    m_text->setLayoutEnabled(false);
     m_heldLines = StoredLinesHeld(*m_text);
     // Counted over the whole document (numbers go on across sections) and given their
     // room before the glyph cache takes the text's colours.
@@ -186,6 +189,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     const WidthsFitted fitted = breaks == StoredBreaks::Follow
                                     ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width(), m_layoutDevice)
                                     : WidthsFitted{};
+    m_text->setLayoutEnabled(true);
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     BreakBeforePushedParagraphs();

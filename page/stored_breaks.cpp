@@ -287,6 +287,9 @@ bool HoldsWideObjects(QTextDocument& text, const QTextBlock& block)
 void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
 {
     QTextCursor cursor(&text);
+    // One edit: the layout hears of the changes once, where each change in a table
+    // would lay the whole table out again.
+    cursor.beginEditBlock();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         const std::optional<hwp::ParaShape> shape = ParaShapeOf(format);
@@ -313,6 +316,7 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
     }
+    cursor.endEditBlock();
 }
 
 WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth,
@@ -322,6 +326,7 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
     if (held.empty())
         return fitted;
     QTextCursor cursor(&text);
+    cursor.beginEditBlock();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const StoredLines* stored = HeldLinesOf(block, held);
         if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(text, block))
@@ -340,6 +345,7 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
         cursor.setBlockFormat(format);
         fitted.widths[block.blockNumber()] = *change;
     }
+    cursor.endEditBlock();
     return fitted;
 }
 

@@ -161,11 +161,13 @@ int RunImage(int argc, char** argv)
     auto document = ReadInputFor(in, out);
     if (!document)
         return 1;
-    const int pages = editor::PagedLayout(*document).PageCount();
+    // One layout both counts the pages and paints the page.
+    const editor::PagedLayout layout(*document);
+    const int pages = layout.PageCount();
     if (page > pages)
         return Fail(in + " has " + std::to_string(pages) + (pages == 1 ? " page" : " pages") + "; there is no page " +
                     std::to_string(page));
-    if (!WritePageImage(*document, page - 1, out))
+    if (!WritePageImage(layout, page - 1, out))
         return Fail(out + ": could not be written");
     return 0;
 }
