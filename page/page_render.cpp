@@ -168,7 +168,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         m_heads->KeepBlocks(first, end - first);
         m_firstBlock = first;
     }
-    m_placed = TakePlacedObjects(*m_text);
+    m_placed = TakePlacedObjects(*m_text, m_heldLines);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -195,6 +195,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     BreakBeforePushedParagraphs();
     DropMarginsBeforePageBreaks(*m_text);
     if (breaks == StoredBreaks::Follow)
+        FollowStoredLines(*m_text, m_heldLines, fitted);
+    if (PushTextBelowPlacedObjects() && breaks == StoredBreaks::Follow)
         FollowStoredLines(*m_text, m_heldLines, fitted);
     m_text->documentLayout()->documentSize();
     MoveFirstLinesBelowObjects(*m_text, m_placed);
@@ -549,7 +551,7 @@ PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
                              frame.column.width() - placed.leftMargin - placed.rightMargin, 0);
     const int page = layoutPage / m_columns;
     frame.oddPage = page % 2 == 0;
-    return {&placed, page, PlaceObject(placed.properties, placed.size, frame)};
+    return {&placed, page, layoutPage, PlaceObject(placed.properties, placed.size, frame)};
 }
 
 void PagedLayout::BreakBeforePushedParagraphs()
@@ -577,10 +579,56 @@ void PagedLayout::BreakBeforePushedParagraphs()
     }
 }
 
-void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
+bool PagedLayout::PushTextBelowPlacedObjects()
 {
     if (m_placed.empty())
-        return;
+        return false;
+    m_text->documentLayout()->documentSize();
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    std::vector<std::pair<int, double>> pushes;   // block number, room above it
+    for (const PlacedObject& placed : m_placed) {
+        const hwp::TextWrap wrap = placed.properties.wrap;
+        const PlacedOnSheet one = wrap == hwp::TextWrap::Square || wrap == hwp::TextWrap::TopAndBottom
+                                      ? Place(placed)
+                                      : PlacedOnSheet{};
+        if (one.object == nullptr)
+            continue;
+        // Its place in the layout's coordinates, from the highest block it meets.
+        const double top = one.layoutPage * bodyHeight + one.rect.top() - HwpUnitsToLayout(m_page.BodyTop());
+        const double bottom = top + one.rect.height() + HwpUnitsToLayout(placed.properties.outerMargins[3]);
+        QTextBlock block = m_text->findBlock(placed.position);
+        const int above = m_text->documentLayout()->hitTest(QPointF(1, top), Qt::FuzzyHit);
+        if (const QTextBlock higher = m_text->findBlock(above); above >= 0 && higher.isValid() &&
+                                                                  higher.blockNumber() < block.blockNumber())
+            block = higher;
+        for (; block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            if (InCell(block) || layout == nullptr || layout->lineCount() == 0)
+                continue;
+            const double first = layout->position().y() + layout->lineAt(0).y();
+            if (first >= bottom - 0.5)
+                break;
+            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+            if (layout->position().y() + last.y() + last.height() <= top || block == m_text->begin() ||
+                HeldLinesOf(block, m_heldLines) != nullptr)
+                continue;
+            pushes.emplace_back(block.blockNumber(), bottom - first);
+            break;
+        }
+    }
+    QTextCursor cursor(m_text.get());
+    for (const auto& [number, room] : pushes) {
+        const QTextBlock block = m_text->findBlockByNumber(number);
+        QTextBlockFormat format = block.blockFormat();
+        format.setTopMargin(format.topMargin() + room);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+    return !pushes.empty();
+}
+
+const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() const
+{
     if (!m_placedOnSheets) {
         std::vector<PlacedOnSheet> sheets;
         for (const PlacedObject& placed : m_placed) {
@@ -592,7 +640,25 @@ void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
         });
         m_placedOnSheets = std::move(sheets);
     }
-    for (const PlacedOnSheet& one : *m_placedOnSheets) {
+    return *m_placedOnSheets;
+}
+
+std::vector<QRectF> PagedLayout::PlacedObjectRects(int page) const
+{
+    const auto [section, local] = Locate(page);
+    std::vector<QRectF> rects;
+    for (const PlacedOnSheet& one : section->PlacedOnSheets()) {
+        if (one.page == local)
+            rects.push_back(one.rect);
+    }
+    return rects;
+}
+
+void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
+{
+    if (m_placed.empty())
+        return;
+    for (const PlacedOnSheet& one : PlacedOnSheets()) {
         if (one.page != page || one.object->BehindText() != behind)
             continue;
         painter.save();

@@ -73,6 +73,9 @@ public:
     LaidOutLines LaidLines() const;
 
     int PageCount() const;
+    // Where the objects the file places on the page (placed_objects.h) lie on the sheet of
+    // page `page`, in layout pixels.
+    std::vector<QRectF> PlacedObjectRects(int page) const;
     // The page definition page `page` is laid out on: its section's (the last section's
     // past the end).
     const PageSetup& PageOf(int page) const;
@@ -127,12 +130,18 @@ private:
     struct PlacedOnSheet {
         const PlacedObject* object = nullptr;
         int page = 0;
+        int layoutPage = 0;
         QRectF rect;
     };
     PlacedOnSheet Place(const PlacedObject& placed) const;
+    const std::vector<PlacedOnSheet>& PlacedOnSheets() const;
     // Paragraphs whose objects push their text down start a page where the object would
     // not fit above the text on the page the text starts.
     void BreakBeforePushedParagraphs();
+    // Once laid out: a paragraph laid out anew that would run under an object the text goes
+    // around or above and below starts below it (text flows beside an object only on the
+    // lines a file stored for it). True when any moved; the copy is then laid out again.
+    bool PushTextBelowPlacedObjects();
     // Paints the placed objects of page `page` under the text (`behind`) or over it,
     // in their order; `painter`'s coordinates are layout pixels from the sheet's corner.
     void PaintPlaced(QPainter& painter, int page, bool behind) const;

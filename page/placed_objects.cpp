@@ -43,10 +43,14 @@ std::optional<hwp::ObjectProperties> FloatingProperties(const hwp::Control& cont
     }
 }
 
-// The room an object that pushes its paragraph's text below it takes above the text.
-double RoomAbove(const hwp::ObjectProperties& properties, QSizeF size)
+// The room an object that pushes its paragraph's text below it takes above the text. Text
+// flows beside an object only on the lines the file stored for it: a paragraph laid out
+// anew goes below the object instead of under it.
+double RoomAbove(const hwp::ObjectProperties& properties, QSizeF size, bool storedLines)
 {
-    if (properties.wrap != hwp::TextWrap::TopAndBottom || properties.vertRelTo != hwp::VertRelTo::Paragraph)
+    const bool pushes = properties.wrap == hwp::TextWrap::TopAndBottom ||
+                        (properties.wrap == hwp::TextWrap::Square && !storedLines);
+    if (!pushes || properties.vertRelTo != hwp::VertRelTo::Paragraph)
         return 0;
     const double margins = HwpUnitsToLayout(properties.outerMargins[2]) + HwpUnitsToLayout(properties.outerMargins[3]);
     return std::max(0.0, HwpUnitsToLayout(properties.verticalOffset) + size.height() + margins);
@@ -80,7 +84,7 @@ QRectF PlaceObject(const hwp::ObjectProperties& properties, QSizeF size, const P
     return {QPointF(x, y), size};
 }
 
-std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text)
+std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unordered_set<const StoredLines*>& held)
 {
     std::vector<PlacedObject> placed;
     QTextCursor cursor(&text);
@@ -100,7 +104,7 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text)
             PlacedObject one{object, *properties, format, fragment.position(), {}, 0,
                              block.blockFormat().leftMargin(), block.blockFormat().rightMargin()};
             one.size = KeptObjectPainterFor(object->control)->SizeIn(*object, KeptObjectView{format, true});
-            one.roomAbove = RoomAbove(*properties, one.size);
+            one.roomAbove = RoomAbove(*properties, one.size, HeldLinesOf(block, held) != nullptr);
             room = std::max(room, one.roomAbove);
             format.setProperty(kPlacedObjectProperty, true);
             cursor.setPosition(fragment.position());

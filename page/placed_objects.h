@@ -8,10 +8,12 @@
 #include "document/editor_document.h"
 #include "document/kept_objects.h"
 #include "hwp/object_properties.h"
+#include "page/stored_breaks.h"
 
 #include <QRectF>
 #include <QTextCharFormat>
 
+#include <unordered_set>
 #include <vector>
 
 class QTextDocument;
@@ -47,9 +49,11 @@ struct PlacedObject {
 };
 
 // Takes the floating objects of the top-level blocks of `text` out of their lines, and
-// makes room above the paragraphs of those that push their paragraph's text below them.
-// In the order of their characters.
-std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text);
+// makes room above the paragraphs of those that push their paragraph's text below them:
+// objects above and below the text, and objects the text flows around in paragraphs that
+// no longer hold their stored lines (`held`, stored_breaks.h). In the order of their
+// characters.
+std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unordered_set<const StoredLines*>& held);
 
 // Once `text` is laid out: moves the lines of its first block down into the room made for
 // its objects (see TakePlacedObjects).

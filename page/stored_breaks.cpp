@@ -55,6 +55,9 @@ bool FillLine(QTextLine& line, int end, qreal width)
     return true;
 }
 
+// On a wrapped block's format: the room added below it for its stored rows.
+constexpr int kRoomForRowsProperty = QTextFormat::UserProperty + 30;
+
 // A stored line this much narrower than the paragraph's room leaves room for an object.
 constexpr double kNarrowed = 4;   // layout pixels, about a millimetre
 
@@ -137,11 +140,14 @@ bool MakeRoomForStoredRows(QTextDocument& text, const std::unordered_set<const S
             continue;
         QTextLayout* layout = block.layout();
         const double laid = layout->lineAt(layout->lineCount() - 1).y() - layout->lineAt(0).y();
-        const double change = StoredDrop(*stored) - laid;
-        if (std::abs(change) < 0.5)
-            continue;
         QTextBlockFormat format = block.blockFormat();
-        format.setBottomMargin(format.bottomMargin() + change);
+        // Laid out again, the engine stacks the lines as before: the room is made once.
+        const double made = format.doubleProperty(kRoomForRowsProperty);
+        const double change = StoredDrop(*stored) - laid;
+        if (std::abs(change - made) < 0.5)
+            continue;
+        format.setProperty(kRoomForRowsProperty, change);
+        format.setBottomMargin(format.bottomMargin() - made + change);
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
         changed = true;

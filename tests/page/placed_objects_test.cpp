@@ -3,7 +3,20 @@
 // start exactly at the picture's edge.
 #include "page/placed_objects.h"
 
+#include "tests/hwp/hwp_testing.h"
+
+#include "document/hwp_mapping.h"
+#include "hwp/paragraph.h"
+#include "hwp/reader.h"
+#include "page/object_painters.h"
+#include "page/page_render.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -78,6 +91,51 @@ TEST(PlacedObjects, SitWhereTheFilePlacesThem)
         EXPECT_NEAR(editor::LayoutToHwpUnits(rect.left()), one.left, 1) << one.what;
         EXPECT_NEAR(editor::LayoutToHwpUnits(rect.top()), one.top, 1) << one.what;
     }
+}
+
+// Pictures the text flows around: on the lines the file stored while the paragraph is
+// unchanged, below the picture once the teacher changed it; never under it. The picture is
+// drawn as nothing here, so whatever is inked inside its place is text.
+TEST(PlacedObjects, TextNeverRunsUnderAPictureItFlowsAround)
+{
+    std::string path;
+    for (const std::string& sample : hwp_testing::SamplePaths()) {
+        if (std::filesystem::path(sample).filename() == "sample-5017-pics.hwp")
+            path = sample;
+    }
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents beside the source";
+    editor::RegisterKeptObjectPainter(hwp::kDrawing, nullptr);
+    for (const bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited" : "as read");
+        const auto pane = editor::ToEditorDocument(hwp::ReadDocument(path));
+        // Pages 2 to 4: the picture in the middle, at the right, at the left of the text.
+        for (int page = 1; page <= 3; ++page) {
+            if (edited) {
+                QTextCursor cursor(pane->Text().findBlockByNumber(2 * page));
+                cursor.insertText(QStringLiteral("가"));
+            }
+        }
+        const editor::PagedLayout layout(*pane);
+        for (int page = 1; page <= 3; ++page) {
+            const std::vector<QRectF> rects = layout.PlacedObjectRects(page);
+            ASSERT_EQ(rects.size(), 1u) << page;
+            QImage image(layout.SheetPixelWidth(96), layout.SheetPixelHeight(96), QImage::Format_RGB32);
+            layout.PaintBand(image, page, 0, 96);
+            const QRect inside = rects.front().toAlignedRect().adjusted(2, 2, -2, -2);
+            int inked = 0, text = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const bool ink = qGray(image.pixel(x, y)) < 128;
+                    text += ink ? 1 : 0;
+                    inked += ink && inside.contains(x, y) ? 1 : 0;
+                }
+            }
+            EXPECT_GT(text, 1000) << page;
+            EXPECT_EQ(inked, 0) << page;
+        }
+    }
+    editor::RegisterObjectPainters();
 }
 
 } // namespace
