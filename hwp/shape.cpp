@@ -178,7 +178,7 @@ bool ReadShapeKindRecord(const ObjectRecord& record, Shape& shape)
             return true;
         case ShapeKind::Arc:
             // Older files have no kind byte: six numbers only.
-            if (data.size() % 4 == 1)
+            if (data.size() >= 25)
                 shape.arcKind = in.U8();
             shape.points.clear();
             for (int i = 0; i < 3; ++i) {
@@ -211,6 +211,8 @@ ObjectRecord WriteShapeKindRecord(const Shape& shape, std::uint16_t level)
             out.I32(point.x);
             out.I32(point.y);
         }
+        // Readers that take the kind for four bytes still find every number they read.
+        out.Zeros(3);
     } else {
         out.I32(static_cast<std::int32_t>(shape.points.size()));
         for (const ShapePoint& point : shape.points) {

@@ -3,6 +3,7 @@
 // start exactly at the picture's edge.
 #include "page/placed_objects.h"
 
+#include "tests/editor/editor_testing.h"
 #include "tests/hwp/hwp_testing.h"
 
 #include "document/hwp_mapping.h"
@@ -105,10 +106,12 @@ TEST(PlacedObjects, TextNeverRunsUnderAPictureItFlowsAround)
     }
     if (path.empty())
         GTEST_SKIP() << "no sample documents beside the source";
-    editor::RegisterKeptObjectPainter(hwp::kDrawing, nullptr);
+    editor_testing::EnsureApplication();
     for (const bool edited : {false, true}) {
         SCOPED_TRACE(edited ? "edited" : "as read");
         const auto pane = editor::ToEditorDocument(hwp::ReadDocument(path));
+        // Once the pane has the painters, not before: they would come back with it.
+        editor::RegisterKeptObjectPainter(hwp::kDrawing, nullptr);
         // Pages 2 to 4: the picture in the middle, at the right, at the left of the text.
         for (int page = 1; page <= 3; ++page) {
             if (edited) {
