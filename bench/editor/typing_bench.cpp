@@ -51,6 +51,28 @@ void BM_TypeInPlainText(benchmark::State& state)
     TypeLetters(state, pane);
 }
 
+// Forty paragraphs read from a file, spaced by percent: each letter also has its
+// paragraph's spacing measured against its largest char size.
+void BM_TypeInFileText(benchmark::State& state)
+{
+    EnsureApplication();
+    hwp::Document document = hwp::NewDocument();
+    std::vector<hwp::Paragraph>& paragraphs = document.sections[0].paragraphs;
+    const hwp::Paragraph model = paragraphs.front();
+    paragraphs.clear();
+    for (int i = 0; i < 40; ++i) {
+        paragraphs.push_back(model);
+        paragraphs.back().text = u"봄이 오면 산과 들에 꽃이 핀다. 사람들은 창문을 연다. 진달래와 개나리가 먼저 피고, "
+                                 u"벚꽃이 뒤를 잇는다.";
+    }
+    editor::CHwpctrl pane;
+    pane.ShowDocument(editor::ToEditorDocument(document));
+    QTextCursor middle(pane.Document().Text().findBlockByNumber(20));
+    middle.movePosition(QTextCursor::EndOfBlock);
+    pane.TextView()->setTextCursor(middle);
+    TypeLetters(state, pane);
+}
+
 // A table of `range(0)` rows and five columns, every cell holding text; typing in its
 // middle cell.
 void BM_TypeInTable(benchmark::State& state)
@@ -105,6 +127,7 @@ void BM_TypeInFileTable(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_TypeInPlainText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInFileText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
