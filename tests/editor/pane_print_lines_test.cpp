@@ -80,9 +80,11 @@ protected:
 
 TEST_F(PanePrintLines, LinesAreThePrintedLinesAndPagesEndWhereMarked)
 {
+    m_pane->resize(1000, 640);
+    QApplication::processEvents();
     ASSERT_EQ(m_pane->TextView()->document()->textWidth(),
               editor::HwpUnitsToLayout(m_pane->Document().Page().BodyWidth()))
-        << "the pane wraps at the body's width";
+        << "the pane wraps at the body's width, not a whole pixel less, also after a resize";
     const editor::PagedLayout print(m_pane->Document());
     const editor::LaidOutLines laid = print.LaidLines();
     const double bodyHeight = editor::HwpUnitsToLayout(m_pane->Document().Page().BodyHeight());
