@@ -3,6 +3,7 @@
 #include "hwp/border_fill.h"
 
 #include "document/kept_objects.h"
+#include "document/line_spacing.h"
 #include "document/stored_lines.h"
 #include "document/paragraph_heads.h"
 #include "document/table_mapping.h"
@@ -149,8 +150,7 @@ QTextBlockFormat BlockFormatFrom(const hwp::ParaShape& shape)
     format.setBottomMargin(HwpUnitsToLayout(shape.spacingAfter));
     switch (shape.lineSpacingKind) {
     case hwp::LineSpacingKind::Percent:
-        format.setLineHeight(std::clamp(shape.lineSpacing * kPercentToProportional, 10.0, 4000.0),
-                             QTextBlockFormat::ProportionalHeight);
+        format.setLineHeight(ProportionalHeightOf(shape.lineSpacing), QTextBlockFormat::ProportionalHeight);
         break;
     case hwp::LineSpacingKind::Fixed:
         format.setLineHeight(LineLength(shape.lineSpacing), QTextBlockFormat::FixedHeight);
@@ -224,7 +224,7 @@ std::int32_t ToUnits(double pixels)
 // the room of a paragraph head is none of it.
 hwp::ParaShape ParaShapeFrom(const QTextBlockFormat& shown, const hwp::ParaShape& base)
 {
-    const QTextBlockFormat format = WithoutHeadRoom(shown);
+    const QTextBlockFormat format = WithoutCharSizeSpacing(WithoutHeadRoom(shown));
     hwp::ParaShape shape = base;
     const QTextBlockFormat reference = BlockFormatFrom(base);
     const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask;
@@ -1283,6 +1283,11 @@ bool WriteHwpxFile(const EditorDocument& document, const std::string& path, cons
     } catch (const std::exception&) {
         return false;
     }
+}
+
+double ProportionalHeightOf(std::int32_t percent)
+{
+    return std::clamp(percent * kPercentToProportional, 10.0, 4000.0);
 }
 
 std::optional<hwp::ParaShape> ParaShapeOf(const QTextBlockFormat& format)

@@ -65,6 +65,8 @@ using ParagraphAsReadRef = std::shared_ptr<const ParagraphAsRead>;
 // The para shape a block format was made from (with what the format says differently
 // left out); none for a format not read from a file.
 std::optional<hwp::ParaShape> ParaShapeOf(const QTextBlockFormat& format);
+// The text engine's proportional height a para shape's percent line spacing is read as.
+double ProportionalHeightOf(std::int32_t percent);
 // The char format char shape `id` of `document` shows as; the default one when there is
 // no such shape.
 QTextCharFormat CharFormatOf(const hwp::Document& document, std::uint32_t id);

@@ -1,6 +1,7 @@
 #include "document/stored_lines.h"
 
 #include "document/kept_objects.h"
+#include "document/line_spacing.h"
 #include "document/paragraph_heads.h"
 
 #include <cmath>
@@ -21,12 +22,12 @@ std::vector<std::pair<int, QTextCharFormat>> RunsOf(const QTextBlock& block)
 }
 
 // The format as the paragraph's own: without its lines, and without the room a head
-// takes, which is fitted again whenever heads change.
+// takes or the spacing by char size, which are fitted again whenever the text changes.
 QTextBlockFormat WithoutLines(QTextBlockFormat format)
 {
     format.clearProperty(kStoredLinesProperty);
     format.clearProperty(kReferenceHashProperty);
-    format = WithoutHeadRoom(format);
+    format = WithoutCharSizeSpacing(WithoutHeadRoom(format));
     // Room taken off again may differ from none in the last bits.
     const auto rounded = [](double value) { return std::round(value * 1024.0) / 1024.0; };
     format.setLeftMargin(rounded(format.leftMargin()));

@@ -1,8 +1,10 @@
 #include "editor/hwpctrl.h"
 
 #include "editor/equation_tools.h"
+#include "editor/page_ends.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
+#include "document/line_spacing.h"
 #include "document/paragraph_heads.h"
 #include "page/page_render.h"
 #include "page/preview_image.h"
@@ -141,6 +143,8 @@ public:
 
     std::function<void(QMenu&, const QTextCursor&)> fillContextMenu;
     std::function<QMenu*(QWidget* parent)> editMenu;
+    // Where printed pages end, drawn over the text in the layout's coordinates.
+    std::function<void(QPainter&, const QRectF&)> paintOver;
 
 protected:
     // Paragraph heads are drawn over the text, in the room their blocks keep for them.
@@ -148,14 +152,20 @@ protected:
     {
         QTextEdit::paintEvent(event);
         const ParagraphHeads* heads = KeptParagraphHeads(*document());
-        if (heads == nullptr || heads->Empty())
+        const bool drawsHeads = heads != nullptr && !heads->Empty();
+        if (!drawsHeads && !paintOver)
             return;
         QPainter painter(viewport());
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         const QPointF scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
         painter.translate(-scrolled);
+        const QRectF area = QRectF(event->rect()).translated(scrolled);
+        if (paintOver)
+            paintOver(painter, area);
+        if (!drawsHeads)
+            return;
         const QAbstractTextDocumentLayout* layout = document()->documentLayout();
-        heads->Paint(painter, *document(), QRectF(event->rect()).translated(scrolled),
+        heads->Paint(painter, *document(), area,
                      [layout](const QTextBlock& block) { return layout->blockBoundingRect(block).topLeft(); });
     }
 
@@ -396,6 +406,13 @@ CHwpctrl::CHwpctrl(QWidget* parent)
     InstallEquationTools(*this);
     SetPaneName({});
 
+    // Laid out only for a pane on screen: the work control prints without looking.
+    m_pageEnds = new PageEnds(
+        this, [this]() -> const EditorDocument* { return m_view->isVisible() ? m_document.get() : nullptr; },
+        [view = m_view] { view->viewport()->update(); });
+    static_cast<PaneTextEdit*>(m_view)->paintOver = [this](QPainter& painter, const QRectF& area) {
+        m_pageEnds->Paint(painter, m_document->Text(), area, m_view->document()->textWidth());
+    };
     m_document->Clear();
     ShowDocument(std::move(m_document));
 }
@@ -1001,8 +1018,10 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     old.reset();
     m_scanOpen = false;
     ApplyZoom();
+    KeepLinesSpaced(m_document->Text());
     KeepTableRowsFitted(m_document->Text());
     KeepParagraphHeads(m_document->Text(), m_document->OriginRef(), [view = m_view] { view->viewport()->update(); });
+    m_pageEnds->Watch(m_document->Text());
     RefreshStyleBox();
     QTextCursor cursor(&m_document->Text());
     m_view->setTextCursor(cursor);
@@ -1021,8 +1040,10 @@ void CHwpctrl::ApplyZoom()
     m_zoomDevice.setDotsPerMeterY(dotsPerMeter);
     QTextDocument& text = m_document->Text();
     text.documentLayout()->setPaintDevice(&m_zoomDevice);
-    m_view->setLineWrapColumnOrWidth(
-        static_cast<int>(HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0));
+    // The view takes whole pixels; the text wraps at the body's exact width, as it prints.
+    const double width = HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0;
+    m_view->setLineWrapColumnOrWidth(static_cast<int>(std::ceil(width)));
+    text.setTextWidth(width);
     text.markContentsDirty(0, text.characterCount());
     // Text grows by the ratio in whole device pixels: the extra height rows need follows,
     // and the room of paragraph heads, whose letters grow too.
@@ -1112,7 +1133,9 @@ bool CHwpctrl::TypeAsWord(const QKeyEvent& key)
         cursor.beginEditBlock();
     cursor.insertText(typed);
     cursor.endEditBlock();
-    // Now rather than later: the fit joins this step, and the next letter joins it too.
+    // Now rather than later: the spacing and the fit join this step, and the next letter
+    // joins it too.
+    SpaceChangedLines(*text);
     FitTableRows(*text);
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
@@ -1196,6 +1219,9 @@ void CHwpctrl::resizeEvent(QResizeEvent* event)
 {
     FitStyleBox();
     PlaceToolBars();
+    // A pane first on screen has had no marks laid out yet.
+    if (m_pageEnds->Marks().empty())
+        m_pageEnds->Watch(m_document->Text());
     QWidget::resizeEvent(event);
 }
 

@@ -34,6 +34,8 @@ class QMouseEvent;
 
 namespace editor {
 
+class PageEnds;
+
 class CHwpctrl : public QWidget, public EditorControl {
     Q_OBJECT
 
@@ -77,6 +79,8 @@ public:
     void FitZoomToWidth();
     // The tool row (standard tools, then the drawing and object tools) and its popups, for tests.
     QToolBar* ToolBar() const { return m_standardBar; }
+    // Where the printed pages end, as the pane marks them.
+    PageEnds& PageEndMarks() const { return *m_pageEnds; }
     QToolBar* DrawToolBar() const { return m_drawBar; }
     QWidget* SpecialCharacterGrid() const { return m_specialGrid; }
     bool IsToolBarVisible(std::u16string_view name) const;
@@ -136,6 +140,7 @@ private:
 
     std::unique_ptr<EditorDocument> m_document;
     QTextEdit* m_view = nullptr;
+    PageEnds* m_pageEnds = nullptr;
     QMenu* m_mainMenu = nullptr;
     QToolBar* m_standardBar = nullptr; // the tool row: the standard tools,
     QToolBar* m_drawBar = nullptr;     // and the drawing tools beside them, or below where the pane is narrow

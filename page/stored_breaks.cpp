@@ -1,6 +1,7 @@
 #include "page/stored_breaks.h"
 
 #include "document/hwp_mapping.h"
+#include "document/line_spacing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBoundaryFinder>
@@ -296,32 +297,8 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
     // One edit: the layout hears of the changes once, where each change in a table
     // would lay the whole table out again.
     cursor.beginEditBlock();
-    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
-        QTextBlockFormat format = block.blockFormat();
-        const std::optional<hwp::ParaShape> shape = ParaShapeOf(format);
-        if (format.lineHeightType() != QTextBlockFormat::ProportionalHeight || !shape ||
-            shape->lineSpacingKind != hwp::LineSpacingKind::Percent || HoldsWideObjects(text, block))
-            continue;
-        double size = 0;   // the largest char size in the block, layout pixels
-        const auto measure = [&](const QTextCharFormat& chars) {
-            const QFont font = chars.font().resolve(text.defaultFont());
-            size = std::max(size, font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * device.logicalDpiY() / 72.0);
-        };
-        measure(block.charFormat());
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            if (it.fragment().isValid())
-                measure(it.fragment().charFormat());
-        }
-        // Measured as the engine will measure the lines: a percent of a face's height
-        // off by a little is a line off in a column of forty.
-        const double height = BlockRuler(block, device).Height();
-        if (size <= 0 || height <= 0)
-            continue;
-        format.setLineHeight(std::clamp(shape->lineSpacing * size / height, 10.0, 4000.0),
-                             QTextBlockFormat::ProportionalHeight);
-        cursor.setPosition(block.position());
-        cursor.setBlockFormat(format);
-    }
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
+        SpaceBlockByCharSize(cursor, block, device);
     cursor.endEditBlock();
 }
 

@@ -1,8 +1,9 @@
 // One typed letter in a pane, as the teacher feels it: the edit, the layout and what the
 // pane does after every change (table rows fitted to their heights), beside the same
-// letter in a pane of plain text.
+// letter in a pane of plain text; and the layout on pages the pane makes once edits settle.
 #include "document/hwp_mapping.h"
 #include "editor/hwpctrl.h"
+#include "editor/page_ends.h"
 #include "editor/table_tools.h"
 #include "hwp/border_fill.h"
 #include "hwp/table.h"
@@ -49,6 +50,45 @@ void BM_TypeInPlainText(benchmark::State& state)
     for (int i = 0; i < 40; ++i)
         pane.InsertPlainText(QStringLiteral("봄이 오면 산과 들에 꽃이 핀다. 사람들은 창문을 연다.\n"));
     TypeLetters(state, pane);
+}
+
+// `count` paragraphs of a file, spaced by percent.
+hwp::Document FileText(int count)
+{
+    hwp::Document document = hwp::NewDocument();
+    std::vector<hwp::Paragraph>& paragraphs = document.sections[0].paragraphs;
+    const hwp::Paragraph model = paragraphs.front();
+    paragraphs.clear();
+    for (int i = 0; i < count; ++i) {
+        paragraphs.push_back(model);
+        paragraphs.back().text = u"봄이 오면 산과 들에 꽃이 핀다. 사람들은 창문을 연다. 진달래와 개나리가 먼저 피고, "
+                                 u"벚꽃이 뒤를 잇는다.";
+    }
+    return document;
+}
+
+// Forty paragraphs read from a file, spaced by percent: each letter also has its
+// paragraph's spacing measured against its largest char size.
+void BM_TypeInFileText(benchmark::State& state)
+{
+    EnsureApplication();
+    editor::CHwpctrl pane;
+    pane.ShowDocument(editor::ToEditorDocument(FileText(40)));
+    QTextCursor middle(pane.Document().Text().findBlockByNumber(20));
+    middle.movePosition(QTextCursor::EndOfBlock);
+    pane.TextView()->setTextCursor(middle);
+    TypeLetters(state, pane);
+}
+
+// What the pane does once edits settle: the document of `range(0)` paragraphs (about
+// forty to a page) laid out on pages as it prints, for the page-end marks.
+void BM_PageEndsAfterEdits(benchmark::State& state)
+{
+    EnsureApplication();
+    const std::unique_ptr<editor::EditorDocument> document =
+        editor::ToEditorDocument(FileText(static_cast<int>(state.range(0))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(editor::PageEndsOf(*document));
 }
 
 // A table of `range(0)` rows and five columns, every cell holding text; typing in its
@@ -109,6 +149,9 @@ void BM_TypeInFileTable(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_TypeInPlainText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PageEndsAfterEdits)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInFileText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)

@@ -1,0 +1,212 @@
+#include "document/line_spacing.h"
+
+#include "document/hwp_mapping.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextObjectInterface>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace editor {
+
+namespace {
+
+bool Near(double a, double b)
+{
+    return std::abs(a - b) < 1e-6;
+}
+
+// Objects take the room their handler gives them only in the document's layout; those
+// that print as nothing (column and section definitions, field ends) take none anywhere.
+bool HoldsWideObjects(const QTextBlock& block)
+{
+    // The handlers' sizes ask for the document but leave it as it is.
+    auto* text = const_cast<QTextDocument*>(block.document());
+    QAbstractTextDocumentLayout* layout = text->documentLayout();
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
+        if (handler == nullptr || handler->intrinsicSize(text, fragment.position(), format).width() > 0)
+            return true;
+    }
+    return false;
+}
+
+// The height the text engine gives a line of all the block's faces, before spacing.
+double EngineLineHeight(const QTextBlock& block, const QPaintDevice& device)
+{
+    QTextLayout layout(block.text(), block.document()->defaultFont(), const_cast<QPaintDevice*>(&device));
+    QList<QTextLayout::FormatRange> formats;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.isValid())
+            formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
+    }
+    layout.setFormats(formats);
+    QTextOption option = block.document()->defaultTextOption();
+    option.setUseDesignMetrics(block.document()->useDesignMetrics());
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    return layout.lineAt(0).height();
+}
+
+constexpr char kKeeperName[] = "varnel-line-spacing";
+
+class SpacingKeeper : public QObject {
+public:
+    explicit SpacingKeeper(QTextDocument& text) : QObject(&text), m_text(text), m_device(1, 1, QImage::Format_RGB32)
+    {
+        setObjectName(QLatin1String(kKeeperName));
+        // 96 dpi exactly, as the printed page's layout.
+        m_device.setDotsPerMeterX(3780);
+        m_device.setDotsPerMeterY(3780);
+        connect(&text, &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+            if (m_spacing)
+                return;
+            m_from = std::min(m_from, position);
+            m_to = std::max(m_to, position + added);
+            if (!m_pending) {
+                m_pending = true;
+                QTimer::singleShot(0, this, [this] { SpacePending(); });
+            }
+        });
+    }
+
+    void SpacePending()
+    {
+        if (m_to >= 0)
+            Space(m_from, m_to);
+    }
+
+    void Space(int from, int to)
+    {
+        m_pending = false;
+        m_from = std::numeric_limits<int>::max();
+        m_to = -1;
+        // A change now would cost the steps to redo; the next edit spaces the blocks again.
+        if (m_text.isUndoRedoEnabled() && m_text.availableRedoSteps() > 0)
+            return;
+        const bool wasModified = m_text.isModified();
+        const bool join = m_text.isUndoRedoEnabled() && m_text.availableUndoSteps() > 0;
+        QTextCursor cursor(&m_text);
+        bool begun = false;
+        m_spacing = true;   // its own changes ask for no other pass
+        for (QTextBlock block = m_text.findBlock(std::max(0, from)); block.isValid() && block.position() <= to;
+             block = block.next()) {
+            const std::optional<double> height = CharSizeLineHeight(block, m_device);
+            if (height && !Near(*height, block.blockFormat().lineHeight())) {
+                if (!begun) {
+                    if (join)
+                        cursor.joinPreviousEditBlock();
+                    else
+                        cursor.beginEditBlock();
+                    begun = true;
+                }
+                SpaceBlockByCharSize(cursor, block, m_device);
+            }
+        }
+        if (begun)
+            cursor.endEditBlock();
+        m_spacing = false;
+        if (!begun)
+            return;
+        if (!join && m_text.isUndoRedoEnabled())
+            m_text.clearUndoRedoStacks(QTextDocument::UndoStack);
+        if (!wasModified)
+            m_text.setModified(false);
+    }
+
+private:
+    QTextDocument& m_text;
+    QImage m_device;
+    int m_from = std::numeric_limits<int>::max();
+    int m_to = -1;
+    bool m_pending = false;
+    bool m_spacing = false;
+};
+
+} // namespace
+
+std::optional<double> CharSizeLineHeight(const QTextBlock& block, const QPaintDevice& device)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const std::optional<hwp::ParaShape> shape = ParaShapeOf(format);
+    if (format.lineHeightType() != QTextBlockFormat::ProportionalHeight || !shape ||
+        shape->lineSpacingKind != hwp::LineSpacingKind::Percent ||
+        !Near(WithoutCharSizeSpacing(format).lineHeight(), ProportionalHeightOf(shape->lineSpacing)) ||
+        HoldsWideObjects(block))
+        return std::nullopt;
+    const QTextDocument* text = block.document();
+    double size = 0;   // the largest char size in the block, layout pixels
+    const auto measure = [&](const QTextCharFormat& chars) {
+        const QFont font = chars.font().resolve(text->defaultFont());
+        size = std::max(size, font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * device.logicalDpiY() / 72.0);
+    };
+    measure(block.charFormat());
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        if (it.fragment().isValid())
+            measure(it.fragment().charFormat());
+    }
+    // Measured as the engine will measure the lines: a percent of a face's height off by
+    // a little is a line off in a column of forty.
+    const double height = EngineLineHeight(block, device);
+    if (size <= 0 || height <= 0)
+        return std::nullopt;
+    return std::clamp(shape->lineSpacing * size / height, 10.0, 4000.0);
+}
+
+bool SpaceBlockByCharSize(QTextCursor& cursor, const QTextBlock& block, const QPaintDevice& device)
+{
+    const std::optional<double> height = CharSizeLineHeight(block, device);
+    QTextBlockFormat format = block.blockFormat();
+    if (!height || Near(*height, format.lineHeight()))
+        return false;
+    format.setProperty(kSpacedFromProperty, WithoutCharSizeSpacing(format).lineHeight());
+    format.setProperty(kSpacedToProperty, *height);
+    format.setLineHeight(*height, QTextBlockFormat::ProportionalHeight);
+    cursor.setPosition(block.position());
+    cursor.setBlockFormat(format);
+    return true;
+}
+
+QTextBlockFormat WithoutCharSizeSpacing(QTextBlockFormat format)
+{
+    if (!format.hasProperty(kSpacedFromProperty))
+        return format;
+    if (format.lineHeightType() == QTextBlockFormat::ProportionalHeight &&
+        Near(format.lineHeight(), format.doubleProperty(kSpacedToProperty)))
+        format.setLineHeight(format.doubleProperty(kSpacedFromProperty), QTextBlockFormat::ProportionalHeight);
+    format.clearProperty(kSpacedFromProperty);
+    format.clearProperty(kSpacedToProperty);
+    return format;
+}
+
+void KeepLinesSpaced(QTextDocument& text)
+{
+    auto* keeper = text.findChild<SpacingKeeper*>(QLatin1String(kKeeperName), Qt::FindDirectChildrenOnly);
+    if (keeper == nullptr)
+        keeper = new SpacingKeeper(text);
+    keeper->Space(0, text.characterCount());
+}
+
+void SpaceChangedLines(QTextDocument& text)
+{
+    if (auto* keeper = text.findChild<SpacingKeeper*>(QLatin1String(kKeeperName), Qt::FindDirectChildrenOnly))
+        keeper->SpacePending();
+}
+
+} // namespace editor
