@@ -24,43 +24,12 @@ bool Near(double a, double b)
     return std::abs(a - b) < 1e-6;
 }
 
-// Objects take the room their handler gives them only in the document's layout; those
-// that print as nothing (column and section definitions, field ends) take none anywhere.
-bool HoldsWideObjects(const QTextBlock& block)
-{
-    // The handlers' sizes ask for the document but leave it as it is.
-    auto* text = const_cast<QTextDocument*>(block.document());
-    QAbstractTextDocumentLayout* layout = text->documentLayout();
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
-            continue;
-        const QTextCharFormat format = fragment.charFormat();
-        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
-        if (handler == nullptr || handler->intrinsicSize(text, fragment.position(), format).width() > 0)
-            return true;
-    }
-    return false;
-}
 
 // The height the text engine gives a line of all the block's faces, before spacing.
 double EngineLineHeight(const QTextBlock& block, const QPaintDevice& device)
 {
     QTextLayout layout(block.text(), block.document()->defaultFont(), const_cast<QPaintDevice*>(&device));
-    QList<QTextLayout::FormatRange> formats;
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (fragment.isValid())
-            formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
-    }
-    layout.setFormats(formats);
-    QTextOption option = block.document()->defaultTextOption();
-    option.setUseDesignMetrics(block.document()->useDesignMetrics());
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
+    LayOutAsOneLine(layout, block);
     return layout.lineAt(0).height();
 }
 
@@ -140,6 +109,41 @@ private:
 };
 
 } // namespace
+
+void LayOutAsOneLine(QTextLayout& layout, const QTextBlock& block)
+{
+    QList<QTextLayout::FormatRange> formats;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.isValid())
+            formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
+    }
+    layout.setFormats(formats);
+    QTextOption option = block.document()->defaultTextOption();
+    option.setUseDesignMetrics(block.document()->useDesignMetrics());
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+}
+
+bool HoldsWideObjects(const QTextBlock& block)
+{
+    // The handlers' sizes ask for the document but leave it as it is.
+    auto* text = const_cast<QTextDocument*>(block.document());
+    QAbstractTextDocumentLayout* layout = text->documentLayout();
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
+        if (handler == nullptr || handler->intrinsicSize(text, fragment.position(), format).width() > 0)
+            return true;
+    }
+    return false;
+}
 
 std::optional<double> CharSizeLineHeight(const QTextBlock& block, const QPaintDevice& device)
 {

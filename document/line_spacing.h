@@ -15,6 +15,7 @@
 
 class QPaintDevice;
 class QTextBlock;
+class QTextLayout;
 class QTextCursor;
 class QTextDocument;
 
@@ -24,6 +25,14 @@ namespace editor {
 // the one it was given. A format whose height is no longer the given one was changed since.
 constexpr int kSpacedFromProperty = QTextFormat::UserProperty + 44;
 constexpr int kSpacedToProperty = QTextFormat::UserProperty + 45;
+
+// Lays `layout` (made on the text of `block`) out as one unbroken line in the block's
+// formats, as the document's engine would measure them.
+void LayOutAsOneLine(QTextLayout& layout, const QTextBlock& block);
+
+// Whether `block` holds objects that take room in its document's layout; those that print
+// as nothing (column and section definitions, field ends) take none there.
+bool HoldsWideObjects(const QTextBlock& block);
 
 // The engine's proportional height that spaces `block` by its para shape's percent,
 // measured on `device` (96 dpi for the layout) as the engine lays the block out; none for a

@@ -439,7 +439,7 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
             const double top = origin.y() + line.y();
-            const int page = static_cast<int>(std::floor(top / bodyHeight + 1e-9));
+            const int page = static_cast<int>(std::floor((top + kPageEdgeHair) / bodyHeight));
             hwp::LineSegment segment;
             segment.textStart = static_cast<std::uint32_t>(line.textStart());
             segment.top = units(inCell ? top - cellTop : top - page * bodyHeight);

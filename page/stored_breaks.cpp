@@ -7,7 +7,6 @@
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextLayout>
-#include <QTextObjectInterface>
 
 #include <algorithm>
 #include <cmath>
@@ -207,20 +206,7 @@ public:
     BlockRuler(const QTextBlock& block, const QPaintDevice& device)
         : m_layout(block.text(), block.document()->defaultFont(), &device)
     {
-        QList<QTextLayout::FormatRange> formats;
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.isValid())
-                formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
-        }
-        m_layout.setFormats(formats);
-        QTextOption option = block.document()->defaultTextOption();
-        option.setUseDesignMetrics(block.document()->useDesignMetrics());
-        option.setWrapMode(QTextOption::NoWrap);
-        m_layout.setTextOption(option);
-        m_layout.beginLayout();
-        m_layout.createLine();
-        m_layout.endLayout();
+        LayOutAsOneLine(m_layout, block);
     }
     // The width of the characters [from, to), without the spaces they end with.
     double Width(int from, int to) const
@@ -271,24 +257,6 @@ std::optional<double> WidthChange(const QTextBlock& block, const StoredLines& st
     return low > 0 ? low + kMargin : high - kMargin;
 }
 
-// Objects take the room their handler gives them only in the document's layout; those
-// that print as nothing (column and section definitions, field ends) take none anywhere.
-bool HoldsWideObjects(QTextDocument& text, const QTextBlock& block)
-{
-    QAbstractTextDocumentLayout* layout = text.documentLayout();
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
-            continue;
-        const QTextCharFormat format = fragment.charFormat();
-        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
-        if (handler == nullptr ||
-            handler->intrinsicSize(&text, fragment.position(), format).width() > 0)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
@@ -312,7 +280,7 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
     cursor.beginEditBlock();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const StoredLines* stored = HeldLinesOf(block, held);
-        if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(text, block))
+        if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(block))
             continue;
         QTextBlockFormat format = block.blockFormat();
         const double room = bodyWidth - format.leftMargin() - format.rightMargin();
