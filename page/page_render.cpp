@@ -109,6 +109,29 @@ void KeepBlocks(QTextDocument& text, int from, int to)
     cursor.setBlockCharFormat(charFormat);
 }
 
+// The page (of the layout: a column where there are several) a line whose top lies at `y`
+// is on. The text engine puts a line it moves to the next page a hair above that page's
+// top, where it prints first.
+int LayoutPageAt(double y, double bodyHeight)
+{
+    return static_cast<int>(std::floor((y + kPageEdgeHair) / bodyHeight));
+}
+
+// `painter` on an image holding the band of a sheet from pixel row `top` at `dpi`, drawing
+// in layout pixels from the sheet's corner.
+void BeginSheetBand(QPainter& painter, int top, double dpi)
+{
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.translate(0, -top);
+    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
+}
+
+// Where the first line of a top-level block lies in the layout.
+double FirstLineTop(const QTextBlock& block)
+{
+    return block.layout()->position().y() + block.layout()->lineAt(0).y();
+}
+
 // A paragraph that starts a page takes its own top margin there: the text engine would
 // take the larger of it and the bottom margin of the paragraph before, on the old page.
 void DropMarginsBeforePageBreaks(QTextDocument& text)
@@ -400,7 +423,7 @@ void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
             ++agreement.sameStart;
             const QTextLine line = layout->lineAt(next);
             const double top = origin.y() + line.y();
-            const double page = std::floor((top + kPageEdgeHair) / bodyHeight);
+            const int page = LayoutPageAt(top, bodyHeight);
             const double ours = LayoutToHwpUnits(top + line.ascent() - page * bodyHeight);
             agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
         }
@@ -439,7 +462,7 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
             const double top = origin.y() + line.y();
-            const int page = static_cast<int>(std::floor((top + kPageEdgeHair) / bodyHeight));
+            const int page = LayoutPageAt(top, bodyHeight);
             hwp::LineSegment segment;
             segment.textStart = static_cast<std::uint32_t>(line.textStart());
             segment.top = units(inCell ? top - cellTop : top - page * bodyHeight);
@@ -508,19 +531,17 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        painter.translate(0, -top);
-        const double scale = dpi / kLayoutDpi;
-        painter.scale(scale, scale);
+        BeginSheetBand(painter, top, dpi);
         m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
         PaintPlaced(painter, page, true);
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
+    if (m_placed.empty())
+        return;
     QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    painter.translate(0, -top);
-    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
+    BeginSheetBand(painter, top, dpi);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     PaintPlaced(painter, page, false);
 }
 
@@ -530,13 +551,11 @@ PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
     if (!block.isValid() || block.layout() == nullptr || block.layout()->lineCount() == 0)
         return {};
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    const double lineTop = block.layout()->position().y() + block.layout()->lineAt(0).y();
-    // A line pushed onto a page begins at its top, give or take the layout's rounding.
-    const auto pageAt = [bodyHeight](double y) { return static_cast<int>(std::floor((y + kPageEdgeHair) / bodyHeight)); };
-    const int lineLayoutPage = pageAt(lineTop);
+    const double lineTop = FirstLineTop(block);
+    const int lineLayoutPage = LayoutPageAt(lineTop, bodyHeight);
     double top = lineTop - placed.roomAbove;
     // Room that did not fit above the text at a page's foot: the object heads the page.
-    if (pageAt(top) != lineLayoutPage)
+    if (LayoutPageAt(top, bodyHeight) != lineLayoutPage)
         top = lineLayoutPage * bodyHeight;
     const int layoutPage = std::max(0, lineLayoutPage);
     const int column = layoutPage % m_columns;
@@ -567,10 +586,9 @@ void PagedLayout::BreakBeforePushedParagraphs()
         if (placed.roomAbove <= 0 || !block.isValid() || block == m_text->begin() || block.layout() == nullptr ||
             block.layout()->lineCount() == 0)
             continue;
-        const double lineTop = block.layout()->position().y() + block.layout()->lineAt(0).y();
+        const double lineTop = FirstLineTop(block);
         QTextBlockFormat format = block.blockFormat();
-        const auto pageAt = [bodyHeight](double y) { return std::floor((y + kPageEdgeHair) / bodyHeight); };
-        if (pageAt(lineTop - placed.roomAbove) == pageAt(lineTop) ||
+        if (LayoutPageAt(lineTop - placed.roomAbove, bodyHeight) == LayoutPageAt(lineTop, bodyHeight) ||
             (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0)
             continue;
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
@@ -605,7 +623,7 @@ bool PagedLayout::PushTextBelowPlacedObjects()
             const QTextLayout* layout = block.layout();
             if (InCell(block) || layout == nullptr || layout->lineCount() == 0)
                 continue;
-            const double first = layout->position().y() + layout->lineAt(0).y();
+            const double first = FirstLineTop(block);
             if (first >= bottom - 0.5)
                 break;
             const QTextLine last = layout->lineAt(layout->lineCount() - 1);
@@ -670,10 +688,7 @@ void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
 void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int top, double dpi) const
 {
     QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    painter.translate(0, -top);
-    const double scale = dpi / kLayoutDpi;
-    painter.scale(scale, scale);
+    BeginSheetBand(painter, top, dpi);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()) + x, HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
     const QRectF body = ColumnBody(layoutPage);
