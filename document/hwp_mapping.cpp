@@ -721,8 +721,8 @@ private:
                           SectionStartFormat(firstFormat, std::move(sectionStart)));
         const QTextBlock own = at.block();
         const std::vector<int> lineStarts = InsertText(at, paragraph, format, firstFormat, depth);
-        // Lines as stored hold for a paragraph of one block in the body.
-        if (depth == 0 && at.block() == own)
+        // Lines as stored hold for a paragraph of one block, in the body or a cell.
+        if (at.block() == own)
             AttachStoredLines(at, paragraph, lineStarts);
     }
 

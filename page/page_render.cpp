@@ -413,18 +413,22 @@ void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
         ++agreement.paragraphs;
         agreement.sameCount += layout->lineCount() == static_cast<int>(stored->lines.size()) ? 1 : 0;
         const QPointF origin = Origins().Of(block);
+        const double cellTop = CellTop(block);
         int next = 0;
         for (const hwp::LineSegment& segment : stored->lines) {
             ++agreement.storedLines;
+            agreement.cellLines += cellTop >= 0 ? 1 : 0;
             while (next < layout->lineCount() && layout->lineAt(next).textStart() < static_cast<int>(segment.textStart))
                 ++next;
             if (next == layout->lineCount() || layout->lineAt(next).textStart() != static_cast<int>(segment.textStart))
                 continue;
             ++agreement.sameStart;
+            agreement.cellSameStart += cellTop >= 0 ? 1 : 0;
             const QTextLine line = layout->lineAt(next);
             const double top = origin.y() + line.y();
-            const int page = LayoutPageAt(top, bodyHeight);
-            const double ours = LayoutToHwpUnits(top + line.ascent() - page * bodyHeight);
+            // Cells' lines lie from the top of the cell's text, the body's from the page's.
+            const double from = cellTop >= 0 ? cellTop : LayoutPageAt(top, bodyHeight) * bodyHeight;
+            const double ours = LayoutToHwpUnits(top + line.ascent() - from);
             agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
         }
     }
@@ -455,9 +459,7 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
             continue;
         const QPointF origin = Origins().Of(block);
         const bool inCell = InCell(block);
-        double cellTop = 0.0;
-        if (const QTextTable* table = inCell ? QTextCursor(block).currentTable() : nullptr)
-            cellTop = Origins().Of(table->cellAt(block.position()).firstCursorPosition().block()).y();
+        const double cellTop = std::max(0.0, CellTop(block));
         std::vector<hwp::LineSegment>& lines = laid[m_firstBlock + block.blockNumber()];
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
@@ -520,6 +522,14 @@ std::pair<int, int> PagedLayout::BlocksMeeting(const QRectF& area) const
 bool PagedLayout::InCell(const QTextBlock& block) const
 {
     return m_text->frameAt(block.position()) != m_text->rootFrame();
+}
+
+double PagedLayout::CellTop(const QTextBlock& block) const
+{
+    const QTextTable* table = InCell(block) ? QTextCursor(block).currentTable() : nullptr;
+    if (table == nullptr)
+        return -1.0;
+    return Origins().Of(table->cellAt(block.position()).firstCursorPosition().block()).y();
 }
 
 void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const

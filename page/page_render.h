@@ -113,6 +113,9 @@ private:
                    const std::function<bool(const QTextBlock&, const QTextLine&)>& drawsLine) const;
     // Whether the block is in a table cell (or another frame) rather than in the body.
     bool InCell(const QTextBlock& block) const;
+    // Where the text of the table cell holding `block` begins (layout coordinates); below
+    // 0 for a block outside tables.
+    double CellTop(const QTextBlock& block) const;
 
     // Paints layout page `layoutPage` (a column of the sheet when there are several) at
     // `x` layout pixels right of the body's left edge, into the band of `image` from `top`.

@@ -57,6 +57,8 @@ struct LineAgreement {
     int sameStart = 0;
     int paragraphs = 0;
     int sameCount = 0;      // paragraphs laid out in as many lines as stored
+    int cellLines = 0;      // of storedLines, those in table cells
+    int cellSameStart = 0;
     std::vector<double> baselineOffsets;
 };
 

@@ -84,12 +84,19 @@ protected:
     }
 };
 
+double CellShare(const editor::LineAgreement& agreement)
+{
+    return agreement.cellLines == 0 ? 100.0 : 100.0 * agreement.cellSameStart / agreement.cellLines;
+}
+
 void Add(editor::LineAgreement& all, const editor::LineAgreement& one)
 {
     all.storedLines += one.storedLines;
     all.sameStart += one.sameStart;
     all.paragraphs += one.paragraphs;
     all.sameCount += one.sameCount;
+    all.cellLines += one.cellLines;
+    all.cellSameStart += one.cellSameStart;
     all.baselineOffsets.insert(all.baselineOffsets.end(), one.baselineOffsets.begin(), one.baselineOffsets.end());
 }
 
@@ -98,8 +105,8 @@ void Add(editor::LineAgreement& all, const editor::LineAgreement& one)
 Figures MeasureDocuments(const std::vector<std::string>& paths)
 {
     editor::LineAgreement anewAll, followedAll;
-    std::printf("%-48s %6s %8s %8s %8s %8s %8s\n", "document", "lines", "anew %", "mm med", "follow %", "mm med",
-                "mm max");
+    std::printf("%-48s %6s %8s %8s %8s %8s %8s %6s %8s\n", "document", "lines", "anew %", "mm med", "follow %",
+                "mm med", "mm max", "cells", "cells %");
     for (const std::string& path : paths) {
         hwp::Document document;
         try {
@@ -112,9 +119,9 @@ Figures MeasureDocuments(const std::vector<std::string>& paths)
                                                               editor::StoredBreaks::Ignore).MeasureStoredLines();
         const editor::LineAgreement followed = editor::PagedLayout(*pane).MeasureStoredLines();
         const Figures a = FiguresOf(anew), f = FiguresOf(followed);
-        std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f\n",
+        std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f %6d %8.1f\n",
                     std::filesystem::path(path).filename().string().c_str(), anew.storedLines, a.share, a.median,
-                    f.share, f.median, f.worst);
+                    f.share, f.median, f.worst, followed.cellLines, CellShare(followed));
         // Where the layout made as many lines as stored, every one starts where stored.
         EXPECT_EQ(followed.paragraphs, anew.paragraphs) << path;
         EXPECT_GE(followed.sameStart, anew.sameStart) << path;
@@ -122,8 +129,8 @@ Figures MeasureDocuments(const std::vector<std::string>& paths)
         Add(followedAll, followed);
     }
     const Figures a = FiguresOf(anewAll), f = FiguresOf(followedAll);
-    std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f\n", "all", anewAll.storedLines, a.share, a.median, f.share,
-                f.median, f.worst);
+    std::printf("%-48s %6d %8.1f %8.2f %8.1f %8.2f %8.2f %6d %8.1f\n", "all", anewAll.storedLines, a.share, a.median,
+                f.share, f.median, f.worst, followedAll.cellLines, CellShare(followedAll));
     std::printf("paragraphs %d, laid out in as many lines as stored %d\n", anewAll.paragraphs, anewAll.sameCount);
     EXPECT_GT(anewAll.storedLines, 0);
     return f;
