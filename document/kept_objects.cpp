@@ -285,10 +285,12 @@ public:
 
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override
     {
-        if (format.boolProperty(kPlacedObjectProperty))
-            return {0, 0};
         const double scale = LayoutScale(document);
         const KeptObjectView view = ViewOf(document, format);
+        // Drawn where the file places it: as high as the text's ascent and no wider, so a
+        // line holding nothing else is as high as an empty one, as on paper.
+        if (format.boolProperty(kPlacedObjectProperty))
+            return QSizeF(0, TextAscent(view)) * scale;
         const QSizeF size = LayoutSize(format, view) * scale;
         const std::optional<BaselineBox> box =
             document != nullptr ? OwnBaseline(format, view, scale, size) : std::nullopt;
@@ -330,7 +332,7 @@ private:
         if (const KeptObjectRef object = KeptObjectOf(format))
             return KeptObjectPainterFor(object->control)->SizeIn(*object, view);
         if (KeptFieldEndOf(format))
-            return view.print ? QSizeF(0, 0) : FieldEndSize();
+            return view.print ? QSizeF(0, TextAscent(view)) : FieldEndSize();
         if (SectionStartOf(format))
             return ControlMarkSize(view);
         return {};

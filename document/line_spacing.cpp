@@ -26,8 +26,38 @@ bool Near(double a, double b)
 
 
 // The height the text engine gives a line of all the block's faces, before spacing.
+// The height of a line of nothing but objects that take no width (marks, objects drawn
+// where the file places them): the highest of them, as the text engine lays it out. None
+// when the block holds anything else.
+std::optional<double> MarksLineHeight(const QTextBlock& block)
+{
+    auto* text = const_cast<QTextDocument*>(block.document());
+    QAbstractTextDocumentLayout* layout = text->documentLayout();
+    double height = 0;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid())
+            continue;
+        const QString chars = fragment.text();
+        if (chars.count(QChar::ObjectReplacementCharacter) != chars.size())
+            return std::nullopt;
+        const QTextCharFormat format = fragment.charFormat();
+        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
+        const QSizeF size = handler ? handler->intrinsicSize(text, fragment.position(), format) : QSizeF(1, 0);
+        if (size.width() > 0)
+            return std::nullopt;
+        height = std::max(height, size.height());
+    }
+    return height;
+}
+
 double EngineLineHeight(const QTextBlock& block, const QPaintDevice& device)
 {
+    // Laid out alone, the text engine would shape the objects' characters as text.
+    if (block.length() > 1) {
+        if (const std::optional<double> marks = MarksLineHeight(block))
+            return *marks;
+    }
     QTextLayout layout(block.text(), block.document()->defaultFont(), const_cast<QPaintDevice*>(&device));
     LayOutAsOneLine(layout, block);
     return layout.lineAt(0).height();

@@ -107,6 +107,8 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unor
             one.roomAbove = RoomAbove(*properties, one.size, HeldLinesOf(block, held) != nullptr);
             room = std::max(room, one.roomAbove);
             format.setProperty(kPlacedObjectProperty, true);
+            // Its line sits on the baseline like text; the object is drawn elsewhere.
+            format.setVerticalAlignment(QTextCharFormat::AlignNormal);
             cursor.setPosition(fragment.position());
             cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
             cursor.setCharFormat(format);
