@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
@@ -12,6 +13,7 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
 
@@ -94,8 +96,10 @@ void ObjectPlacement(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
 
 class SectionWriter {
 public:
-    SectionWriter(QXmlStreamWriter& out, const std::map<std::uint16_t, QString>& binNames, std::uint32_t& fieldIds)
-        : m_out(out), m_binNames(binNames), m_fieldIds(fieldIds)
+    SectionWriter(QXmlStreamWriter& out, const hwp::Document& document, const SizeBases& sectionBases,
+                  const std::map<std::uint16_t, QString>& binNames, std::uint32_t& fieldIds)
+        : m_out(out), m_document(document), m_sectionBases(sectionBases), m_bases(sectionBases), m_binNames(binNames),
+          m_fieldIds(fieldIds)
     {
     }
 
@@ -118,6 +122,10 @@ private:
     void CloseText();
 
     QXmlStreamWriter& m_out;
+    const hwp::Document& m_document;
+    // What sizes are shares of: the section's page and columns, the paragraph being written.
+    const SizeBases m_sectionBases;
+    SizeBases m_bases;
     const std::map<std::uint16_t, QString>& m_binNames;
     bool m_textOpen = false;
     std::uint32_t& m_fieldIds;   // the part's
@@ -237,6 +245,7 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     m_out.writeAttribute(QStringLiteral("pageBreak"), Number((paragraph.breakFlags & hwp::kBreakPage) != 0));
     m_out.writeAttribute(QStringLiteral("columnBreak"), Number((paragraph.breakFlags & hwp::kBreakColumn) != 0));
     m_out.writeAttribute(QStringLiteral("merged"), QStringLiteral("0"));
+    const SizeBases outerBases = std::exchange(m_bases, ParagraphBases(m_sectionBases, m_document, paragraph.paraShapeId));
     const std::u16string& text = paragraph.text;
     std::size_t run = 0;
     std::size_t control = 0;
@@ -324,6 +333,7 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     m_out.writeEndElement();   // run
     LineSegments(paragraph, units);
     m_out.writeEndElement();   // p
+    m_bases = outerBases;
 }
 
 // The lines the paragraph was read or laid out with, while they fit its text; a paragraph
@@ -393,14 +403,23 @@ bool SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     QXmlStreamWriter temporary(&text);
     temporary.writeStartElement(kSectionNs, QStringLiteral("sec"));
     DeclareNamespaces(temporary);
-    SectionWriter(temporary, m_binNames, m_fieldIds).Object(control);
+    SectionWriter inner(temporary, m_document, m_sectionBases, m_binNames, m_fieldIds);
+    inner.m_bases = m_bases;
+    inner.Object(control);
     temporary.writeEndElement();
     XmlNode ours = ParseXml(text.toStdString(), "an object");
     if (ours.children.empty()) {
         WriteKept(m_out, kept);   // a kind the model only draws
         return true;
     }
-    WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
+    const XmlNode read = ParseXml(kept, "a kept object");
+    XmlNode merged = MergeKept(std::move(ours.children.front()), read);
+    const XmlNode* readSize = read.Child(u"sz");
+    const auto size = std::find_if(merged.children.begin(), merged.children.end(),
+                                   [](const XmlNode& child) { return child.name == u"sz"; });
+    if (readSize != nullptr && size != merged.children.end())
+        RestoreRelativeSize(*size, *readSize, m_bases);
+    WriteKept(m_out, merged);
     return true;
 }
 
@@ -595,13 +614,13 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
 
 }  // namespace
 
-void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document&, const hwp::Section& section,
+void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document& document, const hwp::Section& section,
                      const std::map<std::uint16_t, QString>& binNames)
 {
     out.writeStartElement(kSectionNs, QStringLiteral("sec"));
     DeclareNamespaces(out);
     std::uint32_t fieldIds = 1;
-    SectionWriter writer(out, binNames, fieldIds);
+    SectionWriter writer(out, document, SectionBases(section), binNames, fieldIds);
     for (std::size_t i = 0; i < section.paragraphs.size(); ++i)
         writer.Paragraph(section.paragraphs[i], i == 0 ? &section : nullptr);
     out.writeEndElement();
