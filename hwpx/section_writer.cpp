@@ -434,11 +434,15 @@ bool SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     }
     const XmlNode read = ParseXml(kept, "a kept object");
     XmlNode merged = MergeKept(std::move(ours.children.front()), read);
-    const XmlNode* readSize = read.Child(u"sz");
-    const auto size = std::find_if(merged.children.begin(), merged.children.end(),
-                                   [](const XmlNode& child) { return child.name == u"sz"; });
-    if (readSize != nullptr && size != merged.children.end())
-        RestoreRelativeSize(*size, *readSize, m_bases);
+    const auto child = [&merged](QStringView name) {
+        return std::find_if(merged.children.begin(), merged.children.end(),
+                            [name](const XmlNode& node) { return node.name == name; });
+    };
+    if (const XmlNode* size = read.Child(u"sz"); size != nullptr && child(u"sz") != merged.children.end())
+        RestoreRelativeSize(*child(u"sz"), *size, m_bases);
+    // A caption goes back as read, its list's settings and all.
+    if (const XmlNode* caption = read.Child(u"caption"); caption != nullptr && child(u"caption") != merged.children.end())
+        *child(u"caption") = *caption;
     WriteKept(m_out, merged);
     return true;
 }
