@@ -66,9 +66,6 @@ std::u16string GuideFromCommand(const std::u16string& command)
     return command.substr(i, std::min(length, command.size() - i));
 }
 
-namespace {
-
-// The field's name is kept as the first text item of its parameter set.
 std::u16string ReadFieldName(const std::vector<ObjectRecord>& records)
 {
     for (const ObjectRecord& record : records) {
@@ -93,6 +90,8 @@ std::u16string ReadFieldName(const std::vector<ObjectRecord>& records)
     }
     return {};
 }
+
+namespace {
 
 // A click-here field is modelled; every other control is kept whole.
 Field ReadClickHere(const Control& control)

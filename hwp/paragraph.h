@@ -36,6 +36,9 @@ void WriteParagraph(std::string& stream, const Paragraph& paragraph, std::uint16
 // Views of kept records, for the record parsers above.
 // The guide a click-here field's command shows; empty when it names none.
 std::u16string GuideFromCommand(const std::u16string& command);
+// The name a field control's parameter set gives it (the first text item of its
+// CTRL_DATA record); empty when it has none or it cannot be read.
+std::u16string ReadFieldName(const std::vector<ObjectRecord>& records);
 
 std::vector<Record> RecordViews(const std::vector<ObjectRecord>& records);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
@@ -18,6 +19,7 @@
 #include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwpx/fill_brush.h"
+#include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 
 namespace hwpx {
@@ -27,7 +29,23 @@ namespace {
 // for the stack.
 constexpr int kMaxNesting = 32;
 
-hwp::ObjectProperties ObjectOf(const XmlNode& node)
+// A size given as a share of a length of the page, as that length; out of range, the
+// value as a length. Either way the model's size is absolute.
+void ResolveSize(hwp::ObjectProperties& object, const SizeBases& bases)
+{
+    constexpr std::uint8_t kAbsoluteWidth = 4;
+    constexpr std::uint8_t kAbsoluteHeight = 2;
+    if (object.widthBasis != kAbsoluteWidth) {
+        object.width = LengthOfShare(object.width, bases.Width(object.widthBasis)).value_or(object.width);
+        object.widthBasis = kAbsoluteWidth;
+    }
+    if (object.heightBasis != kAbsoluteHeight) {
+        object.height = LengthOfShare(object.height, bases.Height(object.heightBasis)).value_or(object.height);
+        object.heightBasis = kAbsoluteHeight;
+    }
+}
+
+hwp::ObjectProperties ObjectOf(const XmlNode& node, const SizeBases& bases)
 {
     hwp::ObjectProperties object;
     if (const XmlNode* pos = node.Child(u"pos")) {
@@ -49,6 +67,7 @@ hwp::ObjectProperties ObjectOf(const XmlNode& node)
         object.widthBasis = static_cast<std::uint8_t>(Code(size->Attr(u"widthRelTo"), {"PAPER", "PAGE", "COLUMN", "PARA", "ABSOLUTE"}, 4));
         object.heightBasis = static_cast<std::uint8_t>(Code(size->Attr(u"heightRelTo"), {"PAPER", "PAGE", "ABSOLUTE"}, 2));
         object.protectSize = size->Flag(u"protect");
+        ResolveSize(object, bases);
     }
     object.wrap = static_cast<hwp::TextWrap>(
         Code(node.Attr(u"textWrap"), {"SQUARE", "TOP_AND_BOTTOM", "BEHIND_TEXT", "IN_FRONT_OF_TEXT"}, 1));
@@ -294,7 +313,8 @@ private:
     void Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
     void Text(const XmlNode& t, hwp::Paragraph& paragraph);
     void Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Section* section, int depth);
-    void SectionDefinition(const XmlNode& secPr, hwp::Section& section);
+    void SectionDefinition(const XmlNode& secPr, hwp::Section& section, const hwp::Paragraph& paragraph);
+    void SetSectionBases(const hwp::Section& section, const hwp::Paragraph& paragraph);
     void Add(hwp::Paragraph& paragraph, hwp::Control control, char16_t code);
     void AddText(hwp::Paragraph& paragraph, char16_t c);
     hwp::Control Table(const XmlNode& tbl, int depth);
@@ -314,6 +334,9 @@ private:
     // Click-here fields begun and not yet ended: their ids in the file.
     std::map<QString, std::size_t> m_openFields;
     FileUnits m_units;   // of the paragraph being read
+    // What sizes are shares of: the section's page and columns, the paragraph being read.
+    SizeBases m_sectionBases = SectionBases(hwp::Section{});
+    SizeBases m_bases = m_sectionBases;
 };
 
 std::vector<hwp::Paragraph> SectionReader::List(const XmlNode* subList, int depth)
@@ -344,6 +367,7 @@ hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section,
         paragraph.breakFlags |= hwp::kBreakColumn;
     const std::map<QString, std::size_t> outerFields = std::exchange(m_openFields, {});
     const FileUnits outerUnits = std::exchange(m_units, {});
+    const SizeBases outerBases = std::exchange(m_bases, ParagraphBases(m_sectionBases, m_document, paragraph.paraShapeId));
     for (const XmlNode& child : p.children) {
         if (child.name == u"run")
             Run(child, paragraph, section, depth);
@@ -351,6 +375,7 @@ hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section,
     if (const XmlNode* lines = p.Child(u"linesegarray"))
         paragraph.lineLayout.segments = LineSegments(*lines, m_units);
     m_units = outerUnits;
+    m_bases = outerBases;
     // A field left open at the paragraph's end closes there: the model keeps click-here
     // fields inside one paragraph.
     for (const auto& [id, index] : m_openFields)
@@ -375,7 +400,7 @@ void SectionReader::Run(const XmlNode& run, hwp::Paragraph& paragraph, hwp::Sect
         if (child.name == u"t")
             Text(child, paragraph);
         else if (child.name == u"secPr" && section != nullptr)
-            SectionDefinition(child, *section);
+            SectionDefinition(child, *section, paragraph);
         else if (child.name == u"ctrl")
             Ctrl(child, paragraph, section, depth);
         else if (child.name == u"tbl")
@@ -474,6 +499,7 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
             section->hwpxColumnsXml = KeptXml(child, m_root);
             m_units.Control();
+            SetSectionBases(*section, paragraph);
         } else if (child.name == u"header" || child.name == u"footer") {
             const bool footer = child.name == u"footer";
             hwp::ByteWriter head;
@@ -524,7 +550,13 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
     }
 }
 
-void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section)
+void SectionReader::SetSectionBases(const hwp::Section& section, const hwp::Paragraph& paragraph)
+{
+    m_sectionBases = SectionBases(section);
+    m_bases = ParagraphBases(m_sectionBases, m_document, paragraph.paraShapeId);
+}
+
+void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& section, const hwp::Paragraph& paragraph)
 {
     m_units.Control();
     if (!section.hwpxSettingsXml.empty())
@@ -549,6 +581,7 @@ void SectionReader::SectionDefinition(const XmlNode& secPr, hwp::Section& sectio
         def.gutterMargin = Num<hwp::HwpUnit>(*margin, u"gutter", def.gutterMargin);
     }
     section.columnGap = Num<hwp::HwpUnit>(secPr, u"spaceColumns", section.columnGap);
+    SetSectionBases(section, paragraph);
 }
 
 hwp::Control SectionReader::Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth)
@@ -575,7 +608,7 @@ hwp::Control SectionReader::Furniture(const XmlNode& node, std::uint32_t ctrlId,
 hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
 {
     hwp::Table table;
-    table.object = ObjectOf(tbl);
+    table.object = ObjectOf(tbl, m_bases);
     table.caption = Caption(tbl, depth);
     table.pageBreak = static_cast<hwp::TablePageBreak>(Code(tbl.Attr(u"pageBreak"), {"NONE", "CELL", "TABLE"}, 1));
     table.repeatHeaderRow = tbl.Flag(u"repeatHeader");
@@ -646,7 +679,7 @@ std::vector<hwp::ObjectRecord> SectionReader::Caption(const XmlNode& node, int d
 hwp::Control SectionReader::Picture(const XmlNode& pic, int depth)
 {
     hwp::Picture picture;
-    picture.object = ObjectOf(pic);
+    picture.object = ObjectOf(pic, m_bases);
     picture.caption = Caption(pic, depth);
     if (const XmlNode* size = pic.Child(u"orgSz")) {
         picture.originalWidth = Num<hwp::HwpUnit>(*size, u"width");
@@ -706,7 +739,7 @@ hwp::Control SectionReader::Equation(const XmlNode& node) const
     equation.versionText = ToU16(node.Attr(u"version", QStringLiteral("Equation Version 60")));
     equation.fontName = ToU16(node.Attr(u"font"));
     equation.properties = node.Attr(u"lineMode") == QLatin1String("LINE") ? 1u : 0u;
-    const hwp::ObjectProperties object = ObjectOf(node);
+    const hwp::ObjectProperties object = ObjectOf(node, m_bases);
     equation.inlineAsChar = object.inlineAsChar;
     equation.width = object.width;
     equation.height = object.height;
@@ -719,7 +752,7 @@ hwp::Control SectionReader::Equation(const XmlNode& node) const
 // Rectangles, ellipses and lines, with the text box a rectangle or an ellipse may hold.
 hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId, int depth)
 {
-    hwp::ObjectProperties object = ObjectOf(node);
+    hwp::ObjectProperties object = ObjectOf(node, m_bases);
     hwp::HwpUnit width = object.width;
     hwp::HwpUnit height = object.height;
     if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
@@ -770,7 +803,7 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
 {
     if (depth > kMaxNesting)
         Fail("groups nest deeper than " + std::to_string(kMaxNesting) + " levels");
-    const hwp::ObjectProperties object = ObjectOf(node);
+    const hwp::ObjectProperties object = ObjectOf(node, m_bases);
     hwp::HwpUnit width = object.width;
     hwp::HwpUnit height = object.height;
     if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {

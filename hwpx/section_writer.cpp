@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <array>
+#include <utility>
 
+#include "hwp/auto_number.h"
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
 #include "hwp/error.h"
@@ -12,6 +14,7 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
 
@@ -19,6 +22,8 @@ namespace hwpx {
 namespace {
 
 QString Number(long long value) { return QString::number(value); }
+
+constexpr std::uint32_t kHyperlinkId = hwp::CtrlId('%', 'h', 'l', 'k');
 
 template <std::size_t N>
 QString Word(const char* const (&words)[N], std::size_t index)
@@ -94,8 +99,10 @@ void ObjectPlacement(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
 
 class SectionWriter {
 public:
-    SectionWriter(QXmlStreamWriter& out, const std::map<std::uint16_t, QString>& binNames, std::uint32_t& fieldIds)
-        : m_out(out), m_binNames(binNames), m_fieldIds(fieldIds)
+    SectionWriter(QXmlStreamWriter& out, const hwp::Document& document, const SizeBases& sectionBases,
+                  const std::map<std::uint16_t, QString>& binNames, std::uint32_t& fieldIds)
+        : m_out(out), m_document(document), m_sectionBases(sectionBases), m_bases(sectionBases), m_binNames(binNames),
+          m_fieldIds(fieldIds)
     {
     }
 
@@ -114,13 +121,24 @@ private:
     void Picture(const hwp::Picture& picture);
     void Equation(const hwp::Equation& equation);
     void Shape(const hwp::Control& control, const hwp::Shape& shape);
+    void Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at);
+    std::uint32_t Hyperlink(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
+    void FieldEnd(std::uint32_t id);
+    void AutoNumber(const hwp::AutoNumber& number);
     void OpenText();
     void CloseText();
 
     QXmlStreamWriter& m_out;
+    const hwp::Document& m_document;
+    // What sizes are shares of: the section's page and columns, the paragraph being written.
+    const SizeBases m_sectionBases;
+    SizeBases m_bases;
     const std::map<std::uint16_t, QString>& m_binNames;
     bool m_textOpen = false;
     std::uint32_t& m_fieldIds;   // the part's
+    // Hyperlinks begun in the paragraph being written and not yet ended: where each ends,
+    // and its id.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_openLinks;
 };
 
 void SectionWriter::OpenText()
@@ -237,6 +255,8 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     m_out.writeAttribute(QStringLiteral("pageBreak"), Number((paragraph.breakFlags & hwp::kBreakPage) != 0));
     m_out.writeAttribute(QStringLiteral("columnBreak"), Number((paragraph.breakFlags & hwp::kBreakColumn) != 0));
     m_out.writeAttribute(QStringLiteral("merged"), QStringLiteral("0"));
+    const SizeBases outerBases = std::exchange(m_bases, ParagraphBases(m_sectionBases, m_document, paragraph.paraShapeId));
+    const auto outerLinks = std::exchange(m_openLinks, {});
     const std::u16string& text = paragraph.text;
     std::size_t run = 0;
     std::size_t control = 0;
@@ -265,14 +285,20 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
                 unit += 16;
             }
         }
+        for (auto link = m_openLinks.begin(); link != m_openLinks.end();) {
+            if (link->first != at) {
+                ++link;
+                continue;
+            }
+            FieldEnd(link->second);
+            unit += 8;
+            units[at] = unit;
+            link = m_openLinks.erase(link);
+        }
         for (std::size_t f = 0; f < paragraph.fields.size(); ++f) {
             const hwp::Field& field = paragraph.fields[f];
             if (field.end == at && field.begin < at) {
-                CloseText();
-                m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
-                m_out.writeEmptyElement(kParagraphNs, QStringLiteral("fieldEnd"));
-                m_out.writeAttribute(QStringLiteral("beginIDRef"), Number(fieldIds[f]));
-                m_out.writeEndElement();
+                FieldEnd(fieldIds[f]);
                 unit += 8;
                 units[at] = unit;   // a field's end stays on the line before
             }
@@ -307,8 +333,10 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
                 m_out.writeEndElement();
             }
         }
-        for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control)
-            unit += Control(paragraph.controls[control]) ? 8 : 0;
+        for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control) {
+            const hwp::Control& item = paragraph.controls[control];
+            unit += item.ctrlId == kHyperlinkId ? Hyperlink(item, at, text.size()) : Control(item) ? 8 : 0;
+        }
         if (at == text.size())
             break;
         const char16_t c = text[at];
@@ -324,6 +352,8 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
     m_out.writeEndElement();   // run
     LineSegments(paragraph, units);
     m_out.writeEndElement();   // p
+    m_bases = outerBases;
+    m_openLinks = outerLinks;
 }
 
 // The lines the paragraph was read or laid out with, while they fit its text; a paragraph
@@ -393,14 +423,27 @@ bool SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     QXmlStreamWriter temporary(&text);
     temporary.writeStartElement(kSectionNs, QStringLiteral("sec"));
     DeclareNamespaces(temporary);
-    SectionWriter(temporary, m_binNames, m_fieldIds).Object(control);
+    SectionWriter inner(temporary, m_document, m_sectionBases, m_binNames, m_fieldIds);
+    inner.m_bases = m_bases;
+    inner.Object(control);
     temporary.writeEndElement();
     XmlNode ours = ParseXml(text.toStdString(), "an object");
     if (ours.children.empty()) {
         WriteKept(m_out, kept);   // a kind the model only draws
         return true;
     }
-    WriteKept(m_out, MergeKept(std::move(ours.children.front()), ParseXml(kept, "a kept object")));
+    const XmlNode read = ParseXml(kept, "a kept object");
+    XmlNode merged = MergeKept(std::move(ours.children.front()), read);
+    const auto child = [&merged](QStringView name) {
+        return std::find_if(merged.children.begin(), merged.children.end(),
+                            [name](const XmlNode& node) { return node.name == name; });
+    };
+    if (const XmlNode* size = read.Child(u"sz"); size != nullptr && child(u"sz") != merged.children.end())
+        RestoreRelativeSize(*child(u"sz"), *size, m_bases);
+    // A caption goes back as read, its list's settings and all.
+    if (const XmlNode* caption = read.Child(u"caption"); caption != nullptr && child(u"caption") != merged.children.end())
+        *child(u"caption") = *caption;
+    WriteKept(m_out, merged);
     return true;
 }
 
@@ -432,6 +475,8 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
+        } else if (const auto number = hwp::ReadAutoNumber(control)) {
+            AutoNumber(*number);
         } else {
             return false;
         }
@@ -439,6 +484,111 @@ bool SectionWriter::Object(const hwp::Control& control)
     } catch (const hwp::HwpError&) {
         return false;   // a damaged object has no element to become
     }
+}
+
+// An HWP hyperlink (its end in the model's text, or in a later paragraph, where it ends
+// with this one) as the fields of HWPX mark one; the command as the file has it. The
+// units it takes in the line count.
+std::uint32_t SectionWriter::Hyperlink(const hwp::Control& control, std::uint32_t at, std::size_t textSize)
+{
+    const hwp::Bytes& head = control.records.empty() ? hwp::Bytes() : control.records.front().data;
+    std::u16string command;
+    std::uint32_t properties = 0;
+    try {
+        hwp::ByteReader in(hwp::View(head), "hyperlink");
+        in.U32();
+        properties = in.U32();
+        in.U8();
+        command = in.Text16();
+    } catch (const hwp::HwpError&) {
+        return 0;   // a damaged field has no element to become
+    }
+    CloseText();
+    const std::uint32_t id = m_fieldIds++;
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("fieldBegin"));
+    m_out.writeAttribute(QStringLiteral("id"), Number(id));
+    m_out.writeAttribute(QStringLiteral("type"), QStringLiteral("HYPERLINK"));
+    m_out.writeAttribute(QStringLiteral("name"), FromU16(hwp::ReadFieldName(control.records)));
+    m_out.writeAttribute(QStringLiteral("editable"), Number(properties & 1));
+    m_out.writeAttribute(QStringLiteral("dirty"), Number((properties >> 15) & 1));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("parameters"));
+    m_out.writeAttribute(QStringLiteral("cnt"), QStringLiteral("1"));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("stringParam"));
+    m_out.writeAttribute(QStringLiteral("name"), QStringLiteral("Command"));
+    m_out.writeCharacters(FromU16(command));
+    m_out.writeEndElement();
+    m_out.writeEndElement();
+    m_out.writeEndElement();
+    m_out.writeEndElement();
+    const std::uint32_t end = static_cast<std::uint32_t>(std::min<std::size_t>(control.end, textSize));
+    if (end > at) {
+        m_openLinks.emplace_back(end, id);
+        return 8;
+    }
+    FieldEnd(id);
+    return 16;
+}
+
+void SectionWriter::FieldEnd(std::uint32_t id)
+{
+    CloseText();
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("fieldEnd"));
+    m_out.writeAttribute(QStringLiteral("beginIDRef"), Number(id));
+    m_out.writeEndElement();
+}
+
+// An object's caption, from its list (the LIST_HEADER at records[at] and its paragraphs):
+// after the header's paragraph count and list bits, the side (and whether it spans the
+// margins too), its width, the gap and the width it was laid out at.
+void SectionWriter::Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at)
+{
+    if (at >= records.size() || records[at].tag != hwp::tag::kListHeader || records[at].data.size() < 22)
+        return;
+    hwp::ParagraphList list;
+    try {
+        list = hwp::ReadParagraphList(records, at);
+    } catch (const hwp::HwpError&) {
+        return;   // a damaged caption has no element to become
+    }
+    const hwp::Bytes& head = records[at].data;
+    const std::uint32_t side = hwp::LittleEndianAt(head, 8, 4);
+    const char* const sides[] = {"LEFT", "RIGHT", "TOP", "BOTTOM"};
+    const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("caption"));
+    m_out.writeAttribute(QStringLiteral("side"), Word(sides, side & 3));
+    m_out.writeAttribute(QStringLiteral("fullSz"), Number((side >> 2) & 1));
+    m_out.writeAttribute(QStringLiteral("width"), Number(static_cast<std::int32_t>(hwp::LittleEndianAt(head, 12, 4))));
+    m_out.writeAttribute(QStringLiteral("gap"), Number(static_cast<std::int16_t>(hwp::LittleEndianAt(head, 16, 2))));
+    m_out.writeAttribute(QStringLiteral("lastWidth"), Number(static_cast<std::int32_t>(hwp::LittleEndianAt(head, 18, 4))));
+    List(list.paragraphs, Word(aligns, (hwp::LittleEndianAt(head, 4, 4) >> 5) & 3), 0, 0);
+    m_out.writeEndElement();
+}
+
+void SectionWriter::AutoNumber(const hwp::AutoNumber& number)
+{
+    const char* const kinds[] = {"PAGE", "FOOTNOTE", "ENDNOTE", "PICTURE", "TABLE", "EQUATION"};
+    const char* const shapes[] = {"DIGIT", "CIRCLED_DIGIT", "ROMAN_CAPITAL", "ROMAN_SMALL", "LATIN_CAPITAL",
+                                  "LATIN_SMALL", "CIRCLED_LATIN_CAPITAL", "CIRCLED_LATIN_SMALL", "HANGUL_SYLLABLE",
+                                  "CIRCLED_HANGUL_SYLLABLE", "HANGUL_JAMO", "CIRCLED_HANGUL_JAMO", "HANGUL_PHONETIC",
+                                  "IDEOGRAPH", "CIRCLED_IDEOGRAPH", "DECAGON_CIRCLE", "DECAGON_CIRCLE_HANJA"};
+    const auto character = [](char16_t c) { return c == 0 ? QString() : QString(QChar(c)); };
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("autoNum"));
+    m_out.writeAttribute(QStringLiteral("num"), Number(number.number));
+    m_out.writeAttribute(QStringLiteral("numType"), Word(kinds, number.Kind()));
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("autoNumFormat"));
+    const std::uint8_t shape = number.Shape();
+    m_out.writeAttribute(QStringLiteral("type"), shape == hwp::number_shape::kFourSymbols ? QStringLiteral("SYMBOL")
+                                                 : shape == hwp::number_shape::kUserSymbol ? QStringLiteral("USER_CHAR")
+                                                                                            : Word(shapes, shape));
+    m_out.writeAttribute(QStringLiteral("userChar"), character(number.userSymbol));
+    m_out.writeAttribute(QStringLiteral("prefixChar"), character(number.prefix));
+    m_out.writeAttribute(QStringLiteral("suffixChar"), character(number.suffix));
+    m_out.writeAttribute(QStringLiteral("supscript"), Number(number.Superscript()));
+    m_out.writeEndElement();
+    m_out.writeEndElement();
 }
 
 void SectionWriter::Table(const hwp::Table& table)
@@ -454,6 +604,7 @@ void SectionWriter::Table(const hwp::Table& table)
     m_out.writeAttribute(QStringLiteral("borderFillIDRef"), Number(table.borderFillId));
     m_out.writeAttribute(QStringLiteral("noAdjust"), QStringLiteral("0"));
     ObjectPlacement(m_out, table.object);
+    Caption(table.caption, 0);
     Quad(m_out, "inMargin", table.innerMargins);
     const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
     for (std::size_t i = 0; i < table.cells.size();) {
@@ -508,6 +659,7 @@ void SectionWriter::Picture(const hwp::Picture& picture)
     const char* const effects[] = {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"};
     m_out.writeAttribute(QStringLiteral("effect"), Word(effects, picture.effect));
     ObjectPlacement(m_out, picture.object);
+    Caption(picture.caption, 0);
     m_out.writeEndElement();
 }
 
@@ -590,18 +742,21 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
         }
     }
     ObjectPlacement(m_out, object);
+    // A caption's list stands right under the header; the box's text one level lower.
+    if (control.records.size() > 1 && control.records[1].level == 1)
+        Caption(control.records, 1);
     m_out.writeEndElement();
 }
 
 }  // namespace
 
-void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document&, const hwp::Section& section,
+void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document& document, const hwp::Section& section,
                      const std::map<std::uint16_t, QString>& binNames)
 {
     out.writeStartElement(kSectionNs, QStringLiteral("sec"));
     DeclareNamespaces(out);
     std::uint32_t fieldIds = 1;
-    SectionWriter writer(out, binNames, fieldIds);
+    SectionWriter writer(out, document, SectionBases(section), binNames, fieldIds);
     for (std::size_t i = 0; i < section.paragraphs.size(); ++i)
         writer.Paragraph(section.paragraphs[i], i == 0 ? &section : nullptr);
     out.writeEndElement();

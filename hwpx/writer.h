@@ -4,8 +4,10 @@
 // columns, tables, pictures, equations, headers, footers, notes, click-here fields) is
 // written as its elements, merged with what the element held beyond that when read from
 // HWPX; what the model kept of an HWPX file without reading it (objects, the sections'
-// and the header's settings, the package's other parts) goes back as read. A kept HWP
-// control of another kind has no element here and is left out.
+// and the header's settings, the package's other parts) goes back as read. Of the
+// controls an HWP file keeps whole, captions, auto numbers and hyperlinks become their
+// elements; the others (column changes within a section, fields of other kinds, ...)
+// have none here and are left out.
 #pragma once
 
 #include <string>

@@ -10,6 +10,7 @@
 
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
+#include "hwp/object_properties.h"
 #include "hwp/objects.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
@@ -268,12 +269,13 @@ TEST(HwpxSamples, ArcsPolygonsCurvesAndGroupsAreDrawingsAndGoBackWhole)
         const char* element;
         std::optional<hwp::ShapeKind> kind;   // none: a group
         std::size_t points;
+        hwp::HwpUnit width;   // the box's; the polygon's is 52.59 % of its 42520-wide column
     };
     const Case cases[] = {
-        {"SimpleArc.hwpx", "<hp:arc ", hwp::ShapeKind::Arc, 3},
-        {"SimplePolygon.hwpx", "<hp:polygon ", hwp::ShapeKind::Polygon, 8},
-        {"SimpleCurve.hwpx", "<hp:curve ", hwp::ShapeKind::Curve, 7},
-        {"SimpleContainer.hwpx", "<hp:container ", std::nullopt, 0},
+        {"SimpleArc.hwpx", "<hp:arc ", hwp::ShapeKind::Arc, 3, 12450},
+        {"SimplePolygon.hwpx", "<hp:polygon ", hwp::ShapeKind::Polygon, 8, 22361},
+        {"SimpleCurve.hwpx", "<hp:curve ", hwp::ShapeKind::Curve, 7, 16636},
+        {"SimpleContainer.hwpx", "<hp:container ", std::nullopt, 0, 17372},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -284,6 +286,7 @@ TEST(HwpxSamples, ArcsPolygonsCurvesAndGroupsAreDrawingsAndGoBackWhole)
                 if (control.ctrlId == hwp::kDrawingCtrlId)
                     drawing = &control;
         ASSERT_NE(drawing, nullptr);
+        EXPECT_EQ(hwp::ReadObjectProperties(hwp::View(drawing->records.front().data), "drawing").width, c.width);
         const std::optional<hwp::Shape> shape = hwp::ReadShape(*drawing);
         if (c.kind) {
             ASSERT_TRUE(shape);
