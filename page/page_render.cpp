@@ -222,7 +222,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     if (PushTextBelowPlacedObjects() && breaks == StoredBreaks::Follow)
         FollowStoredLines(*m_text, m_heldLines, fitted);
     m_text->documentLayout()->documentSize();
-    MoveFirstLinesBelowObjects(*m_text, m_placed);
+    LowerFirstBlockLines(*m_text);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size());
     if (index != 0)

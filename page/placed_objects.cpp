@@ -16,6 +16,9 @@ namespace editor {
 
 namespace {
 
+// On the first block of the print copy: how far its lines go down once laid out.
+constexpr int kLoweredLinesProperty = QTextFormat::UserProperty + 31;
+
 // Alignment to the reference, as the file numbers it: top or left, centre, bottom or
 // right, inside, outside. Offsets count inward from the edge aligned to.
 double Align(std::uint8_t align, double low, double high, double extent, double offset)
@@ -116,14 +119,18 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unor
         }
         for (std::size_t i = firstOfBlock; i < placed.size(); ++i)
             placed[i].roomAbove = room;
-        if (room > 0) {
+        if (room > 0 || block == text.begin()) {
             // The text engine leaves out the top margin of a frame's first block: there the
-            // room goes below, and the lines are moved down into it once laid out.
+            // margin and the room go below, and the lines are moved down into them once laid out.
             QTextBlockFormat format = block.blockFormat();
-            if (block == text.begin())
-                format.setBottomMargin(format.bottomMargin() + room);
-            else
+            if (block == text.begin()) {
+                const double lowered = std::max(0.0, format.topMargin()) + room;
+                format.setTopMargin(0);
+                format.setBottomMargin(format.bottomMargin() + lowered);
+                format.setProperty(kLoweredLinesProperty, lowered);
+            } else {
                 format.setTopMargin(format.topMargin() + room);
+            }
             cursor.setPosition(block.position());
             cursor.setBlockFormat(format);
         }
@@ -131,16 +138,16 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unor
     return placed;
 }
 
-void MoveFirstLinesBelowObjects(QTextDocument& text, const std::vector<PlacedObject>& placed)
+void LowerFirstBlockLines(QTextDocument& text)
 {
     const QTextBlock first = text.begin();
     QTextLayout* layout = first.layout();
-    if (placed.empty() || placed.front().roomAbove <= 0 || layout == nullptr ||
-        text.findBlock(placed.front().position) != first)
+    const double down = first.blockFormat().doubleProperty(kLoweredLinesProperty);
+    if (layout == nullptr || down <= 0)
         return;
     for (int i = 0; i < layout->lineCount(); ++i) {
         QTextLine line = layout->lineAt(i);
-        line.setPosition(line.position() + QPointF(0, placed.front().roomAbove));
+        line.setPosition(line.position() + QPointF(0, down));
     }
 }
 

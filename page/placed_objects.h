@@ -55,8 +55,9 @@ struct PlacedObject {
 // characters.
 std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unordered_set<const StoredLines*>& held);
 
-// Once `text` is laid out: moves the lines of its first block down into the room made for
-// its objects (see TakePlacedObjects).
-void MoveFirstLinesBelowObjects(QTextDocument& text, const std::vector<PlacedObject>& placed);
+// Once `text` is laid out: moves the lines of its first block down by its top margin and the
+// room made for its objects, which TakePlacedObjects puts below it, as the text engine does
+// not count a frame's first top margin.
+void LowerFirstBlockLines(QTextDocument& text);
 
 } // namespace editor
