@@ -3,10 +3,12 @@
 `mutool draw -r 300` and poppler's `pdftoppm -r 300` of the same page as a PDF (made by
 `varnel-hwp pdf`), whole processes, run in turns so machine load hits all alike.
 
-    bench/page_peers.py [BUILD_DIR] [--runs N]
+    bench/page_peers.py [BUILD_DIR] [--runs N] [--compare OTHER_BUILD_DIR]
 
 Prints the median wall and CPU (user + system, children included) time of each. The
 peers come from Debian's mupdf-tools and poppler-utils; a missing one is skipped.
+`--compare` runs another build's `varnel-hwp image` in the same turns (before and after
+a change, under the same load).
 """
 import os
 import shutil
@@ -37,6 +39,11 @@ def main():
         at = arguments.index("--runs")
         runs = int(arguments[at + 1])
         del arguments[at:at + 2]
+    other = None
+    if "--compare" in arguments:
+        at = arguments.index("--compare")
+        other = os.path.join(os.path.abspath(arguments[at + 1]), "tools/varnel-hwp/varnel-hwp")
+        del arguments[at:at + 2]
     build = os.path.abspath(arguments[0] if arguments else "build")
     tool = os.path.join(build, "tools/varnel-hwp/varnel-hwp")
     maker = os.path.join(build, "bench/render/make_bench_page")
@@ -52,6 +59,8 @@ def main():
         contenders = {
             "varnel-hwp image (600 dpi, halved)": [tool, "image", page, os.path.join(folder, "ours.png")],
         }
+        if other:
+            contenders["varnel-hwp image (--compare build)"] = [other, "image", page, os.path.join(folder, "other.png")]
         if shutil.which("mutool"):
             contenders["mutool draw -r 300"] = ["mutool", "draw", "-q", "-r", "300", "-o",
                                                 os.path.join(folder, "mupdf.png"), pdf, "1"]

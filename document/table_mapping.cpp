@@ -660,4 +660,33 @@ hwp::Control TableControlFrom(const QTextTable& shown, hwp::Document& document, 
     return hwp::WriteTable(table, document, asRead.control ? &*asRead.control : nullptr);
 }
 
+int RepeatedHeaderRows(const QTextTable& table)
+{
+    const KeptObjectRef kept = table.format().property(kTableControlProperty).value<KeptObjectRef>();
+    if (!kept || !hwp::RepeatsHeaderRows(kept->control))
+        return 0;
+    const auto isHeader = [](const QTextTableCell& cell) {
+        const TableCellRef read = cell.format().property(kTableCellProperty).value<TableCellRef>();
+        return read && hwp::IsHeaderCell(*read);
+    };
+    int rows = 0;
+    for (; rows < table.rows() - 1; ++rows) {
+        bool all = true;
+        for (int column = 0; column < table.columns() && all; ++column)
+            all = isHeader(table.cellAt(rows, column));
+        if (!all)
+            break;
+    }
+    // A cell merged down past the last header row would print cut in two.
+    for (bool cut = true; cut && rows > 0;) {
+        cut = false;
+        for (int column = 0; column < table.columns() && !cut; ++column) {
+            const QTextTableCell cell = table.cellAt(rows - 1, column);
+            cut = cell.row() + cell.rowSpan() > rows;
+        }
+        rows -= cut ? 1 : 0;
+    }
+    return rows;
+}
+
 } // namespace editor

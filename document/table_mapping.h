@@ -77,6 +77,11 @@ using CellReader = std::function<std::vector<hwp::Paragraph>(const QTextTableCel
 // A table read from a file keeps its control's records where nothing changed.
 hwp::Control TableControlFrom(const QTextTable& table, hwp::Document& document, const CellReader& read);
 
+// How many rows at the top of `table` print again at the top of every page it runs onto:
+// when its file's table asks for it, the leading rows whose cells are all header cells,
+// never cutting through a merged cell and never the whole table.
+int RepeatedHeaderRows(const QTextTable& table);
+
 // What the pane shows of a border fill on a cell (lines and background), and what a cell
 // shows as a border fill, with what the format cannot show taken from `base`.
 void ShowBorderFill(QTextTableCellFormat& format, const hwp::BorderFillView& fill);

@@ -253,6 +253,17 @@ bool IsTable(const Control& control)
     return control.ctrlId == kTableCtrlId;
 }
 
+bool RepeatsHeaderRows(const Control& control)
+{
+    if (!IsTable(control))
+        return false;
+    for (const ObjectRecord& record : control.records) {
+        if (record.level == 1 && record.tag == kTableTag)
+            return record.data.size() >= 4 && (record.data[0] & 4) != 0;
+    }
+    return false;
+}
+
 Table ReadTable(const Control& control)
 {
     return ReadTableRecords(control).table;

@@ -107,6 +107,15 @@ struct TableCaption {
 
 bool IsTable(const Control& control);
 
+// A cell the file marks as a header cell (a bit of its list header). When its table asks
+// for it (Table::repeatHeaderRow), the rows at its top made of header cells print again
+// at the top of every page the table runs onto.
+constexpr std::uint32_t kHeaderCellBit = 1u << 18;
+inline bool IsHeaderCell(const TableCell& cell) { return (cell.otherListBits & kHeaderCellBit) != 0; }
+// Whether the table control asks for its header rows on every page; false when it is not a
+// table or has no readable TABLE record. Reads that record alone, not the cells.
+bool RepeatsHeaderRows(const Control& control);
+
 // The caption of `records` (Table::caption, a list header and its paragraphs), or nothing
 // when there is none or its records are damaged.
 std::optional<TableCaption> ReadCaption(const std::vector<ObjectRecord>& records);

@@ -625,6 +625,8 @@ hwp::Control SectionReader::Table(const XmlNode& tbl, int depth)
         for (const XmlNode* tc : tr->Children(u"tc")) {
             hwp::TableCell cell;
             cell.borderFillId = Num<std::uint16_t>(*tc, u"borderFillIDRef", 1);
+            if (tc->Flag(u"header"))
+                cell.otherListBits |= hwp::kHeaderCellBit;
             if (const XmlNode* address = tc->Child(u"cellAddr")) {
                 cell.row = Num<std::uint16_t>(*address, u"rowAddr");
                 cell.column = Num<std::uint16_t>(*address, u"colAddr");

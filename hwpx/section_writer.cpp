@@ -613,6 +613,7 @@ void SectionWriter::Table(const hwp::Table& table)
         for (; i < table.cells.size() && table.cells[i].row == row; ++i) {
             const hwp::TableCell& cell = table.cells[i];
             m_out.writeStartElement(kParagraphNs, QStringLiteral("tc"));
+            m_out.writeAttribute(QStringLiteral("header"), Number(hwp::IsHeaderCell(cell)));
             m_out.writeAttribute(QStringLiteral("borderFillIDRef"), Number(cell.borderFillId));
             List(cell.paragraphs, Word(aligns, static_cast<std::size_t>(cell.verticalAlign)), 0, 0);
             m_out.writeEmptyElement(kParagraphNs, QStringLiteral("cellAddr"));

@@ -402,6 +402,7 @@ void PageGlyphs::CollectRuns(const BlockOrigins& origins)
             if (indexes.isEmpty() || indexes.size() != positions.size())
                 continue;
             Run run;
+            run.position = range.position;
             run.font = FontIndex(glyphRun.rawFont());
             run.colour = range.colour;
             run.glyphs.assign(indexes.begin(), indexes.end());
@@ -457,7 +458,8 @@ const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyp
     return coverage;
 }
 
-void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins)
+void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins,
+                       const std::vector<RepeatedText>& repeats)
 {
     if (m_ranges.empty())
         return;
@@ -473,43 +475,53 @@ void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& c
     if (area.isEmpty() || m_runs.empty())
         return;
     const QRectF areaInDocument = toDevice.inverted().mapRect(QRectF(area));
+    for (const Run& run : m_runs) {
+        if (run.bounds.intersects(areaInDocument))
+            BlendRun(image, toDevice, area, run, QPointF());
+        for (const RepeatedText& repeat : repeats) {
+            if (run.position >= repeat.from && run.position < repeat.to &&
+                run.bounds.translated(repeat.shift).intersects(areaInDocument))
+                BlendRun(image, toDevice, area, run, repeat.shift * scale);
+        }
+    }
+}
+
+void PageGlyphs::BlendRun(QImage& image, const QTransform& toDevice, const QRect& area, const Run& run,
+                          const QPointF& shift)
+{
+    const unsigned colourAlpha = qAlpha(run.colour);
+    if (colourAlpha == 0)
+        return;
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    for (const Run& run : m_runs) {
-        if (!run.bounds.intersects(areaInDocument))
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+        const QPointF at = toDevice.map(run.positions[i]) + shift;
+        const double qx = std::floor(at.x() * kPhases + 0.5);
+        const double qy = std::floor(at.y() * kPhasesDown + 0.5);
+        if (std::abs(qx) > 1e8 || std::abs(qy) > 1e8)
             continue;
-        const unsigned colourAlpha = qAlpha(run.colour);
-        if (colourAlpha == 0)
+        const int stepX = static_cast<int>(qx);
+        const int stepY = static_cast<int>(qy);
+        const int pixelX = stepX / kPhases - (stepX % kPhases < 0 ? 1 : 0);
+        const int pixelY = stepY / kPhasesDown - (stepY % kPhasesDown < 0 ? 1 : 0);
+        const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], stepX - pixelX * kPhases, stepY - pixelY * kPhasesDown);
+        if (coverage.alpha.isNull())
             continue;
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-            const QPointF at = toDevice.map(run.positions[i]);
-            const double qx = std::floor(at.x() * kPhases + 0.5);
-            const double qy = std::floor(at.y() * kPhasesDown + 0.5);
-            if (std::abs(qx) > 1e8 || std::abs(qy) > 1e8)
-                continue;
-            const int stepX = static_cast<int>(qx);
-            const int stepY = static_cast<int>(qy);
-            const int pixelX = stepX / kPhases - (stepX % kPhases < 0 ? 1 : 0);
-            const int pixelY = stepY / kPhasesDown - (stepY % kPhasesDown < 0 ? 1 : 0);
-            const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], stepX - pixelX * kPhases, stepY - pixelY * kPhasesDown);
-            if (coverage.alpha.isNull())
-                continue;
-            const QRect placed(pixelX + coverage.left, pixelY + coverage.top, coverage.alpha.width(),
-                               coverage.alpha.height());
-            const QRect drawn = placed.intersected(area);
-            if (drawn.isEmpty())
-                continue;
-            for (int y = drawn.top(); y <= drawn.bottom(); ++y) {
-                const uchar* alpha = coverage.alpha.constScanLine(y - placed.top()) + (drawn.left() - placed.left());
-                auto* row = reinterpret_cast<std::uint32_t*>(bits + y * stride) + drawn.left();
-                for (int x = 0; x < drawn.width(); ++x) {
-                    unsigned a = alpha[x];
-                    if (a == 0)
-                        continue;
-                    if (colourAlpha != 255)
-                        a = (a * colourAlpha + 127) / 255;
-                    row[x] = a == 255 ? (0xFF000000u | run.colour) : Blend(row[x], run.colour, a);
-                }
+        const QRect placed(pixelX + coverage.left, pixelY + coverage.top, coverage.alpha.width(),
+                           coverage.alpha.height());
+        const QRect drawn = placed.intersected(area);
+        if (drawn.isEmpty())
+            continue;
+        for (int y = drawn.top(); y <= drawn.bottom(); ++y) {
+            const uchar* alpha = coverage.alpha.constScanLine(y - placed.top()) + (drawn.left() - placed.left());
+            auto* row = reinterpret_cast<std::uint32_t*>(bits + y * stride) + drawn.left();
+            for (int x = 0; x < drawn.width(); ++x) {
+                unsigned a = alpha[x];
+                if (a == 0)
+                    continue;
+                if (colourAlpha != 255)
+                    a = (a * colourAlpha + 127) / 255;
+                row[x] = a == 255 ? (0xFF000000u | run.colour) : Blend(row[x], run.colour, a);
             }
         }
     }

@@ -47,6 +47,14 @@ private:
     std::unordered_map<const QTextTable*, QPointF> m_tableOffsets;
 };
 
+// Text painted once more elsewhere: the blocks of document positions [from, to), moved
+// by `shift` (a table's header rows again at the top of a later page).
+struct RepeatedText {
+    int from = 0;
+    int to = 0;
+    QPointF shift;
+};
+
 class PageGlyphs {
 public:
     // Makes the plain text of `text` transparent and remembers its colours. Call it on a
@@ -56,7 +64,9 @@ public:
     // Blends the text into `image` (Format_RGB32 or ARGB32_Premultiplied, opaque), within
     // `clip` (image pixels). `toDevice` maps document coordinates to the image's pixels: a
     // scale and a translation. `origins` places the blocks (read at the first call).
-    void Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins);
+    // The text of `repeats` is blended again at its shifted place.
+    void Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins,
+               const std::vector<RepeatedText>& repeats = {});
 
     // False when every piece of the block is plain text that Paint draws, with nothing
     // (underline, background, object) left for the layout to paint: its lines can be skipped.
@@ -71,6 +81,7 @@ private:
         QRgb colour;
     };
     struct Run {
+        int position; // of its text in the document
         int font;
         QRgb colour;
         QRectF bounds; // document coordinates
@@ -84,6 +95,8 @@ private:
     };
 
     void CollectRuns(const BlockOrigins& origins);
+    // Blends `run` moved by `shift` (image pixels) within `area`.
+    void BlendRun(QImage& image, const QTransform& toDevice, const QRect& area, const Run& run, const QPointF& shift);
     int FontIndex(const QRawFont& font);
     const Coverage& CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY);
 

@@ -5,6 +5,7 @@
 #include "document/paragraph_heads.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
+#include "page/text_items.h"
 #include "page/vector_text.h"
 #include "document/table_mapping.h"
 #include "document/table_rows.h"
@@ -152,6 +153,28 @@ void DropMarginsBeforePageBreaks(QTextDocument& text)
     }
 }
 
+// Gives the body's tables the header rows their files ask to repeat: the text engine lays
+// the rest of such a table out below them on every later page it runs onto, and paints
+// their cells' rulings and backgrounds there again. Tables inside cells are left as they are.
+void RepeatHeaderRows(QTextDocument& text)
+{
+    for (QTextFrame* frame : text.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        const int rows = table == nullptr ? 0 : RepeatedHeaderRows(*table);
+        if (rows == 0)
+            continue;
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(rows);
+        table->setFormat(format);
+    }
+}
+
+// The numbers of the blocks that hold the positions [from, to).
+std::pair<int, int> BlocksHolding(const QTextDocument& text, int from, int to)
+{
+    return {text.findBlock(from).blockNumber(), text.findBlock(std::max(from, to - 1)).blockNumber() + 1};
+}
+
 } // namespace
 
 // Where a section's blocks are in the document, its page and its columns. A paragraph that
@@ -208,6 +231,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     SetColumns(section.columns.count, section.columns.gap);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
+    RepeatHeaderRows(*m_text);
     SpaceLinesByCharSize(*m_text, m_layoutDevice);
     const WidthsFitted fitted = breaks == StoredBreaks::Follow
                                     ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width(), m_layoutDevice)
@@ -390,6 +414,20 @@ public:
 
 private:
     std::vector<QTextBlock> m_hidden;
+};
+
+// The same for the blocks of text painted again elsewhere on the page.
+class HiddenRepeats {
+public:
+    HiddenRepeats(QTextDocument& text, const std::vector<RepeatedText>& repeats,
+                  const std::function<bool(const QTextBlock&)>& hide)
+    {
+        for (const RepeatedText& repeat : repeats)
+            m_hidden.push_back(std::make_unique<HiddenBlocks>(text, BlocksHolding(text, repeat.from, repeat.to), hide));
+    }
+
+private:
+    std::vector<std::unique_ptr<HiddenBlocks>> m_hidden;
 };
 
 LineAgreement PagedLayout::MeasureStoredLines() const
@@ -713,12 +751,16 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
         m_heads->Paint(painter, *m_text, clip, origin);
         return;
     }
+    const std::vector<RepeatedText> repeats = RepeatsOn(layoutPage);
     if (m_vectorText) {
         if (!m_text->rootFrame()->childFrames().isEmpty()) {
-            const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), [](const QTextBlock&) { return true; });
+            const auto all = [](const QTextBlock&) { return true; };
+            const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), all);
+            const HiddenRepeats hiddenRepeats(*m_text, repeats, all);
             m_text->drawContents(&painter, clip);
         }
         painter.setClipRect(clip);
+        DrawRepeats(painter, clip, repeats);
         DrawLines(painter, clip, [](const QTextBlock&) { return true; },
                   [](const QTextBlock&, const QTextLine&) { return true; });
         m_heads->Paint(painter, *m_text, clip, origin);
@@ -729,9 +771,9 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
         // holds right after the cell's background: left to it, but for the blocks of the body
         // (drawn below) and the cell blocks whose text is all drawn from glyphs, whose
         // transparent glyphs would still cost Qt an outline each.
-        const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), [this](const QTextBlock& block) {
-            return !InCell(block) || !m_glyphs->LeavesPaintingIn(block);
-        });
+        const auto hide = [this](const QTextBlock& block) { return !InCell(block) || !m_glyphs->LeavesPaintingIn(block); };
+        const HiddenBlocks hidden(*m_text, BlocksMeeting(clip), hide);
+        const HiddenRepeats hiddenRepeats(*m_text, repeats, hide);
         m_text->drawContents(&painter, clip);
     }
     // The body's blocks line by line: only lines with something besides plain text (an
@@ -742,7 +784,7 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
                   return m_glyphs->LeavesPaintingIn(block, line.textStart(), line.textLength());
               });
     m_heads->Paint(painter, *m_text, clip, origin);
-    PaintGlyphs(image, painter, clip);
+    PaintGlyphs(image, painter, clip, repeats);
 }
 
 void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::function<bool(const QTextBlock&)>& drawn,
@@ -783,11 +825,87 @@ void PagedLayout::DrawLines(QPainter& painter, const QRectF& area, const std::fu
     }
 }
 
-void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const
+void PagedLayout::PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip,
+                              const std::vector<RepeatedText>& repeats) const
 {
     const QTransform toDevice = painter.transform();
     painter.end();
-    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect(), Origins());
+    m_glyphs->Paint(image, toDevice, toDevice.mapRect(clip).toAlignedRect(), Origins(), repeats);
+}
+
+void PagedLayout::DrawRepeats(QPainter& painter, const QRectF& area, const std::vector<RepeatedText>& repeats) const
+{
+    for (const RepeatedText& repeat : repeats) {
+        painter.save();
+        painter.translate(repeat.shift);
+        DrawLines(painter, area.translated(-repeat.shift),
+                  [&repeat](const QTextBlock& block) { return block.position() >= repeat.from && block.position() < repeat.to; },
+                  [](const QTextBlock&, const QTextLine&) { return true; });
+        painter.restore();
+    }
+}
+
+std::vector<RepeatedText> PagedLayout::RepeatsOn(int layoutPage) const
+{
+    // Pages as the layout counts them, in its fixed point.
+    const double pageHeight = std::round(m_text->pageSize().height() * 64) / 64;
+    if (!m_repeatedHeaders) {
+        m_repeatedHeaders.emplace();
+        for (QTextFrame* frame : m_text->rootFrame()->childFrames()) {
+            const auto* table = qobject_cast<const QTextTable*>(frame);
+            const int rows = table == nullptr ? 0 : std::min(table->format().headerRowCount(), table->rows() - 1);
+            if (rows <= 0)
+                continue;
+            // Measured from its first cell's text, not from the table's own top.
+            const QRectF rect = m_text->documentLayout()->frameBoundingRect(frame);
+            const int next = static_cast<int>(rect.top() / pageHeight) + 1;
+            const int from = table->firstPosition();
+            const int to = table->cellAt(rows, 0).firstPosition();
+            if (next > static_cast<int>(rect.bottom() / pageHeight))
+                continue;
+            const std::optional<double> shift = RepeatShift(from, to, next, pageHeight);
+            if (!shift)
+                continue;
+            // The layout repeats the rows as if the table began at each page's top.
+            const double top = next * pageHeight - *shift;
+            m_repeatedHeaders->push_back({from, to, top, static_cast<int>(std::floor(top / pageHeight)),
+                                          static_cast<int>(std::floor((top + rect.height()) / pageHeight))});
+        }
+    }
+    std::vector<RepeatedText> repeats;
+    for (const RepeatedHeader& header : *m_repeatedHeaders) {
+        if (layoutPage > header.firstPage && layoutPage <= header.lastPage)
+            repeats.push_back({header.from, header.to, QPointF(0, layoutPage * pageHeight - header.top)});
+    }
+    return repeats;
+}
+
+// The text engine keeps where it paints repeated rows to itself: one line of them is
+// painted, alone, on the page and found.
+std::optional<double> PagedLayout::RepeatShift(int from, int to, int layoutPage, double pageHeight) const
+{
+    QTextBlock probe = m_text->findBlock(from);
+    while (probe.isValid() && probe.position() < to &&
+           (probe.layout() == nullptr || probe.layout()->lineCount() == 0 || probe.text().trimmed().isEmpty()))
+        probe = probe.next();
+    if (!probe.isValid() || probe.position() >= to)
+        return std::nullopt;
+    const QTextLine line = probe.layout()->lineAt(0);
+    const double baseline = Origins().Of(probe).y() + line.y() + line.ascent();
+    std::optional<QPointF> first;
+    {
+        const HiddenBlocks hidden(*m_text, {0, m_text->blockCount()},
+                                  [&probe](const QTextBlock& block) { return block != probe; });
+        TextItemDevice device([&first](const QPointF& at, const QTextItem&) {
+            if (!first)
+                first = at;
+        });
+        QPainter painter(&device);
+        m_text->drawContents(&painter, QRectF(-1e6, layoutPage * pageHeight, 2e6, pageHeight));
+    }
+    if (!first)
+        return std::nullopt;
+    return first->y() - baseline;
 }
 
 void PagedLayout::PaintPage(QPainter& painter, int page) const
@@ -815,11 +933,14 @@ void PagedLayout::PaintColumn(QPainter& painter, int layoutPage, double x) const
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     painter.translate(HwpUnitsToLayout(m_page.BodyLeft()) + x, HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
     const QRectF body = ColumnBody(layoutPage);
+    const std::vector<RepeatedText> repeats = RepeatsOn(layoutPage);
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
         // Tables' rulings and backgrounds from the document's layout, every block hidden:
         // the layout would write, clipped, the lines of a paragraph broken across this
         // page's edges, in a cell as in the body.
-        const HiddenBlocks hidden(*m_text, BlocksMeeting(body), [](const QTextBlock&) { return true; });
+        const auto all = [](const QTextBlock&) { return true; };
+        const HiddenBlocks hidden(*m_text, BlocksMeeting(body), all);
+        const HiddenRepeats hiddenRepeats(*m_text, repeats, all);
         m_text->drawContents(&painter, body);
     }
     painter.setClipRect(body, Qt::IntersectClip);
@@ -827,6 +948,8 @@ void PagedLayout::PaintColumn(QPainter& painter, int layoutPage, double x) const
     // page before or after its own; as a line pushed onto the next page begins exactly at
     // this page's foot, a hair inside the body keeps each line on its own page.
     const QRectF lines = body.adjusted(0, kPageEdgeHair, 0, -kPageEdgeHair);
+    // The repeated header rows first: they head the page.
+    DrawRepeats(painter, lines, repeats);
     DrawLines(painter, lines, [](const QTextBlock&) { return true; },
               [](const QTextBlock&, const QTextLine&) { return true; });
     m_heads->Paint(painter, *m_text, lines, [this](const QTextBlock& block) { return Origins().Of(block); });

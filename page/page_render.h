@@ -48,6 +48,7 @@ class BlockOrigins;
 class VectorText;
 struct FurnitureCarry;
 class ParagraphHeads;
+struct RepeatedText;
 
 // How the copy paints its text: into bitmaps from cached glyphs (page_glyphs.h); through
 // the painter as real text, as Qt paints it; or through the painter with the plain text
@@ -105,7 +106,15 @@ private:
     int OwnPageCount() const;
 
     // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
-    void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip) const;
+    void PaintGlyphs(QImage& image, QPainter& painter, const QRectF& clip, const std::vector<RepeatedText>& repeats) const;
+    // Tables' header rows again at the top of layout page `layoutPage`, for each table that
+    // runs onto it from an earlier page and whose file asks for them.
+    std::vector<RepeatedText> RepeatsOn(int layoutPage) const;
+    // How far the layout moves the header rows of positions [from, to) to repeat them on
+    // layout page `layoutPage`; nothing when they hold no text.
+    std::optional<double> RepeatShift(int from, int to, int layoutPage, double pageHeight) const;
+    // Draws the lines of `repeats` meeting `area` (where they are painted) at their places.
+    void DrawRepeats(QPainter& painter, const QRectF& area, const std::vector<RepeatedText>& repeats) const;
     // Paints the backgrounds of the blocks `drawn` selects and those of their lines meeting
     // `area` that `drawsLine` selects: what the document's layout paints, without the rest.
     // For PDF output the plain text of the lines is drawn from glyph runs (vector_text.h).
@@ -179,6 +188,17 @@ private:
     std::pair<int, int> BlocksMeeting(const QRectF& area) const;
     mutable std::vector<double> m_lowestBottom;
     mutable std::vector<double> m_highestTop;
+    // The body's tables with repeated header rows that hold text: the rows' positions
+    // [from, to), the table's top and the layout pages it starts and ends on. Measured at
+    // the first painting.
+    struct RepeatedHeader {
+        int from = 0;
+        int to = 0;
+        double top = 0;
+        int firstPage = 0;
+        int lastPage = 0;
+    };
+    mutable std::optional<std::vector<RepeatedHeader>> m_repeatedHeaders;
 };
 
 // Writes page `page` (0-based) at `dpi` as an uncompressed bottom-up 24-bit BMP, painted

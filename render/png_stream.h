@@ -1,16 +1,18 @@
 // PNG files written row by row, so a page image never has to exist whole in memory.
 //
 // 8-bit RGBA (colour type 6), no interlace, every row with the "Up" filter: the paper
-// between text lines repeats the row above and becomes zeros, which deflate at its
-// fastest level turns into almost nothing. Qt's writer tries every filter on every row
-// and needs the whole image; a 300-dpi page costs it several times as long.
+// between text lines repeats the row above and becomes zeros, which deflate turns into
+// almost nothing. Qt's writer tries every filter on every row and needs the whole image;
+// a 300-dpi page costs it several times as long. Rows that repeat the row above (the
+// paper) are written as deflate straight away; the others are compressed with libdeflate
+// a megabyte at a time while the next are painted (deflate_join.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include <zlib.h>
+struct libdeflate_compressor;
 
 class PngRowWriter {
 public:
@@ -29,7 +31,12 @@ public:
 
 private:
     void WriteChunk(const char* type, const unsigned char* data, std::size_t size);
-    void Deflate(int flush);
+    // Compresses the rows waiting, as the stream's end when `last`, into an IDAT chunk.
+    void Deflate(bool last);
+    // Writes the rows that repeated the row above as IDAT chunks.
+    void WriteRepeatedRows();
+    // The zlib header, before the stream's first bytes: its length (0 once written).
+    std::size_t StreamHeader();
 
     std::string m_path;
     int m_fd = -1;
@@ -38,10 +45,13 @@ private:
     int m_rows = 0;
     bool m_failed = false;
     bool m_finished = false;
-    z_stream m_zip{};
-    bool m_zipOpen = false;
+    libdeflate_compressor* m_compressor = nullptr;
+    bool m_started = false; // the zlib header is written
     std::uint32_t m_adler = 1; // of the uncompressed rows
     std::vector<unsigned char> m_previous; // the row above, as it was passed in
-    std::vector<unsigned char> m_filtered; // filter byte, then the row's differences
+    // Rows waiting to be compressed, each its filter byte and then its differences.
+    std::vector<unsigned char> m_rowsWaiting;
+    std::size_t m_waiting = 0; // bytes of it in use
+    std::size_t m_repeated = 0; // rows waiting that repeat the row above
     std::vector<unsigned char> m_out;
 };

@@ -54,8 +54,8 @@ bool WritePictures(int count, const std::string& path, std::string& error)
     return editor::WriteHwpFile(*document, path);
 }
 
-// One ruled table of `rows` rows and five columns, its first row a heading the file
-// asks to repeat on every page the table runs onto.
+// One ruled table of `rows` rows and five columns, its first row of header cells, which
+// the file asks to repeat on every page the table runs onto.
 bool WriteTable(int rows, const std::string& path, std::string& error)
 {
     hwp::Document document = hwp::NewDocument();
@@ -69,6 +69,7 @@ bool WriteTable(int rows, const std::string& path, std::string& error)
         std::u16string& text = cell.paragraphs.front().text;
         if (cell.row == 0) {
             text = headings[cell.column];
+            cell.otherListBits |= hwp::kHeaderCellBit;
         } else {
             const std::string value = std::to_string(cell.row * 5 + cell.column);
             text = cell.column == 1 ? u"돌멩이" : u"질량 " + std::u16string(value.begin(), value.end()) + u" kg";

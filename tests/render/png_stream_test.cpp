@@ -5,6 +5,7 @@
 #include "render/png_stream.h"
 
 #include <QImageReader>
+#include <QRandomGenerator>
 
 #include <unistd.h>
 
@@ -14,23 +15,46 @@ namespace {
 
 class PngRows : public RenderTest {};
 
+// Repeated rows and runs of them, rows that differ, noise that does not compress, every byte
+// value in every channel, and alpha; images of one piece of rows, of several, rows longer
+// than a piece, one pixel wide, and ending in repeated rows.
 TEST_F(PngRows, EveryPixelComesBackThroughAnotherReader)
 {
-    // Repeated rows, rows that differ, every byte value in every channel, and alpha.
-    QImage image(300, 40, QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, y % 3 == 1 ? image.pixel(x, y - 1)
-                                           : qRgba((x * 7 + y) & 0xFF, (x * 13) & 0xFF, (255 - x + y * 5) & 0xFF,
-                                                   y < 20 ? 255 : (x * 3) & 0xFF));
-    const std::string path = PathOf("rows.png");
-    ASSERT_TRUE(SavePng(image, path));
-    EXPECT_EQ(PngCheckFailure(path), "");
-    QImageReader reader(QString::fromStdString(path));
-    const QImage back = reader.read().convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(back.size(), image.size());
-    for (int y = 0; y < image.height(); ++y)
-        ASSERT_EQ(std::memcmp(back.constScanLine(y), image.constScanLine(y), 300 * 4), 0) << "row " << y;
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        int paper; // rows in each run that repeat the row above; the image ends in one
+    };
+    const Case cases[] = {{"one piece", 300, 40, 0},
+                          {"several pieces", 1500, 700, 0},
+                          {"rows longer than a piece", 300000, 4, 0},
+                          {"paper between lines", 2480, 400, 40},
+                          {"narrow paper", 1, 90, 45}};
+    QRandomGenerator noise(7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage image(c.width, c.height, QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            const bool paper = c.paper > 0 && y > 0 && (y / c.paper) % 2 == 1;
+            for (int x = 0; x < image.width(); ++x)
+                row[x] = paper || y % 3 == 1 ? image.pixel(x, y - 1)
+                         : y % 7 == 5 ? noise.generate()
+                                      : qRgba((x * 7 + y) & 0xFF, (x * 13) & 0xFF, (255 - x + y * 5) & 0xFF,
+                                              y < 20 ? 255 : (x * 3) & 0xFF);
+        }
+        const std::string path = PathOf("rows.png");
+        ASSERT_TRUE(SavePng(image, path));
+        EXPECT_EQ(PngCheckFailure(path), "");
+        QImageReader reader(QString::fromStdString(path));
+        reader.setAllocationLimit(0);
+        const QImage back = reader.read().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(back.size(), image.size());
+        for (int y = 0; y < image.height(); ++y)
+            ASSERT_EQ(std::memcmp(back.constScanLine(y), image.constScanLine(y), static_cast<std::size_t>(c.width) * 4), 0)
+                << "row " << y;
+    }
 }
 
 TEST_F(PngRows, AnUnfinishedOrUnwritableImageLeavesNoFile)
