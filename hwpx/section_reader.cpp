@@ -19,6 +19,7 @@
 #include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwpx/fill_brush.h"
+#include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 
@@ -544,6 +545,9 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             } else {
                 Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
+        } else if (std::optional<hwp::Control> number = ReadNumberElement(child)) {
+            const char16_t code = number->code;
+            Add(paragraph, std::move(*number), code);
         } else {
             Keep(paragraph, child, hwp::XmlPlace::Ctrl);
         }
