@@ -21,6 +21,7 @@
 #include "hwp/records.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/columns.h"
 #include "hwpx/fill_brush.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
@@ -517,6 +518,10 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             section->hwpxColumnsXml = KeptXml(child, m_root);
             m_units.Control();
             SetSectionBases(*section, paragraph);
+        } else if (child.name == u"colPr") {
+            // The columns change here, as the paragraph's break says in the binary format.
+            paragraph.breakFlags |= hwp::kBreakColumns;
+            Add(paragraph, ReadColumnsElement(child), 2);
         } else if (child.name == u"header" || child.name == u"footer") {
             const bool footer = child.name == u"footer";
             hwp::ByteWriter head;

@@ -13,6 +13,7 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/columns.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
 #include "hwpx/values.h"
@@ -474,7 +475,7 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
-        } else if (!WriteNumberElement(m_out, control)) {
+        } else if (!WriteNumberElement(m_out, control) && !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
             return false;
         }
         return true;
