@@ -1,6 +1,9 @@
 #include "hwpx/section_reader.h"
 
+#include <QSizeF>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -18,7 +21,9 @@
 #include "hwp/records.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/columns.h"
 #include "hwpx/fill_brush.h"
+#include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 
@@ -118,6 +123,19 @@ void PutDouble(hwp::Bytes& data, std::size_t at, double value)
     std::memcpy(&bits, &value, sizeof bits);
     for (std::size_t i = 0; i < 8; ++i)
         data[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+// How much the first scale matrix of the element's rendering info stretches it across and
+// down (a flip counts as its size); 1 for a matrix missing or stretching past reason.
+QSizeF ScaleOf(const XmlNode& node)
+{
+    const XmlNode* rendering = node.Child(u"renderingInfo");
+    const XmlNode* scale = rendering == nullptr ? nullptr : rendering->Child(u"scaMatrix");
+    const auto factor = [scale](QStringView key) {
+        const double value = scale == nullptr ? 1.0 : std::abs(scale->Attr(key).toDouble());
+        return value > 0.01 && value < 100 ? value : 1.0;
+    };
+    return {factor(u"e1"), factor(u"e5")};
 }
 
 // A rotated shape's rotation centre and its first scale and rotation matrices, as the
@@ -500,6 +518,10 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             section->hwpxColumnsXml = KeptXml(child, m_root);
             m_units.Control();
             SetSectionBases(*section, paragraph);
+        } else if (child.name == u"colPr") {
+            // The columns change here, as the paragraph's break says in the binary format.
+            paragraph.breakFlags |= hwp::kBreakColumns;
+            Add(paragraph, ReadColumnsElement(child), 2);
         } else if (child.name == u"header" || child.name == u"footer") {
             const bool footer = child.name == u"footer";
             hwp::ByteWriter head;
@@ -544,6 +566,9 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             } else {
                 Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
+        } else if (std::optional<hwp::Control> number = ReadNumberElement(child)) {
+            const char16_t code = number->code;
+            Add(paragraph, std::move(*number), code);
         } else {
             Keep(paragraph, child, hwp::XmlPlace::Ctrl);
         }
@@ -761,10 +786,14 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
         width = Num<hwp::HwpUnit>(*size, u"width");
         height = Num<hwp::HwpUnit>(*size, u"height");
     } else if (const XmlNode* rotation = node.Child(u"rotationInfo"); rotation != nullptr && rotation->Int(u"angle") != 0) {
-        // A turned shape's box holds it turned; unscaled, its own size is its original one.
+        // A turned shape's box holds it turned; its own size is the original one as its
+        // scale matrix stretches it.
         if (const XmlNode* original = node.Child(u"orgSz"); original != nullptr && original->Int(u"width") > 0) {
+            const QSizeF scale = ScaleOf(node);
             width = Num<hwp::HwpUnit>(*original, u"width");
             height = Num<hwp::HwpUnit>(*original, u"height");
+            width = static_cast<hwp::HwpUnit>(std::lround(width * scale.width()));
+            height = static_cast<hwp::HwpUnit>(std::lround(height * scale.height()));
         }
     }
     hwp::Control control;

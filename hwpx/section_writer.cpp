@@ -2,7 +2,6 @@
 #include <array>
 #include <utility>
 
-#include "hwp/auto_number.h"
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
 #include "hwp/error.h"
@@ -14,6 +13,8 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/columns.h"
+#include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
@@ -124,7 +125,6 @@ private:
     void Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at);
     std::uint32_t Hyperlink(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
     void FieldEnd(std::uint32_t id);
-    void AutoNumber(const hwp::AutoNumber& number);
     void OpenText();
     void CloseText();
 
@@ -475,9 +475,7 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
-        } else if (const auto number = hwp::ReadAutoNumber(control)) {
-            AutoNumber(*number);
-        } else {
+        } else if (!WriteNumberElement(m_out, control) && !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
             return false;
         }
         return true;
@@ -563,31 +561,6 @@ void SectionWriter::Caption(const std::vector<hwp::ObjectRecord>& records, std::
     m_out.writeAttribute(QStringLiteral("gap"), Number(static_cast<std::int16_t>(hwp::LittleEndianAt(head, 16, 2))));
     m_out.writeAttribute(QStringLiteral("lastWidth"), Number(static_cast<std::int32_t>(hwp::LittleEndianAt(head, 18, 4))));
     List(list.paragraphs, Word(aligns, (hwp::LittleEndianAt(head, 4, 4) >> 5) & 3), 0, 0);
-    m_out.writeEndElement();
-}
-
-void SectionWriter::AutoNumber(const hwp::AutoNumber& number)
-{
-    const char* const kinds[] = {"PAGE", "FOOTNOTE", "ENDNOTE", "PICTURE", "TABLE", "EQUATION"};
-    const char* const shapes[] = {"DIGIT", "CIRCLED_DIGIT", "ROMAN_CAPITAL", "ROMAN_SMALL", "LATIN_CAPITAL",
-                                  "LATIN_SMALL", "CIRCLED_LATIN_CAPITAL", "CIRCLED_LATIN_SMALL", "HANGUL_SYLLABLE",
-                                  "CIRCLED_HANGUL_SYLLABLE", "HANGUL_JAMO", "CIRCLED_HANGUL_JAMO", "HANGUL_PHONETIC",
-                                  "IDEOGRAPH", "CIRCLED_IDEOGRAPH", "DECAGON_CIRCLE", "DECAGON_CIRCLE_HANJA"};
-    const auto character = [](char16_t c) { return c == 0 ? QString() : QString(QChar(c)); };
-    m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
-    m_out.writeStartElement(kParagraphNs, QStringLiteral("autoNum"));
-    m_out.writeAttribute(QStringLiteral("num"), Number(number.number));
-    m_out.writeAttribute(QStringLiteral("numType"), Word(kinds, number.Kind()));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("autoNumFormat"));
-    const std::uint8_t shape = number.Shape();
-    m_out.writeAttribute(QStringLiteral("type"), shape == hwp::number_shape::kFourSymbols ? QStringLiteral("SYMBOL")
-                                                 : shape == hwp::number_shape::kUserSymbol ? QStringLiteral("USER_CHAR")
-                                                                                            : Word(shapes, shape));
-    m_out.writeAttribute(QStringLiteral("userChar"), character(number.userSymbol));
-    m_out.writeAttribute(QStringLiteral("prefixChar"), character(number.prefix));
-    m_out.writeAttribute(QStringLiteral("suffixChar"), character(number.suffix));
-    m_out.writeAttribute(QStringLiteral("supscript"), Number(number.Superscript()));
-    m_out.writeEndElement();
     m_out.writeEndElement();
 }
 

@@ -21,12 +21,16 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -333,4 +337,108 @@ TEST(Shapes, AGroupDrawsItsShapesAndTheirTextEachInItsPlace)
     EXPECT_GT(dark, 50) << "the second member's text";
     EXPECT_TRUE(Near(image.pixelColor(20 + 150, 20 + 2), QColor(Qt::white)));
     EXPECT_TRUE(Near(image.pixelColor(10, 45), QColor(Qt::white))) << "nothing outside the group";
+}
+
+namespace {
+
+struct Turned {
+    const char* what;
+    std::string kind;
+    std::string inside;                  // the kind's points
+    std::vector<QPointF> outline;        // in the original size; empty: an ellipse of that size
+    double width, height;                // original size
+    double scaleX, scaleY;
+    double angle;                        // degrees, clockwise
+    bool currentSize;                    // whether curSz gives the stretched size
+};
+
+// A turned shape as the word processor writes it: its box the bounds of its turned frame,
+// its rendering matrices stretching the original size, turning it about the frame's centre
+// and moving it into the box. The outline's bounds through those matrices come back in
+// `expected`, from the box's top left.
+hwp::Document TurnedDocument(const Turned& t, QRectF& expected)
+{
+    const double w = t.width * t.scaleX, h = t.height * t.scaleY;
+    QTransform turn;
+    turn.translate(w / 2, h / 2);
+    turn.rotate(t.angle);
+    turn.translate(-w / 2, -h / 2);
+    const QRectF frame = turn.mapRect(QRectF(0, 0, w, h));
+    turn = QTransform::fromScale(t.scaleX, t.scaleY) * turn * QTransform::fromTranslate(-frame.left(), -frame.top());
+    if (t.outline.empty()) {
+        QPainterPath ellipse;
+        ellipse.addEllipse(QRectF(0, 0, t.width, t.height));
+        expected = turn.map(ellipse).boundingRect();
+    } else {
+        expected = turn.map(QPolygonF(QList<QPointF>(t.outline.begin(), t.outline.end()))).boundingRect();
+    }
+    const double radians = t.angle * std::numbers::pi / 180;
+    const double c = std::cos(radians), s = std::sin(radians);
+    const auto n = [](double v) { return QString::number(v, 'f', 6).toStdString(); };
+    const auto whole = [](double v) { return std::to_string(std::lround(v)); };
+    const std::string element =
+        "<hp:" + t.kind + R"( id="1"><hp:offset x=")" + whole(-frame.left()) + R"(" y=")" + whole(-frame.top()) +
+        R"("/><hp:orgSz width=")" + whole(t.width) + R"(" height=")" + whole(t.height) + R"("/><hp:curSz width=")" +
+        (t.currentSize ? whole(w) : "0") + R"(" height=")" + whole(h) +
+        R"("/><hp:rotationInfo angle=")" + whole(t.angle) + R"(" centerX=")" + whole(frame.width() / 2) +
+        R"(" centerY=")" + whole(frame.height() / 2) + R"("/><hp:renderingInfo><hc:transMatrix e1="1" e2="0" e3=")" +
+        n(-frame.left()) + R"(" e4="0" e5="1" e6=")" + n(-frame.top()) + R"("/><hc:scaMatrix e1=")" + n(t.scaleX) +
+        R"(" e2="0" e3="0" e4="0" e5=")" + n(t.scaleY) + R"(" e6="0"/><hc:rotMatrix e1=")" + n(c) + R"(" e2=")" +
+        n(-s) + R"(" e3=")" + n(w / 2 - c * w / 2 + s * h / 2) + R"(" e4=")" + n(s) + R"(" e5=")" + n(c) +
+        R"(" e6=")" + n(h / 2 - s * w / 2 - c * h / 2) + R"("/></hp:renderingInfo>)" +
+        R"(<hp:lineShape color="#000000" width="0" style="SOLID"/>)" + t.inside + R"(<hp:sz width=")" +
+        whole(frame.width()) + R"(" height=")" + whole(frame.height()) + R"("/><hp:pos treatAsChar="1"/></hp:)" +
+        t.kind + ">";
+    const std::string section =
+        R"(<?xml version="1.0" encoding="UTF-8"?><hs:sec xmlns:hs="http://www.hancom.co.kr/hwpml/2011/section" )"
+        R"(xmlns:hp="http://www.hancom.co.kr/hwpml/2011/paragraph" xmlns:hc="http://www.hancom.co.kr/hwpml/2011/core">)"
+        R"(<hp:p paraPrIDRef="0" styleIDRef="0"><hp:run charPrIDRef="0">)" + element + "</hp:run></hp:p></hs:sec>";
+    return hwpx::ReadHwpxFromBytes(hwpx::WritePackage({{"mimetype", "application/hwp+zip"},
+                                                       {"Contents/header.xml", kDrawingHeader},
+                                                       {"Contents/section0.xml", section}}));
+}
+
+} // namespace
+
+TEST(Shapes, ATurnedShapeIsDrawnWhereItsRenderingMatricesPutIt)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    // 75 units a layout pixel.
+    const std::vector<Turned> cases = {
+        {"a polygon turned 40 degrees, without its current width (as the word processor wrote one)", "polygon",
+         R"(<hc:pt x="1025" y="10500"/><hc:pt x="6825" y="2475"/><hc:pt x="11925" y="10800"/><hc:pt x="13875" y="1500"/>)"
+         R"(<hc:pt x="17925" y="9525"/><hc:pt x="0" y="4675"/><hc:pt x="7225" y="13425"/><hc:pt x="13150" y="0"/>)",
+         {{1025, 10500}, {6825, 2475}, {11925, 10800}, {13875, 1500}, {17925, 9525}, {0, 4675}, {7225, 13425}, {13150, 0}},
+         17925, 13425, 1, 1, 40, false},
+        {"a rectangle stretched to twice its height and turned 30 degrees", "rect", "",
+         {{0, 0}, {7500, 0}, {7500, 7500}, {0, 7500}}, 7500, 7500, 1, 2, 30, true},
+        {"a stretched, turned rectangle without its current size", "rect", "",
+         {{0, 0}, {7500, 0}, {7500, 3750}, {0, 3750}}, 7500, 3750, 1.5, 1, 60, false},
+        {"an ellipse turned 45 degrees", "ellipse", "", {}, 9000, 3000, 1, 1, 45, true},
+        {"a line turned 90 degrees", "line", R"(<hc:startPt x="0" y="0"/><hc:endPt x="9000" y="3000"/>)",
+         {{0, 0}, {9000, 3000}}, 9000, 3000, 1, 1, 90, true},
+        {"a curve of straight pieces turned 120 degrees", "curve",
+         R"(<hp:seg type="LINE" x1="0" y1="3000" x2="4500" y2="0"/><hp:seg type="LINE" x1="4500" y1="0" x2="9000" y2="6000"/>)",
+         {{0, 3000}, {4500, 0}, {9000, 6000}}, 9000, 6000, 1, 1, 120, true},
+    };
+    for (const Turned& c : cases) {
+        SCOPED_TRACE(c.what);
+        QRectF expected;
+        const auto document = std::make_shared<const hwp::Document>(TurnedDocument(c, expected));
+        ASSERT_TRUE(hwp::ReadShape(document->sections.at(0).paragraphs.at(0).controls.at(0)));
+        const QImage image = PaintedAlone(document);
+        QRect drawn;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, y).lightness() < 200)
+                    drawn |= QRect(x, y, 1, 1);
+            }
+        ASSERT_FALSE(drawn.isEmpty());
+        const QRectF want(20 + expected.left() / 75, 20 + expected.top() / 75, expected.width() / 75, expected.height() / 75);
+        EXPECT_NEAR(drawn.left(), want.left(), 2);
+        EXPECT_NEAR(drawn.top(), want.top(), 2);
+        EXPECT_NEAR(drawn.right() + 1, want.right(), 2);
+        EXPECT_NEAR(drawn.bottom() + 1, want.bottom(), 2);
+    }
 }

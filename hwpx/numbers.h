@@ -1,0 +1,22 @@
+// Auto numbers (<hp:autoNum>), new numbers (<hp:newNum>) and page number positions
+// (<hp:pageNum>) as the model's controls, and back: one vocabulary for both directions.
+#pragma once
+
+#include <QXmlStreamWriter>
+
+#include <optional>
+
+#include "hwp/document.h"
+#include "hwpx/xml.h"
+
+namespace hwpx {
+
+// The control an element of those three kinds stands for (its character code set);
+// nothing for another element.
+std::optional<hwp::Control> ReadNumberElement(const XmlNode& element);
+
+// Writes `<hp:ctrl>` holding the control's element; false (nothing written) for a
+// control of another kind or a header too short to be one.
+bool WriteNumberElement(QXmlStreamWriter& out, const hwp::Control& control);
+
+}  // namespace hwpx
