@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "handoff/channel.h"
+#include "platform/process.h"
 #include "platform/run_lock.h"
 #include "store/archive.h"
 #include "store/exam_open.h"
@@ -78,6 +80,31 @@ std::optional<std::string> RunToolBusy(DialogCore& core, const std::string& word
     return std::nullopt;
 }
 
+constexpr char kTypedPanesPrefix[] = "varnel-panes-";
+
+// The typed panes' folders of runs that ended without removing them (killed during a save):
+// each is named after its run's process, and left alone while that process still runs.
+void RemoveStaleTypedPanes()
+{
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    if (error)
+        return;
+    const std::string prefix = kTypedPanesPrefix;
+    for (auto it = std::filesystem::directory_iterator(temp, error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0 || !it->is_directory(error))
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || end == nullptr || *end != '-' || platform::ProcessExists(static_cast<int>(pid)))
+            continue;
+        std::error_code ignored;
+        std::filesystem::remove_all(it->path(), ignored);
+    }
+}
+
 // The panes as the user left them, kept outside the workspace while a save runs. The
 // assembly empties each pane once it stored it; when the save then fails (a full disk,
 // a read-only folder) the user gets the typed text back, not what reached the disk.
@@ -85,7 +112,8 @@ class TypedPanes {
 public:
     explicit TypedPanes(const editor::PaneSet& panes) : m_panes(panes)
     {
-        std::string folder = (std::filesystem::temp_directory_path() / "varnel-panes-XXXXXX").string();
+        const std::string name = kTypedPanesPrefix + std::to_string(platform::CurrentProcessId()) + "-XXXXXX";
+        std::string folder = (std::filesystem::temp_directory_path() / name).string();
         if (!mkdtemp(folder.data()))
             return;
         m_folder = folder;
@@ -125,6 +153,7 @@ bool AcquireLaunchRecord(DialogCore& core)
     if (!TakeRunLock(core))
         return false;
     RemoveStaleChannels();
+    RemoveStaleTypedPanes();
     s_launcherChannel = LauncherChannel::Open();
     if (s_launcherChannel)
         return ReadLaunchRecord(core, s_launcherChannel->LaunchText());

@@ -197,6 +197,7 @@ TEST_F(Runs, WhatAKilledRunLeftIsRemovedAtTheNextStart)
     // A launcher killed before it could remove its block, and the cropper channel of a
     // run under another tag, still going on.
     const handoff::ChannelNames launcher = handoff::LauncherChannelNames();
+    int endedPid = 0;
     {
         const std::size_t size = handoff::kLauncherPidOffset + handoff::kLauncherPidAreaSize;
         auto block = platform::CreateSharedBlock(launcher.block, size);
@@ -204,6 +205,7 @@ TEST_F(Runs, WhatAKilledRunLeftIsRemovedAtTheNextStart)
         block->SetUnlinkOnClose(false);
         auto ended = Start("/bin/true", {}, {});
         const int pid = ended->Pid();
+        endedPid = pid;
         ended->Wait(10s);
         handoff::WriteLauncherMark(block->Data(), block->Size(), {pid, 0});
     }
@@ -213,8 +215,19 @@ TEST_F(Runs, WhatAKilledRunLeftIsRemovedAtTheNextStart)
     setenv("VARNEL_CHANNEL_TAG", m_tag.c_str(), 1);
     ASSERT_TRUE(elsewhere);
 
+    // The typed panes a killed save kept aside, and those of a run still going on.
+    const fs::path keptByEnded = fs::temp_directory_path() / ("varnel-panes-" + std::to_string(endedPid) + "-e2e" + m_tag);
+    const fs::path keptByLiving = fs::temp_directory_path() / ("varnel-panes-" + std::to_string(getpid()) + "-e2e" + m_tag);
+    for (const fs::path& folder : {keptByEnded, keptByLiving}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "2.hwp") << "typed";
+    }
+
     ClearLog();
     RunDriver("probe");
+    EXPECT_FALSE(fs::exists(keptByEnded));
+    EXPECT_TRUE(fs::exists(keptByLiving / "2.hwp")) << "a running save's typed panes were removed";
+    fs::remove_all(keptByLiving);
     EXPECT_FALSE(fs::exists(BlockFile(cropper.block)));
     EXPECT_FALSE(fs::exists(EventFile(cropper.event)));
     EXPECT_FALSE(fs::exists(BlockFile(launcher.block)));
