@@ -120,13 +120,9 @@ constexpr const char* kDrawingHeader =
     R"(<hh:refList><hh:charProperties itemCnt="1"><hh:charPr id="0" height="1000"/></hh:charProperties>)"
     R"(<hh:paraProperties itemCnt="1"><hh:paraPr id="0"/></hh:paraProperties></hh:refList></hh:head>)";
 
-// One drawn object of an HWPX section, 100 x 50 layout pixels, laid out as a character.
-hwp::Document DrawingDocument(const std::string& kind, const std::string& inside)
+// A document of one paragraph holding `element`, read as an HWPX file with the drawing header.
+hwp::Document DocumentHolding(const std::string& element)
 {
-    const std::string element =
-        "<hp:" + kind + R"( id="1" type="PIE"><hp:sz width="7500" height="3750"/><hp:pos treatAsChar="1"/>)"
-        R"(<hp:orgSz width="7500" height="3750"/><hp:curSz width="7500" height="3750"/>)"
-        R"(<hp:lineShape color="#000000" width="0" style="NONE"/>)" + inside + "</hp:" + kind + ">";
     const std::string section =
         R"(<?xml version="1.0" encoding="UTF-8"?><hs:sec xmlns:hs="http://www.hancom.co.kr/hwpml/2011/section" )"
         R"(xmlns:hp="http://www.hancom.co.kr/hwpml/2011/paragraph" xmlns:hc="http://www.hancom.co.kr/hwpml/2011/core">)"
@@ -134,6 +130,16 @@ hwp::Document DrawingDocument(const std::string& kind, const std::string& inside
     return hwpx::ReadHwpxFromBytes(hwpx::WritePackage({{"mimetype", "application/hwp+zip"},
                                                        {"Contents/header.xml", kDrawingHeader},
                                                        {"Contents/section0.xml", section}}));
+}
+
+// One drawn object of an HWPX section, 100 x 50 layout pixels, laid out as a character.
+hwp::Document DrawingDocument(const std::string& kind, const std::string& inside)
+{
+    const std::string element =
+        "<hp:" + kind + R"( id="1" type="PIE"><hp:sz width="7500" height="3750"/><hp:pos treatAsChar="1"/>)"
+        R"(<hp:orgSz width="7500" height="3750"/><hp:curSz width="7500" height="3750"/>)"
+        R"(<hp:lineShape color="#000000" width="0" style="NONE"/>)" + inside + "</hp:" + kind + ">";
+    return DocumentHolding(element);
 }
 
 std::string Brush(const std::string& face, const std::string& more = {})
@@ -389,13 +395,7 @@ hwp::Document TurnedDocument(const Turned& t, QRectF& expected)
         R"(<hp:lineShape color="#000000" width="0" style="SOLID"/>)" + t.inside + R"(<hp:sz width=")" +
         whole(frame.width()) + R"(" height=")" + whole(frame.height()) + R"("/><hp:pos treatAsChar="1"/></hp:)" +
         t.kind + ">";
-    const std::string section =
-        R"(<?xml version="1.0" encoding="UTF-8"?><hs:sec xmlns:hs="http://www.hancom.co.kr/hwpml/2011/section" )"
-        R"(xmlns:hp="http://www.hancom.co.kr/hwpml/2011/paragraph" xmlns:hc="http://www.hancom.co.kr/hwpml/2011/core">)"
-        R"(<hp:p paraPrIDRef="0" styleIDRef="0"><hp:run charPrIDRef="0">)" + element + "</hp:run></hp:p></hs:sec>";
-    return hwpx::ReadHwpxFromBytes(hwpx::WritePackage({{"mimetype", "application/hwp+zip"},
-                                                       {"Contents/header.xml", kDrawingHeader},
-                                                       {"Contents/section0.xml", section}}));
+    return DocumentHolding(element);
 }
 
 } // namespace
