@@ -1,5 +1,6 @@
 #include "document/line_spacing.h"
 
+#include "document/folded_edit.h"
 #include "document/hwp_mapping.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -96,37 +97,19 @@ public:
         m_pending = false;
         m_from = std::numeric_limits<int>::max();
         m_to = -1;
-        // A change now would cost the steps to redo; the next edit spaces the blocks again.
-        if (m_text.isUndoRedoEnabled() && m_text.availableRedoSteps() > 0)
-            return;
-        const bool wasModified = m_text.isModified();
-        const bool join = m_text.isUndoRedoEnabled() && m_text.availableUndoSteps() > 0;
-        QTextCursor cursor(&m_text);
-        bool begun = false;
-        m_spacing = true;   // its own changes ask for no other pass
-        for (QTextBlock block = m_text.findBlock(std::max(0, from)); block.isValid() && block.position() <= to;
-             block = block.next()) {
-            const std::optional<double> height = CharSizeLineHeight(block, m_device);
-            if (height && !Near(*height, block.blockFormat().lineHeight())) {
-                if (!begun) {
-                    if (join)
-                        cursor.joinPreviousEditBlock();
-                    else
-                        cursor.beginEditBlock();
-                    begun = true;
-                }
-                SpaceBlockByCharSize(cursor, block, m_device);
+        // Its own changes ask for no other pass: the edit ends before the flag goes down.
+        m_spacing = true;
+        {
+            FoldedEdit edit(m_text);
+            // A change now would cost the steps to redo; the next edit spaces the blocks again.
+            for (QTextBlock block = m_text.findBlock(std::max(0, from));
+                 !edit.Blocked() && block.isValid() && block.position() <= to; block = block.next()) {
+                const std::optional<double> height = CharSizeLineHeight(block, m_device);
+                if (height && !Near(*height, block.blockFormat().lineHeight()))
+                    SpaceBlockByCharSize(edit.Cursor(), block, m_device);
             }
         }
-        if (begun)
-            cursor.endEditBlock();
         m_spacing = false;
-        if (!begun)
-            return;
-        if (!join && m_text.isUndoRedoEnabled())
-            m_text.clearUndoRedoStacks(QTextDocument::UndoStack);
-        if (!wasModified)
-            m_text.setModified(false);
     }
 
 private:

@@ -1,4 +1,5 @@
 #include "document/paragraph_heads.h"
+#include "document/folded_edit.h"
 
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
@@ -291,12 +292,9 @@ void ParagraphHeads::KeepBlocks(int first, int count)
 
 bool ParagraphHeads::FitRooms(QTextDocument& text, double scale) const
 {
-    if (text.isUndoRedoEnabled() && text.availableRedoSteps() > 0)
+    FoldedEdit edit(text);
+    if (edit.Blocked())
         return false;
-    const bool wasModified = text.isModified();
-    const bool join = text.isUndoRedoEnabled() && text.availableUndoSteps() > 0;
-    QTextCursor cursor(&text);
-    bool begun = false;
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
         const QTextBlockFormat plain = WithoutHeadRoom(format);
@@ -318,24 +316,11 @@ bool ParagraphHeads::FitRooms(QTextDocument& text, double scale) const
             fitted.setProperty(kHeadMarginProperty, margin);
             fitted.setProperty(kHeadIndentProperty, indent);
         }
-        if (!begun) {
-            if (join)
-                cursor.joinPreviousEditBlock();
-            else
-                cursor.beginEditBlock();
-            begun = true;
-        }
+        QTextCursor& cursor = edit.Cursor();
         cursor.setPosition(block.position());
         cursor.setBlockFormat(fitted);
     }
-    if (!begun)
-        return false;
-    cursor.endEditBlock();
-    if (!join && text.isUndoRedoEnabled())
-        text.clearUndoRedoStacks(QTextDocument::UndoStack);
-    if (!wasModified)
-        text.setModified(false);
-    return true;
+    return edit.Begun();
 }
 
 void ParagraphHeads::Paint(QPainter& painter, const QTextDocument& text, const QRectF& area,

@@ -1,6 +1,7 @@
 #include "document/table_rows.h"
 
 #include "document/editor_document.h"
+#include "document/folded_edit.h"
 #include "document/table_mapping.h"
 #include "hwp/table.h"
 
@@ -282,20 +283,12 @@ bool FitRows(QTextDocument& text, const std::function<std::vector<RowRange>()>& 
         const std::vector<CellChange> changes = MeasureChanges(ranges());
         if (changes.empty())
             break;
-        const bool wasModified = text.isModified();
-        const bool join = text.isUndoRedoEnabled() && text.availableUndoSteps() > 0;
-        QTextCursor edit(&text);
-        if (join)
-            edit.joinPreviousEditBlock();
-        else
-            edit.beginEditBlock();
-        for (const CellChange& change : changes)
-            change.table->cellAt(change.row, change.column).setFormat(change.format);
-        edit.endEditBlock();
-        if (!join && text.isUndoRedoEnabled())
-            text.clearUndoRedoStacks(QTextDocument::UndoStack);
-        if (!wasModified)
-            text.setModified(false);
+        {
+            FoldedEdit edit(text);
+            edit.Cursor();
+            for (const CellChange& change : changes)
+                change.table->cellAt(change.row, change.column).setFormat(change.format);
+        }
         changed = true;
     }
     return true;
