@@ -59,7 +59,10 @@ double EngineLineHeight(const QTextBlock& block, const QPaintDevice& device)
         if (const std::optional<double> marks = MarksLineHeight(block))
             return *marks;
     }
-    QTextLayout layout(block.text(), block.document()->defaultFont(), const_cast<QPaintDevice*>(&device));
+    // An empty block is as high as its own char format's face, as the text engine lays it.
+    const QFont defaultFont = block.document()->defaultFont();
+    const QFont face = block.length() > 1 ? defaultFont : block.charFormat().font().resolve(defaultFont);
+    QTextLayout layout(block.text(), face, const_cast<QPaintDevice*>(&device));
     LayOutAsOneLine(layout, block);
     return layout.lineAt(0).height();
 }
