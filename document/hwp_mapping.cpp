@@ -532,9 +532,11 @@ void DropBinDataOfDeletedObjects(hwp::Document& document, const hwp::Document& o
 // one object character before its text index; a kept field's end one more at its end.
 class PaneReader {
 public:
-    PaneReader(const hwp::Document& source, TablesShown tablesShown)
+    PaneReader(const hwp::Document& source, TablesShown tablesShown, PaneLayout layout)
         : m_result(std::make_unique<EditorDocument>()), m_tablesShown(tablesShown)
     {
+        if (layout == PaneLayout::Off)
+            m_result->Text().setLayoutEnabled(false);
         m_result->SetOrigin(std::make_shared<hwp::Document>(source));
         m_origin = m_result->OriginRef();
         MakeFormats();
@@ -1242,9 +1244,10 @@ PageSetup PageSetupOf(const hwp::PageDef& page)
     return setup;
 }
 
-std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown)
+std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& source, TablesShown tablesShown,
+                                                 PaneLayout layout)
 {
-    return PaneReader(source, tablesShown).Read();
+    return PaneReader(source, tablesShown, layout).Read();
 }
 
 hwp::Document ToHwpDocument(const EditorDocument& source, const LaidOutLines* laid)

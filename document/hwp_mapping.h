@@ -34,8 +34,13 @@ enum class TablesShown { AsTables, AsObjects };
 // The page a section's page definition describes.
 PageSetup PageSetupOf(const hwp::PageDef& page);
 
+// A document only printed from (page images, PDF) is never laid out itself: each print
+// copy lays its own clone out. Its layout stays off; turn it on before showing it.
+enum class PaneLayout { Live, Off };
+
 std::unique_ptr<EditorDocument> ToEditorDocument(const hwp::Document& document,
-                                                 TablesShown tables = TablesShown::AsTables);
+                                                 TablesShown tables = TablesShown::AsTables,
+                                                 PaneLayout layout = PaneLayout::Live);
 // `laid`: the lines the print layout gave the blocks (PagedLayout::LaidLines), written for
 // every paragraph that no longer holds the lines it was read with, so that the file prints
 // as the pane does; without them the writer estimates its own.

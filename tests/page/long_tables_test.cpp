@@ -21,7 +21,8 @@ namespace {
 
 // `rows` rows of three ruled cells; the first row's cells say "머리", row r's "행r". The
 // first `headerRows` rows are of header cells; `repeat`: the table asks to repeat them.
-std::unique_ptr<editor::EditorDocument> LongTable(int rows, int headerRows = 0, bool repeat = false)
+std::unique_ptr<editor::EditorDocument> LongTable(int rows, int headerRows = 0, bool repeat = false,
+                                                  editor::PaneLayout pane = editor::PaneLayout::Live)
 {
     hwp::Document document = hwp::NewDocument();
     const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
@@ -40,7 +41,7 @@ std::unique_ptr<editor::EditorDocument> LongTable(int rows, int headerRows = 0, 
     paragraph.controls.push_back(hwp::WriteTable(table, document));
     paragraph.controls.back().position = static_cast<std::uint32_t>(paragraph.text.size());
     paragraph.controls.back().end = paragraph.controls.back().position;
-    return editor::ToEditorDocument(document);
+    return editor::ToEditorDocument(document, editor::TablesShown::AsTables, pane);
 }
 
 // The words page `page` writes, in the order written.
@@ -157,6 +158,27 @@ TEST_F(LongTables, RepeatTheHeaderRowsTheFileAsksFor)
         // Glyphs drawn from the cache differ from Qt's at a few edge pixels; a missing or
         // misplaced row of headings makes hundreds.
         EXPECT_LT(off, 250) << "pixels off";
+    }
+}
+
+// A document read only to be printed is never laid out itself, and prints the same pixels.
+TEST_F(LongTables, PrintTheSameWhenTheReadDocumentIsNeverLaidOut)
+{
+    const auto shown = LongTable(150, 1, true);
+    const auto printed = LongTable(150, 1, true, editor::PaneLayout::Off);
+    EXPECT_EQ(printed->Text().lastBlock().layout()->lineCount(), 0) << "laid out";
+    EXPECT_GT(shown->Text().lastBlock().layout()->lineCount(), 0) << "the pane's stays laid out";
+    const editor::PagedLayout expected(*shown);
+    const editor::PagedLayout layout(*printed);
+    ASSERT_EQ(layout.PageCount(), expected.PageCount());
+    constexpr double kDpi = 96;
+    for (const int page : {0, 1, layout.PageCount() - 1}) {
+        const int height = static_cast<int>(layout.PageOf(page).SheetHeight() * kDpi / 7200);
+        QImage drawn(layout.SheetPixelWidth(kDpi), height, QImage::Format_RGB32);
+        QImage reference(drawn.size(), QImage::Format_RGB32);
+        layout.PaintBand(drawn, page, 0, kDpi);
+        expected.PaintBand(reference, page, 0, kDpi);
+        EXPECT_TRUE(drawn == reference) << "page " << page;
     }
 }
 

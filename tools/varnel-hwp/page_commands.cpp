@@ -99,7 +99,8 @@ std::unique_ptr<editor::EditorDocument> ReadInput(const std::string& path)
         return nullptr;
     }
     try {
-        return editor::ToEditorDocument(hwpx::ReadAnyDocument(path));
+        return editor::ToEditorDocument(hwpx::ReadAnyDocument(path), editor::TablesShown::AsTables,
+                                         editor::PaneLayout::Off);
     } catch (const std::exception& error) {
         Fail(path + ": not a readable HWP document: " + error.what());
         return nullptr;
@@ -110,7 +111,7 @@ std::unique_ptr<editor::EditorDocument> ReadInput(const std::string& path)
 // or OUT cannot be written.
 std::unique_ptr<editor::EditorDocument> ReadInputFor(const std::string& in, const std::string& out)
 {
-    // The pane's document lays itself out as soon as it exists: fonts need the application.
+    // Fonts need the application.
     EnsureApplication();
     auto document = ReadInput(in);
     if (!document)
@@ -128,7 +129,8 @@ std::string PreviewImageFor(const hwp::Document& document)
 {
     EnsureApplication();
     try {
-        return editor::PreviewImageOf(*editor::ToEditorDocument(document));
+        return editor::PreviewImageOf(
+            *editor::ToEditorDocument(document, editor::TablesShown::AsTables, editor::PaneLayout::Off));
     } catch (const std::exception&) {
         return {};   // the document is written all the same, without a picture
     }
