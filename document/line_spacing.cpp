@@ -26,14 +26,23 @@ bool Near(double a, double b)
 }
 
 
-// The height the text engine gives a line of all the block's faces, before spacing.
+// The size the object handler gives an object's fragment of `block`; none without a
+// handler. The handlers' sizes ask for the document but leave it as it is.
+std::optional<QSizeF> ObjectSize(const QTextBlock& block, const QTextFragment& fragment)
+{
+    auto* text = const_cast<QTextDocument*>(block.document());
+    const QTextCharFormat format = fragment.charFormat();
+    QTextObjectInterface* handler = text->documentLayout()->handlerForObject(format.objectType());
+    if (handler == nullptr)
+        return std::nullopt;
+    return handler->intrinsicSize(text, fragment.position(), format);
+}
+
 // The height of a line of nothing but objects that take no width (marks, objects drawn
 // where the file places them): the highest of them, as the text engine lays it out. None
 // when the block holds anything else.
 std::optional<double> MarksLineHeight(const QTextBlock& block)
 {
-    auto* text = const_cast<QTextDocument*>(block.document());
-    QAbstractTextDocumentLayout* layout = text->documentLayout();
     double height = 0;
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
@@ -42,16 +51,15 @@ std::optional<double> MarksLineHeight(const QTextBlock& block)
         const QString chars = fragment.text();
         if (chars.count(QChar::ObjectReplacementCharacter) != chars.size())
             return std::nullopt;
-        const QTextCharFormat format = fragment.charFormat();
-        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
-        const QSizeF size = handler ? handler->intrinsicSize(text, fragment.position(), format) : QSizeF(1, 0);
-        if (size.width() > 0)
+        const std::optional<QSizeF> size = ObjectSize(block, fragment);
+        if (!size || size->width() > 0)
             return std::nullopt;
-        height = std::max(height, size.height());
+        height = std::max(height, size->height());
     }
     return height;
 }
 
+// The height the text engine gives a line of all the block's faces, before spacing.
 double EngineLineHeight(const QTextBlock& block, const QPaintDevice& device)
 {
     // Laid out alone, the text engine would shape the objects' characters as text.
@@ -105,8 +113,8 @@ public:
         {
             FoldedEdit edit(m_text);
             // A change now would cost the steps to redo; the next edit spaces the blocks again.
-            for (QTextBlock block = m_text.findBlock(std::max(0, from));
-                 !edit.Blocked() && block.isValid() && block.position() <= to; block = block.next()) {
+            const QTextBlock first = edit.Blocked() ? QTextBlock() : m_text.findBlock(std::max(0, from));
+            for (QTextBlock block = first; block.isValid() && block.position() <= to; block = block.next()) {
                 const std::optional<double> height = CharSizeLineHeight(block, m_device);
                 if (height && !Near(*height, block.blockFormat().lineHeight()))
                     SpaceBlockByCharSize(edit.Cursor(), block, m_device);
@@ -146,16 +154,12 @@ void LayOutAsOneLine(QTextLayout& layout, const QTextBlock& block)
 
 bool HoldsWideObjects(const QTextBlock& block)
 {
-    // The handlers' sizes ask for the document but leave it as it is.
-    auto* text = const_cast<QTextDocument*>(block.document());
-    QAbstractTextDocumentLayout* layout = text->documentLayout();
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         if (!fragment.isValid() || !fragment.text().contains(QChar::ObjectReplacementCharacter))
             continue;
-        const QTextCharFormat format = fragment.charFormat();
-        QTextObjectInterface* handler = layout->handlerForObject(format.objectType());
-        if (handler == nullptr || handler->intrinsicSize(text, fragment.position(), format).width() > 0)
+        const std::optional<QSizeF> size = ObjectSize(block, fragment);
+        if (!size || size->width() > 0)
             return true;
     }
     return false;

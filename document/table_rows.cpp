@@ -285,7 +285,7 @@ bool FitRows(QTextDocument& text, const std::function<std::vector<RowRange>()>& 
             break;
         {
             FoldedEdit edit(text);
-            edit.Cursor();
+            edit.Cursor();   // begins the edit the cells' formats are set in
             for (const CellChange& change : changes)
                 change.table->cellAt(change.row, change.column).setFormat(change.format);
         }

@@ -119,12 +119,12 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text, const std::unor
         }
         for (std::size_t i = firstOfBlock; i < placed.size(); ++i)
             placed[i].roomAbove = room;
-        if (room > 0 || block == text.begin()) {
+        QTextBlockFormat format = block.blockFormat();
+        const double lowered = block == text.begin() ? std::max(0.0, format.topMargin()) + room : room;
+        if (lowered > 0) {
             // The text engine leaves out the top margin of a frame's first block: there the
             // margin and the room go below, and the lines are moved down into them once laid out.
-            QTextBlockFormat format = block.blockFormat();
             if (block == text.begin()) {
-                const double lowered = std::max(0.0, format.topMargin()) + room;
                 format.setTopMargin(0);
                 format.setBottomMargin(format.bottomMargin() + lowered);
                 format.setProperty(kLoweredLinesProperty, lowered);
