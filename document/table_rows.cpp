@@ -136,9 +136,11 @@ double FlowHeight(const QTextBlock& block, double scale)
     return sum;
 }
 
+// The extra padding of a cell; below 0 at the bottom, where the cell ends above its last
+// line's spacing.
 double Extra(const QTextTableCellFormat& format, int property)
 {
-    return format.hasProperty(property) ? std::max(0.0, format.doubleProperty(property)) : 0.0;
+    return format.hasProperty(property) ? format.doubleProperty(property) : 0.0;
 }
 
 // The tallest letters of `block`, layout pixels.
@@ -160,6 +162,27 @@ double FileLineHeight(const QTextLine& line, double letters, double scale)
 {
     const double shown = line.height() / scale;
     return shown > 1.5 * letters ? shown : letters;
+}
+
+// The spacing the text engine gives a cell's last line below its letters, layout pixels:
+// the word processor ends a cell at the letters of its last line.
+double TrailingSpacing(const QTextTableCell& cell)
+{
+    const QTextBlock last = cell.lastCursorPosition().block();
+    const QTextLayout* layout = last.layout();
+    QTextDocument* text = cell.firstCursorPosition().document();
+    if (layout == nullptr || layout->lineCount() == 0 || text == nullptr)
+        return 0;
+    const QTextBlockFormat format = last.blockFormat();
+    const double scale = DeviceScale(*text);
+    const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+    const double own = FileLineHeight(line, LettersOf(last), scale);
+    switch (format.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        return std::max(0.0, line.height() / scale * format.lineHeight() / 100.0 - own);
+    case QTextBlockFormat::LineDistanceHeight: return std::max(0.0, format.lineHeight());
+    default: return 0;
+    }
 }
 
 struct CellChange {
@@ -243,14 +266,16 @@ std::vector<CellChange> MeasureChanges(const std::vector<RowRange>& ranges)
                 const double bottom = Extra(format, kCellExtraBottomProperty);
                 if (target <= 0 && top <= 0 && bottom <= 0)
                     continue;
-                const double extra = target > 0 ? std::max(0.0, target - NaturalCellHeight(cell)) : 0.0;
+                // A row of the file's height ends its cells above their last line's spacing.
+                const double trailing = target > 0 ? TrailingSpacing(cell) : 0.0;
+                const double extra = target > 0 ? std::max(0.0, target - NaturalCellHeight(cell) + trailing) : 0.0;
                 double above = 0;
                 switch (format.verticalAlignment()) {
                 case QTextCharFormat::AlignTop: break;
                 case QTextCharFormat::AlignBottom: above = extra; break;
                 default: above = extra / 2; break;
                 }
-                const double below = extra - above;
+                const double below = extra - above - trailing;
                 if (std::abs(above - top) < kTolerance && std::abs(below - bottom) < kTolerance)
                     continue;
                 const double fileTop = FileTopPadding(format);
@@ -261,7 +286,7 @@ std::vector<CellChange> MeasureChanges(const std::vector<RowRange>& ranges)
                     format.setProperty(kCellExtraTopProperty, above);
                 else
                     format.clearProperty(kCellExtraTopProperty);
-                if (below > 0)
+                if (below != 0)
                     format.setProperty(kCellExtraBottomProperty, below);
                 else
                     format.clearProperty(kCellExtraBottomProperty);

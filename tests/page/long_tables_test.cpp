@@ -150,14 +150,25 @@ TEST_F(LongTables, RepeatTheHeaderRowsTheFileAsksFor)
         QImage reference(drawn.size(), QImage::Format_RGB32);
         images.PaintBand(drawn, 1, bodyTop, kDpi);
         engine.PaintBand(reference, 1, bodyTop, kDpi);
+        // The cache places glyphs at eighths of a pixel where Qt's raster engine rounds
+        // them: a pixel is off only when nothing within a pixel of it matches. A missing
+        // or misplaced row of headings makes hundreds.
+        const auto near = [&reference](int x, int y, int gray) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const QPoint at(x + dx, y + dy);
+                    if (reference.rect().contains(at) && std::abs(gray - qGray(reference.pixel(at))) <= 64)
+                        return true;
+                }
+            }
+            return false;
+        };
         long off = 0;
         for (int y = 0; y < drawn.height(); ++y) {
             for (int x = 0; x < drawn.width(); ++x)
-                off += std::abs(qGray(drawn.pixel(x, y)) - qGray(reference.pixel(x, y))) > 64;
+                off += !near(x, y, qGray(drawn.pixel(x, y)));
         }
-        // Glyphs drawn from the cache differ from Qt's at a few edge pixels; a missing or
-        // misplaced row of headings makes hundreds.
-        EXPECT_LT(off, 250) << "pixels off";
+        EXPECT_LT(off, 150) << "pixels off";
     }
 }
 
