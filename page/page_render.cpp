@@ -43,6 +43,19 @@ constexpr int kMaxSide = 32767;
 // Layout pixels: far less than any line, more than the layout's rounding of page edges.
 constexpr double kPageEdgeHair = 2;
 
+// A copy of `text`. Qt's clone drops the formats of an empty first block (its para
+// shape, so its spacing), and the document's first paragraph is often just that: the one
+// holding the section's controls.
+QTextDocument* CloneText(const QTextDocument& text)
+{
+    QTextDocument* copy = text.clone(nullptr);
+    const QTextBlock first = text.begin();
+    QTextCursor cursor(copy);
+    cursor.setBlockFormat(first.blockFormat());
+    cursor.setBlockCharFormat(first.charFormat());
+    return copy;
+}
+
 void PutLe16(unsigned char* at, std::uint32_t value)
 {
     at[0] = static_cast<unsigned char>(value);
@@ -195,7 +208,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
                          const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried)
     : m_page(sections[index].page), m_layoutDevice(1, 1, QImage::Format_RGB32),
-      m_text(document.Text().clone(nullptr))
+      m_text(CloneText(document.Text()))
 {
     const Section& section = sections[index];
     m_text->setUndoRedoEnabled(false);

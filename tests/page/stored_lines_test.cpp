@@ -289,4 +289,23 @@ TEST_F(StoredLines, TypedParagraphsAreWrittenOnTheLinesTheyPrintedOn)
     EXPECT_NE(guessed[2], StartsOf(laid, blocks)[2]);
 }
 
+// The first paragraph is often an empty one holding the section's controls; it keeps its
+// para shape's spacing in print like any other, or every later line moves up.
+TEST_F(StoredLines, AnEmptyFirstParagraphIsSpacedAsTheOthers)
+{
+    auto pane = editor::ToEditorDocument(hwp::NewDocument());
+    QTextCursor cursor(&pane->Text());
+    cursor.movePosition(QTextCursor::End);
+    for (int i = 0; i < 3; ++i) {
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("가나다"), pane->DefaultCharFormat());
+    }
+    const editor::LaidOutLines laid = editor::PagedLayout(*pane).LaidLines();
+    ASSERT_EQ(laid.size(), 4u);
+    const auto top = [&laid](int block) { return laid.at(block).front().top; };
+    EXPECT_GT(top(1), 0);
+    EXPECT_NEAR(top(1) - top(0), top(2) - top(1), 2);
+    EXPECT_NEAR(top(3) - top(2), top(2) - top(1), 2);
+}
+
 } // namespace
