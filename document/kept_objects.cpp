@@ -2,6 +2,7 @@
 
 #include "document/editor_document.h"
 #include "hwp/objects.h"
+#include "hwp/paragraph.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -432,7 +433,12 @@ void SetPainterRegistration(void (*registerPainters)())
 
 bool SitsOnOwnBaseline(const hwp::Control& control)
 {
-    return control.ctrlId == kEquationCtrlId;
+    if (control.ctrlId == kEquationCtrlId)
+        return true;
+    if (control.ctrlId != hwp::kDrawing)
+        return false;
+    const std::optional<hwp::ObjectPlacement> placement = hwp::ControlPlacement(control);
+    return placement && placement->inlineAsChar;
 }
 
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter)

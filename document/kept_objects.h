@@ -97,10 +97,13 @@ public:
     }
 };
 
-// Equations sit on a baseline of their own, like a character; every other object sits on
-// the text's baseline with its bottom.
+// Equations and drawn objects laid out as characters sit on a baseline of their own;
+// every other object sits on the text's baseline with its bottom.
 constexpr std::uint32_t kEquationCtrlId = 0x65716564;   // 'e','q','e','d'
 bool SitsOnOwnBaseline(const hwp::Control& control);
+// How much of a drawn object laid out as a character lies below the baseline: the word
+// processor sets the baseline of its line at 85 % of the object, as of a line of text.
+constexpr double kCharObjectDescent = 0.15;
 
 // The painters that draw objects for real (tables, pictures, equations, shapes, controls)
 // live with the printed page (page/object_painters.h), above this folder. That library

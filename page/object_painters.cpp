@@ -594,6 +594,11 @@ public:
         return caption ? WithCaption(own, *caption) : own;
     }
 
+    double Descent(const KeptObject& object) const override
+    {
+        return SitsOnOwnBaseline(object.control) ? Size(object).height() * kCharObjectDescent : 0.0;
+    }
+
     void Paint(QPainter& painter, const QRectF& rect, double scale, const KeptObject& object) const override
     {
         if (const std::shared_ptr<LaidOutCaption> caption = OwnCaption(object))
