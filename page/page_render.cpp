@@ -306,12 +306,12 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
 
 std::unique_ptr<PagedLayout> PagedLayout::Through(const EditorDocument& document, int page, PageOutput output)
 {
-    // About a page and a half of dense text, or 40 table rows, for each page up to the one
-    // after `page`; when the pages laid out end too soon, as much more as they fell short by,
-    // and at least twice as much: a few tries at most, the last the largest.
+    // About a page of text, or 30 short table rows, for each page up to the one after
+    // `page`; when the pages laid out end too soon, as much more as they fell short by and at
+    // least twice as much: a few tries at most, the last the largest.
     constexpr std::int64_t kCharactersPerPage = 1536;
     const int length = document.Text().characterCount();
-    const int wanted = std::max(page, 0) + 2;
+    const std::int64_t wanted = std::int64_t{std::max(page, 0)} + 2;
     for (std::int64_t cut = kCharactersPerPage * wanted; cut < length;) {
         std::unique_ptr<PagedLayout> layout(new PagedLayout(document, output, StoredBreaks::Follow,
                                                             CutAt(SectionsOf(document), static_cast<int>(cut)), 0, {}));
