@@ -123,6 +123,45 @@ void KeepBlocks(QTextDocument& text, int from, int to)
     cursor.setBlockCharFormat(charFormat);
 }
 
+// Leaves out of `text` what follows the top-level block or table row holding `position`. A
+// table is cut below that row and below every row a cell of it spans into, so that no cell
+// is cut and the rows kept lie as they lie in the whole table.
+void LeaveOutAfter(QTextDocument& text, int position)
+{
+    QTextFrame* frame = text.frameAt(position);
+    while (frame != nullptr && frame != text.rootFrame() && frame->parentFrame() != text.rootFrame())
+        frame = frame->parentFrame();
+    if (frame == nullptr)
+        return;
+    // The body's block, or the block a table is always followed by, which stays, emptied.
+    const int from = frame == text.rootFrame()
+                         ? text.findBlock(position).position() + text.findBlock(position).length() - 1
+                         : frame->lastPosition() + 1;
+    if (from < text.characterCount() - 1) {
+        QTextCursor cursor(&text);
+        cursor.setPosition(from);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    auto* table = qobject_cast<QTextTable*>(frame);
+    if (table == nullptr)
+        return;
+    const QTextTableCell cell = table->cellAt(position);
+    int end = cell.isValid() ? cell.row() + cell.rowSpan() : table->rows();
+    for (bool grew = true; grew && end < table->rows();) {
+        grew = false;
+        for (int column = 0; column < table->columns(); ++column) {
+            const QTextTableCell above = table->cellAt(end - 1, column);
+            if (above.row() + above.rowSpan() > end) {
+                end = above.row() + above.rowSpan();
+                grew = true;
+            }
+        }
+    }
+    if (end < table->rows())
+        table->removeRows(end, table->rows() - end);
+}
+
 // The page (of the layout: a column where there are several) a line whose top lies at `y`
 // is on. The text engine puts a line it moves to the next page a hair above that page's
 // top, where it prints first.
@@ -198,6 +237,7 @@ struct PagedLayout::Section {
     PageSetup page;
     KeptSectionRef kept;    // null for the first section
     hwp::Columns columns;
+    int cut = -1;           // the copy leaves out what follows this position's row or block
 };
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks)
@@ -219,6 +259,10 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     // Counted over the whole document (numbers go on across sections) and given their
     // room before the glyph cache takes the text's colours.
     m_heads = std::make_unique<ParagraphHeads>(*m_text, document.OriginRef());
+    if (section.cut >= 0) {
+        LeaveOutAfter(*m_text, section.cut);
+        m_heads->KeepBlocks(0, m_text->blockCount());
+    }
     m_heads->FitRooms(*m_text);
     if (sections.size() > 1) {
         const int first = m_text->findBlock(section.from).blockNumber();
@@ -261,7 +305,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->documentLayout()->documentSize();
     LowerFirstBlockLines(*m_text);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
-                                                  std::move(carried), index + 1 == sections.size());
+                                                  std::move(carried), index + 1 == sections.size() && section.cut < 0);
     if (index != 0)
         return;
     // Each later section after the one before it, counting its pages on.
@@ -271,6 +315,35 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
             std::unique_ptr<PagedLayout>(new PagedLayout(document, output, breaks, sections, later, std::move(next))));
         next = m_later.back()->m_furniture->Carry(m_later.back()->OwnPageCount());
     }
+}
+
+std::unique_ptr<PagedLayout> PagedLayout::Through(const EditorDocument& document, int page, PageOutput output)
+{
+    // About a page of text, or 30 short table rows, for each page up to the one after
+    // `page`; when the pages laid out end too soon, as much more as they fell short by and at
+    // least twice as much: a few tries at most, the last the largest.
+    constexpr std::int64_t kCharactersPerPage = 1536;
+    const int length = document.Text().characterCount();
+    const std::int64_t wanted = std::int64_t{std::max(page, 0)} + 2;
+    for (std::int64_t cut = kCharactersPerPage * wanted; cut < length;) {
+        std::unique_ptr<PagedLayout> layout(new PagedLayout(document, output, StoredBreaks::Follow,
+                                                            CutAt(SectionsOf(document), static_cast<int>(cut)), 0, {}));
+        // Text laid out past the page: nothing left out can change it.
+        const int pages = layout->PageCount();
+        if (pages >= wanted)
+            return layout;
+        cut = std::max(2 * cut, cut * (wanted + 1) / std::max(pages, 1));
+    }
+    return std::make_unique<PagedLayout>(document, output);
+}
+
+std::vector<PagedLayout::Section> PagedLayout::CutAt(std::vector<Section> sections, int cut)
+{
+    while (sections.size() > 1 && sections.back().from >= cut)
+        sections.pop_back();
+    sections.back().to = -1;
+    sections.back().cut = cut;
+    return sections;
 }
 
 // A section starts at a top-level block holding the character of a section start (its
@@ -972,7 +1045,8 @@ bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std:
 {
     if (dpi < 1 || dpi > 2400 || page < 0 || path.empty())
         return false;
-    const PagedLayout layout(document);
+    const std::unique_ptr<PagedLayout> laidOut = PagedLayout::Through(document, page);
+    const PagedLayout& layout = *laidOut;
     if (page >= layout.PageCount())
         return false;
     const int width = layout.SheetPixelWidth(page, dpi);

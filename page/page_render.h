@@ -64,6 +64,12 @@ class PagedLayout {
 public:
     explicit PagedLayout(const EditorDocument& document, PageOutput output = PageOutput::Bitmap,
                          StoredBreaks breaks = StoredBreaks::Follow);
+    // Laid out only as far as page `page` (0-based) needs: the copy leaves out the text well
+    // after it (a long table below a row), so that an early page of a long document costs what
+    // the pages up to it hold. PageCount() counts the pages laid out: more than `page` + 1
+    // where the document goes on, every page where it ends sooner.
+    static std::unique_ptr<PagedLayout> Through(const EditorDocument& document, int page,
+                                                PageOutput output = PageOutput::Bitmap);
     ~PagedLayout();
 
     // How the laid-out lines of the paragraphs that kept their stored lines agree with
@@ -97,6 +103,8 @@ public:
 private:
     struct Section;
     static std::vector<Section> SectionsOf(const EditorDocument& document);
+    // The sections that begin before position `cut`, the last one cut there.
+    static std::vector<Section> CutAt(std::vector<Section> sections, int cut);
     PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
                 const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried);
     void MeasureOwnLines(LineAgreement& agreement) const;

@@ -163,7 +163,7 @@ std::string EncodeGif(const QImage& image)
 
 std::string PreviewImageOf(const EditorDocument& document)
 {
-    return PreviewImageOf(PagedLayout(document));
+    return PreviewImageOf(*PagedLayout::Through(document, 0));
 }
 
 std::string PreviewImageOf(const PagedLayout& layout)

@@ -67,11 +67,11 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
 {
     PageImagePaths paths = PageImagePathsFor(record, partName);
     if (const editor::EditorDocument* document = control.PageSource()) {
-        const editor::PagedLayout layout(*document);
+        const std::unique_ptr<editor::PagedLayout> layout = editor::PagedLayout::Through(*document, 0);
         if (queue != nullptr)
-            return queue->Write(layout, 0, std::move(paths.image));
+            return queue->Write(*layout, 0, std::move(paths.image));
         PageImageQueue now;
-        return now.Write(layout, 0, std::move(paths.image));
+        return now.Write(*layout, 0, std::move(paths.image));
     }
     const bool rendered = control.RenderPageImage(Utf16Path(paths.bitmap), 0, kRenderDpi, kRenderBits, u"bmp");
     if (queue != nullptr)
@@ -266,8 +266,7 @@ void PageImageQueue::Work(bool untilEmpty)
 
 bool WritePageImage(const editor::EditorDocument& document, int page, const std::string& pngPath)
 {
-    const editor::PagedLayout layout(document);
-    return WritePageImage(layout, page, pngPath);
+    return WritePageImage(*editor::PagedLayout::Through(document, page), page, pngPath);
 }
 
 bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath)

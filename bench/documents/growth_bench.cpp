@@ -70,14 +70,14 @@ const std::string& DocumentPath(Kind kind, int count)
 // Runs varnel-hwp with `arguments` under GNU time, whose child starts small: a child of
 // this process would count this process's memory in its own peak (it is inherited
 // across fork and exec). The child's peak resident set in MB, 0 when time is missing,
-// or -1 when the command failed.
-double RunTool(const std::vector<std::string>& arguments)
+// or -1 when the command failed; `cpu`: its user and system seconds, when time is there.
+double RunTool(const std::vector<std::string>& arguments, double& cpu)
 {
     static const bool timed = access("/usr/bin/time", X_OK) == 0;
     const std::string peakFile = Folder().filePath("peak.txt").toStdString();
     std::vector<std::string> words;
     if (timed)
-        words = {"/usr/bin/time", "-f", "%M", "-o", peakFile};
+        words = {"/usr/bin/time", "-f", "%M %U %S", "-o", peakFile};
     words.push_back(VARNEL_HWP_PROGRAM);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -99,9 +99,12 @@ double RunTool(const std::vector<std::string>& arguments)
         return 0;
     std::FILE* file = std::fopen(peakFile.c_str(), "r");
     long kilobytes = 0;
+    double user = 0;
+    double system = 0;
     if (file != nullptr) {
-        if (std::fscanf(file, "%ld", &kilobytes) != 1)
+        if (std::fscanf(file, "%ld %lf %lf", &kilobytes, &user, &system) != 3)
             kilobytes = 0;
+        cpu = user + system;
         std::fclose(file);
     }
     return kilobytes / 1024.0;
@@ -119,15 +122,19 @@ void TimeCommand(benchmark::State& state, Kind kind, const std::string& command)
     else if (command == "image")
         arguments.insert(arguments.end(), {Folder().filePath("out.png").toStdString(), "--page", "1"});
     double peak = 0;
+    double cpu = 0;
     for (auto _ : state) {
-        const double used = RunTool(arguments);
+        double seconds = 0;
+        const double used = RunTool(arguments, seconds);
         if (used < 0) {
             state.SkipWithError("varnel-hwp failed");
             return;
         }
         peak = std::max(peak, used);
+        cpu += seconds;
     }
     state.counters["peak_MB"] = peak;
+    state.counters["cpu_s"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
     state.counters["file_MB"] = QFileInfo(QString::fromStdString(input)).size() / 1e6;
     state.SetComplexityN(count);
 }
@@ -162,7 +169,7 @@ void Sizes(benchmark::internal::Benchmark* bench, std::initializer_list<int> cou
 }
 
 void TextSizes(benchmark::internal::Benchmark* bench) { Sizes(bench, {5, 20, 60}); }
-void TableSizes(benchmark::internal::Benchmark* bench) { Sizes(bench, {10, 100, 400}); }
+void TableSizes(benchmark::internal::Benchmark* bench) { Sizes(bench, {10, 100, 200, 400}); }
 void PictureSizes(benchmark::internal::Benchmark* bench) { Sizes(bench, {5, 10, 40}); }
 
 }  // namespace

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -21,8 +23,10 @@ namespace {
 
 // `rows` rows of three ruled cells; the first row's cells say "머리", row r's "행r". The
 // first `headerRows` rows are of header cells; `repeat`: the table asks to repeat them.
+// `shape` changes the table once its cells are labelled.
 std::unique_ptr<editor::EditorDocument> LongTable(int rows, int headerRows = 0, bool repeat = false,
-                                                  editor::PaneLayout pane = editor::PaneLayout::Live)
+                                                  editor::PaneLayout pane = editor::PaneLayout::Live,
+                                                  const std::function<void(hwp::Table&)>& shape = {})
 {
     hwp::Document document = hwp::NewDocument();
     const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
@@ -36,6 +40,8 @@ std::unique_ptr<editor::EditorDocument> LongTable(int rows, int headerRows = 0, 
         const std::string label = std::to_string(cell.row);
         cell.paragraphs.front().text = cell.row == 0 ? u"머리" : u"행" + std::u16string(label.begin(), label.end());
     }
+    if (shape)
+        shape(table);
     hwp::FitTableSize(table);
     hwp::Paragraph& paragraph = document.sections[0].paragraphs.front();
     paragraph.controls.push_back(hwp::WriteTable(table, document));
@@ -190,6 +196,65 @@ TEST_F(LongTables, PrintTheSameWhenTheReadDocumentIsNeverLaidOut)
         layout.PaintBand(drawn, page, 0, kDpi);
         expected.PaintBand(reference, page, 0, kDpi);
         EXPECT_TRUE(drawn == reference) << "page " << page;
+    }
+}
+
+// A page laid out only as far as it needs prints as the whole document's layout prints it,
+// and so does every page before the last one laid out: no row a page shows is left out, nor
+// any row of a merged cell it shows.
+TEST_F(LongTables, PagesLaidOutOnlyAsFarAsNeededPrintAsInTheWholeDocument)
+{
+    struct Case {
+        const char* what;
+        int headerRows;
+        int mergeFrom;   // rows [mergeFrom, mergeFrom + mergeRows) of the first column as one cell
+        int mergeRows;
+    };
+    const Case cases[] = {
+        {"repeated header rows", 1, 0, 0},
+        {"a cell merged down over several pages, its text in the middle", 1, 100, 200},
+    };
+    constexpr int kRows = 400;
+    constexpr double kDpi = 48;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto document =
+            LongTable(kRows, c.headerRows, c.headerRows > 0, editor::PaneLayout::Off, [&c](hwp::Table& table) {
+                if (c.mergeRows == 0)
+                    return;
+                hwp::MergeCells(table, static_cast<std::uint16_t>(c.mergeFrom), 0,
+                                static_cast<std::uint16_t>(c.mergeRows), 1);
+                for (hwp::TableCell& cell : table.cells) {
+                    if (cell.row == c.mergeFrom && cell.column == 0) {
+                        cell.paragraphs.resize(1);
+                        cell.paragraphs.front().text = u"가운데";
+                    }
+                }
+            });
+        const editor::PagedLayout whole(*document);
+        const int pages = whole.PageCount();
+        ASSERT_GE(pages, 8);
+        const auto same = [&whole](const editor::PagedLayout& part, int page) {
+            QImage drawn(whole.SheetPixelWidth(page, kDpi), whole.SheetPixelHeight(page, kDpi), QImage::Format_RGB32);
+            QImage reference(drawn.size(), QImage::Format_RGB32);
+            part.PaintBand(drawn, page, 0, kDpi);
+            whole.PaintBand(reference, page, 0, kDpi);
+            return drawn == reference;
+        };
+        for (const int asked : {0, 1}) {
+            const auto part = editor::PagedLayout::Through(*document, asked);
+            const int laid = part->PageCount();
+            EXPECT_GE(laid, asked + 2) << "page " << asked;
+            if (asked == 0) {
+                EXPECT_LT(laid, pages) << "laid out whole";
+            }
+            for (int page = 0; page + 1 < laid; ++page)
+                EXPECT_TRUE(same(*part, page)) << "page " << page << " of those laid out for page " << asked;
+        }
+        const auto last = editor::PagedLayout::Through(*document, pages - 1);
+        EXPECT_EQ(last->PageCount(), pages);
+        EXPECT_TRUE(same(*last, pages - 1)) << "the last page";
+        EXPECT_EQ(editor::PagedLayout::Through(*document, pages)->PageCount(), pages) << "past the end";
     }
 }
 

@@ -163,8 +163,10 @@ int RunImage(int argc, char** argv)
     auto document = ReadInputFor(in, out);
     if (!document)
         return 1;
-    // One layout both counts the pages and paints the page.
-    const editor::PagedLayout layout(*document);
+    // One layout, as far as the page needs, both counts the pages and paints the page: when
+    // it counts too few, it holds them all.
+    const std::unique_ptr<editor::PagedLayout> laidOut = editor::PagedLayout::Through(*document, page - 1);
+    const editor::PagedLayout& layout = *laidOut;
     const int pages = layout.PageCount();
     if (page > pages)
         return Fail(in + " has " + std::to_string(pages) + (pages == 1 ? " page" : " pages") + "; there is no page " +
