@@ -2,8 +2,10 @@
 
 #include "document/hwp_mapping.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextDocument>
 #include <QTextLayout>
 
 namespace editor {
@@ -19,6 +21,39 @@ bool IsLatinLetter(QChar c)
 {
     return c.unicode() < 0x250 && c.isLetterOrNumber();
 }
+
+constexpr const char* kKeeperName = "varnel-character-lines";
+
+class CharacterLinesKeeper : public QObject {
+public:
+    explicit CharacterLinesKeeper(QTextDocument& text) : QObject(&text), m_text(text)
+    {
+        setObjectName(QLatin1String(kKeeperName));
+        Watch();
+    }
+
+    // The document's layout, which a pane may replace.
+    void Watch()
+    {
+        QAbstractTextDocumentLayout* layout = m_text.documentLayout();
+        if (layout == m_layout)
+            return;
+        disconnect(m_connection);
+        m_layout = layout;
+        m_connection = connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { LayOut(); });
+    }
+
+    void LayOut()
+    {
+        for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next())
+            LayOutByCharacter(block);
+    }
+
+private:
+    QTextDocument& m_text;
+    QAbstractTextDocumentLayout* m_layout = nullptr;
+    QMetaObject::Connection m_connection;
+};
 
 struct EngineLine {
     QPointF position;
@@ -112,6 +147,15 @@ std::optional<double> LayOutByCharacter(const QTextBlock& block)
     if (same && layout->lineCount() == static_cast<int>(starts.size()))
         return std::nullopt;
     return end - engineEnd;
+}
+
+void KeepLinesBrokenByCharacter(QTextDocument& text)
+{
+    auto* keeper = text.findChild<CharacterLinesKeeper*>(QLatin1String(kKeeperName), Qt::FindDirectChildrenOnly);
+    if (keeper == nullptr)
+        keeper = new CharacterLinesKeeper(text);
+    keeper->Watch();
+    keeper->LayOut();
 }
 
 }  // namespace editor

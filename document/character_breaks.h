@@ -17,6 +17,7 @@
 #include <vector>
 
 class QTextBlock;
+class QTextDocument;
 
 namespace editor {
 
@@ -39,5 +40,10 @@ std::vector<bool> LineBreakOpportunities(const QString& text, LineBreakUnits uni
 // without laid-out lines, one whose units are the engine's, or one whose lines were
 // already those.
 std::optional<double> LayOutByCharacter(const QTextBlock& block);
+
+// For the pane: each time the engine lays `text` out, lays the blocks that break by
+// character out again on their breaks, lines where the engine put them, so the pane ends
+// its lines where the printed page does. The room below such a block stays the engine's.
+void KeepLinesBrokenByCharacter(QTextDocument& text);
 
 }  // namespace editor

@@ -8,6 +8,12 @@
 #include "page/object_painters.h"
 #include "page/page_render.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,6 +64,18 @@ protected:
     }
 };
 
+hwp::Document ByWordAndByCharacter(const std::u16string& spaced, const std::u16string& solid)
+{
+    hwp::Document source = hwp_testing::DocumentWithTexts({spaced, spaced, solid, u"끝"});
+    hwp::ParaShape byCharacter = source.paraShapes.at(0);
+    byCharacter.otherProperties1 |= 1u << 7;
+    source.paraShapes.push_back(byCharacter);
+    const auto id = static_cast<std::uint16_t>(source.paraShapes.size() - 1);
+    for (const std::size_t k : {1u, 2u, 3u})
+        source.sections[0].paragraphs[k].paraShapeId = id;
+    return source;
+}
+
 TEST_F(CharacterLines, ParagraphsBrokenByCharacterFillTheirLinesAndTheNextOneFollowsThem)
 {
     const std::u16string spaced = [] {
@@ -72,14 +90,7 @@ TEST_F(CharacterLines, ParagraphsBrokenByCharacterFillTheirLinesAndTheNextOneFol
             text += u"가나다라마바사아자차카타";
         return text;
     }();
-    hwp::Document source = hwp_testing::DocumentWithTexts({spaced, spaced, solid, u"끝"});
-    hwp::ParaShape byCharacter = source.paraShapes.at(0);
-    byCharacter.otherProperties1 |= 1u << 7;
-    source.paraShapes.push_back(byCharacter);
-    const auto id = static_cast<std::uint16_t>(source.paraShapes.size() - 1);
-    for (const std::size_t k : {1u, 2u, 3u})
-        source.sections[0].paragraphs[k].paraShapeId = id;
-    const auto pane = editor::ToEditorDocument(source);
+    const auto pane = editor::ToEditorDocument(ByWordAndByCharacter(spaced, solid));
     const editor::LaidOutLines laid = editor::PagedLayout(*pane).LaidLines();
     const auto lines = [&laid](int block) { return laid.at(block); };
     const auto length = [](const std::vector<hwp::LineSegment>& of, std::size_t k) {
@@ -106,6 +117,41 @@ TEST_F(CharacterLines, ParagraphsBrokenByCharacterFillTheirLinesAndTheNextOneFol
     const std::int32_t step = byChar[1].top - byChar[0].top;
     EXPECT_NEAR(next.front().top - byChar.back().top, step, 2);
     EXPECT_NEAR(last.front().top - unspaced.back().top, step, 2);
+}
+
+// What the pane shows is what prints: its lines start where the printed page's do, after
+// an edit too.
+TEST_F(CharacterLines, ThePaneBreaksItsLinesWhereThePrintedPageDoes)
+{
+    std::u16string spaced;
+    for (int i = 0; i < 10; ++i)
+        spaced += u"가나다라마바 사아자차카 ";
+    const auto pane = editor::ToEditorDocument(ByWordAndByCharacter(spaced, spaced));
+    QTextDocument& text = pane->Text();
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(3780);
+    device.setDotsPerMeterY(3780);
+    text.documentLayout()->setPaintDevice(&device);
+    text.setDocumentMargin(0);
+    text.setUseDesignMetrics(true);
+    text.setTextWidth(editor::HwpUnitsToLayout(pane->Page().BodyWidth()));
+    editor::KeepLinesBrokenByCharacter(text);
+    for (const bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "after an edit" : "as made");
+        if (edited)
+            QTextCursor(text.findBlockByNumber(1)).insertText(QStringLiteral("가나"));
+        text.documentLayout()->documentSize();
+        const editor::LaidOutLines printed = editor::PagedLayout(*pane).LaidLines();
+        for (const int number : {0, 1}) {
+            std::vector<int> shown, starts;
+            const QTextLayout* layout = text.findBlockByNumber(number).layout();
+            for (int i = 0; i < layout->lineCount(); ++i)
+                shown.push_back(layout->lineAt(i).textStart());
+            for (const hwp::LineSegment& line : printed.at(number))
+                starts.push_back(static_cast<int>(line.textStart));
+            EXPECT_EQ(shown, starts) << "block " << number;
+        }
+    }
 }
 
 }  // namespace
