@@ -43,10 +43,13 @@ public:
         m_connection = connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { LayOut(); });
     }
 
+    // Cells keep the engine's lines, as they print.
     void LayOut()
     {
-        for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next())
-            LayOutByCharacter(block);
+        for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next()) {
+            if (m_text.frameAt(block.position()) == m_text.rootFrame())
+                LayOutByCharacter(block);
+        }
     }
 
 private:
@@ -96,9 +99,13 @@ std::vector<bool> LineBreakOpportunities(const QString& text, LineBreakUnits uni
 
 std::optional<double> LayOutByCharacter(const QTextBlock& block)
 {
+    // Lines laid out here keep the option they were filled with until the engine lays the
+    // block out again with its own: the mark of lines already broken by character.
     QTextLayout* layout = block.layout();
+    if (layout == nullptr || layout->lineCount() == 0 || layout->textOption().wrapMode() == QTextOption::WrapAnywhere)
+        return std::nullopt;
     const LineBreakUnits units = LineBreakUnitsOf(block.blockFormat());
-    if (layout == nullptr || layout->lineCount() == 0 || !units.ByCharacter())
+    if (!units.ByCharacter())
         return std::nullopt;
     std::vector<EngineLine> engine;
     std::vector<int> starts;
@@ -115,8 +122,7 @@ std::optional<double> LayOutByCharacter(const QTextBlock& block)
     const auto length = static_cast<int>(text.size());
     const std::vector<bool> breaks = LineBreakOpportunities(text, units);
     // Filled anywhere first, then taken back to the last opportunity that fits.
-    const QTextOption option = layout->textOption();
-    QTextOption anywhere = option;
+    QTextOption anywhere = layout->textOption();
     anywhere.setWrapMode(QTextOption::WrapAnywhere);
     layout->setTextOption(anywhere);
     layout->beginLayout();
@@ -143,7 +149,6 @@ std::optional<double> LayOutByCharacter(const QTextBlock& block)
         same = same && k < starts.size() && starts[k] == start;
     }
     layout->endLayout();
-    layout->setTextOption(option);
     if (same && layout->lineCount() == static_cast<int>(starts.size()))
         return std::nullopt;
     return end - engineEnd;

@@ -72,7 +72,7 @@ std::optional<FieldControl> ReadFieldControl(const hwp::Control& control)
     FieldControl field;
     try {
         hwp::ByteReader in(hwp::View(control.records.front().data), "field");
-        field.ctrlId = in.U32();
+        in.U32();   // the id, as the control has it
         field.properties = in.U32();
         in.U8();
         field.command = in.Text16();
