@@ -2,6 +2,7 @@
 
 #include "editor/equation_tools.h"
 #include "editor/page_ends.h"
+#include "document/character_breaks.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/line_spacing.h"
@@ -1019,6 +1020,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
     m_scanOpen = false;
     ApplyZoom();
     KeepLinesSpaced(m_document->Text());
+    KeepLinesBrokenByCharacter(m_document->Text());
     KeepTableRowsFitted(m_document->Text());
     KeepParagraphHeads(m_document->Text(), m_document->OriginRef(), [view = m_view] { view->viewport()->update(); });
     m_pageEnds->Watch(m_document->Text());

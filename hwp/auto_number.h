@@ -18,6 +18,9 @@ namespace hwp {
 constexpr std::uint32_t kAutoNumberCtrlId = CtrlId('a', 't', 'n', 'o');
 constexpr std::uint32_t kNewNumberCtrlId = CtrlId('n', 'w', 'n', 'o');
 constexpr std::uint32_t kPageNumberPositionCtrlId = CtrlId('p', 'g', 'n', 'p');
+// Page hiding ('pghd'): what its page leaves out, bits of its properties (header 0x01,
+// footer 0x02, master page 0x04, border 0x08, fill 0x10, page number 0x20).
+constexpr std::uint32_t kPageHidingCtrlId = CtrlId('p', 'g', 'h', 'd');
 
 // What an auto number or new number counts (bits 0..3 of their properties).
 enum class NumberKind : std::uint8_t { Page = 0, Footnote = 1, Endnote = 2, Picture = 3, Table = 4, Equation = 5 };

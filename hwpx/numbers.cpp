@@ -20,6 +20,9 @@ constexpr std::array<const char*, 17> kShapes{
 constexpr std::array<const char*, 11> kPlaces{"NONE", "TOP_LEFT", "TOP_CENTER", "TOP_RIGHT", "BOTTOM_LEFT",
                                               "BOTTOM_CENTER", "BOTTOM_RIGHT", "OUTSIDE_TOP", "OUTSIDE_BOTTOM",
                                               "INSIDE_TOP", "INSIDE_BOTTOM"};
+// A page hiding's attributes, one for each bit of its properties.
+constexpr std::array<const char*, 6> kHidings{"hideHeader", "hideFooter", "hideMasterPage",
+                                              "hideBorder", "hideFill",   "hidePageNum"};
 
 template <std::size_t N>
 std::uint32_t CodeOf(const QString& word, const std::array<const char*, N>& words)
@@ -126,11 +129,28 @@ std::optional<hwp::Control> ReadNumberElement(const XmlNode& element)
         head.U16(side);
         return HeaderControl(hwp::kPageNumberPositionCtrlId, 21, head);
     }
+    if (element.name == u"pageHiding") {
+        std::uint32_t hidden = 0;
+        for (std::size_t bit = 0; bit < kHidings.size(); ++bit)
+            hidden |= element.Flag(QString::fromLatin1(kHidings[bit])) ? 1u << bit : 0u;
+        head.U32(hwp::kPageHidingCtrlId);
+        head.U32(hidden);
+        return HeaderControl(hwp::kPageHidingCtrlId, 21, head);
+    }
     return std::nullopt;
 }
 
 bool WriteNumberElement(QXmlStreamWriter& out, const hwp::Control& control)
 {
+    if (control.ctrlId == hwp::kPageHidingCtrlId && !control.records.empty() && control.records.front().data.size() >= 8) {
+        const std::uint32_t hidden = hwp::LittleEndianAt(control.records.front().data, 4, 4);
+        out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
+        out.writeEmptyElement(kParagraphNs, QStringLiteral("pageHiding"));
+        for (std::size_t bit = 0; bit < kHidings.size(); ++bit)
+            out.writeAttribute(QString::fromLatin1(kHidings[bit]), QString::number((hidden >> bit) & 1));
+        out.writeEndElement();
+        return true;
+    }
     const std::optional<hwp::AutoNumber> number = hwp::ReadAutoNumber(control);
     const std::optional<hwp::NewNumber> restart = number ? std::nullopt : hwp::ReadNewNumber(control);
     const std::optional<hwp::PageNumberPosition> position =

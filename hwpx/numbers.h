@@ -1,5 +1,6 @@
-// Auto numbers (<hp:autoNum>), new numbers (<hp:newNum>) and page number positions
-// (<hp:pageNum>) as the model's controls, and back: one vocabulary for both directions.
+// Auto numbers (<hp:autoNum>), new numbers (<hp:newNum>), page number positions
+// (<hp:pageNum>) and page hiding (<hp:pageHiding>) as the model's controls, and back: one
+// vocabulary for both directions.
 #pragma once
 
 #include <QXmlStreamWriter>
@@ -11,7 +12,7 @@
 
 namespace hwpx {
 
-// The control an element of those three kinds stands for (its character code set);
+// The control an element of those kinds stands for (its character code set);
 // nothing for another element.
 std::optional<hwp::Control> ReadNumberElement(const XmlNode& element);
 

@@ -22,6 +22,7 @@
 #include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwpx/columns.h"
+#include "hwpx/fields.h"
 #include "hwpx/fill_brush.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
@@ -351,6 +352,8 @@ private:
     const std::string& m_part;
     // Click-here fields begun and not yet ended: their ids in the file.
     std::map<QString, std::size_t> m_openFields;
+    // Other fields begun and not yet ended: their ids in the file, their controls' indexes.
+    std::map<QString, std::size_t> m_openControls;
     FileUnits m_units;   // of the paragraph being read
     // What sizes are shares of: the section's page and columns, the paragraph being read.
     SizeBases m_sectionBases = SectionBases(hwp::Section{});
@@ -384,6 +387,7 @@ hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section,
     if (p.Flag(u"columnBreak"))
         paragraph.breakFlags |= hwp::kBreakColumn;
     const std::map<QString, std::size_t> outerFields = std::exchange(m_openFields, {});
+    const std::map<QString, std::size_t> outerControls = std::exchange(m_openControls, {});
     const FileUnits outerUnits = std::exchange(m_units, {});
     const SizeBases outerBases = std::exchange(m_bases, ParagraphBases(m_sectionBases, m_document, paragraph.paraShapeId));
     for (const XmlNode& child : p.children) {
@@ -395,10 +399,13 @@ hwp::Paragraph SectionReader::Paragraph(const XmlNode& p, hwp::Section* section,
     m_units = outerUnits;
     m_bases = outerBases;
     // A field left open at the paragraph's end closes there: the model keeps click-here
-    // fields inside one paragraph.
+    // fields inside one paragraph, and the writer ends the others with their paragraph.
     for (const auto& [id, index] : m_openFields)
         paragraph.fields[index].end = static_cast<std::uint32_t>(paragraph.text.size());
+    for (const auto& [id, index] : m_openControls)
+        paragraph.controls[index].end = static_cast<std::uint32_t>(paragraph.text.size());
     m_openFields = outerFields;
+    m_openControls = outerControls;
     if (paragraph.charShapes.empty())
         paragraph.charShapes.push_back({0, 0});
     if (paragraph.controls.size() > hwp::kMaxObjectsPerParagraph)
@@ -556,6 +563,19 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             }
             m_openFields[child.Attr(u"id")] = paragraph.fields.size();
             paragraph.fields.push_back(std::move(field));
+            m_units.Control();
+        } else if (child.name == u"fieldBegin" && child.Attr(u"type") != QLatin1String("CLICK_HERE")) {
+            std::optional<hwp::Control> field = ReadFieldElement(child);
+            if (!field) {
+                Keep(paragraph, child, hwp::XmlPlace::Ctrl);
+                continue;
+            }
+            m_openControls[child.Attr(u"id")] = paragraph.controls.size();
+            Add(paragraph, std::move(*field), 3);
+        } else if (child.name == u"fieldEnd" && m_openControls.contains(child.Attr(u"beginIDRef"))) {
+            const auto open = m_openControls.find(child.Attr(u"beginIDRef"));
+            paragraph.controls[open->second].end = static_cast<std::uint32_t>(paragraph.text.size());
+            m_openControls.erase(open);
             m_units.Control();
         } else if (child.name == u"fieldEnd") {
             const auto open = m_openFields.find(child.Attr(u"beginIDRef"));

@@ -14,6 +14,7 @@
 #include "hwp/shape.h"
 #include "hwp/table.h"
 #include "hwpx/columns.h"
+#include "hwpx/fields.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
 #include "hwpx/values.h"
@@ -23,8 +24,6 @@ namespace hwpx {
 namespace {
 
 QString Number(long long value) { return QString::number(value); }
-
-constexpr std::uint32_t kHyperlinkId = hwp::CtrlId('%', 'h', 'l', 'k');
 
 template <std::size_t N>
 QString Word(const char* const (&words)[N], std::size_t index)
@@ -123,7 +122,7 @@ private:
     void Equation(const hwp::Equation& equation);
     void Shape(const hwp::Control& control, const hwp::Shape& shape);
     void Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at);
-    std::uint32_t Hyperlink(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
+    std::uint32_t Field(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
     void FieldEnd(std::uint32_t id);
     void OpenText();
     void CloseText();
@@ -136,8 +135,8 @@ private:
     const std::map<std::uint16_t, QString>& m_binNames;
     bool m_textOpen = false;
     std::uint32_t& m_fieldIds;   // the part's
-    // Hyperlinks begun in the paragraph being written and not yet ended: where each ends,
-    // and its id.
+    // Fields other than click-here ones begun in the paragraph being written and not yet
+    // ended: where each ends, and its id.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_openLinks;
 };
 
@@ -335,7 +334,7 @@ void SectionWriter::Paragraph(const hwp::Paragraph& paragraph, const hwp::Sectio
         }
         for (; control < paragraph.controls.size() && paragraph.controls[control].position <= at; ++control) {
             const hwp::Control& item = paragraph.controls[control];
-            unit += item.ctrlId == kHyperlinkId ? Hyperlink(item, at, text.size()) : Control(item) ? 8 : 0;
+            unit += IsKeptField(item) ? Field(item, at, text.size()) : Control(item) ? 8 : 0;
         }
         if (at == text.size())
             break;
@@ -484,40 +483,18 @@ bool SectionWriter::Object(const hwp::Control& control)
     }
 }
 
-// An HWP hyperlink (its end in the model's text, or in a later paragraph, where it ends
-// with this one) as the fields of HWPX mark one; the command as the file has it. The
-// units it takes in the line count.
-std::uint32_t SectionWriter::Hyperlink(const hwp::Control& control, std::uint32_t at, std::size_t textSize)
+// A field other than a click-here field (its end in the model's text, or in a later
+// paragraph, where it ends with this one) as HWPX marks one; the command as the file has
+// it. The units it takes in the line count.
+std::uint32_t SectionWriter::Field(const hwp::Control& control, std::uint32_t at, std::size_t textSize)
 {
-    const hwp::Bytes& head = control.records.empty() ? hwp::Bytes() : control.records.front().data;
-    std::u16string command;
-    std::uint32_t properties = 0;
-    try {
-        hwp::ByteReader in(hwp::View(head), "hyperlink");
-        in.U32();
-        properties = in.U32();
-        in.U8();
-        command = in.Text16();
-    } catch (const hwp::HwpError&) {
+    const std::optional<FieldControl> field = ReadFieldControl(control);
+    if (!field)
         return 0;   // a damaged field has no element to become
-    }
     CloseText();
     const std::uint32_t id = m_fieldIds++;
     m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
-    m_out.writeStartElement(kParagraphNs, QStringLiteral("fieldBegin"));
-    m_out.writeAttribute(QStringLiteral("id"), Number(id));
-    m_out.writeAttribute(QStringLiteral("type"), QStringLiteral("HYPERLINK"));
-    m_out.writeAttribute(QStringLiteral("name"), FromU16(hwp::ReadFieldName(control.records)));
-    m_out.writeAttribute(QStringLiteral("editable"), Number(properties & 1));
-    m_out.writeAttribute(QStringLiteral("dirty"), Number((properties >> 15) & 1));
-    m_out.writeStartElement(kParagraphNs, QStringLiteral("parameters"));
-    m_out.writeAttribute(QStringLiteral("cnt"), QStringLiteral("1"));
-    m_out.writeStartElement(kParagraphNs, QStringLiteral("stringParam"));
-    m_out.writeAttribute(QStringLiteral("name"), QStringLiteral("Command"));
-    m_out.writeCharacters(FromU16(command));
-    m_out.writeEndElement();
-    m_out.writeEndElement();
-    m_out.writeEndElement();
+    WriteFieldBegin(m_out, *field, id);
     m_out.writeEndElement();
     const std::uint32_t end = static_cast<std::uint32_t>(std::min<std::size_t>(control.end, textSize));
     if (end > at) {

@@ -23,7 +23,6 @@ namespace editor {
 
 namespace {
 
-constexpr std::uint32_t kPageHidingCtrlId = hwp::CtrlId('p', 'g', 'h', 'd');
 constexpr unsigned kHideHeader = 0x01;
 constexpr unsigned kHideFooter = 0x02;
 constexpr unsigned kHidePageNumber = 0x20;
@@ -99,7 +98,7 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
             case hwp::kHeaderCtrlId:
             case hwp::kFooterCtrlId: list = &m_headers; break;
             case hwp::kPageNumberPositionCtrlId: list = &m_numberPlaces; break;
-            case kPageHidingCtrlId: list = &m_hiding; break;
+            case hwp::kPageHidingCtrlId: list = &m_hiding; break;
             case hwp::kNewNumberCtrlId: list = &m_newNumbers; break;
             case hwp::kFootnoteCtrlId: list = &m_footnotes; break;
             case hwp::kEndnoteCtrlId: list = &m_endnotes; break;

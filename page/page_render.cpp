@@ -1,5 +1,7 @@
 #include "page/page_render.h"
 
+#include "page/character_lines.h"
+
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
@@ -298,11 +300,15 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     BreakBeforePushedParagraphs();
     DropMarginsBeforePageBreaks(*m_text);
+    const std::unordered_set<const StoredLines*> none;
+    const std::unordered_set<const StoredLines*>& kept = breaks == StoredBreaks::Follow ? m_heldLines : none;
+    LayOutLinesByCharacter(*m_text, kept);
     if (breaks == StoredBreaks::Follow)
         FollowStoredLines(*m_text, m_heldLines, fitted);
     if (PushTextBelowPlacedObjects() && breaks == StoredBreaks::Follow)
         FollowStoredLines(*m_text, m_heldLines, fitted);
     m_text->documentLayout()->documentSize();
+    LayOutLinesByCharacter(*m_text, kept);
     LowerFirstBlockLines(*m_text);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size() && section.cut < 0);

@@ -41,7 +41,7 @@ const char* const kSection =
     R"(<hp:pagePr landscape="WIDELY" width="59528" height="84188"><hp:margin left="8504" right="8504" top="5668" )"
     R"(bottom="4252" header="4252" footer="4252" gutter="0"/></hp:pagePr><hp:footNotePr><hp:noteLine length="-1"/>)"
     R"(</hp:footNotePr></hp:secPr><hp:ctrl><hp:colPr type="NEWSPAPER" colCount="1" sameGap="0"><hp:colLine type="SOLID"/>)"
-    R"(</hp:colPr></hp:ctrl><hp:ctrl><hp:pageHiding hideHeader="1" hideFooter="0"/>)"
+    R"(</hp:colPr></hp:ctrl><hp:ctrl><hp:pageNumCtrl pageStartsOn="ODD"/>)"
     R"(</hp:ctrl><hp:t>가<hp:insertBegin Id="1" TcId="2"/>나 &amp; &lt;다&gt;</hp:t>)"
     R"(<hp:textart id="5" x:note="둘"><hc:pt0 x="1" y="2"/></hp:textart>)"
     R"(<hp:tbl rowCnt="1" colCnt="1"><hp:sz width="1000" height="1000"/><hp:pos treatAsChar="1"/><hp:tr><hp:tc>)"
@@ -91,14 +91,14 @@ TEST(HwpxKeptXml, WhatTheModelDoesNotReadComesBackInItsPlaceThroughHwpxAndHwp)
     ASSERT_EQ(kept.size(), 4u);
     EXPECT_EQ(kept[0].first, 0u);
     EXPECT_EQ(kept[0].second.place, hwp::XmlPlace::Ctrl);
-    EXPECT_NE(kept[0].second.xml.find("hideHeader"), std::string::npos);
+    EXPECT_NE(kept[0].second.xml.find("pageStartsOn"), std::string::npos);
     EXPECT_EQ(kept[1].first, 1u);
     EXPECT_EQ(kept[1].second.place, hwp::XmlPlace::Text);
     EXPECT_EQ(kept[2].second.place, hwp::XmlPlace::Run);
     EXPECT_NE(kept[2].second.xml.find("urn:example:custom"), std::string::npos);   // its own namespace goes with it
     EXPECT_NE(kept[3].second.xml.find("표 안"), std::string::npos);
     // The pane names them.
-    EXPECT_EQ(hwp::DescribeControl(first.controls[0]), u"감추기");
+    EXPECT_EQ(hwp::DescribeControl(first.controls[0]), u"홀짝 조정");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[1].second), u"표식");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[2].second), u"글맵시");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[3].second), u"책갈피");

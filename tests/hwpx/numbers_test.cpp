@@ -1,9 +1,10 @@
-// Auto numbers, new numbers and page number positions of an HWPX document are the
-// model's own controls: they print their numbers, and go back into HWPX and HWP as the
-// elements and controls the word processor shows.
+// Auto numbers, new numbers, page number positions and page hiding of an HWPX document
+// are the model's own controls: they print (or hide) what they say, and go back into HWPX
+// and HWP as the elements and controls the word processor shows.
 #include <gtest/gtest.h>
 
 #include "hwp/auto_number.h"
+#include "hwp/bytes.h"
 #include "hwp/kept_xml.h"
 #include "hwp/reader.h"
 #include "hwp/writer.h"
@@ -46,6 +47,8 @@ const Case kCases[] = {
      hwp::kPageNumberPositionCtrlId, 21, 0x503, 0, u"-iv-"},
     {R"(<hp:pageNum pos="OUTSIDE_TOP" formatType="DIGIT" sideChar=""/>)", hwp::kPageNumberPositionCtrlId, 21,
      0x700, 0, u"4"},
+    {R"(<hp:pageHiding hideHeader="1" hideFooter="0" hideMasterPage="1" hideBorder="0" hideFill="0" hidePageNum="1"/>)",
+     hwp::kPageHidingCtrlId, 21, 0x25, 0, u""},
 };
 
 std::string Package()
@@ -88,6 +91,9 @@ void ExpectNumbers(const hwp::Document& document, const char* through)
         } else if (const auto position = hwp::ReadPageNumberPosition(control)) {
             EXPECT_EQ(position->properties, c.properties);
             EXPECT_EQ(position->Text(4), c.printed);
+        } else if (control.ctrlId == hwp::kPageHidingCtrlId) {
+            ASSERT_GE(control.records.at(0).data.size(), 8u);
+            EXPECT_EQ(hwp::LittleEndianAt(control.records[0].data, 4, 4), c.properties);
         } else {
             ADD_FAILURE() << "not a number control";
         }

@@ -11,6 +11,8 @@
 #include "hwp/notes.h"
 #include "hwp/reader.h"
 #include "hwp/table.h"
+#include "hwpx/reader.h"
+#include "hwpx/writer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
@@ -240,6 +242,33 @@ TEST_F(PageFurniture, APageNumberPositionPrintsTheNumberAtItsPlaceFromTheFilesSt
     const double middle = Pixels(page.BodyLeft()) + Pixels(page.BodyWidth()) / 2;
     EXPECT_NEAR((left + right) / 2.0, middle, 3);
     EXPECT_LT(right - left, Pixels(1000)) << "one digit, \"7\"";
+}
+
+// A page hiding read from HWPX hides on its own page what it names, as one read from HWP.
+TEST_F(PageFurniture, APageHidingFromHwpxHidesThePageNumberOnItsPageOnly)
+{
+    const struct {
+        std::uint8_t hidden;
+        bool firstPageNumbered;
+    } cases[] = {{0x00, true}, {0x20, false}, {0x01, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hidden);
+        hwp::Document source = hwp_testing::DocumentWithTexts({u"첫 쪽", u"둘째 쪽"});
+        source.sections[0].paragraphs[1].breakFlags |= hwp::kBreakPage;
+        std::vector<hwp::Control>& controls = source.sections[0].paragraphs[0].controls;
+        controls.push_back(Control(hwp::kPageNumberPositionCtrlId,
+                                   {'p', 'n', 'g', 'p', 0, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0));
+        controls.back().code = 21;
+        controls.push_back(Control(hwp::kPageHidingCtrlId, {'d', 'h', 'g', 'p', c.hidden, 0, 0, 0}, 0));
+        controls.back().code = 21;
+        const hwp::Document read = hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(source));
+        const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(read);
+        const editor::PageSetup& page = document->Page();
+        const double footerTop = Pixels(page.SheetHeight() - page.marginBottom - page.marginFooter);
+        const double footerBottom = Pixels(page.SheetHeight() - page.marginBottom);
+        EXPECT_EQ(!InkRows(PageImage(*document, 0), footerTop, footerBottom).empty(), c.firstPageNumbered);
+        EXPECT_FALSE(InkRows(PageImage(*document, 1), footerTop, footerBottom).empty()) << "the next page";
+    }
 }
 
 TEST_F(PageFurniture, FootnotesPrintAtTheFootOfTheBodyUnderAShortRuleAndEndnotesAfterTheText)
