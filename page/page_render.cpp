@@ -214,7 +214,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         m_heads->KeepBlocks(first, end - first);
         m_firstBlock = first;
     }
-    m_placed = TakePlacedObjects(*m_text, m_heldLines);
+    m_placed = TakePlacedObjects(*m_text);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -241,10 +241,17 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     BreakBeforePushedParagraphs();
     DropMarginsBeforePageBreaks(*m_text);
-    if (breaks == StoredBreaks::Follow)
-        FollowStoredLines(*m_text, m_heldLines, fitted);
-    if (PushTextBelowPlacedObjects() && breaks == StoredBreaks::Follow)
-        FollowStoredLines(*m_text, m_heldLines, fitted);
+    // Objects placed by the lines around them move with the room those lines take: a few
+    // rounds, the last laying the lines without changing the room.
+    constexpr int kFlowRounds = 4;
+    const std::unordered_set<const StoredLines*> laidAnew;
+    for (int round = 0; round < kFlowRounds; ++round) {
+        ReleaseFlowedLines(*m_text, m_flowed);
+        if (breaks == StoredBreaks::Follow)
+            FollowStoredLines(*m_text, m_heldLines, fitted);
+        if (!FlowAroundPlacedObjects(breaks == StoredBreaks::Follow ? m_heldLines : laidAnew, round + 1 < kFlowRounds))
+            break;
+    }
     m_text->documentLayout()->documentSize();
     LowerFirstBlockLines(*m_text);
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
@@ -645,13 +652,13 @@ void PagedLayout::BreakBeforePushedParagraphs()
     }
 }
 
-bool PagedLayout::PushTextBelowPlacedObjects()
+bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom)
 {
     if (m_placed.empty())
         return false;
     m_text->documentLayout()->documentSize();
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    std::vector<std::pair<int, double>> pushes;   // block number, room above it
+    std::vector<TextObstacle> obstacles;
     for (const PlacedObject& placed : m_placed) {
         const hwp::TextWrap wrap = placed.properties.wrap;
         const PlacedOnSheet one = wrap == hwp::TextWrap::Square || wrap == hwp::TextWrap::TopAndBottom
@@ -659,38 +666,15 @@ bool PagedLayout::PushTextBelowPlacedObjects()
                                       : PlacedOnSheet{};
         if (one.object == nullptr)
             continue;
-        // Its place in the layout's coordinates, from the highest block it meets.
-        const double top = one.layoutPage * bodyHeight + one.rect.top() - HwpUnitsToLayout(m_page.BodyTop());
-        const double bottom = top + one.rect.height() + HwpUnitsToLayout(placed.properties.outerMargins[3]);
-        QTextBlock block = m_text->findBlock(placed.position);
-        const int above = m_text->documentLayout()->hitTest(QPointF(1, top), Qt::FuzzyHit);
-        if (const QTextBlock higher = m_text->findBlock(above); above >= 0 && higher.isValid() &&
-                                                                  higher.blockNumber() < block.blockNumber())
-            block = higher;
-        for (; block.isValid(); block = block.next()) {
-            const QTextLayout* layout = block.layout();
-            if (InCell(block) || layout == nullptr || layout->lineCount() == 0)
-                continue;
-            const double first = FirstLineTop(block);
-            if (first >= bottom - 0.5)
-                break;
-            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-            if (layout->position().y() + last.y() + last.height() <= top || block == m_text->begin() ||
-                HeldLinesOf(block, m_heldLines) != nullptr)
-                continue;
-            pushes.emplace_back(block.blockNumber(), bottom - first);
-            break;
-        }
+        // From the sheet to the layout's coordinates: the column's page under the ones before.
+        const auto& margins = placed.properties.outerMargins;
+        const QRectF rect = one.rect.adjusted(-HwpUnitsToLayout(margins[0]), -HwpUnitsToLayout(margins[2]),
+                                              HwpUnitsToLayout(margins[1]), HwpUnitsToLayout(margins[3]));
+        const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(one.layoutPage % m_columns),
+                             HwpUnitsToLayout(m_page.BodyTop()) - one.layoutPage * bodyHeight);
+        obstacles.push_back({rect.translated(-corner), wrap, placed.properties.textSide});
     }
-    QTextCursor cursor(m_text.get());
-    for (const auto& [number, room] : pushes) {
-        const QTextBlock block = m_text->findBlockByNumber(number);
-        QTextBlockFormat format = block.blockFormat();
-        format.setTopMargin(format.topMargin() + room);
-        cursor.setPosition(block.position());
-        cursor.setBlockFormat(format);
-    }
-    return !pushes.empty();
+    return FlowTextAround(*m_text, obstacles, held, bodyHeight, m_flowed, makeRoom);
 }
 
 const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() const
