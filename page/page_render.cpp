@@ -215,6 +215,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         m_firstBlock = first;
     }
     m_placed = TakePlacedObjects(*m_text);
+    m_captionsBeside = TakeCaptionsBeside(*m_text);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -592,7 +593,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
-    if (m_placed.empty())
+    if (m_placed.empty() && m_captionsBeside.empty())
         return;
     QPainter painter(&image);
     BeginSheetBand(painter, top, dpi);
@@ -626,6 +627,23 @@ PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
     const int page = layoutPage / m_columns;
     frame.oddPage = page % 2 == 0;
     return {&placed, page, layoutPage, PlaceObject(placed.properties, placed.size, frame)};
+}
+
+PagedLayout::PlacedOnSheet PagedLayout::Place(const CaptionBeside& caption) const
+{
+    QTextCursor at(m_text.get());
+    at.setPosition(caption.tableStart);
+    QTextFrame* table = at.currentTable();
+    while (table != nullptr && table->parentFrame() != m_text->rootFrame())
+        table = table->parentFrame();
+    if (table == nullptr)
+        return {};
+    const QRectF frame = m_text->documentLayout()->frameBoundingRect(table);
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const int layoutPage = std::max(0, LayoutPageAt(frame.top(), bodyHeight));
+    const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(layoutPage % m_columns),
+                         HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
+    return {&caption.caption, layoutPage / m_columns, layoutPage, PlaceCaptionBeside(caption, frame.translated(corner))};
 }
 
 void PagedLayout::BreakBeforePushedParagraphs()
@@ -685,6 +703,10 @@ const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() con
             if (PlacedOnSheet one = Place(placed); one.object != nullptr)
                 sheets.push_back(one);
         }
+        for (const CaptionBeside& caption : m_captionsBeside) {
+            if (PlacedOnSheet one = Place(caption); one.object != nullptr)
+                sheets.push_back(one);
+        }
         std::stable_sort(sheets.begin(), sheets.end(), [](const PlacedOnSheet& a, const PlacedOnSheet& b) {
             return a.object->properties.zOrder < b.object->properties.zOrder;
         });
@@ -706,7 +728,7 @@ std::vector<QRectF> PagedLayout::PlacedObjectRects(int page) const
 
 void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
 {
-    if (m_placed.empty())
+    if (m_placed.empty() && m_captionsBeside.empty())
         return;
     for (const PlacedOnSheet& one : PlacedOnSheets()) {
         if (one.page != page || one.object->BehindText() != behind)

@@ -74,8 +74,8 @@ public:
     LaidOutLines LaidLines() const;
 
     int PageCount() const;
-    // Where the objects the file places on the page (placed_objects.h) lie on the sheet of
-    // page `page`, in layout pixels.
+    // Where the objects the file places on the page, and the captions set beside tables
+    // (placed_objects.h), lie on the sheet of page `page`, in layout pixels.
     std::vector<QRectF> PlacedObjectRects(int page) const;
     // The page definition page `page` is laid out on: its section's (the last section's
     // past the end).
@@ -146,6 +146,7 @@ private:
         QRectF rect;
     };
     PlacedOnSheet Place(const PlacedObject& placed) const;
+    PlacedOnSheet Place(const CaptionBeside& caption) const;
     const std::vector<PlacedOnSheet>& PlacedOnSheets() const;
     // Paragraphs whose objects push their text down start a page where the object would
     // not fit above the text on the page the text starts.
@@ -176,6 +177,7 @@ private:
     std::unique_ptr<PageFurniture> m_furniture;
     std::vector<PlacedObject> m_placed;
     std::unordered_set<int> m_flowed;   // blocks laid around placed objects
+    std::vector<CaptionBeside> m_captionsBeside;
     // Measured at the first painting, in order of their z-order.
     mutable std::optional<std::vector<PlacedOnSheet>> m_placedOnSheets;
     // The sections after the first, each laid out on its own pages; this object lays out

@@ -1,7 +1,9 @@
 #include "page/placed_objects.h"
 
+#include "document/table_mapping.h"
 #include "hwp/bytes.h"
 #include "hwp/paragraph.h"
+#include "hwp/table.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
@@ -9,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
@@ -275,6 +278,70 @@ std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text)
         }
     }
     return placed;
+}
+
+std::vector<CaptionBeside> TakeCaptionsBeside(QTextDocument& text)
+{
+    std::vector<CaptionBeside> captions;
+    QTextCursor cursor(&text);
+    // The table of the body a position lies in, however deep.
+    const auto bodyTable = [&text](int position) -> QTextTable* {
+        QTextFrame* frame = text.frameAt(position);
+        while (frame != nullptr && frame->parentFrame() != text.rootFrame())
+            frame = frame->parentFrame();
+        return qobject_cast<QTextTable*>(frame);
+    };
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        if (text.frameAt(block.position()) != text.rootFrame())
+            continue;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const KeptObjectRef object = fragment.isValid() ? KeptObjectOf(fragment.charFormat()) : nullptr;
+            if (!object || !IsShownCaption(*object) || object->control.records.size() < 2)
+                continue;
+            const std::optional<hwp::TableCaption> read = hwp::ReadCaption(
+                std::vector<hwp::ObjectRecord>(object->control.records.begin() + 1, object->control.records.end()));
+            if (!read || (read->side != hwp::CaptionSide::Left && read->side != hwp::CaptionSide::Right))
+                continue;
+            // Shown at the end of the block before its table, or at the start of the one after.
+            const bool ends = fragment.position() + fragment.length() == block.position() + block.length() - 1;
+            QTextTable* table = ends && block.next().isValid() ? bodyTable(block.next().position()) : nullptr;
+            if (table == nullptr && fragment.position() == block.position() && block.previous().isValid())
+                table = bodyTable(block.previous().position());
+            if (table == nullptr)
+                continue;
+            QTextCharFormat format = fragment.charFormat();
+            CaptionBeside beside;
+            beside.caption.object = object;
+            beside.caption.position = fragment.position();
+            beside.caption.size = KeptObjectPainterFor(object->control)->SizeIn(*object, KeptObjectView{format, true});
+            beside.caption.format = format;
+            beside.tableStart = table->firstPosition();
+            beside.left = read->side == hwp::CaptionSide::Left;
+            beside.gap = HwpUnitsToLayout(std::max<std::int16_t>(0, read->gap));
+            beside.caption.size.setHeight(std::max(0.0, beside.caption.size.height() - beside.gap));
+            format.setProperty(kPlacedObjectProperty, true);
+            format.setVerticalAlignment(QTextCharFormat::AlignNormal);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+            QTextTableFormat tableFormat = table->format();
+            const double room = beside.caption.size.width() + beside.gap;
+            if (beside.left)
+                tableFormat.setLeftMargin(tableFormat.leftMargin() + room);
+            else
+                tableFormat.setRightMargin(tableFormat.rightMargin() + room);
+            table->setFormat(tableFormat);
+            captions.push_back(std::move(beside));
+        }
+    }
+    return captions;
+}
+
+QRectF PlaceCaptionBeside(const CaptionBeside& caption, const QRectF& table)
+{
+    const double x = caption.left ? table.left() - caption.gap - caption.caption.size.width() : table.right() + caption.gap;
+    return {QPointF(x, table.top()), caption.caption.size};
 }
 
 void ReleaseFlowedLines(QTextDocument& text, const std::unordered_set<int>& flowed)

@@ -55,6 +55,23 @@ struct PlacedObject {
 // characters.
 std::vector<PlacedObject> TakePlacedObjects(QTextDocument& text);
 
+// A caption a table in the flow of the text has at its left or right (the pane shows it as
+// a character on a line of its own above or below the table, document/table_mapping.h).
+struct CaptionBeside {
+    PlacedObject caption;   // its character, taken out of its line
+    int tableStart = 0;     // a position in the table's first cell
+    bool left = true;
+    double gap = 0;         // between caption and table, layout pixels
+};
+
+// Takes the captions left and right of the body's tables out of their lines and moves
+// each table aside by its caption's width and gap, the room the caption is painted in.
+std::vector<CaptionBeside> TakeCaptionsBeside(QTextDocument& text);
+
+// Where a caption of `size` beside a table whose frame lies at `table` goes (the same
+// coordinates): its top at the table's, its gap away from the table's side.
+QRectF PlaceCaptionBeside(const CaptionBeside& caption, const QRectF& table);
+
 // An object the text goes around or below, in the layout's coordinates (the columns of
 // the body stacked page under page), its outer margins included.
 struct TextObstacle {

@@ -8,11 +8,16 @@
 
 #include "document/hwp_mapping.h"
 #include "hwp/border_fill.h"
+#include "hwp/bytes.h"
 #include "hwp/paragraph.h"
+#include "hwp/paragraph_list.h"
 #include "hwp/table.h"
 #include "hwp/reader.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
+#include "page/text_items.h"
+
+#include <QPainter>
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -224,6 +229,80 @@ TEST(PlacedObjects, TextLaidOutAnewFlowsAroundAndBelowObjects)
         } else {
             EXPECT_GE(beside, 3) << "lines beside it";
         }
+    }
+}
+
+// A table in the flow of the text with a caption 8000 units wide, 850 from the table, on
+// `side`; the cells and the caption say which they are.
+hwp::Document WithCaptionedTable(hwp::CaptionSide side)
+{
+    hwp::Document document = hwp_testing::DocumentWithTexts({u"위 문단", u"", u"아래 문단"});
+    const std::uint16_t thin = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 1, 0x000000}));
+    hwp::Table table = hwp::NewTable(2, 2, 20000, thin);
+    for (hwp::TableCell& cell : table.cells)
+        cell.paragraphs.front().text = u"칸";
+    hwp::Control control = hwp::WriteTable(table, document);
+    hwp::ByteWriter header;   // paragraph count, list bits, side, width, gap, text width
+    header.U16(1);
+    header.U16(0);
+    header.U32(0);
+    header.U32(static_cast<std::uint32_t>(side));
+    header.I32(8000);
+    header.I16(850);
+    header.I32(20000);
+    hwp::Paragraph text;
+    text.text = u"표 1";
+    text.charShapes.push_back(hwp::CharShapeRun{});
+    const std::vector<hwp::ObjectRecord> caption =
+        hwp::WriteParagraphList(hwp::ToBytes(header.Data()), {text}, 1, document, 8000);
+    control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
+    document.sections.front().paragraphs[1].controls.push_back(control);
+    return document;
+}
+
+// Captions left and right of a table in the flow of the text print beside it, the table
+// moved aside for a caption at its left, the text after it below both.
+TEST(PlacedObjects, CaptionsBesideATablePrintBesideIt)
+{
+    editor_testing::EnsureApplication();
+    editor::RegisterObjectPainters();
+    for (const hwp::CaptionSide side : {hwp::CaptionSide::Left, hwp::CaptionSide::Right}) {
+        const bool left = side == hwp::CaptionSide::Left;
+        SCOPED_TRACE(left ? "left" : "right");
+        const auto pane = editor::ToEditorDocument(WithCaptionedTable(side), editor::TablesShown::AsTables);
+        const editor::PagedLayout layout(*pane, editor::PageOutput::Vector);
+        std::vector<std::pair<QPointF, QString>> written;
+        editor::TextItemDevice device([&written](const QPointF& at, const QTextItem& item) {
+            written.emplace_back(at, item.text());
+        });
+        QPainter painter(&device);
+        layout.PaintPage(painter, 0);
+        painter.end();
+        double captionX = -1, captionY = -1, cellLeft = 1e9, cellRight = -1, cellTop = 1e9, after = -1;
+        for (const auto& [at, text] : written) {
+            if (text.contains(QStringLiteral("표")))
+                captionX = at.x(), captionY = at.y();
+            if (text.contains(QStringLiteral("칸")))
+                cellLeft = std::min(cellLeft, at.x()), cellRight = std::max(cellRight, at.x()),
+                cellTop = std::min(cellTop, at.y());
+            if (text.contains(QStringLiteral("아래")))
+                after = at.y();
+        }
+        ASSERT_GE(captionX, 0) << "the caption is printed";
+        const double bodyLeft = editor::HwpUnitsToLayout(layout.PageOf(0).BodyLeft());
+        const double captionWidth = editor::HwpUnitsToLayout(8000), gap = editor::HwpUnitsToLayout(850);
+        if (left) {
+            EXPECT_NEAR(captionX, bodyLeft + editor::HwpUnitsToLayout(hwp::kNewTableOuterMargin), 3.0)
+                << "where the table stood";
+            EXPECT_GE(cellLeft, captionX + captionWidth + gap - 0.5) << "the table moved aside";
+        } else {
+            EXPECT_GT(captionX, cellRight + gap) << "right of the table";
+        }
+        EXPECT_NEAR(captionY, cellTop, 15.0) << "beside the table's first row, not above or below it";
+        EXPECT_GT(after, cellTop + 15.0);
+        const std::vector<QRectF> rects = layout.PlacedObjectRects(0);
+        ASSERT_EQ(rects.size(), 1u);
+        EXPECT_NEAR(rects.front().width(), captionWidth, 0.5);
     }
 }
 
