@@ -116,13 +116,14 @@ double BelowObstacles(double top, double bottom, double left, double right, cons
 }
 
 // How far apart a block's lines lie: as far as the engine put its own, else as its format
-// spaces a line of `height`.
+// spaces a line of `height`; never as far as the engine's across a page's foot.
 double Advance(const QTextBlockFormat& format, const std::vector<std::pair<double, double>>& engine, std::size_t i,
                double height)
 {
+    const double spaced = format.lineHeight(height, 1.0);
     if (i + 1 < engine.size() && std::abs(engine[i].second - height) < 0.01)
-        return engine[i + 1].first - engine[i].first;
-    return format.lineHeight(height, 1.0);
+        return std::min(engine[i + 1].first - engine[i].first, spaced + kTouching);
+    return spaced;
 }
 
 // Lays the lines of `block` around `obstacles` (the layout's coordinates); gives how much

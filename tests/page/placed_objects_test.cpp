@@ -200,25 +200,14 @@ TEST(PlacedObjects, TextLaidOutAnewFlowsAroundAndBelowObjects)
                     continue;
                 }
                 ++beside;
+                // Beside it, a line ends or starts at its edge, as the side it leaves the text.
                 const bool leftOf = box.right() <= clear.left() + kHair;
-                switch (one.expected) {
-                case Beside::LeftEdge:
-                    EXPECT_TRUE(leftOf);
-                    EXPECT_NEAR(box.right(), clear.left(), kHair);
-                    break;
-                case Beside::RightEdge:
-                    EXPECT_NEAR(box.left(), clear.right(), kHair);
-                    break;
-                case Beside::BothEdges:
-                    EXPECT_NEAR(leftOf ? box.right() : box.left(), leftOf ? clear.left() : clear.right(), kHair);
-                    if (!leftOf) {
-                        EXPECT_EQ(rowTop, box.top()) << "its left part on the same row";
-                    }
-                    rowTop = box.top();
-                    break;
-                case Beside::Below:
-                    break;
+                EXPECT_TRUE(one.expected == Beside::BothEdges || leftOf == (one.expected == Beside::LeftEdge));
+                EXPECT_NEAR(leftOf ? box.right() : box.left(), leftOf ? clear.left() : clear.right(), kHair);
+                if (one.expected == Beside::BothEdges && !leftOf) {
+                    EXPECT_EQ(rowTop, box.top()) << "its left part on the same row";
                 }
+                rowTop = box.top();
             }
         }
         if (one.expected == Beside::Below) {
