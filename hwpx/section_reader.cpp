@@ -75,8 +75,11 @@ hwp::ObjectProperties ObjectOf(const XmlNode& node, const SizeBases& bases)
         object.protectSize = size->Flag(u"protect");
         ResolveSize(object, bases);
     }
-    object.wrap = static_cast<hwp::TextWrap>(
-        Code(node.Attr(u"textWrap"), {"SQUARE", "TOP_AND_BOTTOM", "BEHIND_TEXT", "IN_FRONT_OF_TEXT"}, 1));
+    const int wrap = Code(node.Attr(u"textWrap"),
+                          {"SQUARE", "TOP_AND_BOTTOM", "BEHIND_TEXT", "IN_FRONT_OF_TEXT", "TIGHT", "THROUGH"}, 1);
+    // The text goes around a tight or through object by its box, as around a square one;
+    // the HWP model has no other way around.
+    object.wrap = static_cast<hwp::TextWrap>(wrap > 3 ? 0 : wrap);
     object.textSide = static_cast<std::uint8_t>(Code(node.Attr(u"textFlow"), {"BOTH_SIDES", "LEFT_ONLY", "RIGHT_ONLY", "LARGEST_ONLY"}));
     object.numbering = static_cast<hwp::NumberingKind>(Code(node.Attr(u"numberingType"), {"NONE", "PICTURE", "TABLE", "EQUATION"}));
     object.zOrder = Num<std::int32_t>(node, u"zOrder");

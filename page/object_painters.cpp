@@ -1372,7 +1372,10 @@ public:
             return;
         const std::lock_guard lock(caption->paintMutex);
         painter.save();
-        painter.translate(rect.left(), rect.top() + (caption->below ? caption->gap * scale : 0.0));
+        // Below its object the gap lies above the text, when the place given holds it (beside
+        // a table the print gives the text alone).
+        const double gap = std::clamp(rect.height() - caption->textHeight * scale, 0.0, caption->gap * scale);
+        painter.translate(rect.left(), rect.top() + (caption->below ? gap : 0.0));
         painter.scale(scale, scale);
         caption->text->Text().drawContents(&painter);
         painter.restore();

@@ -273,7 +273,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
         m_heads->KeepBlocks(first, end - first);
         m_firstBlock = first;
     }
-    m_placed = TakePlacedObjects(*m_text, m_heldLines);
+    m_placed = TakePlacedObjects(*m_text);
+    m_captionsBeside = TakeCaptionsBeside(*m_text);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -303,10 +304,16 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     const std::unordered_set<const StoredLines*> none;
     const std::unordered_set<const StoredLines*>& kept = breaks == StoredBreaks::Follow ? m_heldLines : none;
     LayOutLinesByCharacter(*m_text, kept);
-    if (breaks == StoredBreaks::Follow)
-        FollowStoredLines(*m_text, m_heldLines, fitted);
-    if (PushTextBelowPlacedObjects() && breaks == StoredBreaks::Follow)
-        FollowStoredLines(*m_text, m_heldLines, fitted);
+    // Objects placed by the lines around them move with the room those lines take: a few
+    // rounds, the last laying the lines without changing the room.
+    constexpr int kFlowRounds = 4;
+    for (int round = 0; round < kFlowRounds; ++round) {
+        ReleaseFlowedLines(*m_text, m_flowed);
+        if (breaks == StoredBreaks::Follow)
+            FollowStoredLines(*m_text, m_heldLines, fitted);
+        if (!FlowAroundPlacedObjects(kept, round + 1 < kFlowRounds))
+            break;
+    }
     m_text->documentLayout()->documentSize();
     LayOutLinesByCharacter(*m_text, kept);
     LowerFirstBlockLines(*m_text);
@@ -677,7 +684,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
-    if (m_placed.empty())
+    if (m_placed.empty() && m_captionsBeside.empty())
         return;
     QPainter painter(&image);
     BeginSheetBand(painter, top, dpi);
@@ -713,6 +720,23 @@ PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
     return {&placed, page, layoutPage, PlaceObject(placed.properties, placed.size, frame)};
 }
 
+PagedLayout::PlacedOnSheet PagedLayout::Place(const CaptionBeside& caption) const
+{
+    QTextCursor at(m_text.get());
+    at.setPosition(caption.tableStart);
+    QTextFrame* table = at.currentTable();
+    while (table != nullptr && table->parentFrame() != m_text->rootFrame())
+        table = table->parentFrame();
+    if (table == nullptr)
+        return {};
+    const QRectF frame = m_text->documentLayout()->frameBoundingRect(table);
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const int layoutPage = std::max(0, LayoutPageAt(frame.top(), bodyHeight));
+    const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(layoutPage % m_columns),
+                         HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * bodyHeight);
+    return {&caption.caption, layoutPage / m_columns, layoutPage, PlaceCaptionBeside(caption, frame.translated(corner))};
+}
+
 void PagedLayout::BreakBeforePushedParagraphs()
 {
     if (std::none_of(m_placed.begin(), m_placed.end(), [](const PlacedObject& placed) { return placed.roomAbove > 0; }))
@@ -737,13 +761,13 @@ void PagedLayout::BreakBeforePushedParagraphs()
     }
 }
 
-bool PagedLayout::PushTextBelowPlacedObjects()
+bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom)
 {
     if (m_placed.empty())
         return false;
     m_text->documentLayout()->documentSize();
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    std::vector<std::pair<int, double>> pushes;   // block number, room above it
+    std::vector<TextObstacle> obstacles;
     for (const PlacedObject& placed : m_placed) {
         const hwp::TextWrap wrap = placed.properties.wrap;
         const PlacedOnSheet one = wrap == hwp::TextWrap::Square || wrap == hwp::TextWrap::TopAndBottom
@@ -751,38 +775,15 @@ bool PagedLayout::PushTextBelowPlacedObjects()
                                       : PlacedOnSheet{};
         if (one.object == nullptr)
             continue;
-        // Its place in the layout's coordinates, from the highest block it meets.
-        const double top = one.layoutPage * bodyHeight + one.rect.top() - HwpUnitsToLayout(m_page.BodyTop());
-        const double bottom = top + one.rect.height() + HwpUnitsToLayout(placed.properties.outerMargins[3]);
-        QTextBlock block = m_text->findBlock(placed.position);
-        const int above = m_text->documentLayout()->hitTest(QPointF(1, top), Qt::FuzzyHit);
-        if (const QTextBlock higher = m_text->findBlock(above); above >= 0 && higher.isValid() &&
-                                                                  higher.blockNumber() < block.blockNumber())
-            block = higher;
-        for (; block.isValid(); block = block.next()) {
-            const QTextLayout* layout = block.layout();
-            if (InCell(block) || layout == nullptr || layout->lineCount() == 0)
-                continue;
-            const double first = FirstLineTop(block);
-            if (first >= bottom - 0.5)
-                break;
-            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-            if (layout->position().y() + last.y() + last.height() <= top || block == m_text->begin() ||
-                HeldLinesOf(block, m_heldLines) != nullptr)
-                continue;
-            pushes.emplace_back(block.blockNumber(), bottom - first);
-            break;
-        }
+        // From the sheet to the layout's coordinates: the column's page under the ones before.
+        const auto& margins = placed.properties.outerMargins;
+        const QRectF rect = one.rect.adjusted(-HwpUnitsToLayout(margins[0]), -HwpUnitsToLayout(margins[2]),
+                                              HwpUnitsToLayout(margins[1]), HwpUnitsToLayout(margins[3]));
+        const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(one.layoutPage % m_columns),
+                             HwpUnitsToLayout(m_page.BodyTop()) - one.layoutPage * bodyHeight);
+        obstacles.push_back({rect.translated(-corner), wrap, placed.properties.textSide});
     }
-    QTextCursor cursor(m_text.get());
-    for (const auto& [number, room] : pushes) {
-        const QTextBlock block = m_text->findBlockByNumber(number);
-        QTextBlockFormat format = block.blockFormat();
-        format.setTopMargin(format.topMargin() + room);
-        cursor.setPosition(block.position());
-        cursor.setBlockFormat(format);
-    }
-    return !pushes.empty();
+    return FlowTextAround(*m_text, obstacles, held, bodyHeight, m_flowed, makeRoom);
 }
 
 const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() const
@@ -791,6 +792,10 @@ const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() con
         std::vector<PlacedOnSheet> sheets;
         for (const PlacedObject& placed : m_placed) {
             if (PlacedOnSheet one = Place(placed); one.object != nullptr)
+                sheets.push_back(one);
+        }
+        for (const CaptionBeside& caption : m_captionsBeside) {
+            if (PlacedOnSheet one = Place(caption); one.object != nullptr)
                 sheets.push_back(one);
         }
         std::stable_sort(sheets.begin(), sheets.end(), [](const PlacedOnSheet& a, const PlacedOnSheet& b) {
@@ -814,7 +819,7 @@ std::vector<QRectF> PagedLayout::PlacedObjectRects(int page) const
 
 void PagedLayout::PaintPlaced(QPainter& painter, int page, bool behind) const
 {
-    if (m_placed.empty())
+    if (m_placed.empty() && m_captionsBeside.empty())
         return;
     for (const PlacedOnSheet& one : PlacedOnSheets()) {
         if (one.page != page || one.object->BehindText() != behind)

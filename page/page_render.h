@@ -80,8 +80,8 @@ public:
     LaidOutLines LaidLines() const;
 
     int PageCount() const;
-    // Where the objects the file places on the page (placed_objects.h) lie on the sheet of
-    // page `page`, in layout pixels.
+    // Where the objects the file places on the page, and the captions set beside tables
+    // (placed_objects.h), lie on the sheet of page `page`, in layout pixels.
     std::vector<QRectF> PlacedObjectRects(int page) const;
     // The page definition page `page` is laid out on: its section's (the last section's
     // past the end).
@@ -154,14 +154,16 @@ private:
         QRectF rect;
     };
     PlacedOnSheet Place(const PlacedObject& placed) const;
+    PlacedOnSheet Place(const CaptionBeside& caption) const;
     const std::vector<PlacedOnSheet>& PlacedOnSheets() const;
     // Paragraphs whose objects push their text down start a page where the object would
     // not fit above the text on the page the text starts.
     void BreakBeforePushedParagraphs();
-    // Once laid out: a paragraph laid out anew that would run under an object the text goes
-    // around or above and below starts below it (text flows beside an object only on the
-    // lines a file stored for it). True when any moved; the copy is then laid out again.
-    bool PushTextBelowPlacedObjects();
+    // Once laid out: the lines of paragraphs laid out anew go around the objects the text
+    // goes around and below those it goes above and below (placed_objects.h); paragraphs
+    // that hold their stored lines (`held`) already do. True when the room the lines take
+    // changed (`makeRoom`); the copy is then laid out again.
+    bool FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom);
     // Paints the placed objects of page `page` under the text (`behind`) or over it,
     // in their order; `painter`'s coordinates are layout pixels from the sheet's corner.
     void PaintPlaced(QPainter& painter, int page, bool behind) const;
@@ -182,6 +184,8 @@ private:
     std::unique_ptr<VectorText> m_vectorText; // PDF output only
     std::unique_ptr<PageFurniture> m_furniture;
     std::vector<PlacedObject> m_placed;
+    std::unordered_set<int> m_flowed;   // blocks laid around placed objects
+    std::vector<CaptionBeside> m_captionsBeside;
     // Measured at the first painting, in order of their z-order.
     mutable std::optional<std::vector<PlacedOnSheet>> m_placedOnSheets;
     // The sections after the first, each laid out on its own pages; this object lays out

@@ -134,4 +134,26 @@ TEST(HwpxRelativeSizes, SharesAreReadAsLengthsAndWrittenBackAsTheFileHadThem)
     ExpectSizes(hwpx::WriteHwpxToBytes(resized), true, "resized");
 }
 
+// Text goes around tight and through objects by their box, as around square ones, not
+// above and below them.
+TEST(HwpxObjects, TightAndThroughWrapsAreReadAsSquare)
+{
+    const std::pair<const char*, hwp::TextWrap> wraps[] = {
+        {"TIGHT", hwp::TextWrap::Square},           {"THROUGH", hwp::TextWrap::Square},
+        {"SQUARE", hwp::TextWrap::Square},          {"TOP_AND_BOTTOM", hwp::TextWrap::TopAndBottom},
+        {"BEHIND_TEXT", hwp::TextWrap::BehindText}, {"", hwp::TextWrap::TopAndBottom},
+    };
+    std::string section = kSectionHead;
+    for (const auto& [word, wrap] : wraps)
+        section += std::string(R"(<hp:rect id="1" zOrder="0" textWrap=")") + word + R"(" ratio="0">)" +
+                   R"(<hp:sz width="1000" height="1000"/><hp:pos treatAsChar="0"/></hp:rect>)";
+    section += "</hp:run></hp:p></hs:sec>";
+    const hwp::Document read = hwpx::ReadHwpxFromBytes(hwpx::WritePackage(
+        {{"mimetype", "application/hwp+zip"}, {"Contents/header.xml", kHeader}, {"Contents/section0.xml", section}}));
+    const std::vector<hwp::ObjectProperties> objects = Objects(read);
+    ASSERT_EQ(objects.size(), std::size(wraps));
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        EXPECT_EQ(objects[i].wrap, wraps[i].second) << wraps[i].first;
+}
+
 }  // namespace
