@@ -544,9 +544,12 @@ QRectF PictureRectInView(const QTextEdit& view, int position)
         return {};
     const QPaintDevice* device = text.documentLayout()->paintDevice();
     const double scale = device != nullptr ? device->logicalDpiY() / 96.0 : 1.0;
-    const QSizeF size = KeptObjectPainterFor(object->control)->Size(*object) * scale;
-    // An inline object stands on the base line.
-    const QPointF origin = blockRect.topLeft() + QPointF(line.cursorToX(inBlock), line.y() + line.ascent() - size.height());
+    const auto painter = KeptObjectPainterFor(object->control);
+    const QSizeF size = painter->Size(*object) * scale;
+    // An inline object stands on the base line, the part below it that it reaches down.
+    const double descent = SitsOnOwnBaseline(object->control) ? painter->Descent(*object) * scale : 0.0;
+    const QPointF origin =
+        blockRect.topLeft() + QPointF(line.cursorToX(inBlock), line.y() + line.ascent() - size.height() + descent);
     const QPointF scroll(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
     return QRectF(origin - scroll, size);
 }

@@ -157,15 +157,16 @@ TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
 
 // Lines whose height the text engine gets wrong unless told: a first paragraph's space
 // above, which the engine leaves out; lines of nothing but objects placed elsewhere or
-// marks; empty paragraphs of a char size other than the document's. Each put every later
-// line of its document off by as much, millimetres at a time.
+// marks; empty paragraphs of a char size other than the document's; a line holding a
+// picture as a character, whose baseline the word processor sets at 85 % of the picture.
+// Each put lines of its document off, millimetres at a time.
 TEST_F(StoredLines, LinesTheEngineWouldMisplaceLieWhereTheFileHasThem)
 {
     std::vector<std::string> paths = hwp_testing::SamplePaths();
     const std::vector<std::string> hwpx = hwp_testing::HwpxSamplePaths();
     paths.insert(paths.end(), hwpx.begin(), hwpx.end());
     const char* const kCases[] = {"parashape.hwp", "shapecomponent-rect-fill.hwp", "lists.hwp", "multipara.hwpx",
-                                  "ParaHead.hwpx", "PageFunctions.hwpx"};
+                                  "ParaHead.hwpx", "PageFunctions.hwpx", "sample-5017-pics.hwp"};
     int measured = 0;
     for (const std::string& path : paths) {
         const std::string name = std::filesystem::path(path).filename().string();
