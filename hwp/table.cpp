@@ -387,6 +387,19 @@ std::optional<TableCaption> ReadCaption(const std::vector<ObjectRecord>& records
     }
 }
 
+std::vector<ObjectRecord> WriteCaption(const TableCaption& caption, HwpUnit textWidth, const Document& document)
+{
+    ByteWriter header;   // paragraph count, unit, list bits, side, width, gap, text width
+    header.U16(static_cast<std::uint16_t>(caption.paragraphs.size()));
+    header.U16(0);
+    header.U32(0);
+    header.U32(static_cast<std::uint32_t>(caption.side));
+    header.I32(caption.width);
+    header.I16(caption.gap);
+    header.I32(textWidth);
+    return WriteParagraphList(ToBytes(header.Data()), caption.paragraphs, 1, document, textWidth);
+}
+
 std::vector<HwpUnit> ColumnWidths(const Table& table)
 {
     return TrackSizes(table, table.columns, true);

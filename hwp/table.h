@@ -119,6 +119,9 @@ bool RepeatsHeaderRows(const Control& control);
 // The caption of `records` (Table::caption, a list header and its paragraphs), or nothing
 // when there is none or its records are damaged.
 std::optional<TableCaption> ReadCaption(const std::vector<ObjectRecord>& records);
+// The records ReadCaption reads `caption` from, its lines laid out `textWidth` wide; the
+// paragraphs' ids must be `document`'s (throws HwpError otherwise).
+std::vector<ObjectRecord> WriteCaption(const TableCaption& caption, HwpUnit textWidth, const Document& document);
 
 // Throws HwpError when `control` is not a table or its records are damaged: cut short,
 // more cells than rows x columns, more grid slots than kMaxTableCells, a cell outside

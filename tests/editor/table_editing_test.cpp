@@ -350,16 +350,8 @@ hwp::Document CaptionedTable(std::uint32_t side)
     hwp::Document document = hwp_testing::DocumentWithTexts({u"본문끝"});
     const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
     hwp::Control control = hwp::WriteTable(hwp::NewTable(2, 2, 20000, ruled), document);
-    hwp::ByteWriter header;
-    header.U16(1);
-    header.U16(0);
-    header.U32(0);
-    header.U32(side);
-    header.I32(8504);
-    header.I16(850);
-    header.I32(20000);
-    const std::vector<hwp::ObjectRecord> caption = hwp::WriteParagraphList(
-        hwp::ToBytes(header.Data()), {hwp_testing::TextParagraph(u"표 1. 공기의 성분")}, 1, document, 20000);
+    const std::vector<hwp::ObjectRecord> caption = hwp::WriteCaption(
+        {static_cast<hwp::CaptionSide>(side), 8504, 850, {hwp_testing::TextParagraph(u"표 1. 공기의 성분")}}, 20000, document);
     control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
     control.position = 2;
     control.end = 2;

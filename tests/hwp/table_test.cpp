@@ -321,18 +321,9 @@ TEST(TableBuilt, ACaptionIsKeptAsReadAndWrittenBack)
 {
     const hwp::Document document = hwp::NewDocument();
     hwp::Control control = hwp::WriteTable(hwp::NewTable(2, 2, 10000, 1), document);
-    // A caption below the table: its list header (paragraph count, list bits, then the
-    // caption's direction, width, gap and text width) and its paragraph.
-    hwp::ByteWriter header;
-    header.U16(1);
-    header.U16(0);
-    header.U32(0);
-    header.U32(3);       // below
-    header.I32(8504);
-    header.I16(850);
-    header.I32(10000);
-    const std::vector<hwp::ObjectRecord> caption = hwp::WriteParagraphList(
-        hwp::ToBytes(header.Data()), {TextParagraph(u"표 1. 공기의 성분")}, 1, document, 10000);
+    // A caption below the table, written as its records hold it and read back.
+    const std::vector<hwp::ObjectRecord> caption = hwp::WriteCaption(
+        {hwp::CaptionSide::Bottom, 8504, 850, {TextParagraph(u"표 1. 공기의 성분")}}, 10000, document);
     control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
     const hwp::Table table = hwp::ReadTable(control);
     EXPECT_EQ(table.caption, caption);

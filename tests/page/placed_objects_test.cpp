@@ -231,19 +231,10 @@ hwp::Document WithCaptionedTable(hwp::CaptionSide side)
     for (hwp::TableCell& cell : table.cells)
         cell.paragraphs.front().text = u"칸";
     hwp::Control control = hwp::WriteTable(table, document);
-    hwp::ByteWriter header;   // paragraph count, list bits, side, width, gap, text width
-    header.U16(1);
-    header.U16(0);
-    header.U32(0);
-    header.U32(static_cast<std::uint32_t>(side));
-    header.I32(8000);
-    header.I16(850);
-    header.I32(20000);
     hwp::Paragraph text;
     text.text = u"표 1";
     text.charShapes.push_back(hwp::CharShapeRun{});
-    const std::vector<hwp::ObjectRecord> caption =
-        hwp::WriteParagraphList(hwp::ToBytes(header.Data()), {text}, 1, document, 8000);
+    const std::vector<hwp::ObjectRecord> caption = hwp::WriteCaption({side, 8000, 850, {text}}, 8000, document);
     control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
     document.sections.front().paragraphs[1].controls.push_back(control);
     return document;

@@ -247,20 +247,11 @@ TEST(Shapes, ACaptionStandsOnItsSideOfTheObjectWithItsGap)
         hwp::Document document = DrawingDocument("rect", Brush("#0000FF"));
         // The caption's list right after the header: 30 layout pixels wide beside the
         // object, 10 pixels from it.
-        hwp::ByteWriter head;
-        head.U16(1);
-        head.U16(0);
-        head.U32(0);
-        head.U32(static_cast<std::uint32_t>(side));
-        head.I32(2250);
-        head.I16(750);
-        head.I32(2250);
         hwp::Paragraph words;
         words.text = u"■■";
         words.charShapes.push_back({0, 0});
         hwp::Control& control = document.sections.at(0).paragraphs.at(0).controls.at(0);
-        const std::vector<hwp::ObjectRecord> caption =
-            hwp::WriteParagraphList(hwp::ToBytes(head.Data()), {words}, 1, document, 2250);
+        const std::vector<hwp::ObjectRecord> caption = hwp::WriteCaption({side, 2250, 750, {words}}, 2250, document);
         control.records.insert(control.records.begin() + 1, caption.begin(), caption.end());
         QSizeF size;
         const QImage image = PaintedAlone(std::make_shared<const hwp::Document>(document), &size);
