@@ -1,8 +1,10 @@
 #include "document/kept_objects.h"
 
 #include "document/editor_document.h"
+#include "hwp/kept_xml.h"
 #include "hwp/objects.h"
 #include "hwp/paragraph.h"
+#include "hwpx/inline_objects.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -435,10 +437,15 @@ bool SitsOnOwnBaseline(const hwp::Control& control)
 {
     if (control.ctrlId == kEquationCtrlId)
         return true;
-    if (control.ctrlId != hwp::kDrawing)
+    if (control.ctrlId == hwp::kDrawing) {
+        const std::optional<hwp::ObjectPlacement> placement = hwp::ControlPlacement(control);
+        return placement && placement->inlineAsChar;
+    }
+    const std::optional<hwp::KeptXml> kept = hwp::ReadKeptXml(control);
+    if (!kept)
         return false;
-    const std::optional<hwp::ObjectPlacement> placement = hwp::ControlPlacement(control);
-    return placement && placement->inlineAsChar;
+    const std::optional<hwpx::InlineObject> object = hwpx::ReadInlineObject(kept->xml);
+    return object && ((object->form && object->form->asChar) || (object->ruby && object->ruby->below));
 }
 
 void RegisterKeptObjectPainter(std::uint32_t ctrlId, std::shared_ptr<const KeptObjectPainter> painter)

@@ -97,11 +97,12 @@ public:
     }
 };
 
-// Equations and drawn objects laid out as characters sit on a baseline of their own;
-// every other object sits on the text's baseline with its bottom.
+// Equations, drawn and form objects laid out as characters and rubies under their base
+// sit on a baseline of their own; every other object sits on the text's baseline with its
+// bottom.
 constexpr std::uint32_t kEquationCtrlId = 0x65716564;   // 'e','q','e','d'
 bool SitsOnOwnBaseline(const hwp::Control& control);
-// How much of a drawn object laid out as a character lies below the baseline: the word
+// How much of an object laid out as a character lies below the baseline: the word
 // processor sets the baseline of its line at 85 % of the object, as of a line of text.
 constexpr double kCharObjectDescent = 0.15;
 

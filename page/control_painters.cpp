@@ -75,8 +75,8 @@ PrintedNumber NumberOf(const KeptObject& object)
         return {QString::fromStdU16String(number->Text()), number->Superscript()};
     if (const std::optional<hwp::Note> note = hwp::ReadNote(object.control))
         return {QString::fromStdU16String(note->ReferenceText()), true};
-    // A ruby prints its main text in the line (the small text above it is left out);
-    // overlapped letters print their letters.
+    // As text, and where its record is cut short of the ruby, a ruby is its main text
+    // (page/inline_painters.h draws both); overlapped letters print their letters.
     if (object.control.ctrlId == kRubyCtrlId || object.control.ctrlId == kOverlapCtrlId)
         return {LeadingText(object.control), false};
     return {};

@@ -2,6 +2,7 @@
 
 #include "page/control_painters.h"
 #include "page/fill_painter.h"
+#include "page/inline_painters.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
@@ -1406,6 +1407,7 @@ const bool kPaintersHandedOver = (SetPainterRegistration(&RegisterObjectPainters
 void RegisterObjectPainters()
 {
     RegisterControlPainters();
+    RegisterInlinePainters();
     RegisterKeptObjectPainter(kShownCaptionCtrlId, std::make_shared<CaptionPainter>());
     RegisterKeptObjectPainter(hwp::kDrawingCtrlId, std::make_shared<DrawingPainter>());
     RegisterKeptObjectPainter(kEquationCtrlId, std::make_shared<EquationPainter>());
