@@ -129,14 +129,7 @@ public:
 
 QFontMetricsF MetricsOf(const KeptObjectView& view)
 {
-    // Layout pixels: metrics at 96 dpi, as the layout measures its text.
-    thread_local QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(3780);
-        return image;
-    }();
-    return QFontMetricsF(view.format.font(), &device);
+    return QFontMetricsF(view.format.font(), &LayoutDevice());
 }
 
 struct PainterRegistry {
@@ -515,6 +508,18 @@ void SetPrintLayout(QTextDocument& document)
 bool IsPrintLayout(const QTextDocument* document)
 {
     return document != nullptr && document->property(kPrintLayoutProperty).toBool();
+}
+
+const QPaintDevice& LayoutDevice()
+{
+    // Layout pixels: 96 dpi, as the layout measures its text.
+    thread_local QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    return device;
 }
 
 double TextAscent(const KeptObjectView& view)

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 
+class QPaintDevice;
 class QPainter;
 class QRectF;
 class QTextDocument;
@@ -143,6 +144,8 @@ bool IsPrintLayout(const QTextDocument* document);
 // all. Both stand on the text's baseline, as high as the text's ascent.
 QSizeF ControlMarkSize(const KeptObjectView& view);
 void PaintControlMark(QPainter& painter, const QRectF& rect, double scale, const KeptObjectView& view);
+// A device of layout pixels (96 dpi) to measure and lay out text on, one per thread.
+const QPaintDevice& LayoutDevice();
 // The ascent and descent of the view's font, in layout pixels.
 double TextAscent(const KeptObjectView& view);
 double TextDescent(const KeptObjectView& view);

@@ -1,11 +1,12 @@
 #include "page/control_painters.h"
 
+#include "hwp/bytes.h"
+#include "hwp/error.h"
 #include "hwp/auto_number.h"
 #include "hwp/notes.h"
 #include "hwp/paragraph.h"
 
 #include <QFontMetricsF>
-#include <QImage>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -18,18 +19,6 @@ namespace {
 // Superscripts as word processors set them: smaller, raised above the baseline.
 constexpr double kSuperscriptSize = 0.6;
 constexpr double kSuperscriptRaise = 0.38;   // of the text's ascent
-
-const QPaintDevice& LayoutDevice()
-{
-    // Layout pixels: 96 dpi, as the layout measures its text.
-    thread_local QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(3780);
-        return image;
-    }();
-    return device;
-}
 
 QFont NumberFont(const KeptObjectView& view, bool superscript)
 {
@@ -57,16 +46,13 @@ QString LeadingText(const hwp::Control& control)
 {
     if (control.records.empty())
         return {};
-    const hwp::Bytes& data = control.records.front().data;
-    if (data.size() < 6)
+    try {
+        hwp::ByteReader in(hwp::View(control.records.front().data), "a ruby or overlapped letters");
+        in.Skip(4);
+        return QString::fromStdU16String(in.Text16());
+    } catch (const hwp::HwpError&) {
         return {};
-    const std::size_t length = data[4] | (data[5] << 8);
-    if (data.size() < 6 + 2 * length)
-        return {};
-    QString text;
-    for (std::size_t i = 0; i < length; ++i)
-        text += QChar(static_cast<char16_t>(data[6 + 2 * i] | (data[7 + 2 * i] << 8)));
-    return text;
+    }
 }
 
 PrintedNumber NumberOf(const KeptObject& object)

@@ -3,10 +3,11 @@
 #include "page/control_painters.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
+#include "hwp/bytes.h"
+#include "hwp/error.h"
 #include "hwp/kept_xml.h"
 
 #include <QFontMetricsF>
-#include <QImage>
 #include <QPainter>
 #include <QPolygonF>
 #include <QTextLayout>
@@ -19,18 +20,6 @@ namespace editor {
 namespace {
 
 constexpr std::uint32_t kRubyCtrlId = hwp::CtrlId('t', 'd', 'u', 't');
-
-const QPaintDevice& LayoutDevice()
-{
-    // Layout pixels: 96 dpi, as the layout measures its text.
-    thread_local QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(3780);
-        return image;
-    }();
-    return device;
-}
 
 QFontMetricsF MetricsOf(const QFont& font)
 {
@@ -377,51 +366,29 @@ private:
     std::shared_ptr<const KeptObjectPainter> m_fallback;
 };
 
-// A length in UTF-16 units and the units, from `offset` on; nullopt past the end.
-std::optional<QString> ReadCountedText(const hwp::Bytes& data, std::size_t& offset)
-{
-    if (data.size() < offset + 2)
-        return std::nullopt;
-    const std::size_t length = data[offset] | (data[offset + 1] << 8);
-    offset += 2;
-    if (data.size() < offset + 2 * length)
-        return std::nullopt;
-    QString text;
-    text.reserve(static_cast<qsizetype>(length));
-    for (std::size_t i = 0; i < length; ++i, offset += 2)
-        text += QChar(static_cast<char16_t>(data[offset] | (data[offset + 1] << 8)));
-    return text;
-}
-
-std::uint32_t ReadUint32(const hwp::Bytes& data, std::size_t offset)
-{
-    return data[offset] | (data[offset + 1] << 8) | (data[offset + 2] << 16) |
-           (static_cast<std::uint32_t>(data[offset + 3]) << 24);
-}
-
 } // namespace
 
 std::optional<hwpx::Ruby> ReadRubyControl(const hwp::Control& control)
 {
     if (control.ctrlId != kRubyCtrlId || control.records.empty())
         return std::nullopt;
-    const hwp::Bytes& data = control.records.front().data;
-    std::size_t offset = 4;   // the control's id
-    std::optional<QString> base = ReadCountedText(data, offset);
-    std::optional<QString> sub = base ? ReadCountedText(data, offset) : std::nullopt;
-    if (!sub)
+    try {
+        hwp::ByteReader in(hwp::View(control.records.front().data), "a ruby");
+        in.Skip(4);   // the control's id
+        hwpx::Ruby ruby;
+        ruby.base = QString::fromStdU16String(in.Text16());
+        ruby.ruby = QString::fromStdU16String(in.Text16());
+        // The position and the size ratio follow; a record without them keeps the defaults.
+        if (in.Remaining() >= 8) {
+            ruby.below = in.U32() == 1;
+            const std::uint32_t ratio = in.U32();
+            if (ratio > 0)
+                ruby.sizePercent = static_cast<int>(std::clamp<std::uint32_t>(ratio, 10, 100));
+        }
+        return ruby;
+    } catch (const hwp::HwpError&) {
         return std::nullopt;
-    hwpx::Ruby ruby;
-    ruby.base = std::move(*base);
-    ruby.ruby = std::move(*sub);
-    // The position and the size ratio follow; a record without them keeps the defaults.
-    if (data.size() >= offset + 8) {
-        ruby.below = ReadUint32(data, offset) == 1;
-        const std::uint32_t ratio = ReadUint32(data, offset + 4);
-        if (ratio > 0)
-            ruby.sizePercent = static_cast<int>(std::clamp<std::uint32_t>(ratio, 10, 100));
     }
-    return ruby;
 }
 
 void RegisterInlinePainters()
