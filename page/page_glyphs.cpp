@@ -27,6 +27,9 @@ namespace {
 // fills; sixteenths cost half as much again in fills.
 constexpr int kPhases = 8;
 constexpr int kPhasesDown = 8;
+// Pixels to the em of the fonts glyph outlines are taken from: their points land on
+// 1/64 of a pixel, far finer than any page is drawn at.
+constexpr double kOutlineSize = 1024;
 
 // The colour Qt paints the text of a fragment in, or false when it is not one plain colour.
 bool PlainTextColour(const QTextCharFormat& format, QRgb& colour)
@@ -383,6 +386,14 @@ int PageGlyphs::FontIndex(const QRawFont& font)
             return static_cast<int>(i);
     }
     m_fonts.push_back(font);
+    // Outlines come from a copy of the font at a size of its own. The text engine shares
+    // one face among the fonts of a file, and at the layout's size the outline it hands
+    // back was seen to round a point by 1/64 px one way or the other depending on what
+    // the process had drawn before: a save's page image then differed at letters' edges
+    // from the same file drawn by another process.
+    QRawFont outline = font;
+    outline.setPixelSize(kOutlineSize);
+    m_outlineFonts.push_back(outline.isValid() && outline.pixelSize() > 0 ? outline : font);
     return static_cast<int>(m_fonts.size() - 1);
 }
 
@@ -433,9 +444,11 @@ const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyp
         return found->second;
     auto outline = m_outlines.find(glyphKey);
     if (outline == m_outlines.end()) {
-        QPainterPath path = m_fonts[static_cast<std::size_t>(font)].pathForGlyph(glyph);
+        const auto index = static_cast<std::size_t>(font);
+        QPainterPath path = m_outlineFonts[index].pathForGlyph(glyph);
         path.setFillRule(Qt::WindingFill);
-        outline = m_outlines.emplace(glyphKey, QTransform::fromScale(m_scale, m_scale).map(path)).first;
+        const double scale = m_scale * m_fonts[index].pixelSize() / m_outlineFonts[index].pixelSize();
+        outline = m_outlines.emplace(glyphKey, QTransform::fromScale(scale, scale).map(path)).first;
     }
     Coverage& coverage = m_cache[key];
     // Filled from the outline at its phase, as Qt fills large text.

@@ -108,6 +108,8 @@ private:
     bool m_collected = false;
     std::vector<Run> m_runs;
     std::vector<QRawFont> m_fonts;
+    // The same fonts at kOutlineSize, for outlines only (see FontIndex).
+    std::vector<QRawFont> m_outlineFonts;
     double m_scale = 0; // of the cached coverage
     std::unordered_map<std::uint64_t, Coverage> m_cache;
     std::unordered_map<std::uint64_t, QPainterPath> m_outlines; // at m_scale, by font and glyph

@@ -5,6 +5,8 @@
 #include "support/files.h"
 #include "support/json.h"
 
+#include <QImage>
+
 namespace e2e {
 namespace {
 
@@ -39,6 +41,24 @@ TEST_F(System, PointsAndABoxCombinationSetAreSavedAfterTheOldKeysAndReopenAsThey
     EXPECT_EQ(state.values.at("score"), "3.5");
     EXPECT_EQ(state.panes.at("options"), saved.panes.at("options"));
     EXPECT_EQ(state.panes.at("question"), saved.panes.at("question"));
+}
+
+// Each part's page image from the save, pixel for pixel what another process draws of the
+// file the save wrote: the pane's fonts must not leak into how letters are drawn.
+TEST_F(System, ASavesPageImagesAreWhatAnotherProcessDrawsOfItsFiles)
+{
+    const auto log = RunDriver("table");
+    EXPECT_TRUE(LinesStartingWith(log, "message ").empty()) << "the save showed a message";
+    const fs::path folder = Workspace() / "local_exam" / "ek-1";
+    for (const std::string part : {"obj-exam", "obj-objective", "obj-answer", "obj-explain"}) {
+        const fs::path again = Root() / (part + ".png");
+        const ShellResult drawn = Shell(std::string(VARNEL_HWP) + " image --page 1 " + Quote((folder / (part + ".hwp")).string()) +
+                                        " " + Quote(again.string()));
+        ASSERT_EQ(drawn.status, 0) << part << ": " << drawn.output;
+        const QImage saved(QString::fromStdString((folder / ("1-print-" + part + "001.png")).string()));
+        ASSERT_FALSE(saved.isNull()) << part;
+        EXPECT_TRUE(saved == QImage(QString::fromStdString(again.string()))) << part;
+    }
 }
 
 } // namespace
