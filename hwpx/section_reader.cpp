@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "hwp/bookmark.h"
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
@@ -21,6 +22,7 @@
 #include "hwp/records.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/bookmarks.h"
 #include "hwpx/columns.h"
 #include "hwpx/fields.h"
 #include "hwpx/fill_brush.h"
@@ -589,6 +591,8 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             } else {
                 Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
+        } else if (std::optional<hwp::Control> bookmark = ReadBookmarkElement(child)) {
+            Add(paragraph, std::move(*bookmark), hwp::kBookmarkCode);
         } else if (std::optional<hwp::Control> number = ReadNumberElement(child)) {
             const char16_t code = number->code;
             Add(paragraph, std::move(*number), code);

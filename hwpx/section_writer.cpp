@@ -13,7 +13,9 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/bookmarks.h"
 #include "hwpx/columns.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/fields.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
@@ -474,7 +476,8 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
-        } else if (!WriteNumberElement(m_out, control) && !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
+        } else if (!WriteNumberElement(m_out, control) && !WriteBookmarkElement(m_out, control) &&
+                   !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
             return false;
         }
         return true;
