@@ -53,7 +53,6 @@ void WriteGradation(QXmlStreamWriter& out, const hwp::Gradient& gradient, std::u
     out.writeAttribute(QStringLiteral("step"), QString::number(gradient.blur));
     out.writeAttribute(QStringLiteral("colorNum"), QString::number(gradient.colors.size()));
     out.writeAttribute(QStringLiteral("stepCenter"), QString::number(blendCenter));
-    out.writeAttribute(QStringLiteral("alpha"), QStringLiteral("0"));
     for (const hwp::ColorRef color : gradient.colors) {
         out.writeEmptyElement(kCoreNs, QStringLiteral("color"));
         out.writeAttribute(QStringLiteral("value"), ColorText(color));
@@ -116,6 +115,8 @@ hwp::Fill ReadFillBrush(const XmlNode* brush, const std::map<QString, std::uint1
     return fill;
 }
 
+// What the model holds only: an element read from HWPX keeps its transparency and the
+// rest through the merge with it as read.
 void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames)
 {
     const bool color = (fill.kinds & hwp::kFillColor) && (fill.face != hwp::kNoColor || fill.pattern >= 0);
@@ -131,7 +132,6 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         out.writeAttribute(QStringLiteral("hatchColor"), ColorText(fill.patternColor));
         if (fill.pattern >= 0)
             out.writeAttribute(QStringLiteral("hatchStyle"), WordAt(kHatches, static_cast<std::size_t>(fill.pattern)));
-        out.writeAttribute(QStringLiteral("alpha"), QStringLiteral("0"));
     }
     if (gradient)
         WriteGradation(out, *fill.gradient, fill.blendCenter);
@@ -143,7 +143,6 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         out.writeAttribute(QStringLiteral("bright"), QString::number(fill.image->brightness));
         out.writeAttribute(QStringLiteral("contrast"), QString::number(fill.image->contrast));
         out.writeAttribute(QStringLiteral("effect"), WordAt(kEffects, fill.image->effect));
-        out.writeAttribute(QStringLiteral("alpha"), QStringLiteral("0"));
         out.writeEndElement();
     }
     out.writeEndElement();

@@ -278,6 +278,30 @@ TEST(HwpxDrawings, DrawingsFromHwpAreWrittenFromTheModelAndReadBackAlike)
     EXPECT_EQ(read, written.size());
 }
 
+TEST(HwpxDrawings, ShapesReadFromHwpxGoBackWithWhatTheirElementHeldBeyondTheModel)
+{
+    std::string path;
+    for (const std::string& sample : HwpxSamplePaths())
+        if (sample.ends_with("/RectInPara.hwpx"))
+            path = sample;
+    if (path.empty())
+        GTEST_SKIP() << "no HWPX samples";
+    // A see-through fill: the model has no field for it.
+    const hwpx::Package package = hwpx::ReadPackage(ReadFile(path));
+    std::vector<std::pair<std::string, std::string>> parts = {{"mimetype", package.parts.at("mimetype")}};
+    for (auto [name, bytes] : package.parts) {
+        const std::string opaque = R"(faceColor="#FFFFFF" hatchColor="#000000" alpha="0")";
+        if (name == "Contents/section0.xml" && bytes.find(opaque) != std::string::npos)
+            bytes.replace(bytes.find(opaque), opaque.size(), R"(faceColor="#FFFFFF" hatchColor="#000000" alpha="50")");
+        if (name != "mimetype")
+            parts.emplace_back(name, bytes);
+    }
+    const std::string again = SectionXml(hwpx::WriteHwpxToBytes(hwpx::ReadHwpxFromBytes(hwpx::WritePackage(parts))));
+    EXPECT_NE(again.find(R"(alpha="50")"), std::string::npos);
+    // The rectangle's matrices as the word processor wrote them, not as the model makes them.
+    EXPECT_NE(again.find(R"(<hc:scaMatrix e1="1.744939" e2="0" e3="0" e4="0" e5="3.051282" e6="0"/>)"), std::string::npos);
+}
+
 // A bookmark as the word processor writes one: a header of its id alone, its name in the
 // parameter set of its data record.
 hwp::Control HwpBookmark(const std::u16string& name)
