@@ -355,6 +355,17 @@ TEST(HwpxDrawings, BookmarksKeepTheirNamesAndPlacesThroughHwpxAndBackIntoHwp)
             EXPECT_EQ(control.records, fromHwp.sections.at(0).paragraphs.at(0).controls.at(i).records);
         }
     }
+    // An independent HWP reader reads the HWP file they are written to, text and all.
+    ScratchFolder scratch;
+    WriteFile(scratch.File("bookmarks.hwp"), hwp::WriteDocumentToBytes(back));
+    const OracleResult oracle = OracleTexts(scratch.File("bookmarks.hwp"));
+    if (!oracle.available)
+        GTEST_SKIP() << "the HWP oracle is not installed (npm install in tests/oracle)";
+    ASSERT_TRUE(oracle.parsed);
+    if (!oracle.fromMarkdown)
+        EXPECT_EQ(oracle.texts, OracleView(DisplayTexts(back)));
+    else
+        EXPECT_NE(oracle.markdown.find(u"둘째 문단"), std::u16string::npos);
 }
 
 }  // namespace
