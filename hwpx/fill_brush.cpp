@@ -1,11 +1,26 @@
 #include "hwpx/fill_brush.h"
 
 #include "hwpx/values.h"
+#include "hwpx/xml_writer.h"
 
 namespace hwpx {
 namespace {
 
 constexpr std::size_t kMaxGradationColors = 64;
+
+constexpr const char* kHatches[] = {"HORIZONTAL", "VERTICAL", "BACK_SLASH", "SLASH", "CROSS", "CROSS_DIAGONAL"};
+constexpr const char* kGradations[] = {"", "LINEAR", "RADIAL", "CONICAL", "SQUARE"};
+constexpr const char* kImageModes[] = {"TILE", "TILE_HORZ_TOP", "TILE_HORZ_BOTTOM", "TILE_VERT_LEFT", "TILE_VERT_RIGHT",
+                                       "TOTAL", "CENTER", "CENTER_TOP", "CENTER_BOTTOM", "LEFT_CENTER", "LEFT_TOP",
+                                       "LEFT_BOTTOM", "RIGHT_CENTER", "RIGHT_TOP", "RIGHT_BOTTOM", "ZOOM"};
+constexpr const char* kEffects[] = {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"};
+constexpr const char* kArcTypes[] = {"NORMAL", "PIE", "CHORD"};
+
+template <std::size_t N>
+QString WordAt(const char* const (&words)[N], std::size_t index, std::size_t fallback = 0)
+{
+    return QString::fromLatin1(words[index < N ? index : fallback]);
+}
 
 hwp::Gradient ReadGradation(const XmlNode& node)
 {
@@ -26,6 +41,30 @@ hwp::Gradient ReadGradation(const XmlNode& node)
             gradient.positions.push_back(static_cast<std::int32_t>(i * 100 / last));
     }
     return gradient;
+}
+
+void WriteGradation(QXmlStreamWriter& out, const hwp::Gradient& gradient, std::uint8_t blendCenter)
+{
+    out.writeStartElement(kCoreNs, QStringLiteral("gradation"));
+    out.writeAttribute(QStringLiteral("type"), WordAt(kGradations, gradient.kind, 1));
+    out.writeAttribute(QStringLiteral("angle"), QString::number(gradient.angle));
+    out.writeAttribute(QStringLiteral("centerX"), QString::number(gradient.centerX));
+    out.writeAttribute(QStringLiteral("centerY"), QString::number(gradient.centerY));
+    out.writeAttribute(QStringLiteral("step"), QString::number(gradient.blur));
+    out.writeAttribute(QStringLiteral("colorNum"), QString::number(gradient.colors.size()));
+    out.writeAttribute(QStringLiteral("stepCenter"), QString::number(blendCenter));
+    for (const hwp::ColorRef color : gradient.colors) {
+        out.writeEmptyElement(kCoreNs, QStringLiteral("color"));
+        out.writeAttribute(QStringLiteral("value"), ColorText(color));
+    }
+    out.writeEndElement();
+}
+
+void WritePoint(QXmlStreamWriter& out, const QString& name, hwp::ShapePoint point)
+{
+    out.writeEmptyElement(kCoreNs, name);
+    out.writeAttribute(QStringLiteral("x"), QString::number(point.x));
+    out.writeAttribute(QStringLiteral("y"), QString::number(point.y));
 }
 
 hwp::ShapePoint Point(const XmlNode* node, QStringView x = u"x", QStringView y = u"y")
@@ -76,6 +115,39 @@ hwp::Fill ReadFillBrush(const XmlNode* brush, const std::map<QString, std::uint1
     return fill;
 }
 
+// What the model holds only: an element read from HWPX keeps its transparency and the
+// rest through the merge with it as read.
+void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames)
+{
+    const bool color = (fill.kinds & hwp::kFillColor) && (fill.face != hwp::kNoColor || fill.pattern >= 0);
+    const bool gradient = (fill.kinds & hwp::kFillGradient) && fill.gradient;
+    const auto name = fill.image ? binNames.find(fill.image->binItemId) : binNames.end();
+    const bool image = (fill.kinds & hwp::kFillImage) && name != binNames.end();
+    if (!color && !gradient && !image)
+        return;
+    out.writeStartElement(kCoreNs, QStringLiteral("fillBrush"));
+    if (color) {
+        out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
+        out.writeAttribute(QStringLiteral("faceColor"), ColorText(fill.face));
+        out.writeAttribute(QStringLiteral("hatchColor"), ColorText(fill.patternColor));
+        if (fill.pattern >= 0)
+            out.writeAttribute(QStringLiteral("hatchStyle"), WordAt(kHatches, static_cast<std::size_t>(fill.pattern)));
+    }
+    if (gradient)
+        WriteGradation(out, *fill.gradient, fill.blendCenter);
+    if (image) {
+        out.writeStartElement(kCoreNs, QStringLiteral("imgBrush"));
+        out.writeAttribute(QStringLiteral("mode"), WordAt(kImageModes, fill.image->mode));
+        out.writeEmptyElement(kCoreNs, QStringLiteral("img"));
+        out.writeAttribute(QStringLiteral("binaryItemIDRef"), name->second);
+        out.writeAttribute(QStringLiteral("bright"), QString::number(fill.image->brightness));
+        out.writeAttribute(QStringLiteral("contrast"), QString::number(fill.image->contrast));
+        out.writeAttribute(QStringLiteral("effect"), WordAt(kEffects, fill.image->effect));
+        out.writeEndElement();
+    }
+    out.writeEndElement();
+}
+
 void ReadShapePoints(const XmlNode& node, hwp::Shape& shape)
 {
     shape.points.clear();
@@ -96,6 +168,41 @@ void ReadShapePoints(const XmlNode& node, hwp::Shape& shape)
                 shape.points.push_back(Point(segment, u"x1", u"y1"));
             shape.points.push_back(Point(segment, u"x2", u"y2"));
             shape.segments.push_back(segment->Attr(u"type") == QLatin1String("CURVE") ? 1 : 0);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void WriteShapePointAttributes(QXmlStreamWriter& out, const hwp::Shape& shape)
+{
+    if (shape.kind == hwp::ShapeKind::Arc)
+        out.writeAttribute(QStringLiteral("type"), WordAt(kArcTypes, shape.arcKind));
+}
+
+void WriteShapePoints(QXmlStreamWriter& out, const hwp::Shape& shape)
+{
+    switch (shape.kind) {
+    case hwp::ShapeKind::Arc: {
+        const QString names[] = {QStringLiteral("center"), QStringLiteral("ax1"), QStringLiteral("ax2")};
+        for (std::size_t i = 0; i < 3; ++i)
+            WritePoint(out, names[i], i < shape.points.size() ? shape.points[i] : hwp::ShapePoint{});
+        break;
+    }
+    case hwp::ShapeKind::Polygon:
+        for (const hwp::ShapePoint& point : shape.points)
+            WritePoint(out, QStringLiteral("pt"), point);
+        break;
+    case hwp::ShapeKind::Curve:
+        for (std::size_t i = 1; i < shape.points.size(); ++i) {
+            const bool curved = i - 1 < shape.segments.size() && shape.segments[i - 1] == 1;
+            out.writeEmptyElement(kParagraphNs, QStringLiteral("seg"));
+            out.writeAttribute(QStringLiteral("type"), curved ? QStringLiteral("CURVE") : QStringLiteral("LINE"));
+            out.writeAttribute(QStringLiteral("x1"), QString::number(shape.points[i - 1].x));
+            out.writeAttribute(QStringLiteral("y1"), QString::number(shape.points[i - 1].y));
+            out.writeAttribute(QStringLiteral("x2"), QString::number(shape.points[i].x));
+            out.writeAttribute(QStringLiteral("y2"), QString::number(shape.points[i].y));
         }
         break;
     default:

@@ -1,8 +1,10 @@
 // A <fillBrush> of a drawn shape or a border fill (its colour and hatch, gradation and
-// picture) as the model's fill; and the points of an arc, polygon or curve element.
+// picture) as the model's fill; and the points of an arc, polygon or curve element. Each
+// read beside its write.
 #pragma once
 
 #include <QString>
+#include <QXmlStreamWriter>
 
 #include <cstdint>
 #include <map>
@@ -18,7 +20,14 @@ namespace hwpx {
 // fills with nothing.
 hwp::Fill ReadFillBrush(const XmlNode* brush, const std::map<QString, std::uint16_t>& binIds);
 
+// Writes <hc:fillBrush> for what `fill` paints, nothing for a fill that paints nothing;
+// `binNames` gives the package item of each 1-based bin-data id.
+void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames);
+
 // The kind's own part of an <arc>, <polygon> or <curve> in `shape` (its kind set).
 void ReadShapePoints(const XmlNode& node, hwp::Shape& shape);
+// Its attributes (an arc's type), written while the element is open, and its children.
+void WriteShapePointAttributes(QXmlStreamWriter& out, const hwp::Shape& shape);
+void WriteShapePoints(QXmlStreamWriter& out, const hwp::Shape& shape);
 
 } // namespace hwpx

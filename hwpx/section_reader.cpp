@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "hwp/bookmark.h"
 #include "hwp/bytes.h"
 #include "hwp/equation.h"
 #include "hwp/kept_xml.h"
@@ -21,6 +22,7 @@
 #include "hwp/records.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/bookmarks.h"
 #include "hwpx/columns.h"
 #include "hwpx/fields.h"
 #include "hwpx/fill_brush.h"
@@ -190,6 +192,27 @@ void SetRenderingInfo(hwp::Bytes& data, const XmlNode& node)
     rebuilt.insert(rebuilt.end(), block.begin(), block.end());
     rebuilt.insert(rebuilt.end(), data.begin() + static_cast<std::ptrdiff_t>(tail), data.end());
     data = std::move(rebuilt);
+}
+
+// A group member's offset in its group, group level, flips and rotation, in `data` (a
+// top-level component), as the element says them: its matrices place it, these are what
+// the word processor shows of it.
+void SetPlaceInGroup(hwp::Bytes& data, const XmlNode& node)
+{
+    if (data.size() < 40)
+        return;
+    if (const XmlNode* offset = node.Child(u"offset")) {
+        hwp::PutLittleEndianAt(data, 8, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*offset, u"x")));
+        hwp::PutLittleEndianAt(data, 12, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*offset, u"y")));
+    }
+    hwp::PutLittleEndianAt(data, 16, 2, Num<std::uint16_t>(node, u"groupLevel"));
+    if (const XmlNode* flip = node.Child(u"flip"))
+        hwp::PutLittleEndianAt(data, 36, 4, (flip->Flag(u"horizontal") ? 1u : 0u) | (flip->Flag(u"vertical") ? 2u : 0u));
+    if (const XmlNode* rotation = node.Child(u"rotationInfo")) {
+        hwp::PutLittleEndianAt(data, 40, 2, static_cast<std::uint16_t>(Num<std::int16_t>(*rotation, u"angle")));
+        hwp::PutLittleEndianAt(data, 42, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerX")));
+        hwp::PutLittleEndianAt(data, 46, 4, static_cast<std::uint32_t>(Num<std::int32_t>(*rotation, u"centerY")));
+    }
 }
 
 // A top-level shape component as the word processor writes one: the id twice, the
@@ -589,6 +612,8 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             } else {
                 Keep(paragraph, child, hwp::XmlPlace::Ctrl);
             }
+        } else if (std::optional<hwp::Control> bookmark = ReadBookmarkElement(child)) {
+            Add(paragraph, std::move(*bookmark), hwp::kBookmarkCode);
         } else if (std::optional<hwp::Control> number = ReadNumberElement(child)) {
             const char16_t code = number->code;
             Add(paragraph, std::move(*number), code);
@@ -867,6 +892,8 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
     hwp::Control control;
     control.ctrlId = hwp::kDrawingCtrlId;
     control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
+    control.records.insert(control.records.end(), caption.begin(), caption.end());
     hwp::Bytes component = ShapeComponent(node, kContainerId, width, height, m_binIds);
     component.resize(hwp::ShapeLineInfoAt(component, true));
     SetRenderingInfo(component, node);
@@ -882,10 +909,16 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
             member = Shape(child, *id, depth + 1);
         if (!member || member->records.size() < 2)
             continue;
-        for (std::size_t i = 1; i < member->records.size(); ++i) {
+        // From its component on: a member has no caption of its own.
+        std::size_t first = 1;
+        while (first < member->records.size() &&
+               !(member->records[first].level == 1 && member->records[first].tag == hwp::tag::kShapeComponent))
+            ++first;
+        for (std::size_t i = first; i < member->records.size(); ++i) {
             hwp::ObjectRecord record = member->records[i];
             if (record.tag == hwp::tag::kShapeComponent && record.level == 1 && record.data.size() >= 8) {
                 SetRenderingInfo(record.data, child);
+                SetPlaceInGroup(record.data, child);
                 ids.push_back(static_cast<std::uint32_t>(hwp::LittleEndianAt(record.data, 0, 4)));
                 record.data.erase(record.data.begin(), record.data.begin() + 4);
             }

@@ -1,9 +1,9 @@
 // Contents/sectionN.xml into an hwp::Section: paragraphs with their char-shape runs and
 // text, the section's page and columns, and the objects the model understands (tables,
-// pictures, equations, headers, footers, footnotes, endnotes, click-here fields) as the
-// controls the HWP reader would have made of them, with what those elements hold beyond
-// the model (hwp/kept_xml.h); every other object as a kept element in its place, and the
-// section's settings as read.
+// pictures, equations, drawings, headers, footers, footnotes, endnotes, fields, numbers,
+// bookmarks) as the controls the HWP reader would have made of them, with what those
+// elements hold beyond the model (hwp/kept_xml.h); every other object as a kept element
+// in its place, and the section's settings as read.
 #pragma once
 
 #include <map>

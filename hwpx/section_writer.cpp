@@ -1,5 +1,9 @@
+#include <QLocale>
+
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "hwp/equation.h"
@@ -13,7 +17,9 @@
 #include "hwp/picture.h"
 #include "hwp/shape.h"
 #include "hwp/table.h"
+#include "hwpx/bookmarks.h"
 #include "hwpx/columns.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/fields.h"
 #include "hwpx/numbers.h"
 #include "hwpx/relative_size.h"
@@ -97,6 +103,113 @@ void ObjectPlacement(QXmlStreamWriter& out, const hwp::ObjectProperties& object)
     Quad(out, "outMargin", object.outerMargins);
 }
 
+double DoubleAt(const hwp::Bytes& data, std::size_t at)
+{
+    std::uint64_t bits = 0;
+    for (std::size_t i = 8; i-- > 0;)
+        bits = (bits << 8) | data[at + i];
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+// What every drawn object's shape component holds, `component` laid out as a top-level
+// object's (its id twice): its offset in its group, its original and current size, flips,
+// rotation, and the matrices that place it (the translation, then scale and rotation
+// pairs). The reader takes a group member's matrices whole.
+void ComponentCommonPart(QXmlStreamWriter& out, const hwp::Bytes& component)
+{
+    const auto number = [&component](std::size_t at, int size) {
+        if (at + static_cast<std::size_t>(size) > component.size())
+            return QStringLiteral("0");
+        const std::uint32_t value = hwp::LittleEndianAt(component, at, size);
+        return Number(size == 2 ? static_cast<std::int16_t>(value) : static_cast<std::int32_t>(value));
+    };
+    const auto pair = [&](const char* name, const char* first, const char* second, std::size_t at) {
+        out.writeEmptyElement(kParagraphNs, QString::fromLatin1(name));
+        out.writeAttribute(QString::fromLatin1(first), number(at, 4));
+        out.writeAttribute(QString::fromLatin1(second), number(at + 4, 4));
+    };
+    pair("offset", "x", "y", 8);
+    pair("orgSz", "width", "height", 20);
+    pair("curSz", "width", "height", 28);
+    const std::uint32_t flips = component.size() >= 40 ? hwp::LittleEndianAt(component, 36, 4) : 0;
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("flip"));
+    out.writeAttribute(QStringLiteral("horizontal"), Number(flips & 1));
+    out.writeAttribute(QStringLiteral("vertical"), Number((flips >> 1) & 1));
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("rotationInfo"));
+    out.writeAttribute(QStringLiteral("angle"), number(40, 2));
+    out.writeAttribute(QStringLiteral("centerX"), number(42, 4));
+    out.writeAttribute(QStringLiteral("centerY"), number(46, 4));
+    out.writeAttribute(QStringLiteral("rotateimage"), QStringLiteral("1"));
+    if (hwp::ShapeLineInfoAt(component, true) == 0)
+        return;   // no whole matrices: the reader makes its own
+    out.writeStartElement(kParagraphNs, QStringLiteral("renderingInfo"));
+    const std::size_t pairs = hwp::LittleEndianAt(component, 50, 2);
+    for (std::size_t m = 0; m < 1 + 2 * pairs; ++m) {
+        const char* name = m == 0 ? "transMatrix" : m % 2 == 1 ? "scaMatrix" : "rotMatrix";
+        out.writeEmptyElement(kCoreNs, QString::fromLatin1(name));
+        for (std::size_t e = 0; e < 6; ++e)
+            out.writeAttribute(QStringLiteral("e%1").arg(e + 1),
+                               QString::number(DoubleAt(component, 52 + 48 * m + 8 * e), 'g', QLocale::FloatingPointShortest));
+    }
+    out.writeEndElement();
+}
+
+// The common part's elements, which an element as read holds as the word processor wrote
+// them and the model holds only in part.
+bool IsCommonPart(const XmlNode& node)
+{
+    return node.name == u"offset" || node.name == u"flip" || node.name == u"rotationInfo" || node.name == u"renderingInfo";
+}
+
+// The member of a group whose shape component is records[at] (one level below the group's,
+// its id written once) as a drawing control of its own: a header of its current size, the
+// component with its id twice, the records below it raised to a top-level object's levels.
+hwp::Control MemberControl(const std::vector<hwp::ObjectRecord>& records, std::size_t at)
+{
+    const hwp::ObjectRecord& component = records[at];
+    hwp::Control member;
+    member.ctrlId = hwp::kDrawingCtrlId;
+    hwp::ObjectProperties object;
+    if (component.data.size() >= 32) {
+        object.width = static_cast<hwp::HwpUnit>(hwp::LittleEndianAt(component.data, 24, 4));
+        object.height = static_cast<hwp::HwpUnit>(hwp::LittleEndianAt(component.data, 28, 4));
+    }
+    member.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    hwp::Bytes data(component.data.begin(), component.data.begin() + std::min<std::ptrdiff_t>(4, std::ssize(component.data)));
+    data.insert(data.end(), component.data.begin(), component.data.end());
+    member.records.push_back({hwp::tag::kShapeComponent, 1, std::move(data)});
+    for (std::size_t i = at + 1; i < records.size() && records[i].level > component.level; ++i) {
+        hwp::ObjectRecord raised = records[i];
+        raised.level = static_cast<std::uint16_t>(records[i].level - component.level + 1);
+        member.records.push_back(std::move(raised));
+    }
+    return member;
+}
+
+// The first shape component right under the control's header; records.size() when none.
+std::size_t TopComponent(const hwp::Control& control)
+{
+    std::size_t at = 0;
+    while (at < control.records.size() &&
+           !(control.records[at].level == 1 && control.records[at].tag == hwp::tag::kShapeComponent))
+        ++at;
+    return at;
+}
+
+constexpr std::uint32_t kContainerId = hwp::CtrlId('$', 'c', 'o', 'n');
+// Groups in groups deeper than this are left out: no drawing nests so, and the reader
+// refuses elements nested past its own bound.
+constexpr int kMaxGroupLevels = 16;
+
+bool IsGroup(const hwp::Control& control)
+{
+    const std::size_t at = TopComponent(control);
+    return control.ctrlId == hwp::kDrawingCtrlId && at < control.records.size() &&
+           control.records[at].data.size() >= 4 && hwp::LittleEndianAt(control.records[at].data, 0, 4) == kContainerId;
+}
+
 class SectionWriter {
 public:
     SectionWriter(QXmlStreamWriter& out, const hwp::Document& document, const SizeBases& sectionBases,
@@ -118,9 +231,13 @@ private:
     bool MergedObject(const hwp::Control& control, const std::string& kept);
     void LineSegments(const hwp::Paragraph& paragraph, const std::vector<std::uint32_t>& units);
     void Table(const hwp::Table& table);
-    void Picture(const hwp::Picture& picture);
+    // `groupLevel` counts the groups an object stands in; a member (above 0) has no
+    // placement or caption of its own.
+    void Picture(const hwp::Picture& picture, int groupLevel = 0);
     void Equation(const hwp::Equation& equation);
-    void Shape(const hwp::Control& control, const hwp::Shape& shape);
+    void Shape(const hwp::Control& control, const hwp::Shape& shape, int groupLevel = 0);
+    void Container(const hwp::Control& control, int groupLevel = 0);
+    void DrawText(const hwp::Control& control, const hwp::Shape& shape);
     void Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at);
     std::uint32_t Field(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
     void FieldEnd(std::uint32_t id);
@@ -427,11 +544,15 @@ bool SectionWriter::MergedObject(const hwp::Control& control, const std::string&
     inner.Object(control);
     temporary.writeEndElement();
     XmlNode ours = ParseXml(text.toStdString(), "an object");
-    if (ours.children.empty()) {
-        WriteKept(m_out, kept);   // a kind the model only draws
+    const XmlNode read = ParseXml(kept, "a kept object");
+    // Arcs, polygons, curves and groups go back as read, text and all.
+    if (ours.children.empty() || read.name == u"arc" || read.name == u"polygon" || read.name == u"curve" ||
+        read.name == u"container") {
+        WriteKept(m_out, read);
         return true;
     }
-    const XmlNode read = ParseXml(kept, "a kept object");
+    // The placement in a group, flips and matrices as read: the model holds them in part.
+    std::erase_if(ours.children.front().children, [](const XmlNode& child) { return IsCommonPart(child); });
     XmlNode merged = MergeKept(std::move(ours.children.front()), read);
     const auto child = [&merged](QStringView name) {
         return std::find_if(merged.children.begin(), merged.children.end(),
@@ -455,8 +576,10 @@ bool SectionWriter::Object(const hwp::Control& control)
             Picture(hwp::ReadPicture(control));
         } else if (hwp::IsEquation(control)) {
             Equation(hwp::ReadEquation(control));
-        } else if (const auto shape = hwp::ReadShape(control); shape && shape->kind <= hwp::ShapeKind::Line) {
+        } else if (const auto shape = hwp::ReadShape(control)) {
             Shape(control, *shape);
+        } else if (IsGroup(control)) {
+            Container(control);
         } else if (const auto furniture = hwp::ReadHeaderFooter(control)) {
             m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
             m_out.writeStartElement(kParagraphNs, furniture->footer ? QStringLiteral("footer") : QStringLiteral("header"));
@@ -474,7 +597,8 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
-        } else if (!WriteNumberElement(m_out, control) && !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
+        } else if (!WriteNumberElement(m_out, control) && !WriteBookmarkElement(m_out, control) &&
+                   !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
             return false;
         }
         return true;
@@ -583,12 +707,21 @@ void SectionWriter::Table(const hwp::Table& table)
     m_out.writeEndElement();
 }
 
-void SectionWriter::Picture(const hwp::Picture& picture)
+void SectionWriter::Picture(const hwp::Picture& picture, int groupLevel)
 {
     m_out.writeStartElement(kParagraphNs, QStringLiteral("pic"));
-    ObjectAttributes(m_out, picture.object);
-    SizesAndOutline(m_out, {picture.originalWidth, picture.originalHeight, picture.width, picture.height},
-                    picture.borderColor, picture.borderWidth);
+    ObjectAttributes(m_out, groupLevel > 0 ? hwp::ObjectProperties{} : picture.object);
+    if (groupLevel > 0) {
+        // A member is placed by its component's matrices.
+        m_out.writeAttribute(QStringLiteral("groupLevel"), Number(groupLevel));
+        ComponentCommonPart(m_out, picture.component);
+        m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+        m_out.writeAttribute(QStringLiteral("color"), ColorText(picture.borderColor));
+        m_out.writeAttribute(QStringLiteral("width"), Number(picture.borderWidth));
+    } else {
+        SizesAndOutline(m_out, {picture.originalWidth, picture.originalHeight, picture.width, picture.height},
+                        picture.borderColor, picture.borderWidth);
+    }
     m_out.writeStartElement(kParagraphNs, QStringLiteral("imgRect"));
     for (int i = 0; i < 4; ++i) {
         m_out.writeEmptyElement(kCoreNs, QStringLiteral("pt%1").arg(i));
@@ -609,8 +742,10 @@ void SectionWriter::Picture(const hwp::Picture& picture)
     m_out.writeAttribute(QStringLiteral("contrast"), Number(picture.contrast));
     const char* const effects[] = {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"};
     m_out.writeAttribute(QStringLiteral("effect"), Word(effects, picture.effect));
-    ObjectPlacement(m_out, picture.object);
-    Caption(picture.caption, 0);
+    if (groupLevel == 0) {
+        ObjectPlacement(m_out, picture.object);
+        Caption(picture.caption, 0);
+    }
     m_out.writeEndElement();
 }
 
@@ -637,44 +772,29 @@ void SectionWriter::Equation(const hwp::Equation& equation)
 }
 
 
-void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
+// Rectangles, ellipses, lines, arcs, polygons and curves, as the reader reads them: the
+// component's common part, the outline and fill, a text box, the kind's own points.
+void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape, int groupLevel)
 {
-    const hwp::ObjectProperties object = hwp::ReadObjectProperties(hwp::View(control.records.front().data), "shape");
-    const char* const names[] = {"rect", "ellipse", "line"};
+    const hwp::ObjectProperties object =
+        groupLevel > 0 ? hwp::ObjectProperties{} : hwp::ReadObjectProperties(hwp::View(control.records.front().data), "shape");
+    const char* const names[] = {"rect", "ellipse", "line", "arc", "polygon", "curve"};
     m_out.writeStartElement(kParagraphNs, Word(names, static_cast<std::size_t>(shape.kind)));
     ObjectAttributes(m_out, object);
+    m_out.writeAttribute(QStringLiteral("groupLevel"), Number(groupLevel));
     if (shape.kind == hwp::ShapeKind::Rectangle)
         m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
-    SizesAndOutline(m_out, {shape.originalWidth, shape.originalHeight, shape.width, shape.height}, shape.outlineColor,
-                    shape.outlineWidth);
+    WriteShapePointAttributes(m_out, shape);
+    ComponentCommonPart(m_out, control.records[TopComponent(control)].data);
+    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
+    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
     const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
                                  "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
     m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
-    if (shape.fill) {
-        m_out.writeStartElement(kCoreNs, QStringLiteral("fillBrush"));
-        m_out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
-        m_out.writeAttribute(QStringLiteral("faceColor"), ColorText(*shape.fill));
-        m_out.writeEndElement();
-    }
-    if (shape.kind != hwp::ShapeKind::Line) {
-        std::vector<hwp::ParagraphList> lists = hwp::ReadParagraphLists(control.records);
-        // The box's text, not a caption's (a list right under the header).
-        std::erase_if(lists, [&](const hwp::ParagraphList& list) { return control.records[list.header].level < 2; });
-        if (!lists.empty()) {
-            const hwp::Bytes& head = control.records[lists.front().header].data;
-            m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));
-            m_out.writeAttribute(QStringLiteral("lastWidth"), Number(head.size() >= 20 ? static_cast<std::int32_t>(hwp::LittleEndianAt(head, 16, 4)) : shape.width));
-            const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
-            const std::uint32_t bits = head.size() >= 8 ? hwp::LittleEndianAt(head, 4, 4) : 0;
-            List(lists.front().paragraphs, Word(aligns, (bits >> 5) & 3), 0, 0);
-            if (head.size() >= 16)
-                Quad(m_out, "textMargin", {static_cast<std::int16_t>(hwp::LittleEndianAt(head, 8, 2)),
-                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 10, 2)),
-                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 12, 2)),
-                                           static_cast<std::int16_t>(hwp::LittleEndianAt(head, 14, 2))});
-            m_out.writeEndElement();
-        }
-    }
+    WriteFillBrush(m_out, shape.brush, m_binNames);
+    if (shape.kind != hwp::ShapeKind::Line)
+        DrawText(control, shape);
     if (shape.kind == hwp::ShapeKind::Line) {
         m_out.writeEmptyElement(kCoreNs, QStringLiteral("startPt"));
         m_out.writeAttribute(QStringLiteral("x"), Number(shape.startX));
@@ -692,10 +812,77 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape)
             m_out.writeAttribute(QStringLiteral("y"), Number(points[2 * i + 1]));
         }
     }
-    ObjectPlacement(m_out, object);
-    // A caption's list stands right under the header; the box's text one level lower.
-    if (control.records.size() > 1 && control.records[1].level == 1)
-        Caption(control.records, 1);
+    WriteShapePoints(m_out, shape);
+    if (groupLevel == 0) {
+        ObjectPlacement(m_out, object);
+        // A caption's list stands right under the header; the box's text one level lower.
+        if (control.records.size() > 1 && control.records[1].level == 1)
+            Caption(control.records, 1);
+    }
+    m_out.writeEndElement();
+}
+
+// The text box of a shape: its list stands below the shape component, not right under the
+// header as a caption's does.
+void SectionWriter::DrawText(const hwp::Control& control, const hwp::Shape& shape)
+{
+    std::vector<hwp::ParagraphList> lists;
+    try {
+        lists = hwp::ReadParagraphLists(control.records);
+    } catch (const hwp::HwpError&) {
+        return;   // a damaged text box has no element to become; the shape still has
+    }
+    std::erase_if(lists, [&](const hwp::ParagraphList& list) { return control.records[list.header].level < 2; });
+    if (lists.empty())
+        return;
+    const hwp::Bytes& head = control.records[lists.front().header].data;
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("drawText"));
+    m_out.writeAttribute(QStringLiteral("lastWidth"), Number(head.size() >= 20 ? static_cast<std::int32_t>(hwp::LittleEndianAt(head, 16, 4)) : shape.width));
+    const char* const aligns[] = {"TOP", "CENTER", "BOTTOM"};
+    const std::uint32_t bits = head.size() >= 8 ? hwp::LittleEndianAt(head, 4, 4) : 0;
+    List(lists.front().paragraphs, Word(aligns, (bits >> 5) & 3), 0, 0);
+    if (head.size() >= 16)
+        Quad(m_out, "textMargin", {static_cast<std::int16_t>(hwp::LittleEndianAt(head, 8, 2)),
+                                   static_cast<std::int16_t>(hwp::LittleEndianAt(head, 10, 2)),
+                                   static_cast<std::int16_t>(hwp::LittleEndianAt(head, 12, 2)),
+                                   static_cast<std::int16_t>(hwp::LittleEndianAt(head, 14, 2))});
+    m_out.writeEndElement();
+}
+
+// A group: its own component's common part, then each member (one level below the group's
+// component) as the element of its kind, groups inside it alike. A member the model cannot
+// read (an OLE object, a damaged one) is left out.
+void SectionWriter::Container(const hwp::Control& control, int groupLevel)
+{
+    const std::vector<hwp::ObjectRecord>& records = control.records;
+    const std::size_t at = TopComponent(control);
+    const hwp::ObjectProperties object =
+        groupLevel > 0 ? hwp::ObjectProperties{} : hwp::ReadObjectProperties(hwp::View(records.front().data), "group");
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("container"));
+    ObjectAttributes(m_out, object);
+    m_out.writeAttribute(QStringLiteral("groupLevel"), Number(groupLevel));
+    ComponentCommonPart(m_out, records[at].data);
+    for (std::size_t i = at + 1; i < records.size() && records[i].level > 1; ++i) {
+        if (records[i].level != 2 || records[i].tag != hwp::tag::kShapeComponent || records[i].data.size() < 4)
+            continue;
+        const hwp::Control member = MemberControl(records, i);
+        const std::uint32_t id = hwp::LittleEndianAt(records[i].data, 0, 4);
+        try {
+            if (id == hwp::kPictureComponentId)
+                Picture(hwp::ReadPicture(member), groupLevel + 1);
+            else if (id == kContainerId && groupLevel + 1 < kMaxGroupLevels)
+                Container(member, groupLevel + 1);
+            else if (const std::optional<hwp::Shape> shape = hwp::ReadShape(member))
+                Shape(member, *shape, groupLevel + 1);
+        } catch (const hwp::HwpError&) {
+            // a damaged member has no element to become
+        }
+    }
+    if (groupLevel == 0) {
+        ObjectPlacement(m_out, object);
+        if (records.size() > 1 && records[1].level == 1 && records[1].tag == hwp::tag::kListHeader)
+            Caption(records, 1);
+    }
     m_out.writeEndElement();
 }
 

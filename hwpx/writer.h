@@ -5,9 +5,9 @@
 // written as its elements, merged with what the element held beyond that when read from
 // HWPX; what the model kept of an HWPX file without reading it (objects, the sections'
 // and the header's settings, the package's other parts) goes back as read. Of the
-// controls an HWP file keeps whole, captions, auto numbers, column changes, page hiding
-// and fields of every kind become their elements; the others (arcs, polygons, curves,
-// groups, bookmarks, ...) have none here and are left out.
+// controls an HWP file keeps whole, captions, auto numbers, column changes, page hiding,
+// fields of every kind, drawings of every kind (groups too) and bookmarks become their
+// elements; the others (connectors, index marks, ...) have none here and are left out.
 #pragma once
 
 #include <string>

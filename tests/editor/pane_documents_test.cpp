@@ -117,7 +117,8 @@ TEST_F(PaneDocuments, APaneExportsAsHwpxWithWhatItsHwpxFileHeldBeyondTheModel)
     // An HWPX file with a part and a paragraph object the model does not read.
     hwp::Document source = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(hwp::NewDocument()));
     source.sections[0].paragraphs[0].text = u"가나";
-    hwp::Control mark = hwp::NewKeptXmlControl({hwp::XmlPlace::Ctrl, "<hp:bookmark xmlns:hp=\"urn:p\" name=\"여기\"/>"});
+    hwp::Control mark = hwp::NewKeptXmlControl(
+        {hwp::XmlPlace::Ctrl, "<hp:indexmark xmlns:hp=\"urn:p\"><hp:firstKey>여기</hp:firstKey></hp:indexmark>"});
     mark.position = mark.end = 1;
     source.sections[0].paragraphs[0].controls.push_back(mark);
     source.hwpxParts["settings.xml"] = "<settings/>";

@@ -46,7 +46,7 @@ const char* const kSection =
     R"(<hp:textart id="5" x:note="둘"><hc:pt0 x="1" y="2"/></hp:textart>)"
     R"(<hp:tbl rowCnt="1" colCnt="1"><hp:sz width="1000" height="1000"/><hp:pos treatAsChar="1"/><hp:tr><hp:tc>)"
     R"(<hp:subList><hp:p paraPrIDRef="0" styleIDRef="0"><hp:run charPrIDRef="0"><hp:t>셀</hp:t><hp:ctrl>)"
-    R"(<hp:bookmark name="표 안"/></hp:ctrl></hp:run></hp:p></hp:subList><hp:cellAddr colAddr="0" rowAddr="0"/>)"
+    R"(<hp:indexmark><hp:firstKey>표 안</hp:firstKey></hp:indexmark></hp:ctrl></hp:run></hp:p></hp:subList><hp:cellAddr colAddr="0" rowAddr="0"/>)"
     R"(<hp:cellSpan colSpan="1" rowSpan="1"/><hp:cellSz width="1000" height="1000"/></hp:tc></hp:tr></hp:tbl>)"
     R"(</hp:run></hp:p></hs:sec>)";
 
@@ -101,7 +101,7 @@ TEST(HwpxKeptXml, WhatTheModelDoesNotReadComesBackInItsPlaceThroughHwpxAndHwp)
     EXPECT_EQ(hwp::DescribeControl(first.controls[0]), u"홀짝 조정");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[1].second), u"표식");
     EXPECT_EQ(hwp::DescribeKeptXml(kept[2].second), u"글맵시");
-    EXPECT_EQ(hwp::DescribeKeptXml(kept[3].second), u"책갈피");
+    EXPECT_EQ(hwp::DescribeKeptXml(kept[3].second), u"찾아보기 표식");
     EXPECT_EQ(read.hwpxRefListXml.size(), 1u);
     EXPECT_EQ(read.hwpxHeadXml.size(), 1u);
     EXPECT_EQ(read.hwpxParts.count("settings.xml"), 1u);
