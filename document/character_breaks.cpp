@@ -5,11 +5,20 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace editor {
 namespace {
+
+bool Near(double a, double b)
+{
+    return std::abs(a - b) < 1e-6;
+}
 
 bool IsHangul(QChar c)
 {
@@ -23,6 +32,13 @@ bool IsLatinLetter(QChar c)
 }
 
 constexpr const char* kKeeperName = "varnel-character-lines";
+
+// On the block laid out by character: its room, and how far its bottom margin was moved
+// for it; on the block after it, how far its top margin was moved.
+constexpr int kRoomForCharacterLinesProperty = QTextFormat::UserProperty + 58;
+constexpr int kBottomMovedProperty = QTextFormat::UserProperty + 60;
+constexpr int kTopMovedProperty = QTextFormat::UserProperty + 59;
+
 
 class CharacterLinesKeeper : public QObject {
 public:
@@ -43,7 +59,9 @@ public:
         m_connection = connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { LayOut(); });
     }
 
-    // Cells keep the engine's lines, as they print.
+    // Cells keep the engine's lines, as they print. The room below stays the engine's:
+    // the engine spaces a block it lays out anew by its own lines but one it only moves by
+    // the lines it holds, so no room set here would hold for both.
     void LayOut()
     {
         for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next()) {
@@ -150,8 +168,57 @@ std::optional<double> LayOutByCharacter(const QTextBlock& block)
     }
     layout->endLayout();
     if (same && layout->lineCount() == static_cast<int>(starts.size()))
-        return std::nullopt;
+        return 0.0;
     return end - engineEnd;
+}
+
+double CharacterLinesRoomOf(const QTextBlockFormat& format)
+{
+    return format.doubleProperty(kRoomForCharacterLinesProperty);
+}
+
+void SetCharacterLinesRoom(QTextCursor& cursor, const QTextBlock& block, double room)
+{
+    QTextBlockFormat format = block.blockFormat();
+    const double bottom = format.bottomMargin() - format.doubleProperty(kBottomMovedProperty);
+    // Only a block right below in the same frame shares the margin; one that starts a page
+    // takes its own top margin there, where a margin below 0 would lift it onto this one.
+    const QTextBlock next = block.next();
+    const QTextDocument* text = block.document();
+    const bool shared = next.isValid() && text->frameAt(next.position()) == text->frameAt(block.position()) &&
+                        (next.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) == 0;
+    QTextBlockFormat below = shared ? next.blockFormat() : QTextBlockFormat();
+    const double top = below.topMargin() - below.doubleProperty(kTopMovedProperty);
+    // The space the two keep between them, moved by the room.
+    const double space = (shared ? std::max(bottom, top) : bottom) + room;
+    const double newBottom = room == 0.0 ? bottom : space;
+    const double newTop = room == 0.0 ? top : std::min(top, space);
+    const auto set = [](QTextBlockFormat& f, int property, double moved) {
+        if (moved == 0.0)
+            f.clearProperty(property);
+        else
+            f.setProperty(property, moved);
+    };
+    format.setBottomMargin(newBottom);
+    set(format, kBottomMovedProperty, newBottom - bottom);
+    set(format, kRoomForCharacterLinesProperty, room);
+    cursor.setPosition(block.position());
+    cursor.setBlockFormat(format);
+    if (!shared || (Near(newTop, below.topMargin()) && !below.hasProperty(kTopMovedProperty)))
+        return;
+    below.setTopMargin(newTop);
+    set(below, kTopMovedProperty, newTop - top);
+    cursor.setPosition(next.position());
+    cursor.setBlockFormat(below);
+}
+
+QTextBlockFormat WithoutCharacterLinesRoom(QTextBlockFormat format)
+{
+    format.setBottomMargin(format.bottomMargin() - format.doubleProperty(kBottomMovedProperty));
+    format.setTopMargin(format.topMargin() - format.doubleProperty(kTopMovedProperty));
+    for (const int property : {kRoomForCharacterLinesProperty, kBottomMovedProperty, kTopMovedProperty})
+        format.clearProperty(property);
+    return format;
 }
 
 void KeepLinesBrokenByCharacter(QTextDocument& text)

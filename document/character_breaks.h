@@ -17,6 +17,7 @@
 #include <vector>
 
 class QTextBlock;
+class QTextCursor;
 class QTextDocument;
 
 namespace editor {
@@ -36,10 +37,19 @@ LineBreakUnits LineBreakUnitsOf(const QTextBlockFormat& format);
 std::vector<bool> LineBreakOpportunities(const QString& text, LineBreakUnits units);
 
 // Lays the engine's lines of `block` out again on its break opportunities; how much lower
-// (negative: higher) its last line now ends than the engine's did. Nothing for a block
-// without laid-out lines, one whose units are the engine's, or one whose lines were
-// already those.
+// (negative: higher) its last line now ends than the engine's did, 0 where the lines are
+// the engine's. Nothing for a block without laid-out lines, one whose units are the
+// engine's, or one laid out so since the engine last laid it out.
 std::optional<double> LayOutByCharacter(const QTextBlock& block);
+
+// The room a block laid out by character takes below it beyond what the engine's lines
+// took (96-dpi layout pixels; below 0 taken away). The text engine spaces two blocks by the
+// larger of the upper one's bottom margin and the lower one's top margin, so the room
+// moves both where it is below 0; each format names what was moved, so that a paragraph's
+// own spacing is what a save writes.
+double CharacterLinesRoomOf(const QTextBlockFormat& format);
+void SetCharacterLinesRoom(QTextCursor& cursor, const QTextBlock& block, double room);
+QTextBlockFormat WithoutCharacterLinesRoom(QTextBlockFormat format);
 
 // For the pane: each time the engine lays `text` out, lays the blocks that break by
 // character out again on their breaks, lines where the engine put them, so the pane ends

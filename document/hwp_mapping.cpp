@@ -1,4 +1,5 @@
 #include "document/hwp_mapping.h"
+#include "document/character_breaks.h"
 
 #include "hwp/border_fill.h"
 
@@ -224,7 +225,7 @@ std::int32_t ToUnits(double pixels)
 // the room of a paragraph head is none of it.
 hwp::ParaShape ParaShapeFrom(const QTextBlockFormat& shown, const hwp::ParaShape& base)
 {
-    const QTextBlockFormat format = WithoutCharSizeSpacing(WithoutHeadRoom(shown));
+    const QTextBlockFormat format = WithoutCharacterLinesRoom(WithoutCharSizeSpacing(WithoutHeadRoom(shown)));
     hwp::ParaShape shape = base;
     const QTextBlockFormat reference = BlockFormatFrom(base);
     const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask;

@@ -1,4 +1,5 @@
 #include "document/stored_lines.h"
+#include "document/character_breaks.h"
 
 #include "document/kept_objects.h"
 #include "document/line_spacing.h"
@@ -22,12 +23,13 @@ std::vector<std::pair<int, QTextCharFormat>> RunsOf(const QTextBlock& block)
 }
 
 // The format as the paragraph's own: without its lines, and without the room a head
-// takes or the spacing by char size, which are fitted again whenever the text changes.
+// takes, the spacing by char size or the room lines broken by character take, which are
+// fitted again whenever the text changes.
 QTextBlockFormat WithoutLines(QTextBlockFormat format)
 {
     format.clearProperty(kStoredLinesProperty);
     format.clearProperty(kReferenceHashProperty);
-    format = WithoutCharSizeSpacing(WithoutHeadRoom(format));
+    format = WithoutCharacterLinesRoom(WithoutCharSizeSpacing(WithoutHeadRoom(format)));
     // Room taken off again may differ from none in the last bits.
     const auto rounded = [](double value) { return std::round(value * 1024.0) / 1024.0; };
     format.setLeftMargin(rounded(format.leftMargin()));

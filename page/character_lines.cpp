@@ -13,10 +13,6 @@
 namespace editor {
 namespace {
 
-// On such a block's format: the room added below it (layout pixels; below 0 taken away)
-// for the lines it is laid out in, which the engine's layout does not know of.
-constexpr int kRoomForCharacterLinesProperty = QTextFormat::UserProperty + 58;
-
 std::vector<QTextBlock> BlocksByCharacter(QTextDocument& text, const std::unordered_set<const StoredLines*>& held)
 {
     std::vector<QTextBlock> blocks;
@@ -45,15 +41,10 @@ int LayOutLinesByCharacter(QTextDocument& text, const std::unordered_set<const S
         const std::optional<double> drop = LayOutByCharacter(block);
         if (!drop)
             continue;
-        QTextBlockFormat format = block.blockFormat();
         // Laid out again, the engine makes its own lines: the room is made once.
-        const double made = format.doubleProperty(kRoomForCharacterLinesProperty);
-        if (std::abs(*drop - made) < 0.5)
+        if (std::abs(*drop - CharacterLinesRoomOf(block.blockFormat())) < 0.5)
             continue;
-        format.setProperty(kRoomForCharacterLinesProperty, *drop);
-        format.setBottomMargin(format.bottomMargin() - made + *drop);
-        cursor.setPosition(block.position());
-        cursor.setBlockFormat(format);
+        SetCharacterLinesRoom(cursor, block, *drop);
         changed = true;
     }
     cursor.endEditBlock();
@@ -62,7 +53,7 @@ int LayOutLinesByCharacter(QTextDocument& text, const std::unordered_set<const S
     text.documentLayout()->documentSize();
     int laid = 0;
     for (const QTextBlock& block : blocks)
-        laid += LayOutByCharacter(block) ? 1 : 0;
+        laid += LayOutByCharacter(block).value_or(0.0) != 0.0 ? 1 : 0;
     return laid;
 }
 
