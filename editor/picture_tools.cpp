@@ -125,11 +125,19 @@ public:
         show();
     }
 
+    // Repaints where the frame was and where it is now, nothing when neither is: the overlay
+    // covers the whole view, and repainting all of it repaints all the text under it, after
+    // every letter typed.
     void Refresh()
     {
         setGeometry(parentWidget()->rect());
         raise();
-        update();
+        const QRect now = FrameArea();
+        if (now != m_shown) {
+            update(m_shown);
+            update(now);
+            m_shown = now;
+        }
     }
 
     // The event filter of the viewport: true when the event was a picture's.
@@ -219,6 +227,18 @@ private:
         bool changed;
     };
 
+    // The frame of the selected picture with its handles, in the overlay's pixels; empty
+    // when no picture is selected.
+    QRect FrameArea() const
+    {
+        const int selected = SelectedPicture(*m_pane.TextView());
+        const QRectF rect = selected < 0 ? QRectF() : PictureRectInView(*m_pane.TextView(), selected);
+        if (rect.isEmpty())
+            return {};
+        const double around = kHandleSize / 2 + 2;
+        return rect.adjusted(-around, -around, around, around).toAlignedRect();
+    }
+
     static QRectF HandleRect(const QPointF& corner)
     {
         return {corner.x() - kHandleSize / 2, corner.y() - kHandleSize / 2, kHandleSize, kHandleSize};
@@ -284,6 +304,7 @@ private:
 
     CHwpctrl& m_pane;
     std::optional<Drag> m_drag;
+    QRect m_shown;   // where the frame was last asked to be painted
     bool m_cursorSet = false;
 };
 

@@ -1,6 +1,8 @@
 // One typed letter in a pane, as the teacher feels it: the edit, the layout and what the
 // pane does after every change (table rows fitted to their heights), beside the same
 // letter in a pane of plain text; and the layout on pages the pane makes once edits settle.
+// Each letter's time is also counted in two: the edit with the text engine's layout
+// (layout_ms) and the events after it, mostly the repaint (events_ms).
 #include "document/hwp_mapping.h"
 #include "editor/hwpctrl.h"
 #include "editor/page_ends.h"
@@ -8,12 +10,19 @@
 #include "hwp/border_fill.h"
 #include "hwp/table.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextTable>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -35,12 +44,22 @@ void TypeLetters(benchmark::State& state, editor::CHwpctrl& pane)
     pane.show();
     QApplication::processEvents();
     QTextEdit* view = pane.TextView();
+    double layout = 0;
+    double events = 0;
+    QElapsedTimer timer;
     for (auto _ : state) {
+        timer.start();
         QTextCursor cursor = view->textCursor();
         cursor.insertText(QStringLiteral("가"));
         view->setTextCursor(cursor);
+        layout += static_cast<double>(timer.nsecsElapsed());
+        timer.start();
         QApplication::processEvents();
+        events += static_cast<double>(timer.nsecsElapsed());
     }
+    const double letters = std::max<double>(1, static_cast<double>(state.iterations()));
+    state.counters["layout_ms"] = layout / letters / 1e6;
+    state.counters["events_ms"] = events / letters / 1e6;
 }
 
 void BM_TypeInPlainText(benchmark::State& state)
@@ -146,6 +165,90 @@ void BM_TypeInFileTable(benchmark::State& state)
     TypeLetters(state, pane);
 }
 
+// What the view repaints after a change inside a table: the text engine asks for all of
+// it. In its place, only that table's rectangle while the table keeps its place and size;
+// anything else as asked. The pane does not do this: how much it would save.
+void RepaintOnlyTheChangedTable(QTextEdit& view)
+{
+    QTextDocument* text = view.document();
+    QAbstractTextDocumentLayout* layout = text->documentLayout();
+    for (QObject* child : view.findChildren<QObject*>())
+        if (child->inherits("QWidgetTextControl"))
+            QObject::disconnect(layout, &QAbstractTextDocumentLayout::update, child, nullptr);
+    struct Changed {
+        QTextTable* table = nullptr;
+        QRectF before;
+    };
+    auto changed = std::make_shared<Changed>();
+    QObject::connect(text, &QTextDocument::contentsChange, &view, [text, layout, changed](int from, int, int added) {
+        QTextCursor at(text);
+        at.setPosition(from);
+        QTextTable* table = at.currentTable();
+        changed->table = table != nullptr && table->lastPosition() >= from + added ? table : nullptr;
+        changed->before = changed->table ? layout->frameBoundingRect(changed->table) : QRectF();
+    });
+    QObject::connect(layout, &QAbstractTextDocumentLayout::update, &view, [&view, layout, changed](const QRectF& asked) {
+        QRectF area = asked;
+        if (changed->table != nullptr && layout->frameBoundingRect(changed->table) == changed->before)
+            area = asked.intersected(changed->before);
+        changed->table = nullptr;
+        const QPoint scrolled(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+        const QRect shown = area.intersected(QRectF(scrolled, view.viewport()->size())).toAlignedRect();
+        if (!shown.isEmpty())
+            view.viewport()->update(shown.translated(-scrolled));
+    });
+}
+
+// A table of `range(0)` rows held as tables of `range(1)` rows one under the other, without
+// room around them; the empty block the text engine keeps after each takes no room. Typing
+// in the middle cell: the text engine lays out only the small table the letter is in and
+// moves those after it. `range(2)`: 1, the view 1056 x 864 pixels rather than its default
+// size (the whole view is painted again after every letter in a table); 2, that view
+// repainted only over the small table (RepaintOnlyTheChangedTable).
+void BM_TypeInTableOfParts(benchmark::State& state)
+{
+    EnsureApplication();
+    editor::CHwpctrl pane;
+    if (state.range(2) != 0)
+        pane.resize(1100, 900);
+    if (state.range(2) == 2)
+        RepaintOnlyTheChangedTable(*pane.TextView());
+    const int rows = static_cast<int>(state.range(0));
+    const int partRows = static_cast<int>(state.range(1));
+    QTextTable* first = editor::InsertNewTable(pane, std::min(rows, partRows), 5);
+    if (first == nullptr) {
+        state.SkipWithError("no table");
+        return;
+    }
+    QTextTableFormat format = first->format();
+    format.setTopMargin(0);
+    format.setBottomMargin(0);
+    const QTextTableCellFormat cellFormat = first->cellAt(0, 0).format().toTableCellFormat();
+    QTextCursor filling(&pane.Document().Text());
+    filling.beginEditBlock();
+    first->setFormat(format);
+    std::vector<QTextTable*> parts{first};
+    for (int done = partRows; done < rows; done += partRows) {
+        QTextCursor after(&pane.Document().Text());
+        after.setPosition(parts.back()->lastPosition() + 1);
+        QTextTable* next = after.insertTable(std::min(partRows, rows - done), 5, format);
+        for (int r = 0; r < next->rows(); ++r)
+            for (int c = 0; c < 5; ++c)
+                next->cellAt(r, c).setFormat(cellFormat);
+        parts.push_back(next);
+    }
+    for (std::size_t p = 0; p < parts.size(); ++p)
+        for (int r = 0; r < parts[p]->rows(); ++r)
+            for (int c = 0; c < 5; ++c)
+                parts[p]->cellAt(r, c).firstCursorPosition().insertText(
+                    QStringLiteral("질량 %1 kg").arg((static_cast<int>(p) * partRows + r) * 5 + c));
+    filling.endEditBlock();
+    const int middle = rows / 2;
+    QTextTable* part = parts[static_cast<std::size_t>(middle / partRows)];
+    pane.TextView()->setTextCursor(part->cellAt(middle % partRows, 2).lastCursorPosition());
+    TypeLetters(state, pane);
+}
+
 } // namespace
 
 BENCHMARK(BM_TypeInPlainText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -160,4 +263,15 @@ BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->I
 BENCHMARK(BM_TypeInTable)->Arg(400)->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileTable)->Arg(400)->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+// Rows, rows a part, the view (above).
+BENCHMARK(BM_TypeInTableOfParts)
+    ->ArgsProduct({{8, 40, 400}, {1, 2, 4}, {0}})
+    ->Args({40, 40, 0})
+    ->ArgsProduct({{8, 40, 400}, {1, 2}, {1, 2}})
+    ->Args({40, 40, 1})
+    ->Args({40, 40, 2})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);

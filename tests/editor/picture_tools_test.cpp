@@ -20,7 +20,9 @@
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -443,6 +445,60 @@ TEST_F(PictureTools, AnInsertedPicturePrintsItsPixelsInThePageImage)
     // 150 x 200 pixels each half, counted on every other row and column.
     EXPECT_NEAR(red, 150 * 200 / 4, 800);
     EXPECT_NEAR(blue, 150 * 200 / 4, 800);
+}
+
+// The handles' overlay covers the whole view and lies over the text: it repaints only where
+// the frame was and where it is, so a letter typed repaints the text around it rather than
+// the whole view, and a frame given up leaves no trace on screen.
+TEST_F(PictureTools, TheHandlesRepaintWhereTheFrameWasAndIsAndNowhereElse)
+{
+    m_pane->InsertPlainText(QStringLiteral("봄이 오면 산과 들에 꽃이 핀다.\n"));
+    Type(*m_pane, u"그림 앞 ");
+    const int position = m_pane->TextView()->textCursor().position();
+    QString error;
+    ASSERT_TRUE(editor::InsertPictureBytes(*m_pane, TwoColourPng(200, 100), error, 96));
+    Type(*m_pane, u" 뒤");
+    QWidget* viewport = m_pane->TextView()->viewport();
+    // What the screen holds, not the view painted anew.
+    const auto handleOnScreen = [&](const QPoint& corner) {
+        QApplication::processEvents();
+        const QPoint at = viewport->mapTo(m_pane->window(), corner);
+        const QImage screen = m_pane->screen()->grabWindow(m_pane->window()->winId(), at.x() - 4, at.y() - 4, 9, 9).toImage();
+        int pixels = 0;
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x)
+                pixels += screen.pixelColor(x, y) == QColor(0x30, 0x60, 0xC0);
+        return pixels;
+    };
+    const QRectF rect = editor::PictureRectInView(*m_pane->TextView(), position);
+    ASSERT_FALSE(rect.isEmpty());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rect.center().toPoint());
+    ASSERT_EQ(m_pane->TextView()->textCursor().selectionStart(), position);
+    EXPECT_GT(handleOnScreen(rect.bottomRight().toPoint()), 4) << "the handle is drawn";
+    // Away from the picture, inside a paragraph of its own.
+    QTextCursor away(&Text());
+    away.setPosition(2);
+    m_pane->TextView()->setTextCursor(away);
+    EXPECT_EQ(handleOnScreen(rect.bottomRight().toPoint()), 0) << "no handle is left behind";
+
+    struct PaintedArea : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                painted |= static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+        QRegion painted;
+    } spy;
+    // Repaints wait for the window's next frame.
+    QTest::qWait(50);
+    viewport->installEventFilter(&spy);
+    QTextCursor typing = m_pane->TextView()->textCursor();
+    typing.insertText(QStringLiteral("가"));
+    QTest::qWait(50);
+    viewport->removeEventFilter(&spy);
+    EXPECT_FALSE(spy.painted.isEmpty());
+    EXPECT_LT(spy.painted.boundingRect().height(), viewport->height() / 2) << "a letter repaints its line, not the view";
 }
 
 } // namespace
