@@ -8,9 +8,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace editor {
 namespace {
@@ -59,21 +61,43 @@ public:
         m_connection = connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { LayOut(); });
     }
 
-    // Cells keep the engine's lines, as they print. The room below stays the engine's:
-    // the engine spaces a block it lays out anew by its own lines but one it only moves by
-    // the lines it holds, so no room set here would hold for both.
+    // Cells keep the engine's lines, as they print. The engine places the blocks below one
+    // it has just laid out by its own lines, but moves a block it leaves alone by the lines
+    // that block holds: once a block's lines are ours, the text below it is placed again
+    // (after the layout has finished), so it follows them.
     void LayOut()
     {
         for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next()) {
-            if (m_text.frameAt(block.position()) == m_text.rootFrame())
-                LayOutByCharacter(block);
+            if (m_text.frameAt(block.position()) != m_text.rootFrame())
+                continue;
+            const std::optional<double> drop = LayOutByCharacter(block);
+            if (!drop || std::abs(*drop) < 0.5 || !block.next().isValid())
+                continue;
+            m_below.push_back(block.next().position());
+            if (!m_pending) {
+                m_pending = true;
+                QTimer::singleShot(0, this, [this] { PlaceBelow(); });
+            }
         }
     }
 
 private:
+    void PlaceBelow()
+    {
+        m_pending = false;
+        const std::vector<int> below = std::move(m_below);
+        m_below.clear();
+        for (const int position : below) {
+            if (position < m_text.characterCount())
+                m_text.markContentsDirty(position, 1);
+        }
+    }
+
     QTextDocument& m_text;
     QAbstractTextDocumentLayout* m_layout = nullptr;
     QMetaObject::Connection m_connection;
+    std::vector<int> m_below; // positions of the blocks to place again
+    bool m_pending = false;
 };
 
 struct EngineLine {

@@ -5,16 +5,20 @@
 
 #include "document/character_breaks.h"
 #include "document/hwp_mapping.h"
+#include "document/line_spacing.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -120,13 +124,14 @@ TEST_F(CharacterLines, ParagraphsBrokenByCharacterFillTheirLinesAndTheNextOneFol
     EXPECT_NEAR(last.front().top - unspaced.back().top, step, 2);
 }
 
-// What the pane shows is what prints: its lines start where the printed page's do, after
-// an edit too.
+// What the pane shows is what prints: its lines start where the printed page's do and
+// stand as high, the paragraphs below following them without a gap, after an edit too.
 TEST_F(CharacterLines, ThePaneBreaksItsLinesWhereThePrintedPageDoes)
 {
+    // Words too long for two to share a line: by character the paragraph takes fewer.
     std::u16string spaced;
-    for (int i = 0; i < 10; ++i)
-        spaced += u"가나다라마바 사아자차카 ";
+    for (int i = 0; i < 6; ++i)
+        spaced += u"가나다라마바사아자차카타파하가나다라마바사아자차카 ";
     const auto pane = editor::ToEditorDocument(ByWordAndByCharacter(spaced, spaced));
     QTextDocument& text = pane->Text();
     QImage device(1, 1, QImage::Format_RGB32);
@@ -136,21 +141,32 @@ TEST_F(CharacterLines, ThePaneBreaksItsLinesWhereThePrintedPageDoes)
     text.setDocumentMargin(0);
     text.setUseDesignMetrics(true);
     text.setTextWidth(editor::HwpUnitsToLayout(pane->Page().BodyWidth()));
+    editor::KeepLinesSpaced(text);
     editor::KeepLinesBrokenByCharacter(text);
     for (const bool edited : {false, true}) {
         SCOPED_TRACE(edited ? "after an edit" : "as made");
         if (edited)
             QTextCursor(text.findBlockByNumber(1)).insertText(QStringLiteral("가나"));
-        text.documentLayout()->documentSize();
+        // The pane settles as its event loop turns.
+        for (int turn = 0; turn < 8; ++turn) {
+            text.documentLayout()->documentSize();
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(text.isModified(), edited) << "placing the text again is no edit";
         const editor::LaidOutLines printed = editor::PagedLayout(*pane).LaidLines();
-        for (const int number : {0, 1}) {
-            std::vector<int> shown, starts;
+        for (const int number : {0, 1, 2, 3}) {
+            std::vector<int> shown, starts, shownTops, tops;
             const QTextLayout* layout = text.findBlockByNumber(number).layout();
-            for (int i = 0; i < layout->lineCount(); ++i)
+            for (int i = 0; i < layout->lineCount(); ++i) {
                 shown.push_back(layout->lineAt(i).textStart());
-            for (const hwp::LineSegment& line : printed.at(number))
+                shownTops.push_back(static_cast<int>(std::lround((layout->position().y() + layout->lineAt(i).y()) / 4)));
+            }
+            for (const hwp::LineSegment& line : printed.at(number)) {
                 starts.push_back(static_cast<int>(line.textStart));
+                tops.push_back(static_cast<int>(std::lround(editor::HwpUnitsToLayout(line.top) / 4)));
+            }
             EXPECT_EQ(shown, starts) << "block " << number;
+            EXPECT_EQ(shownTops, tops) << "block " << number << ", tops in fours of layout pixels";
         }
     }
 }
