@@ -246,15 +246,18 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
     PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
     RotationOf(node, data);
     hwp::ByteWriter tail;
-    const XmlNode* line = node.Child(u"lineShape");
-    tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
-    tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
-    tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
-    tail.U8(0);
+    hwp::Shape outline;
+    ReadLineShape(node.Child(u"lineShape"), outline);
+    tail.U32(outline.outlineColor);
+    tail.I32(outline.outlineWidth);
+    tail.U32(outline.outline | outline.ends.Bits());
+    tail.U8(outline.outlinePlace);
     hwp::Fill fill = ReadFillBrush(node.Child(u"fillBrush"), binIds);
     if ((fill.kinds & hwp::kFillColor) && fill.face == hwp::kNoColor && fill.pattern < 0)
         fill.kinds &= ~hwp::kFillColor;   // a brush of no colour paints nothing
     hwp::WriteFill(tail, fill);
+    if (const std::optional<hwp::ShapeShadow> shadow = ReadShadow(node.Child(u"shadow")))
+        hwp::WriteShapeShadow(tail, *shadow);
     const std::string& bytes = tail.Data();
     data.insert(data.end(), bytes.begin(), bytes.end());
     return data;

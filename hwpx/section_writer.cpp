@@ -786,13 +786,10 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape, 
         m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
     WriteShapePointAttributes(m_out, shape);
     ComponentCommonPart(m_out, control.records[TopComponent(control)].data);
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
-    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
-    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
-    const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
-                                 "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
-    m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
+    WriteLineShape(m_out, shape);
     WriteFillBrush(m_out, shape.brush, m_binNames);
+    if (shape.shadow)
+        WriteShadow(m_out, *shape.shadow);
     if (shape.kind != hwp::ShapeKind::Line)
         DrawText(control, shape);
     if (shape.kind == hwp::ShapeKind::Line) {

@@ -73,14 +73,21 @@ void DescribeShape(std::ostringstream& out, const hwp::Shape& shape)
     for (const std::uint8_t segment : shape.segments)
         out << ' ' << int(segment);
     const hwp::Fill& fill = shape.brush;
-    out << " outline " << shape.outlineColor << '/' << shape.outlineWidth << '/' << int(shape.outline) << " fill "
-        << fill.kinds << '/' << fill.face << '/' << fill.patternColor << '/' << fill.pattern;
+    out << " outline " << shape.outlineColor << '/' << shape.outlineWidth << '/' << int(shape.outline) << " ends "
+        << std::hex << shape.ends.Bits() << std::dec << " place " << int(shape.outlinePlace) << " fill " << fill.kinds
+        << '/' << fill.face << '/' << fill.patternColor << '/' << fill.pattern;
     if (fill.gradient) {
         out << " gradient " << int(fill.gradient->kind) << '/' << fill.gradient->angle << '/' << fill.gradient->centerX
             << '/' << fill.gradient->centerY << '/' << int(fill.blendCenter);
         for (const hwp::ColorRef color : fill.gradient->colors)
             out << ' ' << color;
+        out << " at";
+        for (const std::int32_t position : fill.gradient->positions)
+            out << ' ' << position;
     }
+    if (shape.shadow)
+        out << " shadow " << shape.shadow->kind << '/' << shape.shadow->color << '/' << shape.shadow->offsetX << ','
+            << shape.shadow->offsetY << '/' << int(shape.shadow->alpha);
     if (fill.image)
         out << " image " << int(fill.image->mode) << '/' << fill.image->binItemId;
 }
@@ -176,7 +183,7 @@ hwp::Control NestedGroup(const hwp::Control& group, const hwp::Control& arc)
     arcComponent.resize(hwp::ShapeLineInfoAt(arcComponent, true) + 13);
     hwp::Fill fill;
     fill.kinds = hwp::kFillGradient;
-    fill.gradient = hwp::Gradient{2, 30, 40, 60, 0, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 50, 100}};
+    fill.gradient = hwp::Gradient{2, 30, 40, 60, 0, {0x0000FF, 0x00FF00, 0xFF0000, 0x808080}, {0, 20, 25, 100}};
     fill.blendCenter = 70;
     fill.extra = {1, 0, 0, 0, 70};
     hwp::ByteWriter tail;
@@ -184,6 +191,26 @@ hwp::Control NestedGroup(const hwp::Control& group, const hwp::Control& arc)
     arcComponent.insert(arcComponent.end(), tail.Data().begin(), tail.Data().end());
     lower(filled);
     return outer;
+}
+
+// The document with its first drawing's outline ends (kind kept) and place set, and a
+// shadow after its fill, as the word processor's later builds write one.
+hwp::Document Restyled(hwp::Document document, const hwp::LineEnds& ends, std::uint8_t place, const hwp::ShapeShadow& shadow)
+{
+    for (hwp::Paragraph& paragraph : document.sections.at(0).paragraphs)
+        for (hwp::Control& control : paragraph.controls) {
+            if (control.ctrlId != hwp::kDrawingCtrlId)
+                continue;
+            hwp::Bytes& component = control.records.at(1).data;
+            const std::size_t line = hwp::ShapeLineInfoAt(component, true);
+            hwp::PutLittleEndianAt(component, line + 8, 4, (hwp::LittleEndianAt(component, line + 8, 4) & 0x3F) | ends.Bits());
+            component[line + 12] = place;
+            hwp::ByteWriter tail;
+            hwp::WriteShapeShadow(tail, shadow);
+            component.insert(component.end(), tail.Data().begin(), tail.Data().end());
+            return document;
+        }
+    return document;
 }
 
 std::string SectionXml(const std::string& package)
@@ -218,6 +245,13 @@ TEST(HwpxDrawings, DrawingsFromHwpAreWrittenFromTheModelAndReadBackAlike)
         for (const auto& [file, element, count] : {std::tuple{"shapecomponent-rect-fill.hwp", "<hp:rect ", 6u},
                                                    {"shaperect.hwp", "<hp:rect ", 4u}, {"shapeline.hwp", "<hp:line ", 2u}})
             cases.push_back({file, hwp::ReadDocument(hwpFolder + "/" + file), element, count});
+        // Arrowheads of every kind and size at either end, caps, outline places, shadows.
+        const hwp::Document line = cases.back().document;
+        const hwp::Document rectangle = cases.at(1).document;
+        cases.push_back({"arrows", Restyled(line, {0, 1, 8, 8, 0, true, false}, 0, {}), "<hp:line ", 2});
+        cases.push_back({"filled ends", Restyled(line, {1, 9, 3, 2, 6, false, true}, 0, {3, 0x123456, -300, 150, 0}), "<hp:line ", 2});
+        cases.push_back({"a shadow", Restyled(rectangle, {1, 0, 0, 4, 4, true, true}, 1, {2, 0xE0BEA0, 283, 283, 10}), "<hp:shadow ", 4});
+        cases.push_back({"a larger shadow", Restyled(rectangle, {0, 0, 0, 0, 0, false, false}, 2, {10, 0x00FF00, 0, 0, 255}), "<hp:rect ", 4});
     }
     for (const auto& [file, element] : {std::pair{"SimpleArc.hwpx", "<hp:arc "}, {"SimplePolygon.hwpx", "<hp:polygon "},
                                         {"SimpleCurve.hwpx", "<hp:curve "}, {"SimpleContainer.hwpx", "<hp:container "}})
