@@ -15,6 +15,7 @@
 #include "hwp/bytes.h"
 #include "hwp/kept_xml.h"
 #include "hwp/object_properties.h"
+#include "hwp/ole.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
@@ -122,6 +123,12 @@ std::string Describe(const hwp::Document& document, const hwp::Control& control)
             const std::uint16_t item = picture.size() >= 73 ? static_cast<std::uint16_t>(hwp::LittleEndianAt(picture, 71, 2)) : 0;
             out << " image of " << (item >= 1 && item <= document.binData.size() ? hwp::BinDataBytes(document.binData[item - 1u]).size() : 0)
                 << " bytes";
+        } else if (id == hwp::kOleComponentId && i + 1 < records.size() && records[i + 1].tag == hwp::tag::kShapeOle) {
+            const hwp::Bytes& ole = records[i + 1].data;
+            const std::uint16_t item = ole.size() >= 16 ? static_cast<std::uint16_t>(hwp::LittleEndianAt(ole, 12, 2)) : 0;
+            out << " OLE " << Hex(ole, 0, 12) << Hex(ole, 14, 26) << " data of "
+                << (item >= 1 && item <= document.binData.size() ? hwp::BinDataBytes(document.binData[item - 1u]).size() : 0)
+                << " bytes";
         } else if (id == kContainerId) {
             const std::size_t list = hwp::ShapeLineInfoAt(record.data, top);
             out << " members " << (list + 2 <= record.data.size() ? hwp::LittleEndianAt(record.data, list, 2) : 0);
@@ -191,6 +198,34 @@ hwp::Control NestedGroup(const hwp::Control& group, const hwp::Control& arc)
     arcComponent.insert(arcComponent.end(), tail.Data().begin(), tail.Data().end());
     lower(filled);
     return outer;
+}
+
+// The group with an OLE object (of the document's first item) as its last member, placed
+// as its first member is.
+hwp::Control WithOleMember(hwp::Control group)
+{
+    std::size_t first = 2;
+    while (group.records.at(first).tag != hwp::tag::kShapeComponent)
+        ++first;
+    hwp::Bytes component = group.records[first].data;
+    component.resize(hwp::ShapeLineInfoAt(component, false));
+    hwp::PutLittleEndianAt(component, 0, 4, hwp::kOleComponentId);
+    hwp::OleObject ole;
+    ole.properties = 0x00010201;   // embedded, its content drawn, baseline 1 %
+    ole.extentX = 7000;
+    ole.extentY = -5000;
+    ole.binItemId = 1;
+    ole.borderColor = 0x123456;
+    ole.borderWidth = 71;
+    ole.borderProperties = 0x00000402;   // dashed, an arrow at its head
+    group.records.push_back({hwp::tag::kShapeComponent, 2, component});
+    group.records.push_back(hwp::WriteOleRecord(ole, 3));
+    hwp::Bytes& list = group.records.at(1).data;
+    const std::size_t count = hwp::ShapeLineInfoAt(list, true);
+    hwp::PutLittleEndianAt(list, count, 2, hwp::LittleEndianAt(list, count, 2) + 1);
+    list.resize(list.size() + 4);
+    hwp::PutLittleEndianAt(list, list.size() - 4, 4, hwp::kOleComponentId);
+    return group;
 }
 
 // The document with its first drawing's outline ends (kind kept) and place set, and a
@@ -272,6 +307,27 @@ TEST(HwpxDrawings, DrawingsFromHwpAreWrittenFromTheModelAndReadBackAlike)
             if (control.ctrlId == hwp::kDrawingCtrlId)
                 control = NestedGroup(group, arc);
         cases.push_back({"a group in a group", document, "<hp:container ", 6});
+    }
+    {
+        auto [document, group] = drawingOf("SimpleContainer.hwpx");
+        for (hwp::Control& control : document.sections.at(0).paragraphs.at(0).controls)
+            if (control.ctrlId == hwp::kDrawingCtrlId)
+                control = WithOleMember(group);
+        cases.push_back({"an OLE object in a group", document, "<hp:ole ", 5});
+        // On its own it goes into HWPX too, an element HWPX keeps as read.
+        const hwp::Control member = WithOleMember(group);
+        hwp::ObjectRecord component = member.records.at(member.records.size() - 2);
+        const hwp::Bytes id(component.data.begin(), component.data.begin() + 4);
+        component.data.insert(component.data.begin(), id.begin(), id.end());
+        component.level = 1;
+        hwp::ObjectRecord ole = member.records.back();
+        ole.level = 2;
+        for (hwp::Control& control : document.sections.at(0).paragraphs.at(0).controls)
+            if (control.ctrlId == hwp::kDrawingCtrlId)
+                control.records = {member.records.front(), component, ole};
+        const std::string xml = SectionXml(hwpx::WriteHwpxToBytes(AsFromHwp(document)));
+        EXPECT_NE(xml.find(R"(groupLevel="0" objectType="EMBEDDED" binaryItemIDRef="image1" hasMoniker="0" drawAspect="CONTENT" eqBaseLine="1">)"),
+                  std::string::npos) << xml;
     }
     ScratchFolder scratch;
     std::vector<std::string> written;
