@@ -199,9 +199,16 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         if (fill.pattern >= 0)
             out.writeAttribute(QStringLiteral("hatchStyle"), WordAt(kHatches, static_cast<std::size_t>(fill.pattern)));
     }
-    if (gradient)
+    WriteGradationAndImage(out, fill, binNames);
+    out.writeEndElement();
+}
+
+void WriteGradationAndImage(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames)
+{
+    const auto name = fill.image ? binNames.find(fill.image->binItemId) : binNames.end();
+    if ((fill.kinds & hwp::kFillGradient) && fill.gradient)
         WriteGradation(out, *fill.gradient, fill.blendCenter);
-    if (image) {
+    if ((fill.kinds & hwp::kFillImage) && name != binNames.end()) {
         out.writeStartElement(kCoreNs, QStringLiteral("imgBrush"));
         out.writeAttribute(QStringLiteral("mode"), WordAt(kImageModes, fill.image->mode));
         out.writeEmptyElement(kCoreNs, QStringLiteral("img"));
@@ -211,7 +218,6 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         out.writeAttribute(QStringLiteral("effect"), WordAt(kEffects, fill.image->effect));
         out.writeEndElement();
     }
-    out.writeEndElement();
 }
 
 void ReadLineShape(const XmlNode* line, hwp::Shape& shape)

@@ -24,6 +24,8 @@ hwp::Fill ReadFillBrush(const XmlNode* brush, const std::map<QString, std::uint1
 // Writes <hc:fillBrush> for what `fill` paints, nothing for a fill that paints nothing;
 // `binNames` gives the package item of each 1-based bin-data id.
 void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames);
+// Its <hc:gradation> and <hc:imgBrush>, inside a <hc:fillBrush> the caller has opened.
+void WriteGradationAndImage(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames);
 
 // A drawn shape's <hp:lineShape>: colour, width, kind, ends (caps, arrows) and where it
 // stands against the edge. Without the element: a thin black solid line.
