@@ -1,5 +1,5 @@
 // Drawn shapes of a document: rectangles, ellipses, lines, arcs, polygons and curves,
-// with their outline and fill, as a page prints them. The control itself is kept and
+// with their outline (its ends too), fill and shadow, as a page prints them. The control itself is kept and
 // written back as read; this is what painting it needs. WriteShapeKindRecord makes the
 // record of an arc, polygon or curve read from elsewhere (an HWPX element).
 //
