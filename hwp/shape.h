@@ -1,7 +1,8 @@
 // Drawn shapes of a document: rectangles, ellipses, lines, arcs, polygons and curves,
-// with their outline (its ends too), fill and shadow, as a page prints them. The control itself is kept and
-// written back as read; this is what painting it needs. WriteShapeKindRecord makes the
-// record of an arc, polygon or curve read from elsewhere (an HWPX element).
+// with their outline (its ends too), fill and shadow, as a page prints them. The control
+// itself is kept and written back as read; this is what painting it needs.
+// WriteShapeKindRecord makes the record of an arc, polygon or curve read from elsewhere
+// (an HWPX element).
 //
 // The kind's own record, one level below the shape component:
 //   arc      [U8 kind: 0 open, 1 pie, 2 chord] I32 centre x, y, first axis end x, y,
