@@ -96,6 +96,12 @@ void WriteFill(ByteWriter& out, const Fill& fill)
         out.U32(fill.patternColor);
         out.I32(fill.pattern);
     }
+    out.Raw(FillRest(fill));
+}
+
+Bytes FillRest(const Fill& fill)
+{
+    ByteWriter out;
     if ((fill.kinds & kFillGradient) && fill.gradient)
         WriteGradient(out, *fill.gradient);
     if ((fill.kinds & kFillImage) && fill.image) {
@@ -109,6 +115,7 @@ void WriteFill(ByteWriter& out, const Fill& fill)
     if (fill.gradient && extra.size() >= 5)
         extra[4] = fill.blendCenter;
     out.Raw(extra);
+    return ToBytes(out.Data());
 }
 
 Fill FillOf(const BorderFillView& view)

@@ -84,6 +84,9 @@ struct Fill {
 // cut short or claims more colours than any file holds.
 Fill ReadFill(ByteReader& in);
 void WriteFill(ByteWriter& out, const Fill& fill);
+// What follows the colour part: the gradient and image parts and the extra attributes, as
+// BorderFillView::fillRest keeps them.
+Bytes FillRest(const Fill& fill);
 
 // The whole fill of a border fill (Fill::extra gets what follows the image part).
 // Throws HwpError when its gradient or image part is damaged.

@@ -99,6 +99,22 @@ std::size_t OwnRecord(const std::vector<ObjectRecord>& records, std::size_t at, 
     return records.size();
 }
 
+constexpr std::size_t kShadowBytes = 22;
+
+std::optional<ShapeShadow> ReadShadow(ByteReader& in)
+{
+    if (in.Remaining() < kShadowBytes)
+        return std::nullopt;
+    ShapeShadow shadow;
+    shadow.kind = in.U32();
+    shadow.color = in.U32();
+    shadow.offsetX = in.I32();
+    shadow.offsetY = in.I32();
+    in.Skip(5);
+    shadow.alpha = in.U8();
+    return shadow;
+}
+
 std::optional<Shape> ReadComponent(const std::vector<ObjectRecord>& records, std::size_t at, bool topLevel)
 {
     const Bytes& component = records[at].data;
@@ -123,11 +139,14 @@ std::optional<Shape> ReadComponent(const std::vector<ObjectRecord>& records, std
         in.Skip(lineAt - in.Offset());
         shape.outlineColor = in.U32();
         shape.outlineWidth = in.I32();
-        shape.outline = static_cast<std::uint8_t>(in.U32() & 0x3F);
-        in.Skip(1);   // the outline's place against the edge
+        const std::uint32_t lineBits = in.U32();
+        shape.outline = static_cast<std::uint8_t>(lineBits & 0x3F);
+        shape.ends = LineEnds::FromBits(lineBits);
+        shape.outlinePlace = in.U8();
         if (!in.AtEnd()) {
             try {
                 shape.brush = ReadFill(in);
+                shape.shadow = ReadShadow(in);
             } catch (const HwpError&) {
                 shape.brush = Fill{};   // a damaged fill paints nothing; the outline still shows
             }
@@ -148,6 +167,36 @@ std::optional<Shape> ReadComponent(const std::vector<ObjectRecord>& records, std
 }
 
 } // namespace
+
+LineEnds LineEnds::FromBits(std::uint32_t bits)
+{
+    LineEnds ends;
+    ends.cap = static_cast<std::uint8_t>((bits >> 6) & 0xF);
+    ends.headStyle = static_cast<std::uint8_t>((bits >> 10) & 0x3F);
+    ends.tailStyle = static_cast<std::uint8_t>((bits >> 16) & 0x3F);
+    ends.headSize = static_cast<std::uint8_t>((bits >> 22) & 0xF);
+    ends.tailSize = static_cast<std::uint8_t>((bits >> 26) & 0xF);
+    ends.headFill = (bits >> 30) & 1;
+    ends.tailFill = (bits >> 31) & 1;
+    return ends;
+}
+
+std::uint32_t LineEnds::Bits() const
+{
+    return std::uint32_t{cap & 0xFu} << 6 | std::uint32_t{headStyle & 0x3Fu} << 10 | std::uint32_t{tailStyle & 0x3Fu} << 16 |
+           std::uint32_t{headSize & 0xFu} << 22 | std::uint32_t{tailSize & 0xFu} << 26 | std::uint32_t{headFill} << 30 |
+           std::uint32_t{tailFill} << 31;
+}
+
+void WriteShapeShadow(ByteWriter& out, const ShapeShadow& shadow)
+{
+    out.U32(shadow.kind);
+    out.U32(shadow.color);
+    out.I32(shadow.offsetX);
+    out.I32(shadow.offsetY);
+    out.Zeros(5);
+    out.U8(shadow.alpha);
+}
 
 std::size_t ShapeLineInfoAt(const Bytes& component, bool topLevel)
 {

@@ -1,7 +1,8 @@
 // Drawn shapes of a document: rectangles, ellipses, lines, arcs, polygons and curves,
-// with their outline and fill, as a page prints them. The control itself is kept and
-// written back as read; this is what painting it needs. WriteShapeKindRecord makes the
-// record of an arc, polygon or curve read from elsewhere (an HWPX element).
+// with their outline (its ends too), fill and shadow, as a page prints them. The control
+// itself is kept and written back as read; this is what painting it needs.
+// WriteShapeKindRecord makes the record of an arc, polygon or curve read from elsewhere
+// (an HWPX element).
 //
 // The kind's own record, one level below the shape component:
 //   arc      [U8 kind: 0 open, 1 pie, 2 chord] I32 centre x, y, first axis end x, y,
@@ -31,6 +32,33 @@ struct ShapePoint {
     bool operator==(const ShapePoint&) const = default;
 };
 
+// A shape's shadow, after its fill in the component (files of older builds have none):
+//   U32 kind, colour, I32 offset x, I32 offset y, 5 bytes unnamed, U8 alpha
+struct ShapeShadow {
+    std::uint32_t kind = 0;       // 0 none, 1..4 parallel to the left top, right top, left
+                                  // bottom, right bottom; 5..8 sheared alike; 9 smaller, 10 larger
+    ColorRef color = 0x00B2B2B2;
+    std::int32_t offsetX = 0;
+    std::int32_t offsetY = 0;
+    std::uint8_t alpha = 0;
+    bool operator==(const ShapeShadow&) const = default;
+};
+
+// The outline's ends, bits 6..31 of its property word (bits 0..5 its kind).
+struct LineEnds {
+    std::uint8_t cap = 0;         // bits 6..9: 0 round, 1 flat
+    std::uint8_t headStyle = 0;   // bits 10..15, 16..21: 0 none, 1 arrow, 2 spear, 3 concave arrow,
+    std::uint8_t tailStyle = 0;   // 4..6 empty diamond, circle, box, 7..9 the same filled
+    std::uint8_t headSize = 0;    // bits 22..25, 26..29: width and length, small, medium or large
+    std::uint8_t tailSize = 0;    // each, 0 small-small .. 8 large-large
+    bool headFill = false;        // bits 30, 31
+    bool tailFill = false;
+    bool operator==(const LineEnds&) const = default;
+
+    static LineEnds FromBits(std::uint32_t bits);
+    std::uint32_t Bits() const;
+};
+
 struct Shape {
     ShapeKind kind = ShapeKind::Rectangle;
     // The shape's own units: its points are given in its original size, it is drawn at
@@ -43,8 +71,11 @@ struct Shape {
     ColorRef outlineColor = 0;
     HwpUnit outlineWidth = 0;
     std::uint8_t outline = 1;       // a LineKind value, as border lines number them
+    LineEnds ends;
+    std::uint8_t outlinePlace = 0;  // 0 on the edge, 1 outside, 2 inside
     std::optional<ColorRef> fill;   // the plain colour of `brush`, when it has one
     Fill brush;                     // colour, pattern, gradient and picture
+    std::optional<ShapeShadow> shadow;
     std::uint8_t roundness = 0;     // a rectangle's corners, percent of half its shorter side
     // A line's ends in the original size.
     std::int32_t startX = 0, startY = 0, endX = 0, endY = 0;
@@ -64,6 +95,9 @@ constexpr std::uint32_t kCurveComponentId = CtrlId('$', 'c', 'u', 'r');
 constexpr std::uint16_t kArcTag = tag::kBegin + 65;
 constexpr std::uint16_t kPolygonTag = tag::kBegin + 66;
 constexpr std::uint16_t kCurveTag = tag::kBegin + 67;
+
+// Writes the shadow as a component holds it.
+void WriteShapeShadow(ByteWriter& out, const ShapeShadow& shadow);
 
 // Where a shape component's line info begins (its colour, width, kind and place, 13
 // bytes, then the fill): after its id (twice in a top-level object's component),

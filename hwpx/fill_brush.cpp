@@ -1,5 +1,7 @@
 #include "hwpx/fill_brush.h"
 
+#include <QStringList>
+
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
 
@@ -15,11 +17,58 @@ constexpr const char* kImageModes[] = {"TILE", "TILE_HORZ_TOP", "TILE_HORZ_BOTTO
                                        "LEFT_BOTTOM", "RIGHT_CENTER", "RIGHT_TOP", "RIGHT_BOTTOM", "ZOOM"};
 constexpr const char* kEffects[] = {"REAL_PIC", "GRAY_SCALE", "BLACK_WHITE"};
 constexpr const char* kArcTypes[] = {"NORMAL", "PIE", "CHORD"};
+constexpr const char* kLineKinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
+                                      "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
+constexpr const char* kCaps[] = {"ROUND", "FLAT"};
+constexpr const char* kArrows[] = {"NORMAL", "ARROW", "SPEAR", "CONCAVE_ARROW", "EMPTY_DIAMOND", "EMPTY_CIRCLE",
+                                   "EMPTY_BOX", "FILLED_DIAMOND", "FILLED_CIRCLE", "FILLED_BOX"};
+constexpr const char* kArrowSizes[] = {"SMALL_SMALL", "SMALL_MEDIUM", "SMALL_LARGE", "MEDIUM_SMALL", "MEDIUM_MEDIUM",
+                                       "MEDIUM_LARGE", "LARGE_SMALL", "LARGE_MEDIUM", "LARGE_LARGE"};
+constexpr const char* kOutlinePlaces[] = {"NORMAL", "OUTER", "INNER"};
+constexpr const char* kShadows[] = {"NONE", "PARELLEL_LEFTTOP", "PARELLEL_RIGHTTOP", "PARELLEL_LEFTBOTTOM",
+                                    "PARELLEL_RIGHTBOTTOM", "SHEAR_LEFTTOP", "SHEAR_RIGHTTOP", "SHEAR_LEFTBOTTOM",
+                                    "SHEAR_RIGHTBOTTOM", "SMALLER", "LARGER"};
+// A shadow kind of a word we do not know: its element as read keeps the word.
+constexpr std::uint32_t kUnknownShadow = 0xFF;
+
+template <std::size_t N>
+int CodeOf(const QString& word, const char* const (&words)[N], int fallback)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (word == QLatin1String(words[i]))
+            return static_cast<int>(i);
+    return fallback;
+}
 
 template <std::size_t N>
 QString WordAt(const char* const (&words)[N], std::size_t index, std::size_t fallback = 0)
 {
     return QString::fromLatin1(words[index < N ? index : fallback]);
+}
+
+// The element names no positions of its colours: they stand evenly spread, in percent.
+std::vector<std::int32_t> EvenPositions(std::size_t colors)
+{
+    std::vector<std::int32_t> positions;
+    const std::size_t last = colors - 1;
+    for (std::size_t i = 0; i <= last; ++i)
+        positions.push_back(static_cast<std::int32_t>(i * 100 / last));
+    return positions;
+}
+
+// Positions spread otherwise go in an attribute of our own namespace, which other readers
+// pass over.
+constexpr const char* kOwnNs = "urn:varnel:hwpx";
+
+QString OwnPositions(const XmlNode& node)
+{
+    for (const auto& [name, value] : node.attributes) {
+        const qsizetype colon = name.indexOf(u':');
+        if (colon > 0 && name.mid(colon + 1) == u"positions" && node.namespaces.contains(name.left(colon)) &&
+            node.namespaces.at(name.left(colon)) == QLatin1String(kOwnNs))
+            return value;
+    }
+    return {};
 }
 
 hwp::Gradient ReadGradation(const XmlNode& node)
@@ -35,10 +84,19 @@ hwp::Gradient ReadGradation(const XmlNode& node)
             gradient.colors.push_back(Color(color->Attr(u"value"), 0));
     }
     if (gradient.colors.size() > 2) {
-        // Evenly spread: the element names no positions.
-        const std::size_t last = gradient.colors.size() - 1;
-        for (std::size_t i = 0; i <= last; ++i)
-            gradient.positions.push_back(static_cast<std::int32_t>(i * 100 / last));
+        gradient.positions = EvenPositions(gradient.colors.size());
+        // Positions of our own, one a colour, rising: what an HWP file held.
+        const QStringList words = OwnPositions(node).split(u' ', Qt::SkipEmptyParts);
+        std::vector<std::int32_t> positions;
+        for (const QString& word : words) {
+            bool ok = false;
+            const int position = word.toInt(&ok);
+            if (!ok || (!positions.empty() && position < positions.back()))
+                break;
+            positions.push_back(position);
+        }
+        if (positions.size() == gradient.colors.size())
+            gradient.positions = std::move(positions);
     }
     return gradient;
 }
@@ -53,6 +111,14 @@ void WriteGradation(QXmlStreamWriter& out, const hwp::Gradient& gradient, std::u
     out.writeAttribute(QStringLiteral("step"), QString::number(gradient.blur));
     out.writeAttribute(QStringLiteral("colorNum"), QString::number(gradient.colors.size()));
     out.writeAttribute(QStringLiteral("stepCenter"), QString::number(blendCenter));
+    if (gradient.colors.size() > 2 && gradient.positions.size() == gradient.colors.size() &&
+        gradient.positions != EvenPositions(gradient.colors.size())) {
+        QStringList words;
+        for (const std::int32_t position : gradient.positions)
+            words.push_back(QString::number(position));
+        out.writeNamespace(QString::fromLatin1(kOwnNs), QStringLiteral("vn"));
+        out.writeAttribute(QString::fromLatin1(kOwnNs), QStringLiteral("positions"), words.join(u' '));
+    }
     for (const hwp::ColorRef color : gradient.colors) {
         out.writeEmptyElement(kCoreNs, QStringLiteral("color"));
         out.writeAttribute(QStringLiteral("value"), ColorText(color));
@@ -133,9 +199,16 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         if (fill.pattern >= 0)
             out.writeAttribute(QStringLiteral("hatchStyle"), WordAt(kHatches, static_cast<std::size_t>(fill.pattern)));
     }
-    if (gradient)
+    WriteGradationAndImage(out, fill, binNames);
+    out.writeEndElement();
+}
+
+void WriteGradationAndImage(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map<std::uint16_t, QString>& binNames)
+{
+    const auto name = fill.image ? binNames.find(fill.image->binItemId) : binNames.end();
+    if ((fill.kinds & hwp::kFillGradient) && fill.gradient)
         WriteGradation(out, *fill.gradient, fill.blendCenter);
-    if (image) {
+    if ((fill.kinds & hwp::kFillImage) && name != binNames.end()) {
         out.writeStartElement(kCoreNs, QStringLiteral("imgBrush"));
         out.writeAttribute(QStringLiteral("mode"), WordAt(kImageModes, fill.image->mode));
         out.writeEmptyElement(kCoreNs, QStringLiteral("img"));
@@ -145,7 +218,71 @@ void WriteFillBrush(QXmlStreamWriter& out, const hwp::Fill& fill, const std::map
         out.writeAttribute(QStringLiteral("effect"), WordAt(kEffects, fill.image->effect));
         out.writeEndElement();
     }
-    out.writeEndElement();
+}
+
+void ReadLineShape(const XmlNode* line, hwp::Shape& shape)
+{
+    shape.outlineColor = 0;
+    shape.outlineWidth = 0;
+    shape.outline = 1;
+    shape.ends = {};
+    shape.outlinePlace = 0;
+    if (line == nullptr)
+        return;
+    shape.outlineColor = Color(line->Attr(u"color"), 0);
+    shape.outlineWidth = Num<std::int32_t>(*line, u"width");
+    shape.outline = LineKindCode(line->Attr(u"style"));
+    hwp::LineEnds& ends = shape.ends;
+    ends.cap = static_cast<std::uint8_t>(CodeOf(line->Attr(u"endCap"), kCaps, 1));
+    ends.headStyle = static_cast<std::uint8_t>(CodeOf(line->Attr(u"headStyle"), kArrows, 0));
+    ends.tailStyle = static_cast<std::uint8_t>(CodeOf(line->Attr(u"tailStyle"), kArrows, 0));
+    ends.headSize = static_cast<std::uint8_t>(CodeOf(line->Attr(u"headSz"), kArrowSizes, 4));
+    ends.tailSize = static_cast<std::uint8_t>(CodeOf(line->Attr(u"tailSz"), kArrowSizes, 4));
+    ends.headFill = line->Flag(u"headfill");
+    ends.tailFill = line->Flag(u"tailfill");
+    shape.outlinePlace = static_cast<std::uint8_t>(CodeOf(line->Attr(u"outlineStyle"), kOutlinePlaces, 0));
+}
+
+void WriteLineShape(QXmlStreamWriter& out, const hwp::Shape& shape)
+{
+    const hwp::LineEnds& ends = shape.ends;
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
+    out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
+    out.writeAttribute(QStringLiteral("width"), QString::number(shape.outlineWidth));
+    out.writeAttribute(QStringLiteral("style"), WordAt(kLineKinds, shape.outline));
+    out.writeAttribute(QStringLiteral("endCap"), WordAt(kCaps, ends.cap, 1));
+    out.writeAttribute(QStringLiteral("headStyle"), WordAt(kArrows, ends.headStyle));
+    out.writeAttribute(QStringLiteral("tailStyle"), WordAt(kArrows, ends.tailStyle));
+    out.writeAttribute(QStringLiteral("headfill"), QString::number(ends.headFill));
+    out.writeAttribute(QStringLiteral("tailfill"), QString::number(ends.tailFill));
+    out.writeAttribute(QStringLiteral("headSz"), WordAt(kArrowSizes, ends.headSize, 4));
+    out.writeAttribute(QStringLiteral("tailSz"), WordAt(kArrowSizes, ends.tailSize, 4));
+    out.writeAttribute(QStringLiteral("outlineStyle"), WordAt(kOutlinePlaces, shape.outlinePlace));
+}
+
+std::optional<hwp::ShapeShadow> ReadShadow(const XmlNode* node)
+{
+    if (node == nullptr)
+        return std::nullopt;
+    hwp::ShapeShadow shadow;
+    const int kind = CodeOf(node->Attr(u"type"), kShadows, -1);
+    shadow.kind = kind < 0 ? kUnknownShadow : static_cast<std::uint32_t>(kind);
+    shadow.color = Color(node->Attr(u"color"), 0x00B2B2B2);
+    shadow.offsetX = Num<std::int32_t>(*node, u"offsetX");
+    shadow.offsetY = Num<std::int32_t>(*node, u"offsetY");
+    shadow.alpha = Num<std::uint8_t>(*node, u"alpha");
+    return shadow;
+}
+
+void WriteShadow(QXmlStreamWriter& out, const hwp::ShapeShadow& shadow)
+{
+    out.writeEmptyElement(kParagraphNs, QStringLiteral("shadow"));
+    if (shadow.kind < std::size(kShadows))
+        out.writeAttribute(QStringLiteral("type"), QString::fromLatin1(kShadows[shadow.kind]));
+    out.writeAttribute(QStringLiteral("color"), ColorText(shadow.color));
+    out.writeAttribute(QStringLiteral("offsetX"), QString::number(shadow.offsetX));
+    out.writeAttribute(QStringLiteral("offsetY"), QString::number(shadow.offsetY));
+    out.writeAttribute(QStringLiteral("alpha"), QString::number(shadow.alpha));
 }
 
 void ReadShapePoints(const XmlNode& node, hwp::Shape& shape)

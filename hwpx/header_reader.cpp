@@ -8,7 +8,9 @@
 #include "hwp/border_fill.h"
 #include "hwp/bytes.h"
 #include "hwp/error.h"
+#include "hwp/fill.h"
 #include "hwp/numbering.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/values.h"
 
 namespace hwpx {
@@ -70,7 +72,7 @@ hwp::BorderLine Line(const XmlNode* node)
     return {LineKindCode(node->Attr(u"type")), LineWidthCode(node->Attr(u"width")), Color(node->Attr(u"color"), 0)};
 }
 
-hwp::BorderFill ReadBorderFill(const XmlNode& item)
+hwp::BorderFill ReadBorderFill(const XmlNode& item, const std::map<QString, std::uint16_t>& binIds)
 {
     hwp::BorderFillView view;
     const auto diagonalShape = [](const XmlNode* node) -> std::uint16_t {
@@ -92,6 +94,9 @@ hwp::BorderFill ReadBorderFill(const XmlNode& item)
                                    : Code(brush->Attr(u"hatchStyle"), {"HORIZONTAL", "VERTICAL", "BACK_SLASH", "SLASH",
                                                                       "CROSS", "CROSS_DIAGONAL"}, -1);
         }
+        const hwp::Fill rest = ReadFillBrush(fill, binIds);
+        view.fillKinds |= rest.kinds & (hwp::kFillGradient | hwp::kFillImage);
+        view.fillRest = hwp::FillRest(rest);
     }
     return hwp::WriteBorderFill(view);
 }
@@ -351,7 +356,7 @@ void ReadHeader(const XmlNode& head, const std::map<QString, std::uint16_t>& bin
         throw hwp::HwpError("Contents/header.xml: the list of shapes (refList) is missing");
     ReadFaces(*refs, document);
     for (const XmlNode* item : Items(refs->Child(u"borderFills"), u"borderFill", 1, "border fill"))
-        document.borderFills.push_back(ReadBorderFill(*item));
+        document.borderFills.push_back(ReadBorderFill(*item, binIds));
     for (const XmlNode* item : Items(refs->Child(u"charProperties"), u"charPr", 0, "char shape"))
         document.charShapes.push_back(ReadCharShape(*item));
     for (const XmlNode* item : Items(refs->Child(u"tabProperties"), u"tabPr", 0, "tab definition"))

@@ -1,6 +1,9 @@
 #include "hwp/border_fill.h"
 #include "hwp/bytes.h"
+#include "hwp/error.h"
+#include "hwp/fill.h"
 #include "hwp/numbering.h"
+#include "hwpx/fill_brush.h"
 #include "hwpx/values.h"
 #include "hwpx/xml_writer.h"
 
@@ -83,7 +86,7 @@ void Line(QXmlStreamWriter& out, const char* name, const hwp::BorderLine& line)
     out.writeAttribute(QStringLiteral("color"), ColorText(line.color));
 }
 
-void BorderFills(QXmlStreamWriter& out, const hwp::Document& document)
+void BorderFills(QXmlStreamWriter& out, const hwp::Document& document, const std::map<std::uint16_t, QString>& binNames)
 {
     out.writeStartElement(kHeadNs, QStringLiteral("borderFills"));
     out.writeAttribute(QStringLiteral("itemCnt"), Number(static_cast<long long>(document.borderFills.size())));
@@ -107,15 +110,24 @@ void BorderFills(QXmlStreamWriter& out, const hwp::Document& document)
         Line(out, "topBorder", view.lines[2]);
         Line(out, "bottomBorder", view.lines[3]);
         Line(out, "diagonal", view.diagonal);
-        if (view.fillKinds & hwp::kFillColor) {
+        hwp::Fill fill;
+        try {
+            fill = hwp::FillOf(view);
+        } catch (const hwp::HwpError&) {
+            // a damaged gradation or picture fill: the colour still goes
+        }
+        if (view.fillKinds & (hwp::kFillColor | hwp::kFillGradient | hwp::kFillImage)) {
             out.writeStartElement(kCoreNs, QStringLiteral("fillBrush"));
-            out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
-            out.writeAttribute(QStringLiteral("faceColor"), ColorText(view.backgroundColor));
-            out.writeAttribute(QStringLiteral("hatchColor"), ColorText(view.patternColor));
-            const char* const hatches[] = {"HORIZONTAL", "VERTICAL", "BACK_SLASH", "SLASH", "CROSS", "CROSS_DIAGONAL"};
-            if (view.patternKind >= 0)
-                out.writeAttribute(QStringLiteral("hatchStyle"), Word(hatches, static_cast<std::size_t>(view.patternKind)));
-            out.writeAttribute(QStringLiteral("alpha"), QStringLiteral("0"));
+            if (view.fillKinds & hwp::kFillColor) {
+                out.writeEmptyElement(kCoreNs, QStringLiteral("winBrush"));
+                out.writeAttribute(QStringLiteral("faceColor"), ColorText(view.backgroundColor));
+                out.writeAttribute(QStringLiteral("hatchColor"), ColorText(view.patternColor));
+                const char* const hatches[] = {"HORIZONTAL", "VERTICAL", "BACK_SLASH", "SLASH", "CROSS", "CROSS_DIAGONAL"};
+                if (view.patternKind >= 0)
+                    out.writeAttribute(QStringLiteral("hatchStyle"), Word(hatches, static_cast<std::size_t>(view.patternKind)));
+                out.writeAttribute(QStringLiteral("alpha"), QStringLiteral("0"));
+            }
+            WriteGradationAndImage(out, fill, binNames);
             out.writeEndElement();
         }
         out.writeEndElement();
@@ -353,7 +365,7 @@ void Styles(QXmlStreamWriter& out, const hwp::Document& document)
 
 }  // namespace
 
-void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document)
+void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document, const std::map<std::uint16_t, QString>& binNames)
 {
     out.writeStartElement(kHeadNs, QStringLiteral("head"));
     DeclareNamespaces(out);
@@ -369,7 +381,7 @@ void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document)
     out.writeAttribute(QStringLiteral("equation"), Number(start.equation));
     out.writeStartElement(kHeadNs, QStringLiteral("refList"));
     Faces(out, document);
-    BorderFills(out, document);
+    BorderFills(out, document, binNames);
     CharShapes(out, document);
     TabDefs(out, document);
     Heads(out, document);

@@ -15,6 +15,7 @@
 #include "hwp/error.h"
 #include "hwp/limits.h"
 #include "hwp/notes.h"
+#include "hwp/ole.h"
 #include "hwp/object_properties.h"
 #include "hwp/paragraph.h"
 #include "hwp/paragraph_list.h"
@@ -246,15 +247,18 @@ hwp::Bytes ShapeComponent(const XmlNode& node, std::uint32_t id, hwp::HwpUnit wi
     PutDouble(data, 132, originalHeight > 0 ? static_cast<double>(height) / originalHeight : 1.0);
     RotationOf(node, data);
     hwp::ByteWriter tail;
-    const XmlNode* line = node.Child(u"lineShape");
-    tail.U32(line == nullptr ? 0 : Color(line->Attr(u"color"), 0));
-    tail.I32(line == nullptr ? 0 : Num<std::int32_t>(*line, u"width"));
-    tail.U32(line == nullptr ? 1 : LineKindCode(line->Attr(u"style")));
-    tail.U8(0);
+    hwp::Shape outline;
+    ReadLineShape(node.Child(u"lineShape"), outline);
+    tail.U32(outline.outlineColor);
+    tail.I32(outline.outlineWidth);
+    tail.U32(outline.outline | outline.ends.Bits());
+    tail.U8(outline.outlinePlace);
     hwp::Fill fill = ReadFillBrush(node.Child(u"fillBrush"), binIds);
     if ((fill.kinds & hwp::kFillColor) && fill.face == hwp::kNoColor && fill.pattern < 0)
         fill.kinds &= ~hwp::kFillColor;   // a brush of no colour paints nothing
     hwp::WriteFill(tail, fill);
+    if (const std::optional<hwp::ShapeShadow> shadow = ReadShadow(node.Child(u"shadow")))
+        hwp::WriteShapeShadow(tail, *shadow);
     const std::string& bytes = tail.Data();
     data.insert(data.end(), bytes.begin(), bytes.end());
     return data;
@@ -368,6 +372,7 @@ private:
     hwp::Control Equation(const XmlNode& equation) const;
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Container(const XmlNode& node, int depth);
+    std::optional<hwp::Control> Ole(const XmlNode& node, int depth);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
     void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place);
     hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
@@ -907,6 +912,8 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
             member = Container(child, depth + 1);
         else if (const std::optional<std::uint32_t> id = ComponentIdOf(child.name))
             member = Shape(child, *id, depth + 1);
+        else if (child.name == u"ole")
+            member = Ole(child, depth + 1);
         if (!member || member->records.size() < 2)
             continue;
         // From its component on: a member has no caption of its own.
@@ -934,6 +941,48 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
     component.insert(component.end(), bytes.begin(), bytes.end());
     control.records.push_back({hwp::tag::kShapeComponent, 1, std::move(component)});
     control.records.insert(control.records.end(), members.begin(), members.end());
+    return control;
+}
+
+// An OLE object in a group: its component's common part and its record below it. Nothing
+// when the package lacks the item holding its data.
+std::optional<hwp::Control> SectionReader::Ole(const XmlNode& node, int depth)
+{
+    const auto item = m_binIds.find(node.Attr(u"binaryItemIDRef"));
+    if (item == m_binIds.end())
+        return std::nullopt;
+    const hwp::ObjectProperties object = ObjectOf(node, m_bases);
+    hwp::HwpUnit width = object.width;
+    hwp::HwpUnit height = object.height;
+    // Its current size as the element gives it: a member's may be 0, its matrices size it.
+    if (const XmlNode* size = node.Child(u"curSz")) {
+        width = Num<hwp::HwpUnit>(*size, u"width");
+        height = Num<hwp::HwpUnit>(*size, u"height");
+    }
+    hwp::Control control;
+    control.ctrlId = hwp::kDrawingCtrlId;
+    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
+    const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
+    control.records.insert(control.records.end(), caption.begin(), caption.end());
+    hwp::Bytes component = ShapeComponent(node, hwp::kOleComponentId, width, height, m_binIds);
+    component.resize(hwp::ShapeLineInfoAt(component, true));
+    control.records.push_back({hwp::tag::kShapeComponent, 1, std::move(component)});
+    hwp::OleObject ole;
+    const int aspect = Code(node.Attr(u"drawAspect"), {"CONTENT", "THUMB_NAIL", "ICON", "DOC_PRINT"});
+    ole.properties = (1u << aspect) | (node.Flag(u"hasMoniker") ? 0x100u : 0u) |
+                     (static_cast<std::uint32_t>(std::clamp<long long>(node.Int(u"eqBaseLine"), 0, 127)) << 9) |
+                     (static_cast<std::uint32_t>(Code(node.Attr(u"objectType"), {"UNKNOWN", "EMBEDDED", "LINK", "STATIC", "EQUATION"})) << 16);
+    if (const XmlNode* extent = node.Child(u"extent")) {
+        ole.extentX = Num<std::int32_t>(*extent, u"x");
+        ole.extentY = Num<std::int32_t>(*extent, u"y");
+    }
+    ole.binItemId = item->second;
+    hwp::Shape border;
+    ReadLineShape(node.Child(u"lineShape"), border);
+    ole.borderColor = border.outlineColor;
+    ole.borderWidth = border.outlineWidth;
+    ole.borderProperties = border.outline | border.ends.Bits();
+    control.records.push_back(hwp::WriteOleRecord(ole, 2));
     return control;
 }
 

@@ -10,6 +10,7 @@
 #include "hwp/kept_xml.h"
 #include "hwp/error.h"
 #include "hwp/notes.h"
+#include "hwp/ole.h"
 #include "hwp/object_properties.h"
 #include "hwp/paragraph.h"
 #include "hwp/bytes.h"
@@ -237,6 +238,7 @@ private:
     void Equation(const hwp::Equation& equation);
     void Shape(const hwp::Control& control, const hwp::Shape& shape, int groupLevel = 0);
     void Container(const hwp::Control& control, int groupLevel = 0);
+    bool Ole(const hwp::Control& control, int groupLevel = 0);
     void DrawText(const hwp::Control& control, const hwp::Shape& shape);
     void Caption(const std::vector<hwp::ObjectRecord>& records, std::size_t at);
     std::uint32_t Field(const hwp::Control& control, std::uint32_t at, std::size_t textSize);
@@ -597,7 +599,7 @@ bool SectionWriter::Object(const hwp::Control& control)
             List(note->paragraphs, QStringLiteral("TOP"), 0, 0);
             m_out.writeEndElement();
             m_out.writeEndElement();
-        } else if (!WriteNumberElement(m_out, control) && !WriteBookmarkElement(m_out, control) &&
+        } else if (!Ole(control) && !WriteNumberElement(m_out, control) && !WriteBookmarkElement(m_out, control) &&
                    !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
             return false;
         }
@@ -786,13 +788,10 @@ void SectionWriter::Shape(const hwp::Control& control, const hwp::Shape& shape, 
         m_out.writeAttribute(QStringLiteral("ratio"), Number(shape.roundness));
     WriteShapePointAttributes(m_out, shape);
     ComponentCommonPart(m_out, control.records[TopComponent(control)].data);
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("lineShape"));
-    m_out.writeAttribute(QStringLiteral("color"), ColorText(shape.outlineColor));
-    m_out.writeAttribute(QStringLiteral("width"), Number(shape.outlineWidth));
-    const char* const kinds[] = {"NONE", "SOLID", "DASH", "DOT", "DASH_DOT", "DASH_DOT_DOT", "LONG_DASH", "CIRCLE",
-                                 "DOUBLE_SLIM", "SLIM_THICK", "THICK_SLIM", "SLIM_THICK_SLIM"};
-    m_out.writeAttribute(QStringLiteral("style"), Word(kinds, shape.outline));
+    WriteLineShape(m_out, shape);
     WriteFillBrush(m_out, shape.brush, m_binNames);
+    if (shape.shadow)
+        WriteShadow(m_out, *shape.shadow);
     if (shape.kind != hwp::ShapeKind::Line)
         DrawText(control, shape);
     if (shape.kind == hwp::ShapeKind::Line) {
@@ -851,7 +850,7 @@ void SectionWriter::DrawText(const hwp::Control& control, const hwp::Shape& shap
 
 // A group: its own component's common part, then each member (one level below the group's
 // component) as the element of its kind, groups inside it alike. A member the model cannot
-// read (an OLE object, a damaged one) is left out.
+// read (a damaged one) is left out.
 void SectionWriter::Container(const hwp::Control& control, int groupLevel)
 {
     const std::vector<hwp::ObjectRecord>& records = control.records;
@@ -872,6 +871,8 @@ void SectionWriter::Container(const hwp::Control& control, int groupLevel)
                 Picture(hwp::ReadPicture(member), groupLevel + 1);
             else if (id == kContainerId && groupLevel + 1 < kMaxGroupLevels)
                 Container(member, groupLevel + 1);
+            else if (id == hwp::kOleComponentId)
+                Ole(member, groupLevel + 1);
             else if (const std::optional<hwp::Shape> shape = hwp::ReadShape(member))
                 Shape(member, *shape, groupLevel + 1);
         } catch (const hwp::HwpError&) {
@@ -884,6 +885,57 @@ void SectionWriter::Container(const hwp::Control& control, int groupLevel)
             Caption(records, 1);
     }
     m_out.writeEndElement();
+}
+
+// An OLE object, at the top or in a group: its component's common part, its own size and
+// border, the item holding its data. False, with nothing written, for a control that is
+// not one or whose record cannot be read.
+bool SectionWriter::Ole(const hwp::Control& control, int groupLevel)
+{
+    const std::vector<hwp::ObjectRecord>& records = control.records;
+    const std::size_t at = TopComponent(control);
+    if (control.ctrlId != hwp::kDrawingCtrlId || at + 1 >= records.size() || records[at].data.size() < 4 ||
+        hwp::LittleEndianAt(records[at].data, 0, 4) != hwp::kOleComponentId)
+        return false;
+    std::optional<hwp::OleObject> ole;
+    for (std::size_t i = at + 1; i < records.size() && records[i].level > 1 && !ole; ++i)
+        if (records[i].level == 2)
+            ole = hwp::ReadOleRecord(records[i]);
+    if (!ole)
+        return false;
+    const hwp::ObjectProperties object =
+        groupLevel > 0 ? hwp::ObjectProperties{} : hwp::ReadObjectProperties(hwp::View(records.front().data), "OLE object");
+    m_out.writeStartElement(kParagraphNs, QStringLiteral("ole"));
+    ObjectAttributes(m_out, object);
+    m_out.writeAttribute(QStringLiteral("groupLevel"), Number(groupLevel));
+    const char* const kinds[] = {"UNKNOWN", "EMBEDDED", "LINK", "STATIC", "EQUATION"};
+    m_out.writeAttribute(QStringLiteral("objectType"), Word(kinds, (ole->properties >> 16) & 0x3F));
+    const auto name = m_binNames.find(ole->binItemId);
+    m_out.writeAttribute(QStringLiteral("binaryItemIDRef"), name == m_binNames.end() ? QString() : name->second);
+    m_out.writeAttribute(QStringLiteral("hasMoniker"), Number((ole->properties >> 8) & 1));
+    const std::uint32_t aspect = ole->properties & 0xFF;
+    m_out.writeAttribute(QStringLiteral("drawAspect"), aspect == 2   ? QStringLiteral("THUMB_NAIL")
+                                                       : aspect == 4 ? QStringLiteral("ICON")
+                                                       : aspect == 8 ? QStringLiteral("DOC_PRINT")
+                                                                     : QStringLiteral("CONTENT"));
+    m_out.writeAttribute(QStringLiteral("eqBaseLine"), Number((ole->properties >> 9) & 0x7F));
+    ComponentCommonPart(m_out, records[at].data);
+    m_out.writeEmptyElement(kCoreNs, QStringLiteral("extent"));
+    m_out.writeAttribute(QStringLiteral("x"), Number(ole->extentX));
+    m_out.writeAttribute(QStringLiteral("y"), Number(ole->extentY));
+    hwp::Shape border;
+    border.outlineColor = ole->borderColor;
+    border.outlineWidth = ole->borderWidth;
+    border.outline = static_cast<std::uint8_t>(ole->borderProperties & 0x3F);
+    border.ends = hwp::LineEnds::FromBits(ole->borderProperties);
+    WriteLineShape(m_out, border);
+    if (groupLevel == 0) {
+        ObjectPlacement(m_out, object);
+        if (records.size() > 1 && records[1].level == 1 && records[1].tag == hwp::tag::kListHeader)
+            Caption(records, 1);
+    }
+    m_out.writeEndElement();
+    return true;
 }
 
 }  // namespace

@@ -338,7 +338,7 @@ std::string WriteHwpxToBytes(const hwp::Document& document, const std::string& p
     const std::string* container = kept("META-INF/container.xml");
     parts.emplace_back("META-INF/container.xml", container != nullptr ? *container : Container());
     parts.emplace_back("Contents/content.hpf", ContentHpf(document, items));
-    parts.emplace_back("Contents/header.xml", Xml([&](QXmlStreamWriter& out) { WriteHeaderXml(out, document); }));
+    parts.emplace_back("Contents/header.xml", Xml([&](QXmlStreamWriter& out) { WriteHeaderXml(out, document, binNames); }));
     for (std::size_t i = 0; i < document.sections.size(); ++i)
         parts.emplace_back("Contents/section" + std::to_string(i) + ".xml", Xml([&](QXmlStreamWriter& out) {
                                WriteSectionXml(out, document, document.sections[i], binNames);

@@ -35,7 +35,8 @@ void SetAttr(XmlNode& node, const QString& key, const QString& value);
 // "#RRGGBB" of 0x00BBGGRR, "none" for kNoColor.
 QString ColorText(hwp::ColorRef color);
 
-void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document);
+// `binNames` gives the package item id of each 1-based bin-data id.
+void WriteHeaderXml(QXmlStreamWriter& out, const hwp::Document& document, const std::map<std::uint16_t, QString>& binNames);
 
 // `binNames` gives the package item id of each 1-based bin-data id.
 void WriteSectionXml(QXmlStreamWriter& out, const hwp::Document& document, const hwp::Section& section,

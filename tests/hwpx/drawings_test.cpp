@@ -15,6 +15,7 @@
 #include "hwp/bytes.h"
 #include "hwp/kept_xml.h"
 #include "hwp/object_properties.h"
+#include "hwp/ole.h"
 #include "hwp/picture.h"
 #include "hwp/reader.h"
 #include "hwp/records.h"
@@ -73,14 +74,21 @@ void DescribeShape(std::ostringstream& out, const hwp::Shape& shape)
     for (const std::uint8_t segment : shape.segments)
         out << ' ' << int(segment);
     const hwp::Fill& fill = shape.brush;
-    out << " outline " << shape.outlineColor << '/' << shape.outlineWidth << '/' << int(shape.outline) << " fill "
-        << fill.kinds << '/' << fill.face << '/' << fill.patternColor << '/' << fill.pattern;
+    out << " outline " << shape.outlineColor << '/' << shape.outlineWidth << '/' << int(shape.outline) << " ends "
+        << std::hex << shape.ends.Bits() << std::dec << " place " << int(shape.outlinePlace) << " fill " << fill.kinds
+        << '/' << fill.face << '/' << fill.patternColor << '/' << fill.pattern;
     if (fill.gradient) {
         out << " gradient " << int(fill.gradient->kind) << '/' << fill.gradient->angle << '/' << fill.gradient->centerX
             << '/' << fill.gradient->centerY << '/' << int(fill.blendCenter);
         for (const hwp::ColorRef color : fill.gradient->colors)
             out << ' ' << color;
+        out << " at";
+        for (const std::int32_t position : fill.gradient->positions)
+            out << ' ' << position;
     }
+    if (shape.shadow)
+        out << " shadow " << shape.shadow->kind << '/' << shape.shadow->color << '/' << shape.shadow->offsetX << ','
+            << shape.shadow->offsetY << '/' << int(shape.shadow->alpha);
     if (fill.image)
         out << " image " << int(fill.image->mode) << '/' << fill.image->binItemId;
 }
@@ -114,6 +122,12 @@ std::string Describe(const hwp::Document& document, const hwp::Control& control)
             out << " picture " << Hex(picture, 0, 8) << Hex(picture, 12, 71);
             const std::uint16_t item = picture.size() >= 73 ? static_cast<std::uint16_t>(hwp::LittleEndianAt(picture, 71, 2)) : 0;
             out << " image of " << (item >= 1 && item <= document.binData.size() ? hwp::BinDataBytes(document.binData[item - 1u]).size() : 0)
+                << " bytes";
+        } else if (id == hwp::kOleComponentId && i + 1 < records.size() && records[i + 1].tag == hwp::tag::kShapeOle) {
+            const hwp::Bytes& ole = records[i + 1].data;
+            const std::uint16_t item = ole.size() >= 16 ? static_cast<std::uint16_t>(hwp::LittleEndianAt(ole, 12, 2)) : 0;
+            out << " OLE " << Hex(ole, 0, 12) << Hex(ole, 14, 26) << " data of "
+                << (item >= 1 && item <= document.binData.size() ? hwp::BinDataBytes(document.binData[item - 1u]).size() : 0)
                 << " bytes";
         } else if (id == kContainerId) {
             const std::size_t list = hwp::ShapeLineInfoAt(record.data, top);
@@ -176,7 +190,7 @@ hwp::Control NestedGroup(const hwp::Control& group, const hwp::Control& arc)
     arcComponent.resize(hwp::ShapeLineInfoAt(arcComponent, true) + 13);
     hwp::Fill fill;
     fill.kinds = hwp::kFillGradient;
-    fill.gradient = hwp::Gradient{2, 30, 40, 60, 0, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 50, 100}};
+    fill.gradient = hwp::Gradient{2, 30, 40, 60, 0, {0x0000FF, 0x00FF00, 0xFF0000, 0x808080}, {0, 20, 25, 100}};
     fill.blendCenter = 70;
     fill.extra = {1, 0, 0, 0, 70};
     hwp::ByteWriter tail;
@@ -184,6 +198,54 @@ hwp::Control NestedGroup(const hwp::Control& group, const hwp::Control& arc)
     arcComponent.insert(arcComponent.end(), tail.Data().begin(), tail.Data().end());
     lower(filled);
     return outer;
+}
+
+// The group with an OLE object (of the document's first item) as its last member, placed
+// as its first member is.
+hwp::Control WithOleMember(hwp::Control group)
+{
+    std::size_t first = 2;
+    while (group.records.at(first).tag != hwp::tag::kShapeComponent)
+        ++first;
+    hwp::Bytes component = group.records[first].data;
+    component.resize(hwp::ShapeLineInfoAt(component, false));
+    hwp::PutLittleEndianAt(component, 0, 4, hwp::kOleComponentId);
+    hwp::OleObject ole;
+    ole.properties = 0x00010201;   // embedded, its content drawn, baseline 1 %
+    ole.extentX = 7000;
+    ole.extentY = -5000;
+    ole.binItemId = 1;
+    ole.borderColor = 0x123456;
+    ole.borderWidth = 71;
+    ole.borderProperties = 0x00000402;   // dashed, an arrow at its head
+    group.records.push_back({hwp::tag::kShapeComponent, 2, component});
+    group.records.push_back(hwp::WriteOleRecord(ole, 3));
+    hwp::Bytes& list = group.records.at(1).data;
+    const std::size_t count = hwp::ShapeLineInfoAt(list, true);
+    hwp::PutLittleEndianAt(list, count, 2, hwp::LittleEndianAt(list, count, 2) + 1);
+    list.resize(list.size() + 4);
+    hwp::PutLittleEndianAt(list, list.size() - 4, 4, hwp::kOleComponentId);
+    return group;
+}
+
+// The document with its first drawing's outline ends (kind kept) and place set, and a
+// shadow after its fill, as the word processor's later builds write one.
+hwp::Document Restyled(hwp::Document document, const hwp::LineEnds& ends, std::uint8_t place, const hwp::ShapeShadow& shadow)
+{
+    for (hwp::Paragraph& paragraph : document.sections.at(0).paragraphs)
+        for (hwp::Control& control : paragraph.controls) {
+            if (control.ctrlId != hwp::kDrawingCtrlId)
+                continue;
+            hwp::Bytes& component = control.records.at(1).data;
+            const std::size_t line = hwp::ShapeLineInfoAt(component, true);
+            hwp::PutLittleEndianAt(component, line + 8, 4, (hwp::LittleEndianAt(component, line + 8, 4) & 0x3F) | ends.Bits());
+            component[line + 12] = place;
+            hwp::ByteWriter tail;
+            hwp::WriteShapeShadow(tail, shadow);
+            component.insert(component.end(), tail.Data().begin(), tail.Data().end());
+            return document;
+        }
+    return document;
 }
 
 std::string SectionXml(const std::string& package)
@@ -218,6 +280,13 @@ TEST(HwpxDrawings, DrawingsFromHwpAreWrittenFromTheModelAndReadBackAlike)
         for (const auto& [file, element, count] : {std::tuple{"shapecomponent-rect-fill.hwp", "<hp:rect ", 6u},
                                                    {"shaperect.hwp", "<hp:rect ", 4u}, {"shapeline.hwp", "<hp:line ", 2u}})
             cases.push_back({file, hwp::ReadDocument(hwpFolder + "/" + file), element, count});
+        // Arrowheads of every kind and size at either end, caps, outline places, shadows.
+        const hwp::Document line = cases.back().document;
+        const hwp::Document rectangle = cases.at(1).document;
+        cases.push_back({"arrows", Restyled(line, {0, 1, 8, 8, 0, true, false}, 0, {}), "<hp:line ", 2});
+        cases.push_back({"filled ends", Restyled(line, {1, 9, 3, 2, 6, false, true}, 0, {3, 0x123456, -300, 150, 0}), "<hp:line ", 2});
+        cases.push_back({"a shadow", Restyled(rectangle, {1, 0, 0, 4, 4, true, true}, 1, {2, 0xE0BEA0, 283, 283, 10}), "<hp:shadow ", 4});
+        cases.push_back({"a larger shadow", Restyled(rectangle, {0, 0, 0, 0, 0, false, false}, 2, {10, 0x00FF00, 0, 0, 255}), "<hp:rect ", 4});
     }
     for (const auto& [file, element] : {std::pair{"SimpleArc.hwpx", "<hp:arc "}, {"SimplePolygon.hwpx", "<hp:polygon "},
                                         {"SimpleCurve.hwpx", "<hp:curve "}, {"SimpleContainer.hwpx", "<hp:container "}})
@@ -238,6 +307,27 @@ TEST(HwpxDrawings, DrawingsFromHwpAreWrittenFromTheModelAndReadBackAlike)
             if (control.ctrlId == hwp::kDrawingCtrlId)
                 control = NestedGroup(group, arc);
         cases.push_back({"a group in a group", document, "<hp:container ", 6});
+    }
+    {
+        auto [document, group] = drawingOf("SimpleContainer.hwpx");
+        for (hwp::Control& control : document.sections.at(0).paragraphs.at(0).controls)
+            if (control.ctrlId == hwp::kDrawingCtrlId)
+                control = WithOleMember(group);
+        cases.push_back({"an OLE object in a group", document, "<hp:ole ", 5});
+        // On its own it goes into HWPX too, an element HWPX keeps as read.
+        const hwp::Control member = WithOleMember(group);
+        hwp::ObjectRecord component = member.records.at(member.records.size() - 2);
+        const hwp::Bytes id(component.data.begin(), component.data.begin() + 4);
+        component.data.insert(component.data.begin(), id.begin(), id.end());
+        component.level = 1;
+        hwp::ObjectRecord ole = member.records.back();
+        ole.level = 2;
+        for (hwp::Control& control : document.sections.at(0).paragraphs.at(0).controls)
+            if (control.ctrlId == hwp::kDrawingCtrlId)
+                control.records = {member.records.front(), component, ole};
+        const std::string xml = SectionXml(hwpx::WriteHwpxToBytes(AsFromHwp(document)));
+        EXPECT_NE(xml.find(R"(groupLevel="0" objectType="EMBEDDED" binaryItemIDRef="image1" hasMoniker="0" drawAspect="CONTENT" eqBaseLine="1">)"),
+                  std::string::npos) << xml;
     }
     ScratchFolder scratch;
     std::vector<std::string> written;

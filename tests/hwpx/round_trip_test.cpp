@@ -1,11 +1,15 @@
 // A document the editor makes, written as HWPX and read back, is the same document:
-// text, char-shape runs, para shapes, styles, click-here fields, the page, and the
-// objects the model understands.
+// text, char-shape runs, para shapes, styles, border fills (gradations and pictures too),
+// click-here fields, the page, and the objects the model understands.
 #include <gtest/gtest.h>
 
+#include "hwp/border_fill.h"
 #include "hwp/equation.h"
+#include "hwp/fill.h"
+#include "hwp/picture.h"
 #include "hwp/table.h"
 #include "hwp_testing.h"
+#include "object_testing.h"
 #include "hwpx/reader.h"
 #include "hwpx/writer.h"
 
@@ -29,6 +33,27 @@ TEST(HwpxRoundTrip, AQuestionComesBackAsItWasWritten)
     hwp::Control table = TableControl(document, {u"가", u"나다", u""});
     table.position = table.end = 2;
     first.controls.push_back(table);
+    // Cells and paragraphs filled with gradations (colours placed unevenly too) and
+    // pictures, over a colour or not.
+    hwp::InsertPicture(document, MakePng(2, 2, 0x336699));
+    const hwp::ImageFill picture{5, -10, 20, 1, 1};
+    const std::vector<hwp::Fill> fills = {
+        {hwp::kFillGradient, hwp::kNoColor, 0, -1, hwp::Gradient{1, 45, 0, 0, 10, {0xFF0000, 0x00FF00}, {}}, {}, 30, {1, 0, 0, 0, 30}},
+        {hwp::kFillColor | hwp::kFillGradient, 0x00FFEE, 0x111111, 3,
+         hwp::Gradient{2, 0, 20, 80, 0, {0x0000FF, 0x00FF00, 0xFF0000}, {0, 70, 100}}, {}, 50, {1, 0, 0, 0, 50}},
+        {hwp::kFillImage, hwp::kNoColor, 0, -1, {}, picture, 50, {0, 0, 0, 0}},
+        {hwp::kFillColor | hwp::kFillGradient | hwp::kFillImage, 0x808080, 0, -1,
+         hwp::Gradient{4, 90, 50, 50, 255, {1, 2, 3, 4}, {0, 33, 66, 100}}, picture, 64, {1, 0, 0, 0, 64}},
+    };
+    for (const hwp::Fill& fill : fills) {
+        hwp::BorderFillView view = hwp::SimpleBorderFill({1, 0, 0});
+        view.fillKinds = fill.kinds;
+        view.backgroundColor = fill.face;
+        view.patternColor = fill.patternColor;
+        view.patternKind = fill.pattern;
+        view.fillRest = hwp::FillRest(fill);
+        hwp::FindOrAddBorderFill(document, view);
+    }
 
     const hwp::Document back = hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(document));
     EXPECT_EQ(back.charShapes, document.charShapes);
