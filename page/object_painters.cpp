@@ -3,6 +3,7 @@
 #include "page/control_painters.h"
 #include "page/fill_painter.h"
 #include "page/inline_painters.h"
+#include "page/line_ends.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
@@ -568,11 +569,17 @@ void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::
     const double inset = pen.style() == Qt::NoPen || shape.kind == hwp::ShapeKind::Line ? 0.0 : pen.widthF() / 2;
     const bool closedKind = shape.kind == hwp::ShapeKind::Rectangle || shape.kind == hwp::ShapeKind::Ellipse;
     const QPainterPath path = ShapePath(shape, closedKind ? frame.adjusted(inset, inset, -inset, -inset) : frame);
+    const double unit = UnitsToPainter(scale);
+    const bool ends = HasLineEnds(shape, path);
+    if (shape.shadow)
+        PaintShadow(painter, path, *shape.shadow, !ends && shape.kind != hwp::ShapeKind::Line, pen, unit);
     if (shape.kind != hwp::ShapeKind::Line)
         PaintFill(painter, path, shape.brush, scale, FillImagesOf(document));
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(path);
+    painter.drawPath(ends ? WithinPointedEnds(path, shape.ends, pen, unit) : path);
+    if (ends)
+        PaintLineEnds(painter, path, shape.ends, pen, unit);
     painter.restore();
 }
 

@@ -132,13 +132,15 @@ hwp::Document DocumentHolding(const std::string& element)
                                                        {"Contents/section0.xml", section}}));
 }
 
+constexpr const char* kNoOutline = R"(<hp:lineShape color="#000000" width="0" style="NONE"/>)";
+
 // One drawn object of an HWPX section, 100 x 50 layout pixels, laid out as a character.
-hwp::Document DrawingDocument(const std::string& kind, const std::string& inside)
+hwp::Document DrawingDocument(const std::string& kind, const std::string& inside, const std::string& outline = kNoOutline)
 {
     const std::string element =
         "<hp:" + kind + R"( id="1" type="PIE"><hp:sz width="7500" height="3750"/><hp:pos treatAsChar="1"/>)"
-        R"(<hp:orgSz width="7500" height="3750"/><hp:curSz width="7500" height="3750"/>)"
-        R"(<hp:lineShape color="#000000" width="0" style="NONE"/>)" + inside + "</hp:" + kind + ">";
+        R"(<hp:orgSz width="7500" height="3750"/><hp:curSz width="7500" height="3750"/>)" +
+        outline + inside + "</hp:" + kind + ">";
     return DocumentHolding(element);
 }
 
@@ -189,7 +191,13 @@ TEST(Shapes, FillsArcsPolygonsAndCurvesPaintWhereTheirFileSays)
         std::vector<std::pair<QPoint, QColor>> pixels;   // in the object, from its top left
         int minDark = 0;                                   // stroked pixels along its middle row
         int maxDark = 1000;
+        std::string outline = kNoOutline;
     };
+    const QColor black(Qt::black), grey(128, 128, 128);
+    // A line 1 mm wide across the middle, with heads 3 times as wide.
+    const std::string arrowed = R"(<hp:lineShape color="#000000" width="283" style="SOLID" endCap="FLAT" )"
+                                R"(headStyle="ARROW" tailStyle="FILLED_BOX" headSz="MEDIUM_MEDIUM" )"
+                                R"(tailSz="MEDIUM_MEDIUM" headfill="1" tailfill="1"/>)";
     const std::vector<Case> cases = {
         {"a linear gradient runs from its first colour on the left to its second on the right", "rect",
          Gradation("LINEAR"), {{{3, 25}, red}, {{96, 25}, blue}}},
@@ -212,6 +220,14 @@ TEST(Shapes, FillsArcsPolygonsAndCurvesPaintWhereTheirFileSays)
                             R"(<hp:seg type="CURVE" x1="300" y1="1875" x2="3750" y2="300"/>)",
          {{{50, 25}, green}, {{1, 1}, white}, {{98, 48}, white}}},
         {"an outline-only rectangle leaves its inside blank", "rect", Brush("none"), {{{50, 25}, white}}},
+        {"a line's ends have their heads, an arrow at the start and a box at the end", "line",
+         R"(<hc:startPt x="0" y="1875"/><hc:endPt x="7500" y="1875"/>)",
+         {{{9, 22}, black}, {{9, 28}, black}, {{50, 21}, white}, {{99, 21}, black}, {{99, 29}, black}, {{50, 25}, black}},
+         95, 1000,
+         arrowed},
+        {"a shadow falls to the right and below, under the shape", "rect",
+         Brush("#0000FF") + R"(<hp:shadow type="PARELLEL_RIGHTBOTTOM" color="#808080" offsetX="300" offsetY="300" alpha="0"/>)",
+         {{{102, 52}, grey}, {{50, 25}, blue}, {{102, 1}, white}}},
         {"a rectangle turned a quarter stands upright about its centre", "rect",
          Brush("#00A000") + R"(<hp:rotationInfo angle="90" centerX="3750" centerY="1875"/><hp:renderingInfo>)"
                             R"(<hc:transMatrix e1="1" e2="0" e3="0" e4="0" e5="1" e6="0"/>)"
@@ -221,7 +237,7 @@ TEST(Shapes, FillsArcsPolygonsAndCurvesPaintWhereTheirFileSays)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto document = std::make_shared<const hwp::Document>(DrawingDocument(c.kind, c.inside));
+        const auto document = std::make_shared<const hwp::Document>(DrawingDocument(c.kind, c.inside, c.outline));
         ASSERT_TRUE(hwp::ReadShape(document->sections.at(0).paragraphs.at(0).controls.at(0)));
         const QImage image = PaintedAlone(document);
         for (const auto& [at, colour] : c.pixels) {
