@@ -373,6 +373,8 @@ private:
     hwp::Control Shape(const XmlNode& node, std::uint32_t componentId, int depth);
     hwp::Control Container(const XmlNode& node, int depth);
     std::optional<hwp::Control> Ole(const XmlNode& node, int depth);
+    std::pair<hwp::Control, hwp::Bytes> DrawingHead(const XmlNode& node, int depth, std::uint32_t componentId,
+                                                    bool sizedByZero);
     hwp::Control Furniture(const XmlNode& node, std::uint32_t ctrlId, hwp::Bytes head, int depth);
     void Keep(hwp::Paragraph& paragraph, const XmlNode& node, hwp::XmlPlace place);
     hwp::Control WithKept(hwp::Control control, const XmlNode& node) const;
@@ -879,18 +881,16 @@ hwp::Control SectionReader::Shape(const XmlNode& node, std::uint32_t componentId
     return control;
 }
 
-// A group: its component (no line or fill of its own) naming its members, then each
-// member's records one level down, its component's id written once and placed by its
-// own matrices. Members the model cannot draw are left out of the drawing; the element
-// goes back into a file whole.
-hwp::Control SectionReader::Container(const XmlNode& node, int depth)
+// A drawing control's header and caption, and its shape component for `componentId` up to
+// its outline, sized by the element's current size where it gives one (`sizedByZero`: a
+// size of 0 too).
+std::pair<hwp::Control, hwp::Bytes> SectionReader::DrawingHead(const XmlNode& node, int depth,
+                                                               std::uint32_t componentId, bool sizedByZero)
 {
-    if (depth > kMaxNesting)
-        Fail("groups nest deeper than " + std::to_string(kMaxNesting) + " levels");
     const hwp::ObjectProperties object = ObjectOf(node, m_bases);
     hwp::HwpUnit width = object.width;
     hwp::HwpUnit height = object.height;
-    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && size->Int(u"width") > 0) {
+    if (const XmlNode* size = node.Child(u"curSz"); size != nullptr && (sizedByZero || size->Int(u"width") > 0)) {
         width = Num<hwp::HwpUnit>(*size, u"width");
         height = Num<hwp::HwpUnit>(*size, u"height");
     }
@@ -899,8 +899,20 @@ hwp::Control SectionReader::Container(const XmlNode& node, int depth)
     control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
     const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
     control.records.insert(control.records.end(), caption.begin(), caption.end());
-    hwp::Bytes component = ShapeComponent(node, kContainerId, width, height, m_binIds);
+    hwp::Bytes component = ShapeComponent(node, componentId, width, height, m_binIds);
     component.resize(hwp::ShapeLineInfoAt(component, true));
+    return {std::move(control), std::move(component)};
+}
+
+// A group: its component (no line or fill of its own) naming its members, then each
+// member's records one level down, its component's id written once and placed by its
+// own matrices. Members the model cannot draw are left out of the drawing; the element
+// goes back into a file whole.
+hwp::Control SectionReader::Container(const XmlNode& node, int depth)
+{
+    if (depth > kMaxNesting)
+        Fail("groups nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    auto [control, component] = DrawingHead(node, depth, kContainerId, false);
     SetRenderingInfo(component, node);
     std::vector<hwp::ObjectRecord> members;
     std::vector<std::uint32_t> ids;
@@ -951,21 +963,8 @@ std::optional<hwp::Control> SectionReader::Ole(const XmlNode& node, int depth)
     const auto item = m_binIds.find(node.Attr(u"binaryItemIDRef"));
     if (item == m_binIds.end())
         return std::nullopt;
-    const hwp::ObjectProperties object = ObjectOf(node, m_bases);
-    hwp::HwpUnit width = object.width;
-    hwp::HwpUnit height = object.height;
     // Its current size as the element gives it: a member's may be 0, its matrices size it.
-    if (const XmlNode* size = node.Child(u"curSz")) {
-        width = Num<hwp::HwpUnit>(*size, u"width");
-        height = Num<hwp::HwpUnit>(*size, u"height");
-    }
-    hwp::Control control;
-    control.ctrlId = hwp::kDrawingCtrlId;
-    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteObjectProperties(hwp::kDrawingCtrlId, object)});
-    const std::vector<hwp::ObjectRecord> caption = Caption(node, depth);
-    control.records.insert(control.records.end(), caption.begin(), caption.end());
-    hwp::Bytes component = ShapeComponent(node, hwp::kOleComponentId, width, height, m_binIds);
-    component.resize(hwp::ShapeLineInfoAt(component, true));
+    auto [control, component] = DrawingHead(node, depth, hwp::kOleComponentId, true);
     control.records.push_back({hwp::tag::kShapeComponent, 1, std::move(component)});
     hwp::OleObject ole;
     const int aspect = Code(node.Attr(u"drawAspect"), {"CONTENT", "THUMB_NAIL", "ICON", "DOC_PRINT"});
