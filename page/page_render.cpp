@@ -367,7 +367,7 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
     std::vector<Section> sections(1);
     sections.front().page = document.Page();
     if (const auto& origin = document.OriginRef(); origin && !origin->sections.empty())
-        sections.front().columns = {origin->sections.front().columnCount, origin->sections.front().columnGap};
+        sections.front().columns = hwp::ColumnsOf(origin->sections.front());
     const QTextDocument& text = document.Text();
     for (QTextBlock block = text.begin().next(); block.isValid(); block = block.next()) {
         if (text.frameAt(block.position()) != text.rootFrame())
@@ -378,7 +378,7 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
             KeptSectionRef kept = SectionStartOf(format);
             std::optional<hwp::Columns> columns;
             if (kept) {
-                columns = hwp::Columns{kept->section.columnCount, kept->section.columnGap};
+                columns = hwp::ColumnsOf(kept->section);
             } else if (const KeptObjectRef object = columnsChange ? KeptObjectOf(format) : nullptr;
                        object && object->control.ctrlId == hwp::kCold) {
                 try {
