@@ -5,6 +5,7 @@
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
+#include "page/object_painters.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
 #include "page/text_items.h"
@@ -288,7 +289,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
-    SetColumns(section.columns.count, section.columns.gap);
+    SetColumns(section.columns);
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
     RepeatHeaderRows(*m_text);
@@ -407,17 +408,19 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
 
 PagedLayout::~PagedLayout() = default;
 
-void PagedLayout::SetColumns(int count, hwp::HwpUnit columnGap)
+void PagedLayout::SetColumns(const hwp::Columns& columns)
 {
+    const int count = columns.count;
     if (count < 2)
         return;
-    const std::int64_t gap = std::max<hwp::HwpUnit>(columnGap, 0);
+    const std::int64_t gap = std::max<hwp::HwpUnit>(columns.gap, 0);
     const std::int64_t width = (std::int64_t{m_page.BodyWidth()} - gap * (count - 1)) / count;
     if (width < 1000)   // columns narrower than 3.5 mm: the body as one
         return;
     m_columns = count;
     m_columnWidth = static_cast<hwp::HwpUnit>(width);
     m_columnGap = static_cast<hwp::HwpUnit>(gap);
+    m_columnLine = columns.line;
     // Each column is a page of the layout: a column break starts the next one.
     QTextCursor cursor(m_text.get());
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
@@ -427,6 +430,52 @@ void PagedLayout::SetColumns(int count, hwp::HwpUnit columnGap)
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
+    }
+}
+
+double PagedLayout::TextBottom(int layoutPage) const
+{
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const double top = layoutPage * bodyHeight;
+    const double end = top + bodyHeight;
+    const QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    double bottom = 0;
+    for (auto it = m_text->rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (const QTextFrame* frame = it.currentFrame()) {
+            const QRectF box = layout->frameBoundingRect(const_cast<QTextFrame*>(frame));
+            if (box.bottom() > top && box.top() < end)
+                bottom = std::max(bottom, std::min(box.bottom(), end) - top);
+            continue;
+        }
+        const QTextBlock block = it.currentBlock();
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= end)
+            break;
+        if (box.bottom() <= top - kPageEdgeHair || block.layout() == nullptr)
+            continue;
+        const double y = block.layout()->position().y();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            if (LayoutPageAt(y + line.y(), bodyHeight) == layoutPage)
+                bottom = std::max(bottom, std::min(y + line.y() + line.height(), end) - top);
+        }
+    }
+    return bottom;
+}
+
+void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
+{
+    if (m_columns < 2 || m_columnLine.kind == 0)
+        return;
+    double bottom = 0;
+    for (int column = 0; column < m_columns; ++column)
+        bottom = std::max(bottom, TextBottom(page * m_columns + column));
+    if (bottom <= 0)
+        return;
+    const double top = HwpUnitsToLayout(m_page.BodyTop());
+    for (int column = 1; column < m_columns; ++column) {
+        const double x = HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(column) - HwpUnitsToLayout(m_columnGap) / 2;
+        PaintRuledLine(painter, m_columnLine, QPointF(x, top), QPointF(x, top + bottom));
     }
 }
 
@@ -681,6 +730,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         BeginSheetBand(painter, top, dpi);
         m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
         PaintPlaced(painter, page, true);
+        PaintColumnLines(painter, page);
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
@@ -1016,6 +1066,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     m_furniture->Paint(painter, page,
                        QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
     PaintPlaced(painter, page, true);
+    PaintColumnLines(painter, page);
     for (int column = 0; column < m_columns; ++column) {
         painter.save();
         PaintColumn(painter, page * m_columns + column, ColumnLeft(column));

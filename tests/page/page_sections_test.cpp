@@ -6,6 +6,9 @@
 
 #include "document/hwp_mapping.h"
 #include "hwp/reader.h"
+#include "hwp/paragraph.h"
+#include "hwp/records.h"
+#include "hwp/section.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
 #include "page/text_items.h"
@@ -159,6 +162,68 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
     // The break survives a save.
     EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
               hwp::kBreakColumn);
+}
+
+// The file's line between the columns runs down the middle of the gap from the body's
+// top as far as the text goes on the page, in its colour, in page images and PDF alike;
+// a definition without one draws none.
+TEST_F(PageSections, TheLineBetweenColumnsRunsDownTheGapAsFarAsTheText)
+{
+    hwp::Document source = hwp::NewDocument();
+    auto& paragraphs = source.sections.front().paragraphs;
+    paragraphs.clear();
+    for (int i = 0; i < 30; ++i)
+        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    hwp::Section& section = source.sections.front();
+    section.columnCount = 2;
+    section.columnGap = 2268;   // 8 mm
+    hwp::Columns columns;
+    columns.count = 2;
+    columns.gap = 2268;
+    columns.line = {static_cast<std::uint8_t>(hwp::LineKind::Solid), 7, 0x0000FF};   // 0.5 mm, red
+    section.columnDef.code = 2;
+    section.columnDef.ctrlId = hwp::kCold;
+    section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+
+    for (const bool lined : {true, false}) {
+        if (!lined)
+            section.columnDef.records.front().data = hwp::WriteColumns(hwp::Columns{});
+        const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+        const double last = PageText(editor::PagedLayout(*document, editor::PageOutput::Vector), 0)
+                                .Where(QStringLiteral("단락 ") + QChar(u'가' + 29))
+                                .y();   // the last line's baseline
+        for (const editor::PageOutput output : {editor::PageOutput::Bitmap, editor::PageOutput::Pdf}) {
+            SCOPED_TRACE(std::string(lined ? "a red line" : "no line") +
+                         (output == editor::PageOutput::Pdf ? ", PDF" : ", page image"));
+            const editor::PagedLayout layout(*document, output);
+            ASSERT_EQ(layout.PageCount(), 1);
+            QImage image(layout.SheetPixelWidth(0, 96), layout.SheetPixelHeight(0, 96), QImage::Format_RGB32);
+            if (output == editor::PageOutput::Bitmap) {
+                layout.PaintBand(image, 0, 0, 96);
+            } else {
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                layout.PaintPage(painter, 0);
+            }
+            const editor::PageSetup& page = layout.PageOf(0);
+            const double gapMiddle =
+                editor::HwpUnitsToLayout(page.BodyLeft() + (page.BodyWidth() - 2268) / 2 + 2268 / 2);
+            const double top = editor::HwpUnitsToLayout(page.BodyTop());
+            ASSERT_GT(last, top);
+            const auto redAt = [&image](double x, double y) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const QColor pixel = image.pixelColor(static_cast<int>(x) + dx, static_cast<int>(y));
+                    if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
+                        return true;
+                }
+                return false;
+            };
+            EXPECT_EQ(redAt(gapMiddle, top + 2), lined) << "at the body's top";
+            EXPECT_EQ(redAt(gapMiddle, last - 2), lined) << "beside the last line";
+            EXPECT_FALSE(redAt(gapMiddle, last + 40)) << "below the text";
+            EXPECT_FALSE(redAt(gapMiddle - 30, (top + last) / 2)) << "only in the gap";
+        }
+    }
 }
 
 } // namespace
