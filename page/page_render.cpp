@@ -421,6 +421,7 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
     m_columnWidth = static_cast<hwp::HwpUnit>(width);
     m_columnGap = static_cast<hwp::HwpUnit>(gap);
     m_columnLine = columns.line;
+    m_columnsFromRight = columns.direction == 1;
     // Each column is a page of the layout: a column break starts the next one.
     QTextCursor cursor(m_text.get());
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
@@ -474,13 +475,16 @@ void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
         return;
     const double top = HwpUnitsToLayout(m_page.BodyTop());
     for (int column = 1; column < m_columns; ++column) {
-        const double x = HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(column) - HwpUnitsToLayout(m_columnGap) / 2;
+        const double x = HwpUnitsToLayout(m_page.BodyLeft() + std::int64_t{column} * (m_columnWidth + m_columnGap) -
+                                          m_columnGap / 2.0);
         PaintRuledLine(painter, m_columnLine, QPointF(x, top), QPointF(x, top + bottom));
     }
 }
 
 double PagedLayout::ColumnLeft(int column) const
 {
+    if (m_columnsFromRight)
+        column = m_columns - 1 - column;
     return HwpUnitsToLayout(std::int64_t{column} * (m_columnWidth + m_columnGap));
 }
 

@@ -183,6 +183,7 @@ private:
     hwp::HwpUnit m_columnWidth = 0;
     hwp::HwpUnit m_columnGap = 0;
     hwp::BorderLine m_columnLine;   // between the columns; kind 0: none
+    bool m_columnsFromRight = false;   // the first column on the right
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     // The stored lines of the blocks that held what they were read with when copied.

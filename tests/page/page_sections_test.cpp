@@ -159,6 +159,16 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
     EXPECT_NEAR(later.x(), right, 1.0) << "the 51st paragraph in the right column";
     const QPointF broken = PageText(layout, layout.PageCount() - 1).Where(QStringLiteral("단 나누기 뒤"));
     EXPECT_LT(broken.y(), editor::HwpUnitsToLayout(page.BodyTop() + 1500)) << "a column break starts its column";
+    // Columns the file sets from the right: the first one there.
+    hwp::Columns fromRight;
+    fromRight.direction = 1;
+    source.sections.front().columnDef.code = 2;
+    source.sections.front().columnDef.ctrlId = hwp::kCold;
+    source.sections.front().columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(fromRight)}};
+    const std::unique_ptr<editor::EditorDocument> mirrored = editor::ToEditorDocument(source);
+    const Written rightFirst = PageText(editor::PagedLayout(*mirrored, editor::PageOutput::Vector), 0);
+    EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 가")).x(), right, 1.0);
+    EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 ") + QChar(u'가' + 50)).x(), left, 1.0);
     // The break survives a save.
     EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
               hwp::kBreakColumn);
