@@ -290,6 +290,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
     SetColumns(section.columns);
+    m_balanced = m_balanced && section.cut < 0;   // a copy cut short has not its last sheet
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
     RepeatHeaderRows(*m_text);
@@ -301,6 +302,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     BreakBeforePushedParagraphs();
+    BalanceLastColumns();
     DropMarginsBeforePageBreaks(*m_text);
     const std::unordered_set<const StoredLines*> none;
     const std::unordered_set<const StoredLines*>& kept = breaks == StoredBreaks::Follow ? m_heldLines : none;
@@ -422,6 +424,7 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
     m_columnGap = static_cast<hwp::HwpUnit>(gap);
     m_columnLine = columns.line;
     m_columnsFromRight = columns.direction == 1;
+    m_balanced = columns.kind == hwp::Columns::kDistributed;
     // Each column is a page of the layout: a column break starts the next one.
     QTextCursor cursor(m_text.get());
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
@@ -811,6 +814,70 @@ void PagedLayout::BreakBeforePushedParagraphs()
             continue;
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+void PagedLayout::BalanceLastColumns()
+{
+    if (!m_balanced || m_columns < 2)
+        return;
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    m_text->documentLayout()->documentSize();
+    const int pages = std::max(1, m_text->pageCount());
+    const int first = (pages - 1) / m_columns * m_columns;   // the last sheet's first column
+    // The sheet's text as if it ran down one column: each column's text after the ones before.
+    std::vector<double> offsets{0};
+    for (int column = 0; column < m_columns; ++column)
+        offsets.push_back(offsets.back() + TextBottom(first + column));
+    const double total = offsets.back();
+    // Where each top-level paragraph starting on the sheet would begin in that one column.
+    std::vector<std::pair<double, QTextBlock>> starts;
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        if (InCell(block) || block.layout() == nullptr || block.layout()->lineCount() == 0)
+            continue;
+        const double top = FirstLineTop(block);
+        const int page = LayoutPageAt(top, bodyHeight);
+        if (page < first)
+            continue;
+        if ((block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0 && page > first)
+            return;   // the file breaks the columns itself
+        starts.emplace_back(offsets[page - first] + std::max(0.0, top - page * bodyHeight), block);
+    }
+    // Before each column but the first, the first paragraph that starts at its share: the
+    // first columns take what does not share out evenly.
+    std::vector<QTextBlock> breaks;
+    double previous = 0;
+    std::size_t next = 0;
+    for (int column = 1; column < m_columns; ++column) {
+        const double share = total * column / m_columns;
+        std::optional<std::size_t> best;   // the first that starts at its share or below it
+        for (std::size_t i = next; i < starts.size() && !best; ++i) {
+            if (starts[i].first > previous && starts[i].first >= share - kPageEdgeHair)
+                best = i;
+        }
+        if (!best || starts[*best].first - previous > bodyHeight - kPageEdgeHair)
+            return;   // no paragraph to start the column with, or one column would overflow
+        breaks.push_back(starts[*best].second);
+        previous = starts[*best].first;
+        next = *best + 1;
+    }
+    if (total - previous > bodyHeight - kPageEdgeHair)
+        return;
+    QTextCursor cursor(m_text.get());
+    std::vector<std::pair<int, QTextBlockFormat>> before;
+    for (const QTextBlock& block : breaks) {
+        QTextBlockFormat format = block.blockFormat();
+        before.emplace_back(block.position(), format);
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+    m_text->documentLayout()->documentSize();
+    if (m_text->pageCount() <= first + m_columns)
+        return;
+    for (const auto& [position, format] : before) {   // the text ran onto another sheet: as it was
+        cursor.setPosition(position);
         cursor.setBlockFormat(format);
     }
 }

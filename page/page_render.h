@@ -166,6 +166,10 @@ private:
     // Paragraphs whose objects push their text down start a page where the object would
     // not fit above the text on the page the text starts.
     void BreakBeforePushedParagraphs();
+    // Distributed columns end level on the last sheet: a paragraph starts each column but
+    // the first where its share of the sheet's text begins, when the columns then still
+    // hold what they would hold. Paragraphs are not split between columns.
+    void BalanceLastColumns();
     // Once laid out: the lines of paragraphs laid out anew go around the objects the text
     // goes around and below those it goes above and below (placed_objects.h); paragraphs
     // that hold their stored lines (`held`) already do. True when the room the lines take
@@ -184,6 +188,7 @@ private:
     hwp::HwpUnit m_columnGap = 0;
     hwp::BorderLine m_columnLine;   // between the columns; kind 0: none
     bool m_columnsFromRight = false;   // the first column on the right
+    bool m_balanced = false;           // distributed columns: level on the last sheet
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     // The stored lines of the blocks that held what they were read with when copied.

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -233,6 +235,52 @@ TEST_F(PageSections, TheLineBetweenColumnsRunsDownTheGapAsFarAsTheText)
             EXPECT_FALSE(redAt(gapMiddle, last + 40)) << "below the text";
             EXPECT_FALSE(redAt(gapMiddle - 30, (top + last) / 2)) << "only in the gap";
         }
+    }
+}
+
+// Distributed columns end level on the section's last sheet, paragraph by paragraph,
+// on as many sheets as newspaper columns take; newspaper columns fill one after another.
+TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
+{
+    struct Case {
+        int paragraphs;
+        std::uint16_t columns;
+    };
+    for (const Case c : {Case{30, 2}, Case{30, 3}, Case{7, 3}, Case{130, 2}}) {
+        hwp::Document source = hwp::NewDocument();
+        auto& paragraphs = source.sections.front().paragraphs;
+        paragraphs.clear();
+        for (int i = 0; i < c.paragraphs; ++i)
+            paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+        hwp::Section& section = source.sections.front();
+        section.columnCount = c.columns;
+        section.columnGap = 1134;
+        std::vector<int> perColumn[2];   // lines in each column of the last sheet: newspaper, distributed
+        int pages[2] = {0, 0};
+        for (const std::uint8_t kind : {hwp::Columns::kNormal, hwp::Columns::kDistributed}) {
+            hwp::Columns columns;
+            columns.kind = kind;
+            section.columnDef.code = 2;
+            section.columnDef.ctrlId = hwp::kCold;
+            section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+            const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+            const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+            pages[kind] = layout.PageCount();
+            const editor::PageSetup& page = layout.PageOf(0);
+            const double step = editor::HwpUnitsToLayout((page.BodyWidth() + 1134) / c.columns);
+            perColumn[kind].assign(c.columns, 0);
+            for (const auto& [at, item] : PageText(layout, pages[kind] - 1).items) {
+                const int column = static_cast<int>((at.x() - editor::HwpUnitsToLayout(page.BodyLeft()) + 2) / step);
+                if (item.contains(QStringLiteral("단락")) && column >= 0 && column < c.columns)
+                    ++perColumn[kind][column];
+            }
+        }
+        SCOPED_TRACE(std::to_string(c.paragraphs) + " paragraphs in " + std::to_string(c.columns) + " columns");
+        EXPECT_EQ(pages[1], pages[0]);
+        const auto [fewest, most] = std::minmax_element(perColumn[1].begin(), perColumn[1].end());
+        EXPECT_LE(*most - *fewest, 1) << "distributed";
+        EXPECT_GE(perColumn[1].front(), perColumn[1].back()) << "the first columns take the odd lines";
+        EXPECT_GT(perColumn[0].front() - perColumn[0].back(), 1) << "newspaper";
     }
 }
 
