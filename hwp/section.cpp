@@ -117,10 +117,13 @@ Control SectionDefFor(const Section& section)
     return control;
 }
 
-// ---- column definition
-
 }  // namespace
 
+// ---- column definition
+
+// The header: id, property (kind bits 0-1, count 2-9, direction 10-11, equal widths 12),
+// gap, then with equal widths a second property word, else each column's width and the
+// gap after it as shares; the separator's kind, width and colour.
 Columns ReadColumns(const Control& control)
 {
     if (control.records.empty())
@@ -129,40 +132,122 @@ Columns ReadColumns(const Control& control)
     in.U32();   // id
     const std::uint16_t property = in.U16();
     Columns columns;
+    columns.kind = static_cast<std::uint8_t>(property & 3);
     columns.count = static_cast<std::uint16_t>(std::max(1, (property >> 2) & 0xFF));
+    columns.direction = static_cast<std::uint8_t>((property >> 10) & 3);
+    columns.sameWidth = (property & 0x1000) != 0;
+    columns.otherBits = static_cast<std::uint16_t>(property & 0xE000);
     columns.gap = in.I16();
+    // A lone column has one word whatever the flag says, as files hold it.
+    const bool same = columns.sameWidth || columns.count == 1;
+    if (in.Remaining() < (same ? 2u : 4u * columns.count) + 6)
+        return columns;   // an early record: no widths and no line
+    if (same) {
+        columns.property2 = in.U16();
+    } else {
+        for (int i = 0; i < 2 * columns.count; ++i)
+            columns.shares.push_back(in.U16());
+    }
+    columns.line.kind = in.U8();
+    columns.line.width = in.U8();
+    columns.line.color = in.U32();
+    const std::string_view rest = in.Take(in.Remaining());
+    columns.rest.assign(rest.begin(), rest.end());
+    return columns;
+}
+
+Bytes WriteColumns(const Columns& columns)
+{
+    const auto count = static_cast<std::uint16_t>(std::clamp<int>(columns.count, 1, 255));
+    const bool widths = !columns.sameWidth && count > 1 && columns.shares.size() == 2u * count;
+    const bool same = !widths && (columns.sameWidth || count > 1);
+    ByteWriter out;
+    out.U32(kCold);
+    out.U16(static_cast<std::uint16_t>((columns.kind & 3) | (count << 2) | ((columns.direction & 3) << 10) |
+                                       (same ? 0x1000 : 0) | (columns.otherBits & 0xE000)));
+    out.I16(static_cast<std::int16_t>(std::clamp<HwpUnit>(columns.gap, 0, 32767)));
+    if (!widths) {
+        out.U16(columns.property2);
+    } else {
+        for (std::uint16_t share : columns.shares)
+            out.U16(share);
+    }
+    out.U8(columns.line.kind);
+    out.U8(columns.line.width);
+    out.U32(columns.line.color);
+    out.Raw(columns.rest);
+    return ToBytes(out.Data());
+}
+
+std::vector<std::pair<HwpUnit, HwpUnit>> ColumnSpans(const Columns& columns, HwpUnit bodyWidth)
+{
+    const int count = std::clamp<int>(columns.count, 1, 255);
+    const std::int64_t body = std::max<HwpUnit>(bodyWidth, 0);
+    std::vector<std::pair<HwpUnit, HwpUnit>> spans;
+    if (!columns.sameWidth && columns.shares.size() == 2u * count && count > 1) {
+        std::int64_t at = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::int64_t width = body * columns.shares[2 * i] / 32768;
+            spans.emplace_back(static_cast<HwpUnit>(at), static_cast<HwpUnit>(width));
+            at += width + body * columns.shares[2 * i + 1] / 32768;
+        }
+    } else {
+        const std::int64_t gap = std::max<HwpUnit>(columns.gap, 0);
+        const std::int64_t width = std::max<std::int64_t>((body - gap * (count - 1)) / count, 0);
+        for (int i = 0; i < count; ++i)
+            spans.emplace_back(static_cast<HwpUnit>(i * (width + gap)), static_cast<HwpUnit>(width));
+    }
+    if (columns.direction == 1) {   // the first column on the right
+        for (auto& [left, width] : spans)
+            left = static_cast<HwpUnit>(body - left - width);
+    }
+    return spans;
+}
+
+Columns ColumnsOf(const Section& section)
+{
+    const auto count = static_cast<std::uint16_t>(std::clamp<int>(section.columnCount, 1, 255));
+    const auto gap = static_cast<std::int16_t>(std::clamp<HwpUnit>(section.columnGap, 0, 32767));
+    Columns columns;
+    if (!section.columnDef.records.empty() && section.columnDef.ctrlId == kCold) {
+        try {
+            columns = ReadColumns(section.columnDef);
+        } catch (const HwpError&) {
+            columns = {};   // unreadable: new columns of equal width
+        }
+    }
+    if (columns.count != count) {   // the widths were for other columns
+        columns.shares.clear();
+        columns.sameWidth = true;
+    }
+    columns.count = count;
+    columns.gap = gap;
     return columns;
 }
 
 namespace {
 
-// The column definition to write: as read while it says what the section says (its
-// widths, lines and kind stay), else new columns of equal width.
+// The column definition to write: as read while it says what the section says, else
+// with the section's count and gap patched in (kind and line stay).
 Control ColumnDefFor(const Section& section)
 {
-    const auto count = static_cast<std::uint16_t>(std::clamp<int>(section.columnCount, 1, 255));
-    const auto gap = static_cast<std::int16_t>(std::clamp<HwpUnit>(section.columnGap, 0, 32767));
+    const Columns columns = ColumnsOf(section);
+    Control control;
     if (!section.columnDef.records.empty() && section.columnDef.ctrlId == kCold) {
         try {
             const Columns read = ReadColumns(section.columnDef);
-            if (read.count == count && read.gap == gap)
+            if (read.count == columns.count && read.gap == columns.gap)
                 return section.columnDef;
+            control = section.columnDef;
         } catch (const HwpError&) {
             // unreadable: written anew below
         }
     }
-    Control control;
     control.code = 2;
     control.ctrlId = kCold;
-    ByteWriter cold;
-    cold.U32(kCold);
-    cold.U16(static_cast<std::uint16_t>((count << 2) | (1u << 12)));   // normal columns of equal width
-    cold.I16(gap);
-    cold.U16(0);
-    cold.U8(0);
-    cold.U8(0);
-    cold.U32(0);
-    control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, ToBytes(cold.Data())});
+    if (control.records.empty())
+        control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, {}});
+    control.records.front().data = WriteColumns(columns);
     return control;
 }
 

@@ -7,15 +7,23 @@
 #include <optional>
 
 #include "hwp/document.h"
+#include "hwp/section.h"
 #include "hwpx/xml.h"
 
 namespace hwpx {
 
+// The columns a column element describes; unequal widths as shares of their sum (32768
+// in the word processor's files).
+hwp::Columns ColumnsOf(const XmlNode& colPr);
+
 // The control a column element stands for, its character code set.
 hwp::Control ReadColumnsElement(const XmlNode& colPr);
 
-// Writes `<hp:ctrl>` holding the control's column element, unequal widths as shares of
-// `bodyWidth`; false (nothing written) for another control or a damaged one.
+// Writes the column element, unequal widths as their shares of 32768.
+void WriteColumnsElement(QXmlStreamWriter& out, const hwp::Columns& columns);
+
+// Writes `<hp:ctrl>` holding the control's column element; false (nothing written) for
+// another control or a damaged one. The widths do not depend on `bodyWidth`.
 bool WriteColumnsElement(QXmlStreamWriter& out, const hwp::Control& control, hwp::HwpUnit bodyWidth);
 
 }  // namespace hwpx

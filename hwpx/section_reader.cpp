@@ -556,6 +556,7 @@ void SectionReader::Ctrl(const XmlNode& ctrl, hwp::Paragraph& paragraph, hwp::Se
             section->columnCount = std::clamp<std::uint16_t>(Num<std::uint16_t>(child, u"colCount", 1), 1, 255);
             section->columnGap = Num<hwp::HwpUnit>(child, u"sameGap");
             section->hwpxColumnsXml = KeptXml(child, m_root);
+            section->columnDef = ReadColumnsElement(child);   // its kind, widths and line for print
             m_units.Control();
             SetSectionBases(*section, paragraph);
         } else if (child.name == u"colPr") {

@@ -355,12 +355,7 @@ void SectionWriter::SectionDefinition(const hwp::Section& section)
     m_out.writeEndElement();
     m_out.writeEndElement();
     m_out.writeStartElement(kParagraphNs, QStringLiteral("ctrl"));
-    m_out.writeEmptyElement(kParagraphNs, QStringLiteral("colPr"));
-    m_out.writeAttribute(QStringLiteral("type"), QStringLiteral("NEWSPAPER"));
-    m_out.writeAttribute(QStringLiteral("layout"), QStringLiteral("LEFT"));
-    m_out.writeAttribute(QStringLiteral("colCount"), Number(section.columnCount));
-    m_out.writeAttribute(QStringLiteral("sameSz"), QStringLiteral("1"));
-    m_out.writeAttribute(QStringLiteral("sameGap"), Number(section.columnGap));
+    WriteColumnsElement(m_out, hwp::ColumnsOf(section));   // kind, widths and line kept
     m_out.writeEndElement();
 }
 

@@ -1406,6 +1406,13 @@ std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
     return LayOutCellText(base, cell, width, device, height);
 }
 
+void PaintRuledLine(QPainter& painter, const hwp::BorderLine& line, QPointF from, QPointF to)
+{
+    painter.save();
+    PaintBorderLine(painter, line, from, to, UnitsToPainter(hwp::BorderLineWidth(line.width)), DevicePixel(painter));
+    painter.restore();
+}
+
 namespace {
 // Whatever program links these painters lays out with them (document/kept_objects.h).
 const bool kPaintersHandedOver = (SetPainterRegistration(&RegisterObjectPainters), true);

@@ -8,10 +8,15 @@
 
 #include "hwp/document.h"
 
+#include "hwp/border_fill.h"
+
+#include <QPointF>
+
 #include <memory>
 #include <vector>
 
 class QPaintDevice;
+class QPainter;
 
 namespace editor {
 
@@ -22,6 +27,10 @@ class EditorDocument;
 std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
                                                  const std::vector<hwp::Paragraph>& paragraphs, double width,
                                                  QPaintDevice& device, double& height);
+
+// A ruling line of the file's kind, width and colour from `from` to `to` (layout pixels),
+// at least a device pixel wide.
+void PaintRuledLine(QPainter& painter, const hwp::BorderLine& line, QPointF from, QPointF to);
 
 // Registers the three painters, replacing what was registered for their ids.
 // InstallKeptObjectHandler calls it once for the program.

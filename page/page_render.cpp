@@ -5,6 +5,7 @@
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
+#include "page/object_painters.h"
 #include "page/page_furniture.h"
 #include "page/page_glyphs.h"
 #include "page/text_items.h"
@@ -288,7 +289,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
-    SetColumns(section.columns.count, section.columns.gap);
+    SetColumns(section.columns);
+    m_balanced = m_balanced && section.cut < 0;   // a copy cut short has not its last sheet
     m_text->setPageSize(QSizeF(HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()),
                                HwpUnitsToLayout(m_page.BodyHeight())));
     RepeatHeaderRows(*m_text);
@@ -300,6 +302,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
     BreakBeforePushedParagraphs();
+    BalanceLastColumns();
     DropMarginsBeforePageBreaks(*m_text);
     const std::unordered_set<const StoredLines*> none;
     const std::unordered_set<const StoredLines*>& kept = breaks == StoredBreaks::Follow ? m_heldLines : none;
@@ -367,7 +370,7 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
     std::vector<Section> sections(1);
     sections.front().page = document.Page();
     if (const auto& origin = document.OriginRef(); origin && !origin->sections.empty())
-        sections.front().columns = {origin->sections.front().columnCount, origin->sections.front().columnGap};
+        sections.front().columns = hwp::ColumnsOf(origin->sections.front());
     const QTextDocument& text = document.Text();
     for (QTextBlock block = text.begin().next(); block.isValid(); block = block.next()) {
         if (text.frameAt(block.position()) != text.rootFrame())
@@ -378,7 +381,7 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
             KeptSectionRef kept = SectionStartOf(format);
             std::optional<hwp::Columns> columns;
             if (kept) {
-                columns = hwp::Columns{kept->section.columnCount, kept->section.columnGap};
+                columns = hwp::ColumnsOf(kept->section);
             } else if (const KeptObjectRef object = columnsChange ? KeptObjectOf(format) : nullptr;
                        object && object->control.ctrlId == hwp::kCold) {
                 try {
@@ -407,17 +410,21 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
 
 PagedLayout::~PagedLayout() = default;
 
-void PagedLayout::SetColumns(int count, hwp::HwpUnit columnGap)
+void PagedLayout::SetColumns(const hwp::Columns& columns)
 {
+    const int count = columns.count;
     if (count < 2)
         return;
-    const std::int64_t gap = std::max<hwp::HwpUnit>(columnGap, 0);
+    const std::int64_t gap = std::max<hwp::HwpUnit>(columns.gap, 0);
     const std::int64_t width = (std::int64_t{m_page.BodyWidth()} - gap * (count - 1)) / count;
     if (width < 1000)   // columns narrower than 3.5 mm: the body as one
         return;
     m_columns = count;
     m_columnWidth = static_cast<hwp::HwpUnit>(width);
     m_columnGap = static_cast<hwp::HwpUnit>(gap);
+    m_columnLine = columns.line;
+    m_columnsFromRight = columns.direction == 1;
+    m_balanced = columns.kind == hwp::Columns::kDistributed;
     // Each column is a page of the layout: a column break starts the next one.
     QTextCursor cursor(m_text.get());
     for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
@@ -430,8 +437,57 @@ void PagedLayout::SetColumns(int count, hwp::HwpUnit columnGap)
     }
 }
 
+double PagedLayout::TextBottom(int layoutPage) const
+{
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const double top = layoutPage * bodyHeight;
+    const double end = top + bodyHeight;
+    const QAbstractTextDocumentLayout* layout = m_text->documentLayout();
+    double bottom = 0;
+    for (auto it = m_text->rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (const QTextFrame* frame = it.currentFrame()) {
+            const QRectF box = layout->frameBoundingRect(const_cast<QTextFrame*>(frame));
+            if (box.bottom() > top && box.top() < end)
+                bottom = std::max(bottom, std::min(box.bottom(), end) - top);
+            continue;
+        }
+        const QTextBlock block = it.currentBlock();
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= end)
+            break;
+        if (box.bottom() <= top - kPageEdgeHair || block.layout() == nullptr)
+            continue;
+        const double y = block.layout()->position().y();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            if (LayoutPageAt(y + line.y(), bodyHeight) == layoutPage)
+                bottom = std::max(bottom, std::min(y + line.y() + line.height(), end) - top);
+        }
+    }
+    return bottom;
+}
+
+void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
+{
+    if (m_columns < 2 || m_columnLine.kind == 0)
+        return;
+    double bottom = 0;
+    for (int column = 0; column < m_columns; ++column)
+        bottom = std::max(bottom, TextBottom(page * m_columns + column));
+    if (bottom <= 0)
+        return;
+    const double top = HwpUnitsToLayout(m_page.BodyTop());
+    for (int column = 1; column < m_columns; ++column) {
+        const double x = HwpUnitsToLayout(m_page.BodyLeft() + std::int64_t{column} * (m_columnWidth + m_columnGap) -
+                                          m_columnGap / 2.0);
+        PaintRuledLine(painter, m_columnLine, QPointF(x, top), QPointF(x, top + bottom));
+    }
+}
+
 double PagedLayout::ColumnLeft(int column) const
 {
+    if (m_columnsFromRight)
+        column = m_columns - 1 - column;
     return HwpUnitsToLayout(std::int64_t{column} * (m_columnWidth + m_columnGap));
 }
 
@@ -681,6 +737,7 @@ void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
         BeginSheetBand(painter, top, dpi);
         m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
         PaintPlaced(painter, page, true);
+        PaintColumnLines(painter, page);
     }
     for (int column = 0; column < m_columns; ++column)
         PaintColumnBand(image, page * m_columns + column, ColumnLeft(column), top, dpi);
@@ -757,6 +814,70 @@ void PagedLayout::BreakBeforePushedParagraphs()
             continue;
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+void PagedLayout::BalanceLastColumns()
+{
+    if (!m_balanced || m_columns < 2)
+        return;
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    m_text->documentLayout()->documentSize();
+    const int pages = std::max(1, m_text->pageCount());
+    const int first = (pages - 1) / m_columns * m_columns;   // the last sheet's first column
+    // The sheet's text as if it ran down one column: each column's text after the ones before.
+    std::vector<double> offsets{0};
+    for (int column = 0; column < m_columns; ++column)
+        offsets.push_back(offsets.back() + TextBottom(first + column));
+    const double total = offsets.back();
+    // Where each top-level paragraph starting on the sheet would begin in that one column.
+    std::vector<std::pair<double, QTextBlock>> starts;
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        if (InCell(block) || block.layout() == nullptr || block.layout()->lineCount() == 0)
+            continue;
+        const double top = FirstLineTop(block);
+        const int page = LayoutPageAt(top, bodyHeight);
+        if (page < first)
+            continue;
+        if ((block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0 && page > first)
+            return;   // the file breaks the columns itself
+        starts.emplace_back(offsets[page - first] + std::max(0.0, top - page * bodyHeight), block);
+    }
+    // Before each column but the first, the first paragraph that starts at its share: the
+    // first columns take what does not share out evenly.
+    std::vector<QTextBlock> breaks;
+    double previous = 0;
+    std::size_t next = 0;
+    for (int column = 1; column < m_columns; ++column) {
+        const double share = total * column / m_columns;
+        std::optional<std::size_t> best;   // the first that starts at its share or below it
+        for (std::size_t i = next; i < starts.size() && !best; ++i) {
+            if (starts[i].first > previous && starts[i].first >= share - kPageEdgeHair)
+                best = i;
+        }
+        if (!best || starts[*best].first - previous > bodyHeight - kPageEdgeHair)
+            return;   // no paragraph to start the column with, or one column would overflow
+        breaks.push_back(starts[*best].second);
+        previous = starts[*best].first;
+        next = *best + 1;
+    }
+    if (total - previous > bodyHeight - kPageEdgeHair)
+        return;
+    QTextCursor cursor(m_text.get());
+    std::vector<std::pair<int, QTextBlockFormat>> before;
+    for (const QTextBlock& block : breaks) {
+        QTextBlockFormat format = block.blockFormat();
+        before.emplace_back(block.position(), format);
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+    m_text->documentLayout()->documentSize();
+    if (m_text->pageCount() <= first + m_columns)
+        return;
+    for (const auto& [position, format] : before) {   // the text ran onto another sheet: as it was
+        cursor.setPosition(position);
         cursor.setBlockFormat(format);
     }
 }
@@ -1016,6 +1137,7 @@ void PagedLayout::PaintPage(QPainter& painter, int page) const
     m_furniture->Paint(painter, page,
                        QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
     PaintPlaced(painter, page, true);
+    PaintColumnLines(painter, page);
     for (int column = 0; column < m_columns; ++column) {
         painter.save();
         PaintColumn(painter, page * m_columns + column, ColumnLeft(column));

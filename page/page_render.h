@@ -18,6 +18,7 @@
 #pragma once
 
 #include "document/editor_document.h"
+#include "hwp/section.h"
 #include "page/placed_objects.h"
 #include "page/stored_breaks.h"
 
@@ -143,8 +144,14 @@ private:
     double ColumnLeft(int column) const;
     // The part of the layout that layout page `layoutPage` shows, in layout coordinates.
     QRectF ColumnBody(int layoutPage) const;
-    // Lays the section out in `count` columns `gap` apart, when they fit.
-    void SetColumns(int count, hwp::HwpUnit gap);
+    // Lays the section out in its columns, when they fit.
+    void SetColumns(const hwp::Columns& columns);
+    // How far down the body the text of layout page `layoutPage` reaches (layout pixels
+    // from the body's top; 0 for none).
+    double TextBottom(int layoutPage) const;
+    // The lines between the columns of page `page`, on `painter` in layout pixels from the
+    // sheet's corner.
+    void PaintColumnLines(QPainter& painter, int page) const;
 
     // Where the placed objects lie: the page of the section and the rect on its sheet.
     struct PlacedOnSheet {
@@ -159,6 +166,10 @@ private:
     // Paragraphs whose objects push their text down start a page where the object would
     // not fit above the text on the page the text starts.
     void BreakBeforePushedParagraphs();
+    // Distributed columns end level on the last sheet: a paragraph starts each column but
+    // the first where its share of the sheet's text begins, when the columns then still
+    // hold what they would hold. Paragraphs are not split between columns.
+    void BalanceLastColumns();
     // Once laid out: the lines of paragraphs laid out anew go around the objects the text
     // goes around and below those it goes above and below (placed_objects.h); paragraphs
     // that hold their stored lines (`held`) already do. True when the room the lines take
@@ -175,6 +186,9 @@ private:
     int m_columns = 1;
     hwp::HwpUnit m_columnWidth = 0;
     hwp::HwpUnit m_columnGap = 0;
+    hwp::BorderLine m_columnLine;   // between the columns; kind 0: none
+    bool m_columnsFromRight = false;   // the first column on the right
+    bool m_balanced = false;           // distributed columns: level on the last sheet
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
     // The stored lines of the blocks that held what they were read with when copied.

@@ -1,7 +1,9 @@
 // Reading what the writer wrote gives back the same model.
 #include <gtest/gtest.h>
 
+#include "hwp/paragraph.h"
 #include "hwp/reader.h"
+#include "hwp/section.h"
 #include "hwp/writer.h"
 #include "hwp_testing.h"
 #include "support/text.h"
@@ -171,6 +173,91 @@ TEST(HwpRoundTrip, LongParagraphsAndManySectionsRoundTrip)
     hwp::Document read = RoundTrip(document);
     document.version = read.version;
     EXPECT_EQ(read, document);
+}
+
+// The section's column definition and those of paragraphs that change the columns.
+std::vector<const hwp::Control*> ColumnDefinitions(const hwp::Document& document)
+{
+    std::vector<const hwp::Control*> found;
+    for (const hwp::Section& section : document.sections) {
+        if (!section.columnDef.records.empty())
+            found.push_back(&section.columnDef);
+        for (const hwp::Paragraph& paragraph : section.paragraphs) {
+            for (const hwp::Control& control : paragraph.controls) {
+                if (control.ctrlId == hwp::kCold)
+                    found.push_back(&control);
+            }
+        }
+    }
+    return found;
+}
+
+// The word processor's column definitions read as their bytes say (equal and unequal
+// widths, lines of a kind, width and colour) and go back byte for byte, alone and in the
+// rewritten file; a definition the section changes keeps its kind and line.
+TEST(HwpRoundTrip, ColumnDefinitionsReadAsTheFilesHoldThemAndWriteBackByteForByte)
+{
+    const std::string folder = SamplesFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "no sample documents";
+    struct Expected {
+        std::uint16_t count;
+        hwp::HwpUnit gap;
+        std::vector<std::uint16_t> shares;
+        hwp::BorderLine line;
+    };
+    const hwp::BorderLine none{0, 0, 0}, noneThin{0, 1, 0}, thin{1, 1, 0}, red{1, 2, 0x0000FF};
+    const std::pair<const char*, std::vector<Expected>> cases[] = {
+        {"multicolumns.hwp", {{1, 2268, {}, noneThin}, {2, 2268, {}, thin}, {3, 1134, {}, thin}}},
+        {"multicolumns-widths.hwp",
+         {{1, 0, {}, red}, {2, 0, {15291, 1744, 15733, 0}, red}, {3, 0, {10336, 870, 10336, 434, 10792, 0}, red}}},
+        {"multicolumns-in-common-controls.hwp", {{1, 0, {}, none}}},
+    };
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file);
+        const hwp::Document document = hwp::ReadDocument(folder + "/" + file);
+        const std::vector<const hwp::Control*> definitions = ColumnDefinitions(document);
+        ASSERT_EQ(definitions.size(), expected.size());
+        for (std::size_t i = 0; i < definitions.size(); ++i) {
+            SCOPED_TRACE("definition " + std::to_string(i));
+            const hwp::Columns columns = hwp::ReadColumns(*definitions[i]);
+            EXPECT_EQ(columns.kind, hwp::Columns::kNormal);
+            EXPECT_EQ(columns.count, expected[i].count);
+            EXPECT_EQ(columns.gap, expected[i].gap);
+            EXPECT_EQ(columns.shares, expected[i].shares);
+            EXPECT_EQ(columns.sameWidth, expected[i].shares.empty());
+            EXPECT_EQ(columns.line, expected[i].line);
+            EXPECT_EQ(hwp::WriteColumns(columns), definitions[i]->records.front().data);
+            if (!columns.shares.empty()) {
+                // Widths and gaps take the body whole, the first column at its left edge.
+                const auto spans = hwp::ColumnSpans(columns, 42520);
+                ASSERT_EQ(spans.size(), columns.count);
+                EXPECT_EQ(spans.front().first, 0);
+                EXPECT_NEAR(spans.back().first + spans.back().second, 42520, columns.count);
+                hwp::Columns fromRight = columns;
+                fromRight.direction = 1;
+                EXPECT_EQ(hwp::ColumnSpans(fromRight, 42520).front().first + spans.front().second, 42520)
+                    << "the first column at the right edge";
+            }
+        }
+        const hwp::Document rewritten = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+        const std::vector<const hwp::Control*> again = ColumnDefinitions(rewritten);
+        ASSERT_EQ(again.size(), definitions.size());
+        for (std::size_t i = 0; i < again.size(); ++i)
+            EXPECT_EQ(again[i]->records, definitions[i]->records) << "definition " << i;
+
+        // Two equal columns 5 mm apart where the file had others: the line and kind stay.
+        hwp::Document changed = document;
+        changed.sections.front().columnDef = *definitions.back();
+        changed.sections.front().columnCount = 2;
+        changed.sections.front().columnGap = 1417;
+        const hwp::Columns patched =
+            hwp::ReadColumns(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(changed)).sections.front().columnDef);
+        EXPECT_EQ(patched.count, 2);
+        EXPECT_EQ(patched.gap, 1417);
+        EXPECT_TRUE(patched.shares.empty()) << "widths that were for other columns";
+        EXPECT_EQ(patched.line, expected.back().line);
+    }
 }
 
 }  // namespace

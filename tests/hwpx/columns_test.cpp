@@ -35,7 +35,7 @@ TEST(HwpxColumns, AColumnChangeInsideASectionGoesThroughHwpxAsItWas)
         {"two equal columns 8 mm apart with a solid line", {0x08, 0x10, 0xDC, 0x08, 0, 0, 1, 1, 0, 0, 0, 0},
          R"(colCount="2" sameSz="1" sameGap="2268"><hp:colLine type="SOLID" width="0.12 mm" color="#000000"/>)"},
         {"two unequal columns, shares of the body, a red line", {0x08, 0, 0, 0, 0xBB, 0x3B, 0xD0, 0x06, 0x75, 0x3D, 0, 0, 1, 2, 0xFF, 0, 0, 0},
-         R"(sameSz="0" sameGap="0"><hp:colLine type="SOLID" width="0.15 mm" color="#FF0000"/><hp:colSz width="19842" gap="2263"/>)"},
+         R"(sameSz="0" sameGap="0"><hp:colLine type="SOLID" width="0.15 mm" color="#FF0000"/><hp:colSz width="15291" gap="1744"/>)"},
         {"three balanced columns mirrored, no line", {0x0D, 0x18, 0x6E, 0x04, 0, 0, 0, 0, 0, 0, 0, 0},
          R"(type="BALANCED_NEWSPAPER" layout="MIRROR" colCount="3" sameSz="1" sameGap="1134"/>)"},
     };
@@ -62,6 +62,62 @@ TEST(HwpxColumns, AColumnChangeInsideASectionGoesThroughHwpxAsItWas)
             EXPECT_EQ(second.controls[0].records, Cold(c.afterId).records);
             EXPECT_EQ(hwp::ReadColumns(second.controls[0]).count, hwp::ReadColumns(Cold(c.afterId)).count);
         }
+    }
+}
+
+// What HWPX holds of every column definition a document has (the section's with its
+// count and gap in force): no line is one of kind none, whatever its width.
+std::vector<hwp::Columns> ColumnsHeld(const hwp::Document& document)
+{
+    std::vector<hwp::Columns> held;
+    const auto add = [&held](hwp::Columns columns) {
+        if (columns.line.kind == 0)
+            columns.line = {};
+        columns.property2 = 0;
+        columns.rest.clear();
+        held.push_back(std::move(columns));
+    };
+    for (const hwp::Section& section : document.sections) {
+        add(hwp::ColumnsOf(section));
+        for (const hwp::Paragraph& paragraph : section.paragraphs) {
+            for (const hwp::Control& control : paragraph.controls) {
+                if (control.ctrlId == hwp::kCold)
+                    add(hwp::ReadColumns(control));
+            }
+        }
+    }
+    return held;
+}
+
+// The word processor's multi-column documents keep every column definition's kind,
+// count, gap, unequal widths and line through HWPX, HWP and both in turn; HWPX column
+// sizes are shares of 32768 as in the binary format.
+TEST(HwpxColumns, TheSamplesColumnsGoThroughBothFormatsWhole)
+{
+    std::vector<std::string> paths;
+    for (const std::string& path : hwp_testing::SamplePaths()) {
+        if (path.find("multicolumns") != std::string::npos)
+            paths.push_back(path);
+    }
+    for (const std::string& path : hwp_testing::HwpxSamplePaths()) {
+        if (path.find("MultiColumn") != std::string::npos)
+            paths.push_back(path);
+    }
+    if (paths.size() < 4)
+        GTEST_SKIP() << "the multi-column samples are not there";
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const hwp::Document document = hwpx::ReadAnyDocument(path);
+        const std::vector<hwp::Columns> expected = ColumnsHeld(document);
+        if (path.ends_with(".hwpx")) {
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(expected.front().count, 3);
+            EXPECT_EQ(expected.front().shares, (std::vector<std::uint16_t>{6552, 873, 12234, 873, 12236, 0}));
+        }
+        const hwp::Document viaHwp = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(document));
+        EXPECT_EQ(ColumnsHeld(viaHwp), expected) << "through HWP";
+        EXPECT_EQ(ColumnsHeld(hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(document))), expected) << "through HWPX";
+        EXPECT_EQ(ColumnsHeld(hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(viaHwp))), expected) << "HWP, then HWPX";
     }
 }
 

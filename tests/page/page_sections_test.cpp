@@ -6,6 +6,9 @@
 
 #include "document/hwp_mapping.h"
 #include "hwp/reader.h"
+#include "hwp/paragraph.h"
+#include "hwp/records.h"
+#include "hwp/section.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
 #include "page/text_items.h"
@@ -15,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -156,9 +161,127 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
     EXPECT_NEAR(later.x(), right, 1.0) << "the 51st paragraph in the right column";
     const QPointF broken = PageText(layout, layout.PageCount() - 1).Where(QStringLiteral("단 나누기 뒤"));
     EXPECT_LT(broken.y(), editor::HwpUnitsToLayout(page.BodyTop() + 1500)) << "a column break starts its column";
+    // Columns the file sets from the right: the first one there.
+    hwp::Columns fromRight;
+    fromRight.direction = 1;
+    source.sections.front().columnDef.code = 2;
+    source.sections.front().columnDef.ctrlId = hwp::kCold;
+    source.sections.front().columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(fromRight)}};
+    const std::unique_ptr<editor::EditorDocument> mirrored = editor::ToEditorDocument(source);
+    const Written rightFirst = PageText(editor::PagedLayout(*mirrored, editor::PageOutput::Vector), 0);
+    EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 가")).x(), right, 1.0);
+    EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 ") + QChar(u'가' + 50)).x(), left, 1.0);
     // The break survives a save.
     EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
               hwp::kBreakColumn);
+}
+
+// The file's line between the columns runs down the middle of the gap from the body's
+// top as far as the text goes on the page, in its colour, in page images and PDF alike;
+// a definition without one draws none.
+TEST_F(PageSections, TheLineBetweenColumnsRunsDownTheGapAsFarAsTheText)
+{
+    hwp::Document source = hwp::NewDocument();
+    auto& paragraphs = source.sections.front().paragraphs;
+    paragraphs.clear();
+    for (int i = 0; i < 30; ++i)
+        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    hwp::Section& section = source.sections.front();
+    section.columnCount = 2;
+    section.columnGap = 2268;   // 8 mm
+    hwp::Columns columns;
+    columns.count = 2;
+    columns.gap = 2268;
+    columns.line = {static_cast<std::uint8_t>(hwp::LineKind::Solid), 7, 0x0000FF};   // 0.5 mm, red
+    section.columnDef.code = 2;
+    section.columnDef.ctrlId = hwp::kCold;
+    section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+
+    for (const bool lined : {true, false}) {
+        if (!lined)
+            section.columnDef.records.front().data = hwp::WriteColumns(hwp::Columns{});
+        const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+        const double last = PageText(editor::PagedLayout(*document, editor::PageOutput::Vector), 0)
+                                .Where(QStringLiteral("단락 ") + QChar(u'가' + 29))
+                                .y();   // the last line's baseline
+        for (const editor::PageOutput output : {editor::PageOutput::Bitmap, editor::PageOutput::Pdf}) {
+            SCOPED_TRACE(std::string(lined ? "a red line" : "no line") +
+                         (output == editor::PageOutput::Pdf ? ", PDF" : ", page image"));
+            const editor::PagedLayout layout(*document, output);
+            ASSERT_EQ(layout.PageCount(), 1);
+            QImage image(layout.SheetPixelWidth(0, 96), layout.SheetPixelHeight(0, 96), QImage::Format_RGB32);
+            if (output == editor::PageOutput::Bitmap) {
+                layout.PaintBand(image, 0, 0, 96);
+            } else {
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                layout.PaintPage(painter, 0);
+            }
+            const editor::PageSetup& page = layout.PageOf(0);
+            const double gapMiddle =
+                editor::HwpUnitsToLayout(page.BodyLeft() + (page.BodyWidth() - 2268) / 2 + 2268 / 2);
+            const double top = editor::HwpUnitsToLayout(page.BodyTop());
+            ASSERT_GT(last, top);
+            const auto redAt = [&image](double x, double y) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const QColor pixel = image.pixelColor(static_cast<int>(x) + dx, static_cast<int>(y));
+                    if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
+                        return true;
+                }
+                return false;
+            };
+            EXPECT_EQ(redAt(gapMiddle, top + 2), lined) << "at the body's top";
+            EXPECT_EQ(redAt(gapMiddle, last - 2), lined) << "beside the last line";
+            EXPECT_FALSE(redAt(gapMiddle, last + 40)) << "below the text";
+            EXPECT_FALSE(redAt(gapMiddle - 30, (top + last) / 2)) << "only in the gap";
+        }
+    }
+}
+
+// Distributed columns end level on the section's last sheet, paragraph by paragraph,
+// on as many sheets as newspaper columns take; newspaper columns fill one after another.
+TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
+{
+    struct Case {
+        int paragraphs;
+        std::uint16_t columns;
+    };
+    for (const Case c : {Case{30, 2}, Case{30, 3}, Case{7, 3}, Case{130, 2}}) {
+        hwp::Document source = hwp::NewDocument();
+        auto& paragraphs = source.sections.front().paragraphs;
+        paragraphs.clear();
+        for (int i = 0; i < c.paragraphs; ++i)
+            paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+        hwp::Section& section = source.sections.front();
+        section.columnCount = c.columns;
+        section.columnGap = 1134;
+        std::vector<int> perColumn[2];   // lines in each column of the last sheet: newspaper, distributed
+        int pages[2] = {0, 0};
+        for (const std::uint8_t kind : {hwp::Columns::kNormal, hwp::Columns::kDistributed}) {
+            hwp::Columns columns;
+            columns.kind = kind;
+            section.columnDef.code = 2;
+            section.columnDef.ctrlId = hwp::kCold;
+            section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+            const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
+            const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+            pages[kind] = layout.PageCount();
+            const editor::PageSetup& page = layout.PageOf(0);
+            const double step = editor::HwpUnitsToLayout((page.BodyWidth() + 1134) / c.columns);
+            perColumn[kind].assign(c.columns, 0);
+            for (const auto& [at, item] : PageText(layout, pages[kind] - 1).items) {
+                const int column = static_cast<int>((at.x() - editor::HwpUnitsToLayout(page.BodyLeft()) + 2) / step);
+                if (item.contains(QStringLiteral("단락")) && column >= 0 && column < c.columns)
+                    ++perColumn[kind][column];
+            }
+        }
+        SCOPED_TRACE(std::to_string(c.paragraphs) + " paragraphs in " + std::to_string(c.columns) + " columns");
+        EXPECT_EQ(pages[1], pages[0]);
+        const auto [fewest, most] = std::minmax_element(perColumn[1].begin(), perColumn[1].end());
+        EXPECT_LE(*most - *fewest, 1) << "distributed";
+        EXPECT_GE(perColumn[1].front(), perColumn[1].back()) << "the first columns take the odd lines";
+        EXPECT_GT(perColumn[0].front() - perColumn[0].back(), 1) << "newspaper";
+    }
 }
 
 } // namespace
