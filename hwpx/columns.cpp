@@ -100,7 +100,7 @@ void WriteColumnsElement(QXmlStreamWriter& out, const hwp::Columns& columns)
     out.writeEndElement();
 }
 
-bool WriteColumnsElement(QXmlStreamWriter& out, const hwp::Control& control, [[maybe_unused]] hwp::HwpUnit bodyWidth)
+bool WriteColumnsElement(QXmlStreamWriter& out, const hwp::Control& control)
 {
     if (control.ctrlId != hwp::kCold || control.records.empty() || control.records.front().tag != hwp::tag::kCtrlHeader)
         return false;

@@ -23,7 +23,7 @@ hwp::Control ReadColumnsElement(const XmlNode& colPr);
 void WriteColumnsElement(QXmlStreamWriter& out, const hwp::Columns& columns);
 
 // Writes `<hp:ctrl>` holding the control's column element; false (nothing written) for
-// another control or a damaged one. The widths do not depend on `bodyWidth`.
-bool WriteColumnsElement(QXmlStreamWriter& out, const hwp::Control& control, hwp::HwpUnit bodyWidth);
+// another control or a damaged one.
+bool WriteColumnsElement(QXmlStreamWriter& out, const hwp::Control& control);
 
 }  // namespace hwpx

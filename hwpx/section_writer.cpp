@@ -595,7 +595,7 @@ bool SectionWriter::Object(const hwp::Control& control)
             m_out.writeEndElement();
             m_out.writeEndElement();
         } else if (!Ole(control) && !WriteNumberElement(m_out, control) && !WriteBookmarkElement(m_out, control) &&
-                   !WriteColumnsElement(m_out, control, m_sectionBases.pageWidth)) {
+                   !WriteColumnsElement(m_out, control)) {
             return false;
         }
         return true;
