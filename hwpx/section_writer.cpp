@@ -321,6 +321,11 @@ bool SectionWriter::KeptSectionDefinition(const hwp::Section& section)
                 SetAttr(margin, QString::fromLatin1(key), Number(value));
         }
     }
+    // Widths given for another count say nothing of these columns: they are of equal width.
+    if (columns.Attr(u"colCount") != Number(section.columnCount)) {
+        std::erase_if(columns.children, [](const XmlNode& child) { return child.name == u"colSz"; });
+        SetAttr(columns, QStringLiteral("sameSz"), QStringLiteral("1"));
+    }
     SetAttr(columns, QStringLiteral("colCount"), Number(section.columnCount));
     SetAttr(columns, QStringLiteral("sameGap"), Number(section.columnGap));
     WriteKept(m_out, settings);

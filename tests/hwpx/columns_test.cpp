@@ -118,6 +118,18 @@ TEST(HwpxColumns, TheSamplesColumnsGoThroughBothFormatsWhole)
         EXPECT_EQ(ColumnsHeld(viaHwp), expected) << "through HWP";
         EXPECT_EQ(ColumnsHeld(hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(document))), expected) << "through HWPX";
         EXPECT_EQ(ColumnsHeld(hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(viaHwp))), expected) << "HWP, then HWPX";
+        // Another count: the widths given for the old one go, the columns are of equal width.
+        hwp::Document fewer = document;
+        fewer.sections.front().columnCount = 2;
+        const std::string package = hwpx::WriteHwpxToBytes(fewer);
+        // The HWPX sample's section keeps its element as read, widths and all, and has no other.
+        const std::string& section = hwpx::ReadPackage(package).Require("Contents/section0.xml");
+        if (path.ends_with(".hwpx"))
+            EXPECT_EQ(section.find("colSz"), std::string::npos) << "no widths of the old count";
+        const hwp::Columns written = ColumnsHeld(hwpx::ReadHwpxFromBytes(package)).front();
+        EXPECT_EQ(written.count, 2);
+        EXPECT_TRUE(written.sameWidth);
+        EXPECT_TRUE(written.shares.empty());
     }
 }
 
