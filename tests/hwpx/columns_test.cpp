@@ -124,8 +124,9 @@ TEST(HwpxColumns, TheSamplesColumnsGoThroughBothFormatsWhole)
         const std::string package = hwpx::WriteHwpxToBytes(fewer);
         // The HWPX sample's section keeps its element as read, widths and all, and has no other.
         const std::string& section = hwpx::ReadPackage(package).Require("Contents/section0.xml");
-        if (path.ends_with(".hwpx"))
+        if (path.ends_with(".hwpx")) {
             EXPECT_EQ(section.find("colSz"), std::string::npos) << "no widths of the old count";
+        }
         const hwp::Columns written = ColumnsHeld(hwpx::ReadHwpxFromBytes(package)).front();
         EXPECT_EQ(written.count, 2);
         EXPECT_TRUE(written.sameWidth);
