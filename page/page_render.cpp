@@ -320,6 +320,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->documentLayout()->documentSize();
     LayOutLinesByCharacter(*m_text, kept);
     LowerFirstBlockLines(*m_text);
+    MeasureColumnLines();
     m_furniture = std::make_unique<PageFurniture>(*m_text, m_page, document.OriginRef(), section.kept,
                                                   std::move(carried), index + 1 == sections.size() && section.cut < 0);
     if (index != 0)
@@ -437,43 +438,59 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
     }
 }
 
-double PagedLayout::TextBottom(int layoutPage) const
+std::vector<double> PagedLayout::TextBottoms() const
 {
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    const double top = layoutPage * bodyHeight;
-    const double end = top + bodyHeight;
+    std::vector<double> bottoms;
+    const auto reach = [&](int layoutPage, double y) {   // y: document coordinates
+        if (layoutPage < 0)
+            return;
+        if (bottoms.size() <= static_cast<std::size_t>(layoutPage))
+            bottoms.resize(static_cast<std::size_t>(layoutPage) + 1, 0.0);
+        const double top = layoutPage * bodyHeight;
+        double& bottom = bottoms[static_cast<std::size_t>(layoutPage)];
+        bottom = std::max(bottom, std::min(y, top + bodyHeight) - top);
+    };
     const QAbstractTextDocumentLayout* layout = m_text->documentLayout();
-    double bottom = 0;
     for (auto it = m_text->rootFrame()->begin(); !it.atEnd(); ++it) {
         if (const QTextFrame* frame = it.currentFrame()) {
+            // A table reaches down every page it runs over.
             const QRectF box = layout->frameBoundingRect(const_cast<QTextFrame*>(frame));
-            if (box.bottom() > top && box.top() < end)
-                bottom = std::max(bottom, std::min(box.bottom(), end) - top);
+            for (int page = std::max(0, static_cast<int>(std::floor(box.top() / bodyHeight))); page * bodyHeight < box.bottom(); ++page)
+                reach(page, box.bottom());
             continue;
         }
         const QTextBlock block = it.currentBlock();
-        const QRectF box = layout->blockBoundingRect(block);
-        if (box.top() >= end)
-            break;
-        if (box.bottom() <= top - kPageEdgeHair || block.layout() == nullptr)
+        if (block.layout() == nullptr)
             continue;
         const double y = block.layout()->position().y();
         for (int i = 0; i < block.layout()->lineCount(); ++i) {
             const QTextLine line = block.layout()->lineAt(i);
-            if (LayoutPageAt(y + line.y(), bodyHeight) == layoutPage)
-                bottom = std::max(bottom, std::min(y + line.y() + line.height(), end) - top);
+            reach(LayoutPageAt(y + line.y(), bodyHeight), y + line.y() + line.height());
         }
     }
-    return bottom;
+    return bottoms;
+}
+
+void PagedLayout::MeasureColumnLines()
+{
+    m_columnLineBottoms.clear();
+    if (m_columns < 2 || m_columnLine.kind == 0)
+        return;
+    const std::vector<double> bottoms = TextBottoms();
+    for (std::size_t layoutPage = 0; layoutPage < bottoms.size(); ++layoutPage) {
+        const std::size_t sheet = layoutPage / static_cast<std::size_t>(m_columns);
+        if (m_columnLineBottoms.size() <= sheet)
+            m_columnLineBottoms.resize(sheet + 1, 0.0);
+        m_columnLineBottoms[sheet] = std::max(m_columnLineBottoms[sheet], bottoms[layoutPage]);
+    }
 }
 
 void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
 {
-    if (m_columns < 2 || m_columnLine.kind == 0)
+    if (page < 0 || static_cast<std::size_t>(page) >= m_columnLineBottoms.size())
         return;
-    double bottom = 0;
-    for (int column = 0; column < m_columns; ++column)
-        bottom = std::max(bottom, TextBottom(page * m_columns + column));
+    const double bottom = m_columnLineBottoms[static_cast<std::size_t>(page)];
     if (bottom <= 0)
         return;
     const double top = HwpUnitsToLayout(m_page.BodyTop());
@@ -827,9 +844,12 @@ void PagedLayout::BalanceLastColumns()
     const int pages = std::max(1, m_text->pageCount());
     const int first = (pages - 1) / m_columns * m_columns;   // the last sheet's first column
     // The sheet's text as if it ran down one column: each column's text after the ones before.
+    const std::vector<double> bottoms = TextBottoms();
     std::vector<double> offsets{0};
-    for (int column = 0; column < m_columns; ++column)
-        offsets.push_back(offsets.back() + TextBottom(first + column));
+    for (int column = 0; column < m_columns; ++column) {
+        const auto layoutPage = static_cast<std::size_t>(first + column);
+        offsets.push_back(offsets.back() + (layoutPage < bottoms.size() ? bottoms[layoutPage] : 0.0));
+    }
     const double total = offsets.back();
     // Where each top-level paragraph starting on the sheet would begin in that one column.
     std::vector<std::pair<double, QTextBlock>> starts;

@@ -146,9 +146,11 @@ private:
     QRectF ColumnBody(int layoutPage) const;
     // Lays the section out in its columns, when they fit.
     void SetColumns(const hwp::Columns& columns);
-    // How far down the body the text of layout page `layoutPage` reaches (layout pixels
-    // from the body's top; 0 for none).
-    double TextBottom(int layoutPage) const;
+    // How far down the body the text of each layout page reaches (layout pixels from the
+    // body's top; 0 for none), in one pass over the text.
+    std::vector<double> TextBottoms() const;
+    // Once laid out: how far down each sheet the lines between its columns run.
+    void MeasureColumnLines();
     // The lines between the columns of page `page`, on `painter` in layout pixels from the
     // sheet's corner.
     void PaintColumnLines(QPainter& painter, int page) const;
@@ -187,6 +189,7 @@ private:
     hwp::HwpUnit m_columnWidth = 0;
     hwp::HwpUnit m_columnGap = 0;
     hwp::BorderLine m_columnLine;   // between the columns; kind 0: none
+    std::vector<double> m_columnLineBottoms;   // by sheet, from the body's top
     bool m_columnsFromRight = false;   // the first column on the right
     bool m_balanced = false;           // distributed columns: level on the last sheet
     QImage m_layoutDevice;
