@@ -204,6 +204,15 @@ std::vector<std::pair<HwpUnit, HwpUnit>> ColumnSpans(const Columns& columns, Hwp
     return spans;
 }
 
+Control ColumnsControl(const Columns& columns)
+{
+    Control control;
+    control.code = 2;
+    control.ctrlId = kCold;
+    control.records.push_back(ObjectRecord{tag::kCtrlHeader, 0, WriteColumns(columns)});
+    return control;
+}
+
 Columns ColumnsOf(const Section& section)
 {
     const auto count = static_cast<std::uint16_t>(std::clamp<int>(section.columnCount, 1, 255));

@@ -43,6 +43,8 @@ struct Columns {
 Columns ReadColumns(const Control& control);
 // The control header's data (the id first), as read for a definition read unchanged.
 Bytes WriteColumns(const Columns& columns);
+// A column definition control holding `columns`.
+Control ColumnsControl(const Columns& columns);
 // The section's columns: its definition as read with `columnCount` and `columnGap` in
 // force (widths for another count dropped).
 Columns ColumnsOf(const Section& section);

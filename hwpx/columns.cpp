@@ -67,11 +67,7 @@ hwp::Columns ColumnsOf(const XmlNode& colPr)
 
 hwp::Control ReadColumnsElement(const XmlNode& colPr)
 {
-    hwp::Control control;
-    control.ctrlId = hwp::kCold;
-    control.code = 2;
-    control.records.push_back({hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(ColumnsOf(colPr))});
-    return control;
+    return hwp::ColumnsControl(ColumnsOf(colPr));
 }
 
 void WriteColumnsElement(QXmlStreamWriter& out, const hwp::Columns& columns)

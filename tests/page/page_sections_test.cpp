@@ -164,9 +164,7 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
     // Columns the file sets from the right: the first one there.
     hwp::Columns fromRight;
     fromRight.direction = 1;
-    source.sections.front().columnDef.code = 2;
-    source.sections.front().columnDef.ctrlId = hwp::kCold;
-    source.sections.front().columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(fromRight)}};
+    source.sections.front().columnDef = hwp::ColumnsControl(fromRight);
     const std::unique_ptr<editor::EditorDocument> mirrored = editor::ToEditorDocument(source);
     const Written rightFirst = PageText(editor::PagedLayout(*mirrored, editor::PageOutput::Vector), 0);
     EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 가")).x(), right, 1.0);
@@ -193,9 +191,7 @@ TEST_F(PageSections, TheLineBetweenColumnsRunsDownTheGapAsFarAsTheText)
     columns.count = 2;
     columns.gap = 2268;
     columns.line = {static_cast<std::uint8_t>(hwp::LineKind::Solid), 7, 0x0000FF};   // 0.5 mm, red
-    section.columnDef.code = 2;
-    section.columnDef.ctrlId = hwp::kCold;
-    section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+    section.columnDef = hwp::ColumnsControl(columns);
 
     for (const bool lined : {true, false}) {
         if (!lined)
@@ -260,9 +256,7 @@ TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
         for (const std::uint8_t kind : {hwp::Columns::kNormal, hwp::Columns::kDistributed}) {
             hwp::Columns columns;
             columns.kind = kind;
-            section.columnDef.code = 2;
-            section.columnDef.ctrlId = hwp::kCold;
-            section.columnDef.records = {{hwp::tag::kCtrlHeader, 0, hwp::WriteColumns(columns)}};
+            section.columnDef = hwp::ColumnsControl(columns);
             const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(source);
             const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
             pages[kind] = layout.PageCount();
