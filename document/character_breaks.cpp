@@ -17,11 +17,6 @@
 namespace editor {
 namespace {
 
-bool Near(double a, double b)
-{
-    return std::abs(a - b) < 1e-6;
-}
-
 bool IsHangul(QChar c)
 {
     const char16_t u = c.unicode();
@@ -40,7 +35,6 @@ constexpr const char* kKeeperName = "varnel-character-lines";
 constexpr int kRoomForCharacterLinesProperty = QTextFormat::UserProperty + 58;
 constexpr int kBottomMovedProperty = QTextFormat::UserProperty + 60;
 constexpr int kTopMovedProperty = QTextFormat::UserProperty + 59;
-
 
 class CharacterLinesKeeper : public QObject {
 public:
@@ -228,7 +222,8 @@ void SetCharacterLinesRoom(QTextCursor& cursor, const QTextBlock& block, double 
     set(format, kRoomForCharacterLinesProperty, room);
     cursor.setPosition(block.position());
     cursor.setBlockFormat(format);
-    if (!shared || (Near(newTop, below.topMargin()) && !below.hasProperty(kTopMovedProperty)))
+    // The block below is left alone while what was moved of its top margin stays.
+    if (!shared || std::abs(newTop - top - below.doubleProperty(kTopMovedProperty)) < 1e-6)
         return;
     below.setTopMargin(newTop);
     set(below, kTopMovedProperty, newTop - top);

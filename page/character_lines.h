@@ -12,8 +12,9 @@ namespace editor {
 
 // After the copy is laid out: lays each body block that breaks by character and is not
 // held to its stored lines out on its own breaks, and gives it the height those lines take
-// (the blocks below move with it); returns how many blocks were laid out so. Laying the
-// copy out again puts the engine's lines back: call it again after that.
+// (the blocks below move with it); returns how many of them end higher or lower than the
+// engine's lines did. Laying the copy out again puts the engine's lines back: call it
+// again after that.
 int LayOutLinesByCharacter(QTextDocument& text, const std::unordered_set<const StoredLines*>& held);
 
 }  // namespace editor

@@ -572,7 +572,7 @@ void PaintShape(QPainter& painter, const QRectF& rect, double scale, const hwp::
     const double unit = UnitsToPainter(scale);
     const bool ends = HasLineEnds(shape, path);
     if (shape.shadow)
-        PaintShadow(painter, path, *shape.shadow, !ends && shape.kind != hwp::ShapeKind::Line, pen, unit);
+        PaintShadow(painter, path, *shape.shadow, !ends, pen, unit);
     if (shape.kind != hwp::ShapeKind::Line)
         PaintFill(painter, path, shape.brush, scale, FillImagesOf(document));
     painter.setPen(pen);
