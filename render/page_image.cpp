@@ -85,9 +85,10 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
 // file and renamed over the image when there is one, else straight to the image (a save's
 // scratch image, removed when it fails).
 struct PageImageQueue::PageSink {
-    PageSink(std::string temporaryPath, std::string imagePath, int width, int height, bool* writtenFlag)
+    PageSink(std::string temporaryPath, std::string imagePath, int width, int height, PngColours colours,
+             bool* writtenFlag)
         : temporary(std::move(temporaryPath)), image(std::move(imagePath)),
-          png(temporary.empty() ? image : temporary, width, height), row(static_cast<std::size_t>(width)),
+          png(temporary.empty() ? image : temporary, width, height, colours), row(static_cast<std::size_t>(width)),
           written(writtenFlag)
     {
         ok = png.IsOpen();
@@ -165,7 +166,8 @@ bool PageImageQueue::Write(const editor::PagedLayout& layout, int page, std::str
             return true;
     }
     const int outHeight = height / 2;
-    auto sink = std::make_shared<PageSink>(std::move(temporary), std::move(imagePath), width / 2, outHeight, written);
+    auto sink = std::make_shared<PageSink>(std::move(temporary), std::move(imagePath), width / 2, outHeight,
+                                           m_colours, written);
     for (int top = 0; top < 2 * outHeight; top += kBandRows) {
         Job job;
         job.page = sink;
@@ -269,10 +271,10 @@ bool WritePageImage(const editor::EditorDocument& document, int page, const std:
     return WritePageImage(*editor::PagedLayout::Through(document, page), page, pngPath);
 }
 
-bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath)
+bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath, PngColours colours)
 {
     bool written = false;
-    PageImageQueue queue;
+    PageImageQueue queue(colours);
     queue.Write(layout, page, pngPath, &written, true, kImageDpi);
     queue.Finish();
     return written;

@@ -23,6 +23,7 @@
 #include "editor/editor_control.h"
 #include "document/editor_document.h"
 #include "page/page_render.h"
+#include "render/png_stream.h"
 #include "store/exam_record.h"
 
 struct PageImagePaths {
@@ -55,7 +56,8 @@ bool ExportPageImage(editor::EditorControl& control, const ExamRecord& record, s
 // anything reads them.
 class PageImageQueue {
 public:
-    PageImageQueue() = default;
+    // A save's images are 32-bit ARGB; the command-line tool's are grey where the page is.
+    explicit PageImageQueue(PngColours colours = PngColours::Argb) : m_colours(colours) {}
     ~PageImageQueue();
     PageImageQueue(const PageImageQueue&) = delete;
     PageImageQueue& operator=(const PageImageQueue&) = delete;
@@ -72,7 +74,8 @@ public:
     void Finish();
 
 private:
-    friend bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath);
+    friend bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath,
+                               PngColours colours);
     struct PageSink;
     struct Job {
         std::string bitmap; // a bitmap to convert, or
@@ -97,6 +100,7 @@ private:
     bool m_stop = false;
     bool m_inline = false; // no worker: jobs run at once on the caller's thread
     std::thread m_worker;
+    PngColours m_colours;
 };
 
 // As above, with the conversion handed to `queue` (done at once when it is null).
@@ -116,5 +120,6 @@ constexpr int kMaxImageDpi = 1200;
 // `pngPath` is replaced in one instant, or left as it was. False when the page does not
 // exist or the file cannot be written.
 bool WritePageImage(const editor::EditorDocument& document, int page, const std::string& pngPath);
-// The same from a copy already laid out.
-bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath);
+// The same from a copy already laid out, in 32-bit ARGB or grey where the page is grey.
+bool WritePageImage(const editor::PagedLayout& layout, int page, const std::string& pngPath,
+                    PngColours colours = PngColours::Argb);

@@ -63,6 +63,45 @@ void UpDifferences(const std::uint32_t* argb, const std::uint32_t* above, int wi
     }
 }
 
+// The grey levels of a row into `out`; false, with `out` partly written, at the first
+// pixel that is not opaque grey.
+bool GreyLevels(const std::uint32_t* argb, int width, unsigned char* out)
+{
+    int x = 0;
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(argb + x));
+        const __m128i blue = _mm_and_si128(pixels, low);
+        const __m128i grey = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(blue, 8)),
+                                          _mm_or_si128(_mm_slli_epi32(blue, 16), opaque));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, grey)) != 0xFFFF)
+            return false;
+        const __m128i words = _mm_packs_epi32(blue, blue);
+        const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+        std::memcpy(out + x, &bytes, 4);
+    }
+    for (; x < width; ++x) {
+        const std::uint32_t level = argb[x] & 0xFFu;
+        if (argb[x] != (0xFF000000u | level * 0x010101u))
+            return false;
+        out[x] = static_cast<unsigned char>(level);
+    }
+    return true;
+}
+
+void GreyUpDifferences(const unsigned char* grey, const unsigned char* above, std::size_t width, unsigned char* out)
+{
+    std::size_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + x));
+        const __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_sub_epi8(now, up));
+    }
+    for (; x < width; ++x)
+        out[x] = static_cast<unsigned char>(grey[x] - above[x]);
+}
+
 constexpr std::uint32_t kAdlerBase = 65521;
 
 // The zlib checksum of `data` continued from `adler`, sixteen bytes at a time. Per block
@@ -127,8 +166,8 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size)
 
 } // namespace
 
-PngRowWriter::PngRowWriter(const std::string& path, int width, int height)
-    : m_path(path), m_width(width), m_height(height)
+PngRowWriter::PngRowWriter(const std::string& path, int width, int height, PngColours colours)
+    : m_path(path), m_width(width), m_height(height), m_grey(colours == PngColours::GreyWhenAllGrey)
 {
     static_assert(std::endian::native == std::endian::little, "rows are assembled as little-endian words");
     if (width <= 0 || height <= 0)
@@ -144,7 +183,12 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height)
         NoteWriteFailure(errno, path);
         return;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    WriteHeader();
+}
+
+void PngRowWriter::WriteHeader()
+{
+    const std::size_t rowBytes = RowBytes();
     m_previous.assign(rowBytes, 0);
     // At least one row, however wide.
     m_rowsWaiting.resize(std::max(kPieceBytes, rowBytes + 1));
@@ -155,13 +199,40 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height)
     errno = 0;
     m_failed = !WriteAll(m_fd, kSignature, sizeof kSignature);
     if (m_failed)
-        NoteWriteFailure(errno, path);
+        NoteWriteFailure(errno, m_path);
     unsigned char header[13] = {};
-    PutBe32(header, static_cast<std::uint32_t>(width));
-    PutBe32(header + 4, static_cast<std::uint32_t>(height));
-    header[8] = 8; // bits per channel
-    header[9] = 6; // RGBA
+    PutBe32(header, static_cast<std::uint32_t>(m_width));
+    PutBe32(header + 4, static_cast<std::uint32_t>(m_height));
+    header[8] = 8;                       // bits per channel
+    header[9] = m_grey ? 0 : 6;          // grey or RGBA
     WriteChunk("IHDR", header, sizeof header);
+}
+
+void PngRowWriter::BecomeRgba()
+{
+    std::vector<unsigned char> grey = std::move(m_greyRows);
+    m_greyRows = {};
+    const int rows = m_rows;
+    m_grey = false;
+    m_rows = 0;
+    m_adler = 1;
+    m_started = false;
+    m_waiting = 0;
+    m_repeated = 0;
+    errno = 0;
+    if (::lseek(m_fd, 0, SEEK_SET) != 0 || ::ftruncate(m_fd, 0) != 0) {
+        m_failed = true;
+        NoteWriteFailure(errno, m_path);
+        return;
+    }
+    WriteHeader();
+    std::vector<std::uint32_t> argb(static_cast<std::size_t>(m_width));
+    for (int y = 0; y < rows && !m_failed; ++y) {
+        const unsigned char* levels = grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+        for (int x = 0; x < m_width; ++x)
+            argb[static_cast<std::size_t>(x)] = 0xFF000000u | levels[x] * 0x010101u;
+        WriteRow(argb.data());
+    }
 }
 
 PngRowWriter::~PngRowWriter()
@@ -207,7 +278,7 @@ std::size_t PngRowWriter::StreamHeader()
 
 void PngRowWriter::WriteRepeatedRows()
 {
-    const std::size_t rowBytes = static_cast<std::size_t>(m_width) * 4;
+    const std::size_t rowBytes = RowBytes();
     // As many rows to a block as the buffer holds.
     const std::size_t perRow = ZeroRowsBound(rowBytes, 1);
     while (m_repeated > 0 && !m_failed) {
@@ -243,10 +314,23 @@ void PngRowWriter::WriteRow(const std::uint32_t* argb)
 {
     if (m_fd < 0 || m_failed || m_rows >= m_height)
         return;
-    const std::size_t rowBytes = static_cast<std::size_t>(m_width) * 4;
+    const unsigned char* row = reinterpret_cast<const unsigned char*>(argb);
+    if (m_grey) {
+        const std::size_t at = m_greyRows.size();
+        m_greyRows.resize(at + static_cast<std::size_t>(m_width));
+        if (!GreyLevels(argb, m_width, m_greyRows.data() + at)) {
+            m_greyRows.resize(at);
+            BecomeRgba();
+            if (m_failed)
+                return;
+        } else {
+            row = m_greyRows.data() + at;
+        }
+    }
+    const std::size_t rowBytes = RowBytes();
     m_adler = Adler32(m_adler, &kUpFilter, 1);
     // Paper repeating the row above is zeros once filtered: written straight, not compressed.
-    if (m_rows > 0 && std::memcmp(argb, m_previous.data(), rowBytes) == 0) {
+    if (m_rows > 0 && std::memcmp(row, m_previous.data(), rowBytes) == 0) {
         if (m_waiting > 0)
             Deflate(false);
         m_adler = Adler32OfZeros(m_adler, rowBytes);
@@ -259,9 +343,12 @@ void PngRowWriter::WriteRow(const std::uint32_t* argb)
         Deflate(false);
     unsigned char* filtered = m_rowsWaiting.data() + m_waiting;
     filtered[0] = kUpFilter;
-    UpDifferences(argb, reinterpret_cast<const std::uint32_t*>(m_previous.data()), m_width, filtered + 1);
+    if (m_grey)
+        GreyUpDifferences(row, m_previous.data(), rowBytes, filtered + 1);
+    else
+        UpDifferences(argb, reinterpret_cast<const std::uint32_t*>(m_previous.data()), m_width, filtered + 1);
     m_adler = Adler32(m_adler, filtered + 1, rowBytes);
-    std::memcpy(m_previous.data(), argb, rowBytes);
+    std::memcpy(m_previous.data(), row, rowBytes);
     m_waiting += rowBytes + 1;
     ++m_rows;
 }

@@ -57,7 +57,8 @@ TEST_F(System, ASavesPageImagesAreWhatAnotherProcessDrawsOfItsFiles)
         ASSERT_EQ(drawn.status, 0) << part << ": " << drawn.output;
         const QImage saved(QString::fromStdString((folder / ("1-print-" + part + "001.png")).string()));
         ASSERT_FALSE(saved.isNull()) << part;
-        EXPECT_TRUE(saved == QImage(QString::fromStdString(again.string()))) << part;
+        // The tool writes a grey page as grey; the pixels are what count.
+        EXPECT_TRUE(saved == QImage(QString::fromStdString(again.string())).convertToFormat(saved.format())) << part;
     }
 }
 

@@ -25,15 +25,6 @@ ExamRecord RecordIn(const std::string& questionFolder, const std::string& passag
     return record;
 }
 
-// Bit depth and colour type from the PNG header.
-std::pair<int, int> PngDepthAndColour(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    char header[26] = {};
-    file.read(header, sizeof header);
-    return {header[24], header[25]};
-}
-
 QImage ReadImage(const std::string& path)
 {
     QImageReader reader(QString::fromStdString(path));

@@ -17,7 +17,8 @@ class PngRows : public RenderTest {};
 
 // Repeated rows and runs of them, rows that differ, noise that does not compress, every byte
 // value in every channel, and alpha; images of one piece of rows, of several, rows longer
-// than a piece, one pixel wide, and ending in repeated rows.
+// than a piece, one pixel wide, and ending in repeated rows. Grey images are written as grey,
+// and one that turns to colour after grey rows (in the first piece or later) as RGBA whole.
 TEST_F(PngRows, EveryPixelComesBackThroughAnotherReader)
 {
     struct Case {
@@ -25,12 +26,17 @@ TEST_F(PngRows, EveryPixelComesBackThroughAnotherReader)
         int width;
         int height;
         int paper; // rows in each run that repeat the row above; the image ends in one
+        int grey;  // rows from the top that are opaque grey
     };
-    const Case cases[] = {{"one piece", 300, 40, 0},
-                          {"several pieces", 1500, 700, 0},
-                          {"rows longer than a piece", 300000, 4, 0},
-                          {"paper between lines", 2480, 400, 40},
-                          {"narrow paper", 1, 90, 45}};
+    const Case cases[] = {{"one piece", 300, 40, 0, 0},
+                          {"several pieces", 1500, 700, 0, 0},
+                          {"rows longer than a piece", 300000, 4, 0, 0},
+                          {"paper between lines", 2480, 400, 40, 0},
+                          {"narrow paper", 1, 90, 45, 0},
+                          {"grey", 2481, 900, 40, 900},
+                          {"grey, one pixel wide", 1, 30, 5, 30},
+                          {"grey, then colour in the first piece", 1003, 60, 7, 20},
+                          {"grey over several pieces, then colour", 2480, 1500, 40, 1430}};
     QRandomGenerator noise(7);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -38,15 +44,22 @@ TEST_F(PngRows, EveryPixelComesBackThroughAnotherReader)
         for (int y = 0; y < image.height(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
             const bool paper = c.paper > 0 && y > 0 && (y / c.paper) % 2 == 1;
-            for (int x = 0; x < image.width(); ++x)
+            for (int x = 0; x < image.width(); ++x) {
+                const int level = (x * 7 + y) & 0xFF;
                 row[x] = paper || y % 3 == 1 ? image.pixel(x, y - 1)
-                         : y % 7 == 5 ? noise.generate()
-                                      : qRgba((x * 7 + y) & 0xFF, (x * 13) & 0xFF, (255 - x + y * 5) & 0xFF,
-                                              y < 20 ? 255 : (x * 3) & 0xFF);
+                         : y < c.grey        ? qRgb(level, level, level)
+                         : y % 7 == 5        ? noise.generate()
+                                             : qRgba(level, (x * 13) & 0xFF, (255 - x + y * 5) & 0xFF,
+                                                     y < 20 ? 255 : (x * 3) & 0xFF);
+            }
         }
         const std::string path = PathOf("rows.png");
-        ASSERT_TRUE(SavePng(image, path));
+        PngRowWriter png(path, image.width(), image.height(), PngColours::GreyWhenAllGrey);
+        for (int y = 0; y < image.height(); ++y)
+            png.WriteRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)));
+        ASSERT_TRUE(png.Finish());
         EXPECT_EQ(PngCheckFailure(path), "");
+        EXPECT_EQ(PngDepthAndColour(path), std::make_pair(8, c.grey >= c.height ? 0 : 6));
         QImageReader reader(QString::fromStdString(path));
         reader.setAllocationLimit(0);
         const QImage back = reader.read().convertToFormat(QImage::Format_ARGB32);

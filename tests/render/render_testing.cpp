@@ -225,6 +225,14 @@ void Touch(const std::string& path, const std::string& content)
     std::ofstream(path) << content;
 }
 
+std::pair<int, int> PngDepthAndColour(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    char header[26] = {};
+    file.read(header, sizeof header);
+    return {header[24], header[25]};
+}
+
 std::string PngCheckFailure(const std::string& path)
 {
     const std::string output = RunAndRead("pngcheck -q " + Quoted(path) + " 2>&1");

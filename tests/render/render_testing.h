@@ -100,6 +100,8 @@ std::string ReadBytes(const std::string& path);
 
 // pngcheck's verdict: empty when the file passes, else its output.
 std::string PngCheckFailure(const std::string& path);
+// Bit depth and colour type from a PNG's header.
+std::pair<int, int> PngDepthAndColour(const std::string& path);
 // The entry names of a ZIP archive as Python's zipfile lists them; {"<error>"} when it cannot.
 std::vector<std::string> ZipNames(const std::string& path);
 

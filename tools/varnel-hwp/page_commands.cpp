@@ -171,7 +171,7 @@ int RunImage(int argc, char** argv)
     if (page > pages)
         return Fail(in + " has " + std::to_string(pages) + (pages == 1 ? " page" : " pages") + "; there is no page " +
                     std::to_string(page));
-    if (!WritePageImage(layout, page - 1, out))
+    if (!WritePageImage(layout, page - 1, out, PngColours::GreyWhenAllGrey))
         return Fail(out + ": could not be written");
     return 0;
 }
@@ -221,7 +221,7 @@ int WriteImagePages(const std::string& in, int dpi, const PageChoice& choose)
     }
     int status = 0;
     // One queue: a page is halved and compressed while the next one is painted.
-    PageImageQueue queue;
+    PageImageQueue queue(PngColours::GreyWhenAllGrey);
     const auto written = std::make_unique<bool[]>(outputs.size());
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         if (!queue.Replace(layout, outputs[i].page - 1, outputs[i].path, dpi, &written[i]))
