@@ -1,5 +1,7 @@
 #include "document/editor_document.h"
 
+#include "document/face_metrics.h"
+
 #include "document/kept_objects.h"
 #include "document/table_mapping.h"
 
@@ -203,6 +205,7 @@ QTextCharFormat EditorDocument::DefaultCharFormat() const
     format.setFontFamilies({QStringLiteral("NanumMyeongjo")});
     format.setFontPointSize(10);
     format.setProperty(kFaceNameProperty, QStringLiteral("바탕"));
+    FitToFace(format);
     return format;
 }
 

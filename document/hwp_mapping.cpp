@@ -1,4 +1,6 @@
 #include "document/hwp_mapping.h"
+
+#include "document/face_metrics.h"
 #include "document/character_breaks.h"
 
 #include "hwp/border_fill.h"
@@ -115,9 +117,10 @@ QTextCharFormat CharFormatFrom(const hwp::Document& document, const hwp::CharSha
     if (shape.shadeColor != hwp::kNoColor)
         format.setBackground(FromColorRef(shape.shadeColor));
     if (shape.spacings[0] != 0)
-        format.setFontLetterSpacingType(QFont::PercentageSpacing), format.setFontLetterSpacing(std::max(50, 100 + shape.spacings[0]));
+        format.setProperty(kFileLetterSpacingProperty, static_cast<double>(std::max(50, 100 + shape.spacings[0])));
     if (shape.ratios[0] != 100 && shape.ratios[0] > 0)
         format.setFontStretch(shape.ratios[0]);
+    FitToFace(format);
     format.setProperty(kBaseCharShapeProperty, ShapeBytes(shape));
     return format;
 }

@@ -3,6 +3,7 @@
 #include "editor/equation_tools.h"
 #include "editor/page_ends.h"
 #include "document/character_breaks.h"
+#include "document/face_metrics.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/line_spacing.h"
@@ -858,8 +859,20 @@ void CHwpctrl::UpdateEditActions()
 void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)
 {
     // As in a word processor: a selection changes at once; without one the format is what
-    // the next typed text gets, and the buttons show it now.
+    // the next typed text gets, and the buttons show it now. A new face or size sets the
+    // letters as wide as the word processor will.
     m_view->mergeCurrentCharFormat(format);
+    if (format.hasProperty(QTextFormat::FontFamilies) || format.hasProperty(QTextFormat::FontPointSize) ||
+        format.hasProperty(QTextFormat::FontWeight)) {
+        QTextCursor cursor = m_view->textCursor();
+        if (cursor.hasSelection()) {
+            FitSelectionToFaces(cursor);
+        } else {
+            QTextCharFormat next = m_view->currentCharFormat();
+            FitToFace(next);
+            m_view->setCurrentCharFormat(next);
+        }
+    }
     if (!m_view->textCursor().hasSelection())
         OnCharFormatChanged(m_view->currentCharFormat());
     m_view->setFocus();

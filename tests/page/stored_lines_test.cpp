@@ -100,9 +100,9 @@ void Add(editor::LineAgreement& all, const editor::LineAgreement& one)
     all.baselineOffsets.insert(all.baselineOffsets.end(), one.baselineOffsets.begin(), one.baselineOffsets.end());
 }
 
-// Prints the figures per document and over all of them; gives those following the stored
-// lines over all.
-Figures MeasureDocuments(const std::vector<std::string>& paths)
+// Prints the figures per document and over all of them; gives those laid out anew and
+// those following the stored lines, over all.
+std::pair<Figures, Figures> MeasureDocuments(const std::vector<std::string>& paths)
 {
     editor::LineAgreement anewAll, followedAll;
     std::printf("%-48s %6s %8s %8s %8s %8s %8s %6s %8s\n", "document", "lines", "anew %", "mm med", "follow %",
@@ -133,17 +133,20 @@ Figures MeasureDocuments(const std::vector<std::string>& paths)
                 f.share, f.median, f.worst, followedAll.cellLines, CellShare(followedAll));
     std::printf("paragraphs %d, laid out in as many lines as stored %d\n", anewAll.paragraphs, anewAll.sameCount);
     EXPECT_GT(anewAll.storedLines, 0);
-    return f;
+    return {a, f};
 }
 
 TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
 {
-    // Where they stand now: HWP 99.7 %, baselines 0.15 mm; HWPX 99.2 %, 0.16 mm.
+    // Where they stand now: HWP 99.6 % following, 98.5 % anew, baselines 0.15 mm; HWPX 100 %
+    // and 93.9 %. Laid out anew, the HWP samples' 바탕 and 굴림 lines break where the word
+    // processor broke them only with those faces' widths (55.6 % with the Nanum faces' own).
     const struct {
         const char* format;
         std::vector<std::string> paths;
-        double floor;   // % of stored lines following from the same character
-    } kinds[] = {{"HWP", hwp_testing::SamplePaths(), 97.0}, {"HWPX", hwp_testing::HwpxSamplePaths(), 97.0}};
+        double followFloor; // % of stored lines starting at the same character
+        double anewFloor;
+    } kinds[] = {{"HWP", hwp_testing::SamplePaths(), 97.0, 95.0}, {"HWPX", hwp_testing::HwpxSamplePaths(), 97.0, 90.0}};
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.format);
         if (kind.paths.empty()) {
@@ -151,7 +154,9 @@ TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
             continue;
         }
         std::printf("%s\n", kind.format);
-        EXPECT_GE(MeasureDocuments(kind.paths).share, kind.floor);
+        const auto [anew, followed] = MeasureDocuments(kind.paths);
+        EXPECT_GE(followed.share, kind.followFloor);
+        EXPECT_GE(anew.share, kind.anewFloor);
     }
 }
 

@@ -1,0 +1,152 @@
+#include "document/face_metrics.h"
+
+#include "document/editor_document.h"
+
+#include <QFont>
+#include <QHash>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace editor {
+
+namespace {
+
+struct KnownFace {
+    const char16_t* name;
+    FaceWidths widths; // in ems
+};
+
+// The system faces documents name most, with the widths the word processor sets them in:
+// a full em and half an em, read off the stored lines of 바탕 and 굴림 documents (every
+// line of Hangul and spaces agrees with them, and with nothing narrower). Faces not
+// listed, the word processor's own among them, keep the widths of the face that shows them.
+constexpr KnownFace kKnownFaces[] = {
+    {u"바탕", {1.0, 0.5}},   {u"바탕체", {1.0, 0.5}}, {u"굴림", {1.0, 0.5}},   {u"굴림체", {1.0, 0.5}},
+    {u"새굴림", {1.0, 0.5}}, {u"돋움", {1.0, 0.5}},   {u"돋움체", {1.0, 0.5}}, {u"궁서", {1.0, 0.5}},
+    {u"궁서체", {1.0, 0.5}},
+};
+
+const FaceWidths* KnownWidths(const QString& face)
+{
+    for (const KnownFace& known : kKnownFaces) {
+        if (face == QString::fromUtf16(known.name))
+            return &known.widths;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+FaceWidths ShownWidths(const QFont& font)
+{
+    static std::mutex mutex;
+    static QHash<QString, FaceWidths> measured;
+    const QString key = font.key();
+    const std::lock_guard lock(mutex);
+    const auto found = measured.constFind(key);
+    if (found != measured.constEnd())
+        return *found;
+    // As the text engine lays them out: its sizes are whole pixels, its advances design ones.
+    QTextLayout layout(QStringLiteral("\uAC00\uAC00\uAC00\uAC00 \uAC00"), font);
+    QTextOption option;
+    option.setUseDesignMetrics(true);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    FaceWidths widths;
+    widths.hangul = line.cursorToX(4) / 4;
+    widths.space = line.cursorToX(5) - line.cursorToX(4);
+    measured.insert(key, widths);
+    return widths;
+}
+
+bool StandsInFor(const QString& family, const QString& face)
+{
+    return face.compare(family, Qt::CaseInsensitive) != 0 && KnownWidths(face) != nullptr;
+}
+
+void FitToFace(QTextCharFormat& format)
+{
+    const QStringList families = format.fontFamilies().toStringList();
+    const QString family = families.isEmpty() ? QString() : families.front();
+    const double filePercent = format.hasProperty(kFileLetterSpacingProperty)
+                                   ? format.doubleProperty(kFileLetterSpacingProperty)
+                                   : 100.0;
+    const QString face = format.stringProperty(kFaceNameProperty);
+    // The file's char spacing alone.
+    const auto asShown = [&] {
+        if (filePercent != 100.0) {
+            format.setFontLetterSpacingType(QFont::PercentageSpacing);
+            format.setFontLetterSpacing(filePercent);
+        } else {
+            format.clearProperty(QTextFormat::FontLetterSpacing);
+            format.clearProperty(QTextFormat::FontLetterSpacingType);
+        }
+        format.clearProperty(QTextFormat::FontWordSpacing);
+    };
+    if (family.isEmpty() || !StandsInFor(family, face))
+        return asShown();
+    const double points = format.fontPointSize() > 0 ? format.fontPointSize() : 10.0;
+    QFont font(family);
+    font.setPointSizeF(points);
+    font.setWeight(format.fontWeight() > 0 ? QFont::Weight(format.fontWeight()) : QFont::Normal);
+    if (format.fontStretch() > 0)
+        font.setStretch(format.fontStretch());
+    const FaceWidths shown = ShownWidths(font);
+    // The file's em in layout pixels, as wide as its width ratio and char spacing make it.
+    const double stretch = format.fontStretch() > 0 ? format.fontStretch() / 100.0 : 1.0;
+    const double em = points * kLayoutDpi / 72.0 * stretch * filePercent / 100.0;
+    if (!(shown.hangul > 0.2 * em) || !(shown.space > 0.0))
+        return asShown();   // a family without Hangul: whatever the engine falls back to
+    const FaceWidths file = *KnownWidths(face);
+    const double percent = 100.0 * file.hangul * em / shown.hangul;
+    format.setFontLetterSpacingType(QFont::PercentageSpacing);
+    format.setFontLetterSpacing(percent);
+    format.setFontWordSpacing(file.space * em - shown.space * percent / 100.0);
+}
+
+void FitSelectionToFaces(QTextCursor& cursor)
+{
+    if (!cursor.hasSelection())
+        return;
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    struct Piece {
+        int from;
+        int to;
+        QTextCharFormat format;
+    };
+    std::vector<Piece> pieces;
+    for (QTextBlock block = cursor.document()->findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = std::max(start, fragment.position());
+            const int to = std::min(end, fragment.position() + fragment.length());
+            QTextCharFormat format = fragment.charFormat();
+            FitToFace(format);
+            if (from < to && format != fragment.charFormat())
+                pieces.push_back({from, to, format});
+        }
+    }
+    if (pieces.empty())
+        return;
+    QTextCursor piece(cursor.document());
+    piece.joinPreviousEditBlock();
+    for (const Piece& p : pieces) {
+        piece.setPosition(p.from);
+        piece.setPosition(p.to, QTextCursor::KeepAnchor);
+        piece.setCharFormat(p.format);
+    }
+    piece.endEditBlock();
+}
+
+} // namespace editor

@@ -1,0 +1,43 @@
+// The widths the word processor gives a face we show in a Nanum family.
+//
+// The faces documents name (바탕, 굴림, 돋움, 궁서 and the like) set Hangul a full em wide
+// and a space half an em; the Nanum faces that stand in for them are narrower (Hangul
+// about 0.95 em, a space about 0.3 em), so a line laid out anew held more words than the
+// word processor's. A stood-in face's letters are widened by a percentage (the same at
+// every size) and its spaces by an absolute amount (which follows the size), both kept
+// on the char format, so the pane, the page images and the PDF break lines alike. A face
+// the teacher picked by its own name is shown as itself and left alone. The file's own
+// char spacing is kept beside it: a save writes the char shape as read.
+#pragma once
+
+#include <QString>
+#include <QTextCharFormat>
+
+class QTextCursor;
+
+namespace editor {
+
+// The char spacing the file asks for, as a percentage of each letter's width (100: none).
+constexpr int kFileLetterSpacingProperty = QTextFormat::UserProperty + 61;
+
+// Hangul and space widths, in ems of the file's faces or in layout pixels of a shown font.
+struct FaceWidths {
+    double hangul = 1.0;
+    double space = 0.5;
+};
+// As the text engine lays the font out (measured once per font).
+FaceWidths ShownWidths(const QFont& font);
+
+// Whether the word processor sets `face` (a file's face name) with the Hangul and space
+// widths above rather than those of `family`, which shows it.
+bool StandsInFor(const QString& family, const QString& face);
+
+// Sets the format's letter and word spacing from its face, family, size and the file's
+// char spacing; the same format given twice gives the same result.
+void FitToFace(QTextCharFormat& format);
+
+// FitToFace over every piece of text in the cursor's selection, as part of the last edit
+// (one undo).
+void FitSelectionToFaces(QTextCursor& cursor);
+
+} // namespace editor
