@@ -123,7 +123,8 @@ TEST(HwpxColumns, TheSamplesColumnsGoThroughBothFormatsWhole)
         fewer.sections.front().columnCount = 2;
         const std::string package = hwpx::WriteHwpxToBytes(fewer);
         // The HWPX sample's section keeps its element as read, widths and all, and has no other.
-        const std::string& section = hwpx::ReadPackage(package).Require("Contents/section0.xml");
+        const hwpx::Package read = hwpx::ReadPackage(package);
+        const std::string& section = read.Require("Contents/section0.xml");
         if (path.ends_with(".hwpx")) {
             EXPECT_EQ(section.find("colSz"), std::string::npos) << "no widths of the old count";
         }
