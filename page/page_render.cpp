@@ -416,15 +416,15 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
     const int count = columns.count;
     if (count < 2)
         return;
-    const std::int64_t gap = std::max<hwp::HwpUnit>(columns.gap, 0);
-    const std::int64_t width = (std::int64_t{m_page.BodyWidth()} - gap * (count - 1)) / count;
-    if (width < 1000)   // columns narrower than 3.5 mm: the body as one
+    std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> spans = hwp::ColumnSpans(columns, m_page.BodyWidth());
+    const auto narrowest = std::min_element(spans.begin(), spans.end(),
+                                            [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (narrowest == spans.end() || narrowest->second < 1000)   // under 3.5 mm: the body as one
         return;
     m_columns = count;
-    m_columnWidth = static_cast<hwp::HwpUnit>(width);
-    m_columnGap = static_cast<hwp::HwpUnit>(gap);
+    m_columnWidth = narrowest->second;
+    m_columnSpans = std::move(spans);
     m_columnLine = columns.line;
-    m_columnsFromRight = columns.direction == 1;
     m_balanced = columns.kind == hwp::Columns::kDistributed;
     // Each column is a page of the layout: a column break starts the next one.
     QTextCursor cursor(m_text.get());
@@ -494,18 +494,28 @@ void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
     if (bottom <= 0)
         return;
     const double top = HwpUnitsToLayout(m_page.BodyTop());
-    for (int column = 1; column < m_columns; ++column) {
-        const double x = HwpUnitsToLayout(m_page.BodyLeft() + std::int64_t{column} * (m_columnWidth + m_columnGap) -
-                                          m_columnGap / 2.0);
+    // Down the middle of each gap, whichever way the columns are filled.
+    std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> spans = m_columnSpans;
+    std::sort(spans.begin(), spans.end());
+    for (std::size_t k = 1; k < spans.size(); ++k) {
+        const double end = spans[k - 1].first + double(spans[k - 1].second);
+        const double x = HwpUnitsToLayout(m_page.BodyLeft() + (end + spans[k].first) / 2.0);
         PaintRuledLine(painter, m_columnLine, QPointF(x, top), QPointF(x, top + bottom));
     }
 }
 
 double PagedLayout::ColumnLeft(int column) const
 {
-    if (m_columnsFromRight)
-        column = m_columns - 1 - column;
-    return HwpUnitsToLayout(std::int64_t{column} * (m_columnWidth + m_columnGap));
+    if (m_columnSpans.empty())
+        return 0.0;
+    return HwpUnitsToLayout(m_columnSpans[static_cast<std::size_t>(column) % m_columnSpans.size()].first);
+}
+
+double PagedLayout::ColumnWidth(int column) const
+{
+    if (m_columnSpans.empty())
+        return HwpUnitsToLayout(m_page.BodyWidth());
+    return HwpUnitsToLayout(m_columnSpans[static_cast<std::size_t>(column) % m_columnSpans.size()].second);
 }
 
 QRectF PagedLayout::ColumnBody(int layoutPage) const
@@ -513,9 +523,24 @@ QRectF PagedLayout::ColumnBody(int layoutPage) const
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     // A table wider than the body runs into the right margin as the file has it; in
     // columns, into the gaps beside its column.
-    if (m_columns > 1)
-        return QRectF(-HwpUnitsToLayout(m_columnGap) / 2, layoutPage * bodyHeight,
-                      HwpUnitsToLayout(m_columnWidth + m_columnGap), bodyHeight);
+    if (m_columns > 1) {
+        // Half of each gap beside the column; at the body's edge, as much as the other side.
+        const int column = layoutPage % m_columns;
+        const double left = ColumnLeft(column);
+        const double right = left + ColumnWidth(column);
+        double before = -1, after = -1;
+        for (int other = 0; other < m_columns; ++other) {
+            const double otherLeft = ColumnLeft(other);
+            const double otherRight = otherLeft + ColumnWidth(other);
+            if (otherRight <= left + 1e-6 && (before < 0 || left - otherRight < before))
+                before = left - otherRight;
+            if (otherLeft >= right - 1e-6 && (after < 0 || otherLeft - right < after))
+                after = otherLeft - right;
+        }
+        before = before < 0 ? std::max(after, 0.0) : before;
+        after = after < 0 ? before : after;
+        return QRectF(-before / 2, layoutPage * bodyHeight, right - left + (before + after) / 2, bodyHeight);
+    }
     return QRectF(-HwpUnitsToLayout(m_page.BodyLeft()), layoutPage * bodyHeight, HwpUnitsToLayout(m_page.SheetWidth()),
                   bodyHeight);
 }
@@ -784,8 +809,7 @@ PagedLayout::PlacedOnSheet PagedLayout::Place(const PlacedObject& placed) const
     frame.paper = QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight()));
     frame.page = QRectF(HwpUnitsToLayout(m_page.BodyLeft()), HwpUnitsToLayout(m_page.BodyTop()),
                         HwpUnitsToLayout(m_page.BodyWidth()), bodyHeight);
-    frame.column = QRectF(frame.page.left() + ColumnLeft(column), frame.page.top(),
-                          HwpUnitsToLayout(m_columns > 1 ? m_columnWidth : m_page.BodyWidth()), bodyHeight);
+    frame.column = QRectF(frame.page.left() + ColumnLeft(column), frame.page.top(), ColumnWidth(column), bodyHeight);
     frame.paragraph = QRectF(frame.column.left() + placed.leftMargin,
                              frame.page.top() + top - layoutPage * bodyHeight,
                              frame.column.width() - placed.leftMargin - placed.rightMargin, 0);

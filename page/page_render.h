@@ -142,6 +142,7 @@ private:
     void PaintColumn(QPainter& painter, int layoutPage, double x) const;
     // Where column `column` begins right of the body's left edge (layout pixels).
     double ColumnLeft(int column) const;
+    double ColumnWidth(int column) const;
     // The part of the layout that layout page `layoutPage` shows, in layout coordinates.
     QRectF ColumnBody(int layoutPage) const;
     // Lays the section out in its columns, when they fit.
@@ -186,11 +187,13 @@ private:
     int m_firstBlock = 0;
     // The section's columns: each a page of the text's layout, side by side on the sheet.
     int m_columns = 1;
+    // Each column's left edge in the body and its width, in the order the text fills them
+    // (from the right where the file says so). The text is laid out as wide as the
+    // narrowest; stored lines keep their own widths.
+    std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> m_columnSpans;
     hwp::HwpUnit m_columnWidth = 0;
-    hwp::HwpUnit m_columnGap = 0;
     hwp::BorderLine m_columnLine;   // between the columns; kind 0: none
     std::vector<double> m_columnLineBottoms;   // by sheet, from the body's top
-    bool m_columnsFromRight = false;   // the first column on the right
     bool m_balanced = false;           // distributed columns: level on the last sheet
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;

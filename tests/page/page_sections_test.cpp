@@ -169,6 +169,23 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
     const Written rightFirst = PageText(editor::PagedLayout(*mirrored, editor::PageOutput::Vector), 0);
     EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 가")).x(), right, 1.0);
     EXPECT_NEAR(rightFirst.Where(QStringLiteral("단락 ") + QChar(u'가' + 50)).x(), left, 1.0);
+    // Columns of their own widths, about a third and two thirds: each where the file puts it.
+    hwp::Columns unequal;
+    unequal.count = 2;
+    unequal.sameWidth = false;
+    unequal.shares = {10000, 1000, 21768, 0};
+    const double body = page.BodyWidth();
+    for (const std::uint8_t direction : {0, 1}) {
+        SCOPED_TRACE(direction == 0 ? "unequal, from the left" : "unequal, from the right");
+        unequal.direction = direction;
+        source.sections.front().columnDef = hwp::ColumnsControl(unequal);
+        const std::unique_ptr<editor::EditorDocument> pane = editor::ToEditorDocument(source);
+        const Written text = PageText(editor::PagedLayout(*pane, editor::PageOutput::Vector), 0);
+        const double narrowLeft = direction == 0 ? left : left + editor::HwpUnitsToLayout(body - body * 10000 / 32768);
+        const double wideLeft = direction == 0 ? left + editor::HwpUnitsToLayout(body * 11000 / 32768) : left;
+        EXPECT_NEAR(text.Where(QStringLiteral("단락 가")).x(), narrowLeft, 1.0);
+        EXPECT_NEAR(text.Where(QStringLiteral("단락 ") + QChar(u'가' + 50)).x(), wideLeft, 1.0);
+    }
     // The break survives a save.
     EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
               hwp::kBreakColumn);
