@@ -417,12 +417,12 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
     if (count < 2)
         return;
     std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> spans = hwp::ColumnSpans(columns, m_page.BodyWidth());
-    const auto narrowest = std::min_element(spans.begin(), spans.end(),
-                                            [](const auto& a, const auto& b) { return a.second < b.second; });
+    const auto byWidth = [](const auto& a, const auto& b) { return a.second < b.second; };
+    const auto narrowest = std::min_element(spans.begin(), spans.end(), byWidth);
     if (narrowest == spans.end() || narrowest->second < 1000)   // under 3.5 mm: the body as one
         return;
     m_columns = count;
-    m_columnWidth = narrowest->second;
+    m_columnWidth = std::max_element(spans.begin(), spans.end(), byWidth)->second;
     m_columnSpans = std::move(spans);
     m_columnLine = columns.line;
     m_balanced = columns.kind == hwp::Columns::kDistributed;
@@ -928,11 +928,11 @@ void PagedLayout::BalanceLastColumns()
 
 bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom)
 {
-    if (m_placed.empty())
+    std::vector<TextObstacle> obstacles = NarrowColumnEdges();
+    if (m_placed.empty() && obstacles.empty())
         return false;
     m_text->documentLayout()->documentSize();
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
-    std::vector<TextObstacle> obstacles;
     for (const PlacedObject& placed : m_placed) {
         const hwp::TextWrap wrap = placed.properties.wrap;
         const PlacedOnSheet one = wrap == hwp::TextWrap::Square || wrap == hwp::TextWrap::TopAndBottom
@@ -949,6 +949,24 @@ bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredL
         obstacles.push_back({rect.translated(-corner), wrap, placed.properties.textSide});
     }
     return FlowTextAround(*m_text, obstacles, held, bodyHeight, m_flowed, makeRoom);
+}
+
+// The text is laid out as wide as the widest column; in a narrower one, the rest of that
+// width holds the lines back as an object beside them would, down every column of its kind
+// on the pages there are and a sheet more.
+std::vector<TextObstacle> PagedLayout::NarrowColumnEdges() const
+{
+    std::vector<TextObstacle> edges;
+    const double widest = HwpUnitsToLayout(m_columnWidth);
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const int pages = m_columns > 1 ? m_text->pageCount() + m_columns : 0;
+    for (int layoutPage = 0; layoutPage < pages; ++layoutPage) {
+        const double width = ColumnWidth(layoutPage % m_columns);
+        if (width < widest - 0.5)
+            edges.push_back({QRectF(width, layoutPage * bodyHeight, widest - width + 1, bodyHeight),
+                             hwp::TextWrap::Square, 1});
+    }
+    return edges;
 }
 
 const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() const

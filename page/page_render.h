@@ -178,6 +178,7 @@ private:
     // that hold their stored lines (`held`) already do. True when the room the lines take
     // changed (`makeRoom`); the copy is then laid out again.
     bool FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom);
+    std::vector<TextObstacle> NarrowColumnEdges() const;
     // Paints the placed objects of page `page` under the text (`behind`) or over it,
     // in their order; `painter`'s coordinates are layout pixels from the sheet's corner.
     void PaintPlaced(QPainter& painter, int page, bool behind) const;
@@ -188,8 +189,9 @@ private:
     // The section's columns: each a page of the text's layout, side by side on the sheet.
     int m_columns = 1;
     // Each column's left edge in the body and its width, in the order the text fills them
-    // (from the right where the file says so). The text is laid out as wide as the
-    // narrowest; stored lines keep their own widths.
+    // (from the right where the file says so). The text is laid out as wide as the widest
+    // (m_columnWidth) and held back from the rest in narrower ones; stored lines keep
+    // their own widths.
     std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> m_columnSpans;
     hwp::HwpUnit m_columnWidth = 0;
     hwp::BorderLine m_columnLine;   // between the columns; kind 0: none

@@ -186,6 +186,28 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
         EXPECT_NEAR(text.Where(QStringLiteral("단락 가")).x(), narrowLeft, 1.0);
         EXPECT_NEAR(text.Where(QStringLiteral("단락 ") + QChar(u'가' + 50)).x(), wideLeft, 1.0);
     }
+    // A long paragraph laid out anew fills each column to its own width.
+    hwp::Document prose = hwp::NewDocument();
+    std::u16string words;
+    for (int i = 0; i < 300; ++i)
+        words += u"가나다라 ";
+    prose.sections.front().paragraphs.front().text = words;
+    prose.sections.front().columnCount = 2;
+    unequal.direction = 0;
+    prose.sections.front().columnDef = hwp::ColumnsControl(unequal);
+    const std::unique_ptr<editor::EditorDocument> long_ = editor::ToEditorDocument(prose);
+    const editor::LaidOutLines laid = editor::PagedLayout(*long_).LaidLines();
+    ASSERT_FALSE(laid.empty());
+    const hwp::HwpUnit narrow = page.BodyWidth() * 10000 / 32768;
+    const hwp::HwpUnit wide = page.BodyWidth() * 21768 / 32768;
+    int narrowLines = 0, wideLines = 0;
+    for (const hwp::LineSegment& line : laid.begin()->second) {
+        EXPECT_LE(line.width, wide + 2);
+        narrowLines += line.width <= narrow + 2 ? 1 : 0;
+        wideLines += line.width > narrow + 1000 ? 1 : 0;
+    }
+    EXPECT_GT(narrowLines, 10) << "lines in the narrow column";
+    EXPECT_GT(wideLines, 10) << "lines in the wide one, as wide as it";
     // The break survives a save.
     EXPECT_EQ(editor::ToHwpDocument(*document).sections.front().paragraphs[100].breakFlags & hwp::kBreakColumn,
               hwp::kBreakColumn);
