@@ -1,6 +1,10 @@
 #include "document/face_metrics.h"
 
 #include "document/editor_document.h"
+#include "document/folded_edit.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPaintDevice>
 
 #include <QFont>
 #include <QHash>
@@ -73,7 +77,7 @@ bool StandsInFor(const QString& family, const QString& face)
     return face.compare(family, Qt::CaseInsensitive) != 0 && KnownWidths(face) != nullptr;
 }
 
-void FitToFace(QTextCharFormat& format)
+void FitToFace(QTextCharFormat& format, double deviceScale)
 {
     const QStringList families = format.fontFamilies().toStringList();
     const QString family = families.isEmpty() ? QString() : families.front();
@@ -110,42 +114,88 @@ void FitToFace(QTextCharFormat& format)
     const double percent = 100.0 * file.hangul * em / shown.hangul;
     format.setFontLetterSpacingType(QFont::PercentageSpacing);
     format.setFontLetterSpacing(percent);
-    format.setFontWordSpacing(file.space * em - shown.space * percent / 100.0);
+    format.setFontWordSpacing((file.space * em - shown.space * percent / 100.0) * deviceScale);
+}
+
+double DeviceScale(const QTextDocument& text)
+{
+    const QPaintDevice* device = text.documentLayout()->paintDevice();
+    return device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY() / kLayoutDpi : 1.0;
+}
+
+namespace {
+
+struct Piece {
+    int from;
+    int to;
+    QTextCharFormat format;
+};
+
+// The pieces of [start, end) whose format FitToFace changes, fitted.
+std::vector<Piece> PiecesToFit(const QTextDocument& text, int start, int end, double scale)
+{
+    std::vector<Piece> pieces;
+    for (QTextBlock block = text.findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = std::max(start, fragment.position());
+            const int to = std::min(end, fragment.position() + fragment.length());
+            QTextCharFormat format = fragment.charFormat();
+            FitToFace(format, scale);
+            if (from < to && format != fragment.charFormat())
+                pieces.push_back({from, to, format});
+        }
+    }
+    return pieces;
+}
+
+void SetPieces(QTextCursor& cursor, const std::vector<Piece>& pieces)
+{
+    for (const Piece& piece : pieces) {
+        cursor.setPosition(piece.from);
+        cursor.setPosition(piece.to, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(piece.format);
+    }
+}
+
+} // namespace
+
+void FitFacesToDevice(QTextDocument& text)
+{
+    const double scale = DeviceScale(text);
+    const std::vector<Piece> pieces = PiecesToFit(text, 0, text.characterCount(), scale);
+    // And what an empty paragraph gives the text typed into it.
+    std::vector<std::pair<int, QTextCharFormat>> marks;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        QTextCharFormat format = block.charFormat();
+        FitToFace(format, scale);
+        if (format != block.charFormat())
+            marks.emplace_back(block.position(), format);
+    }
+    if (pieces.empty() && marks.empty())
+        return;
+    FoldedEdit edit(text);
+    if (edit.Blocked())
+        return;   // the next edit fits them
+    SetPieces(edit.Cursor(), pieces);
+    for (const auto& [position, format] : marks) {
+        edit.Cursor().setPosition(position);
+        edit.Cursor().setBlockCharFormat(format);
+    }
 }
 
 void FitSelectionToFaces(QTextCursor& cursor)
 {
     if (!cursor.hasSelection())
         return;
-    const int start = cursor.selectionStart();
-    const int end = cursor.selectionEnd();
-    struct Piece {
-        int from;
-        int to;
-        QTextCharFormat format;
-    };
-    std::vector<Piece> pieces;
-    for (QTextBlock block = cursor.document()->findBlock(start); block.isValid() && block.position() < end;
-         block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int from = std::max(start, fragment.position());
-            const int to = std::min(end, fragment.position() + fragment.length());
-            QTextCharFormat format = fragment.charFormat();
-            FitToFace(format);
-            if (from < to && format != fragment.charFormat())
-                pieces.push_back({from, to, format});
-        }
-    }
+    QTextDocument& text = *cursor.document();
+    const std::vector<Piece> pieces =
+        PiecesToFit(text, cursor.selectionStart(), cursor.selectionEnd(), DeviceScale(text));
     if (pieces.empty())
         return;
-    QTextCursor piece(cursor.document());
+    QTextCursor piece(&text);
     piece.joinPreviousEditBlock();
-    for (const Piece& p : pieces) {
-        piece.setPosition(p.from);
-        piece.setPosition(p.to, QTextCursor::KeepAnchor);
-        piece.setCharFormat(p.format);
-    }
+    SetPieces(piece, pieces);
     piece.endEditBlock();
 }
 

@@ -14,6 +14,7 @@
 #include <QTextCharFormat>
 
 class QTextCursor;
+class QTextDocument;
 
 namespace editor {
 
@@ -33,11 +34,21 @@ FaceWidths ShownWidths(const QFont& font);
 bool StandsInFor(const QString& family, const QString& face);
 
 // Sets the format's letter and word spacing from its face, family, size and the file's
-// char spacing; the same format given twice gives the same result.
-void FitToFace(QTextCharFormat& format);
+// char spacing; the same format given twice gives the same result. Word spacing is in
+// pixels, which the text engine does not scale with the device's resolution as it does
+// fonts: `deviceScale` is the resolution of the device the text is laid out on over 96 dpi
+// (a pane's zoom).
+void FitToFace(QTextCharFormat& format, double deviceScale = 1.0);
+
+// The resolution of the device `text` is laid out on, over 96 dpi.
+double DeviceScale(const QTextDocument& text);
 
 // FitToFace over every piece of text in the cursor's selection, as part of the last edit
 // (one undo).
 void FitSelectionToFaces(QTextCursor& cursor);
+
+// FitToFace over the whole document for the device it is now laid out on (a pane zoomed,
+// the print copy at 96 dpi), folded into the last edit.
+void FitFacesToDevice(QTextDocument& text);
 
 } // namespace editor

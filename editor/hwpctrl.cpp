@@ -869,7 +869,7 @@ void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)
             FitSelectionToFaces(cursor);
         } else {
             QTextCharFormat next = m_view->currentCharFormat();
-            FitToFace(next);
+            FitToFace(next, DeviceScale(m_document->Text()));
             m_view->setCurrentCharFormat(next);
         }
     }
@@ -1059,6 +1059,11 @@ void CHwpctrl::ApplyZoom()
     const double width = HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0;
     m_view->setLineWrapColumnOrWidth(static_cast<int>(std::ceil(width)));
     text.setTextWidth(width);
+    FitFacesToDevice(text);
+    QTextCharFormat next = m_view->currentCharFormat();
+    FitToFace(next, DeviceScale(text));
+    if (next != m_view->currentCharFormat())
+        m_view->setCurrentCharFormat(next);
     text.markContentsDirty(0, text.characterCount());
     // Text grows by the ratio in whole device pixels: the extra height rows need follows,
     // and the room of paragraph heads, whose letters grow too.

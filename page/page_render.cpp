@@ -2,6 +2,7 @@
 
 #include "page/character_lines.h"
 
+#include "document/face_metrics.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
 #include "document/paragraph_heads.h"
@@ -287,6 +288,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_text->setUseDesignMetrics(true);
     m_text->setDefaultFont(document.Text().defaultFont());
     m_text->documentLayout()->setPaintDevice(&m_layoutDevice);
+    FitFacesToDevice(*m_text);   // a zoomed pane's spaces as they print
     SetPrintLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
     SetColumns(section.columns);

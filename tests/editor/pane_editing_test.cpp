@@ -3,6 +3,7 @@
 // the zoom that fits the text's width, and the tool row.
 #include "tests/editor/editor_testing.h"
 
+#include "document/face_metrics.h"
 #include "document/kept_objects.h"
 #include "document/table_mapping.h"
 
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -142,6 +144,65 @@ TEST_F(SixPanes, AFormatChosenWithoutSelectionShowsAtOnceAndAppliesToWhatFollows
     EXPECT_FALSE(at.charFormat().fontUnderline()) << "the word before the caret was changed";
     at.setPosition(4);
     EXPECT_TRUE(at.charFormat().fontUnderline());
+}
+
+// The pane's letters in a face the word processor sets wider than the Nanum face showing
+// it (a new document's 바탕) keep that width, zoomed as the pane is, through a new size
+// chosen for a selection or for what is typed next; a Nanum face chosen by name is shown
+// at its own widths.
+TEST_F(SixPanes, LettersKeepTheFilesWidthsThroughANewSizeAndFace)
+{
+    QTextEdit* view = Focus(0);
+    view->insertPlainText(QStringLiteral("가나 다라"));
+    QComboBox* sizes = nullptr;
+    QComboBox* faces = nullptr;
+    for (QComboBox* box : m_panes[0]->findChildren<QComboBox*>()) {
+        if (box->toolTip() == QStringLiteral("글자 크기"))
+            sizes = box;
+        else if (box->toolTip() == QStringLiteral("글꼴"))
+            faces = box;
+    }
+    ASSERT_TRUE(sizes && faces);
+    // The advance of the letter at `at` in the pane, layout pixels.
+    const auto advance = [view](int at) {
+        const QTextBlock block = view->document()->findBlock(at);
+        const QTextLine line = block.layout()->lineForTextPosition(at - block.position());
+        return line.cursorToX(at - block.position() + 1) - line.cursorToX(at - block.position());
+    };
+    // At 100 %: a Hangul letter an em of `points`, a space half as wide.
+    m_panes[0]->SetZoom(100);
+    ASSERT_DOUBLE_EQ(editor::DeviceScale(*view->document()), 1.0);
+    const auto expectWidths = [&](int hangul, int space, double points) {
+        EXPECT_NEAR(advance(hangul), points * 96 / 72, 0.03);
+        EXPECT_NEAR(advance(space), points * 96 / 72 / 2, 0.03) << "a space";
+    };
+    ASSERT_EQ(view->currentCharFormat().stringProperty(editor::kFaceNameProperty), QStringLiteral("바탕"));
+    expectWidths(0, 2, 10);
+    view->selectAll();
+    emit sizes->textActivated(QStringLiteral("20"));
+    expectWidths(1, 2, 20);
+    view->moveCursor(QTextCursor::End);
+    emit sizes->textActivated(QStringLiteral("8"));
+    view->insertPlainText(QStringLiteral(" 마 바"));
+    {
+        SCOPED_TRACE("typed after a size chosen without a selection");
+        expectWidths(6, 7, 8);
+    }
+    // Zoomed, spaces grow with the letters (the engine would leave the pixels it adds alone).
+    m_panes[0]->SetZoom(250);
+    EXPECT_NEAR(advance(2) / advance(1), 0.5, 0.01);
+    EXPECT_NEAR(advance(7) / advance(6), 0.5, 0.02);
+    m_panes[0]->SetZoom(100);
+    expectWidths(1, 2, 20);
+
+    const int gothic = faces->findData(QStringLiteral("NanumGothic"));
+    ASSERT_GE(gothic, 0);
+    view->selectAll();
+    emit faces->activated(gothic);
+    QTextCursor at(view->document());
+    at.setPosition(1);
+    EXPECT_FALSE(at.charFormat().hasProperty(QTextFormat::FontWordSpacing)) << "shown as itself";
+    EXPECT_FALSE(at.charFormat().hasProperty(QTextFormat::FontLetterSpacing));
 }
 
 TEST_F(SixPanes, ANewParagraphLeavesThePageAndColumnBreakAboveIt)
