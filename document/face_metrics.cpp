@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -56,8 +57,15 @@ FaceWidths ShownWidths(const QFont& font)
     const auto found = measured.constFind(key);
     if (found != measured.constEnd())
         return *found;
-    // As the text engine lays them out: its sizes are whole pixels, its advances design ones.
-    QTextLayout layout(QStringLiteral("\uAC00\uAC00\uAC00\uAC00 \uAC00"), font);
+    // As the text engine lays them out at 96 dpi, whatever the screen's: its sizes are whole
+    // pixels, its advances design ones.
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    QTextLayout layout(QStringLiteral("\uAC00\uAC00\uAC00\uAC00 \uAC00"), font, &device);
     QTextOption option;
     option.setUseDesignMetrics(true);
     layout.setTextOption(option);
