@@ -1,13 +1,14 @@
 // The widths the word processor gives a face we show in a Nanum family.
 //
-// The faces documents name (바탕, 굴림, 돋움, 궁서 and the like) set Hangul a full em wide
-// and a space half an em; the Nanum faces that stand in for them are narrower (Hangul
-// about 0.95 em, a space about 0.3 em), so a line laid out anew held more words than the
-// word processor's. A stood-in face's letters are widened by a percentage (the same at
-// every size) and its spaces by an absolute amount (which follows the size), both kept
-// on the char format, so the pane, the page images and the PDF break lines alike. A face
-// the teacher picked by its own name is shown as itself and left alone. The file's own
-// char spacing is kept beside it: a save writes the char shape as read.
+// The system faces documents name (바탕, 굴림, 돋움, 궁서 and the like) set Hangul a full em
+// wide and a space half an em, the word processor's own 함초롬 faces Hangul 0.95 em; the
+// Nanum faces that stand in for them lay out narrower (the text engine takes 10 points as
+// 13 whole pixels: Hangul 0.93 em, a space 0.29 em), so a line laid out anew held more
+// words than the word processor's. A stood-in face's letters are widened by a percentage
+// and its spaces by what is still missing, in pixels, both kept on the char format, so the
+// pane, the page images and the PDF break lines alike. A face the teacher picked by its
+// own name is shown as itself. The file's own char spacing is kept beside the fitted one:
+// a save writes the char shape as read.
 #pragma once
 
 #include <QString>

@@ -57,7 +57,7 @@ QTextCharFormat FormatOf(const QString& face, double points, bool bold, int rati
     return format;
 }
 
-TEST_F(FaceWidths, StoodInFacesAreSetAFullEmAndHalfAnEmWide)
+TEST_F(FaceWidths, StoodInFacesAreSetAsWideAsTheWordProcessorSetsThem)
 {
     const struct {
         const char* face;
@@ -65,29 +65,29 @@ TEST_F(FaceWidths, StoodInFacesAreSetAFullEmAndHalfAnEmWide)
         bool bold;
         int ratio;       // width ratio, %
         double spacing;  // the file's char spacing, % of a letter
-        bool stoodIn;    // set as the word processor's face, or as the face shown
+        double hangul;   // ems the word processor sets a Hangul letter in; 0: the face shown
     } cases[] = {
-        {"바탕", 10, false, 100, 100, true},      {"바탕", 9, false, 95, 95, true},
-        {"굴림", 13, true, 100, 100, true},       {"돋움체", 7.5, false, 120, 110, true},
-        {"궁서", 24, false, 100, 100, true},      {"NanumGothic", 10, false, 100, 100, false},
-        {"나눔명조", 11, false, 100, 95, false},  {"함초롬바탕", 10, false, 100, 100, false},
+        {"바탕", 10, false, 100, 100, 1.0},      {"바탕", 9, false, 95, 95, 1.0},
+        {"굴림", 13, true, 100, 100, 1.0},       {"돋움체", 7.5, false, 120, 110, 1.0},
+        {"궁서", 24, false, 100, 100, 1.0},      {"함초롬바탕", 10, false, 100, 100, 0.95},
+        {"함초롬돋움", 11, true, 100, 100, 0.95}, {"NanumGothic", 10, false, 100, 100, 0},
+        {"나눔명조", 11, false, 100, 95, 0},     {"HY견명조", 10, false, 100, 100, 0},
     };
     for (const auto& c : cases) {
         const QString face = QString::fromUtf8(c.face);
         SCOPED_TRACE(c.face + std::string(" ") + std::to_string(c.points));
         const QTextCharFormat format = FormatOf(face, c.points, c.bold, c.ratio, c.spacing);
         const auto [hangul, space] = Widths(format);
-        if (c.stoodIn) {
+        if (c.hangul > 0) {
             const double em = c.points * 96 / 72 * c.ratio / 100 * c.spacing / 100;
-            EXPECT_NEAR(hangul, em, 0.03);
+            EXPECT_NEAR(hangul, em * c.hangul, 0.03);
             EXPECT_NEAR(space, em / 2, 0.03);
         } else {
             // The face itself, with the file's char spacing only.
             QTextCharFormat plain = format;
             plain.clearProperty(QTextFormat::FontLetterSpacing);
             plain.clearProperty(QTextFormat::FontLetterSpacingType);
-            const double percent = Widths(plain).first > 0 ? c.spacing / 100 : 1;
-            EXPECT_NEAR(hangul, Widths(plain).first * percent, 0.03);
+            EXPECT_NEAR(hangul, Widths(plain).first * c.spacing / 100, 0.03);
             EXPECT_FALSE(format.hasProperty(QTextFormat::FontWordSpacing));
         }
         QTextCharFormat again = format;

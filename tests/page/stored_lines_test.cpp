@@ -139,7 +139,7 @@ std::pair<Figures, Figures> MeasureDocuments(const std::vector<std::string>& pat
 TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
 {
     // Where they stand now: HWP 99.6 % following, 98.5 % anew, baselines 0.15 mm; HWPX 100 %
-    // and 93.9 %. Laid out anew, the HWP samples' 바탕 and 굴림 lines break where the word
+    // and 94.6 %. Laid out anew, the HWP samples' 바탕 and 굴림 lines break where the word
     // processor broke them only with those faces' widths (55.6 % with the Nanum faces' own).
     const struct {
         const char* format;
