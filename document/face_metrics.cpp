@@ -15,6 +15,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <vector>
 
@@ -51,23 +52,21 @@ const FaceWidths* KnownWidths(const QString& face)
 
 } // namespace
 
-FaceWidths ShownWidths(const QFont& font)
+FaceWidths ShownWidths(const QFont& font, double deviceScale)
 {
     static std::mutex mutex;
     static QHash<QString, FaceWidths> measured;
-    const QString key = font.key();
+    const int dpi = std::max(1, static_cast<int>(std::lround(kLayoutDpi * deviceScale)));
+    const QString key = font.key() + QLatin1Char('@') + QString::number(dpi);
     const std::lock_guard lock(mutex);
     const auto found = measured.constFind(key);
     if (found != measured.constEnd())
         return *found;
-    // As the text engine lays them out at 96 dpi, whatever the screen's: its sizes are whole
-    // pixels, its advances design ones.
-    static const QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(3780);
-        return image;
-    }();
+    // As the text engine lays them out on a device of that resolution, whatever the
+    // screen's: its font sizes are whole pixels, its advances design ones.
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+    device.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
     QTextLayout layout(QStringLiteral("\uAC00\uAC00\uAC00\uAC00 \uAC00"), font, &device);
     QTextOption option;
     option.setUseDesignMetrics(true);
@@ -96,7 +95,8 @@ void FitToFace(QTextCharFormat& format, double deviceScale)
                                    ? format.doubleProperty(kFileLetterSpacingProperty)
                                    : 100.0;
     const QString face = format.stringProperty(kFaceNameProperty);
-    // The file's char spacing alone.
+    const bool stoodIn = !family.isEmpty() && StandsInFor(family, face);
+    // The file's char spacing alone, as the face shows at 96 dpi.
     const auto asShown = [&] {
         if (filePercent != 100.0) {
             format.setFontLetterSpacingType(QFont::PercentageSpacing);
@@ -107,7 +107,8 @@ void FitToFace(QTextCharFormat& format, double deviceScale)
         }
         format.clearProperty(QTextFormat::FontWordSpacing);
     };
-    if (family.isEmpty() || !StandsInFor(family, face))
+    const bool zoomed = std::abs(deviceScale - 1.0) > 1e-6;
+    if (family.isEmpty() || (!stoodIn && !zoomed))
         return asShown();
     const double points = format.fontPointSize() > 0 ? format.fontPointSize() : 10.0;
     QFont font(family);
@@ -115,17 +116,25 @@ void FitToFace(QTextCharFormat& format, double deviceScale)
     font.setWeight(format.fontWeight() > 0 ? QFont::Weight(format.fontWeight()) : QFont::Normal);
     if (format.fontStretch() > 0)
         font.setStretch(format.fontStretch());
-    const FaceWidths shown = ShownWidths(font);
+    const FaceWidths printed = ShownWidths(font, 1.0);
+    const FaceWidths shown = zoomed ? ShownWidths(font, deviceScale) : printed;
     // The file's em in layout pixels, as wide as its width ratio and char spacing make it.
     const double stretch = format.fontStretch() > 0 ? format.fontStretch() / 100.0 : 1.0;
     const double em = points * kLayoutDpi / 72.0 * stretch * filePercent / 100.0;
-    if (!(shown.hangul > 0.2 * em) || !(shown.space > 0.0))
+    if (!(printed.hangul > 0.2 * em) || !(shown.hangul > 0.0) || !(shown.space > 0.0))
         return asShown();   // a family without Hangul: whatever the engine falls back to
-    const FaceWidths file = *KnownWidths(face);
-    const double percent = 100.0 * file.hangul * em / shown.hangul;
+    // What the printed page gives a letter and a space (layout pixels at 96 dpi), then that
+    // grown by the device's scale: the engine takes its font sizes in whole pixels of the
+    // device, so its letters do not grow by exactly the scale.
+    FaceWidths target{printed.hangul * filePercent / 100.0, printed.space * filePercent / 100.0};
+    if (stoodIn) {
+        const FaceWidths file = *KnownWidths(face);
+        target = {file.hangul * em, file.space * em};
+    }
+    const double percent = 100.0 * target.hangul * deviceScale / shown.hangul;
     format.setFontLetterSpacingType(QFont::PercentageSpacing);
     format.setFontLetterSpacing(percent);
-    format.setFontWordSpacing((file.space * em - shown.space * percent / 100.0) * deviceScale);
+    format.setFontWordSpacing(target.space * deviceScale - shown.space * percent / 100.0);
 }
 
 double DeviceScale(const QTextDocument& text)

@@ -35,10 +35,11 @@ FaceWidths ShownWidths(const QFont& font);
 bool StandsInFor(const QString& family, const QString& face);
 
 // Sets the format's letter and word spacing from its face, family, size and the file's
-// char spacing; the same format given twice gives the same result. Word spacing is in
-// pixels, which the text engine does not scale with the device's resolution as it does
-// fonts: `deviceScale` is the resolution of the device the text is laid out on over 96 dpi
-// (a pane's zoom).
+// char spacing, for a device of `deviceScale` times 96 dpi (a pane's zoom): there every
+// letter and space is the printed page's grown by exactly that scale, so a zoomed pane
+// breaks its lines where print does (the text engine takes font sizes in whole pixels of
+// the device, and does not scale the pixels a format adds to spaces). The same format given
+// twice gives the same result.
 void FitToFace(QTextCharFormat& format, double deviceScale = 1.0);
 
 // The resolution of the device `text` is laid out on, over 96 dpi.

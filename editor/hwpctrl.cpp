@@ -1055,8 +1055,9 @@ void CHwpctrl::ApplyZoom()
     m_zoomDevice.setDotsPerMeterY(dotsPerMeter);
     QTextDocument& text = m_document->Text();
     text.documentLayout()->setPaintDevice(&m_zoomDevice);
-    // The view takes whole pixels; the text wraps at the body's exact width, as it prints.
-    const double width = HwpUnitsToLayout(m_document->Page().BodyWidth()) * m_zoomRatio / 100.0;
+    // The view takes whole pixels; the text wraps at the body's exact width, as it prints,
+    // grown as the device grows everything else (its resolution is whole dots per inch).
+    const double width = HwpUnitsToLayout(m_document->Page().BodyWidth()) * DeviceScale(text);
     m_view->setLineWrapColumnOrWidth(static_cast<int>(std::ceil(width)));
     text.setTextWidth(width);
     FitFacesToDevice(text);

@@ -78,6 +78,33 @@ protected:
     }
 };
 
+// Zoomed, the pane still breaks every line where print does: the text engine takes font
+// sizes in whole pixels of the zoomed device, so letters do not grow by exactly the zoom;
+// the pane's formats make up for it.
+TEST_F(PanePrintLines, TheLinesStayThePrintedOnesAtAnyZoom)
+{
+    const editor::LaidOutLines laid = editor::PagedLayout(m_pane->Document()).LaidLines();
+    for (const int zoom : {91, 93, 137, 250}) {
+        SCOPED_TRACE("zoom " + std::to_string(zoom));
+        m_pane->SetZoom(zoom);
+        QApplication::processEvents();
+        Text().documentLayout()->documentSize();
+        int differing = 0;
+        for (QTextBlock block = Text().begin(); block.isValid(); block = block.next()) {
+            const auto found = laid.find(block.blockNumber());
+            ASSERT_NE(found, laid.end());
+            std::vector<int> printed, shown;
+            for (const hwp::LineSegment& line : found->second)
+                printed.push_back(static_cast<int>(line.textStart));
+            for (int i = 0; i < block.layout()->lineCount(); ++i)
+                shown.push_back(block.layout()->lineAt(i).textStart());
+            differing += printed == shown ? 0 : 1;
+        }
+        EXPECT_EQ(differing, 0) << "paragraphs broken otherwise than in print";
+    }
+    m_pane->SetZoom(100);
+}
+
 TEST_F(PanePrintLines, LinesAreThePrintedLinesAndPagesEndWhereMarked)
 {
     m_pane->resize(1000, 640);
