@@ -868,14 +868,20 @@ void CHwpctrl::MergeCharFormat(const QTextCharFormat& format)
         if (cursor.hasSelection()) {
             FitSelectionToFaces(cursor);
         } else {
-            QTextCharFormat next = m_view->currentCharFormat();
-            FitToFace(next, DeviceScale(m_document->Text()));
-            m_view->setCurrentCharFormat(next);
+            FitNextCharFormat();
         }
     }
     if (!m_view->textCursor().hasSelection())
         OnCharFormatChanged(m_view->currentCharFormat());
     m_view->setFocus();
+}
+
+void CHwpctrl::FitNextCharFormat()
+{
+    QTextCharFormat next = m_view->currentCharFormat();
+    FitToFace(next, DeviceScale(m_document->Text()));
+    if (next != m_view->currentCharFormat())
+        m_view->setCurrentCharFormat(next);
 }
 
 void CHwpctrl::ApplyAlignment(Qt::Alignment alignment)
@@ -1061,10 +1067,7 @@ void CHwpctrl::ApplyZoom()
     m_view->setLineWrapColumnOrWidth(static_cast<int>(std::ceil(width)));
     text.setTextWidth(width);
     FitFacesToDevice(text);
-    QTextCharFormat next = m_view->currentCharFormat();
-    FitToFace(next, DeviceScale(text));
-    if (next != m_view->currentCharFormat())
-        m_view->setCurrentCharFormat(next);
+    FitNextCharFormat();
     text.markContentsDirty(0, text.characterCount());
     // Text grows by the ratio in whole device pixels: the extra height rows need follows,
     // and the room of paragraph heads, whose letters grow too.

@@ -135,6 +135,8 @@ private:
     void OnCharFormatChanged(const QTextCharFormat& format);
     void OnCursorMoved();
     void MergeCharFormat(const QTextCharFormat& format);
+    // The format the next typed text gets, fitted to its face at the pane's zoom.
+    void FitNextCharFormat();
     void ApplyAlignment(Qt::Alignment alignment);
     void ChooseColor(bool background);
 

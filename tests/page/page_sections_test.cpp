@@ -63,6 +63,17 @@ hwp::Paragraph Paragraph(std::u16string text, std::uint8_t breakFlags = 0)
     return paragraph;
 }
 
+// A new document of `count` short paragraphs, "단락 가", "단락 각", ...
+hwp::Document ShortParagraphs(int count)
+{
+    hwp::Document document = hwp::NewDocument();
+    auto& paragraphs = document.sections.front().paragraphs;
+    paragraphs.clear();
+    for (int i = 0; i < count; ++i)
+        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    return document;
+}
+
 class PageSections : public ::testing::Test {
 protected:
     void SetUp() override
@@ -133,11 +144,8 @@ TEST_F(PageSections, ALaterSectionPrintsOnItsOwnPageAndGoesOnWithTheHeadersAndPa
 // column break starts the next column; the pages hold twice as much.
 TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
 {
-    hwp::Document source = hwp::NewDocument();
+    hwp::Document source = ShortParagraphs(100);
     auto& paragraphs = source.sections.front().paragraphs;
-    paragraphs.clear();
-    for (int i = 0; i < 100; ++i)
-        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
     paragraphs.push_back(Paragraph(u"단 나누기 뒤", hwp::kBreakColumn));
     paragraphs.push_back(Paragraph(u"끝"));
     const auto pagesOf = [](const hwp::Document& document) {
@@ -218,11 +226,7 @@ TEST_F(PageSections, ASectionOfTwoColumnsFillsTheLeftColumnThenTheRight)
 // a definition without one draws none.
 TEST_F(PageSections, TheLineBetweenColumnsRunsDownTheGapAsFarAsTheText)
 {
-    hwp::Document source = hwp::NewDocument();
-    auto& paragraphs = source.sections.front().paragraphs;
-    paragraphs.clear();
-    for (int i = 0; i < 30; ++i)
-        paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    hwp::Document source = ShortParagraphs(30);
     hwp::Section& section = source.sections.front();
     section.columnCount = 2;
     section.columnGap = 2268;   // 8 mm
@@ -282,11 +286,7 @@ TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
         std::uint16_t columns;
     };
     for (const Case c : {Case{30, 2}, Case{30, 3}, Case{7, 3}, Case{130, 2}}) {
-        hwp::Document source = hwp::NewDocument();
-        auto& paragraphs = source.sections.front().paragraphs;
-        paragraphs.clear();
-        for (int i = 0; i < c.paragraphs; ++i)
-            paragraphs.push_back(Paragraph(u"단락 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+        hwp::Document source = ShortParagraphs(c.paragraphs);
         hwp::Section& section = source.sections.front();
         section.columnCount = c.columns;
         section.columnGap = 1134;
