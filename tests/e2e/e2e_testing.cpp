@@ -416,11 +416,27 @@ void FolderWatch::Add(const fs::path& folder)
         m_folders[watch] = folder;
 }
 
+bool FolderWatch::AddWithContents(const fs::path& folder, const std::function<bool(const Event&)>& wanted)
+{
+    Add(folder);
+    // What the folder got before its watch began is seen by listing it: a staged copy is
+    // often written whole before this thread reads the folder's creation.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const bool isFolder = entry.is_directory(error);
+        const Event event{folder, entry.path().filename().string(),
+                          isFolder ? std::uint32_t(IN_CREATE | IN_ISDIR) : std::uint32_t(IN_CREATE | IN_CLOSE_WRITE)};
+        if (wanted(event) || (isFolder && AddWithContents(entry.path(), wanted)))
+            return true;
+    }
+    return false;
+}
+
 bool FolderWatch::WaitFor(const std::function<bool(const Event&)>& wanted, Child& child, std::chrono::seconds timeout)
 {
-    // A staged copy's files are seen only once its folder is watched: this thread reads the
-    // events ahead of the busy machine's other work (where it may; root may), and the
-    // children started later get the usual priority back.
+    // A staged copy's files are seen sooner when this thread reads the events ahead of the
+    // busy machine's other work (where it may; root may); the children started later get
+    // the usual priority back.
     struct Priority {
         int before = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
         Priority() { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10); }
@@ -443,9 +459,10 @@ bool FolderWatch::WaitFor(const std::function<bool(const Event&)>& wanted, Child
             if (folder == m_folders.end() || raw->len == 0)
                 continue;
             const Event event{folder->second, raw->name, raw->mask};
-            if ((raw->mask & IN_ISDIR) && (raw->mask & (IN_CREATE | IN_MOVED_TO)))
-                Add(event.folder / event.name);
             if (wanted(event))
+                return true;
+            if ((raw->mask & IN_ISDIR) && (raw->mask & (IN_CREATE | IN_MOVED_TO)) &&
+                AddWithContents(event.folder / event.name, wanted))
                 return true;
         }
         // After the child's end, reading goes on while events come.

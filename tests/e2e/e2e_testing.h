@@ -155,6 +155,8 @@ public:
 
 private:
     void Add(const fs::path& folder);
+    // Watches `folder` and what it already holds; true when something there is `wanted`.
+    bool AddWithContents(const fs::path& folder, const std::function<bool(const Event&)>& wanted);
     int m_fd = -1;
     std::map<int, fs::path> m_folders;
 };
