@@ -190,6 +190,11 @@ void PngRowWriter::WriteHeader()
 {
     const std::size_t rowBytes = RowBytes();
     m_previous.assign(rowBytes, 0);
+    if (m_grey) {
+        // Reserved, not touched: a page of paper keeps few rows.
+        m_greyRows.reserve(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height));
+        m_greyRowStarts.reserve(static_cast<std::size_t>(m_height));
+    }
     // At least one row, however wide.
     m_rowsWaiting.resize(std::max(kPieceBytes, rowBytes + 1));
     // The zlib header, the piece, the empty block that continues it, the checksum.
@@ -211,7 +216,9 @@ void PngRowWriter::WriteHeader()
 void PngRowWriter::BecomeRgba()
 {
     std::vector<unsigned char> grey = std::move(m_greyRows);
+    std::vector<std::size_t> starts = std::move(m_greyRowStarts);
     m_greyRows = {};
+    m_greyRowStarts = {};
     const int rows = m_rows;
     m_grey = false;
     m_rows = 0;
@@ -228,7 +235,7 @@ void PngRowWriter::BecomeRgba()
     WriteHeader();
     std::vector<std::uint32_t> argb(static_cast<std::size_t>(m_width));
     for (int y = 0; y < rows && !m_failed; ++y) {
-        const unsigned char* levels = grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+        const unsigned char* levels = grey.data() + starts[static_cast<std::size_t>(y)];
         for (int x = 0; x < m_width; ++x)
             argb[static_cast<std::size_t>(x)] = 0xFF000000u | levels[x] * 0x010101u;
         WriteRow(argb.data());
@@ -316,15 +323,21 @@ void PngRowWriter::WriteRow(const std::uint32_t* argb)
         return;
     const unsigned char* row = reinterpret_cast<const unsigned char*>(argb);
     if (m_grey) {
+        const std::size_t width = static_cast<std::size_t>(m_width);
         const std::size_t at = m_greyRows.size();
-        m_greyRows.resize(at + static_cast<std::size_t>(m_width));
+        // Within the room reserved for the page: the rows never move.
+        m_greyRows.resize(at + width);
         if (!GreyLevels(argb, m_width, m_greyRows.data() + at)) {
             m_greyRows.resize(at);
             BecomeRgba();
             if (m_failed)
                 return;
         } else {
-            row = m_greyRows.data() + at;
+            const bool repeats = at >= width && std::memcmp(m_greyRows.data() + at - width, m_greyRows.data() + at, width) == 0;
+            if (repeats)
+                m_greyRows.resize(at);
+            m_greyRowStarts.push_back(repeats ? at - width : at);
+            row = m_greyRows.data() + m_greyRowStarts.back();
         }
     }
     const std::size_t rowBytes = RowBytes();

@@ -58,7 +58,10 @@ private:
     bool m_failed = false;
     bool m_finished = false;
     bool m_grey = false;
-    std::vector<unsigned char> m_greyRows; // every row so far, while grey
+    // While grey: the rows so far, a row repeating the one above kept once, and where
+    // each row starts in them.
+    std::vector<unsigned char> m_greyRows;
+    std::vector<std::size_t> m_greyRowStarts;
     libdeflate_compressor* m_compressor = nullptr;
     bool m_started = false; // the zlib header is written
     std::uint32_t m_adler = 1; // of the uncompressed rows
