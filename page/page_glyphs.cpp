@@ -13,9 +13,12 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -33,6 +36,9 @@ constexpr int kPhasesDown = 8;
 // Pixels to the em of the fonts glyph outlines are taken from: their points land on
 // 1/64 of a pixel, far finer than any page is drawn at.
 constexpr double kOutlineSize = 1024;
+// Glyphs new to a band worth a second thread's start (some tens of microseconds; a fill
+// takes some ten).
+constexpr std::size_t kFillsForAHelper = 8;
 
 // The colour Qt paints the text of a fragment in, or false when it is not one plain colour.
 bool PlainTextColour(const QTextCharFormat& format, QRgb& colour)
@@ -150,11 +156,31 @@ public:
 
     void Store(QImage& alpha) const
     {
+        const __m128 sign = _mm_set1_ps(-0.0f);
+        const __m128 one = _mm_set1_ps(1.0f);
+        const __m128 full = _mm_set1_ps(255.0f);
+        const __m128 half = _mm_set1_ps(0.5f);
         for (int y = 0; y < m_height; ++y) {
             const float* cell = m_cells.data() + static_cast<std::size_t>(y) * m_stride;
             uchar* out = alpha.scanLine(y);
-            float sum = 0;
-            for (int x = 0; x < m_width; ++x) {
+            // The running sum of the row four cells at a time: each lane adds the lanes
+            // before it, then what the cells before the four came to.
+            __m128 carry = _mm_setzero_ps();
+            int x = 0;
+            for (; x + 4 <= m_width; x += 4) {
+                __m128 sums = _mm_loadu_ps(cell + x);
+                sums = _mm_add_ps(sums, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(sums), 4)));
+                sums = _mm_add_ps(sums, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(sums), 8)));
+                sums = _mm_add_ps(sums, carry);
+                carry = _mm_shuffle_ps(sums, sums, _MM_SHUFFLE(3, 3, 3, 3));
+                const __m128 cover = _mm_min_ps(one, _mm_andnot_ps(sign, sums));
+                const __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(cover, full), half));
+                const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), _mm_setzero_si128());
+                const int four = _mm_cvtsi128_si32(packed);
+                std::memcpy(out + x, &four, 4);
+            }
+            float sum = _mm_cvtss_f32(carry);
+            for (; x < m_width; ++x) {
                 sum += cell[x];
                 const float cover = std::min(1.0f, std::abs(sum));
                 out[x] = static_cast<uchar>(cover * 255.0f + 0.5f);
@@ -461,40 +487,125 @@ void PageGlyphs::CollectRuns(const BlockOrigins& origins)
     }
 }
 
-const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY)
+bool PageGlyphs::Place(const QTransform& toDevice, QPointF position, QPointF shift, Placed& placed)
 {
-    const std::uint64_t glyphKey = (static_cast<std::uint64_t>(font) << 40) | (static_cast<std::uint64_t>(glyph) << 8);
-    const std::uint64_t key = glyphKey | static_cast<std::uint64_t>(phaseX * kPhases + phaseY);
-    const auto found = m_cache.find(key);
-    if (found != m_cache.end())
-        return found->second;
+    const QPointF at = toDevice.map(position) + shift;
+    const double qx = std::floor(at.x() * kPhases + 0.5);
+    const double qy = std::floor(at.y() * kPhasesDown + 0.5);
+    if (std::abs(qx) > 1e8 || std::abs(qy) > 1e8)
+        return false;
+    const int stepX = static_cast<int>(qx);
+    const int stepY = static_cast<int>(qy);
+    placed.pixelX = stepX / kPhases - (stepX % kPhases < 0 ? 1 : 0);
+    placed.pixelY = stepY / kPhasesDown - (stepY % kPhasesDown < 0 ? 1 : 0);
+    placed.phaseX = stepX - placed.pixelX * kPhases;
+    placed.phaseY = stepY - placed.pixelY * kPhasesDown;
+    return true;
+}
+
+std::uint64_t PageGlyphs::KeyOf(int font, std::uint32_t glyph, int phaseX, int phaseY)
+{
+    return (static_cast<std::uint64_t>(font) << 40) | (static_cast<std::uint64_t>(glyph) << 8) |
+           static_cast<std::uint64_t>(phaseX * kPhases + phaseY);
+}
+
+const PageGlyphs::Outline& PageGlyphs::OutlineOf(int font, std::uint32_t glyph)
+{
+    const std::uint64_t glyphKey = KeyOf(font, glyph, 0, 0);
     auto outline = m_outlines.find(glyphKey);
     if (outline == m_outlines.end()) {
         const auto index = static_cast<std::size_t>(font);
         QPainterPath path = m_outlineFonts[index].pathForGlyph(glyph);
         path.setFillRule(Qt::WindingFill);
         const double scale = m_scale * m_fonts[index].pixelSize() / m_outlineFonts[index].pixelSize();
-        outline = m_outlines.emplace(glyphKey, QTransform::fromScale(scale, scale).map(path)).first;
+        Outline made{QTransform::fromScale(scale, scale).map(path), {}};
+        made.bounds = made.path.boundingRect();
+        outline = m_outlines.emplace(glyphKey, std::move(made)).first;
     }
-    Coverage& coverage = m_cache[key];
-    // Filled from the outline at its phase, as Qt fills large text.
+    return outline->second;
+}
+
+void PageGlyphs::Fill(Coverage& coverage, const Outline& outline, int phaseX, int phaseY)
+{
+    // Filled from the outline at its phase, as Qt fills large text. Reads the outline
+    // only: fills of one outline may run on two threads.
     const QPointF phase(static_cast<double>(phaseX) / kPhases, static_cast<double>(phaseY) / kPhasesDown);
-    const QRectF bounds = outline->second.boundingRect().translated(phase);
-    if (outline->second.isEmpty() || bounds.isEmpty())
-        return coverage;
+    const QRectF bounds = outline.bounds.translated(phase);
+    if (outline.path.isEmpty() || bounds.isEmpty())
+        return;
     coverage.left = static_cast<int>(std::floor(bounds.left()));
     coverage.top = static_cast<int>(std::floor(bounds.top()));
     const int width = static_cast<int>(std::ceil(bounds.right())) - coverage.left;
     const int height = static_cast<int>(std::ceil(bounds.bottom())) - coverage.top;
     if (width <= 0 || height <= 0 || width > 8192 || height > 8192)
-        return coverage;
+        return;
     coverage.alpha = QImage(width, height, QImage::Format_Alpha8);
     if (coverage.alpha.isNull())
-        return coverage;
+        return;
     CoverageRaster raster(width, height);
-    raster.Fill(outline->second, phase.x() - coverage.left, phase.y() - coverage.top);
+    raster.Fill(outline.path, phase.x() - coverage.left, phase.y() - coverage.top);
     raster.Store(coverage.alpha);
+}
+
+const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY)
+{
+    const std::uint64_t key = KeyOf(font, glyph, phaseX, phaseY);
+    const auto found = m_cache.find(key);
+    if (found != m_cache.end())
+        return found->second;
+    const Outline& outline = OutlineOf(font, glyph);
+    Coverage& coverage = m_cache[key];
+    Fill(coverage, outline, phaseX, phaseY);
     return coverage;
+}
+
+void PageGlyphs::FillAhead(const QTransform& toDevice, const QRectF& areaInDocument,
+                           const std::vector<RepeatedText>& repeats)
+{
+    struct Job {
+        Coverage* coverage;
+        const Outline* outline;
+        int phaseX;
+        int phaseY;
+    };
+    std::vector<Job> jobs;
+    const auto gather = [&](const Run& run, QPointF shift) {
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            Placed placed;
+            if (!Place(toDevice, run.positions[i], shift, placed))
+                continue;
+            const auto [entry, added] = m_cache.try_emplace(KeyOf(run.font, run.glyphs[i], placed.phaseX, placed.phaseY));
+            if (added)
+                jobs.push_back({&entry->second, &OutlineOf(run.font, run.glyphs[i]), placed.phaseX, placed.phaseY});
+        }
+    };
+    for (const Run& run : m_runs) {
+        if (run.bounds.intersects(areaInDocument))
+            gather(run, QPointF());
+        for (const RepeatedText& repeat : repeats) {
+            if (run.position >= repeat.from && run.position < repeat.to &&
+                run.bounds.translated(repeat.shift).intersects(areaInDocument))
+                gather(run, repeat.shift * toDevice.m11());
+        }
+    }
+    // The glyphs new to this band are filled on two threads; meanwhile the cache and the
+    // outlines are only read (references into them stay put).
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++)
+            Fill(*jobs[i].coverage, *jobs[i].outline, jobs[i].phaseX, jobs[i].phaseY);
+    };
+    std::optional<std::thread> helper;
+    if (jobs.size() >= kFillsForAHelper) {
+        try {
+            helper.emplace(work);
+        } catch (const std::system_error&) {
+            // No second thread: this one fills them all.
+        }
+    }
+    work();
+    if (helper)
+        helper->join();
 }
 
 void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& clip, const BlockOrigins& origins,
@@ -514,6 +625,7 @@ void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& c
     if (area.isEmpty() || m_runs.empty())
         return;
     const QRectF areaInDocument = toDevice.inverted().mapRect(QRectF(area));
+    FillAhead(toDevice, areaInDocument, repeats);
     for (const Run& run : m_runs) {
         if (run.bounds.intersects(areaInDocument))
             BlendRun(image, toDevice, area, run, QPointF());
@@ -536,19 +648,13 @@ void PageGlyphs::BlendRun(QImage& image, const QTransform& toDevice, const QRect
     const auto channel = [&](int shift) { return static_cast<short>((run.colour >> shift) & 0xFF); };
     const __m128i colour = _mm_setr_epi16(channel(0), channel(8), channel(16), 255, channel(0), channel(8), channel(16), 255);
     for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-        const QPointF at = toDevice.map(run.positions[i]) + shift;
-        const double qx = std::floor(at.x() * kPhases + 0.5);
-        const double qy = std::floor(at.y() * kPhasesDown + 0.5);
-        if (std::abs(qx) > 1e8 || std::abs(qy) > 1e8)
+        Placed at;
+        if (!Place(toDevice, run.positions[i], shift, at))
             continue;
-        const int stepX = static_cast<int>(qx);
-        const int stepY = static_cast<int>(qy);
-        const int pixelX = stepX / kPhases - (stepX % kPhases < 0 ? 1 : 0);
-        const int pixelY = stepY / kPhasesDown - (stepY % kPhasesDown < 0 ? 1 : 0);
-        const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], stepX - pixelX * kPhases, stepY - pixelY * kPhasesDown);
+        const Coverage& coverage = CoverageFor(run.font, run.glyphs[i], at.phaseX, at.phaseY);
         if (coverage.alpha.isNull())
             continue;
-        const QRect placed(pixelX + coverage.left, pixelY + coverage.top, coverage.alpha.width(),
+        const QRect placed(at.pixelX + coverage.left, at.pixelY + coverage.top, coverage.alpha.width(),
                            coverage.alpha.height());
         const QRect drawn = placed.intersected(area);
         if (drawn.isEmpty())

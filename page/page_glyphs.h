@@ -93,12 +93,29 @@ private:
         int left = 0; // of the image, relative to the glyph's pixel
         int top = 0;
     };
+    struct Outline {
+        QPainterPath path; // image pixels at m_scale, origin on the baseline
+        QRectF bounds;
+    };
+    // A glyph origin snapped to a phase: the pixel and the phase within it.
+    struct Placed {
+        int pixelX = 0;
+        int pixelY = 0;
+        int phaseX = 0;
+        int phaseY = 0;
+    };
 
     void CollectRuns(const BlockOrigins& origins);
     // Blends `run` moved by `shift` (image pixels) within `area`.
     void BlendRun(QImage& image, const QTransform& toDevice, const QRect& area, const Run& run, const QPointF& shift);
     int FontIndex(const QRawFont& font);
     const Coverage& CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY);
+    const Outline& OutlineOf(int font, std::uint32_t glyph);
+    // Fills the coverage of the glyphs in `areaInDocument` not yet cached, on two threads.
+    void FillAhead(const QTransform& toDevice, const QRectF& areaInDocument, const std::vector<RepeatedText>& repeats);
+    static void Fill(Coverage& coverage, const Outline& outline, int phaseX, int phaseY);
+    static bool Place(const QTransform& toDevice, QPointF position, QPointF shift, Placed& placed);
+    static std::uint64_t KeyOf(int font, std::uint32_t glyph, int phaseX, int phaseY);
 
     QTextDocument& m_text;
     std::vector<Range> m_ranges;
@@ -112,7 +129,7 @@ private:
     std::vector<QRawFont> m_outlineFonts;
     double m_scale = 0; // of the cached coverage
     std::unordered_map<std::uint64_t, Coverage> m_cache;
-    std::unordered_map<std::uint64_t, QPainterPath> m_outlines; // at m_scale, by font and glyph
+    std::unordered_map<std::uint64_t, Outline> m_outlines; // at m_scale, by font and glyph
 };
 
 } // namespace editor
