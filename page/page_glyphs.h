@@ -6,8 +6,8 @@
 // instead (it becomes transparent in the document copy, which Qt's engine skips at no
 // cost while backgrounds, borders, underlines and inline objects still paint), and
 // draws it afterwards from the layout's own glyph runs: each glyph's outline is filled
-// once per font, glyph and eighth-pixel phase, with Qt's rasteriser, and the coverage
-// is blended wherever it recurs.
+// once per font, glyph and eighth-pixel phase (the glyphs new to a band on two threads),
+// and the coverage is blended wherever it recurs.
 //
 // Left to Qt: inline objects (they paint their own text), struck-out, overlined,
 // raised or lowered text and fill patterns other than a solid colour.
