@@ -242,6 +242,7 @@ struct PagedLayout::Section {
     KeptSectionRef kept;    // null for the first section
     hwp::Columns columns;
     int cut = -1;           // the copy leaves out what follows this position's row or block
+    bool continues = false; // new columns within the section, without a page break
 };
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks)
@@ -250,8 +251,10 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
 }
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
-                         const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried)
-    : m_page(sections[index].page), m_layoutDevice(1, 1, QImage::Format_RGB32),
+                         const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried,
+                         std::optional<double> startBelow)
+    : m_page(sections[index].page), m_sharesFirstSheet(startBelow.has_value()), m_startBelow(startBelow.value_or(0.0)),
+      m_layoutDevice(1, 1, QImage::Format_RGB32),
       m_text(CloneText(document.Text()))
 {
     const Section& section = sections[index];
@@ -277,6 +280,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     }
     m_placed = TakePlacedObjects(*m_text);
     m_captionsBeside = TakeCaptionsBeside(*m_text);
+    LowerTextStart(*m_text, m_startBelow);
     if (output == PageOutput::Bitmap)
         m_glyphs = std::make_unique<PageGlyphs>(*m_text);
     else if (output == PageOutput::Pdf)
@@ -327,12 +331,21 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
                                                   std::move(carried), index + 1 == sections.size() && section.cut < 0);
     if (index != 0)
         return;
-    // Each later section after the one before it, counting its pages on.
-    FurnitureCarry next = m_furniture->Carry(OwnPageCount());
+    // Each later section after the one before it, counting its pages on; new columns go on
+    // below the text before them where a line still fits.
+    constexpr double kLeastRoom = 24;   // layout pixels, a line of large text
+    const PagedLayout* before = this;
     for (std::size_t later = 1; later < sections.size(); ++later) {
-        m_later.push_back(
-            std::unique_ptr<PagedLayout>(new PagedLayout(document, output, breaks, sections, later, std::move(next))));
-        next = m_later.back()->m_furniture->Carry(m_later.back()->OwnPageCount());
+        std::optional<double> below;
+        if (sections[later].continues) {
+            const double end = before->TextEndOnLastSheet();
+            if (end + kLeastRoom <= HwpUnitsToLayout(before->m_page.BodyHeight()))
+                below = end;
+        }
+        FurnitureCarry next = before->m_furniture->Carry(before->OwnPageCount() - (below ? 1 : 0));
+        m_later.push_back(std::unique_ptr<PagedLayout>(
+            new PagedLayout(document, output, breaks, sections, later, std::move(next), below)));
+        before = m_later.back().get();
     }
 }
 
@@ -404,6 +417,8 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
                 section.page = PageSetupOf(kept->section.page);
                 section.kept = std::move(kept);
             }
+            section.continues = section.kept == nullptr &&
+                                (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) == 0;
             sections.push_back(std::move(section));
             break;
         }
@@ -438,6 +453,33 @@ void PagedLayout::SetColumns(const hwp::Columns& columns)
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
     }
+}
+
+double PagedLayout::TextEndOnLastSheet() const
+{
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const int sheet = OwnPageCount() - 1;
+    const std::vector<double> bottoms = TextBottoms();
+    double end = 0;
+    for (int column = 0; column < m_columns; ++column) {
+        if (const auto layoutPage = static_cast<std::size_t>(sheet * m_columns + column); layoutPage < bottoms.size())
+            end = std::max(end, bottoms[layoutPage]);
+    }
+    // Below the last line, the room its spacing keeps before the next.
+    const QTextBlock last = m_text->lastBlock();
+    const QTextLayout* layout = last.layout();
+    if (layout != nullptr && layout->lineCount() > 0 && m_text->frameAt(last.position()) == m_text->rootFrame()) {
+        const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+        const double top = layout->position().y() + line.y();
+        const int layoutPage = LayoutPageAt(top, bodyHeight);
+        if (layoutPage / m_columns == sheet) {
+            const QTextBlockFormat format = last.blockFormat();
+            // The first block's margin holds the room its lines were lowered into.
+            const double after = format.bottomMargin() - LinesLoweredBy(last);
+            end = std::max(end, top - layoutPage * bodyHeight + format.lineHeight(line.height(), 1.0) + after);
+        }
+    }
+    return end;
 }
 
 std::vector<double> PagedLayout::TextBottoms() const
@@ -493,7 +535,8 @@ void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
     if (page < 0 || static_cast<std::size_t>(page) >= m_columnLineBottoms.size())
         return;
     const double bottom = m_columnLineBottoms[static_cast<std::size_t>(page)];
-    if (bottom <= 0)
+    const double below = page == 0 ? m_startBelow : 0.0;   // the text of the part above
+    if (bottom <= below)
         return;
     const double top = HwpUnitsToLayout(m_page.BodyTop());
     // Down the middle of each gap, whichever way the columns are filled.
@@ -502,7 +545,7 @@ void PagedLayout::PaintColumnLines(QPainter& painter, int page) const
     for (std::size_t k = 1; k < spans.size(); ++k) {
         const double end = spans[k - 1].first + double(spans[k - 1].second);
         const double x = HwpUnitsToLayout(m_page.BodyLeft() + (end + spans[k].first) / 2.0);
-        PaintRuledLine(painter, m_columnLine, QPointF(x, top), QPointF(x, top + bottom));
+        PaintRuledLine(painter, m_columnLine, QPointF(x, top + below), QPointF(x, top + bottom));
     }
 }
 
@@ -556,18 +599,34 @@ int PagedLayout::PageCount() const
 {
     int pages = OwnPageCount();
     for (const auto& later : m_later)
-        pages += later->OwnPageCount();
+        pages += later->OwnPageCount() - (later->m_sharesFirstSheet ? 1 : 0);
     return pages;
 }
 
 std::pair<const PagedLayout*, int> PagedLayout::Locate(int page) const
 {
-    const PagedLayout* section = this;
-    for (std::size_t i = 0; i < m_later.size() && page >= section->OwnPageCount(); ++i) {
-        page -= section->OwnPageCount();
-        section = m_later[i].get();
+    const std::vector<std::pair<const PagedLayout*, int>> parts = PartsOn(page);
+    if (!parts.empty())
+        return parts.front();
+    // Past the end: counted on in the last part.
+    const PagedLayout* last = m_later.empty() ? this : m_later.back().get();
+    return {last, page - (PageCount() - last->OwnPageCount())};
+}
+
+std::vector<std::pair<const PagedLayout*, int>> PagedLayout::PartsOn(int page) const
+{
+    std::vector<std::pair<const PagedLayout*, int>> parts;
+    int first = 0;   // the page the part's first sheet is
+    for (std::size_t i = 0; i <= m_later.size() && first <= page; ++i) {
+        const PagedLayout* part = i == 0 ? this : m_later[i - 1].get();
+        if (i > 0 && !part->m_sharesFirstSheet)
+            ++first;
+        const int own = part->OwnPageCount();
+        if (page >= first && page < first + own)
+            parts.emplace_back(part, page - first);
+        first += own - 1;
     }
-    return {section, page};
+    return parts;
 }
 
 const PageSetup& PagedLayout::PageOf(int page) const
@@ -771,15 +830,19 @@ double PagedLayout::CellTop(const QTextBlock& block) const
 
 void PagedLayout::PaintBand(QImage& image, int page, int top, double dpi) const
 {
-    if (const auto [section, local] = Locate(page); section != this) {
-        section->PaintBand(image, local, top, dpi);
-        return;
-    }
     image.fill(Qt::white);
+    const std::vector<std::pair<const PagedLayout*, int>> parts = PartsOn(page);
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        parts[i].first->PaintOwnBand(image, parts[i].second, top, dpi, i == 0);
+}
+
+void PagedLayout::PaintOwnBand(QImage& image, int page, int top, double dpi, bool sheet) const
+{
     {
         QPainter painter(&image);
         BeginSheetBand(painter, top, dpi);
-        m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
+        if (sheet)
+            m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
         PaintPlaced(painter, page, true);
         PaintColumnLines(painter, page);
     }
@@ -931,9 +994,15 @@ void PagedLayout::BalanceLastColumns()
 bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom)
 {
     std::vector<TextObstacle> obstacles = NarrowColumnEdges();
+    const std::vector<TextObstacle> start = StartAbove();
+    obstacles.insert(obstacles.end(), start.begin(), start.end());
     if (m_placed.empty() && obstacles.empty())
         return false;
     m_text->documentLayout()->documentSize();
+    // A paragraph with stored lines at the top of such a column was stored lower on the
+    // sheet than the text engine puts it: it is laid out anew, below the text above.
+    if (!start.empty())
+        ReleaseHeldLinesMeeting(start);
     const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     for (const PlacedObject& placed : m_placed) {
         const hwp::TextWrap wrap = placed.properties.wrap;
@@ -951,6 +1020,34 @@ bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredL
         obstacles.push_back({rect.translated(-corner), wrap, placed.properties.textSide});
     }
     return FlowTextAround(*m_text, obstacles, held, bodyHeight, m_flowed, makeRoom);
+}
+
+std::vector<TextObstacle> PagedLayout::StartAbove() const
+{
+    std::vector<TextObstacle> above;
+    if (m_startBelow <= 0)
+        return above;
+    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
+    const double width = HwpUnitsToLayout(m_page.BodyWidth());
+    for (int layoutPage = 1; layoutPage < m_columns; ++layoutPage)
+        above.push_back({QRectF(-width, layoutPage * bodyHeight, 3 * width, m_startBelow), hwp::TextWrap::TopAndBottom, 0});
+    return above;
+}
+
+void PagedLayout::ReleaseHeldLinesMeeting(const std::vector<TextObstacle>& obstacles)
+{
+    for (QTextBlock block = m_text->begin(); block.isValid(); block = block.next()) {
+        const StoredLines* stored = HeldLinesOf(block, m_heldLines);
+        if (stored == nullptr || block.layout() == nullptr || m_text->frameAt(block.position()) != m_text->rootFrame())
+            continue;
+        const QRectF bounds = block.layout()->boundingRect().translated(block.layout()->position());
+        for (const TextObstacle& obstacle : obstacles) {
+            if (obstacle.rect.top() < bounds.bottom() && obstacle.rect.bottom() > bounds.top()) {
+                m_heldLines.erase(stored);
+                break;
+            }
+        }
+    }
 }
 
 // The text is laid out as wide as the widest column; in a narrower one, the rest of that
@@ -993,11 +1090,12 @@ const std::vector<PagedLayout::PlacedOnSheet>& PagedLayout::PlacedOnSheets() con
 
 std::vector<QRectF> PagedLayout::PlacedObjectRects(int page) const
 {
-    const auto [section, local] = Locate(page);
     std::vector<QRectF> rects;
-    for (const PlacedOnSheet& one : section->PlacedOnSheets()) {
-        if (one.page == local)
-            rects.push_back(one.rect);
+    for (const auto& [part, local] : PartsOn(page)) {
+        for (const PlacedOnSheet& one : part->PlacedOnSheets()) {
+            if (one.page == local)
+                rects.push_back(one.rect);
+        }
     }
     return rects;
 }
@@ -1192,14 +1290,18 @@ std::optional<double> PagedLayout::RepeatShift(int from, int to, int layoutPage,
 
 void PagedLayout::PaintPage(QPainter& painter, int page) const
 {
-    if (const auto [section, local] = Locate(page); section != this) {
-        section->PaintPage(painter, local);
-        return;
-    }
+    const std::vector<std::pair<const PagedLayout*, int>> parts = PartsOn(page);
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        parts[i].first->PaintOwnPage(painter, parts[i].second, i == 0);
+}
+
+void PagedLayout::PaintOwnPage(QPainter& painter, int page, bool sheet) const
+{
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    m_furniture->Paint(painter, page,
-                       QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
+    if (sheet)
+        m_furniture->Paint(painter, page,
+                           QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
     PaintPlaced(painter, page, true);
     PaintColumnLines(painter, page);
     for (int column = 0; column < m_columns; ++column) {

@@ -42,7 +42,9 @@ namespace editor {
 //
 // Every section is laid out on pages of its own definition: the first on the document's
 // Page(), each later one, from the character that starts it (KeptSection), on its own
-// paper, orientation and margins. Pages are numbered through the document.
+// paper, orientation and margins. Pages are numbered through the document. A new set of
+// columns within a section is a part laid out on its own; unless its paragraph also breaks
+// the page, it begins on the sheet the part before ends on, below that part's text.
 class PageGlyphs;
 class PageFurniture;
 class BlockOrigins;
@@ -107,11 +109,26 @@ private:
     // The sections that begin before position `cut`, the last one cut there.
     static std::vector<Section> CutAt(std::vector<Section> sections, int cut);
     PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
-                const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried);
+                const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried,
+                std::optional<double> startBelow = std::nullopt);
     void MeasureOwnLines(LineAgreement& agreement) const;
     void LayOwnLines(LaidOutLines& laid) const;
     // The layout of the section that holds page `page`, and the page's index in it.
     std::pair<const PagedLayout*, int> Locate(int page) const;
+    // Every part painted on page `page` with its own index of the page, in order: the first
+    // owns the sheet (its paper and furniture), the others go on below it.
+    std::vector<std::pair<const PagedLayout*, int>> PartsOn(int page) const;
+    // Paints this part's own page `local`; `sheet`: its furniture too.
+    void PaintOwnBand(QImage& image, int local, int top, double dpi, bool sheet) const;
+    void PaintOwnPage(QPainter& painter, int local, bool sheet) const;
+    // How far below the body's top the text ends on the part's last sheet, with the
+    // spacing after its last line (layout pixels): where a part going on below it starts.
+    double TextEndOnLastSheet() const;
+    // For a part that begins below another's text: the tops of its first sheet's columns
+    // but the first (that one's first paragraph is lowered), which its text goes below.
+    std::vector<TextObstacle> StartAbove() const;
+    // Lays the paragraphs with stored lines that meet `obstacles` out anew from now on.
+    void ReleaseHeldLinesMeeting(const std::vector<TextObstacle>& obstacles);
     int OwnPageCount() const;
 
     // Ends the painter and blends the cached glyphs within `clip` (layout coordinates).
@@ -184,6 +201,10 @@ private:
     void PaintPlaced(QPainter& painter, int page, bool behind) const;
 
     PageSetup m_page;
+    // Whether the first sheet is the last of the part before, and where this part's text
+    // begins on it below the body's top (layout pixels).
+    bool m_sharesFirstSheet = false;
+    double m_startBelow = 0;
     // The number of the section's first block in the whole document.
     int m_firstBlock = 0;
     // The section's columns: each a page of the text's layout, side by side on the sheet.

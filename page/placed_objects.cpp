@@ -402,6 +402,21 @@ bool FlowTextAround(QTextDocument& text, const std::vector<TextObstacle>& obstac
     return changed;
 }
 
+void LowerTextStart(QTextDocument& text, double down)
+{
+    const QTextBlock first = text.begin();
+    if (down <= 0 || !first.isValid())
+        return;
+    QTextBlockFormat format = first.blockFormat();
+    // As for the room of objects above it: the engine leaves out a first top margin.
+    const double lowered = std::max(0.0, format.topMargin()) + down;
+    format.setTopMargin(0);
+    format.setBottomMargin(format.bottomMargin() + lowered);
+    format.setProperty(kLoweredLinesProperty, format.doubleProperty(kLoweredLinesProperty) + lowered);
+    QTextCursor cursor(&text);
+    cursor.setBlockFormat(format);
+}
+
 void LowerFirstBlockLines(QTextDocument& text)
 {
     const QTextBlock first = text.begin();

@@ -104,4 +104,9 @@ double LinesLoweredBy(const QTextBlock& block);
 // not count a frame's first top margin.
 void LowerFirstBlockLines(QTextDocument& text);
 
+// Lowers the text of `text` by `down` layout pixels: its first block, with the margin above
+// it, is laid out that much further down (the place a part that goes on below another's
+// text on its sheet begins at). Call it before the copy is laid out, after TakePlacedObjects.
+void LowerTextStart(QTextDocument& text, double down);
+
 } // namespace editor

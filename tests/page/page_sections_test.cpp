@@ -9,6 +9,7 @@
 #include "hwp/paragraph.h"
 #include "hwp/records.h"
 #include "hwp/section.h"
+#include "hwp/writer.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
 #include "page/text_items.h"
@@ -314,6 +315,70 @@ TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
         EXPECT_LE(*most - *fewest, 1) << "distributed";
         EXPECT_GE(perColumn[1].front(), perColumn[1].back()) << "the first columns take the odd lines";
         EXPECT_GT(perColumn[0].front() - perColumn[0].back(), 1) << "newspaper";
+    }
+}
+
+// New columns in the middle of a section go on below the text before them on its sheet:
+// every column of that sheet begins below it. With a page break as well, they begin a sheet.
+TEST_F(PageSections, NewColumnsWithinASectionGoOnBelowTheTextBeforeThem)
+{
+    for (const bool pageBreak : {false, true}) {
+        SCOPED_TRACE(pageBreak ? "with a page break" : "no page break");
+        hwp::Document source = ShortParagraphs(3);
+        auto& paragraphs = source.sections.front().paragraphs;
+        hwp::Columns two;
+        two.count = 2;
+        two.gap = 1134;
+        hwp::Paragraph start = Paragraph(u"두 단 시작", hwp::kBreakColumns | (pageBreak ? hwp::kBreakPage : 0));
+        start.controls.push_back(hwp::ColumnsControl(two));
+        paragraphs.push_back(std::move(start));
+        for (int i = 0; i < 120; ++i)
+            paragraphs.push_back(Paragraph(u"둘째 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+        const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source));
+        const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(read);
+        const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+        // 3 lines, then 121 in two columns of some 40: one sheet fewer when they share.
+        ASSERT_EQ(layout.PageCount(), pageBreak ? 3 : 2);
+        const editor::PageSetup& page = layout.PageOf(0);
+        const double top = editor::HwpUnitsToLayout(page.BodyTop());
+        const double left = editor::HwpUnitsToLayout(page.BodyLeft());
+        const double right = left + editor::HwpUnitsToLayout((page.BodyWidth() + 1134) / 2);
+        const Written first = PageText(layout, 0);
+        const double heading = first.Where(QStringLiteral("단락 ") + QChar(u'가' + 2)).y();
+        const QPointF begun = PageText(layout, pageBreak ? 1 : 0).Where(QStringLiteral("두 단 시작"));
+        EXPECT_NEAR(begun.x(), left, 1.0);
+        if (pageBreak) {
+            EXPECT_LT(begun.y(), top + 20) << "at the top of its own sheet";
+            continue;
+        }
+        // A line below the heading's last, as the lines before are apart.
+        const double step = heading - first.Where(QStringLiteral("단락 ") + QChar(u'가' + 1)).y();
+        EXPECT_NEAR(begun.y() - heading, step, 1.0);
+        // The right column of the shared sheet begins level with the left.
+        double rightTop = 1e9;
+        for (const auto& [at, item] : first.items) {
+            if (std::abs(at.x() - right) < 1.0)
+                rightTop = std::min(rightTop, at.y());
+        }
+        EXPECT_NEAR(rightTop, begun.y(), 1.0) << "the right column's first line";
+        const QPointF next = PageText(layout, 1).Where(QStringLiteral("둘째"));
+        EXPECT_NEAR(next.x(), left, 1.0);
+        EXPECT_LT(next.y(), top + 20) << "the next sheet from its top";
+        // The page image shows the same: nothing of the second part above the heading's line.
+        const editor::PagedLayout bitmap(*document, editor::PageOutput::Bitmap);
+        ASSERT_EQ(bitmap.PageCount(), 2);
+        QImage image(bitmap.SheetPixelWidth(0, 96), bitmap.SheetPixelHeight(0, 96), QImage::Format_RGB32);
+        bitmap.PaintBand(image, 0, 0, 96);
+        const auto inkIn = [&image](double x0, double x1, double y0, double y1) {
+            for (int y = static_cast<int>(y0); y < static_cast<int>(y1); ++y)
+                for (int x = static_cast<int>(x0); x < static_cast<int>(x1); ++x)
+                    if (qGray(image.pixel(x, y)) < 128)
+                        return true;
+            return false;
+        };
+        EXPECT_TRUE(inkIn(left, left + 60, top, heading)) << "the heading";
+        EXPECT_FALSE(inkIn(right, right + 60, top, heading)) << "the right column above the new columns";
+        EXPECT_TRUE(inkIn(right, right + 60, heading + 4, begun.y() + 2)) << "the right column's first line";
     }
 }
 
