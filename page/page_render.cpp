@@ -722,8 +722,9 @@ void PagedLayout::MeasureOwnLines(LineAgreement& agreement) const
             agreement.cellSameStart += cellTop >= 0 ? 1 : 0;
             const QTextLine line = layout->lineAt(next);
             const double top = origin.y() + line.y();
-            // Cells' lines lie from the top of the cell's text, the body's from the page's.
-            const double from = cellTop >= 0 ? cellTop : LayoutPageAt(top, bodyHeight) * bodyHeight;
+            // Cells' lines lie from the top of the cell's text, the body's from the page's
+            // (or where the columns begin on it).
+            const double from = cellTop >= 0 ? cellTop : StoredTopOf(LayoutPageAt(top, bodyHeight));
             const double ours = LayoutToHwpUnits(top + line.ascent() - from);
             agreement.baselineOffsets.push_back((ours - segment.top - segment.baseline) * 25.4 / 7200.0);
         }
@@ -741,6 +742,13 @@ LaidOutLines PagedLayout::LaidLines() const
 
 // Tops from the top of the body (of the column) on the line's page, or of the cell; lines
 // that open a sheet or column say so, as the word processor's do.
+double PagedLayout::StoredTopOf(int layoutPage) const
+{
+    // The lines of columns begun below other text count from where they begin.
+    const double below = m_sharesFirstSheet && layoutPage < m_columns ? m_startBelow : 0.0;
+    return layoutPage * HwpUnitsToLayout(m_page.BodyHeight()) + below;
+}
+
 void PagedLayout::LayOwnLines(LaidOutLines& laid) const
 {
     m_text->documentLayout()->documentSize();
@@ -763,7 +771,7 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
             const int page = LayoutPageAt(top, bodyHeight);
             hwp::LineSegment segment;
             segment.textStart = static_cast<std::uint32_t>(line.textStart());
-            segment.top = units(inCell ? top - cellTop : top - page * bodyHeight);
+            segment.top = units(inCell ? top - cellTop : top - StoredTopOf(page));
             segment.height = units(line.height());
             segment.textHeight = units(line.ascent() + line.descent());
             segment.baseline = units(line.ascent());
@@ -773,7 +781,7 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
             segment.width = units(line.width());
             segment.flags = 0x00060000;   // first and last segment of its line
             if (!inCell && page != lastPage)   // first line of its column, and of its sheet
-                segment.flags |= page % m_columns == 0 ? 0x3u : 0x2u;
+                segment.flags |= page % m_columns == 0 && (page > 0 || !m_sharesFirstSheet) ? 0x3u : 0x2u;
             if (!inCell)
                 lastPage = page;
             lines.push_back(segment);

@@ -112,6 +112,9 @@ private:
                 const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried,
                 std::optional<double> startBelow = std::nullopt);
     void MeasureOwnLines(LineAgreement& agreement) const;
+    // Where the lines of layout page `layoutPage` count their stored tops from, in the
+    // layout's coordinates.
+    double StoredTopOf(int layoutPage) const;
     void LayOwnLines(LaidOutLines& laid) const;
     // The layout of the section that holds page `page`, and the page's index in it.
     std::pair<const PagedLayout*, int> Locate(int page) const;
