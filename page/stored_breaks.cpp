@@ -1,6 +1,8 @@
 #include "page/stored_breaks.h"
 
 #include "document/hwp_mapping.h"
+#include "document/kept_objects.h"
+#include "hwp/paragraph.h"
 #include "document/line_spacing.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -77,16 +79,45 @@ bool WrapsAround(const StoredLines& stored, double firstRoom, double room)
     return wraps;
 }
 
-// How far the last stored row lies below the first (layout pixels).
+// How far the lowest stored row lies below the first (layout pixels).
 double StoredDrop(const StoredLines& stored)
 {
-    return HwpUnitsToLayout(double(stored.lines.back().top) - stored.lines.front().top);
+    const auto lowest = std::max_element(stored.lines.begin(), stored.lines.end(),
+                                         [](const hwp::LineSegment& a, const hwp::LineSegment& b) { return a.top < b.top; });
+    return HwpUnitsToLayout(double(lowest->top) - stored.lines.front().top);
+}
+
+// The columns a cell's paragraph sets for itself, when its stored lines go on in them (their
+// tops start again); nothing otherwise.
+std::optional<hwp::Columns> StoredColumns(const QTextBlock& block, const StoredLines& stored)
+{
+    // A column's first line is as high as the first column's, or higher.
+    const bool startsAgain = std::adjacent_find(stored.lines.begin(), stored.lines.end(),
+                                                [](const hwp::LineSegment& a, const hwp::LineSegment& b) {
+                                                    return b.top <= a.top;
+                                                }) != stored.lines.end();
+    if (!startsAgain)
+        return std::nullopt;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const KeptObjectRef object = KeptObjectOf(it.fragment().charFormat());
+        if (!object || object->control.ctrlId != hwp::kCold)
+            continue;
+        try {
+            const hwp::Columns columns = hwp::ReadColumns(object->control);
+            if (columns.count > 1)
+                return columns;
+        } catch (const std::exception&) {
+            // unreadable: the lines stay one under the other
+        }
+    }
+    return std::nullopt;
 }
 
 // Lays a wrapped block out on its stored lines: each line from its stored start, as wide
-// as stored where it is narrowed and as far right as it starts, rows as far apart as stored.
-// False when a line runs past its width further than kOverrun allows (it is laid anyway).
-bool LayStoredRows(const QTextBlock& block, const StoredLines& stored)
+// as stored where it is narrowed and as far right as it starts, rows as far apart as stored;
+// with `columns`, each time the stored tops start again, in the next column. False when a
+// line runs past its width further than kOverrun allows (it is laid anyway).
+bool LayStoredRows(const QTextBlock& block, const StoredLines& stored, const hwp::Columns* columns)
 {
     QTextLayout* layout = block.layout();
     const int count = layout ? layout->lineCount() : 0;
@@ -104,6 +135,10 @@ bool LayStoredRows(const QTextBlock& block, const StoredLines& stored)
     const double y = first.y();
     const double firstX = first.x(), otherX = count > 1 ? other.x() : first.x() - indent;
     const double firstWidth = first.width(), otherWidth = count > 1 ? other.width() : first.width() + indent;
+    std::vector<std::pair<hwp::HwpUnit, hwp::HwpUnit>> spans;
+    if (columns != nullptr)
+        spans = hwp::ColumnSpans(*columns, static_cast<hwp::HwpUnit>(LayoutToHwpUnits(otherWidth)));
+    std::size_t column = 0;
     bool fits = true;
     layout->beginLayout();
     for (std::size_t i = 0; i < stored.lines.size(); ++i) {
@@ -111,13 +146,16 @@ bool LayStoredRows(const QTextBlock& block, const StoredLines& stored)
         if (!line.isValid())
             break;
         const hwp::LineSegment& segment = stored.lines[i];
+        if (i > 0 && segment.top <= stored.lines[i - 1].top && column + 1 < spans.size())
+            ++column;
+        const double columnLeft = spans.empty() ? 0.0 : HwpUnitsToLayout(spans[column].first);
         const double room = i == 0 ? firstWidth : otherWidth;
         const bool narrowed = HwpUnitsToLayout(segment.width) < room - kNarrowed;
         const double x = narrowed ? HwpUnitsToLayout(segment.columnStart) + (i == 0 ? indent : 0.0)
                                   : (i == 0 ? firstX : otherX);
         const int end = i + 1 < stored.lines.size() ? static_cast<int>(stored.lines[i + 1].textStart) : length;
         fits = FillLine(line, end, narrowed ? HwpUnitsToLayout(segment.width) : room) && fits;
-        line.setPosition(QPointF(x, y + HwpUnitsToLayout(double(segment.top) - stored.lines.front().top)));
+        line.setPosition(QPointF(x + columnLeft, y + HwpUnitsToLayout(double(segment.top) - stored.lines.front().top)));
     }
     layout->endLayout();
     return fits;
@@ -280,8 +318,15 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
     cursor.beginEditBlock();
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const StoredLines* stored = HeldLinesOf(block, held);
-        if (stored == nullptr || text.frameAt(block.position()) != text.rootFrame() || HoldsWideObjects(block))
+        if (stored == nullptr || HoldsWideObjects(block))
             continue;
+        if (text.frameAt(block.position()) != text.rootFrame()) {
+            if (std::optional<hwp::Columns> columns = StoredColumns(block, *stored)) {
+                fitted.wrapped.insert(block.blockNumber());
+                fitted.columns.emplace(block.blockNumber(), *columns);
+            }
+            continue;
+        }
         QTextBlockFormat format = block.blockFormat();
         const double room = bodyWidth - format.leftMargin() - format.rightMargin();
         if (WrapsAround(*stored, room - format.textIndent(), room)) {
@@ -311,7 +356,8 @@ int FollowStoredLines(QTextDocument& text, const std::unordered_set<const Stored
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         if (const StoredLines* stored = HeldLinesOf(block, held)) {
             if (fitted.wrapped.count(block.blockNumber()) != 0) {
-                followed += LayStoredRows(block, *stored) ? 1 : 0;
+                const auto columns = fitted.columns.find(block.blockNumber());
+                followed += LayStoredRows(block, *stored, columns == fitted.columns.end() ? nullptr : &columns->second) ? 1 : 0;
                 continue;
             }
             const auto change = fitted.widths.find(block.blockNumber());

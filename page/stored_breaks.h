@@ -5,6 +5,7 @@
 #pragma once
 
 #include "document/stored_lines.h"
+#include "hwp/section.h"
 
 #include <QTextDocument>
 
@@ -32,6 +33,9 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device);
 struct WidthsFitted {
     std::unordered_map<int, double> widths;
     std::unordered_set<int> wrapped;
+    // Of the wrapped blocks, those in table cells whose paragraph sets columns of its own
+    // (the stored lines start again at the top for each): the columns, laid side by side.
+    std::unordered_map<int, hwp::Columns> columns;
 };
 
 // Before the copy is laid out: widens or narrows each body block whose stored lines the

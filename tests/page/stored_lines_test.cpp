@@ -138,7 +138,7 @@ std::pair<Figures, Figures> MeasureDocuments(const std::vector<std::string>& pat
 
 TEST_F(StoredLines, RealDocumentsPrintOnTheirStoredLinesWhereTheLayoutAllows)
 {
-    // Where they stand now: HWP 99.6 % following, 98.5 % anew, baselines 0.15 mm; HWPX 100 %
+    // Where they stand now: HWP 99.8 % following, 98.5 % anew, baselines 0.15 mm; HWPX 100 %
     // and 94.6 %. Laid out anew, the HWP samples' 바탕 and 굴림 lines break where the word
     // processor broke them only with those faces' widths (55.6 % with the Nanum faces' own).
     const struct {
@@ -186,6 +186,34 @@ TEST_F(StoredLines, LinesTheEngineWouldMisplaceLieWhereTheFileHasThem)
     }
     if (measured == 0)
         GTEST_SKIP() << "no sample documents beside the source";
+}
+
+// A cell's paragraph that sets two columns of its own prints its stored lines side by side,
+// each column from the cell's top, as the file has them.
+TEST_F(StoredLines, ColumnsSetInACellPrintSideBySide)
+{
+    const std::vector<std::string> paths = hwp_testing::SamplePaths();
+    const auto path = std::find_if(paths.begin(), paths.end(), [](const std::string& p) {
+        return std::filesystem::path(p).filename() == "multicolumns-in-common-controls.hwp";
+    });
+    if (path == paths.end())
+        GTEST_SKIP() << "no sample documents beside the source";
+    const auto pane = editor::ToEditorDocument(hwp::ReadDocument(*path));
+    const editor::LaidOutLines laid = editor::PagedLayout(*pane).LaidLines();
+    int cells = 0;
+    for (QTextBlock block = pane->Text().begin(); block.isValid(); block = block.next()) {
+        if (QTextCursor(block).currentTable() == nullptr || !block.text().contains(QStringLiteral("다단")))
+            continue;
+        ++cells;
+        const auto lines = laid.find(block.blockNumber());
+        ASSERT_NE(lines, laid.end());
+        ASSERT_EQ(lines->second.size(), 2u);
+        const hwp::LineSegment& left = lines->second[0];
+        const hwp::LineSegment& right = lines->second[1];
+        EXPECT_EQ(right.top, left.top) << "the second column from the cell's top";
+        EXPECT_GE(right.columnStart, left.columnStart + left.width) << "beside the first";
+    }
+    EXPECT_EQ(cells, 1);
 }
 
 // Stored lines go back to the file for what the teacher left alone, and are composed anew
