@@ -4,6 +4,7 @@
 #include "page/fill_painter.h"
 #include "page/inline_painters.h"
 #include "page/line_ends.h"
+#include "page/stored_breaks.h"
 #include "document/editor_document.h"
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
@@ -876,8 +877,49 @@ std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::T
     InstallKeptObjectHandler(document);
     document.setPageSize(QSizeF(std::max(1.0, width), 1e7));
     document.setTextWidth(std::max(1.0, width));
+    // Unchanged paragraphs break where the file has them, as the body's do; a paragraph
+    // setting columns of its own sets them side by side.
+    const std::unordered_set<const StoredLines*> held = StoredLinesHeld(document);
+    const WidthsFitted fitted = FitStoredWidths(document, held, std::max(1.0, width), device, ParagraphColumns::SideBySide);
     height = document.documentLayout()->documentSize().height();
+    if (!held.empty()) {
+        FollowStoredLines(document, held, fitted);
+        height = document.documentLayout()->documentSize().height();
+        // Lines laid by hand reach as low as they were laid, which the engine does not know.
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            for (int i = 0; layout != nullptr && i < layout->lineCount(); ++i)
+                height = std::max(height, layout->position().y() + layout->lineAt(i).y() + layout->lineAt(i).height());
+        }
+    }
     return text;
+}
+
+// Draws the laid-out text of an object. The text engine draws a block's lines only down
+// to the block's own rectangle and stops at the first line below it; lines laid in columns
+// of a paragraph go up again, so such blocks are drawn whole, past that rectangle.
+void DrawObjectText(QPainter& painter, QTextDocument& text)
+{
+    std::vector<QTextBlock> columned;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        for (int i = 1; layout != nullptr && i < layout->lineCount(); ++i) {
+            if (layout->lineAt(i).y() < layout->lineAt(i - 1).y()) {
+                columned.push_back(block);
+                break;
+            }
+        }
+    }
+    for (QTextBlock& block : columned)
+        block.setVisible(false);
+    text.drawContents(&painter);
+    for (QTextBlock& block : columned) {
+        block.setVisible(true);
+        painter.save();
+        painter.setPen(Qt::black);
+        block.layout()->draw(&painter, text.documentLayout()->blockBoundingRect(block).topLeft());
+        painter.restore();
+    }
 }
 
 // A layout for `object`, its text to be laid out at 96 dpi exactly, as the page layout:
@@ -1090,7 +1132,7 @@ void PaintTable(QPainter& painter, const QRectF& rect, double scale, LaidOutTabl
         painter.setClipRect(place(cell.box), Qt::IntersectClip);
         painter.translate(inner.left(), top);
         painter.scale(scale, scale);
-        cell.text->Text().drawContents(&painter);
+        DrawObjectText(painter, cell.text->Text());
         painter.restore();
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -1348,7 +1390,7 @@ void PaintTextBox(QPainter& painter, const QRectF& rect, double scale, const Kep
     painter.setClipRect(rect, Qt::IntersectClip);
     painter.translate(rect.left() + box->margins[0] * scale, rect.top() + (box->margins[2] + down) * scale);
     painter.scale(scale, scale);
-    box->text->Text().drawContents(&painter);
+    DrawObjectText(painter, box->text->Text());
     painter.restore();
 }
 

@@ -309,7 +309,7 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
 }
 
 WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth,
-                             const QPaintDevice& device)
+                             const QPaintDevice& device, ParagraphColumns paragraphColumns)
 {
     WidthsFitted fitted;
     if (held.empty())
@@ -320,13 +320,16 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
         const StoredLines* stored = HeldLinesOf(block, held);
         if (stored == nullptr || HoldsWideObjects(block))
             continue;
-        if (text.frameAt(block.position()) != text.rootFrame()) {
+        const bool inCell = text.frameAt(block.position()) != text.rootFrame();
+        if (inCell || paragraphColumns == ParagraphColumns::SideBySide) {
             if (std::optional<hwp::Columns> columns = StoredColumns(block, *stored)) {
                 fitted.wrapped.insert(block.blockNumber());
                 fitted.columns.emplace(block.blockNumber(), *columns);
+                continue;
             }
-            continue;
         }
+        if (inCell)
+            continue;
         QTextBlockFormat format = block.blockFormat();
         const double room = bodyWidth - format.leftMargin() - format.rightMargin();
         if (WrapsAround(*stored, room - format.textIndent(), room)) {

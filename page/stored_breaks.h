@@ -42,8 +42,11 @@ struct WidthsFitted {
 // text engine would break elsewhere, within the least change that makes it break there,
 // when there is one (faces that stand in for the file's are wider or narrower than its).
 // `bodyWidth` is the width of the column in layout pixels; `device` the layout's paint device.
+// Paragraphs of a body set columns for the page; those of a text box or a cell (and body
+// blocks in table cells always), side by side within their own width.
+enum class ParagraphColumns { OfThePage, SideBySide };
 WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth,
-                             const QPaintDevice& device);
+                             const QPaintDevice& device, ParagraphColumns columns = ParagraphColumns::OfThePage);
 
 // Re-breaks the laid-out blocks whose stored lines are in `held`, and lays the lines of
 // the blocks in `fitted` into their own width again; returns how many were. Wrapped blocks

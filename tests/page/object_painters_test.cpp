@@ -11,11 +11,15 @@
 #include "hwp/picture.h"
 #include "hwp/reader.h"
 #include "hwp/table.h"
+#include "hwp/writer.h"
+#include "hwp/section.h"
 #include "math/layout.h"
 #include "math/qt_font.h"
 
 #include <QImage>
 #include <QSet>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -294,6 +298,57 @@ TEST_F(ObjectPainters, AnEquationDrawsItsGlyphsInsideItsBoxOnEveryThread)
     QImage elsewhere;
     std::thread([&] { elsewhere = PageImage(*pane, 0, 300); }).join();
     EXPECT_EQ(redBox(elsewhere), ink);
+}
+
+// The text of a box or a cell whose paragraph sets two columns of its own keeps the lines
+// the file stored: four in the first column, four beside them, the text as tall as a column.
+TEST_F(ObjectPainters, AParagraphWithColumnsOfItsOwnLaysItsStoredLinesSideBySide)
+{
+    hwp::Document source = hwp::NewDocument();
+    hwp::Paragraph paragraph;   // after the first, which holds the section's definitions
+    paragraph.charShapes.push_back(hwp::CharShapeRun{});
+    for (int i = 0; i < 24; ++i)
+        paragraph.text += u"다단 ";
+    hwp::Columns two;
+    two.count = 2;
+    two.gap = 2268;
+    paragraph.controls.push_back(hwp::ColumnsControl(two));
+    paragraph.controls.back().position = paragraph.controls.back().end =
+        static_cast<std::uint32_t>(paragraph.text.size());   // at the end
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        hwp::LineSegment line;
+        line.textStart = 9 * i;   // three words a line
+        line.top = 1600 * static_cast<std::int32_t>(i % 4);
+        line.height = line.textHeight = 1000;
+        line.baseline = 850;
+        line.spacing = 600;
+        line.width = 8752;
+        line.flags = 0x00060000;
+        paragraph.lineLayout.segments.push_back(line);
+    }
+    source.sections.front().paragraphs.push_back(paragraph);
+    const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source));
+    const hwp::Paragraph& box = read.sections.front().paragraphs.back();
+    ASSERT_EQ(box.lineLayout.segments.size(), 8u);
+
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(3780);
+    device.setDotsPerMeterY(3780);
+    double height = 0;
+    const auto text = editor::LayOutParagraphs(read, {box},
+                                               editor::HwpUnitsToLayout(8752 * 2 + 2268), device, height);
+    ASSERT_NE(text, nullptr);
+    const QTextLayout* layout = text->Text().begin().layout();
+    ASSERT_EQ(layout->lineCount(), 8);
+    const double secondColumn = editor::HwpUnitsToLayout(8752 + 2268);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_LT(layout->lineAt(i).x(), secondColumn - 1);
+        EXPECT_NEAR(layout->lineAt(i + 4).x(), secondColumn, 1.0);
+        EXPECT_NEAR(layout->lineAt(i + 4).y(), layout->lineAt(i).y(), 0.5);
+    }
+    EXPECT_NEAR(layout->lineAt(3).y() - layout->lineAt(0).y(), editor::HwpUnitsToLayout(4800), 0.5);
+    EXPECT_GE(height, layout->lineAt(3).y() + layout->lineAt(3).height());
 }
 
 } // namespace
