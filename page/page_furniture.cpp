@@ -231,6 +231,15 @@ void PageFurniture::Paint(QPainter& painter, int page, const QRectF& area) const
     painter.restore();
 }
 
+void PageFurniture::PaintFootnotes(QPainter& painter, int page, const QRectF& area) const
+{
+    if (!m_origin)
+        return;
+    painter.save();
+    PaintNotes(painter, page, area);
+    painter.restore();
+}
+
 void PageFurniture::PaintHeaders(QPainter& painter, int page, const QRectF& area) const
 {
     const int number = PageNumber(page);

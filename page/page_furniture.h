@@ -45,6 +45,9 @@ public:
     // Paints page `page` (0-based) with `painter`, whose units are layout pixels from the
     // sheet's top left corner; only what meets `area` (the same units) is drawn.
     void Paint(QPainter& painter, int page, const QRectF& area) const;
+    // Only the footnotes of page `page`: a sheet another part owns, whose furniture that
+    // part paints, still shows this part's notes.
+    void PaintFootnotes(QPainter& painter, int page, const QRectF& area) const;
 
     // The page number page `page` prints (1 for the first unless the file says otherwise).
     int PageNumber(int page) const;

@@ -849,8 +849,11 @@ void PagedLayout::PaintOwnBand(QImage& image, int page, int top, double dpi, boo
     {
         QPainter painter(&image);
         BeginSheetBand(painter, top, dpi);
+        const QRectF area = painter.transform().inverted().mapRect(QRectF(image.rect()));
         if (sheet)
-            m_furniture->Paint(painter, page, painter.transform().inverted().mapRect(QRectF(image.rect())));
+            m_furniture->Paint(painter, page, area);
+        else
+            m_furniture->PaintFootnotes(painter, page, area);
         PaintPlaced(painter, page, true);
         PaintColumnLines(painter, page);
     }
@@ -1307,9 +1310,11 @@ void PagedLayout::PaintOwnPage(QPainter& painter, int page, bool sheet) const
 {
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    const QRectF sheetArea(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight()));
     if (sheet)
-        m_furniture->Paint(painter, page,
-                           QRectF(0, 0, HwpUnitsToLayout(m_page.SheetWidth()), HwpUnitsToLayout(m_page.SheetHeight())));
+        m_furniture->Paint(painter, page, sheetArea);
+    else
+        m_furniture->PaintFootnotes(painter, page, sheetArea);
     PaintPlaced(painter, page, true);
     PaintColumnLines(painter, page);
     for (int column = 0; column < m_columns; ++column) {

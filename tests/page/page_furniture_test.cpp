@@ -11,11 +11,15 @@
 #include "hwp/notes.h"
 #include "hwp/reader.h"
 #include "hwp/table.h"
+#include "page/text_items.h"
+#include "hwp/writer.h"
+#include "hwp/section.h"
 #include "hwpx/reader.h"
 #include "hwpx/writer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -339,6 +343,42 @@ TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
     // The space above the rule is free of the body's text.
     EXPECT_TRUE(InkRows(image, rule - Pixels(850) + 1, rule).empty());
     EXPECT_FALSE(InkRows(image, rule - Pixels(850) - Pixels(2000), rule - Pixels(850)).empty()) << "text up to it";
+}
+
+// Footnotes of columns that begin below other text on the sheet print at its foot, though
+// the part above owns the sheet's furniture.
+TEST_F(PageFurniture, FootnotesOfColumnsBegunMidSheetPrintOnThatSheet)
+{
+    const std::string path = SamplePath("footnote-endnote.hwp");
+    if (path.empty())
+        GTEST_SKIP() << "no sample documents";
+    hwp::Document source = hwp::ReadDocument(path);
+    std::vector<hwp::Paragraph>& paragraphs = source.sections[0].paragraphs;
+    paragraphs.resize(1);
+    // The first paragraph keeps the section's definitions; its copy after it starts two
+    // columns and holds the footnotes.
+    hwp::Paragraph notes = paragraphs[0];
+    const auto isNote = [](const hwp::Control& control) { return control.ctrlId == hwp::kFootnoteCtrlId; };
+    std::erase_if(paragraphs[0].controls, isNote);
+    std::erase_if(notes.controls, [&](const hwp::Control& control) { return !isNote(control); });
+    hwp::Columns two;
+    two.count = 2;
+    two.gap = 1134;
+    notes.controls.insert(notes.controls.begin(), hwp::ColumnsControl(two));
+    notes.breakFlags = hwp::kBreakColumns;
+    notes.lineLayout = {};
+    paragraphs.push_back(notes);
+    const std::unique_ptr<editor::EditorDocument> document =
+        editor::ToEditorDocument(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source)));
+    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+    ASSERT_EQ(layout.PageCount(), 1);
+    QString written;
+    editor::TextItemDevice device([&written](const QPointF&, const QTextItem& item) { written += item.text(); });
+    QPainter painter(&device);
+    layout.PaintPage(painter, 0);
+    painter.end();
+    EXPECT_TRUE(written.contains(QStringLiteral("각주입니다"))) << written.toStdString();
+    EXPECT_TRUE(written.contains(QStringLiteral("각주 두 번째입니다"))) << written.toStdString();
 }
 
 TEST_F(PageFurniture, ThePaneTellsANotesTextOverItsReference)
