@@ -304,6 +304,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     const WidthsFitted fitted = breaks == StoredBreaks::Follow
                                     ? FitStoredWidths(*m_text, m_heldLines, m_text->pageSize().width(), m_layoutDevice)
                                     : WidthsFitted{};
+    m_cellColumns = fitted.columns;
     m_text->setLayoutEnabled(true);
     FitTableRows(*m_text);
     MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
@@ -1140,6 +1141,7 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
     if (!m_glyphs && !m_vectorText) {
         m_text->drawContents(&painter, clip);
         m_heads->Paint(painter, *m_text, clip, origin);
+        PaintCellColumnLines(painter, clip);
         return;
     }
     const std::vector<RepeatedText> repeats = RepeatsOn(layoutPage);
@@ -1155,6 +1157,7 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
         DrawLines(painter, clip, [](const QTextBlock&) { return true; },
                   [](const QTextBlock&, const QTextLine&) { return true; });
         m_heads->Paint(painter, *m_text, clip, origin);
+        PaintCellColumnLines(painter, clip);
         return;
     }
     if (!m_text->rootFrame()->childFrames().isEmpty()) {
@@ -1175,6 +1178,7 @@ void PagedLayout::PaintColumnBand(QImage& image, int layoutPage, double x, int t
                   return m_glyphs->LeavesPaintingIn(block, line.textStart(), line.textLength());
               });
     m_heads->Paint(painter, *m_text, clip, origin);
+    PaintCellColumnLines(painter, clip);
     PaintGlyphs(image, painter, clip, repeats);
 }
 
@@ -1351,6 +1355,39 @@ void PagedLayout::PaintColumn(QPainter& painter, int layoutPage, double x) const
     DrawLines(painter, lines, [](const QTextBlock&) { return true; },
               [](const QTextBlock&, const QTextLine&) { return true; });
     m_heads->Paint(painter, *m_text, lines, [this](const QTextBlock& block) { return Origins().Of(block); });
+    PaintCellColumnLines(painter, lines);
+}
+
+void PagedLayout::PaintCellColumnLines(QPainter& painter, const QRectF& area) const
+{
+    for (const auto& [number, columns] : m_cellColumns) {
+        if (columns.line.kind == 0)
+            continue;
+        const QTextBlock block = m_text->findBlockByNumber(number);
+        const QTextLayout* layout = block.layout();
+        if (layout == nullptr || layout->lineCount() < 2)
+            continue;
+        double top = 1e300, bottom = -1e300;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            top = std::min(top, layout->lineAt(i).y());
+            bottom = std::max(bottom, layout->lineAt(i).y() + layout->lineAt(i).height());
+        }
+        const QPointF origin = Origins().Of(block);
+        if (origin.y() + top > area.bottom() || origin.y() + bottom < area.top())
+            continue;
+        // Down the middle of each gap between the columns' lines as laid: a column begins
+        // where a line goes up again.
+        double right = layout->lineAt(0).x() + layout->lineAt(0).width();
+        for (int i = 1; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            if (line.y() <= layout->lineAt(i - 1).y()) {
+                const double x = origin.x() + (right + line.x()) / 2;
+                PaintRuledLine(painter, columns.line, QPointF(x, origin.y() + top), QPointF(x, origin.y() + bottom));
+                right = line.x() + line.width();
+            }
+            right = std::max(right, line.x() + line.width());
+        }
+    }
 }
 
 bool RenderPageBmp(const EditorDocument& document, int page, int dpi, const std::string& path)

@@ -172,6 +172,9 @@ private:
     std::vector<double> TextBottoms() const;
     // Once laid out: how far down each sheet the lines between its columns run.
     void MeasureColumnLines();
+    // The lines between the columns that cells' paragraphs set for themselves, within
+    // `area` (layout coordinates).
+    void PaintCellColumnLines(QPainter& painter, const QRectF& area) const;
     // The lines between the columns of page `page`, on `painter` in layout pixels from the
     // sheet's corner.
     void PaintColumnLines(QPainter& painter, int page) const;
@@ -223,6 +226,8 @@ private:
     bool m_balanced = false;           // distributed columns: level on the last sheet
     QImage m_layoutDevice;
     std::unique_ptr<QTextDocument> m_text;
+    // By block number: the columns of cells' paragraphs laid side by side (stored_breaks.h).
+    std::unordered_map<int, hwp::Columns> m_cellColumns;
     // The stored lines of the blocks that held what they were read with when copied.
     std::unordered_set<const StoredLines*> m_heldLines;
     std::unique_ptr<ParagraphHeads> m_heads; // numbers and bullets before paragraphs

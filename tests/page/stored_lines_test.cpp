@@ -214,6 +214,36 @@ TEST_F(StoredLines, ColumnsSetInACellPrintSideBySide)
         EXPECT_GE(right.columnStart, left.columnStart + left.width) << "beside the first";
     }
     EXPECT_EQ(cells, 1);
+
+    // The file rules a line between the cell's columns: in the row under the table's top
+    // rule, one upright stroke with blank paper on both sides (no letter's stroke has).
+    const editor::PagedLayout layout(*pane);
+    QImage page(layout.SheetPixelWidth(96), layout.SheetPixelHeight(96), QImage::Format_RGB32);
+    layout.PaintBand(page, 0, 0, 96);
+    int top = -1;
+    for (int y = 0; y < page.height() && top < 0; ++y) {
+        int run = 0, longest = 0;
+        for (int x = 0; x < page.width(); ++x) {
+            run = qGray(page.pixel(x, y)) < 160 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        top = longest > page.width() / 3 ? y : -1;
+    }
+    ASSERT_GE(top, 0) << "the table's top rule";
+    const auto ink = [&](int x) {
+        int dark = 0;
+        for (int y = top + 2; y < top + 15; ++y)
+            dark += qGray(page.pixel(x, y)) < 160 ? 1 : 0;
+        return dark;
+    };
+    int separators = 0;
+    for (int x = 12; x + 12 < page.width(); ++x) {
+        bool blank = ink(x) >= 10 && ink(x - 1) < 10;
+        for (int d = 2; blank && d <= 10; ++d)
+            blank = ink(x - d) == 0 && ink(x + d) == 0;
+        separators += blank ? 1 : 0;
+    }
+    EXPECT_EQ(separators, 1);
 }
 
 // Stored lines go back to the file for what the teacher left alone, and are composed anew
