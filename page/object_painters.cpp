@@ -915,10 +915,13 @@ void DrawObjectText(QPainter& painter, QTextDocument& text)
     text.drawContents(&painter);
     for (QTextBlock& block : columned) {
         block.setVisible(true);
+        const QPointF origin = text.documentLayout()->blockBoundingRect(block).topLeft();
         painter.save();
         painter.setPen(Qt::black);
-        block.layout()->draw(&painter, text.documentLayout()->blockBoundingRect(block).topLeft());
+        block.layout()->draw(&painter, origin);
         painter.restore();
+        if (const std::optional<hwp::Columns> columns = ColumnsSetIn(block))
+            PaintColumnRules(painter, block, origin, columns->line);
     }
 }
 
@@ -1446,6 +1449,30 @@ std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
     cell.paragraphs = paragraphs;
     height = 0;
     return LayOutCellText(base, cell, width, device, height);
+}
+
+void PaintColumnRules(QPainter& painter, const QTextBlock& block, QPointF origin, const hwp::BorderLine& line)
+{
+    const QTextLayout* layout = block.layout();
+    if (line.kind == 0 || layout == nullptr || layout->lineCount() < 2)
+        return;
+    double top = 1e300, bottom = -1e300;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        top = std::min(top, layout->lineAt(i).y());
+        bottom = std::max(bottom, layout->lineAt(i).y() + layout->lineAt(i).height());
+    }
+    // Down the middle of each gap between the columns' lines as laid: a column begins
+    // where a line goes up again.
+    double right = layout->lineAt(0).x() + layout->lineAt(0).width();
+    for (int i = 1; i < layout->lineCount(); ++i) {
+        const QTextLine next = layout->lineAt(i);
+        if (next.y() <= layout->lineAt(i - 1).y()) {
+            const double x = origin.x() + (right + next.x()) / 2;
+            PaintRuledLine(painter, line, QPointF(x, origin.y() + top), QPointF(x, origin.y() + bottom));
+            right = next.x() + next.width();
+        }
+        right = std::max(right, next.x() + next.width());
+    }
 }
 
 void PaintRuledLine(QPainter& painter, const hwp::BorderLine& line, QPointF from, QPointF to)

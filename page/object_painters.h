@@ -18,6 +18,8 @@
 class QPaintDevice;
 class QPainter;
 
+class QTextBlock;
+
 namespace editor {
 
 class EditorDocument;
@@ -31,6 +33,10 @@ std::unique_ptr<EditorDocument> LayOutParagraphs(const hwp::Document& origin,
 // A ruling line of the file's kind, width and colour from `from` to `to` (layout pixels),
 // at least a device pixel wide.
 void PaintRuledLine(QPainter& painter, const hwp::BorderLine& line, QPointF from, QPointF to);
+
+// The lines a paragraph laid in columns of its own (stored_breaks.h) rules between them,
+// `line` down the middle of each gap, for the block whose layout `origin` places.
+void PaintColumnRules(QPainter& painter, const QTextBlock& block, QPointF origin, const hwp::BorderLine& line);
 
 // Registers the three painters, replacing what was registered for their ids.
 // InstallKeptObjectHandler calls it once for the program.

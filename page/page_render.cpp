@@ -1361,32 +1361,11 @@ void PagedLayout::PaintColumn(QPainter& painter, int layoutPage, double x) const
 void PagedLayout::PaintCellColumnLines(QPainter& painter, const QRectF& area) const
 {
     for (const auto& [number, columns] : m_cellColumns) {
-        if (columns.line.kind == 0)
-            continue;
         const QTextBlock block = m_text->findBlockByNumber(number);
-        const QTextLayout* layout = block.layout();
-        if (layout == nullptr || layout->lineCount() < 2)
-            continue;
-        double top = 1e300, bottom = -1e300;
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            top = std::min(top, layout->lineAt(i).y());
-            bottom = std::max(bottom, layout->lineAt(i).y() + layout->lineAt(i).height());
-        }
         const QPointF origin = Origins().Of(block);
-        if (origin.y() + top > area.bottom() || origin.y() + bottom < area.top())
-            continue;
-        // Down the middle of each gap between the columns' lines as laid: a column begins
-        // where a line goes up again.
-        double right = layout->lineAt(0).x() + layout->lineAt(0).width();
-        for (int i = 1; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            if (line.y() <= layout->lineAt(i - 1).y()) {
-                const double x = origin.x() + (right + line.x()) / 2;
-                PaintRuledLine(painter, columns.line, QPointF(x, origin.y() + top), QPointF(x, origin.y() + bottom));
-                right = line.x() + line.width();
-            }
-            right = std::max(right, line.x() + line.width());
-        }
+        const QRectF bounds = block.layout() != nullptr ? block.layout()->boundingRect() : QRectF();
+        if (origin.y() + bounds.top() <= area.bottom() && origin.y() + bounds.bottom() >= area.top())
+            PaintColumnRules(painter, block, origin, columns.line);
     }
 }
 

@@ -96,21 +96,7 @@ std::optional<hwp::Columns> StoredColumns(const QTextBlock& block, const StoredL
                                                 [](const hwp::LineSegment& a, const hwp::LineSegment& b) {
                                                     return b.top <= a.top;
                                                 }) != stored.lines.end();
-    if (!startsAgain)
-        return std::nullopt;
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const KeptObjectRef object = KeptObjectOf(it.fragment().charFormat());
-        if (!object || object->control.ctrlId != hwp::kCold)
-            continue;
-        try {
-            const hwp::Columns columns = hwp::ReadColumns(object->control);
-            if (columns.count > 1)
-                return columns;
-        } catch (const std::exception&) {
-            // unreadable: the lines stay one under the other
-        }
-    }
-    return std::nullopt;
+    return startsAgain ? ColumnsSetIn(block) : std::nullopt;
 }
 
 // Lays a wrapped block out on its stored lines: each line from its stored start, as wide
@@ -306,6 +292,23 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
         SpaceBlockByCharSize(cursor, block, device);
     cursor.endEditBlock();
+}
+
+std::optional<hwp::Columns> ColumnsSetIn(const QTextBlock& block)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const KeptObjectRef object = KeptObjectOf(it.fragment().charFormat());
+        if (!object || object->control.ctrlId != hwp::kCold)
+            continue;
+        try {
+            const hwp::Columns columns = hwp::ReadColumns(object->control);
+            if (columns.count > 1)
+                return columns;
+        } catch (const std::exception&) {
+            // unreadable: the lines stay one under the other
+        }
+    }
+    return std::nullopt;
 }
 
 WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const StoredLines*>& held, double bodyWidth,

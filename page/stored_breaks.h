@@ -9,6 +9,7 @@
 
 #include <QTextDocument>
 
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -53,6 +54,10 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
 // first get the height of their stored rows, which lays the copy out once more.
 int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held,
                       const WidthsFitted& fitted = {});
+
+// The columns a paragraph sets for itself with a column definition it holds (in a cell or a
+// text box, where they are laid side by side); nothing when it holds none readable.
+std::optional<hwp::Columns> ColumnsSetIn(const QTextBlock& block);
 
 // The stored lines of `block`, if they are among `held` and its text is still theirs.
 const StoredLines* HeldLinesOf(const QTextBlock& block, const std::unordered_set<const StoredLines*>& held);
