@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -315,14 +316,24 @@ TEST_F(PageFurniture, FootnotesPrintAtTheFootOfTheBodyUnderAShortRuleAndEndnotes
                     .empty());
 }
 
-TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
+// The sample of notes with its first paragraph only: the footnotes', without the endnotes.
+std::optional<hwp::Document> FootnotesParagraph()
 {
     const std::string path = SamplePath("footnote-endnote.hwp");
     if (path.empty())
-        GTEST_SKIP() << "no sample documents";
+        return std::nullopt;
     hwp::Document source = hwp::ReadDocument(path);
+    source.sections[0].paragraphs.resize(1);
+    return source;
+}
+
+TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
+{
+    std::optional<hwp::Document> read = FootnotesParagraph();
+    if (!read)
+        GTEST_SKIP() << "no sample documents";
+    hwp::Document& source = *read;
     std::vector<hwp::Paragraph>& paragraphs = source.sections[0].paragraphs;
-    paragraphs.resize(1);   // the footnotes' paragraph, without the endnotes
     hwp::Paragraph line = paragraphs[0];
     line.controls.clear();
     for (int i = 0; i < 60; ++i)
@@ -349,12 +360,11 @@ TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
 // the part above owns the sheet's furniture.
 TEST_F(PageFurniture, FootnotesOfColumnsBegunMidSheetPrintOnThatSheet)
 {
-    const std::string path = SamplePath("footnote-endnote.hwp");
-    if (path.empty())
+    std::optional<hwp::Document> read = FootnotesParagraph();
+    if (!read)
         GTEST_SKIP() << "no sample documents";
-    hwp::Document source = hwp::ReadDocument(path);
+    hwp::Document& source = *read;
     std::vector<hwp::Paragraph>& paragraphs = source.sections[0].paragraphs;
-    paragraphs.resize(1);
     // The first paragraph keeps the section's definitions; its copy after it starts two
     // columns and holds the footnotes.
     hwp::Paragraph notes = paragraphs[0];
