@@ -10,6 +10,8 @@
 #include "hwp/records.h"
 #include "hwp/section.h"
 #include "hwp/writer.h"
+#include "hwpx/reader.h"
+#include "hwpx/writer.h"
 #include "page/object_painters.h"
 #include "page/page_render.h"
 #include "page/text_items.h"
@@ -322,8 +324,8 @@ TEST_F(PageSections, DistributedColumnsEndLevelOnTheLastSheet)
 // every column of that sheet begins below it. With a page break as well, they begin a sheet.
 TEST_F(PageSections, NewColumnsWithinASectionGoOnBelowTheTextBeforeThem)
 {
-    for (const bool pageBreak : {false, true}) {
-        SCOPED_TRACE(pageBreak ? "with a page break" : "no page break");
+    for (const auto& [pageBreak, hwpx] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
+        SCOPED_TRACE(std::string(pageBreak ? "with a page break" : "no page break") + (hwpx ? ", through HWPX" : ""));
         hwp::Document source = ShortParagraphs(3);
         auto& paragraphs = source.sections.front().paragraphs;
         hwp::Columns two;
@@ -334,7 +336,8 @@ TEST_F(PageSections, NewColumnsWithinASectionGoOnBelowTheTextBeforeThem)
         paragraphs.push_back(std::move(start));
         for (int i = 0; i < 120; ++i)
             paragraphs.push_back(Paragraph(u"둘째 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
-        const hwp::Document read = hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source));
+        const hwp::Document read = hwpx ? hwpx::ReadHwpxFromBytes(hwpx::WriteHwpxToBytes(source))
+                                        : hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source));
         const std::unique_ptr<editor::EditorDocument> document = editor::ToEditorDocument(read);
         const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
         // 3 lines, then 121 in two columns of some 40: one sheet fewer when they share.
