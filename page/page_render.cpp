@@ -741,8 +741,6 @@ LaidOutLines PagedLayout::LaidLines() const
     return laid;
 }
 
-// Tops from the top of the body (of the column) on the line's page, or of the cell; lines
-// that open a sheet or column say so, as the word processor's do.
 double PagedLayout::StoredTopOf(int layoutPage) const
 {
     // The lines of columns begun below other text count from where they begin.
@@ -750,6 +748,8 @@ double PagedLayout::StoredTopOf(int layoutPage) const
     return layoutPage * HwpUnitsToLayout(m_page.BodyHeight()) + below;
 }
 
+// Tops from the top of the body (of the column) on the line's page, or of the cell; lines
+// that open a sheet or column say so, as the word processor's do.
 void PagedLayout::LayOwnLines(LaidOutLines& laid) const
 {
     m_text->documentLayout()->documentSize();
