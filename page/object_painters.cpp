@@ -895,16 +895,17 @@ std::unique_ptr<EditorDocument> LayOutCellText(hwp::Document& base, const hwp::T
     return text;
 }
 
-// Draws the laid-out text of an object. The text engine draws a block's lines only down
-// to the block's own rectangle and stops at the first line below it; lines laid in columns
-// of a paragraph go up again, so such blocks are drawn whole, past that rectangle.
+// Draws the laid-out text of an object (under its layout's paint lock). The text engine
+// draws a block's lines only down to the block's own rectangle and stops at the first line
+// below it; lines laid in columns of a paragraph go up again, so such blocks are drawn
+// whole, past that rectangle, with the lines the columns rule between them.
 void DrawObjectText(QPainter& painter, QTextDocument& text)
 {
     std::vector<QTextBlock> columned;
     for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
         const QTextLayout* layout = block.layout();
         for (int i = 1; layout != nullptr && i < layout->lineCount(); ++i) {
-            if (layout->lineAt(i).y() < layout->lineAt(i - 1).y()) {
+            if (layout->lineAt(i).y() <= layout->lineAt(i - 1).y()) {
                 columned.push_back(block);
                 break;
             }

@@ -2,8 +2,8 @@
 
 #include "document/hwp_mapping.h"
 #include "document/kept_objects.h"
-#include "hwp/paragraph.h"
 #include "document/line_spacing.h"
+#include "hwp/paragraph.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBoundaryFinder>
