@@ -781,8 +781,10 @@ void PagedLayout::LayOwnLines(LaidOutLines& laid) const
             segment.columnStart = units(line.x());
             segment.width = units(line.width());
             segment.flags = 0x00060000;   // first and last segment of its line
-            if (!inCell && page != lastPage)   // first line of its column, and of its sheet
-                segment.flags |= page % m_columns == 0 && (page > 0 || !m_sharesFirstSheet) ? 0x3u : 0x2u;
+            // First line of its column, and of its sheet; on a sheet the part before owns, the
+            // first column goes on below that part's text and opens neither.
+            if (!inCell && page != lastPage && (page > 0 || !m_sharesFirstSheet))
+                segment.flags |= page % m_columns == 0 ? 0x3u : 0x2u;
             if (!inCell)
                 lastPage = page;
             lines.push_back(segment);

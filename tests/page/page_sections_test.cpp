@@ -17,6 +17,8 @@
 #include "page/text_items.h"
 
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -350,6 +352,11 @@ TEST_F(PageSections, NewColumnsWithinASectionGoOnBelowTheTextBeforeThem)
         const double heading = first.Where(QStringLiteral("단락 ") + QChar(u'가' + 2)).y();
         const QPointF begun = PageText(layout, pageBreak ? 1 : 0).Where(QStringLiteral("두 단 시작"));
         EXPECT_NEAR(begun.x(), left, 1.0);
+        // What the pane marks: a page end before the new columns only where they start a sheet.
+        const editor::LaidOutLines laid = layout.LaidLines();
+        const QTextBlock startBlock = document->Text().find(QStringLiteral("두 단 시작")).block();
+        ASSERT_TRUE(laid.count(startBlock.blockNumber()));
+        EXPECT_EQ(laid.at(startBlock.blockNumber()).front().flags & 0x3u, pageBreak ? 0x3u : 0x0u);
         if (pageBreak) {
             EXPECT_LT(begun.y(), top + 20) << "at the top of its own sheet";
             continue;
