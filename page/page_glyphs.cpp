@@ -559,8 +559,23 @@ const PageGlyphs::Coverage& PageGlyphs::CoverageFor(int font, std::uint32_t glyp
     return coverage;
 }
 
-void PageGlyphs::FillAhead(const QTransform& toDevice, const QRectF& areaInDocument,
-                           const std::vector<RepeatedText>& repeats)
+std::vector<PageGlyphs::Shown> PageGlyphs::RunsMeeting(const QRectF& areaInDocument,
+                                                      const std::vector<RepeatedText>& repeats, double scale) const
+{
+    std::vector<Shown> shown;
+    for (const Run& run : m_runs) {
+        if (run.bounds.intersects(areaInDocument))
+            shown.push_back({&run, QPointF()});
+        for (const RepeatedText& repeat : repeats) {
+            if (run.position >= repeat.from && run.position < repeat.to &&
+                run.bounds.translated(repeat.shift).intersects(areaInDocument))
+                shown.push_back({&run, repeat.shift * scale});
+        }
+    }
+    return shown;
+}
+
+void PageGlyphs::FillAhead(const QTransform& toDevice, const std::vector<Shown>& shown)
 {
     struct Job {
         Coverage* coverage;
@@ -569,23 +584,14 @@ void PageGlyphs::FillAhead(const QTransform& toDevice, const QRectF& areaInDocum
         int phaseY;
     };
     std::vector<Job> jobs;
-    const auto gather = [&](const Run& run, QPointF shift) {
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+    for (const auto& [run, shift] : shown) {
+        for (std::size_t i = 0; i < run->glyphs.size(); ++i) {
             Placed placed;
-            if (!Place(toDevice, run.positions[i], shift, placed))
+            if (!Place(toDevice, run->positions[i], shift, placed))
                 continue;
-            const auto [entry, added] = m_cache.try_emplace(KeyOf(run.font, run.glyphs[i], placed.phaseX, placed.phaseY));
+            const auto [entry, added] = m_cache.try_emplace(KeyOf(run->font, run->glyphs[i], placed.phaseX, placed.phaseY));
             if (added)
-                jobs.push_back({&entry->second, &OutlineOf(run.font, run.glyphs[i]), placed.phaseX, placed.phaseY});
-        }
-    };
-    for (const Run& run : m_runs) {
-        if (run.bounds.intersects(areaInDocument))
-            gather(run, QPointF());
-        for (const RepeatedText& repeat : repeats) {
-            if (run.position >= repeat.from && run.position < repeat.to &&
-                run.bounds.translated(repeat.shift).intersects(areaInDocument))
-                gather(run, repeat.shift * toDevice.m11());
+                jobs.push_back({&entry->second, &OutlineOf(run->font, run->glyphs[i]), placed.phaseX, placed.phaseY});
         }
     }
     // The glyphs new to this band are filled on two threads; meanwhile the cache and the
@@ -624,17 +630,10 @@ void PageGlyphs::Paint(QImage& image, const QTransform& toDevice, const QRect& c
     const QRect area = clip.intersected(image.rect());
     if (area.isEmpty() || m_runs.empty())
         return;
-    const QRectF areaInDocument = toDevice.inverted().mapRect(QRectF(area));
-    FillAhead(toDevice, areaInDocument, repeats);
-    for (const Run& run : m_runs) {
-        if (run.bounds.intersects(areaInDocument))
-            BlendRun(image, toDevice, area, run, QPointF());
-        for (const RepeatedText& repeat : repeats) {
-            if (run.position >= repeat.from && run.position < repeat.to &&
-                run.bounds.translated(repeat.shift).intersects(areaInDocument))
-                BlendRun(image, toDevice, area, run, repeat.shift * scale);
-        }
-    }
+    const std::vector<Shown> shown = RunsMeeting(toDevice.inverted().mapRect(QRectF(area)), repeats, scale);
+    FillAhead(toDevice, shown);
+    for (const auto& [run, shift] : shown)
+        BlendRun(image, toDevice, area, *run, shift);
 }
 
 void PageGlyphs::BlendRun(QImage& image, const QTransform& toDevice, const QRect& area, const Run& run,

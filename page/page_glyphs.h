@@ -111,8 +111,17 @@ private:
     int FontIndex(const QRawFont& font);
     const Coverage& CoverageFor(int font, std::uint32_t glyph, int phaseX, int phaseY);
     const Outline& OutlineOf(int font, std::uint32_t glyph);
-    // Fills the coverage of the glyphs in `areaInDocument` not yet cached, on two threads.
-    void FillAhead(const QTransform& toDevice, const QRectF& areaInDocument, const std::vector<RepeatedText>& repeats);
+    // A run a band shows, moved by `shift` (image pixels: text repeated elsewhere).
+    struct Shown {
+        const Run* run;
+        QPointF shift;
+    };
+    // The runs meeting `areaInDocument`, in painting order, and those of `repeats` moved
+    // to meet it; `scale` is the image's pixels to the document's.
+    std::vector<Shown> RunsMeeting(const QRectF& areaInDocument, const std::vector<RepeatedText>& repeats,
+                                   double scale) const;
+    // Fills the coverage of the glyphs of `shown` not yet cached, on two threads.
+    void FillAhead(const QTransform& toDevice, const std::vector<Shown>& shown);
     static void Fill(Coverage& coverage, const Outline& outline, int phaseX, int phaseY);
     static bool Place(const QTransform& toDevice, QPointF position, QPointF shift, Placed& placed);
     static std::uint64_t KeyOf(int font, std::uint32_t glyph, int phaseX, int phaseY);
