@@ -397,16 +397,10 @@ std::vector<PagedLayout::Section> PagedLayout::SectionsOf(const EditorDocument& 
             const QTextCharFormat format = it.fragment().charFormat();
             KeptSectionRef kept = SectionStartOf(format);
             std::optional<hwp::Columns> columns;
-            if (kept) {
+            if (kept)
                 columns = hwp::ColumnsOf(kept->section);
-            } else if (const KeptObjectRef object = columnsChange ? KeptObjectOf(format) : nullptr;
-                       object && object->control.ctrlId == hwp::kCold) {
-                try {
-                    columns = hwp::ReadColumns(object->control);
-                } catch (const std::exception&) {
-                    // unreadable: the columns go on as they were
-                }
-            }
+            else if (columnsChange)
+                columns = ColumnsDefinedBy(format);
             if (!columns)
                 continue;
             sections.back().to = block.position();

@@ -294,19 +294,23 @@ void SpaceLinesByCharSize(QTextDocument& text, const QPaintDevice& device)
     cursor.endEditBlock();
 }
 
+std::optional<hwp::Columns> ColumnsDefinedBy(const QTextFormat& format)
+{
+    const KeptObjectRef object = KeptObjectOf(format);
+    if (!object || object->control.ctrlId != hwp::kCold)
+        return std::nullopt;
+    try {
+        return hwp::ReadColumns(object->control);
+    } catch (const std::exception&) {
+        return std::nullopt;   // unreadable: the columns go on as they were
+    }
+}
+
 std::optional<hwp::Columns> ColumnsSetIn(const QTextBlock& block)
 {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const KeptObjectRef object = KeptObjectOf(it.fragment().charFormat());
-        if (!object || object->control.ctrlId != hwp::kCold)
-            continue;
-        try {
-            const hwp::Columns columns = hwp::ReadColumns(object->control);
-            if (columns.count > 1)
-                return columns;
-        } catch (const std::exception&) {
-            // unreadable: the lines stay one under the other
-        }
+        if (std::optional<hwp::Columns> columns = ColumnsDefinedBy(it.fragment().charFormat()); columns && columns->count > 1)
+            return columns;
     }
     return std::nullopt;
 }

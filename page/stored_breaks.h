@@ -55,8 +55,12 @@ WidthsFitted FitStoredWidths(QTextDocument& text, const std::unordered_set<const
 int FollowStoredLines(QTextDocument& text, const std::unordered_set<const StoredLines*>& held,
                       const WidthsFitted& fitted = {});
 
-// The columns a paragraph sets for itself with a column definition it holds (in a cell or a
-// text box, where they are laid side by side); nothing when it holds none readable.
+// The columns a column definition's character sets (its char format); nothing for another
+// character, or a definition that cannot be read.
+std::optional<hwp::Columns> ColumnsDefinedBy(const QTextFormat& format);
+
+// The columns a paragraph sets for itself with a column definition of more than one column
+// it holds (in a cell or a text box, where they are laid side by side); nothing otherwise.
 std::optional<hwp::Columns> ColumnsSetIn(const QTextBlock& block);
 
 // The stored lines of `block`, if they are among `held` and its text is still theirs.
