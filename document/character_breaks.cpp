@@ -7,6 +7,7 @@
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -61,8 +62,10 @@ public:
     // (after the layout has finished), so it follows them.
     void LayOut()
     {
-        for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next()) {
-            if (m_text.frameAt(block.position()) != m_text.rootFrame())
+        // Only the flow's own blocks: a table in it is passed over whole, however long.
+        for (auto it = m_text.rootFrame()->begin(); !it.atEnd(); ++it) {
+            const QTextBlock block = it.currentBlock();
+            if (!block.isValid())
                 continue;
             const std::optional<double> drop = LayOutByCharacter(block);
             if (!drop || std::abs(*drop) < 0.5 || !block.next().isValid())

@@ -2,6 +2,7 @@
 
 #include "editor/equation_tools.h"
 #include "editor/page_ends.h"
+#include "document/cell_edit_layout.h"
 #include "document/character_breaks.h"
 #include "document/face_metrics.h"
 #include "document/hwp_mapping.h"
@@ -950,6 +951,7 @@ void CHwpctrl::OnCharFormatChanged(const QTextCharFormat& format)
 
 void CHwpctrl::OnCursorMoved()
 {
+    KeepLinesOfCaretParagraph(m_view->textCursor().block());
     // Text typed just after an object takes the format of the text around it. (With a
     // selection the same call would reformat the selected objects.)
     if (!m_view->textCursor().hasSelection()) {
@@ -1033,6 +1035,7 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
 {
     std::unique_ptr<EditorDocument> old = std::move(m_document);
     m_document = std::move(document);
+    InstallCellEditLayout(m_document->Text());
     m_view->setDocument(&m_document->Text());
     InstallKeptObjectHandler(m_document->Text());
     old.reset();
