@@ -38,8 +38,10 @@ void EnsureApplication()
     }
 }
 
-// Types `letters` letters at the cursor, each with the events that follow it.
-void TypeLetters(benchmark::State& state, editor::CHwpctrl& pane)
+// Types a letter at the cursor per iteration, each with the events that follow it. With
+// `takeBack`, every other iteration takes the letter before back instead, so the line never
+// grows: a letter's cost where it keeps its line.
+void TypeLetters(benchmark::State& state, editor::CHwpctrl& pane, bool takeBack = false)
 {
     pane.show();
     QApplication::processEvents();
@@ -47,10 +49,15 @@ void TypeLetters(benchmark::State& state, editor::CHwpctrl& pane)
     double layout = 0;
     double events = 0;
     QElapsedTimer timer;
+    bool typed = false;
     for (auto _ : state) {
         timer.start();
         QTextCursor cursor = view->textCursor();
-        cursor.insertText(QStringLiteral("가"));
+        if (takeBack && typed)
+            cursor.deletePreviousChar();
+        else
+            cursor.insertText(QStringLiteral("가"));
+        typed = !typed;
         view->setTextCursor(cursor);
         layout += static_cast<double>(timer.nsecsElapsed());
         timer.start();
@@ -112,11 +119,13 @@ void BM_PageEndsAfterEdits(benchmark::State& state)
 
 // A table of `range(0)` rows and five columns, every cell holding text; typing in its
 // middle cell.
+// rows x 5 cells; the second argument 1 keeps the typed cell's line (above).
 void BM_TypeInTable(benchmark::State& state)
 {
     EnsureApplication();
     editor::CHwpctrl pane;
     const int rows = static_cast<int>(state.range(0));
+    const bool keepLine = state.range(1) != 0;
     QTextTable* table = editor::InsertNewTable(pane, rows, 5);
     if (table == nullptr) {
         state.SkipWithError("no table");
@@ -130,7 +139,7 @@ void BM_TypeInTable(benchmark::State& state)
             table->cellAt(r, c).firstCursorPosition().insertText(QStringLiteral("질량 %1 kg").arg(r * 5 + c));
     filling.endEditBlock();
     pane.TextView()->setTextCursor(table->cellAt(rows / 2, 2).lastCursorPosition());
-    TypeLetters(state, pane);
+    TypeLetters(state, pane, keepLine);
 }
 
 // The same from a file: every cell with the height the file gives it, so each letter
@@ -255,12 +264,14 @@ BENCHMARK(BM_TypeInPlainText)->Unit(benchmark::kMicrosecond)->Iterations(200)->R
 BENCHMARK(BM_PageEndsAfterEdits)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond)->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TypeInTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInTable)->ArgsProduct({{8, 40}, {0, 1}})->Unit(benchmark::kMicrosecond)->Iterations(200)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 // Fewer letters in the long tables: the text engine lays each one's whole table out again.
-BENCHMARK(BM_TypeInTable)->Arg(400)->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
+BENCHMARK(BM_TypeInTable)->Args({400, 0})->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInTable)->Args({400, 1})->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInFileTable)->Arg(400)->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
     ->ReportAggregatesOnly(true);
