@@ -148,6 +148,7 @@ void BM_TypeInFileTable(benchmark::State& state)
 {
     EnsureApplication();
     const int rows = static_cast<int>(state.range(0));
+    const bool keepLine = state.range(1) != 0;
     hwp::Document document = hwp::NewDocument();
     const std::uint16_t ruled = hwp::FindOrAddBorderFill(document, hwp::SimpleBorderFill({1, 3, 0}));
     hwp::Table table = hwp::NewTable(static_cast<std::uint16_t>(rows), 5, 42000, ruled);
@@ -171,7 +172,7 @@ void BM_TypeInFileTable(benchmark::State& state)
         return;
     }
     pane.TextView()->setTextCursor(shown->cellAt(rows / 2, 2).lastCursorPosition());
-    TypeLetters(state, pane);
+    TypeLetters(state, pane, keepLine);
 }
 
 // What the view repaints after a change inside a table: the text engine asks for all of
@@ -266,14 +267,16 @@ BENCHMARK(BM_PageEndsAfterEdits)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_TypeInFileText)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInTable)->ArgsProduct({{8, 40}, {0, 1}})->Unit(benchmark::kMicrosecond)->Iterations(200)
     ->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TypeInFileTable)->Arg(8)->Arg(40)->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInFileTable)->ArgsProduct({{8, 40}, {0, 1}})->Unit(benchmark::kMicrosecond)->Iterations(200)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
 // Fewer letters in the long tables: the text engine lays each one's whole table out again.
 BENCHMARK(BM_TypeInTable)->Args({400, 0})->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeInTable)->Args({400, 1})->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_TypeInFileTable)->Arg(400)->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
+BENCHMARK(BM_TypeInFileTable)->Args({400, 0})->Unit(benchmark::kMicrosecond)->Iterations(20)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeInFileTable)->Args({400, 1})->Unit(benchmark::kMicrosecond)->Iterations(200)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 // Rows, rows a part, the view (above).
 BENCHMARK(BM_TypeInTableOfParts)
