@@ -81,9 +81,12 @@ private:
             return nullptr;
         // The character ending the paragraph carries the format of the cell after it: a
         // change that reaches it is a change of that cell, unless the whole paragraph was
-        // marked for laying out (text being composed, formats laid over it).
+        // marked for laying out (text being composed, formats laid over it). An empty
+        // paragraph is that one character: there, composing text has taken its lines away,
+        // which a change of the next cell does not.
         const int end = block.position() + block.length() - 1;
-        const bool whole = from == block.position() && length == block.length() && block.length() > 1;
+        const bool whole = from == block.position() && length == block.length() &&
+                           (block.length() > 1 || (block.layout() != nullptr && block.layout()->lineCount() == 0));
         if (from + length > end && !whole)
             return nullptr;
         // The paragraph's format as last laid out: a new margin, alignment or spacing moves lines.

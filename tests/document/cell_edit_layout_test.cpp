@@ -123,15 +123,17 @@ TEST_F(CellEditLayout, EveryEditLeavesTheLayoutOfAFreshCopy)
         for (int i = 0; i < letters; ++i)
             cursor.deletePreviousChar();
     };
-    const int composingBlock = InCell(50, 1).block().blockNumber();
-    const auto compose = [composingBlock](QTextDocument& text, const QString& composed) {
-        // As an input method's event does: within an edit, which lets the layout hear of it.
-        const QTextBlock block = text.findBlockByNumber(composingBlock);
+    // As an input method's event does: within an edit, which lets the layout hear of it.
+    const auto composeIn = [](QTextDocument& text, int number, const QString& composed) {
+        const QTextBlock block = text.findBlockByNumber(number);
         QTextCursor edit(block);
         edit.beginEditBlock();
         block.layout()->setPreeditArea(block.length() - 1, composed);
         edit.endEditBlock();
     };
+    const int composing = InCell(50, 1).block().blockNumber();
+    const auto compose = [&](QTextDocument& text, const QString& composed) { composeIn(text, composing, composed); };
+    const int emptied = InCell(60, 0).block().blockNumber();
     struct Step {
         std::string name;
         std::function<void()> edit;
@@ -169,6 +171,22 @@ TEST_F(CellEditLayout, EveryEditLeavesTheLayoutOfAFreshCopy)
         {"text being composed in a cell", [&] { compose(m_text, QStringLiteral("가나")); },
          [&](QTextDocument& copy) { compose(copy, QStringLiteral("가나")); }},
         {"text composed no more", [&] { compose(m_text, QString()); }},
+        {"a cell emptied",
+         [&] {
+             QTextCursor cell = InCell(60, 0);
+             cell.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+             cell.removeSelectedText();
+         }},
+        {"text being composed in the empty cell", [&] { composeIn(m_text, emptied, QStringLiteral("가")); },
+         [&](QTextDocument& copy) { composeIn(copy, emptied, QStringLiteral("가")); }},
+        {"the next cell's padding while composing",
+         [&] {
+             QTextTableCellFormat padded = m_table->cellAt(60, 1).format().toTableCellFormat();
+             padded.setTopPadding(20);
+             m_table->cellAt(60, 1).setFormat(padded);
+         },
+         [&](QTextDocument& copy) { composeIn(copy, emptied, QStringLiteral("가")); }},
+        {"the empty cell composed no more", [&] { composeIn(m_text, emptied, QString()); }},
         {"a new paragraph in a cell", [&] { InCell(30, 2).insertText(QStringLiteral("\n둘째")); }},
         {"letters in that new paragraph", [&] { type(InCell(30, 2), 2); }},
         {"a paragraph above the table", [&] { type(QTextCursor(m_text.begin()), 2); }},
@@ -197,6 +215,16 @@ TEST_F(CellEditLayout, ALetterWithinTheLineRepaintsOnlyItsParagraph)
     composing.beginEditBlock();
     composing.block().layout()->setPreeditArea(-1, QString());
     composing.endEditBlock();
+    // And one composed in an empty cell, where the caret rests.
+    QTextCursor empty = InCell(90, 0);
+    empty.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    empty.removeSelectedText();
+    editor::KeepLinesOfCaretParagraph(empty.block());
+    m_repainted = QRectF();
+    empty.beginEditBlock();
+    empty.block().layout()->setPreeditArea(0, QStringLiteral("가"));
+    empty.endEditBlock();
+    EXPECT_LT(m_repainted.height(), cell.height() * 2);
     // A letter that wraps the line grows the row: the engine lays the table out again.
     for (int i = 0; i < 12; ++i)
         InCell(75, 1).insertText(QStringLiteral("가"));
