@@ -252,8 +252,10 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
 
 PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
                          const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried,
-                         std::optional<double> startBelow)
-    : m_page(sections[index].page), m_sharesFirstSheet(startBelow.has_value()), m_startBelow(startBelow.value_or(0.0)),
+                         std::optional<SharedSheet> shared)
+    : m_page(sections[index].page), m_sharesFirstSheet(shared.has_value()),
+      m_startBelow(shared ? shared->startBelow : 0.0),
+      m_objectsAbove(shared ? std::move(shared->objects) : std::vector<TextObstacle>()),
       m_layoutDevice(1, 1, QImage::Format_RGB32),
       m_text(CloneText(document.Text()))
 {
@@ -337,15 +339,15 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     constexpr double kLeastRoom = 24;   // layout pixels, a line of large text
     const PagedLayout* before = this;
     for (std::size_t later = 1; later < sections.size(); ++later) {
-        std::optional<double> below;
+        std::optional<SharedSheet> shared;
         if (sections[later].continues) {
             const double end = before->TextEndOnLastSheet();
             if (end + kLeastRoom <= HwpUnitsToLayout(before->m_page.BodyHeight()))
-                below = end;
+                shared = SharedSheet{end, before->ObjectsOnLastSheet()};
         }
-        FurnitureCarry next = before->m_furniture->Carry(before->OwnPageCount() - (below ? 1 : 0));
+        FurnitureCarry next = before->m_furniture->Carry(before->OwnPageCount() - (shared ? 1 : 0));
         m_later.push_back(std::unique_ptr<PagedLayout>(
-            new PagedLayout(document, output, breaks, sections, later, std::move(next), below)));
+            new PagedLayout(document, output, breaks, sections, later, std::move(next), std::move(shared))));
         before = m_later.back().get();
     }
 }
@@ -1002,32 +1004,60 @@ void PagedLayout::BalanceLastColumns()
 bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredLines*>& held, bool makeRoom)
 {
     std::vector<TextObstacle> obstacles = NarrowColumnEdges();
-    const std::vector<TextObstacle> start = StartAbove();
+    std::vector<TextObstacle> start = StartAbove();
+    // The part above's objects on the shared sheet stand in the way of every column there.
+    for (const TextObstacle& above : m_objectsAbove)
+        for (int layoutPage = 0; layoutPage < m_columns; ++layoutPage)
+            start.push_back(OnLayoutPage(above, layoutPage));
     obstacles.insert(obstacles.end(), start.begin(), start.end());
     if (m_placed.empty() && obstacles.empty())
         return false;
     m_text->documentLayout()->documentSize();
-    // A paragraph with stored lines at the top of such a column was stored lower on the
-    // sheet than the text engine puts it: it is laid out anew, below the text above.
+    // A paragraph with stored lines where the part above's text or objects are was stored
+    // from another top than the text engine gives it: it is laid out anew, around them.
     if (!start.empty())
         ReleaseHeldLinesMeeting(start);
-    const double bodyHeight = HwpUnitsToLayout(m_page.BodyHeight());
     for (const PlacedObject& placed : m_placed) {
-        const hwp::TextWrap wrap = placed.properties.wrap;
-        const PlacedOnSheet one = wrap == hwp::TextWrap::Square || wrap == hwp::TextWrap::TopAndBottom
-                                      ? Place(placed)
-                                      : PlacedOnSheet{};
-        if (one.object == nullptr)
-            continue;
-        // From the sheet to the layout's coordinates: the column's page under the ones before.
-        const auto& margins = placed.properties.outerMargins;
-        const QRectF rect = one.rect.adjusted(-HwpUnitsToLayout(margins[0]), -HwpUnitsToLayout(margins[2]),
-                                              HwpUnitsToLayout(margins[1]), HwpUnitsToLayout(margins[3]));
-        const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(one.layoutPage % m_columns),
-                             HwpUnitsToLayout(m_page.BodyTop()) - one.layoutPage * bodyHeight);
-        obstacles.push_back({rect.translated(-corner), wrap, placed.properties.textSide});
+        if (const std::optional<TextObstacle> onSheet = ObstacleOnSheet(placed))
+            obstacles.push_back(OnLayoutPage(*onSheet, Place(placed).layoutPage));
     }
-    return FlowTextAround(*m_text, obstacles, held, bodyHeight, m_flowed, makeRoom);
+    return FlowTextAround(*m_text, obstacles, held, HwpUnitsToLayout(m_page.BodyHeight()), m_flowed, makeRoom);
+}
+
+std::optional<TextObstacle> PagedLayout::ObstacleOnSheet(const PlacedObject& placed) const
+{
+    const hwp::TextWrap wrap = placed.properties.wrap;
+    if (wrap != hwp::TextWrap::Square && wrap != hwp::TextWrap::TopAndBottom)
+        return std::nullopt;
+    const PlacedOnSheet one = Place(placed);
+    if (one.object == nullptr)
+        return std::nullopt;
+    const auto& margins = placed.properties.outerMargins;
+    const QRectF rect = one.rect.adjusted(-HwpUnitsToLayout(margins[0]), -HwpUnitsToLayout(margins[2]),
+                                          HwpUnitsToLayout(margins[1]), HwpUnitsToLayout(margins[3]));
+    return TextObstacle{rect, wrap, placed.properties.textSide};
+}
+
+TextObstacle PagedLayout::OnLayoutPage(TextObstacle onSheet, int layoutPage) const
+{
+    // From the sheet to the layout's coordinates: the column's page under the ones before.
+    const QPointF corner(HwpUnitsToLayout(m_page.BodyLeft()) + ColumnLeft(layoutPage % m_columns),
+                         HwpUnitsToLayout(m_page.BodyTop()) - layoutPage * HwpUnitsToLayout(m_page.BodyHeight()));
+    onSheet.rect.translate(-corner);
+    return onSheet;
+}
+
+std::vector<TextObstacle> PagedLayout::ObjectsOnLastSheet() const
+{
+    const int sheet = OwnPageCount() - 1;
+    // A part of a single sheet hands on what the part above it left there too.
+    std::vector<TextObstacle> objects = sheet == 0 ? m_objectsAbove : std::vector<TextObstacle>();
+    for (const PlacedObject& placed : m_placed) {
+        const std::optional<TextObstacle> onSheet = ObstacleOnSheet(placed);
+        if (onSheet && Place(placed).page == sheet)
+            objects.push_back(*onSheet);
+    }
+    return objects;
 }
 
 std::vector<TextObstacle> PagedLayout::StartAbove() const

@@ -108,9 +108,15 @@ private:
     static std::vector<Section> SectionsOf(const EditorDocument& document);
     // The sections that begin before position `cut`, the last one cut there.
     static std::vector<Section> CutAt(std::vector<Section> sections, int cut);
+    // A part that goes on on the last sheet of the part before: below that part's text, and
+    // around that part's objects on the sheet (in sheet coordinates, outer margins included).
+    struct SharedSheet {
+        double startBelow = 0;
+        std::vector<TextObstacle> objects;
+    };
     PagedLayout(const EditorDocument& document, PageOutput output, StoredBreaks breaks,
                 const std::vector<Section>& sections, std::size_t index, FurnitureCarry carried,
-                std::optional<double> startBelow = std::nullopt);
+                std::optional<SharedSheet> shared = std::nullopt);
     void MeasureOwnLines(LineAgreement& agreement) const;
     // Where the lines of layout page `layoutPage` count their stored tops from, in the
     // layout's coordinates.
@@ -130,6 +136,12 @@ private:
     // For a part that begins below another's text: the tops of its first sheet's columns
     // but the first (that one's first paragraph is lowered), which its text goes below.
     std::vector<TextObstacle> StartAbove() const;
+    // The objects on this part's last sheet that text flows around, for a part going on there.
+    std::vector<TextObstacle> ObjectsOnLastSheet() const;
+    // A placed object that text flows around, on its sheet with its outer margins.
+    std::optional<TextObstacle> ObstacleOnSheet(const PlacedObject& placed) const;
+    // An obstacle on the sheet in the coordinates of layout page `layoutPage`.
+    TextObstacle OnLayoutPage(TextObstacle onSheet, int layoutPage) const;
     // Lays the paragraphs with stored lines that meet `obstacles` out anew from now on.
     void ReleaseHeldLinesMeeting(const std::vector<TextObstacle>& obstacles);
     int OwnPageCount() const;
@@ -211,6 +223,7 @@ private:
     // begins on it below the body's top (layout pixels).
     bool m_sharesFirstSheet = false;
     double m_startBelow = 0;
+    std::vector<TextObstacle> m_objectsAbove;   // the part before's, on the shared sheet
     // The number of the section's first block in the whole document.
     int m_firstBlock = 0;
     // The section's columns: each a page of the text's layout, side by side on the sheet.

@@ -5,10 +5,12 @@
 #include "tests/hwp/hwp_testing.h"
 
 #include "document/hwp_mapping.h"
+#include "hwp/border_fill.h"
 #include "hwp/reader.h"
 #include "hwp/paragraph.h"
 #include "hwp/records.h"
 #include "hwp/section.h"
+#include "hwp/table.h"
 #include "hwp/writer.h"
 #include "hwpx/reader.h"
 #include "hwpx/writer.h"
@@ -390,6 +392,48 @@ TEST_F(PageSections, NewColumnsWithinASectionGoOnBelowTheTextBeforeThem)
         EXPECT_FALSE(inkIn(right, right + 60, top, heading)) << "the right column above the new columns";
         EXPECT_TRUE(inkIn(right, right + 60, heading + 4, begun.y() + 2)) << "the right column's first line";
     }
+}
+
+// An object the text above places lower on the sheet, with text kept above and below it,
+// stands in the way of the new columns that go on below that text: neither runs under it.
+TEST_F(PageSections, NewColumnsGoOnAroundTheObjectsOfTheTextAboveThem)
+{
+    hwp::Document source = ShortParagraphs(3);
+    auto& paragraphs = source.sections.front().paragraphs;
+    const std::uint16_t thin = hwp::FindOrAddBorderFill(source, hwp::SimpleBorderFill({1, 1, 0x000000}));
+    hwp::Table table = hwp::NewTable(2, 2, 20000, thin);
+    table.object.inlineAsChar = false;
+    table.object.wrap = hwp::TextWrap::TopAndBottom;
+    table.object.horzRelTo = hwp::HorzRelTo::Page;
+    table.object.horzAlign = 1;   // centred
+    table.object.vertRelTo = hwp::VertRelTo::Page;
+    table.object.verticalOffset = 20000;   // some 7 cm down the body, below the three lines
+    paragraphs.front().controls.push_back(hwp::WriteTable(table, source));
+    hwp::Columns two;
+    two.count = 2;
+    two.gap = 1134;
+    hwp::Paragraph start = Paragraph(u"두 단 시작", hwp::kBreakColumns);
+    start.controls.push_back(hwp::ColumnsControl(two));
+    paragraphs.push_back(std::move(start));
+    for (int i = 0; i < 120; ++i)
+        paragraphs.push_back(Paragraph(u"둘째 " + std::u16string(1, static_cast<char16_t>(u'가' + i))));
+    const std::unique_ptr<editor::EditorDocument> document =
+        editor::ToEditorDocument(hwp::ReadDocumentFromBytes(hwp::WriteDocumentToBytes(source)));
+    const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
+    const std::vector<QRectF> objects = layout.PlacedObjectRects(0);
+    ASSERT_EQ(objects.size(), 1u);
+    const QRectF object = objects.front();
+    const Written first = PageText(layout, 0);
+    ASSERT_GT(first.Where(QStringLiteral("두 단 시작")).y(), 0) << "the columns begin on the first sheet";
+    int below = 0;
+    for (const auto& [at, item] : first.items) {
+        if (!item.contains(QStringLiteral("둘째")))
+            continue;
+        // A baseline within the object's height, or a line's height below its top, is under it.
+        EXPECT_FALSE(at.y() > object.top() && at.y() < object.bottom() + 12) << item.toStdString() << " at " << at.y();
+        below += at.y() > object.bottom() ? 1 : 0;
+    }
+    EXPECT_GE(below, 4) << "both columns go on below the object";
 }
 
 } // namespace
