@@ -66,6 +66,8 @@ PageFurniture::PageFurniture(const QTextDocument& text, const PageSetup& page,
         m_numberPlaces.push_back({0, std::move(control)});
     for (hwp::Control& control : carried.endnotes)
         m_endnotes.push_back({0, std::move(control)});
+    for (hwp::Control& control : carried.footnotesOnFirstSheet)
+        m_footnotes.push_back({0, std::move(control)});
     m_layoutDevice.setDotsPerMeterX(3780);
     m_layoutDevice.setDotsPerMeterY(3780);
     // Page numbers print in the letters the text starts with, as its first style sets them.
@@ -125,6 +127,11 @@ FurnitureCarry PageFurniture::Carry(int pages) const
         carry.numberPlaces.push_back(anchored.control);
     for (const Anchored& anchored : m_endnotes)
         carry.endnotes.push_back(anchored.control);
+    // Only a sheet the next section shares has notes at page `pages`.
+    for (const Anchored& anchored : m_footnotes) {
+        if (anchored.page == pages)
+            carry.footnotesOnFirstSheet.push_back(anchored.control);
+    }
     return carry;
 }
 
@@ -162,6 +169,8 @@ unsigned PageFurniture::HiddenOn(int page) const
 std::vector<hwp::Paragraph> PageFurniture::FootnotesOn(int page) const
 {
     std::vector<hwp::Paragraph> paragraphs;
+    if (page == m_footnotesHandedOn)
+        return paragraphs;
     for (const Anchored& anchored : m_footnotes) {
         if (anchored.page != page)
             continue;
@@ -190,12 +199,14 @@ double PageFurniture::FootnoteRoom(int page) const
 }
 
 void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin,
-                          KeptSectionRef section)
+                          KeptSectionRef section, const std::vector<hwp::Control>& footnotesOnFirstSheet)
 {
     const double bodyHeight = std::max(1.0, HwpUnitsToLayout(page.BodyHeight()));
+    FurnitureCarry carried;
+    carried.footnotesOnFirstSheet = footnotesOnFirstSheet;
     // Each round moves one paragraph; a few dozen cover any exam document.
     for (int round = 0; round < 64; ++round) {
-        const PageFurniture furniture(text, page, origin, section);
+        const PageFurniture furniture(text, page, origin, section, carried);
         if (!furniture.HasFootnotes())
             return;
         QAbstractTextDocumentLayout* layout = text.documentLayout();

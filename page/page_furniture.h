@@ -28,6 +28,9 @@ struct FurnitureCarry {
     std::vector<hwp::Control> headers;       // headers and footers, in document order
     std::vector<hwp::Control> numberPlaces;
     std::vector<hwp::Control> endnotes;
+    // The notes of the sheet the section begins on, when it goes on on the last sheet of the
+    // one before: one note area at the sheet's foot holds both sections' notes.
+    std::vector<hwp::Control> footnotesOnFirstSheet;
 };
 
 class PageFurniture {
@@ -55,6 +58,8 @@ public:
     // their rule and the space around it; 0 without footnotes.
     double FootnoteRoom(int page) const;
     bool HasFootnotes() const { return !m_footnotes.empty(); }
+    // The notes of `page` print with those of the section going on there, in its note area.
+    void HandOnFootnotesOf(int page) { m_footnotesHandedOn = page; }
 
 private:
     struct Anchored {
@@ -86,6 +91,7 @@ private:
     std::vector<Anchored> m_hiding;
     std::vector<Anchored> m_newNumbers;
     std::vector<Anchored> m_footnotes;
+    int m_footnotesHandedOn = -1;
     std::vector<Anchored> m_endnotes;
     mutable std::map<int, double> m_footnoteRoom;
 };
@@ -94,6 +100,7 @@ private:
 // start the next page instead, until every page holds its notes. Call it on the laid-out
 // copy that pages are painted from, before PageFurniture reads it.
 void MakeRoomForFootnotes(QTextDocument& text, const PageSetup& page, std::shared_ptr<const hwp::Document> origin,
-                          KeptSectionRef section = nullptr);
+                          KeptSectionRef section = nullptr,
+                          const std::vector<hwp::Control>& footnotesOnFirstSheet = {});
 
 } // namespace editor

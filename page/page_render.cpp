@@ -309,7 +309,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     m_cellColumns = fitted.columns;
     m_text->setLayoutEnabled(true);
     FitTableRows(*m_text);
-    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept);
+    MakeRoomForFootnotes(*m_text, m_page, document.OriginRef(), section.kept, carried.footnotesOnFirstSheet);
     BreakBeforePushedParagraphs();
     BalanceLastColumns();
     DropMarginsBeforePageBreaks(*m_text);
@@ -337,7 +337,7 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
     // Each later section after the one before it, counting its pages on; new columns go on
     // below the text before them where a line still fits.
     constexpr double kLeastRoom = 24;   // layout pixels, a line of large text
-    const PagedLayout* before = this;
+    PagedLayout* before = this;
     for (std::size_t later = 1; later < sections.size(); ++later) {
         std::optional<SharedSheet> shared;
         if (sections[later].continues) {
@@ -346,6 +346,8 @@ PagedLayout::PagedLayout(const EditorDocument& document, PageOutput output, Stor
                 shared = SharedSheet{end, before->ObjectsOnLastSheet()};
         }
         FurnitureCarry next = before->m_furniture->Carry(before->OwnPageCount() - (shared ? 1 : 0));
+        if (shared)
+            before->m_furniture->HandOnFootnotesOf(before->OwnPageCount() - 1);
         m_later.push_back(std::unique_ptr<PagedLayout>(
             new PagedLayout(document, output, breaks, sections, later, std::move(next), std::move(shared))));
         before = m_later.back().get();

@@ -357,7 +357,8 @@ TEST_F(PageFurniture, AFullPageLeavesItsFootnotesTheirRoomAndTheTextGoesOn)
 }
 
 // Footnotes of columns that begin below other text on the sheet print at its foot, though
-// the part above owns the sheet's furniture.
+// the part above owns the sheet's furniture; with the part above's notes, in one note area,
+// the part above's first.
 TEST_F(PageFurniture, FootnotesOfColumnsBegunMidSheetPrintOnThatSheet)
 {
     std::optional<hwp::Document> read = FootnotesParagraph();
@@ -365,12 +366,17 @@ TEST_F(PageFurniture, FootnotesOfColumnsBegunMidSheetPrintOnThatSheet)
         GTEST_SKIP() << "no sample documents";
     hwp::Document& source = *read;
     std::vector<hwp::Paragraph>& paragraphs = source.sections[0].paragraphs;
-    // The first paragraph keeps the section's definitions; its copy after it starts two
-    // columns and holds the footnotes.
+    // The first paragraph keeps the section's definitions and the first note; its copy after
+    // it starts two columns and holds the second.
     hwp::Paragraph notes = paragraphs[0];
     const auto isNote = [](const hwp::Control& control) { return control.ctrlId == hwp::kFootnoteCtrlId; };
-    std::erase_if(paragraphs[0].controls, isNote);
-    std::erase_if(notes.controls, [&](const hwp::Control& control) { return !isNote(control); });
+    const auto firstNote = std::find_if(paragraphs[0].controls.begin(), paragraphs[0].controls.end(), isNote);
+    ASSERT_NE(firstNote, paragraphs[0].controls.end());
+    const std::size_t first = static_cast<std::size_t>(firstNote - paragraphs[0].controls.begin());
+    std::size_t index = 0;
+    std::erase_if(paragraphs[0].controls, [&](const hwp::Control& control) { return isNote(control) && index++ != first; });
+    index = 0;
+    std::erase_if(notes.controls, [&](const hwp::Control& control) { return !isNote(control) || index++ == first; });
     hwp::Columns two;
     two.count = 2;
     two.gap = 1134;
@@ -383,12 +389,31 @@ TEST_F(PageFurniture, FootnotesOfColumnsBegunMidSheetPrintOnThatSheet)
     const editor::PagedLayout layout(*document, editor::PageOutput::Vector);
     ASSERT_EQ(layout.PageCount(), 1);
     QString written;
-    editor::TextItemDevice device([&written](const QPointF&, const QTextItem& item) { written += item.text(); });
+    std::vector<std::pair<QString, double>> items;
+    editor::TextItemDevice device([&](const QPointF& at, const QTextItem& item) {
+        written += item.text();
+        items.emplace_back(item.text(), at.y());
+    });
     QPainter painter(&device);
     layout.PaintPage(painter, 0);
     painter.end();
-    EXPECT_TRUE(written.contains(QStringLiteral("각주입니다"))) << written.toStdString();
-    EXPECT_TRUE(written.contains(QStringLiteral("각주 두 번째입니다"))) << written.toStdString();
+    const auto lineOf = [&items](const QString& text) {
+        std::vector<double> at;
+        for (const auto& [item, y] : items)
+            if (item.contains(text))
+                at.push_back(y);
+        return at;
+    };
+    const std::vector<double> above = lineOf(QStringLiteral("각주입니다"));
+    const std::vector<double> below = lineOf(QStringLiteral("두 번째입니다"));
+    ASSERT_EQ(above.size(), 1u) << written.toStdString();
+    ASSERT_EQ(below.size(), 1u) << written.toStdString();
+    EXPECT_GT(below.front() - above.front(), 8) << "the second note a line below the first, not over it";
+    for (const auto& [item, y] : items) {
+        if (item.contains(QStringLiteral("각주")) && !item.contains(QStringLiteral("입니다"))) {
+            EXPECT_LT(y, above.front() - 8) << "the text above the note area";
+        }
+    }
 }
 
 TEST_F(PageFurniture, ThePaneTellsANotesTextOverItsReference)
