@@ -40,7 +40,7 @@ if command -v lintian >/dev/null 2>&1; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libzip4 libgsf-1-114 libspng0 fonts-nanum fonts-lmodern qt6-qpa-plugins breeze-icon-theme; do
+for needed in libqt6widgets6 qt6-base-abi libzip4 libgsf-1-114 libspng0 fonts-nanum fonts-lmodern qt6-qpa-plugins breeze-icon-theme; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed: $depends"
 done
 
