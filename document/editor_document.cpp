@@ -1,5 +1,6 @@
 #include "document/editor_document.h"
 
+#include "document/cell_edit_layout.h"
 #include "document/face_metrics.h"
 
 #include "document/kept_objects.h"
@@ -54,6 +55,8 @@ EditorDocument::EditorDocument()
     m_text->setDocumentMargin(0);
     m_text->setUseDesignMetrics(true);
     m_text->setUndoRedoEnabled(true);
+    // Before any text: the layout, once set, is not laid out again for it.
+    InstallCellEditLayout(*m_text);
     InstallKeptObjectHandler(*m_text);
 }
 
