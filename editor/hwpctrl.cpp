@@ -1035,7 +1035,6 @@ void CHwpctrl::ShowDocument(std::unique_ptr<EditorDocument> document)
 {
     std::unique_ptr<EditorDocument> old = std::move(m_document);
     m_document = std::move(document);
-    InstallCellEditLayout(m_document->Text());
     m_view->setDocument(&m_document->Text());
     InstallKeptObjectHandler(m_document->Text());
     old.reset();

@@ -1020,13 +1020,13 @@ bool PagedLayout::FlowAroundPlacedObjects(const std::unordered_set<const StoredL
     if (!start.empty())
         ReleaseHeldLinesMeeting(start);
     for (const PlacedObject& placed : m_placed) {
-        if (const std::optional<TextObstacle> onSheet = ObstacleOnSheet(placed))
-            obstacles.push_back(OnLayoutPage(*onSheet, Place(placed).layoutPage));
+        if (const std::optional<SheetObstacle> onSheet = ObstacleOnSheet(placed))
+            obstacles.push_back(OnLayoutPage(onSheet->obstacle, onSheet->layoutPage));
     }
     return FlowTextAround(*m_text, obstacles, held, HwpUnitsToLayout(m_page.BodyHeight()), m_flowed, makeRoom);
 }
 
-std::optional<TextObstacle> PagedLayout::ObstacleOnSheet(const PlacedObject& placed) const
+std::optional<PagedLayout::SheetObstacle> PagedLayout::ObstacleOnSheet(const PlacedObject& placed) const
 {
     const hwp::TextWrap wrap = placed.properties.wrap;
     if (wrap != hwp::TextWrap::Square && wrap != hwp::TextWrap::TopAndBottom)
@@ -1037,7 +1037,7 @@ std::optional<TextObstacle> PagedLayout::ObstacleOnSheet(const PlacedObject& pla
     const auto& margins = placed.properties.outerMargins;
     const QRectF rect = one.rect.adjusted(-HwpUnitsToLayout(margins[0]), -HwpUnitsToLayout(margins[2]),
                                           HwpUnitsToLayout(margins[1]), HwpUnitsToLayout(margins[3]));
-    return TextObstacle{rect, wrap, placed.properties.textSide};
+    return SheetObstacle{{rect, wrap, placed.properties.textSide}, one.page, one.layoutPage};
 }
 
 TextObstacle PagedLayout::OnLayoutPage(TextObstacle onSheet, int layoutPage) const
@@ -1055,9 +1055,9 @@ std::vector<TextObstacle> PagedLayout::ObjectsOnLastSheet() const
     // A part of a single sheet hands on what the part above it left there too.
     std::vector<TextObstacle> objects = sheet == 0 ? m_objectsAbove : std::vector<TextObstacle>();
     for (const PlacedObject& placed : m_placed) {
-        const std::optional<TextObstacle> onSheet = ObstacleOnSheet(placed);
-        if (onSheet && Place(placed).page == sheet)
-            objects.push_back(*onSheet);
+        const std::optional<SheetObstacle> onSheet = ObstacleOnSheet(placed);
+        if (onSheet && onSheet->page == sheet)
+            objects.push_back(onSheet->obstacle);
     }
     return objects;
 }

@@ -138,8 +138,14 @@ private:
     std::vector<TextObstacle> StartAbove() const;
     // The objects on this part's last sheet that text flows around, for a part going on there.
     std::vector<TextObstacle> ObjectsOnLastSheet() const;
-    // A placed object that text flows around, on its sheet with its outer margins.
-    std::optional<TextObstacle> ObstacleOnSheet(const PlacedObject& placed) const;
+    // A placed object that text flows around, on its sheet with its outer margins, and the
+    // page and layout page it sits on.
+    struct SheetObstacle {
+        TextObstacle obstacle;
+        int page = 0;
+        int layoutPage = 0;
+    };
+    std::optional<SheetObstacle> ObstacleOnSheet(const PlacedObject& placed) const;
     // An obstacle on the sheet in the coordinates of layout page `layoutPage`.
     TextObstacle OnLayoutPage(TextObstacle onSheet, int layoutPage) const;
     // Lays the paragraphs with stored lines that meet `obstacles` out anew from now on.
